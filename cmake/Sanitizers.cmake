@@ -1,0 +1,16 @@
+# KELVO_SANITIZE: "" (off), "address" (address+undefined) or "thread".
+set(KELVO_SANITIZE "" CACHE STRING "Sanitizer build: address or thread")
+add_library(kelvo_sanitizers INTERFACE)
+add_library(kelvo::sanitizers ALIAS kelvo_sanitizers)
+if(KELVO_SANITIZE STREQUAL "address")
+  set(_san -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+elseif(KELVO_SANITIZE STREQUAL "thread")
+  set(_san -fsanitize=thread -fno-omit-frame-pointer)
+elseif(NOT KELVO_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "KELVO_SANITIZE must be empty, address or thread")
+endif()
+if(_san)
+  # Applied globally so that test executables and libraries agree on the runtime.
+  add_compile_options(${_san})
+  add_link_options(${_san})
+endif()

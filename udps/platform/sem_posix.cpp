@@ -1,0 +1,72 @@
+#include "qvplatform.h"
+
+#include <new>
+
+namespace {
+// POSIX semaphores have no maximum count, so the binary rule (a post while
+// the count is 1 fails) is kept with a mutex and a condition variable.
+struct BinarySem {
+    pthread_mutex_t mutex;
+    pthread_cond_t cond;
+    int count;
+};
+} // namespace
+
+extern "C" {
+
+int qv_sem_init(qv_sem *s) {
+    auto *b = new (std::nothrow) BinarySem;
+    if (!b)
+        return -1;
+    if (pthread_mutex_init(&b->mutex, nullptr) != 0) {
+        delete b;
+        return -1;
+    }
+    if (pthread_cond_init(&b->cond, nullptr) != 0) {
+        pthread_mutex_destroy(&b->mutex);
+        delete b;
+        return -1;
+    }
+    b->count = 0;
+    s->handle = b;
+    return 0;
+}
+
+int qv_sem_post(qv_sem *s) {
+    auto *b = static_cast<BinarySem *>(s->handle);
+    if (!b)
+        return -1;
+    pthread_mutex_lock(&b->mutex);
+    int rc = -1;
+    if (b->count == 0) {
+        b->count = 1;
+        pthread_cond_signal(&b->cond);
+        rc = 0;
+    }
+    pthread_mutex_unlock(&b->mutex);
+    return rc;
+}
+
+int qv_sem_wait(qv_sem *s) {
+    auto *b = static_cast<BinarySem *>(s->handle);
+    if (!b)
+        return -1;
+    pthread_mutex_lock(&b->mutex);
+    while (b->count == 0)
+        pthread_cond_wait(&b->cond, &b->mutex);
+    b->count = 0;
+    pthread_mutex_unlock(&b->mutex);
+    return 0;
+}
+
+int qv_sem_destroy(qv_sem *s) {
+    auto *b = static_cast<BinarySem *>(s->handle);
+    if (!b)
+        return -1;
+    pthread_cond_destroy(&b->cond);
+    int rc = pthread_mutex_destroy(&b->mutex);
+    delete b;
+    s->handle = nullptr;
+    return rc == 0 ? 0 : -1;
+}
+}
