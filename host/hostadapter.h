@@ -1,0 +1,78 @@
+// The PC's own network settings and the plausibility checks of device
+// addresses against them.
+//
+// Threading: the Local* values are written only by ReadLocalAdapter, which the
+// program calls once at start-up on the user-interface thread; afterwards they
+// are only read. CheckNewAddress and CheckReachable run on the thread that owns
+// the prompts (the user-interface thread in the GUI) and call the prompts
+// synchronously on it; CheckReachable blocks that thread for the ping test
+// (about two seconds at most). None of them is safe to run while another
+// thread calls ReadLocalAdapter.
+#ifndef KELVO_HOSTADAPTER_H
+#define KELVO_HOSTADAPTER_H
+
+#include "hostprompts.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kelvo::host {
+
+// One IPv4 adapter as the system lists it: its first address and mask and its
+// default gateway, as dotted texts ("" where the system has none).
+struct AdapterEntry {
+    std::string name; // only for diagnostics; the checks never use it
+    std::string ip;
+    std::string mask;
+    std::string gateway;
+};
+
+// Fills `out` with the adapters in the system's order. Returns 0, or -1 when
+// the adapter information cannot be read.
+using AdapterLister = std::function<int(std::vector<AdapterEntry> &out)>;
+
+// Sends the ping test to a dotted address text; returns as PingAddress does.
+using PingFunction = std::function<int(const std::string &ipText)>;
+
+// The chosen adapter. Address and mask in network byte order (as inet_addr
+// returns them), both 0 when no adapter was chosen; the texts are empty when
+// unknown and the gateway text is empty when the adapter has none.
+extern std::uint32_t LocalAddress;
+extern std::uint32_t LocalNetmask;
+extern std::string LocalIpText;
+extern std::string LocalNetmaskText;
+extern std::string LocalGatewayText;
+
+// Reads the system's adapters and chooses the first one that has an address
+// and a mask and whose address is not "0.0.0.0" (loopback is never listed).
+// Returns 0 (also when no adapter qualifies) or -1 when the adapter
+// information could not be read; the Local* values are reset first either way.
+int ReadLocalAdapter();
+// The same with another source of adapters (tests, diagnostics).
+int ReadLocalAdapter(const AdapterLister &lister);
+
+// Vets the address, mask and gateway texts typed for a device before they are
+// written to it. Shows "Some of network parameters is not correct?" when a
+// text does not parse, and asks before using an address outside the PC's
+// network, its network address or its broadcast address. Returns true to go on.
+bool CheckNewAddress(const std::string &ipText, const std::string &maskText,
+                     const std::string &gatewayText, HostPrompts &prompts);
+
+// Warns before a device at `ipText` is opened when it lies outside the PC's
+// network and does not answer the ping test. Only 192.168.x.x devices seen
+// from a 192.168.x.x PC are checked. Returns 0 to go on, -2 when the address
+// does not parse ("Device IP address is not correct!" shown), -3 when the user
+// declined. `ping` is PingAddress unless a test replaces it.
+int CheckReachable(const std::string &ipText, HostPrompts &prompts);
+int CheckReachable(const std::string &ipText, HostPrompts &prompts, const PingFunction &ping);
+
+// The PC's network as the out-of-range question names it: the dotted network
+// address with its last character replaced by "X" (192.168.1.0 -> 192.168.1.X,
+// 192.168.1.128 -> 192.168.1.12X).
+std::string NetworkText(std::uint32_t address, std::uint32_t netmask);
+
+} // namespace kelvo::host
+
+#endif

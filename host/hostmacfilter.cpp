@@ -1,0 +1,192 @@
+#include "hostmacfilter.h"
+
+#include "hostplatform.h"
+
+#include <boost/regex.hpp>
+
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+
+namespace kelvo::host {
+
+std::vector<MacRange> MacFilter;
+
+namespace {
+
+// Matched against the whole line, the single address first. The range's last
+// octet group is repeatable, as it always has been; a missing last octet thus
+// still matches and yields a high end below its low end, i.e. an empty range.
+const char *const kSinglePattern =
+    "^[\\t ]*([0-9A-Fa-f][0-9A-Fa-f]):([0-9A-Fa-f][0-9A-Fa-f]):([0-9A-Fa-f][0-9A-Fa-f]):"
+    "([0-9A-Fa-f][0-9A-Fa-f]):([0-9A-Fa-f][0-9A-Fa-f]):([0-9A-Fa-f][0-9A-Fa-f])[\\t ]*$";
+const char *const kRangePattern =
+    "^[\\t ]*([0-9A-Fa-f][0-9A-Fa-f]):([0-9A-Fa-f][0-9A-Fa-f]):([0-9A-Fa-f][0-9A-Fa-f]):"
+    "([0-9A-Fa-f][0-9A-Fa-f]):([0-9A-Fa-f][0-9A-Fa-f]):([0-9A-Fa-f][0-9A-Fa-f])[\\t ]*-[\\t ]*"
+    "([0-9A-Fa-f][0-9A-Fa-f]):([0-9A-Fa-f][0-9A-Fa-f]):([0-9A-Fa-f][0-9A-Fa-f]):"
+    "([0-9A-Fa-f][0-9A-Fa-f]):([0-9A-Fa-f][0-9A-Fa-f]):([0-9A-Fa-f][0-9A-Fa-f])*[\\t ]*$";
+
+// The captures first..last joined and read as one hexadecimal number. At most
+// twelve digits, so it always fits; an empty join reads as 0.
+std::uint64_t hexOfCaptures(const boost::smatch &m, int first, int last) {
+    std::string digits;
+    for (int i = first; i <= last; ++i)
+        digits += m.str(i);
+    return digits.empty() ? 0 : std::strtoull(digits.c_str(), nullptr, 16);
+}
+
+bool isHex(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+void appendUtf8(std::string &out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// UTF-16 (after its byte-order mark) to UTF-8; broken surrogates become U+FFFD
+// and an odd last byte is dropped.
+std::string utf16ToUtf8(const std::string &bytes, std::size_t start, bool bigEndian) {
+    std::string out;
+    const auto unit = [&](std::size_t i) -> std::uint32_t {
+        const auto hi = static_cast<unsigned char>(bytes[bigEndian ? i : i + 1]);
+        const auto lo = static_cast<unsigned char>(bytes[bigEndian ? i + 1 : i]);
+        return (static_cast<std::uint32_t>(hi) << 8) | lo;
+    };
+    for (std::size_t i = start; i + 1 < bytes.size(); i += 2) {
+        std::uint32_t cp = unit(i);
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < bytes.size()) {
+            const std::uint32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            } else {
+                cp = 0xFFFD;
+            }
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;
+        }
+        appendUtf8(out, cp);
+    }
+    return out;
+}
+
+} // namespace
+
+int LoadMacFilter(const std::vector<std::string> &lines) {
+    static const boost::regex single(kSinglePattern);
+    static const boost::regex range(kRangePattern);
+    int added = 0;
+    for (const std::string &line : lines) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        boost::smatch m;
+        try {
+            if (boost::regex_match(line, m, single)) {
+                const std::uint64_t value = hexOfCaptures(m, 1, 6);
+                MacFilter.push_back({value, value});
+                ++added;
+            } else if (boost::regex_match(line, m, range)) {
+                MacFilter.push_back({hexOfCaptures(m, 1, 6), hexOfCaptures(m, 7, 12)});
+                ++added;
+            }
+        } catch (const std::runtime_error &) {
+            // A pathological line that exhausts the matcher is just not a valid entry.
+        }
+    }
+    return added;
+}
+
+bool IsMacFiltered(const std::string &macText) {
+    std::string digits;
+    for (char c : macText) {
+        if (c == ':')
+            continue;
+        if (!isHex(c))
+            return false;
+        digits += c;
+    }
+    if (digits.empty() || digits.size() > 16)
+        return false;
+    const std::uint64_t value = std::strtoull(digits.c_str(), nullptr, 16);
+    for (const MacRange &r : MacFilter) {
+        if (r.low <= value && value <= r.high)
+            return true;
+    }
+    return false;
+}
+
+bool ReadTextFileLines(const std::string &path, std::vector<std::string> &lines) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::string bytes;
+    char chunk[4096];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0)
+        bytes.append(chunk, static_cast<std::size_t>(in.gcount()));
+
+    std::string text;
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        text = bytes.substr(3);
+    else if (bytes.compare(0, 2, "\xFF\xFE") == 0)
+        text = utf16ToUtf8(bytes, 2, false);
+    else if (bytes.compare(0, 2, "\xFE\xFF") == 0)
+        text = utf16ToUtf8(bytes, 2, true);
+    else
+        text = std::move(bytes);
+
+    // Line ends as a text editor writes them: "\r\n", "\n" or a lone "\r".
+    std::string current;
+    bool pending = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(std::move(current));
+            current.clear();
+            pending = false;
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+        } else {
+            current += c;
+            pending = true;
+        }
+    }
+    if (pending)
+        lines.push_back(std::move(current));
+    return true;
+}
+
+std::string MacFilterFileName() {
+    std::string path = platform::ProgramPath();
+    if (path.empty())
+        return path;
+#ifdef _WIN32
+    const std::size_t slash = path.find_last_of("\\/");
+    const std::size_t dot = path.find_last_of('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+        path.erase(dot);
+#endif
+    return path + ".filter";
+}
+
+int LoadMacFilterFile(const std::string &path) {
+    std::vector<std::string> lines;
+    if (path.empty() || !ReadTextFileLines(path, lines))
+        return 0;
+    return LoadMacFilter(lines);
+}
+
+} // namespace kelvo::host

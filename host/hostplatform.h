@@ -1,0 +1,40 @@
+// The operating-system layer under the host helpers. Each platform has its own
+// implementation files; the portable code calls only these.
+#ifndef KELVO_HOSTPLATFORM_H
+#define KELVO_HOSTPLATFORM_H
+
+#include "hostadapter.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kelvo::host::platform {
+
+// The IPv4 adapters in the system's order with their first address, mask and
+// default gateway. Loopback is left out; a text is empty where the adapter has
+// no such value. Lists the network namespace of the calling thread. Returns 0,
+// or -1 when the system's list cannot be read.
+int ListAdapters(std::vector<AdapterEntry> &out);
+
+// The default gateway of `iface` in a kernel routing table in the text form of
+// /proc/net/route: the default route with the lowest metric. "" when none.
+std::string DefaultGatewayFromRouteTable(const std::string &table, const std::string &iface);
+
+enum class IcmpSocket {
+    Any,      // a datagram socket where allowed, else a raw socket
+    Datagram, // unprivileged ICMP datagram socket only
+    Raw,      // raw socket only (needs the privilege)
+};
+
+// One ping test to `address` (network byte order) with the given socket kind,
+// at most `requests` echo requests of `timeoutMs` each. Returns 0, 1 or -1 as
+// PingAddress does.
+int Ping(std::uint32_t address, IcmpSocket kind, int requests, int timeoutMs);
+
+// Full path of the running program, "" when unknown.
+std::string ProgramPath();
+
+} // namespace kelvo::host::platform
+
+#endif
