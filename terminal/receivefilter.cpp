@@ -1,0 +1,82 @@
+#include "receivefilter.h"
+
+namespace kelvo::terminal {
+
+namespace {
+constexpr unsigned char kIac = 255;
+constexpr unsigned char kWill = 251;
+constexpr unsigned char kDont = 254; // WILL, WONT, DO, DONT are 251..254
+constexpr unsigned char kBel = 7;
+constexpr unsigned char kBs = 8;
+constexpr unsigned char kLf = 10;
+constexpr unsigned char kCr = 13;
+
+void flush(std::vector<DisplayEdit> &edits, std::string &kept) {
+    if (!kept.empty()) {
+        edits.push_back({DisplayEdit::Kind::Append, std::move(kept)});
+        kept.clear();
+    }
+}
+} // namespace
+
+std::vector<DisplayEdit> ReceiveFilter::feed(std::string_view chunk) {
+    std::vector<DisplayEdit> edits;
+    std::string kept;
+    kept.reserve(chunk.size());
+    for (char ch : chunk) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (state_ == AfterIac && byte >= kWill && byte <= kDont) {
+            state_ = AfterVerb;
+            continue;
+        }
+        if (state_ == AfterVerb) {
+            state_ = Plain;
+            continue;
+        }
+        // Anything else after an IAC (IAC IAC, IAC SB, ...) drops only the IAC
+        // and is looked at as a byte of its own.
+        state_ = Plain;
+        switch (byte) {
+        case kBel:
+            edits.push_back({DisplayEdit::Kind::Beep, {}});
+            break;
+        case kBs:
+            // The text before the backspace must reach the display first, so
+            // that the backspace can remove its last character.
+            flush(edits, kept);
+            edits.push_back({DisplayEdit::Kind::Backspace, {}});
+            break;
+        case kIac:
+            state_ = AfterIac;
+            break;
+        default:
+            if (byte == kLf || byte == kCr || byte >= 32) {
+                kept.push_back(ch);
+            }
+            break;
+        }
+    }
+    flush(edits, kept);
+    return edits;
+}
+
+std::string LineEndFolder::fold(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (char ch : bytes) {
+        if (ch == '\r') {
+            out.push_back('\n');
+            afterCr_ = true;
+            continue;
+        }
+        if (ch == '\n' && afterCr_) {
+            afterCr_ = false;
+            continue;
+        }
+        afterCr_ = false;
+        out.push_back(ch);
+    }
+    return out;
+}
+
+} // namespace kelvo::terminal

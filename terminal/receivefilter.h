@@ -1,0 +1,59 @@
+// Receive side of the TCP setup terminal: strips Telnet option negotiation and
+// control bytes from what a device sends and turns the rest into display edits.
+// Plain C++ with no Qt, so it runs and is tested without a window.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelvo::terminal {
+
+// One thing the display has to do, in the order the bytes arrived.
+struct DisplayEdit {
+    enum class Kind {
+        Append,    // append `bytes` (Latin-1, CR and LF kept as received)
+        Backspace, // delete the last character of the display, if any
+        Beep,      // sound the system beep
+    };
+    Kind kind;
+    std::string bytes; // only for Append
+};
+
+// Filters a TCP byte stream chunk by chunk. The Telnet state survives between
+// chunks, so a negotiation split over several reads is hidden as a whole.
+// Not thread-safe; one instance per connection.
+class ReceiveFilter {
+public:
+    enum State : int {
+        Plain = 0,     // ordinary data
+        AfterVerb = 1, // IAC and WILL/WONT/DO/DONT seen: the option byte is next
+        AfterIac = 2,  // an IAC byte has just been seen
+    };
+
+    // Runs one received chunk through the filter and returns the display edits
+    // it causes (possibly none).
+    std::vector<DisplayEdit> feed(std::string_view chunk);
+
+    State state() const { return state_; }
+    void reset() { state_ = Plain; }
+
+private:
+    State state_ = Plain;
+};
+
+// Turns the line ends of appended text into '\n' for a display that keeps one
+// line per block: CR, LF and CR LF each give one line break, also when the CR
+// and the LF arrive in different chunks. Other bytes pass unchanged.
+class LineEndFolder {
+public:
+    std::string fold(std::string_view bytes);
+    // Forget a pending CR (the display changed under it, e.g. by a backspace).
+    void reset() { afterCr_ = false; }
+
+private:
+    bool afterCr_ = false;
+};
+
+} // namespace kelvo::terminal
