@@ -1,0 +1,119 @@
+#include "hostmacfilter.h"
+#include "hostplatform.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+using namespace kelvo::host;
+
+namespace {
+
+class MacFilterTest : public ::testing::Test {
+protected:
+    void SetUp() override { MacFilter.clear(); }
+    void TearDown() override { MacFilter.clear(); }
+};
+
+std::string tempFile(const std::string &name, const std::string &bytes) {
+    const std::string path = ::testing::TempDir() + "kelvo_host_" + name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+} // namespace
+
+TEST_F(MacFilterTest, SingleAddressInEitherCase) {
+    EXPECT_EQ(LoadMacFilter({"02:00:00:00:00:01", "\t02:00:00:00:ab:cd "}), 2);
+    EXPECT_TRUE(IsMacFiltered("02:00:00:00:00:01"));
+    EXPECT_FALSE(IsMacFiltered("02:00:00:00:00:00"));
+    EXPECT_FALSE(IsMacFiltered("02:00:00:00:00:02"));
+    EXPECT_TRUE(IsMacFiltered("02:00:00:00:AB:CD"));
+    EXPECT_TRUE(IsMacFiltered("02:00:00:00:ab:cd"));
+    EXPECT_FALSE(IsMacFiltered("02:00:00:00:AB:CE"));
+}
+
+TEST_F(MacFilterTest, RangeWithBlanksCoversBothEnds) {
+    EXPECT_EQ(LoadMacFilter({"  02:00:00:00:00:00 - 02:00:00:00:FF:FF  ",
+                             "0a:00:00:00:00:10\t-\t0a:00:00:00:00:1f"}),
+              2);
+    EXPECT_TRUE(IsMacFiltered("02:00:00:00:00:00"));
+    EXPECT_TRUE(IsMacFiltered("02:00:00:00:12:34"));
+    EXPECT_TRUE(IsMacFiltered("02:00:00:00:FF:FF"));
+    EXPECT_FALSE(IsMacFiltered("01:FF:FF:FF:FF:FF"));
+    EXPECT_FALSE(IsMacFiltered("02:00:00:01:00:00"));
+    EXPECT_TRUE(IsMacFiltered("0A:00:00:00:00:1F"));
+    EXPECT_FALSE(IsMacFiltered("0A:00:00:00:00:20"));
+}
+
+TEST_F(MacFilterTest, CommentsAndMalformedLinesAreSkipped) {
+    EXPECT_EQ(LoadMacFilter({
+                  "",
+                  "# 02:00:00:00:00:01",
+                  "#02:00:00:00:00:02",
+                  "  # 02:00:00:00:00:03",
+                  "02-00-00-00-00-04",
+                  "020000000005",
+                  "02:00:00:00:00:6",
+                  "02:00:00:00:00:07x",
+                  "02:00:00:00:00:08 # note",
+                  "02:00:00:00:00:09 -",
+                  "02:00:00:00:00:0g",
+              }),
+              0);
+    EXPECT_TRUE(MacFilter.empty());
+    for (const char *mac : {"02:00:00:00:00:01", "02:00:00:00:00:04", "02:00:00:00:00:08"})
+        EXPECT_FALSE(IsMacFiltered(mac)) << mac;
+}
+
+TEST_F(MacFilterTest, ReversedAndTruncatedRangesHideNothing) {
+    // Both are kept as entries, they just match nothing.
+    EXPECT_EQ(LoadMacFilter(
+                  {"02:00:00:00:FF:FF-02:00:00:00:00:00", "02:00:00:00:00:00 - 02:00:00:00:00:"}),
+              2);
+    for (const char *mac : {"02:00:00:00:00:00", "02:00:00:00:80:00", "02:00:00:00:FF:FF",
+                            "00:02:00:00:00:00", "00:00:00:00:00:00"})
+        EXPECT_FALSE(IsMacFiltered(mac)) << mac;
+}
+
+TEST_F(MacFilterTest, MalformedMacTextIsNeverFiltered) {
+    LoadMacFilter({"00:00:00:00:00:00-FF:FF:FF:FF:FF:FF"});
+    EXPECT_TRUE(IsMacFiltered("12:34:56:78:9A:BC"));
+    EXPECT_FALSE(IsMacFiltered(""));
+    EXPECT_FALSE(IsMacFiltered("12-34-56-78-9A-BC"));
+    EXPECT_FALSE(IsMacFiltered("1:2:3:4:5:6:7:8:9:a:b:c:d:e:f:1:2")) << "more than 64 bits";
+}
+
+TEST_F(MacFilterTest, FileWithByteOrderMarksAndLineEnds) {
+    const std::string utf8 = tempFile(
+        "utf8.filter", "\xEF\xBB\xBF"
+                       "02:00:00:00:00:01\r\n# comment\r\n02:00:00:00:00:10-02:00:00:00:00:20\r"
+                       "02:00:00:00:00:30\n02:00:00:00:00:40");
+    EXPECT_EQ(LoadMacFilterFile(utf8), 4) << "the mark must not spoil the first line";
+    EXPECT_TRUE(IsMacFiltered("02:00:00:00:00:01"));
+    EXPECT_TRUE(IsMacFiltered("02:00:00:00:00:15"));
+    EXPECT_TRUE(IsMacFiltered("02:00:00:00:00:30"));
+    EXPECT_TRUE(IsMacFiltered("02:00:00:00:00:40"));
+
+    MacFilter.clear();
+    const std::string ascii = "02:00:00:00:00:50\r\n";
+    std::string utf16("\xFF\xFE", 2);
+    for (char c : ascii)
+        utf16 += std::string{c, '\0'};
+    EXPECT_EQ(LoadMacFilterFile(tempFile("utf16.filter", utf16)), 1);
+    EXPECT_TRUE(IsMacFiltered("02:00:00:00:00:50"));
+
+    EXPECT_EQ(LoadMacFilterFile(::testing::TempDir() + "kelvo_host_missing.filter"), 0);
+    EXPECT_EQ(LoadMacFilterFile(""), 0);
+    std::remove(utf8.c_str());
+}
+
+TEST(MacFilterFileName, BesideTheProgram) {
+    const std::string program = platform::ProgramPath();
+    ASSERT_FALSE(program.empty());
+    EXPECT_NE(program.find("host_checks_test"), std::string::npos) << program;
+    EXPECT_EQ(MacFilterFileName(), program + ".filter");
+}
