@@ -35,111 +35,111 @@
 #define QVXML_LIST_MAX_User 2
 
 /*
- * Field lists. F(name, size): a field; E(list, name, size): a field inside
- * each Entry of `list`. An "_" inside a name is a nested element
+ * Field lists. FIELD_(name, size): a field; ENTRY_(list, name, size): a field
+ * inside each Entry of `list`. An "_" inside a name is a nested element
  * (Dest_Snmp1 is Snmp1 inside Dest).
  */
 /* clang-format off */
-#define QVXML_VALUES_FIELDS(F, E)                                              \
-    F(Agent_Version, 12) F(Agent_XmlVer, 12) F(Agent_DeviceName, 52)           \
-    F(Agent_Model, 8) F(Agent_VendorID, 12) F(Agent_MAC, 20)                   \
-    F(Agent_Title, 152) F(Agent_Contact, 152)                                  \
-    F(TemperRange_Min, 8) F(TemperRange_Max, 8)                                \
-    E(BinaryInSet, ID, 12) E(BinaryInSet, Name, 52) E(BinaryInSet, Value, 16)  \
-    E(BinaryInSet, AlarmState, 4) E(BinaryInSet, Alarm, 52)                    \
-    E(BinaryInSet, State, 4) E(BinaryInSet, Cnt, 52) E(BinaryInSet, Color, 4)  \
-    E(BinaryInSet, SNMPTrap, 4) E(BinaryInSet, EmailSMS, 4)                    \
-    E(BinaryInSet, Idx, 4)                                                     \
-    F(BinaryInSet_AlarmAction, 52)                                             \
-    E(BinaryOutSet, ID, 12) E(BinaryOutSet, Name, 52) E(BinaryOutSet, Type, 4) \
-    E(BinaryOutSet, Value, 16) E(BinaryOutSet, Mode, 52)                       \
-    E(BinaryOutSet, CondInputID, 52) E(BinaryOutSet, Trigger, 52)              \
-    E(BinaryOutSet, Idx, 4)                                                    \
-    E(SenSet, Name, 52) E(SenSet, ID, 12) E(SenSet, Units, 8)                  \
-    E(SenSet, Value, 16) E(SenSet, Exp, 52) E(SenSet, Min, 8)                  \
-    E(SenSet, Max, 8) E(SenSet, Hyst, 8) E(SenSet, SNMPTrap, 4)                \
-    E(SenSet, EmailSMS, 4) E(SenSet, Color, 4) E(SenSet, State, 4)             \
-    E(SenSet, Calib, 8) E(SenSet, Idx, 4)                                      \
-    F(Time_Date, 20) F(Time_Time, 20)
+#define QVXML_VALUES_FIELDS(FIELD_, ENTRY_)                                              \
+    FIELD_(Agent_Version, 12) FIELD_(Agent_XmlVer, 12) FIELD_(Agent_DeviceName, 52)           \
+    FIELD_(Agent_Model, 8) FIELD_(Agent_VendorID, 12) FIELD_(Agent_MAC, 20)                   \
+    FIELD_(Agent_Title, 152) FIELD_(Agent_Contact, 152)                                  \
+    FIELD_(TemperRange_Min, 8) FIELD_(TemperRange_Max, 8)                                \
+    ENTRY_(BinaryInSet, ID, 12) ENTRY_(BinaryInSet, Name, 52) ENTRY_(BinaryInSet, Value, 16)  \
+    ENTRY_(BinaryInSet, AlarmState, 4) ENTRY_(BinaryInSet, Alarm, 52)                    \
+    ENTRY_(BinaryInSet, State, 4) ENTRY_(BinaryInSet, Cnt, 52) ENTRY_(BinaryInSet, Color, 4)  \
+    ENTRY_(BinaryInSet, SNMPTrap, 4) ENTRY_(BinaryInSet, EmailSMS, 4)                    \
+    ENTRY_(BinaryInSet, Idx, 4)                                                     \
+    FIELD_(BinaryInSet_AlarmAction, 52)                                             \
+    ENTRY_(BinaryOutSet, ID, 12) ENTRY_(BinaryOutSet, Name, 52) ENTRY_(BinaryOutSet, Type, 4) \
+    ENTRY_(BinaryOutSet, Value, 16) ENTRY_(BinaryOutSet, Mode, 52)                       \
+    ENTRY_(BinaryOutSet, CondInputID, 52) ENTRY_(BinaryOutSet, Trigger, 52)              \
+    ENTRY_(BinaryOutSet, Idx, 4)                                                    \
+    ENTRY_(SenSet, Name, 52) ENTRY_(SenSet, ID, 12) ENTRY_(SenSet, Units, 8)                  \
+    ENTRY_(SenSet, Value, 16) ENTRY_(SenSet, Exp, 52) ENTRY_(SenSet, Min, 8)                  \
+    ENTRY_(SenSet, Max, 8) ENTRY_(SenSet, Hyst, 8) ENTRY_(SenSet, SNMPTrap, 4)                \
+    ENTRY_(SenSet, EmailSMS, 4) ENTRY_(SenSet, Color, 4) ENTRY_(SenSet, State, 4)             \
+    ENTRY_(SenSet, Calib, 8) ENTRY_(SenSet, Idx, 4)                                      \
+    FIELD_(Time_Date, 20) FIELD_(Time_Time, 20)
 
-#define QVXML_VALUES_LISTS(L) L(BinaryInSet) L(BinaryOutSet) L(SenSet)
+#define QVXML_VALUES_LISTS(LIST_) LIST_(BinaryInSet) LIST_(BinaryOutSet) LIST_(SenSet)
 
-#define QVXML_SETUP_FIELDS(F, E)                                               \
-    F(Agent_Version, 12) F(Agent_XmlVer, 12) F(Agent_DeviceName, 52)           \
-    F(Agent_Model, 8) F(Agent_VendorID, 12) F(Agent_MAC, 20)                   \
-    F(Agent_Title, 152) F(Agent_Contact, 152)                                  \
-    F(Status_NtpState, 52)                                                     \
-    F(TemperRange_Min, 8) F(TemperRange_Max, 8)                                \
-    E(BinaryInSet, ID, 12) E(BinaryInSet, Name, 52)                            \
-    E(BinaryInSet, NameOpen, 52) E(BinaryInSet, NameClose, 52)                 \
-    E(BinaryInSet, Cnt, 52) E(BinaryInSet, Value, 16)                          \
-    E(BinaryInSet, AlarmState, 4) E(BinaryInSet, Alarm, 52)                    \
-    E(BinaryInSet, Color, 4) E(BinaryInSet, State, 4)                          \
-    E(BinaryInSet, Mask1, 52) E(BinaryInSet, Mask2, 52)                        \
-    E(BinaryInSet, Dest_Snmp1, 52) E(BinaryInSet, Dest_Snmp2, 52)              \
-    E(BinaryInSet, Dest_Snmp3, 52) E(BinaryInSet, Dest_Snmp4, 52)              \
-    E(BinaryInSet, Dest_Mail1, 52) E(BinaryInSet, Dest_Mail2, 52)              \
-    E(BinaryInSet, Dest_Delay, 52) E(BinaryInSet, Dest_E, 4)                   \
-    E(BinaryInSet, SNMPTrap, 4) E(BinaryInSet, EmailSMS, 4)                    \
-    E(BinaryInSet, Idx, 4)                                                     \
-    F(BinaryInSet_AlarmAction, 52)                                             \
-    E(BinaryOutSet, ID, 12) E(BinaryOutSet, Name, 52)                          \
-    E(BinaryOutSet, NameOpen, 52) E(BinaryOutSet, NameClose, 52)               \
-    E(BinaryOutSet, Value, 16) E(BinaryOutSet, Type, 4)                        \
-    E(BinaryOutSet, Mode, 52) E(BinaryOutSet, CondInputID, 52)                 \
-    E(BinaryOutSet, Trigger, 52) E(BinaryOutSet, Idx, 4)                       \
-    E(SenSet, Name, 52) E(SenSet, ID, 12) E(SenSet, Units, 8)                  \
-    E(SenSet, Min, 8) E(SenSet, Max, 8) E(SenSet, Hyst, 8) E(SenSet, E, 4)     \
-    E(SenSet, Value, 16) E(SenSet, Exp, 52) E(SenSet, SNMPTrap, 4)             \
-    E(SenSet, EmailSMS, 4) E(SenSet, Color, 4) E(SenSet, State, 4)             \
-    E(SenSet, Calib, 8) E(SenSet, Dest_Snmp1, 52) E(SenSet, Dest_Snmp2, 52)    \
-    E(SenSet, Dest_Snmp3, 52) E(SenSet, Dest_Snmp4, 52)                        \
-    E(SenSet, Dest_Mail1, 52) E(SenSet, Dest_Mail2, 52)                        \
-    E(SenSet, Dest_Delay, 52) E(SenSet, Dest_E, 4) E(SenSet, Idx, 4)           \
-    E(TempRangeSet, Min, 8) E(TempRangeSet, Max, 8)                            \
-    E(TempRangeSet, Alarm, 52) E(TempRangeSet, Idx, 4)                         \
-    F(AlarmSet_Subj, 52) F(AlarmSet_Body, 52)                                  \
-    E(GroupSet, Name, 52) E(GroupSet, Out, 52) E(GroupSet, OutState, 52)       \
-    E(GroupSet, Alarm_Subj, 52) E(GroupSet, Alarm_Body, 52)                    \
-    E(GroupSet, Dest_Snmp1, 52) E(GroupSet, Dest_Snmp2, 52)                    \
-    E(GroupSet, Dest_Snmp3, 52) E(GroupSet, Dest_Snmp4, 52)                    \
-    E(GroupSet, Dest_Mail1, 52) E(GroupSet, Dest_Mail2, 52)                    \
-    E(GroupSet, Dest_Delay, 52) E(GroupSet, Dest_E, 4) E(GroupSet, Idx, 4)     \
-    E(SnmpTraps, Community, 52) E(SnmpTraps, IPaddr, 20)                       \
-    E(SnmpTraps, Port, 8) E(SnmpTraps, E, 4) E(SnmpTraps, Idx, 4)              \
-    E(MailDest, To, 52) E(MailDest, Cc, 52) E(MailDest, E, 4)                  \
-    E(MailDest, Idx, 4)                                                        \
-    F(Counters_E, 4) F(Counters_Int, 52)                                       \
-    F(BinSetG_AlarmDest, 4)                                                    \
-    F(Global_Units, 8) F(Global_Logo, 52) F(Global_QVSec, 20)                  \
-    F(Global_AlarmDelay, 52)                                                   \
-    F(Network_Name, 52) F(Network_IPAddr, 20) F(Network_Submask, 20)           \
-    F(Network_Gateway, 20) F(Network_HTTPport, 8) F(Network_TelnetPort, 8)     \
-    F(Network_SNMPPort, 8) F(Network_DNSPrimary, 20)                           \
-    F(Network_DNSSecondary, 20) F(Network_DHCP, 52)                            \
-    F(Email_Server, 52) F(Email_Port, 8) F(Email_From, 52) F(Email_To, 52)     \
-    F(Email_Subject, 52) F(Email_Auth, 4) F(Email_Name, 52)                    \
-    F(Email_Pswd, 52) F(Email_State, 4) F(Email_Message, 152)                  \
-    F(Time_SNTPServer, 52) F(Time_TimeShift, 8) F(Time_Date, 20)               \
-    F(Time_Time, 20) F(Time_Port, 8) F(Time_Period, 52)                        \
-    F(SMS_E, 4) F(SMS_Module, 52) F(SMS_CenterNmr, 52) F(SMS_Recp1, 52)        \
-    F(SMS_Recp2, 52) F(SMS_RingOut, 52) F(SMS_State, 4) F(SMS_Message, 152)    \
-    F(DataLogger_StorePeriod, 52) F(DataLogger_LogCapacity, 52)                \
-    F(DataLogger_LogBins, 52) F(DataLogger_Report_E, 4)                        \
-    F(DataLogger_Report_To, 52) F(DataLogger_Report_Period, 52)                \
-    F(DataLogger_Report_Erase, 52)                                             \
-    F(HTTPIPFilter_IPAddr, 20) F(HTTPIPFilter_Mask, 20)                        \
-    F(SNMPIPFilter_IPAddr, 20) F(SNMPIPFilter_Mask, 20)                        \
-    E(SnmpAccess, Community, 52) E(SnmpAccess, R, 4) E(SnmpAccess, W, 4)       \
-    E(SnmpAccess, E, 4) E(SnmpAccess, Idx, 4)                                  \
-    F(MIBIISysGroup_SysContact, 52) F(MIBIISysGroup_SysName, 52)               \
-    F(MIBIISysGroup_SysLocation, 52)                                           \
-    E(User, Name, 52) E(User, Pswd, 52) E(User, Idx, 4)                        \
-    F(Info, 4)
+#define QVXML_SETUP_FIELDS(FIELD_, ENTRY_)                                               \
+    FIELD_(Agent_Version, 12) FIELD_(Agent_XmlVer, 12) FIELD_(Agent_DeviceName, 52)           \
+    FIELD_(Agent_Model, 8) FIELD_(Agent_VendorID, 12) FIELD_(Agent_MAC, 20)                   \
+    FIELD_(Agent_Title, 152) FIELD_(Agent_Contact, 152)                                  \
+    FIELD_(Status_NtpState, 52)                                                     \
+    FIELD_(TemperRange_Min, 8) FIELD_(TemperRange_Max, 8)                                \
+    ENTRY_(BinaryInSet, ID, 12) ENTRY_(BinaryInSet, Name, 52)                            \
+    ENTRY_(BinaryInSet, NameOpen, 52) ENTRY_(BinaryInSet, NameClose, 52)                 \
+    ENTRY_(BinaryInSet, Cnt, 52) ENTRY_(BinaryInSet, Value, 16)                          \
+    ENTRY_(BinaryInSet, AlarmState, 4) ENTRY_(BinaryInSet, Alarm, 52)                    \
+    ENTRY_(BinaryInSet, Color, 4) ENTRY_(BinaryInSet, State, 4)                          \
+    ENTRY_(BinaryInSet, Mask1, 52) ENTRY_(BinaryInSet, Mask2, 52)                        \
+    ENTRY_(BinaryInSet, Dest_Snmp1, 52) ENTRY_(BinaryInSet, Dest_Snmp2, 52)              \
+    ENTRY_(BinaryInSet, Dest_Snmp3, 52) ENTRY_(BinaryInSet, Dest_Snmp4, 52)              \
+    ENTRY_(BinaryInSet, Dest_Mail1, 52) ENTRY_(BinaryInSet, Dest_Mail2, 52)              \
+    ENTRY_(BinaryInSet, Dest_Delay, 52) ENTRY_(BinaryInSet, Dest_E, 4)                   \
+    ENTRY_(BinaryInSet, SNMPTrap, 4) ENTRY_(BinaryInSet, EmailSMS, 4)                    \
+    ENTRY_(BinaryInSet, Idx, 4)                                                     \
+    FIELD_(BinaryInSet_AlarmAction, 52)                                             \
+    ENTRY_(BinaryOutSet, ID, 12) ENTRY_(BinaryOutSet, Name, 52)                          \
+    ENTRY_(BinaryOutSet, NameOpen, 52) ENTRY_(BinaryOutSet, NameClose, 52)               \
+    ENTRY_(BinaryOutSet, Value, 16) ENTRY_(BinaryOutSet, Type, 4)                        \
+    ENTRY_(BinaryOutSet, Mode, 52) ENTRY_(BinaryOutSet, CondInputID, 52)                 \
+    ENTRY_(BinaryOutSet, Trigger, 52) ENTRY_(BinaryOutSet, Idx, 4)                       \
+    ENTRY_(SenSet, Name, 52) ENTRY_(SenSet, ID, 12) ENTRY_(SenSet, Units, 8)                  \
+    ENTRY_(SenSet, Min, 8) ENTRY_(SenSet, Max, 8) ENTRY_(SenSet, Hyst, 8) ENTRY_(SenSet, E, 4)     \
+    ENTRY_(SenSet, Value, 16) ENTRY_(SenSet, Exp, 52) ENTRY_(SenSet, SNMPTrap, 4)             \
+    ENTRY_(SenSet, EmailSMS, 4) ENTRY_(SenSet, Color, 4) ENTRY_(SenSet, State, 4)             \
+    ENTRY_(SenSet, Calib, 8) ENTRY_(SenSet, Dest_Snmp1, 52) ENTRY_(SenSet, Dest_Snmp2, 52)    \
+    ENTRY_(SenSet, Dest_Snmp3, 52) ENTRY_(SenSet, Dest_Snmp4, 52)                        \
+    ENTRY_(SenSet, Dest_Mail1, 52) ENTRY_(SenSet, Dest_Mail2, 52)                        \
+    ENTRY_(SenSet, Dest_Delay, 52) ENTRY_(SenSet, Dest_E, 4) ENTRY_(SenSet, Idx, 4)           \
+    ENTRY_(TempRangeSet, Min, 8) ENTRY_(TempRangeSet, Max, 8)                            \
+    ENTRY_(TempRangeSet, Alarm, 52) ENTRY_(TempRangeSet, Idx, 4)                         \
+    FIELD_(AlarmSet_Subj, 52) FIELD_(AlarmSet_Body, 52)                                  \
+    ENTRY_(GroupSet, Name, 52) ENTRY_(GroupSet, Out, 52) ENTRY_(GroupSet, OutState, 52)       \
+    ENTRY_(GroupSet, Alarm_Subj, 52) ENTRY_(GroupSet, Alarm_Body, 52)                    \
+    ENTRY_(GroupSet, Dest_Snmp1, 52) ENTRY_(GroupSet, Dest_Snmp2, 52)                    \
+    ENTRY_(GroupSet, Dest_Snmp3, 52) ENTRY_(GroupSet, Dest_Snmp4, 52)                    \
+    ENTRY_(GroupSet, Dest_Mail1, 52) ENTRY_(GroupSet, Dest_Mail2, 52)                    \
+    ENTRY_(GroupSet, Dest_Delay, 52) ENTRY_(GroupSet, Dest_E, 4) ENTRY_(GroupSet, Idx, 4)     \
+    ENTRY_(SnmpTraps, Community, 52) ENTRY_(SnmpTraps, IPaddr, 20)                       \
+    ENTRY_(SnmpTraps, Port, 8) ENTRY_(SnmpTraps, E, 4) ENTRY_(SnmpTraps, Idx, 4)              \
+    ENTRY_(MailDest, To, 52) ENTRY_(MailDest, Cc, 52) ENTRY_(MailDest, E, 4)                  \
+    ENTRY_(MailDest, Idx, 4)                                                        \
+    FIELD_(Counters_E, 4) FIELD_(Counters_Int, 52)                                       \
+    FIELD_(BinSetG_AlarmDest, 4)                                                    \
+    FIELD_(Global_Units, 8) FIELD_(Global_Logo, 52) FIELD_(Global_QVSec, 20)                  \
+    FIELD_(Global_AlarmDelay, 52)                                                   \
+    FIELD_(Network_Name, 52) FIELD_(Network_IPAddr, 20) FIELD_(Network_Submask, 20)           \
+    FIELD_(Network_Gateway, 20) FIELD_(Network_HTTPport, 8) FIELD_(Network_TelnetPort, 8)     \
+    FIELD_(Network_SNMPPort, 8) FIELD_(Network_DNSPrimary, 20)                           \
+    FIELD_(Network_DNSSecondary, 20) FIELD_(Network_DHCP, 52)                            \
+    FIELD_(Email_Server, 52) FIELD_(Email_Port, 8) FIELD_(Email_From, 52) FIELD_(Email_To, 52)     \
+    FIELD_(Email_Subject, 52) FIELD_(Email_Auth, 4) FIELD_(Email_Name, 52)                    \
+    FIELD_(Email_Pswd, 52) FIELD_(Email_State, 4) FIELD_(Email_Message, 152)                  \
+    FIELD_(Time_SNTPServer, 52) FIELD_(Time_TimeShift, 8) FIELD_(Time_Date, 20)               \
+    FIELD_(Time_Time, 20) FIELD_(Time_Port, 8) FIELD_(Time_Period, 52)                        \
+    FIELD_(SMS_E, 4) FIELD_(SMS_Module, 52) FIELD_(SMS_CenterNmr, 52) FIELD_(SMS_Recp1, 52)        \
+    FIELD_(SMS_Recp2, 52) FIELD_(SMS_RingOut, 52) FIELD_(SMS_State, 4) FIELD_(SMS_Message, 152)    \
+    FIELD_(DataLogger_StorePeriod, 52) FIELD_(DataLogger_LogCapacity, 52)                \
+    FIELD_(DataLogger_LogBins, 52) FIELD_(DataLogger_Report_E, 4)                        \
+    FIELD_(DataLogger_Report_To, 52) FIELD_(DataLogger_Report_Period, 52)                \
+    FIELD_(DataLogger_Report_Erase, 52)                                             \
+    FIELD_(HTTPIPFilter_IPAddr, 20) FIELD_(HTTPIPFilter_Mask, 20)                        \
+    FIELD_(SNMPIPFilter_IPAddr, 20) FIELD_(SNMPIPFilter_Mask, 20)                        \
+    ENTRY_(SnmpAccess, Community, 52) ENTRY_(SnmpAccess, R, 4) ENTRY_(SnmpAccess, W, 4)       \
+    ENTRY_(SnmpAccess, E, 4) ENTRY_(SnmpAccess, Idx, 4)                                  \
+    FIELD_(MIBIISysGroup_SysContact, 52) FIELD_(MIBIISysGroup_SysName, 52)               \
+    FIELD_(MIBIISysGroup_SysLocation, 52)                                           \
+    ENTRY_(User, Name, 52) ENTRY_(User, Pswd, 52) ENTRY_(User, Idx, 4)                        \
+    FIELD_(Info, 4)
 
-#define QVXML_SETUP_LISTS(L)                                                   \
-    L(BinaryInSet) L(BinaryOutSet) L(SenSet) L(TempRangeSet) L(GroupSet)       \
-    L(SnmpTraps) L(MailDest) L(SnmpAccess) L(User)
+#define QVXML_SETUP_LISTS(LIST_)                                                   \
+    LIST_(BinaryInSet) LIST_(BinaryOutSet) LIST_(SenSet) LIST_(TempRangeSet) LIST_(GroupSet)       \
+    LIST_(SnmpTraps) LIST_(MailDest) LIST_(SnmpAccess) LIST_(User)
 /* clang-format on */
 
 /* Number of fields (rows of the path tables). */

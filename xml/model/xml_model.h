@@ -52,6 +52,10 @@ struct field_row {
 struct field_table {
     const field_row *rows;
     int count;
+    size_t longest_path;
+    // Open-addressing hash index of the paths: row + 1 per slot, 0 = empty.
+    static constexpr uint32_t index_size = 512;
+    int16_t index[index_size];
 };
 const field_table &values_table();
 const field_table &setup_table();
@@ -65,7 +69,7 @@ int find_field(const field_table &table, const char *path, size_t path_length);
 // clamped. Result: the text length, or -1 when the document does not fit into
 // `capacity` bytes (output is then an empty text; the caller records 81).
 int write_setup_xml(const qvxml_setup *setup, const qvxml_setup_counts *counts, char *output,
-                    size_t capacity);
+                    int capacity);
 
 // Rewrites the setup document in `text` (up to its NUL or `capacity` bytes) in
 // place into the form that is uploaded: read-only and dangerous elements

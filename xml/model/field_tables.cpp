@@ -1,0 +1,90 @@
+// Path tables of the two documents, generated from the field lists of
+// qvxml_settings.h so that the structure layout, the parser's paths and the
+// writer's order cannot disagree.
+#include "model/xml_model.h"
+
+#include <cstddef>
+#include <cstring>
+
+namespace qvx {
+namespace {
+
+// clang-format off
+#define QVX_VALUES_ROW(name, size)                                                             \
+    {"Root_" #name, offsetof(qvxml_values, name), size, 1, -1},
+#define QVX_VALUES_ENTRY_ROW(list, name, size)                                                 \
+    {"Root_" #list "_Entry_" #name, offsetof(qvxml_values, list##_Entry_##name), size,         \
+     QVXML_LIST_MAX_##list,                                                                    \
+     static_cast<int16_t>(offsetof(qvxml_values_counts, list) / sizeof(int32_t))},
+#define QVX_SETUP_ROW(name, size)                                                              \
+    {"Root_" #name, offsetof(qvxml_setup, name), size, 1, -1},
+#define QVX_SETUP_ENTRY_ROW(list, name, size)                                                  \
+    {"Root_" #list "_Entry_" #name, offsetof(qvxml_setup, list##_Entry_##name), size,          \
+     QVXML_LIST_MAX_##list,                                                                    \
+     static_cast<int16_t>(offsetof(qvxml_setup_counts, list) / sizeof(int32_t))},
+// clang-format on
+
+constexpr field_row values_rows[] = {QVXML_VALUES_FIELDS(QVX_VALUES_ROW, QVX_VALUES_ENTRY_ROW)};
+constexpr field_row setup_rows[] = {QVXML_SETUP_FIELDS(QVX_SETUP_ROW, QVX_SETUP_ENTRY_ROW)};
+
+static_assert(sizeof(values_rows) / sizeof(values_rows[0]) == QVXML_VALUES_FIELD_COUNT);
+static_assert(sizeof(setup_rows) / sizeof(setup_rows[0]) == QVXML_SETUP_FIELD_COUNT);
+// Module records and callers copy these sizes; they are the binary interface.
+static_assert(sizeof(qvxml_values) == 37524 && sizeof(qvxml_values_counts) == 12);
+static_assert(sizeof(qvxml_setup) == 129540 && sizeof(qvxml_setup_counts) == 36);
+
+uint32_t path_hash(const char *s, size_t n) {
+    uint32_t h = 2166136261u;
+    for (size_t i = 0; i < n; ++i) {
+        h = (h ^ static_cast<unsigned char>(s[i])) * 16777619u;
+    }
+    return h;
+}
+
+field_table build(const field_row *rows, int count) {
+    field_table t{};
+    t.rows = rows;
+    t.count = count;
+    static_assert(field_table::index_size >= 2 * QVXML_SETUP_FIELD_COUNT);
+    for (int i = 0; i < count; ++i) {
+        size_t n = std::strlen(rows[i].path);
+        if (n > t.longest_path) {
+            t.longest_path = n;
+        }
+        uint32_t slot = path_hash(rows[i].path, n) & (field_table::index_size - 1);
+        while (t.index[slot] != 0) {
+            slot = (slot + 1) & (field_table::index_size - 1);
+        }
+        t.index[slot] = static_cast<int16_t>(i + 1);
+    }
+    return t;
+}
+
+} // namespace
+
+const field_table &values_table() {
+    static const field_table table = build(values_rows, QVXML_VALUES_FIELD_COUNT);
+    return table;
+}
+
+const field_table &setup_table() {
+    static const field_table table = build(setup_rows, QVXML_SETUP_FIELD_COUNT);
+    return table;
+}
+
+int find_field(const field_table &table, const char *path, size_t path_length) {
+    if (path_length > table.longest_path) {
+        return -1;
+    }
+    uint32_t slot = path_hash(path, path_length) & (field_table::index_size - 1);
+    while (int row = table.index[slot]) {
+        const char *candidate = table.rows[row - 1].path;
+        if (std::strncmp(candidate, path, path_length) == 0 && candidate[path_length] == '\0') {
+            return row - 1;
+        }
+        slot = (slot + 1) & (field_table::index_size - 1);
+    }
+    return -1;
+}
+
+} // namespace qvx

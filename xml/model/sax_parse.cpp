@@ -1,0 +1,266 @@
+// SAX parsing of values.xml and setup.xml into the fixed structures.
+#include "model/sax_parse.h"
+#include "model/xml_model.h"
+
+#include <libxml/parser.h>
+
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+namespace qvx {
+namespace {
+
+constexpr size_t path_capacity = 10000;
+// Longest text piece taken at once; longer pieces never fit any field anyway.
+constexpr size_t piece_max = 152;
+
+struct list_info {
+    const char *entry_path;
+    size_t entry_path_length;
+    int capacity;
+};
+
+#define QVX_LIST_INFO(list)                                                                        \
+    {"Root_" #list "_Entry", sizeof("Root_" #list "_Entry") - 1, QVXML_LIST_MAX_##list},
+constexpr list_info values_lists[] = {QVXML_VALUES_LISTS(QVX_LIST_INFO)};
+constexpr list_info setup_lists[] = {QVXML_SETUP_LISTS(QVX_LIST_INFO)};
+
+struct sax_context {
+    const field_table *table;
+    unsigned char *base;
+    int32_t *counts;
+    const list_info *lists;
+    int list_count;
+    int entry_index;
+    int row;
+    // Elements below a path that no longer fits: not appended, their text ignored.
+    size_t overflow_depth;
+    size_t path_length;
+    size_t entry_path_length;
+    char path[path_capacity];
+    char entry_path[path_capacity];
+};
+
+void lookup_row(sax_context *c) {
+    c->row = c->overflow_depth ? -1 : find_field(*c->table, c->path, c->path_length);
+}
+
+void on_start(void *ctx, const xmlChar *name_x, const xmlChar **) {
+    auto *c = static_cast<sax_context *>(ctx);
+    const char *name = reinterpret_cast<const char *>(name_x);
+    size_t n = std::strlen(name);
+    size_t separator = c->path_length ? 1 : 0;
+    if (c->overflow_depth || c->path_length + separator + n >= path_capacity) {
+        ++c->overflow_depth;
+        c->row = -1;
+        return;
+    }
+    if (separator) {
+        c->path[c->path_length++] = '_';
+    }
+    std::memcpy(c->path + c->path_length, name, n + 1);
+    c->path_length += n;
+    if (n == 5 && std::memcmp(name, "Entry", 5) == 0) {
+        if (c->path_length != c->entry_path_length ||
+            std::memcmp(c->path, c->entry_path, c->path_length) != 0) {
+            c->entry_index = 0;
+        }
+        std::memcpy(c->entry_path, c->path, c->path_length + 1);
+        c->entry_path_length = c->path_length;
+    }
+    lookup_row(c);
+}
+
+void on_end(void *ctx, const xmlChar *name_x) {
+    auto *c = static_cast<sax_context *>(ctx);
+    if (c->overflow_depth) {
+        --c->overflow_depth;
+        lookup_row(c);
+        return;
+    }
+    const char *name = reinterpret_cast<const char *>(name_x);
+    size_t n = std::strlen(name);
+    if (n == 5 && std::memcmp(name, "Entry", 5) == 0) {
+        for (int i = 0; i < c->list_count; ++i) {
+            const list_info &l = c->lists[i];
+            if (l.entry_path_length == c->entry_path_length &&
+                std::memcmp(l.entry_path, c->entry_path, l.entry_path_length) == 0) {
+                // Entries beyond the capacity are neither stored nor counted, so a
+                // count never names a slot outside the arrays.
+                if (c->counts[i] < l.capacity) {
+                    ++c->counts[i];
+                }
+                c->entry_index = c->counts[i];
+                break;
+            }
+        }
+    }
+    c->path_length = n < c->path_length ? c->path_length - n : 0;
+    if (c->path_length) {
+        --c->path_length; // the "_" before the name
+    }
+    c->path[c->path_length] = '\0';
+    lookup_row(c);
+}
+
+void on_text(void *ctx, const xmlChar *text, int length) {
+    auto *c = static_cast<sax_context *>(ctx);
+    if (c->row < 0 || length <= 0) {
+        return;
+    }
+    const field_row &r = c->table->rows[c->row];
+    size_t slot = 0;
+    if (r.list >= 0) {
+        if (c->entry_index < 0 || c->entry_index >= r.capacity) {
+            return;
+        }
+        slot = static_cast<size_t>(c->entry_index);
+    }
+    char *field = reinterpret_cast<char *>(c->base + r.offset + slot * r.size);
+    size_t piece = static_cast<size_t>(length) > piece_max ? piece_max : length;
+    size_t have = strnlen(field, r.size);
+    // Pieces of one text (split around entity references) are joined; a piece
+    // that would not leave room for the terminator is dropped whole.
+    if (have + piece < static_cast<size_t>(r.size) - 1) {
+        std::memcpy(field + have, text, piece);
+        field[have + piece] = '\0';
+    }
+}
+
+void on_message(void *, const char *, ...) {}
+
+// Offset of the root element's start tag, or npos when the text has none.
+size_t root_start(const char *text, size_t length) {
+    std::string_view s(text, length);
+    size_t p = 0;
+    while ((p = s.find('<', p)) != std::string_view::npos) {
+        if (s.compare(p, 4, "<!--") == 0) {
+            p = s.find("-->", p + 4);
+        } else if (s.compare(p, 2, "<?") == 0) {
+            p = s.find("?>", p + 2);
+        } else if (s.compare(p, 2, "<!") == 0) {
+            size_t bracket = s.find('[', p);
+            size_t close = s.find('>', p);
+            if (bracket < close) {
+                close = s.find("]", bracket);
+                close = close == std::string_view::npos ? close : s.find('>', close);
+            }
+            p = close;
+        } else {
+            return p;
+        }
+        if (p == std::string_view::npos) {
+            break;
+        }
+        ++p;
+    }
+    return std::string_view::npos;
+}
+
+} // namespace
+
+void init_xml_library() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        xmlInitParser();
+        xmlCheckVersion(20627);
+    });
+}
+
+std::unique_ptr<char[]> rewrite_prefixed_root(const char *text, size_t length, int kind) {
+    const char *marker = kind == kind_values ? "<val:Root" : "<set:Root";
+    constexpr size_t marker_length = 9;
+    size_t start = root_start(text, length);
+    if (start == std::string_view::npos || length - start < marker_length + 1 ||
+        std::memcmp(text + start, marker, marker_length) != 0) {
+        return nullptr;
+    }
+    char after = text[start + marker_length];
+    if (after != '>' && after != '/' && after != ' ' && after != '\t' && after != '\n' &&
+        after != '\r') {
+        return nullptr;
+    }
+    // The end of the start tag: the first ">" outside a quoted attribute value.
+    size_t end = start + marker_length;
+    char quote = 0;
+    for (; end < length; ++end) {
+        char ch = text[end];
+        if (quote) {
+            quote = ch == quote ? 0 : quote;
+        } else if (ch == '"' || ch == '\'') {
+            quote = ch;
+        } else if (ch == '>') {
+            break;
+        }
+    }
+    if (end >= length) {
+        return nullptr;
+    }
+    std::unique_ptr<char[]> copy(new (std::nothrow) char[length]);
+    if (!copy) {
+        return nullptr;
+    }
+    std::memcpy(copy.get(), text, length);
+    std::memset(copy.get() + start, ' ', end - start + 1);
+    std::memcpy(copy.get() + start, "<Root>", 6);
+    return copy;
+}
+
+int sax_run(const char *text, size_t length, sax_handlers handlers, void *context) {
+    if (!text || length == 0 || length > INT_MAX) {
+        return -1;
+    }
+    init_xml_library();
+    xmlSAXHandler sax;
+    std::memset(&sax, 0, sizeof sax);
+    sax.startElement = handlers.start;
+    sax.endElement = handlers.end;
+    sax.characters = handlers.text;
+    // Without these, libxml2 prints every well-formedness error to stderr.
+    sax.warning = on_message;
+    sax.error = on_message;
+    sax.fatalError = on_message;
+    return xmlSAXUserParseMemory(&sax, context, text, static_cast<int>(length));
+}
+
+namespace {
+
+int parse_kind(const char *text, size_t length, int kind, void *structure, size_t structure_size,
+               int32_t *counts, size_t counts_size) {
+    std::memset(structure, 0, structure_size);
+    std::memset(counts, 0, counts_size);
+    if (!text || length == 0) {
+        return -1;
+    }
+    auto c = std::make_unique<sax_context>();
+    c->table = kind == kind_values ? &values_table() : &setup_table();
+    c->base = static_cast<unsigned char *>(structure);
+    c->counts = counts;
+    c->lists = kind == kind_values ? values_lists : setup_lists;
+    c->list_count = kind == kind_values ? sizeof values_lists / sizeof values_lists[0]
+                                        : sizeof setup_lists / sizeof setup_lists[0];
+    c->row = -1;
+    std::unique_ptr<char[]> copy = rewrite_prefixed_root(text, length, kind);
+    return sax_run(copy ? copy.get() : text, length, {on_start, on_end, on_text}, c.get());
+}
+
+} // namespace
+
+int parse_values(const char *text, size_t length, qvxml_values *values,
+                 qvxml_values_counts *counts) {
+    int result = parse_kind(text, length, kind_values, values, sizeof *values,
+                            reinterpret_cast<int32_t *>(counts), sizeof *counts);
+    if (result >= 0) {
+        meter_dialect_pass(text, length, values, counts);
+    }
+    return result;
+}
+
+int parse_setup(const char *text, size_t length, qvxml_setup *setup, qvxml_setup_counts *counts) {
+    return parse_kind(text, length, kind_setup, setup, sizeof *setup,
+                      reinterpret_cast<int32_t *>(counts), sizeof *counts);
+}
+
+} // namespace qvx

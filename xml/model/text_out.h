@@ -1,0 +1,69 @@
+// Bounded text output shared by the writer and the upload filter: appends
+// stop at the capacity and leave a mark instead of writing past it.
+#ifndef QVXML_MODEL_TEXT_OUT_H
+#define QVXML_MODEL_TEXT_OUT_H
+
+#include <cstddef>
+#include <cstring>
+#include <string_view>
+
+namespace qvx {
+
+class text_out {
+public:
+    // `capacity` includes the terminating NUL.
+    text_out(char *buffer, size_t capacity) : buffer_(buffer), capacity_(capacity) {
+        if (capacity_) {
+            buffer_[0] = '\0';
+        }
+    }
+
+    void raw(std::string_view s) {
+        if (full_ || s.size() >= capacity_ - length_) {
+            full_ = true;
+            return;
+        }
+        std::memcpy(buffer_ + length_, s.data(), s.size());
+        length_ += s.size();
+        buffer_[length_] = '\0';
+    }
+
+    // Text content: "&", "<" and ">" as entity references, so that what was
+    // read through a reference goes out as one and the document stays
+    // well-formed.
+    void escaped(std::string_view s) {
+        size_t plain = 0;
+        for (size_t i = 0; i < s.size(); ++i) {
+            const char *entity = s[i] == '&'   ? "&amp;"
+                                 : s[i] == '<' ? "&lt;"
+                                 : s[i] == '>' ? "&gt;"
+                                               : nullptr;
+            if (entity) {
+                raw(s.substr(plain, i - plain));
+                raw(entity);
+                plain = i + 1;
+            }
+        }
+        raw(s.substr(plain));
+    }
+
+    void tag(const char *open, std::string_view name, const char *close = ">") {
+        raw(open);
+        raw(name);
+        raw(close);
+    }
+
+    bool full() const { return full_ || capacity_ == 0; }
+    size_t length() const { return length_; }
+    char last() const { return length_ ? buffer_[length_ - 1] : '\0'; }
+
+private:
+    char *buffer_;
+    size_t capacity_;
+    size_t length_ = 0;
+    bool full_ = false;
+};
+
+} // namespace qvx
+
+#endif
