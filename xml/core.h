@@ -5,6 +5,7 @@
 #ifndef QVXML_CORE_H
 #define QVXML_CORE_H
 
+#include "model/xml_model.h"
 #include "xml_internal.h"
 
 #include <qvplatform.h>
@@ -18,15 +19,29 @@ constexpr int modules_max = QVXML_MODULES_MAX;
 constexpr int ip_size = 16;
 constexpr int host_size = QVXML_HOST_MAX;
 
-// Document kinds as the model uses them.
-constexpr int kind_values = 0;
-constexpr int kind_setup = 1;
 // Completion kinds of the worker.
 constexpr int op_values = 0;
 constexpr int op_setup = 1;
 constexpr int op_upload = 2;
 
-struct module_record;
+// One device of a multi-device handle, allocated once by qvxml_add_module.
+struct module_record {
+    char ip[ip_size]; // written by the worker under the slot mutex
+    char host[host_size];
+    int32_t active;
+    int32_t port;
+    int32_t values_length;
+    int32_t setup_length;
+    char values_xml[buffer_size];
+    char setup_xml[buffer_size];
+    char request[buffer_size];
+    qvxml_values values; // copies of the handle's results after each download
+    qvxml_values_counts values_counts;
+    qvxml_setup setup;
+    qvxml_setup_counts setup_counts;
+    qvxml_error_record error; // slot mutex
+    qvxml_options options;
+};
 
 // One handle slot. Fields marked "mutex" are read and written under `mutex`;
 // `state` is atomic because the worker polls it during socket waits while
@@ -54,10 +69,11 @@ struct slot {
     char setup_xml[buffer_size];
     char request[buffer_size];
     qv_sem wake;
-    bool wake_valid;
-    qv_sem wait_sem; // mutex
-    int64_t wait_deadline;
+    std::atomic<bool> wake_valid;
+    qv_sem wait_sem;       // mutex
+    int64_t wait_deadline; // steady-clock milliseconds; 0 once it ran out
     int32_t waiting;
+    int32_t wait_closed; // set by a close while someone waits
     void *user_data;
     qvxml_options options; // callbacks under mutex; credentials set while idle
 
@@ -83,6 +99,39 @@ struct slot_lock {
     slot_lock(const slot_lock &) = delete;
     slot_lock &operator=(const slot_lock &) = delete;
     qv_thread_mutex *m;
+};
+
+// Records "nothing failed" (code 0) with a cleared errno.
+void record_success(int handle);
+
+// Library state shared by the registry and the threads.
+struct library {
+    int init_count = -1;
+    std::atomic<int> next_slot{1};
+    qv_sem open_lock{};
+    std::atomic<int> stop_flag{0};
+    qv_thread_t thread0 = nullptr;
+};
+library &lib();
+
+// Frees everything a closed slot holds (its worker has ended).
+void slot_cleanup(int handle);
+// Thread bodies.
+void thread0_main();
+void worker_single_main();
+void worker_multi_main();
+// 1 when the operation `what` (0..10) of the slot has ended, 0 when not.
+int finish_test(slot &s, int what);
+// Milliseconds of a monotonic clock.
+int64_t now_ms();
+// Wakes the worker; a wake-up already pending records 21.
+void wake_worker(int handle);
+
+struct parse_guard {
+    parse_guard() { parse_lock(); }
+    ~parse_guard() { parse_unlock(); }
+    parse_guard(const parse_guard &) = delete;
+    parse_guard &operator=(const parse_guard &) = delete;
 };
 
 // Fills an error record for `code` with the current errno.

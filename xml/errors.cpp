@@ -160,6 +160,13 @@ void record_error(int handle, int code) {
     errno = saved;
 }
 
+void record_success(int handle) {
+    const int saved = errno;
+    errno = 0;
+    record_error(handle, 0);
+    errno = saved;
+}
+
 void copy_error(int handle, qvxml_error_record *destination, const qvxml_error_record *source) {
     if (handle < 0 || handle >= slot_count) {
         handle = 0;

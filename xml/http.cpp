@@ -1,0 +1,403 @@
+// HTTP/1.0 requests to a device's web server.
+#include "http.h"
+
+#include "net.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace qvx {
+namespace {
+
+constexpr int connect_rounds = 5;
+constexpr int send_rounds = 5;
+constexpr int receive_rounds = 10;
+constexpr int chunk_size = 1024;
+constexpr int scan_start = 14; // past "HTTP/1.0 NNN " of the status line
+
+constexpr char values_request[] = "GET /values.xml HTTP/1.0\r\n\r\n";
+
+// Waits in rounds of one second, reading the handle's state after each round
+// so that a close is noticed within about a second. 1 ready, 0 timed out,
+// result_closed.
+int wait_ready(int handle, qv_socket_t sock, bool write, int rounds) {
+    slot &s = slot_at(handle);
+    for (int round = 0; round < rounds; ++round) {
+        const int ready = net::wait_round(sock, write, 1);
+        if (s.state.load() == 0) {
+            return result_closed;
+        }
+        if (ready > 0) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+// Copies at most size - 1 bytes of a caller's text that may lack its NUL.
+void bounded_copy(char *destination, const char *source, size_t size) {
+    const size_t n = source == nullptr ? 0 : strnlen(source, size - 1);
+    std::memcpy(destination, source, n);
+    destination[n] = '\0';
+}
+
+void report_connect_error(const endpoint &e) {
+    qvxml_callbacks callbacks;
+    void *user_data = nullptr;
+    slot_callbacks(e.handle, &callbacks, &user_data);
+    if (callbacks.connect_error != nullptr) {
+        qvxml_error_record record;
+        slot &s = slot_at(e.handle);
+        copy_error(e.handle, &record, &s.error);
+        callbacks.connect_error(e.handle, user_data, e.module_index, &record);
+    }
+}
+
+int parse_locked(int handle, const char *text, int32_t length, int kind) {
+    // A guard object, so that a callback that ends the thread from inside the
+    // parse (qvxml_close_for_callback) still gives the lock back while unwinding.
+    parse_guard guard;
+    return parse_document(handle, text, length, kind);
+}
+
+} // namespace
+
+int base64_encode(const void *data, size_t length, char *out, size_t out_capacity) {
+    static constexpr char alphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const size_t needed = 4 * ((length + 2) / 3);
+    if (out == nullptr || needed + 1 > out_capacity) {
+        return -1;
+    }
+    const auto *in = static_cast<const unsigned char *>(data);
+    size_t o = 0;
+    for (size_t i = 0; i < length; i += 3) {
+        const unsigned b0 = in[i];
+        const unsigned b1 = i + 1 < length ? in[i + 1] : 0;
+        const unsigned b2 = i + 2 < length ? in[i + 2] : 0;
+        const unsigned triple = (b0 << 16) | (b1 << 8) | b2;
+        out[o++] = alphabet[(triple >> 18) & 0x3f];
+        out[o++] = alphabet[(triple >> 12) & 0x3f];
+        out[o++] = i + 1 < length ? alphabet[(triple >> 6) & 0x3f] : '=';
+        out[o++] = i + 2 < length ? alphabet[triple & 0x3f] : '=';
+    }
+    out[o] = '\0';
+    return static_cast<int>(o);
+}
+
+int http_authorization(const char *user, const char *password, char *out, size_t capacity) {
+    if (capacity == 0) {
+        return -1;
+    }
+    out[0] = '\0';
+    char u[QVXML_AUTHENTICATE_MAX];
+    char p[QVXML_AUTHENTICATE_MAX];
+    bounded_copy(u, user, sizeof u);
+    bounded_copy(p, password, sizeof p);
+    if (u[0] == '\0') {
+        return 0;
+    }
+    char pair[200] = {};
+    const int pair_length = std::snprintf(pair, sizeof pair, "%s:%s", u, p);
+    char encoded[300] = {};
+    if (pair_length < 0 ||
+        base64_encode(pair, static_cast<size_t>(pair_length), encoded, sizeof encoded) < 0) {
+        return -1;
+    }
+    const int n = std::snprintf(out, capacity, "Authorization: Basic %s\r\n", encoded);
+    if (n < 0 || static_cast<size_t>(n) >= capacity) {
+        out[0] = '\0';
+        return -1;
+    }
+    return 0;
+}
+
+int http_status_error(int status) {
+    if (status >= 400 && status <= 417) {
+        return 47 + (status - 400);
+    }
+    if (status >= 500 && status <= 505) {
+        return 65 + (status - 500);
+    }
+    return 0;
+}
+
+long http_header_end(int handle, header_scan &scan, const char *chunk, long length) {
+    // Keep the start of the reply for the status line, whichever chunk it came in.
+    for (long i = 0; i < length && scan.start_length < static_cast<int>(sizeof scan.start) - 1;
+         ++i) {
+        scan.start[scan.start_length++] = chunk[i];
+    }
+    long body = -1;
+    for (long i = 0; i < length; ++i) {
+        if (scan.seen + i < scan_start) {
+            continue;
+        }
+        const char c = chunk[i];
+        switch (scan.state) {
+        case 0:
+            scan.state = c == '\r' ? 1 : 0;
+            break;
+        case 1:
+            scan.state = c == '\n' ? 2 : 0;
+            break;
+        case 2:
+            scan.state = c == '\r' ? 3 : 0;
+            break;
+        default:
+            scan.state = c == '\n' ? 4 : 0;
+            break;
+        }
+        if (scan.state == 4) {
+            body = i + 1;
+            break;
+        }
+    }
+    scan.seen += length;
+    if (body < 0) {
+        return 0;
+    }
+    scan.found = true;
+    // The status code is the number after the protocol word of the first line.
+    int status = 0;
+    if (std::strncmp(scan.start, "HTTP/", 5) == 0) {
+        const char *p = std::strchr(scan.start, ' ');
+        if (p != nullptr) {
+            while (*p == ' ') {
+                ++p;
+            }
+            int digits = 0;
+            while (digits < 3 && p[digits] >= '0' && p[digits] <= '9') {
+                status = status * 10 + (p[digits] - '0');
+                ++digits;
+            }
+            if (digits != 3) {
+                status = 0;
+            }
+        }
+    }
+    const int code = http_status_error(status);
+    if (code != 0) {
+        record_error(handle, code);
+        return -1;
+    }
+    return body;
+}
+
+int http_connect(const endpoint &e) {
+    slot &s = slot_at(e.handle);
+    if (qv_socket_startup() != 0) {
+        record_error(e.handle, 26);
+        report_connect_error(e);
+        return -1;
+    }
+    if (e.host != nullptr && e.host[0] != '\0') {
+        char resolved[ip_size] = {};
+        const int found = net::resolve_host(e.host, resolved);
+        {
+            slot_lock lock(s);
+            std::memcpy(e.ip, resolved, ip_size);
+        }
+        if (found != 0) {
+            record_error(e.handle, 89);
+            report_connect_error(e);
+            return -1;
+        }
+    }
+    const qv_socket_t sock = net::tcp_socket();
+    if (sock == QV_INVALID_SOCKET) {
+        record_error(e.handle, 27);
+        report_connect_error(e);
+        return -1;
+    }
+    s.socket = sock;
+    int code = 0;
+    if (qv_socket_nonblock(sock) != 0) {
+        code = 29;
+    } else if (net::connect_start(sock, e.ip, e.port) != 0) {
+        code = 28;
+    } else {
+        const int ready = wait_ready(e.handle, sock, true, connect_rounds);
+        if (ready == result_closed) {
+            return result_closed;
+        }
+        if (ready == 0 || net::peer_connected(sock) != 0) {
+            code = 28;
+        }
+    }
+    if (code != 0) {
+        record_error(e.handle, code);
+        http_close(e.handle);
+        report_connect_error(e);
+        return -1;
+    }
+    qvxml_callbacks callbacks;
+    void *user_data = nullptr;
+    slot_callbacks(e.handle, &callbacks, &user_data);
+    if (callbacks.connected != nullptr) {
+        callbacks.connected(e.handle, user_data, e.module_index);
+    }
+    return 0;
+}
+
+int http_send(int handle, const char *text, size_t length) {
+    slot &s = slot_at(handle);
+    size_t sent = 0;
+    // A short send is followed by another one until everything is out; each
+    // wait is bounded, so a peer that stops reading ends the send.
+    while (sent < length) {
+        const int ready = wait_ready(handle, s.socket, true, send_rounds);
+        if (ready == result_closed) {
+            return result_closed;
+        }
+        if (ready == 0) {
+            record_error(handle, 30);
+            return -1;
+        }
+        const long n = net::send_some(s.socket, text + sent, length - sent);
+        if (n == -1) {
+            record_error(handle, 35);
+            return -1;
+        }
+        if (n > 0) {
+            sent += static_cast<size_t>(n);
+        }
+    }
+    return 0;
+}
+
+int http_receive(int handle, char *buffer, int32_t *length) {
+    slot &s = slot_at(handle);
+    const int32_t capacity = *length;
+    *length = 0;
+    buffer[0] = '\0';
+    header_scan scan;
+    char chunk[chunk_size];
+    for (;;) {
+        const int ready = wait_ready(handle, s.socket, false, receive_rounds);
+        if (ready == result_closed) {
+            return result_closed;
+        }
+        if (ready == 0) {
+            return 0; // silence ends the reply
+        }
+        const long n = net::receive_some(s.socket, chunk, sizeof chunk);
+        if (n == -2) {
+            continue;
+        }
+        if (n == 0) {
+            return 0;
+        }
+        if (n < 0) {
+            record_error(handle, 34);
+            return -1;
+        }
+        const char *keep = chunk;
+        long keep_length = n;
+        if (!scan.found) {
+            const long body = http_header_end(handle, scan, chunk, n);
+            if (body < 0) {
+                *length = 0;
+                buffer[0] = '\0';
+                return -1;
+            }
+            if (scan.found) {
+                // Everything stored so far was header.
+                *length = 0;
+                keep = chunk + body;
+                keep_length = n - body;
+            }
+        }
+        if (static_cast<long>(*length) + keep_length >= capacity) {
+            record_error(handle, 12);
+            return -1;
+        }
+        std::memcpy(buffer + *length, keep, static_cast<size_t>(keep_length));
+        *length += static_cast<int32_t>(keep_length);
+        buffer[*length] = '\0';
+    }
+}
+
+void http_close(int handle) {
+    slot &s = slot_at(handle);
+    if (s.socket != QV_INVALID_SOCKET) {
+        qv_socket_close(s.socket);
+        s.socket = QV_INVALID_SOCKET;
+    }
+}
+
+int http_get_document(const endpoint &e, char *buffer, int32_t *length, int kind) {
+    slot &s = slot_at(e.handle);
+    if (s.state.load() == 0) {
+        return result_closed;
+    }
+    int result = http_connect(e);
+    if (result == 0) {
+        char request[400] = {};
+        if (kind == kind_values) {
+            std::memcpy(request, values_request, sizeof values_request);
+        } else {
+            char authorization[400] = {};
+            if (http_authorization(e.options->get_user, e.options->get_password, authorization,
+                                   sizeof authorization) != 0) {
+                record_error(e.handle, 81);
+                http_close(e.handle);
+                *length = 0;
+                buffer[0] = '\0';
+                return -1;
+            }
+            std::snprintf(request, sizeof request, "GET /setup.xml HTTP/1.0\r\n%s\r\n",
+                          authorization);
+        }
+        result = http_send(e.handle, request, std::strlen(request));
+        if (result == 0) {
+            result = http_receive(e.handle, buffer, length);
+        }
+        if (result == result_closed) {
+            return result_closed;
+        }
+        http_close(e.handle);
+    }
+    if (result == result_closed) {
+        return result_closed;
+    }
+    if (result == 0 && parse_locked(e.handle, buffer, *length, kind) != 0) {
+        result = -1;
+    }
+    if (result != 0) {
+        *length = 0;
+        buffer[0] = '\0';
+    }
+    return result;
+}
+
+int http_post_setup(const endpoint &e, const char *request, char *buffer, int32_t *length) {
+    slot &s = slot_at(e.handle);
+    if (s.state.load() == 0) {
+        return result_closed;
+    }
+    int result = http_connect(e);
+    if (result != 0) {
+        return result;
+    }
+    result = http_send(e.handle, request, strnlen(request, buffer_size - 1));
+    if (result == 0) {
+        *length = buffer_size;
+        result = http_receive(e.handle, buffer, length);
+    }
+    if (result == result_closed) {
+        return result_closed;
+    }
+    http_close(e.handle);
+    if (result != 0) {
+        return -1;
+    }
+    if (parse_locked(e.handle, buffer, *length, kind_setup) != 0) {
+        *length = 0;
+        buffer[0] = '\0';
+        return -1;
+    }
+    return 0;
+}
+
+} // namespace qvx

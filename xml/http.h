@@ -1,0 +1,60 @@
+/*
+ * HTTP/1.0 transport of the XML client library. Runs only on a handle's
+ * worker thread. Results: 0 success, -1 failure (code recorded in the
+ * handle's record), closed (-2) when the handle was closed during a wait: the
+ * worker must then end at once without touching the slot any further.
+ */
+#ifndef QVXML_HTTP_H
+#define QVXML_HTTP_H
+
+#include "core.h"
+
+namespace qvx {
+
+constexpr int result_closed = -2;
+
+// Where one request goes: a single-device handle (module_index -1) or one
+// module of a multi-device handle.
+struct endpoint {
+    int handle;
+    int module_index;
+    char *ip;         // 16 bytes; replaced by the resolution of a non-empty host
+    const char *host; // name or dotted address; empty: use ip as it is
+    int port;
+    const qvxml_options *options; // credentials of the handle or module
+};
+
+// Progress of the search for the end of a reply's header across chunks.
+struct header_scan {
+    bool found = false;
+    int state = 0;    // matcher state for CR LF CR LF
+    long seen = 0;    // reply bytes scanned so far
+    char start[64]{}; // the first bytes of the reply (the status line)
+    int start_length = 0;
+};
+
+// Feeds one received chunk to the header search. Returns the offset of the
+// first body byte in the chunk once the header end is found in it, 0 while
+// the header goes on (the chunk is kept as it may turn out to be body),
+// -1 (code recorded) when the status line carries a mapped error status.
+long http_header_end(int handle, header_scan &scan, const char *chunk, long length);
+// The library error code for an HTTP status, 0 when the status is accepted.
+int http_status_error(int status);
+
+int http_connect(const endpoint &e);
+int http_send(int handle, const char *text, size_t length);
+// On entry *length is the buffer's capacity; on return the stored body bytes.
+int http_receive(int handle, char *buffer, int32_t *length);
+void http_close(int handle);
+// GET a values (kind 0) or setup (kind 1) document and parse it. On failure
+// the stored length is 0.
+int http_get_document(const endpoint &e, char *buffer, int32_t *length, int kind);
+// POST the prepared request and parse the reply as a setup document.
+int http_post_setup(const endpoint &e, const char *request, char *buffer, int32_t *length);
+// Builds "Authorization: Basic ...\r\n" for user:password into out; an empty
+// user gives an empty text. -1 when it does not fit.
+int http_authorization(const char *user, const char *password, char *out, size_t capacity);
+
+} // namespace qvx
+
+#endif
