@@ -129,8 +129,12 @@ void TTelnetForm::Connect(const QString &host) {
 }
 
 void TTelnetForm::done(int result) {
+    // A hang-up reports both an error and a disconnect; the window finishes once.
+    const bool first = !closed;
     FormClose();
-    QDialog::done(result);
+    if (first || isVisible()) {
+        QDialog::done(result);
+    }
 }
 
 void TTelnetForm::FormClose() {
@@ -269,6 +273,15 @@ bool TTelnetForm::MemoKeyPress(const QKeyEvent &key) {
     }
     if (text.isEmpty()) {
         return false; // navigation keys only move through the display
+    }
+    // Ctrl with a letter is its control code, whether or not the platform has
+    // already made it one.
+    if ((key.modifiers() & Qt::ControlModifier) && text.size() == 1) {
+        const char16_t ch = text.at(0).toUpper().unicode();
+        if (ch >= u'@' && ch <= u'_') {
+            sendBytes(QByteArray(1, static_cast<char>(ch & 0x1F)));
+            return true;
+        }
     }
     sendBytes(kelvo::terminal::latin1Bytes(text));
     return true;
