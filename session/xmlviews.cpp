@@ -1,0 +1,226 @@
+#include "xmlviews.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+namespace mvxapi {
+
+namespace {
+
+template <size_t N> std::string Text(const char (&field)[N]) {
+    return std::string(field, strnlen(field, N));
+}
+
+template <size_t N> long Number(const char (&field)[N]) {
+    const std::string s = Text(field);
+    return strtol(s.c_str(), nullptr, 10);
+}
+
+template <size_t N> bool Real(const char (&field)[N], double &out) {
+    const std::string s = Text(field);
+    char *end = nullptr;
+    out = strtod(s.c_str(), &end);
+    return end != s.c_str();
+}
+
+int StateFromText(long code) {
+    return code >= esNormal && code <= esDeviceInvalid ? static_cast<int>(code) : esUnknown;
+}
+
+int Bounded(int count, int capacity) {
+    return std::clamp(count, 0, capacity);
+}
+
+} // namespace
+
+bool IsNewFirmware(const char *version, int kind) {
+    const std::string v = version ? version : "";
+    switch (kind) {
+    case 0:
+        return v == "2.34" || v == "2.35" || v == "2.36";
+    case 1:
+        return v == "2.0";
+    case 3:
+    case 4:
+    case 5:
+        return true;
+    default:
+        return false; // 2, 6 and above, and negative kinds
+    }
+}
+
+int UnitCode(const char *unit, const char *type) {
+    static const struct {
+        const char *text;
+        int code;
+    } table[] = {
+        {"C", 0},   {"%RH", 3}, {"V", 4},   {"mA", 5},   {"s", 6},    {"DP C", 9},  {"WLD", 11},
+        {"A", 12},  {"W", 13},  {"kW", 16}, {"kWh", 14}, {"MWh", 17}, {"Wh", 15},   {"J", 18},
+        {"kJ", 19}, {"MJ", 20}, {"GJ", 21}, {"kPa", 10}, {"m3", 22},  {"m3/h", 23}, {"LUX", 24},
+    };
+    if (unit) {
+        for (const auto &row : table) {
+            if (strcasecmp(unit, row.text) == 0)
+                return row.code;
+        }
+    }
+    return type && strcmp(type, "43") == 0 ? 11 : 8;
+}
+
+int SensorIndex(const qvxml_values *values, const qvxml_values_counts *counts, long id) {
+    if (!values || !counts)
+        return -1;
+    const int n = Bounded(counts->SenSet, QVXML_LIST_MAX_SenSet);
+    for (int i = 0; i < n; ++i) {
+        if (Number(values->SenSet_Entry_ID[i]) == id)
+            return i + 1;
+    }
+    return -1;
+}
+
+bool SetupHasSensorId(const qvxml_setup *setup, const qvxml_setup_counts *counts, long id) {
+    if (!setup || !counts)
+        return false;
+    const int n = Bounded(counts->SenSet, QVXML_LIST_MAX_SenSet);
+    for (int i = 0; i < n; ++i) {
+        if (Number(setup->SenSet_Entry_ID[i]) == id)
+            return true;
+    }
+    return false;
+}
+
+const char *EntryKindText(int kind) {
+    static const char *const texts[] = {
+        "Analog sensor input", "Binary input",         "Binary input with counter",
+        "Binary output",       "Analog sensor output", "Realy output",
+        "RTS output",          "DTR output",           "Counter"};
+    return kind >= 0 && kind < static_cast<int>(std::size(texts)) ? texts[kind] : "-";
+}
+
+const char *StateText(int state) {
+    static const char *const texts[] = {"Normal", "Out of range", "Alarm active", "Sensor invalid",
+                                        "Device invalid"};
+    return state >= 0 && state < static_cast<int>(std::size(texts)) ? texts[state] : "-";
+}
+
+template <class TBuffer> int TValuesXml<TBuffer>::BinaryInCount() const {
+    return counts_ ? Bounded(counts_->BinaryInSet, QVXML_LIST_MAX_BinaryInSet) : 0;
+}
+
+template <class TBuffer> int TValuesXml<TBuffer>::BinaryOutCount() const {
+    return counts_ ? Bounded(counts_->BinaryOutSet, QVXML_LIST_MAX_BinaryOutSet) : 0;
+}
+
+template <class TBuffer> int TValuesXml<TBuffer>::SensorCount() const {
+    return counts_ ? Bounded(counts_->SenSet, QVXML_LIST_MAX_SenSet) : 0;
+}
+
+// Firmware before the new encoding reports no sensor state: it is derived
+// from the reading and the alarm limits. Newer firmware sends it in State.
+template <class TBuffer> bool TValuesXml<TBuffer>::GetSensorEntry(int n, TXmlEntry &entry) const {
+    if (!document_ || n < 0 || n >= SensorCount())
+        return false;
+    const Document &d = *document_;
+    entry = TXmlEntry{};
+    entry.id = Number(d.SenSet_Entry_ID[n]);
+    entry.name = Text(d.SenSet_Entry_Name[n]);
+    entry.valueText = Text(d.SenSet_Entry_Value[n]);
+    const bool hasValue = Real(d.SenSet_Entry_Value[n], entry.value);
+    entry.unit = UnitCode(Text(d.SenSet_Entry_Units[n]).c_str(), "");
+    if (IsNewFirmware(d.Agent_Version, ekSensor)) {
+        entry.state = StateFromText(Number(d.SenSet_Entry_State[n]));
+    } else if (!hasValue) {
+        entry.state = esSensorInvalid;
+    } else {
+        double min = 0, max = 0;
+        const bool limits = Real(d.SenSet_Entry_Min[n], min) && Real(d.SenSet_Entry_Max[n], max);
+        entry.state = limits && (entry.value < min || entry.value > max) ? esOutOfRange : esNormal;
+    }
+    return true;
+}
+
+// Older binary-input firmware flags an active alarm only in AlarmState.
+template <class TBuffer> bool TValuesXml<TBuffer>::GetBinaryInEntry(int n, TXmlEntry &entry) const {
+    if (!document_ || n < 0 || n >= BinaryInCount())
+        return false;
+    const Document &d = *document_;
+    entry = TXmlEntry{};
+    entry.id = Number(d.BinaryInSet_Entry_ID[n]);
+    entry.name = Text(d.BinaryInSet_Entry_Name[n]);
+    entry.valueText = Text(d.BinaryInSet_Entry_Value[n]);
+    Real(d.BinaryInSet_Entry_Value[n], entry.value);
+    if (IsNewFirmware(d.Agent_Version, ekBinaryIn))
+        entry.state = StateFromText(Number(d.BinaryInSet_Entry_State[n]));
+    else
+        entry.state = Number(d.BinaryInSet_Entry_AlarmState[n]) == 1 ? esAlarm : esNormal;
+    entry.mode = static_cast<int>(Number(d.BinaryInSet_Entry_Alarm[n]));
+    return true;
+}
+
+template <class TBuffer>
+bool TValuesXml<TBuffer>::GetBinaryOutEntry(int n, TXmlEntry &entry) const {
+    if (!document_ || n < 0 || n >= BinaryOutCount())
+        return false;
+    const Document &d = *document_;
+    entry = TXmlEntry{};
+    entry.id = Number(d.BinaryOutSet_Entry_ID[n]);
+    entry.name = Text(d.BinaryOutSet_Entry_Name[n]);
+    entry.valueText = Text(d.BinaryOutSet_Entry_Value[n]);
+    Real(d.BinaryOutSet_Entry_Value[n], entry.value);
+    entry.state = esNormal;
+    entry.mode = static_cast<int>(Number(d.BinaryOutSet_Entry_Mode[n]));
+    return true;
+}
+
+// A setup document always carries State; the mode of a sensor is its alarm
+// enable flag E, that of a binary input its AlarmState setting.
+template <class TBuffer> bool TSetupXml<TBuffer>::GetSensorEntry(int n, TXmlEntry &entry) const {
+    if (!this->document_ || n < 0 || n >= this->SensorCount())
+        return false;
+    const auto &d = *this->document_;
+    entry = TXmlEntry{};
+    entry.id = Number(d.SenSet_Entry_ID[n]);
+    entry.name = Text(d.SenSet_Entry_Name[n]);
+    entry.valueText = Text(d.SenSet_Entry_Value[n]);
+    Real(d.SenSet_Entry_Value[n], entry.value);
+    entry.unit = UnitCode(Text(d.SenSet_Entry_Units[n]).c_str(), "");
+    entry.state = StateFromText(Number(d.SenSet_Entry_State[n]));
+    entry.mode = static_cast<int>(Number(d.SenSet_Entry_E[n]));
+    return true;
+}
+
+template <class TBuffer> bool TSetupXml<TBuffer>::GetBinaryInEntry(int n, TXmlEntry &entry) const {
+    if (!this->document_ || n < 0 || n >= this->BinaryInCount())
+        return false;
+    const auto &d = *this->document_;
+    entry = TXmlEntry{};
+    entry.id = Number(d.BinaryInSet_Entry_ID[n]);
+    entry.name = Text(d.BinaryInSet_Entry_Name[n]);
+    entry.valueText = Text(d.BinaryInSet_Entry_Value[n]);
+    Real(d.BinaryInSet_Entry_Value[n], entry.value);
+    entry.state = StateFromText(Number(d.BinaryInSet_Entry_State[n]));
+    entry.mode = static_cast<int>(Number(d.BinaryInSet_Entry_AlarmState[n]));
+    return true;
+}
+
+template <class TBuffer> bool TSetupXml<TBuffer>::GetBinaryOutEntry(int n, TXmlEntry &entry) const {
+    if (!this->document_ || n < 0 || n >= this->BinaryOutCount())
+        return false;
+    const auto &d = *this->document_;
+    entry = TXmlEntry{};
+    entry.id = Number(d.BinaryOutSet_Entry_ID[n]);
+    entry.name = Text(d.BinaryOutSet_Entry_Name[n]);
+    entry.valueText = Text(d.BinaryOutSet_Entry_Value[n]);
+    Real(d.BinaryOutSet_Entry_Value[n], entry.value);
+    entry.state = esNormal;
+    entry.mode = static_cast<int>(Number(d.BinaryOutSet_Entry_Mode[n]));
+    return true;
+}
+
+template class TValuesXml<TValuesXmlBuffer>;
+template class TValuesXml<TSetupXmlBuffer>;
+template class TSetupXml<TSetupXmlBuffer>;
+
+} // namespace mvxapi

@@ -1,0 +1,329 @@
+// Session lifecycle, events and the receiver, against a real HTTP peer on
+// loopback and the real XML client library.
+#include "session_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+using namespace mvxapi;
+using namespace kelvo::test;
+
+namespace {
+
+std::unique_ptr<TIoXml> SessionFor(const HttpPeer &peer, Recorder &rec) {
+    auto s = std::make_unique<TIoXml>(nullptr);
+    s->host = "127.0.0.1";
+    s->port = peer.port();
+    rec.Attach(*s);
+    return s;
+}
+
+std::string ReadFile(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// Opens the session and fetches setup.xml; true when OnSetup arrived.
+bool OpenAndFetchSetup(TIoXml &s, Recorder &rec) {
+    if (s.Open() != 0 || s.GetSetup() != 0)
+        return false;
+    return PumpUntil([&] { return rec.Has("setup") || rec.Has("error"); }) && rec.Has("setup");
+}
+
+} // namespace
+
+TEST(Session, NewSessionAndStateChecks) {
+    Recorder rec;
+    TIoXml s(nullptr);
+    rec.Attach(s);
+    EXPECT_EQ(s.host, "192.168.1.99");
+    EXPECT_EQ(s.port, 80);
+    EXPECT_TRUE(s.user.empty());
+    EXPECT_TRUE(s.password.empty());
+    EXPECT_EQ(s.GetState(), xsClosed);
+    EXPECT_EQ(s.GetHandle(), -1);
+
+    // Nothing but Open is accepted while closed, and nothing is raised.
+    EXPECT_EQ(s.GetSetup(), -2);
+    EXPECT_EQ(s.GetValues(), -2);
+    EXPECT_EQ(s.SendSetupXml("<Root/>"), -2);
+    EXPECT_EQ(s.LoadValues("<Root/>"), -2);
+    EXPECT_EQ(s.Close(), -2);
+    EXPECT_EQ(s.GetSetupToFile("/nonexistent/never"), -2);
+    EXPECT_EQ(s.SendSetupFile("/nonexistent/never", true), -2);
+    EXPECT_EQ(s.SetBinaryOutput(151, 1), -2);
+    EXPECT_EQ(s.SetSensorLimits(1, 0, 1), -2);
+    EXPECT_EQ(s.SetEntryName(1, "x"), -2);
+    EXPECT_EQ(s.SetSensorCalib(1, 0.5), -2);
+    PumpFor(50);
+    EXPECT_TRUE(rec.events.empty());
+    EXPECT_EQ(s.GetState(), xsClosed);
+}
+
+TEST(Session, OpenGetSetupAndDownloadToFileByteForByte) {
+    HttpPeer peer;
+    // A document with CR LF line ends and non-ASCII bytes must arrive as sent.
+    const std::string doc = std::string(kSetupXml) + "<!-- r\xc3\xa9sum\xc3\xa9 -->\r\n";
+    peer.setSetup(doc);
+    Recorder rec;
+    auto s = SessionFor(peer, rec);
+
+    ASSERT_EQ(s->Open(), 0);
+    EXPECT_EQ(s->GetState(), xsReady);
+    EXPECT_GE(s->GetHandle(), 1);
+    EXPECT_EQ(s->Open(), -2); // open twice
+    ASSERT_EQ(s->GetSetup(), 0);
+    EXPECT_EQ(s->GetSetup(), -2); // one request at a time
+    ASSERT_TRUE(PumpUntil([&] { return rec.Has("setup") || rec.Has("error"); }));
+    ASSERT_TRUE(rec.Has("setup"));
+    EXPECT_FALSE(rec.offGuiThread);
+
+    const std::vector<std::string> expected{"open", "request", "connect", "setup"};
+    EXPECT_EQ(rec.events, expected);
+    const auto &args = rec.setups[0];
+    EXPECT_EQ(args.sender, s.get());
+    EXPECT_EQ(args.state, xsSetup);
+    EXPECT_EQ(rec.stateInHandler, xsReady);
+    ASSERT_NE(args.setup, nullptr);
+    ASSERT_NE(args.setup_counts, nullptr);
+    EXPECT_STREQ(args.setup->Agent_DeviceName, "Lab box");
+    EXPECT_EQ(args.setup_counts->SenSet, 2);
+    EXPECT_STREQ(args.module_host, "127.0.0.1");
+    EXPECT_EQ(args.module_port, peer.port());
+
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("device.xml").toStdString();
+    EXPECT_EQ(s->GetSetupToFile(path.c_str()), 0);
+    EXPECT_EQ(s->GetState(), xsReady);
+    EXPECT_EQ(ReadFile(path), doc);
+
+    EXPECT_EQ(s->Close(), 0);
+    EXPECT_EQ(rec.events.back(), "close");
+    EXPECT_EQ(s->GetState(), xsClosed);
+    EXPECT_EQ(s->GetHandle(), -1);
+}
+
+TEST(Session, GetValuesDeliversParsedDocument) {
+    HttpPeer peer;
+    peer.setValues(kValuesXml);
+    Recorder rec;
+    auto s = SessionFor(peer, rec);
+    ASSERT_EQ(s->Open(), 0);
+    ASSERT_EQ(s->GetValues(), 0);
+    ASSERT_TRUE(PumpUntil([&] { return rec.Has("values") || rec.Has("error"); }));
+    ASSERT_TRUE(rec.Has("values"));
+    ASSERT_NE(rec.values[0].values, nullptr);
+    EXPECT_EQ(rec.values[0].values_counts->SenSet, 2);
+    EXPECT_EQ(SensorIndex(rec.values[0].values, rec.values[0].values_counts, 9), 2);
+    EXPECT_EQ(s->GetState(), xsReady);
+    EXPECT_FALSE(rec.offGuiThread);
+}
+
+TEST(Session, UnauthorizedArrivesAsErrorOfTheSetupRequest) {
+    HttpPeer peer;
+    peer.setSetup(kSetupXml);
+    peer.requireAuth("admin", "secret");
+    Recorder rec;
+    auto s = SessionFor(peer, rec);
+
+    ASSERT_EQ(s->Open(), 0);
+    ASSERT_EQ(s->GetSetup(), 0);
+    ASSERT_TRUE(PumpUntil([&] { return rec.Has("error") || rec.Has("setup"); }));
+    ASSERT_EQ(rec.errors.size(), 1u);
+    EXPECT_EQ(rec.errors[0].operation, xsSetup);
+    EXPECT_EQ(rec.errors[0].code, 48);
+    EXPECT_EQ(rec.errors[0].text, "HTTP: Unauthorized");
+    EXPECT_EQ(rec.errors[0].sender, s.get());
+    EXPECT_EQ(rec.stateInHandler, xsReady);
+    EXPECT_FALSE(rec.offGuiThread);
+    EXPECT_TRUE(peer.requests().at(0).authorization.empty());
+
+    // With the credentials the same transfer goes through.
+    ASSERT_EQ(s->Close(), 0);
+    s->user = "admin";
+    s->password = "secret";
+    ASSERT_TRUE(OpenAndFetchSetup(*s, rec));
+    EXPECT_EQ(peer.requests().back().authorization, "Basic " + Base64("admin:secret"));
+}
+
+TEST(Session, LongUserNameIsCutTo99Characters) {
+    HttpPeer peer;
+    peer.setSetup(kSetupXml);
+    Recorder rec;
+    auto s = SessionFor(peer, rec);
+    s->user = std::string(150, 'u');
+    s->password = std::string(120, 'p');
+    ASSERT_TRUE(OpenAndFetchSetup(*s, rec));
+    const std::string auth = peer.requests().at(0).authorization;
+    ASSERT_EQ(auth.rfind("Basic ", 0), 0u);
+    EXPECT_EQ(Base64Decode(auth.substr(6)), std::string(99, 'u') + ":" + std::string(99, 'p'));
+}
+
+TEST(Session, OpenFailuresAndImmediateRefusals) {
+    Recorder rec;
+    TIoXml s(nullptr);
+    rec.Attach(s);
+    s.host = std::string(120, 'h'); // the library takes at most 99 characters
+    EXPECT_EQ(s.Open(), -1);
+    ASSERT_EQ(rec.errors.size(), 1u);
+    EXPECT_EQ(rec.errors[0].operation, xsClosed);
+    EXPECT_EQ(rec.errors[0].code, 13);
+    EXPECT_EQ(s.GetState(), xsClosed);
+    EXPECT_EQ(s.GetHandle(), -1);
+
+    // The library refuses a document it cannot take: -1 at once, OnError
+    // with the operation, and the session stays usable.
+    HttpPeer peer;
+    s.host = "127.0.0.1";
+    s.port = peer.port();
+    ASSERT_EQ(s.Open(), 0);
+    const std::string huge(25000, 'x');
+    EXPECT_EQ(s.LoadValues(huge.c_str()), -1);
+    EXPECT_EQ(rec.errors.back().operation, xsValues);
+    EXPECT_EQ(rec.errors.back().code, 81);
+    EXPECT_EQ(s.GetState(), xsReady);
+    EXPECT_EQ(s.GetValues(), 0);
+}
+
+TEST(Session, TwoSessionsShareOneReceiver) {
+    const int before = SessionCount();
+    EXPECT_FALSE(MessageWindowExists());
+    HttpPeer peerA, peerB;
+    peerA.setSetup(kSetupXml);
+    std::string other = kSetupXml;
+    other.replace(other.find("Lab box"), 7, "Other");
+    peerB.setSetup(other);
+    Recorder recA, recB;
+    {
+        auto a = SessionFor(peerA, recA);
+        EXPECT_TRUE(MessageWindowExists());
+        {
+            auto b = SessionFor(peerB, recB);
+            EXPECT_EQ(SessionCount(), before + 2);
+            ASSERT_EQ(a->Open(), 0);
+            ASSERT_EQ(b->Open(), 0);
+            ASSERT_EQ(a->GetSetup(), 0);
+            ASSERT_EQ(b->GetSetup(), 0);
+            ASSERT_TRUE(PumpUntil([&] { return recA.Has("setup") && recB.Has("setup"); }));
+            EXPECT_EQ(recA.setups[0].sender, a.get());
+            EXPECT_STREQ(recA.setups[0].setup->Agent_DeviceName, "Lab box");
+            EXPECT_EQ(recB.setups[0].sender, b.get());
+            EXPECT_STREQ(recB.setups[0].setup->Agent_DeviceName, "Other");
+        }
+        // The receiver outlives the first of the two sessions.
+        EXPECT_TRUE(MessageWindowExists());
+        EXPECT_EQ(SessionCount(), before + 1);
+        ASSERT_EQ(a->Close(), 0);
+        ASSERT_EQ(a->Open(), 0);
+        ASSERT_EQ(a->GetSetup(), 0);
+        ASSERT_TRUE(PumpUntil([&] { return recA.Count("setup") == 2; }));
+    }
+    EXPECT_FALSE(MessageWindowExists());
+    EXPECT_EQ(SessionCount(), before);
+}
+
+TEST(Session, DestroyingAnOpenSessionRaisesNoClose) {
+    HttpPeer peer;
+    Recorder rec;
+    {
+        auto s = SessionFor(peer, rec);
+        ASSERT_EQ(s->Open(), 0);
+    }
+    PumpFor(50);
+    EXPECT_FALSE(rec.Has("close"));
+}
+
+TEST(Session, SlotWithoutHandlerOnlyFreesThePayload) {
+    HttpPeer peer;
+    peer.setSetup(kSetupXml);
+    Recorder rec;
+    auto s = SessionFor(peer, rec);
+    s->OnSetup = nullptr;
+    ASSERT_EQ(s->Open(), 0);
+    ASSERT_EQ(s->GetSetup(), 0);
+    ASSERT_TRUE(PumpUntil([&] { return s->GetState() == xsReady; }));
+    PumpFor(100);
+    EXPECT_FALSE(rec.Has("setup"));
+    EXPECT_FALSE(rec.Has("error"));
+    // The session carries on normally.
+    EXPECT_EQ(s->GetSetup(), 0);
+}
+
+// Results that arrive for a session that has gone are dropped: by the
+// session registry while the receiver lives on, by the receiver's own
+// destruction when it was the last session (the sanitizer build checks that
+// the payloads are freed).
+TEST(Session, LateResultsNeverReachADestroyedSession) {
+    HttpPeer peer;
+    peer.setSetup(kSetupXml);
+    Recorder keepRec;
+    auto keep = SessionFor(peer, keepRec); // keeps the receiver alive
+
+    Recorder rec;
+    auto s = SessionFor(peer, rec);
+    ASSERT_EQ(s->Open(), 0);
+    ASSERT_EQ(s->GetSetup(), 0);
+    // Let the reply be posted but not dispatched, then destroy the session.
+    for (int i = 0; i < 400 && s->GetState() != xsReady; ++i)
+        QThread::msleep(10);
+    ASSERT_EQ(s->GetState(), xsReady);
+    s.reset();
+    PumpFor(100);
+    EXPECT_TRUE(rec.events.size() == 2u); // open, request; no setup
+    EXPECT_FALSE(rec.Has("setup"));
+
+    // The last session goes with a reply still queued.
+    keep.reset();
+    Recorder lastRec;
+    {
+        auto last = SessionFor(peer, lastRec);
+        ASSERT_EQ(last->Open(), 0);
+        ASSERT_EQ(last->GetSetup(), 0);
+        for (int i = 0; i < 400 && last->GetState() != xsReady; ++i)
+            QThread::msleep(10);
+    }
+    EXPECT_FALSE(MessageWindowExists());
+    PumpFor(100);
+    EXPECT_FALSE(lastRec.Has("setup"));
+}
+
+TEST(Session, DestroyWhileRequestRunsAgainstSlowDevice) {
+    HttpPeer peer;
+    peer.setSetup(kSetupXml);
+    peer.setDelayMs(1500);
+    Recorder keepRec, rec;
+    auto keep = SessionFor(peer, keepRec);
+    {
+        auto s = SessionFor(peer, rec);
+        ASSERT_EQ(s->Open(), 0);
+        ASSERT_EQ(s->GetSetup(), 0);
+        ASSERT_TRUE(PumpUntil([&] { return peer.requestCount() == 1; }));
+    }
+    PumpFor(2000);
+    EXPECT_FALSE(rec.Has("setup"));
+    EXPECT_FALSE(rec.Has("error"));
+}
+
+TEST(Session, HandlerMayCloseAndDestroyTheSession) {
+    HttpPeer peer;
+    peer.setSetup(kSetupXml);
+    Recorder rec;
+    auto s = SessionFor(peer, rec);
+    rec.onSetup = [&](TIoXmlSetupEventArgs *) {
+        EXPECT_EQ(s->Close(), 0);
+        s.reset(); // the last session: its receiver is in the middle of a dispatch
+    };
+    ASSERT_EQ(s->Open(), 0);
+    ASSERT_EQ(s->GetSetup(), 0);
+    ASSERT_TRUE(PumpUntil([&] { return s == nullptr; }));
+    PumpFor(50);
+    EXPECT_FALSE(MessageWindowExists());
+    EXPECT_EQ(rec.Count("setup"), 1u);
+}

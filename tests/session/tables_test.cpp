@@ -1,0 +1,136 @@
+// Firmware rule, unit table and the document views.
+#include <mvxapi.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+using namespace mvxapi;
+
+TEST(Tables, FirmwareRule) {
+    for (const char *v : {"2.34", "2.35", "2.36"})
+        EXPECT_TRUE(IsNewFirmware(v, 0)) << v;
+    for (const char *v : {"2.3", "2.37", "2.340", " 2.34", "", "2.0"})
+        EXPECT_FALSE(IsNewFirmware(v, 0)) << v;
+    EXPECT_TRUE(IsNewFirmware("2.0", 1));
+    EXPECT_FALSE(IsNewFirmware("2.00", 1));
+    EXPECT_FALSE(IsNewFirmware("2.34", 1));
+    EXPECT_FALSE(IsNewFirmware("2.0", 2));
+    for (int kind : {3, 4, 5})
+        EXPECT_TRUE(IsNewFirmware("anything", kind));
+    for (int kind : {6, 7, 100, -1})
+        EXPECT_FALSE(IsNewFirmware("2.0", kind));
+    EXPECT_FALSE(IsNewFirmware(nullptr, 0));
+}
+
+TEST(Tables, UnitCodes) {
+    const struct {
+        const char *unit;
+        int code;
+    } rows[] = {{"C", 0},    {"%RH", 3},   {"V", 4},    {"mA", 5},   {"s", 6},    {"DP C", 9},
+                {"kPa", 10}, {"WLD", 11},  {"A", 12},   {"W", 13},   {"kWh", 14}, {"Wh", 15},
+                {"kW", 16},  {"MWh", 17},  {"J", 18},   {"kJ", 19},  {"MJ", 20},  {"GJ", 21},
+                {"m3", 22},  {"m3/h", 23}, {"LUX", 24}, {"kwh", 14}, {"c", 0},    {"lux", 24},
+                {"dp c", 9}, {"M3/H", 23}};
+    for (const auto &r : rows)
+        EXPECT_EQ(UnitCode(r.unit, ""), r.code) << r.unit;
+    EXPECT_EQ(UnitCode("F", ""), 8);
+    EXPECT_EQ(UnitCode("", ""), 8);
+    EXPECT_EQ(UnitCode("kWh ", ""), 8);
+    EXPECT_EQ(UnitCode("F", "43"), 11);
+    EXPECT_EQ(UnitCode("F", "430"), 8);
+    EXPECT_EQ(UnitCode("C", "43"), 0); // a known unit wins over the type
+    EXPECT_EQ(UnitCode(nullptr, nullptr), 8);
+}
+
+namespace {
+
+template <size_t N> void Put(char (&field)[N], const char *text) {
+    strncpy(field, text, N - 1);
+}
+
+} // namespace
+
+TEST(Views, ValuesViewDecodesByFirmware) {
+    auto values = std::make_unique<qvxml_values>();
+    qvxml_values_counts counts{};
+    Put(values->Agent_Version, "1.0");
+    counts.SenSet = 3;
+    Put(values->SenSet_Entry_ID[0], "5");
+    Put(values->SenSet_Entry_Name[0], "Room");
+    Put(values->SenSet_Entry_Value[0], "21.5");
+    Put(values->SenSet_Entry_Units[0], "C");
+    Put(values->SenSet_Entry_Min[0], "10");
+    Put(values->SenSet_Entry_Max[0], "20");
+    Put(values->SenSet_Entry_ID[1], "9");
+    Put(values->SenSet_Entry_Value[1], "15");
+    Put(values->SenSet_Entry_Min[1], "10");
+    Put(values->SenSet_Entry_Max[1], "20");
+    Put(values->SenSet_Entry_State[1], "2");
+    Put(values->SenSet_Entry_ID[2], "12");
+    counts.BinaryOutSet = 1;
+    Put(values->BinaryOutSet_Entry_ID[0], "151");
+    Put(values->BinaryOutSet_Entry_Value[0], "1");
+    Put(values->BinaryOutSet_Entry_Mode[0], "2");
+
+    TValuesXml<TValuesXmlBuffer> view(values.get(), &counts);
+    TXmlEntry e;
+    ASSERT_TRUE(view.GetSensorEntry(0, e));
+    EXPECT_EQ(e.id, 5);
+    EXPECT_EQ(e.name, "Room");
+    EXPECT_DOUBLE_EQ(e.value, 21.5);
+    EXPECT_EQ(e.unit, 0);
+    EXPECT_EQ(e.state, esOutOfRange); // old firmware: derived from the limits
+    ASSERT_TRUE(view.GetSensorEntry(1, e));
+    EXPECT_EQ(e.state, esNormal);
+    ASSERT_TRUE(view.GetSensorEntry(2, e));
+    EXPECT_EQ(e.state, esSensorInvalid); // no reading
+    EXPECT_FALSE(view.GetSensorEntry(3, e));
+    EXPECT_FALSE(view.GetSensorEntry(-1, e));
+
+    Put(values->Agent_Version, "2.35"); // new firmware: State is sent
+    ASSERT_TRUE(view.GetSensorEntry(1, e));
+    EXPECT_EQ(e.state, esAlarm);
+
+    ASSERT_TRUE(view.GetBinaryOutEntry(0, e));
+    EXPECT_EQ(e.id, 151);
+    EXPECT_EQ(e.mode, 2);
+    EXPECT_FALSE(view.GetBinaryInEntry(0, e));
+
+    EXPECT_EQ(SensorIndex(values.get(), &counts, 12), 3);
+    EXPECT_EQ(SensorIndex(values.get(), &counts, 13), -1);
+    // A count beyond the capacity never reads past the arrays.
+    counts.SenSet = 1000;
+    EXPECT_EQ(view.SensorCount(), QVXML_LIST_MAX_SenSet);
+    EXPECT_EQ(SensorIndex(values.get(), &counts, 999), -1);
+    EXPECT_EQ(SensorIndex(nullptr, &counts, 5), -1);
+}
+
+TEST(Views, SetupViewReplacesTheAccessors) {
+    auto setup = std::make_unique<qvxml_setup>();
+    qvxml_setup_counts counts{};
+    counts.SenSet = 1;
+    Put(setup->SenSet_Entry_ID[0], "7");
+    Put(setup->SenSet_Entry_State[0], "3");
+    Put(setup->SenSet_Entry_Units[0], "kWh");
+    counts.BinaryInSet = 1;
+    Put(setup->BinaryInSet_Entry_ID[0], "1");
+    Put(setup->BinaryInSet_Entry_AlarmState[0], "2");
+
+    std::unique_ptr<TValuesXml<TSetupXmlBuffer>> view =
+        std::make_unique<TSetupXml<TSetupXmlBuffer>>(setup.get(), &counts);
+    TXmlEntry e;
+    ASSERT_TRUE(view->GetSensorEntry(0, e));
+    EXPECT_EQ(e.id, 7);
+    EXPECT_EQ(e.state, esSensorInvalid);
+    EXPECT_EQ(e.unit, 14);
+    ASSERT_TRUE(view->GetBinaryInEntry(0, e));
+    EXPECT_EQ(e.mode, 2);
+
+    EXPECT_TRUE(SetupHasSensorId(setup.get(), &counts, 7));
+    EXPECT_FALSE(SetupHasSensorId(setup.get(), &counts, 8));
+    EXPECT_STREQ(StateText(esOutOfRange), "Out of range");
+    EXPECT_STREQ(StateText(99), "-");
+    EXPECT_STREQ(EntryKindText(ekRelayOut), "Realy output");
+}
