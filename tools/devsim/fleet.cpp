@@ -1,0 +1,782 @@
+#include "internal.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace kelvo::devsim {
+
+// ---------------------------------------------------------------- helpers
+
+std::string json_escape(const std::string &text) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (unsigned char c : text) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c < 0x20) {
+                char b[8];
+                std::snprintf(b, sizeof b, "\\u%04x", c);
+                out += b;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out;
+}
+
+void JsonLine::key(const char *k) {
+    if (s_.size() > 1)
+        s_ += ",";
+    s_ += "\"";
+    s_ += k;
+    s_ += "\":";
+}
+
+JsonLine &JsonLine::add(const char *k, const std::string &value) {
+    key(k);
+    s_ += "\"" + json_escape(value) + "\"";
+    return *this;
+}
+
+JsonLine &JsonLine::add(const char *k, long long value) {
+    key(k);
+    s_ += std::to_string(value);
+    return *this;
+}
+
+JsonLine &JsonLine::add(const char *k, bool value) {
+    key(k);
+    s_ += value ? "true" : "false";
+    return *this;
+}
+
+std::string to_hex(const std::uint8_t *data, std::size_t length) {
+    static const char digits[] = "0123456789abcdef";
+    std::string s;
+    s.reserve(length * 2);
+    for (std::size_t i = 0; i < length; ++i) {
+        s += digits[data[i] >> 4];
+        s += digits[data[i] & 15];
+    }
+    return s;
+}
+
+std::string mac_text(const std::array<std::uint8_t, 6> &mac) {
+    char b[18];
+    std::snprintf(b, sizeof b, "%02X:%02X:%02X:%02X:%02X:%02X", mac[0], mac[1], mac[2], mac[3],
+                  mac[4], mac[5]);
+    return b;
+}
+
+bool parse_mac(const std::string &text, std::array<std::uint8_t, 6> &out) {
+    unsigned v[6];
+    char tail;
+    if (std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &v[0], &v[1], &v[2], &v[3], &v[4],
+                    &v[5], &tail) != 6)
+        return false;
+    for (int i = 0; i < 6; ++i)
+        out[i] = static_cast<std::uint8_t>(v[i]);
+    return true;
+}
+
+bool is_loopback_text(const std::string &ip) {
+    in_addr a{};
+    return inet_pton(AF_INET, ip.c_str(), &a) == 1 && (ntohl(a.s_addr) >> 24) == 127;
+}
+
+bool parse_endpoint(const std::string &text, std::string &address, std::uint16_t &port) {
+    const auto colon = text.rfind(':');
+    std::string a = colon == std::string::npos ? text : text.substr(0, colon);
+    in_addr tmp{};
+    if (inet_pton(AF_INET, a.c_str(), &tmp) != 1)
+        return false;
+    if (colon != std::string::npos) {
+        const std::string p = text.substr(colon + 1);
+        if (p.empty() || p.size() > 5 || p.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        const unsigned long v = std::strtoul(p.c_str(), nullptr, 10);
+        if (v > 65535)
+            return false;
+        port = static_cast<std::uint16_t>(v);
+    }
+    address = a;
+    return true;
+}
+
+namespace {
+
+bool in_set(unsigned type, std::initializer_list<std::pair<unsigned, unsigned>> ranges) {
+    for (auto [lo, hi] : ranges)
+        if (type >= lo && type <= hi)
+            return true;
+    return false;
+}
+
+std::string address_of(std::size_t index, const std::string &first) {
+    in_addr a{};
+    inet_pton(AF_INET, first.c_str(), &a);
+    std::uint32_t base = ntohl(a.s_addr);
+    // Skip .0 and .255 host parts so every address looks like a host's.
+    std::uint32_t v = base;
+    for (std::size_t i = 0; i < index; ++i) {
+        ++v;
+        while ((v & 0xFF) == 0 || (v & 0xFF) == 255)
+            ++v;
+    }
+    a.s_addr = htonl(v);
+    char b[INET_ADDRSTRLEN];
+    inet_ntop(AF_INET, &a, b, sizeof b);
+    return b;
+}
+
+int listen_on(const std::string &ip, std::uint16_t port, std::uint16_t &bound, std::string *error) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        if (error)
+            *error = std::string("socket: ") + std::strerror(errno);
+        return -1;
+    }
+    const int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(port);
+    inet_pton(AF_INET, ip.c_str(), &sa.sin_addr);
+    if (bind(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) != 0 || listen(fd, 32) != 0) {
+        if (error)
+            *error = "bind " + ip + ":" + std::to_string(port) + ": " + std::strerror(errno);
+        close(fd);
+        return -1;
+    }
+    socklen_t len = sizeof sa;
+    getsockname(fd, reinterpret_cast<sockaddr *>(&sa), &len);
+    bound = ntohs(sa.sin_port);
+    return fd;
+}
+
+} // namespace
+
+bool Device::web() const {
+    if (cfg.type == 31)
+        return cfg.capabilities & 0x02;
+    return in_set(cfg.type, {{2, 6}, {8, 8}, {10, 17}, {20, 26}});
+}
+
+bool Device::terminal() const {
+    if (cfg.type == 31)
+        return cfg.capabilities & 0x20;
+    return true;
+}
+
+// ---------------------------------------------------------------- fleet mix
+
+std::vector<DeviceConfig> mixed_devices(std::size_t count, bool ephemeral_ports,
+                                        const std::string &first_ip) {
+    std::vector<DeviceConfig> out;
+    out.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        DeviceConfig c;
+        const std::size_t n = i + 1;
+        c.ip = address_of(i, first_ip);
+        c.gateway = "127.0.10.254";
+        c.fw_minor = static_cast<unsigned>(n % 16);
+        c.fw_build = static_cast<unsigned>((n * 7) % 16);
+        for (std::size_t t = 0; t < 8; ++t)
+            c.token[t] = static_cast<std::uint8_t>((n * 31 + t * 17) & 0xFF);
+        switch (i % 6) {
+        case 0:
+            c.type = 2;
+            c.model = "33";
+            c.title = "Lab thermometer";
+            c.name = "Thermometer " + std::to_string(n);
+            c.sensors = 2;
+            c.inputs = 2;
+            c.outputs = 0;
+            break;
+        case 1:
+            c.type = 20;
+            c.model = "40";
+            c.title = "Lab I/O box";
+            c.name = "IO box " + std::to_string(n);
+            c.inputs = 4;
+            c.outputs = 4;
+            c.sensors = 1;
+            break;
+        case 2:
+            c.type = 7;
+            c.model = "12";
+            c.title = "Lab serial converter";
+            c.name = "";
+            c.port = 10001;
+            c.tea_enabled = true;
+            c.nvt_enabled = true;
+            c.dhcp_supported = false;
+            c.inputs = 0;
+            c.outputs = 0;
+            c.sensors = 0;
+            break;
+        case 3:
+            c.type = 31;
+            c.ext_type = 26;
+            c.type_name = "Lab sensor hub";
+            c.model = "52";
+            c.title = "Lab sensor hub";
+            c.name = "Hub " + std::to_string(n);
+            c.sensors = 4;
+            c.inputs = 2;
+            c.outputs = 2;
+            c.ext_value = 1;
+            break;
+        case 4:
+            c.type = 13;
+            c.model = "45";
+            c.title = "Lab energy meter";
+            c.name = "Meter " + std::to_string(n);
+            c.sensors = 3;
+            c.inputs = 2;
+            c.outputs = 0;
+            break;
+        default:
+            c.type = 31;
+            c.ext_type = 24;
+            c.type_name = "Lab secured controller";
+            c.model = "60";
+            c.title = "Lab secured controller";
+            c.name = "Secured " + std::to_string(n);
+            c.setup_auth_required = true;
+            c.setup_user = "admin";
+            c.setup_password = "secret";
+            c.http_user = "admin";
+            c.http_password = "secret";
+            c.sensors = 2;
+            c.inputs = 2;
+            c.outputs = 2;
+            break;
+        }
+        if (ephemeral_ports) {
+            if (c.type != 7) // no web server: the port is only reported
+                c.port = 0;
+            c.setup_port = 0;
+        }
+        out.push_back(c);
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------- Fleet
+
+Fleet::Fleet(FleetConfig config) : d(std::make_unique<Impl>()) {
+    d->config = std::move(config);
+    std::size_t i = 0;
+    for (auto &c : d->config.devices) {
+        Device dev;
+        dev.index = i;
+        if (c.mac.empty()) {
+            const std::size_t n = i + 1;
+            const std::array<std::uint8_t, 6> m = {0x02,
+                                                   0x4B,
+                                                   0x56,
+                                                   static_cast<std::uint8_t>(n >> 16),
+                                                   static_cast<std::uint8_t>(n >> 8),
+                                                   static_cast<std::uint8_t>(n)};
+            c.mac = mac_text(m);
+        }
+        if (!parse_mac(c.mac, dev.mac))
+            dev.mac = {};
+        c.mac = mac_text(dev.mac);
+        if (c.ip.empty())
+            c.ip = address_of(i, "127.0.10.1");
+        dev.cfg = c;
+        dev.initial = c;
+        dev.setup = build_setup_tree(c);
+        d->by_mac[c.mac] = i;
+        d->devices.push_back(std::move(dev));
+        ++i;
+    }
+}
+
+Fleet::~Fleet() {
+    stop();
+}
+
+Device *Fleet::Impl::device_by_mac(const std::string &mac) {
+    std::array<std::uint8_t, 6> m{};
+    if (!parse_mac(mac, m))
+        return nullptr;
+    auto it = by_mac.find(mac_text(m));
+    return it == by_mac.end() ? nullptr : &devices[it->second];
+}
+
+bool Fleet::Impl::bind_device(Device &dev, std::string *error) {
+    close_device(dev);
+    if (!is_loopback_text(dev.cfg.ip))
+        return true; // moved off loopback: unreachable from here, like a real device
+    if (dev.web()) {
+        dev.http_fd = listen_on(dev.cfg.ip, dev.cfg.port, dev.http_port, error);
+        if (dev.http_fd < 0)
+            return false;
+        if (dev.cfg.port == 0) // ephemeral: the device now owns the bound port
+            dev.cfg.port = dev.http_port;
+    }
+    if (dev.terminal()) {
+        dev.term_fd = listen_on(dev.cfg.ip, dev.cfg.setup_port, dev.term_port, error);
+        if (dev.term_fd < 0) {
+            close_device(dev);
+            return false;
+        }
+        if (dev.cfg.setup_port == 0)
+            dev.cfg.setup_port = dev.term_port;
+    }
+    return true;
+}
+
+void Fleet::Impl::close_device(Device &dev) {
+    if (dev.http_fd >= 0)
+        close(dev.http_fd);
+    if (dev.term_fd >= 0)
+        close(dev.term_fd);
+    dev.http_fd = dev.term_fd = -1;
+    dev.http_port = dev.term_port = 0;
+}
+
+void Fleet::Impl::move_device(Device &dev) {
+    std::string error;
+    if (!bind_device(dev, &error))
+        add_log(JsonLine().add("mac", dev.cfg.mac).add("error", error), "move");
+    add_log(JsonLine()
+                .add("mac", dev.cfg.mac)
+                .add("ip", dev.cfg.ip)
+                .add("http_port", static_cast<long long>(dev.http_port))
+                .add("setup_port", static_cast<long long>(dev.term_port)),
+            "move");
+}
+
+void Fleet::Impl::add_log(JsonLine line, const char *kind) {
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
+    std::string text = "{\"t\":" + std::to_string(ms) + ",\"kind\":\"" + kind + "\"";
+    std::string rest = line.text();
+    if (rest.size() > 2)
+        text += "," + rest.substr(1);
+    else
+        text += "}";
+    log.push_back(text);
+    if (log_file) {
+        std::fputs(text.c_str(), log_file);
+        std::fputc('\n', log_file);
+        std::fflush(log_file);
+    }
+    if (!config.quiet)
+        std::fprintf(stderr, "%s\n", text.c_str());
+    log_cv.notify_all();
+}
+
+bool Fleet::start(std::string *error) {
+    std::lock_guard lock(d->mu);
+    if (d->started)
+        return true;
+    auto fail = [&](const std::string &why) {
+        if (error)
+            *error = why;
+        for (auto &dev : d->devices)
+            d->close_device(dev);
+        if (d->udp_fd >= 0)
+            close(d->udp_fd);
+        d->udp_fd = -1;
+        for (int &fd : d->wake) {
+            if (fd >= 0)
+                close(fd);
+            fd = -1;
+        }
+        return false;
+    };
+    if (!is_loopback_text(d->config.udp_address))
+        return fail("the fleet listens on loopback addresses only, not " + d->config.udp_address);
+    for (const auto &dev : d->devices)
+        if (!is_loopback_text(dev.cfg.ip))
+            return fail("device " + dev.cfg.mac + ": " + dev.cfg.ip + " is not a loopback address");
+
+    // Two listeners per device; raise the soft limit towards the hard one.
+    rlimit rl{};
+    if (getrlimit(RLIMIT_NOFILE, &rl) == 0) {
+        const rlim_t want = 2 * d->devices.size() + 256;
+        if (rl.rlim_cur < want) {
+            rl.rlim_cur = std::min<rlim_t>(want, rl.rlim_max);
+            setrlimit(RLIMIT_NOFILE, &rl);
+        }
+    }
+
+    if (pipe2(d->wake, O_NONBLOCK | O_CLOEXEC) != 0)
+        return fail(std::string("pipe: ") + std::strerror(errno));
+
+    d->udp_fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (d->udp_fd < 0)
+        return fail(std::string("socket: ") + std::strerror(errno));
+    // A burst of a thousand replies must not be lost on our own side either.
+    const int big = 4 << 20;
+    setsockopt(d->udp_fd, SOL_SOCKET, SO_SNDBUF, &big, sizeof big);
+    setsockopt(d->udp_fd, SOL_SOCKET, SO_RCVBUF, &big, sizeof big);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(d->config.udp_port);
+    inet_pton(AF_INET, d->config.udp_address.c_str(), &sa.sin_addr);
+    if (bind(d->udp_fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) != 0)
+        return fail("bind " + d->config.udp_address + ":" + std::to_string(d->config.udp_port) +
+                    ": " + std::strerror(errno));
+    socklen_t len = sizeof sa;
+    getsockname(d->udp_fd, reinterpret_cast<sockaddr *>(&sa), &len);
+    d->udp_port = ntohs(sa.sin_port);
+
+    for (auto &dev : d->devices) {
+        std::string why;
+        if (!d->bind_device(dev, &why))
+            return fail("device " + dev.cfg.mac + ": " + why);
+        dev.initial.port = dev.cfg.port;
+        dev.initial.setup_port = dev.cfg.setup_port;
+    }
+
+    if (!d->config.log_path.empty()) {
+        d->log_file = std::fopen(d->config.log_path.c_str(), "a");
+        if (!d->log_file)
+            return fail("log " + d->config.log_path + ": " + std::strerror(errno));
+    }
+    d->t0 = Clock::now();
+    d->stopping = false;
+    d->started = true;
+    d->worker = std::thread([impl = d.get()] { impl->run(); });
+    return true;
+}
+
+void Fleet::stop() {
+    {
+        std::lock_guard lock(d->mu);
+        if (!d->started)
+            return;
+        d->stopping = true;
+        const char b = 1;
+        [[maybe_unused]] auto r = write(d->wake[1], &b, 1);
+    }
+    if (d->worker.joinable())
+        d->worker.join();
+    std::lock_guard lock(d->mu);
+    for (auto &c : d->conns)
+        close(c.fd);
+    d->conns.clear();
+    for (auto &dev : d->devices)
+        d->close_device(dev);
+    close(d->udp_fd);
+    d->udp_fd = -1;
+    close(d->wake[0]);
+    close(d->wake[1]);
+    d->wake[0] = d->wake[1] = -1;
+    if (d->log_file)
+        std::fclose(d->log_file);
+    d->log_file = nullptr;
+    d->started = false;
+}
+
+bool Fleet::running() const {
+    std::lock_guard lock(d->mu);
+    return d->started;
+}
+
+std::string Fleet::udp_address() const {
+    return d->config.udp_address;
+}
+
+std::uint16_t Fleet::udp_port() const {
+    std::lock_guard lock(d->mu);
+    return d->udp_port;
+}
+
+std::size_t Fleet::size() const {
+    return d->devices.size();
+}
+
+namespace {
+DeviceState snapshot(const Device &dev) {
+    DeviceState s;
+    s.index = dev.index;
+    s.config = dev.cfg;
+    s.http_port = dev.http_port;
+    s.setup_port = dev.term_port;
+    s.setups_applied = dev.setups;
+    s.defaults_loaded = dev.defaults;
+    return s;
+}
+} // namespace
+
+DeviceState Fleet::device(std::size_t index) const {
+    std::lock_guard lock(d->mu);
+    return snapshot(d->devices.at(index));
+}
+
+std::optional<DeviceState> Fleet::find(const std::string &mac) const {
+    std::lock_guard lock(d->mu);
+    const Device *dev = d->device_by_mac(mac);
+    if (!dev)
+        return std::nullopt;
+    return snapshot(*dev);
+}
+
+std::vector<DeviceState> Fleet::devices() const {
+    std::lock_guard lock(d->mu);
+    std::vector<DeviceState> out;
+    for (const auto &dev : d->devices)
+        out.push_back(snapshot(dev));
+    return out;
+}
+
+bool Fleet::set_faults(const std::string &mac, const Faults &faults) {
+    std::lock_guard lock(d->mu);
+    Device *dev = d->device_by_mac(mac);
+    if (!dev)
+        return false;
+    dev->cfg.faults = faults;
+    return true;
+}
+
+bool Fleet::set_sensor_value(const std::string &mac, unsigned sensor, const std::string &value) {
+    std::lock_guard lock(d->mu);
+    Device *dev = d->device_by_mac(mac);
+    if (!dev)
+        return false;
+    Node *sen = dev->setup.child("SenSet");
+    Node *e = sen ? sen->entry(std::to_string(sensor + 1)) : nullptr;
+    Node *v = e ? e->child("Value") : nullptr;
+    if (!v)
+        return false;
+    v->text = value;
+    return true;
+}
+
+std::string Fleet::values_xml(const std::string &mac) const {
+    std::lock_guard lock(d->mu);
+    const Device *dev = d->device_by_mac(mac);
+    return dev ? values_document(dev->setup, dev->cfg) : std::string();
+}
+
+std::string Fleet::setup_xml(const std::string &mac) const {
+    std::lock_guard lock(d->mu);
+    const Device *dev = d->device_by_mac(mac);
+    return dev ? setup_document(dev->setup, dev->cfg) : std::string();
+}
+
+std::vector<std::string> Fleet::log() const {
+    std::lock_guard lock(d->mu);
+    return d->log;
+}
+
+std::size_t Fleet::log_size() const {
+    std::lock_guard lock(d->mu);
+    return d->log.size();
+}
+
+bool Fleet::wait_log(const std::function<bool(const std::string &)> &match,
+                     std::chrono::milliseconds timeout, std::size_t from) const {
+    std::unique_lock lock(d->mu);
+    const auto until = Clock::now() + timeout;
+    std::size_t next = from;
+    for (;;) {
+        for (; next < d->log.size(); ++next)
+            if (match(d->log[next]))
+                return true;
+        if (d->log_cv.wait_until(lock, until) == std::cv_status::timeout) {
+            for (; next < d->log.size(); ++next)
+                if (match(d->log[next]))
+                    return true;
+            return false;
+        }
+    }
+}
+
+// ---------------------------------------------------------------- loop
+
+void Fleet::Impl::queue_write(Conn &c, const std::string &bytes) {
+    c.out += bytes;
+}
+
+void Fleet::Impl::flush(Conn &c, Clock::time_point now) {
+    while (c.out_off < c.out.size() && now >= c.next_write) {
+        std::size_t n = c.out.size() - c.out_off;
+        if (c.piece_delay_ms > 0)
+            n = std::min<std::size_t>(n, 256);
+        const ssize_t w = send(c.fd, c.out.data() + c.out_off, n, MSG_NOSIGNAL);
+        if (w < 0) {
+            if (errno != EAGAIN && errno != EWOULDBLOCK)
+                c.dead = true;
+            return;
+        }
+        c.out_off += static_cast<std::size_t>(w);
+        if (c.piece_delay_ms > 0)
+            c.next_write = now + std::chrono::milliseconds(c.piece_delay_ms);
+    }
+    if (c.out_off >= c.out.size()) {
+        c.out.clear();
+        c.out_off = 0;
+        if (c.close_when_written) {
+            shutdown(c.fd, SHUT_WR);
+            c.dead = true;
+        }
+    }
+}
+
+void Fleet::Impl::run() {
+    enum Kind { Wake, Udp, HttpListen, TermListen, Connection };
+    struct Ref {
+        Kind kind;
+        std::size_t dev;
+        Conn *conn;
+    };
+    std::vector<pollfd> fds;
+    std::vector<Ref> refs;
+    std::unique_lock lock(mu);
+    while (!stopping) {
+        const auto now = Clock::now();
+        fds.clear();
+        refs.clear();
+        fds.push_back({wake[0], POLLIN, 0});
+        refs.push_back({Wake, 0, nullptr});
+        fds.push_back({udp_fd, POLLIN, 0});
+        refs.push_back({Udp, 0, nullptr});
+        for (const auto &dev : devices) {
+            if (dev.http_fd >= 0) {
+                fds.push_back({dev.http_fd, POLLIN, 0});
+                refs.push_back({HttpListen, dev.index, nullptr});
+            }
+            if (dev.term_fd >= 0) {
+                fds.push_back({dev.term_fd, POLLIN, 0});
+                refs.push_back({TermListen, dev.index, nullptr});
+            }
+        }
+        auto wake_at = now + std::chrono::milliseconds(250);
+        for (auto &c : conns) {
+            short ev = POLLIN;
+            if (c.out_off < c.out.size()) {
+                if (now >= c.next_write)
+                    ev |= POLLOUT;
+                else
+                    wake_at = std::min(wake_at, c.next_write);
+            }
+            wake_at = std::min(wake_at, c.deadline);
+            fds.push_back({c.fd, ev, 0});
+            refs.push_back({Connection, c.dev, &c});
+        }
+        for (const auto &g : outgoing)
+            wake_at = std::min(wake_at, g.when);
+        const auto wait =
+            std::chrono::duration_cast<std::chrono::milliseconds>(wake_at - now).count();
+
+        lock.unlock();
+        const int r = poll(fds.data(), fds.size(), static_cast<int>(std::max<long long>(wait, 0)));
+        lock.lock();
+        if (stopping)
+            break;
+        const auto after = Clock::now();
+        if (r > 0) {
+            for (std::size_t i = 0; i < fds.size(); ++i) {
+                if (!fds[i].revents)
+                    continue;
+                const Ref &ref = refs[i];
+                switch (ref.kind) {
+                case Wake: {
+                    char buf[64];
+                    while (read(wake[0], buf, sizeof buf) > 0) {
+                    }
+                    break;
+                }
+                case Udp:
+                    udp_input();
+                    break;
+                case HttpListen:
+                    if (devices[ref.dev].http_fd == fds[i].fd)
+                        http_accept(devices[ref.dev]);
+                    break;
+                case TermListen:
+                    if (devices[ref.dev].term_fd == fds[i].fd)
+                        term_accept(devices[ref.dev]);
+                    break;
+                case Connection: {
+                    Conn &c = *ref.conn;
+                    if (c.dead)
+                        break;
+                    if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) {
+                        char buf[4096];
+                        const ssize_t n = recv(c.fd, buf, sizeof buf, 0);
+                        if (n > 0) {
+                            c.in.append(buf, static_cast<std::size_t>(n));
+                            if (c.kind == Conn::Http)
+                                http_input(c);
+                            else
+                                term_input(c);
+                        } else if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+                            c.dead = true;
+                        }
+                    }
+                    if (!c.dead && (fds[i].revents & POLLOUT))
+                        flush(c, after);
+                    break;
+                }
+                }
+            }
+        }
+        send_due_datagrams(after);
+        for (auto &c : conns) {
+            if (c.dead)
+                continue;
+            if (c.out_off < c.out.size() && after >= c.next_write)
+                flush(c, after);
+            if (after >= c.deadline)
+                c.dead = true;
+        }
+        for (auto it = conns.begin(); it != conns.end();) {
+            if (it->dead) {
+                close(it->fd);
+                it = conns.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+}
+
+#ifndef KELVO_DEVSIM_UDP
+// Built without the discovery library: no UDP side.
+void Fleet::Impl::udp_input() {
+    char buf[2048];
+    while (recv(udp_fd, buf, sizeof buf, 0) > 0) {
+    }
+}
+void Fleet::Impl::send_due_datagrams(Clock::time_point) {
+    outgoing.clear();
+}
+std::array<std::uint32_t, 4> search_key() {
+    return {0, 0, 0, 0};
+}
+#endif
+
+} // namespace kelvo::devsim
