@@ -1,0 +1,291 @@
+#include "peers.h"
+
+#include "tea.h"
+#include "wire.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+namespace udps::test {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+qvudps_module make_device(unsigned index, unsigned type_code, const char *ip, uint16_t port) {
+    qvudps_module d{};
+    std::snprintf(d.mac, sizeof d.mac, "02:00:00:%02X:%02X:%02X", (index >> 16) & 0xFF,
+                  (index >> 8) & 0xFF, index & 0xFF);
+    std::snprintf(d.ip, sizeof d.ip, "%s", ip);
+    std::strcpy(d.mask, "255.0.0.0");
+    std::strcpy(d.filter_ip, "0.0.0.0");
+    std::strcpy(d.filter_mask, "0.0.0.0");
+    std::strcpy(d.gateway, "127.0.0.254");
+    d.raw_version = 0x12;
+    d.raw_type = static_cast<uint8_t>((type_code << 3) | 1);
+    d.raw_flags = flag_tcp_setup | flag_dhcp_supported;
+    d.port = port;
+    std::memcpy(d.token, "tok", 3);
+    d.token[7] = static_cast<uint8_t>(index);
+    return d;
+}
+
+Bytes reply_of(const qvudps_module &dev) {
+    Bytes b(max_datagram);
+    const std::size_t n = encode_reply(dev, builtin_search_key, b.data(), b.size());
+    if (n == 0)
+        throw std::runtime_error("device does not encode");
+    b.resize(n);
+    return b;
+}
+
+namespace {
+
+int udp_bound(const char *ip, uint16_t port) {
+    const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    inet_pton(AF_INET, ip, &a.sin_addr);
+    int big = 4 * 1024 * 1024;
+    setsockopt(s, SOL_SOCKET, SO_SNDBUF, &big, sizeof big);
+    if (::bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0)
+        throw std::runtime_error("bind failed");
+    return s;
+}
+
+uint16_t local_port(int s) {
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    getsockname(s, reinterpret_cast<sockaddr *>(&a), &len);
+    return ntohs(a.sin_port);
+}
+
+} // namespace
+
+RelayPeer::RelayPeer() {
+    sock_ = udp_bound("127.0.0.1", 0);
+    other_ = udp_bound("127.0.0.2", 0);
+    port_ = local_port(sock_);
+    thread_ = std::thread([this] { run(); });
+}
+
+RelayPeer::~RelayPeer() {
+    stop_ = true;
+    thread_.join();
+    ::close(sock_);
+    ::close(other_);
+}
+
+void RelayPeer::set_scripts(std::vector<Script> scripts) {
+    std::lock_guard lk(m_);
+    scripts_ = std::move(scripts);
+    next_script_ = 0;
+}
+
+std::vector<Datagram> RelayPeer::received() {
+    std::lock_guard lk(m_);
+    return received_;
+}
+
+bool RelayPeer::wait_received(std::size_t n, std::chrono::milliseconds timeout) {
+    std::unique_lock lk(m_);
+    return cv_.wait_for(lk, timeout, [&] { return received_.size() >= n; });
+}
+
+Clock::time_point RelayPeer::last_sent() {
+    std::lock_guard lk(m_);
+    return last_sent_;
+}
+
+void RelayPeer::run() {
+    uint8_t buf[2048];
+    while (!stop_) {
+        pollfd p{sock_, POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0)
+            continue;
+        sockaddr_in from{};
+        socklen_t flen = sizeof from;
+        const ssize_t n =
+            ::recvfrom(sock_, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&from), &flen);
+        if (n < 0)
+            continue;
+        Script script;
+        {
+            std::lock_guard lk(m_);
+            received_.push_back({Bytes(buf, buf + n), ntohs(from.sin_port), Clock::now()});
+            ProxyHeader h;
+            const uint8_t *payload;
+            std::size_t plen;
+            if (decode_proxy_datagram(buf, static_cast<std::size_t>(n), h, payload, plen) ==
+                    ProxyStatus::ok &&
+                h.kind == proxy_search && !scripts_.empty()) {
+                script = scripts_[std::min(next_script_, scripts_.size() - 1)];
+                ++next_script_;
+            }
+        }
+        cv_.notify_all();
+        for (const Answer &a : script) {
+            if (stop_)
+                break;
+            if (a.delay_ms)
+                std::this_thread::sleep_for(std::chrono::milliseconds(a.delay_ms));
+            ::sendto(a.from_other_address ? other_ : sock_, a.bytes.data(), a.bytes.size(), 0,
+                     reinterpret_cast<sockaddr *>(&from), flen);
+        }
+        if (!script.empty()) {
+            std::lock_guard lk(m_);
+            last_sent_ = Clock::now();
+        }
+    }
+}
+
+HttpPeer::HttpPeer(std::string reply, bool silent) : reply_(std::move(reply)), silent_(silent) {
+    listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    int on = 1;
+    setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(listen_, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 ||
+        ::listen(listen_, 256) != 0)
+        throw std::runtime_error("listen failed");
+    port_ = local_port(listen_);
+    thread_ = std::thread([this] { run(); });
+}
+
+HttpPeer::~HttpPeer() {
+    stop_ = true;
+    thread_.join();
+    for (int fd : held_)
+        ::close(fd);
+    ::close(listen_);
+}
+
+std::vector<std::string> HttpPeer::requests() {
+    std::lock_guard lk(m_);
+    return requests_;
+}
+
+Clock::time_point HttpPeer::first_connection() {
+    std::lock_guard lk(m_);
+    return first_;
+}
+
+bool HttpPeer::wait_requests(std::size_t n, std::chrono::milliseconds timeout) {
+    std::unique_lock lk(m_);
+    return cv_.wait_for(lk, timeout, [&] { return requests_.size() >= n; });
+}
+
+void HttpPeer::run() {
+    while (!stop_) {
+        pollfd p{listen_, POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0)
+            continue;
+        const int fd = ::accept(listen_, nullptr, nullptr);
+        if (fd < 0)
+            continue;
+        {
+            std::lock_guard lk(m_);
+            if (connections_ == 0)
+                first_ = Clock::now();
+        }
+        ++connections_;
+        if (silent_) {
+            held_.push_back(fd); // accepted, never answered
+            continue;
+        }
+        serve(fd);
+    }
+}
+
+void HttpPeer::serve(int fd) {
+    std::string req;
+    char buf[4096];
+    const auto give_up = Clock::now() + 1s;
+    while (Clock::now() < give_up) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0)
+            continue;
+        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n <= 0)
+            break;
+        req.append(buf, static_cast<std::size_t>(n));
+        const auto end = req.find("\r\n\r\n");
+        if (end == std::string::npos)
+            continue;
+        std::size_t body = 0;
+        const auto cl = req.find("Content-Length: ");
+        if (cl != std::string::npos)
+            body = std::stoul(req.substr(cl + 16));
+        if (req.size() >= end + 4 + body)
+            break;
+    }
+    {
+        std::lock_guard lk(m_);
+        requests_.push_back(req);
+    }
+    cv_.notify_all();
+    std::size_t off = 0;
+    while (off < reply_.size()) {
+        const ssize_t n = ::send(fd, reply_.data() + off, reply_.size() - off, MSG_NOSIGNAL);
+        if (n <= 0)
+            break;
+        off += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+}
+
+void restart_library() {
+    qvudps_uninit();
+    const auto until = Clock::now() + 10s;
+    while (qvudps_init() != 0) {
+        if (Clock::now() > until)
+            throw std::runtime_error("library did not restart");
+        std::this_thread::sleep_for(10ms);
+    }
+}
+
+namespace {
+bool wait_for(int (*finished)(), std::chrono::milliseconds timeout) {
+    const auto until = Clock::now() + timeout;
+    while (finished() != 0) {
+        if (Clock::now() > until)
+            return false;
+        std::this_thread::sleep_for(10ms);
+    }
+    return true;
+}
+} // namespace
+
+bool wait_search(std::chrono::milliseconds timeout) {
+    return wait_for(qvudps_search_finish, timeout);
+}
+
+bool wait_setup(std::chrono::milliseconds timeout) {
+    return wait_for(qvudps_setup_finish, timeout);
+}
+
+std::string last_message() {
+    qvudps_error_info e;
+    qvudps_error(&e);
+    return e.message;
+}
+
+std::vector<qvudps_module> all_records() {
+    std::vector<qvudps_module> out;
+    qvudps_rewind();
+    qvudps_module m;
+    while (qvudps_record_copy(&m) == 0)
+        out.push_back(m);
+    return out;
+}
+
+} // namespace udps::test

@@ -1,0 +1,114 @@
+// Loopback peers for the discovery library's tests and benchmark: a UDP peer
+// that plays the relay and small HTTP servers that play device web servers.
+// Every peer sends a bounded, scripted amount of data to 127.0.0.x only.
+#ifndef UDPS_TEST_PEERS_H
+#define UDPS_TEST_PEERS_H
+
+#include "qvudps.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace udps::test {
+
+using Bytes = std::vector<uint8_t>;
+
+// A device as the tests describe it; `raw_type` is built from type code and
+// firmware major number.
+qvudps_module make_device(unsigned index, unsigned type_code, const char *ip = "127.0.0.1",
+                          uint16_t port = 80);
+// The device's signed reply (fixed, or extended when raw_type says 31).
+Bytes reply_of(const qvudps_module &dev);
+
+struct Datagram {
+    Bytes bytes;
+    uint16_t source_port;
+    std::chrono::steady_clock::time_point when;
+};
+
+// Plays the relay on 127.0.0.1 port 0. Each kind-1 datagram with a valid
+// header is answered with the next script from `answers` (the last one is
+// reused), one datagram after the other.
+class RelayPeer {
+public:
+    struct Answer {
+        Bytes bytes;
+        int delay_ms = 0;                // pause before this datagram
+        bool from_other_address = false; // send from 127.0.0.2
+    };
+    using Script = std::vector<Answer>;
+
+    RelayPeer();
+    ~RelayPeer();
+    uint16_t port() const { return port_; }
+    void set_scripts(std::vector<Script> scripts);
+    // Everything received so far.
+    std::vector<Datagram> received();
+    // Waits until `n` datagrams arrived, at most `timeout`.
+    bool wait_received(std::size_t n, std::chrono::milliseconds timeout);
+    // Time at which the last scripted answer left.
+    std::chrono::steady_clock::time_point last_sent();
+
+private:
+    void run();
+    int sock_ = -1;
+    int other_ = -1;
+    uint16_t port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::vector<Script> scripts_;
+    std::size_t next_script_ = 0;
+    std::vector<Datagram> received_;
+    std::chrono::steady_clock::time_point last_sent_{};
+    std::thread thread_;
+};
+
+// A TCP server on 127.0.0.1 port 0 that plays a device's web server for any
+// number of connections: it reads the request (until a blank line and the
+// announced body, or 1 s of silence), then answers `reply` and closes, or,
+// when `silent`, keeps the connection open and never answers.
+class HttpPeer {
+public:
+    explicit HttpPeer(std::string reply, bool silent = false);
+    ~HttpPeer();
+    uint16_t port() const { return port_; }
+    std::vector<std::string> requests();
+    int connections() const { return connections_; }
+    std::chrono::steady_clock::time_point first_connection();
+    bool wait_requests(std::size_t n, std::chrono::milliseconds timeout);
+
+private:
+    void run();
+    void serve(int fd);
+    int listen_ = -1;
+    uint16_t port_ = 0;
+    std::string reply_;
+    bool silent_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> connections_{0};
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::vector<std::string> requests_;
+    std::vector<int> held_;
+    std::chrono::steady_clock::time_point first_{};
+    std::thread thread_;
+};
+
+// Library helpers.
+void restart_library();
+bool wait_search(std::chrono::milliseconds timeout);
+bool wait_setup(std::chrono::milliseconds timeout);
+std::string last_message();
+std::vector<qvudps_module> all_records();
+
+} // namespace udps::test
+
+#endif

@@ -1,0 +1,317 @@
+#include "peers.h"
+#include "tea.h"
+#include "wire.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+using namespace udps::test;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Hook record shared by the tests; hooks run on the worker thread.
+struct Hooks {
+    std::mutex m;
+    std::vector<std::string> events;
+    void add(std::string e) {
+        std::lock_guard lk(m);
+        events.push_back(std::move(e));
+    }
+    std::vector<std::string> get() {
+        std::lock_guard lk(m);
+        return events;
+    }
+};
+Hooks hooks_seen;
+
+std::string ctx_text(void *ctx) {
+    return ctx ? static_cast<const char *>(ctx) : "null";
+}
+
+void install_hooks() {
+    qvudps_callbacks cb{};
+    cb.on_search_done = [](void *ctx) { hooks_seen.add("search_done:" + ctx_text(ctx)); };
+    cb.on_setup_done = [](void *ctx) { hooks_seen.add("setup_done:" + ctx_text(ctx)); };
+    cb.on_search_error = [](void *ctx, const qvudps_error_info *e) {
+        hooks_seen.add("search_error:" + ctx_text(ctx) + ":" + e->message);
+    };
+    cb.on_setup_error = [](void *ctx, const qvudps_error_info *e) {
+        hooks_seen.add("setup_error:" + ctx_text(ctx) + ":" + e->message);
+    };
+    qvudps_callback(&cb);
+}
+
+class Search : public ::testing::Test {
+protected:
+    RelayPeer relay;
+    char ctx[8] = "window";
+
+    void SetUp() override {
+        restart_library();
+        {
+            std::lock_guard lk(hooks_seen.m);
+            hooks_seen.events.clear();
+        }
+        install_hooks();
+        ASSERT_EQ(qvudps_set_proxy("127.0.0.1", relay.port(), "Mvx-Config"), 0);
+    }
+    void TearDown() override { qvudps_uninit(); }
+
+    void search(int lookup = 0) {
+        ASSERT_EQ(qvudps_search(lookup, ctx), 0) << last_message();
+        ASSERT_TRUE(wait_search(30s));
+    }
+};
+
+TEST_F(Search, CollectsSignedRepliesFromTheRelayOnly) {
+    const auto a = make_device(1, 7);
+    auto a_again = a;
+    std::strcpy(a_again.ip, "127.0.0.9");
+    const auto b = make_device(2, 20, "127.0.0.1", 8080);
+    auto forged = make_device(3, 2);
+    Bytes forged_reply = reply_of(forged);
+    forged_reply[45] ^= 0x01;
+    Bytes from_other = reply_of(make_device(4, 2));
+    Bytes wrapped(19 + 48);
+    udps::wrap_proxy(udps::proxy_search, "Mvx-Config", reply_of(make_device(5, 2)).data(), 48,
+                     wrapped.data(), wrapped.size());
+    Bytes short_reply = reply_of(make_device(6, 2));
+    short_reply.resize(47);
+    Bytes with_tail = reply_of(b);
+    with_tail.push_back(0x55); // bytes after 48 are not authenticated
+
+    relay.set_scripts({{{reply_of(a)},
+                        {forged_reply},
+                        {from_other, 0, true},
+                        {wrapped},
+                        {short_reply},
+                        {reply_of(a_again)},
+                        {with_tail}}});
+    search();
+
+    // What the relay got: one 67-byte kind-1 datagram with the search request.
+    const auto got = relay.received();
+    ASSERT_EQ(got.size(), 1u);
+    ASSERT_EQ(got[0].bytes.size(), 67u);
+    udps::ProxyHeader h;
+    const uint8_t *payload;
+    size_t plen;
+    ASSERT_EQ(udps::decode_proxy_datagram(got[0].bytes.data(), 67, h, payload, plen),
+              udps::ProxyStatus::ok);
+    EXPECT_EQ(h.kind, 1);
+    EXPECT_STREQ(h.client_name, "Mvx-Config");
+    EXPECT_TRUE(udps::is_search_request(payload, plen));
+
+    ASSERT_EQ(qvudps_count(), 2);
+    qvudps_module *p = nullptr;
+    qvudps_rewind();
+    ASSERT_EQ(qvudps_record(&p), 0);
+    EXPECT_STREQ(p->mac, a.mac);
+    EXPECT_STREQ(p->ip, "127.0.0.1") << "the first reply of a device wins";
+    EXPECT_EQ(p->type, 7);
+    qvudps_module copy;
+    ASSERT_EQ(qvudps_record_copy(&copy), 0);
+    EXPECT_STREQ(copy.mac, b.mac);
+    EXPECT_EQ(copy.web_port, 8080);
+    EXPECT_EQ(qvudps_record(&p), -1);
+    EXPECT_EQ(qvudps_record_copy(&copy), -1);
+    qvudps_rewind();
+    EXPECT_EQ(qvudps_record(&p), 0);
+
+    EXPECT_EQ(hooks_seen.get(), std::vector<std::string>{"search_done:window"});
+}
+
+TEST_F(Search, RefusalsLeaveTheRunningSearchAlone) {
+    relay.set_scripts({{{reply_of(make_device(1, 5))}}});
+    ASSERT_EQ(qvudps_search(0, ctx), 0);
+    EXPECT_EQ(qvudps_search_finish(), -1);
+    EXPECT_EQ(qvudps_search(1, nullptr), -1);
+    const std::string msg = last_message();
+    EXPECT_TRUE(msg == "Search already run" || msg == "Action not success") << msg;
+
+    // A search asked for right after init has not run yet, so it must not
+    // look finished once the worker first settles.
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(qvudps_search_finish(), -1);
+    ASSERT_TRUE(wait_search(30s));
+    EXPECT_EQ(qvudps_count(), 1);
+
+    qvudps_error_info e;
+    ASSERT_EQ(qvudps_search(0, nullptr), 0);
+    EXPECT_EQ(qvudps_search(0, nullptr), -1);
+    qvudps_error(&e);
+    if (std::string(e.message) == "Search already run") {
+        testing::internal::CaptureStdout();
+        qvudps_error_print();
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Search already run (0): \n");
+    }
+    EXPECT_EQ(e.code, 0);
+    EXPECT_STREQ(e.detail, "");
+    ASSERT_TRUE(wait_search(30s));
+
+    EXPECT_EQ(qvudps_init(), -1);
+    EXPECT_EQ(last_message(), "Init already run");
+}
+
+TEST_F(Search, ProxyModeWaitsThreeQuietSecondsAndStopsAtTheTableSize) {
+    // A reply 2 s after the previous one still counts in proxy mode.
+    relay.set_scripts({{{reply_of(make_device(1, 5))}, {reply_of(make_device(2, 5)), 2000}}});
+    search();
+    EXPECT_EQ(qvudps_count(), 2);
+
+    RelayPeer::Script burst;
+    for (unsigned i = 0; i < MAX_MODULES + 1; ++i)
+        burst.push_back({reply_of(make_device(100 + i, 8))});
+    relay.set_scripts({burst});
+    search();
+    EXPECT_EQ(qvudps_count(), MAX_MODULES);
+    EXPECT_EQ(last_message(), "Count modules >= MAX_MODULES");
+    EXPECT_EQ(qvudps_search_finish(), 0);
+    const auto recs = all_records();
+    EXPECT_STREQ(recs.front().mac, make_device(100, 8).mac);
+    EXPECT_STREQ(recs.back().mac, make_device(100 + MAX_MODULES - 1, 8).mac);
+}
+
+TEST_F(Search, KeysHooksAndContexts) {
+    // A key set before init is replaced by the built-in one.
+    qvudps_set_tea_keys(1, 2, 3, 4);
+    restart_library();
+    install_hooks();
+    relay.set_scripts({{{reply_of(make_device(1, 5))}}});
+    search();
+    EXPECT_EQ(qvudps_count(), 1);
+
+    // With another search key the built-in signature no longer counts.
+    qvudps_set_tea_keys(1, 2, 3, 4);
+    search();
+    EXPECT_EQ(qvudps_count(), 0);
+    qvudps_set_tea_keys(udps::builtin_search_key.k0, udps::builtin_search_key.k1,
+                        udps::builtin_search_key.k2, udps::builtin_search_key.k3);
+
+    // A context cleared before the hook runs reaches the hook as null.
+    ASSERT_EQ(qvudps_search(0, ctx), 0);
+    qvudps_clr_ptr(ctx);
+    ASSERT_TRUE(wait_search(30s));
+
+    // A send failure ends the search through the error hook.
+    ASSERT_EQ(qvudps_set_proxy("300.1.1.1", relay.port(), "Mvx-Config"), 0);
+    ASSERT_EQ(qvudps_search(0, ctx), 0);
+    ASSERT_TRUE(wait_search(30s));
+    EXPECT_EQ(qvudps_count(), 0);
+
+    qvudps_callbacks cb;
+    std::memset(&cb, 0xAB, sizeof cb);
+    qvudps_clr_callback_struct(&cb);
+    EXPECT_EQ(cb.on_search_done, nullptr);
+    EXPECT_EQ(cb.on_setup_error, nullptr);
+    EXPECT_EQ(qvudps_set_proxy("127.0.0.1", 70000, "x"), -1);
+
+    const auto ev = hooks_seen.get();
+    ASSERT_EQ(ev.size(), 4u);
+    EXPECT_EQ(ev[0], "search_done:window");
+    EXPECT_EQ(ev[1], "search_done:window");
+    EXPECT_EQ(ev[2], "search_done:null");
+    EXPECT_EQ(ev[3], "search_error:window:Sendto failed");
+}
+
+TEST_F(Search, UninitStopsTheWorkerAndInitStartsAgain) {
+    qvudps_uninit();
+    EXPECT_EQ(qvudps_search(0, nullptr), -1) << "no worker to run it";
+    EXPECT_EQ(last_message(), "Action not success");
+    restart_library();
+    relay.set_scripts({{{reply_of(make_device(1, 5))}}});
+    qvudps_set_proxy("127.0.0.1", relay.port(), "Mvx-Config");
+    search();
+    EXPECT_EQ(qvudps_count(), 1);
+}
+
+// ---- name lookup -----------------------------------------------------------
+
+std::string page(const std::string &inner) {
+    return "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\n\r\n<?xml version=\"1.0\"?><root>" +
+           inner + "</root>";
+}
+
+TEST_F(Search, NameLookupDecodesNamesAndKeepsSerialErrorOrder) {
+    std::string long_name;
+    for (int i = 0; i < 75; ++i)
+        long_name += "\xC3\xA9"; // 150 bytes; byte 99 would split a character
+    HttpPeer good(
+        page("<DeviceName>Boiler &amp; room &#x263A; &#65; &lt;1&gt; &bogus;</DeviceName>"));
+    HttpPeer silent("", true);
+    HttpPeer longer(page("<DeviceName>" + long_name + "</DeviceName>"));
+    HttpPeer huge(page(std::string(UDPS_XML_FILE_SIZE, 'x')));
+    HttpPeer extended_peer(page("<DeviceName>must not be asked</DeviceName>"));
+    HttpPeer serial_peer(page("<DeviceName>must not be asked</DeviceName>"));
+    HttpPeer no_open_tag(page("Boiler</DeviceName>"));
+
+    auto ext = make_device(6, 31, "127.0.0.1", extended_peer.port());
+    ext.name_supported = 1;
+    std::strcpy(ext.name, "Own name");
+    ext.type = 2; // TLV 4 names a type of the name set
+
+    relay.set_scripts({{{reply_of(make_device(1, 2, "127.0.0.1", good.port()))},
+                        {reply_of(make_device(2, 3, "127.0.0.1", silent.port()))},
+                        {reply_of(make_device(3, 4, "127.0.0.1", longer.port()))},
+                        {reply_of(make_device(4, 6, "127.0.0.1", huge.port()))},
+                        {reply_of(ext)},
+                        {reply_of(make_device(7, 7, "127.0.0.1", serial_peer.port()))},
+                        {reply_of(make_device(8, 26, "127.0.0.1", no_open_tag.port()))}}});
+    search(1);
+
+    const auto recs = all_records();
+    ASSERT_EQ(recs.size(), 7u);
+    EXPECT_STREQ(recs[0].name, "Boiler & room \xE2\x98\xBA A <1> &bogus;");
+    EXPECT_STREQ(recs[1].name, "") << "a silent device gives no name";
+    EXPECT_EQ(std::strlen(recs[2].name), 98u) << "cut before a split character";
+    EXPECT_EQ(std::string(recs[2].name), long_name.substr(0, 98));
+    EXPECT_STREQ(recs[3].name, "");
+    EXPECT_STREQ(recs[4].name, "Own name");
+    EXPECT_STREQ(recs[6].name, "");
+    EXPECT_EQ(extended_peer.connections(), 0);
+    EXPECT_EQ(serial_peer.connections(), 0);
+    ASSERT_EQ(good.requests().size(), 1u);
+    EXPECT_EQ(good.requests()[0], "GET /values.xml HTTP/1.0\r\n\r\n");
+
+    // The silent device finished last, but the record holds the failure of
+    // the last device in table order.
+    EXPECT_EQ(last_message(), "DeviceName not found");
+}
+
+TEST_F(Search, NameLookupFailuresOneByOne) {
+    HttpPeer silent("", true);
+    relay.set_scripts({{{reply_of(make_device(1, 2, "127.0.0.1", silent.port()))}}});
+    search(1);
+    EXPECT_EQ(last_message(), "XML file not found");
+    EXPECT_EQ(qvudps_count(), 1);
+
+    HttpPeer huge(page(std::string(UDPS_XML_FILE_SIZE, 'x') + "<DeviceName>a</DeviceName>"));
+    relay.set_scripts({{{reply_of(make_device(1, 2, "127.0.0.1", huge.port()))}}});
+    search(1);
+    EXPECT_EQ(last_message(), "XML file size >= UDPS_XML_FILE_SIZE");
+    EXPECT_STREQ(all_records()[0].name, "");
+
+    // Nobody listening: the connection fails, the search does not.
+    uint16_t closed_port;
+    {
+        HttpPeer gone("");
+        closed_port = gone.port();
+    }
+    relay.set_scripts({{{reply_of(make_device(1, 2, "127.0.0.1", closed_port))}}});
+    search(1);
+    EXPECT_EQ(last_message(), "Socket connect failure");
+    EXPECT_EQ(qvudps_count(), 1);
+
+    // Without the flag no device is asked.
+    HttpPeer asked(page("<DeviceName>x</DeviceName>"));
+    relay.set_scripts({{{reply_of(make_device(1, 2, "127.0.0.1", asked.port()))}}});
+    search(0);
+    EXPECT_EQ(asked.connections(), 0);
+}
+
+} // namespace

@@ -1,0 +1,74 @@
+// Device names over HTTP: the lookup after a search (GET /values.xml, the
+// text between the DeviceName tags) and the upload after a setup (a
+// one-element POST /setup.xml). Runs on the worker thread; failures only
+// go to the last-error record.
+#ifndef UDPS_NAMES_H
+#define UDPS_NAMES_H
+
+#include "qvudps.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace udps {
+
+// Connections the lookup keeps open at once.
+inline constexpr std::size_t max_name_connections = 64;
+// Each of connect, send and the wait for more answer data.
+inline constexpr int http_step_timeout_ms = 2000;
+inline constexpr std::size_t http_chunk = 1024;
+
+// A message recorded while an exchange ran, replayed into the last-error
+// record later so that concurrent exchanges leave the record as a serial
+// run would.
+struct HttpMessage {
+    const char *text;
+    int code;
+    bool step; // step error (code and its text) or plain message (code 0)
+};
+
+// One HTTP/1.0 exchange: connect, send the request, read until the peer
+// closes, the size limit or 2 s without data.
+struct HttpExchange {
+    std::string ip;
+    uint16_t port = 0;
+    std::string request;
+
+    bool ok = false;
+    std::string answer;
+    std::vector<HttpMessage> messages;
+};
+
+// Runs the exchanges, at most `parallel` at a time, on the calling thread.
+void run_http_exchanges(std::vector<HttpExchange> &exchanges, std::size_t parallel);
+// Writes an exchange's messages to the last-error record, in order.
+void replay_messages(const HttpExchange &x);
+
+inline constexpr char lookup_request[] = "GET /values.xml HTTP/1.0\r\n\r\n";
+
+// The text between the first <DeviceName> and the first </DeviceName>
+// after it, with character and entity references decoded, cut to fit
+// `cap` bytes (NUL included) at a UTF-8 boundary. False when a tag is
+// missing.
+bool extract_device_name(std::string_view answer, char *out, std::size_t cap);
+// Decodes the five predefined XML entities and numeric character
+// references; anything else is kept as it is.
+std::string xml_unescape(std::string_view text);
+// Escapes & < > " ' for XML text.
+std::string xml_escape(std::string_view text);
+// The body and whole request of a name upload.
+std::string name_upload_body(std::string_view name);
+std::string name_upload_request(std::string_view name);
+
+// Looks up the names of the records of the name set (fixed replies only),
+// storing each found name in its record.
+void lookup_names(qvudps_module *records, int count);
+// Uploads `name` to ip:port; the outcome only reaches the error record.
+void upload_name(const char *ip, uint16_t port, std::string_view name);
+
+} // namespace udps
+
+#endif

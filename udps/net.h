@@ -1,0 +1,63 @@
+// The few socket operations the worker needs, so that the search, setup and
+// HTTP logic stays free of platform calls. Every function keeps the
+// platform's error number for last_error() when it fails.
+#ifndef UDPS_NET_H
+#define UDPS_NET_H
+
+#include "qvplatform.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace udps::net {
+
+using Socket = qv_socket_t;
+inline constexpr Socket invalid_socket = QV_INVALID_SOCKET;
+
+// The error number of the last failed call on this thread (errno).
+int last_error();
+// True when the last failure only means "try again later".
+bool would_block(int error);
+// Error number for a wait that ran out of time.
+int timeout_error();
+
+// ---- UDP ------------------------------------------------------------------
+Socket udp_socket();
+int enable_broadcast(Socket s);
+// Asks for a receive buffer of `bytes`; the system may grant less.
+int set_receive_buffer(Socket s, int bytes);
+// Binds to the wildcard address; port 0 lets the system choose.
+int bind_any(Socket s, uint16_t port);
+// Sends one datagram to a dotted IPv4 address; -1 also for a bad address.
+int send_to(Socket s, const void *data, std::size_t len, const char *ip, uint16_t port);
+// 1 readable, 0 time-out, -1 failure.
+int wait_readable(Socket s, int timeout_ms);
+// One datagram; its source address as dotted text into src (16 bytes).
+// Returns its length or -1.
+long receive_from(Socket s, void *buf, std::size_t cap, char *src);
+
+// ---- TCP ------------------------------------------------------------------
+Socket tcp_socket();
+// Starts a connection; 0 when it is under way or made, -1 on an immediate
+// failure.
+int connect_start(Socket s, const char *ip, uint16_t port);
+// The pending error of a socket whose connect has ended (0 = connected).
+int pending_error(Socket s);
+// Bytes sent/received, 0 when the peer closed (receive), -1 on failure.
+long send_some(Socket s, const void *data, std::size_t len);
+long receive_some(Socket s, void *buf, std::size_t cap);
+
+// ---- waiting on several sockets --------------------------------------------
+enum : short { want_read = 1, want_write = 2 };
+struct PollEntry {
+    Socket socket;
+    short want; // want_read and/or want_write
+    bool ready; // set by poll_sockets: the wanted condition, a hang-up or an error
+};
+// Waits until one of the entries is ready or the time runs out. Returns the
+// number of ready entries, 0 on time-out, -1 on failure.
+int poll_sockets(PollEntry *entries, std::size_t count, int timeout_ms);
+
+} // namespace udps::net
+
+#endif

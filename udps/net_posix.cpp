@@ -1,0 +1,145 @@
+#include "net.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <vector>
+
+namespace udps::net {
+
+namespace {
+
+bool make_address(const char *ip, uint16_t port, sockaddr_in &addr) {
+    std::memset(&addr, 0, sizeof addr);
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    if (!ip || inet_pton(AF_INET, ip, &addr.sin_addr) != 1) {
+        errno = EINVAL;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int last_error() {
+    return errno;
+}
+
+bool would_block(int error) {
+    return error == EAGAIN || error == EWOULDBLOCK || error == EINTR || error == EINPROGRESS;
+}
+
+int timeout_error() {
+    return ETIMEDOUT;
+}
+
+Socket udp_socket() {
+    return ::socket(AF_INET, SOCK_DGRAM, 0);
+}
+
+int enable_broadcast(Socket s) {
+    int on = 1;
+    return ::setsockopt(s, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) == 0 ? 0 : -1;
+}
+
+int set_receive_buffer(Socket s, int bytes) {
+    return ::setsockopt(s, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) == 0 ? 0 : -1;
+}
+
+int bind_any(Socket s, uint16_t port) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    addr.sin_port = htons(port);
+    return ::bind(s, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0 ? 0 : -1;
+}
+
+int send_to(Socket s, const void *data, std::size_t len, const char *ip, uint16_t port) {
+    sockaddr_in addr;
+    if (!make_address(ip, port, addr))
+        return -1;
+    const ssize_t n = ::sendto(s, data, len, 0, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
+    return n == static_cast<ssize_t>(len) ? 0 : -1;
+}
+
+int wait_readable(Socket s, int timeout_ms) {
+    pollfd p{s, POLLIN, 0};
+    for (;;) {
+        const int r = ::poll(&p, 1, timeout_ms);
+        if (r < 0 && errno == EINTR)
+            continue; // a signal is not a failure of the wait
+        return r < 0 ? -1 : (r > 0 ? 1 : 0);
+    }
+}
+
+long receive_from(Socket s, void *buf, std::size_t cap, char *src) {
+    sockaddr_in from{};
+    socklen_t flen = sizeof from;
+    const ssize_t n = ::recvfrom(s, buf, cap, 0, reinterpret_cast<sockaddr *>(&from), &flen);
+    if (n < 0)
+        return -1;
+    if (!inet_ntop(AF_INET, &from.sin_addr, src, 16))
+        src[0] = '\0';
+    return static_cast<long>(n);
+}
+
+Socket tcp_socket() {
+    return ::socket(AF_INET, SOCK_STREAM, 0);
+}
+
+int connect_start(Socket s, const char *ip, uint16_t port) {
+    sockaddr_in addr;
+    if (!make_address(ip, port, addr))
+        return -1;
+    if (::connect(s, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0)
+        return 0;
+    return errno == EINPROGRESS || errno == EINTR ? 0 : -1;
+}
+
+int pending_error(Socket s) {
+    int err = 0;
+    socklen_t len = sizeof err;
+    if (::getsockopt(s, SOL_SOCKET, SO_ERROR, &err, &len) != 0)
+        return errno;
+    return err;
+}
+
+long send_some(Socket s, const void *data, std::size_t len) {
+    const ssize_t n = ::send(s, data, len, MSG_NOSIGNAL);
+    return n < 0 ? -1 : static_cast<long>(n);
+}
+
+long receive_some(Socket s, void *buf, std::size_t cap) {
+    const ssize_t n = ::recv(s, buf, cap, 0);
+    return n < 0 ? -1 : static_cast<long>(n);
+}
+
+int poll_sockets(PollEntry *entries, std::size_t count, int timeout_ms) {
+    std::vector<pollfd> fds(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        fds[i].fd = entries[i].socket;
+        fds[i].events = static_cast<short>(((entries[i].want & want_read) ? POLLIN : 0) |
+                                           ((entries[i].want & want_write) ? POLLOUT : 0));
+        fds[i].revents = 0;
+        entries[i].ready = false;
+    }
+    int r = ::poll(fds.data(), static_cast<nfds_t>(count), timeout_ms);
+    if (r < 0)
+        return errno == EINTR ? 0 : -1;
+    int ready = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (fds[i].revents & (fds[i].events | POLLERR | POLLHUP | POLLNVAL)) {
+            entries[i].ready = true;
+            ++ready;
+        }
+    }
+    return ready;
+}
+
+} // namespace udps::net

@@ -1,0 +1,81 @@
+// The library's single instance: its state, lock and error record. Shared by
+// the public functions and the worker thread; not part of the public API.
+#ifndef UDPS_STATE_H
+#define UDPS_STATE_H
+
+#include "qvplatform.h"
+#include "qvudps.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace udps {
+
+inline constexpr uint16_t default_proxy_port = 9999;
+
+struct Library {
+    // Created once and never destroyed, so that a call racing with the end
+    // of the worker never meets a destroyed lock.
+    qv_thread_mutex lock;
+
+    qv_sem wake;
+    bool wake_ready = false;
+    // A post is outstanding that the worker has not taken yet; a second
+    // request in the same window rides on it instead of failing to post.
+    bool wake_outstanding = false;
+    qv_thread_t thread = nullptr;
+
+    bool initialized = false;
+    bool quit = false;
+    bool idle = true;
+    bool search_done = true;
+    bool setup_done = true;
+    bool search_pending = false;
+    bool setup_pending = false;
+    int name_lookup = 0;
+    void *search_context = nullptr;
+    void *setup_context = nullptr;
+
+    // Written by the worker during a search only; read by callers after
+    // qvudps_search_finish returned 0.
+    qvudps_module records[MAX_MODULES];
+    uint8_t raw_macs[MAX_MODULES][6];
+    std::atomic<int> count{0};
+    std::atomic<int> cursor{0};
+
+    qvudps_module setup_request;
+
+    bool proxy = false;
+    std::string proxy_address;
+    int proxy_port = default_proxy_port;
+    std::string client_name;
+
+    qvudps_tea_key search_key{};
+    qvudps_tea_key setup_key{};
+    qvudps_error_info last_error{};
+    qvudps_callbacks hooks{};
+};
+
+Library &library();
+
+// Holds the library lock for a scope.
+class Guard {
+public:
+    Guard();
+    ~Guard();
+    Guard(const Guard &) = delete;
+    Guard &operator=(const Guard &) = delete;
+};
+
+// A failing step: the message, the system error number and its text.
+void set_step_error(const char *message, int code);
+// A refusal or a failure without a system error: code 0, empty detail.
+void set_refusal(const char *message);
+
+// Starts the worker thread's loop (worker.cpp).
+void worker_main();
+
+} // namespace udps
+
+#endif
