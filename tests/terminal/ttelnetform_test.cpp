@@ -358,6 +358,45 @@ TEST_F(TerminalWindow, ModalOpenReturnsWhenTheDeviceHangsUp) {
     EXPECT_TRUE(form.messages.empty());
 }
 
+TEST_F(TerminalWindow, RunModalConnectsAndReturnsAfterTheWindowCloses) {
+    TelnetPeer peer("bye", TelnetPeer::HangUp);
+    QSettings(QStringLiteral("Marvane"), QStringLiteral("Kelvo")).setValue("Macro1", "m1");
+    bool gaveUp = false;
+    QTimer safetyNet;
+    safetyNet.setSingleShot(true);
+    QObject::connect(&safetyNet, &QTimer::timeout, [&] {
+        gaveUp = true;
+        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+            dialog->reject();
+        }
+    });
+    safetyNet.start(kWaitMs);
+    TTelnetForm::runModal(nullptr, kLoopback, peer.port());
+    EXPECT_FALSE(gaveUp);
+    EXPECT_NE(peer.connection(), nullptr);
+    EXPECT_EQ(QApplication::topLevelWidgets().count(), 0);
+    EXPECT_EQ(QSettings(QStringLiteral("Marvane"), QStringLiteral("Kelvo")).value("Macro1"),
+              QStringLiteral("m1"));
+}
+
+TEST_F(TerminalWindow, MacroRowsSitInTheirPanelPositions) {
+    TestForm form(nullptr, 0);
+    form.resize(669, 519);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    for (int n = 1; n <= 4; ++n) {
+        const int y = 8 + 32 * (n - 1);
+        EXPECT_EQ(form.macro(n)->geometry(), QRect(8, y, 521, 25)) << n;
+        EXPECT_EQ(form.hex(n)->geometry().topLeft(), QPoint(536, y)) << n;
+        EXPECT_EQ(form.send(n)->geometry(), QRect(584, y, 75, 25)) << n;
+        EXPECT_EQ(form.hex(n)->text(), QStringLiteral("HEX"));
+        EXPECT_EQ(form.send(n)->toolTip(), QStringLiteral("Send macro (Alt+%1)").arg(n));
+    }
+    EXPECT_EQ(form.macro(1)->parentWidget()->height(), 137);
+    EXPECT_EQ(form.memo()->geometry().bottom() + 1, 519 - 137);
+    EXPECT_TRUE(form.memo()->font().fixedPitch());
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
