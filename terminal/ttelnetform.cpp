@@ -253,8 +253,25 @@ bool TTelnetForm::eventFilter(QObject *watched, QEvent *event) {
     return QDialog::eventFilter(watched, event);
 }
 
-bool TTelnetForm::MemoKeyPress(const QKeyEvent &key) {
+namespace {
+// The character a key press types. Ctrl with a letter (or @ [ \ ] ^ _) is its
+// control code, whether or not the platform has already made it one; AltGr,
+// which some platforms report as Ctrl+Alt, types its character unchanged.
+QString typedText(const QKeyEvent &key) {
     const QString text = key.text();
+    const Qt::KeyboardModifiers mods = key.modifiers();
+    if ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier) && text.size() == 1) {
+        const char16_t ch = text.at(0).toUpper().unicode();
+        if (ch >= u'@' && ch <= u'_') {
+            return QString(QChar(static_cast<char16_t>(ch & 0x1F)));
+        }
+    }
+    return text;
+}
+} // namespace
+
+bool TTelnetForm::MemoKeyPress(const QKeyEvent &key) {
+    const QString text = typedText(key);
     if (key.key() == Qt::Key_Escape || text == QStringLiteral("\x1b")) {
         done(QDialog::Rejected);
         return true;
@@ -273,15 +290,6 @@ bool TTelnetForm::MemoKeyPress(const QKeyEvent &key) {
     }
     if (text.isEmpty()) {
         return false; // navigation keys only move through the display
-    }
-    // Ctrl with a letter is its control code, whether or not the platform has
-    // already made it one.
-    if ((key.modifiers() & Qt::ControlModifier) && text.size() == 1) {
-        const char16_t ch = text.at(0).toUpper().unicode();
-        if (ch >= u'@' && ch <= u'_') {
-            sendBytes(QByteArray(1, static_cast<char>(ch & 0x1F)));
-            return true;
-        }
     }
     sendBytes(kelvo::terminal::latin1Bytes(text));
     return true;
