@@ -1,0 +1,39 @@
+#include "aboutform.h"
+
+#include "artwork.h"
+#include "ui_aboutform.h"
+#include "uihooks.h"
+
+namespace kelvo::ui {
+
+TAboutForm::TAboutForm(QWidget *owner, const QString &programName, const QString &version,
+                       const QString &firmName, const QString &comments)
+    : QDialog(owner), ui(new Ui::AboutForm) {
+    ui->setupUi(this);
+    setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) &
+                   ~Qt::WindowContextHelpButtonHint);
+    ui->ProgramIcon->setPixmap(LoadBitmapResource("USER_ICON"));
+    ui->ProductName->setText(programName);
+    ui->Version->setText(version);
+    ui->Copyright->setText(CopyrightText(firmName));
+    ui->Comments->setText(comments);
+    connect(ui->OKButton, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+TAboutForm::~TAboutForm() {
+    delete ui;
+}
+
+QString CopyrightText(const QString &firmName) {
+    return QString("Copyright (c) 2024-2026 %1, built %2")
+        .arg(firmName, QString(__DATE__).simplified());
+}
+
+void ShowAboutDialog(const QString &programName, const QString &version, const QString &firmName,
+                     const QString &comments) {
+    // Owned by the application rather than a window, centred on the screen.
+    TAboutForm dialog(nullptr, programName, version, firmName, comments);
+    Hooks().ExecDialog(dialog);
+}
+
+} // namespace kelvo::ui

@@ -1,0 +1,263 @@
+#include "detailform.h"
+
+#include "authform.h"
+#include "detaillogic.h"
+#include "devicelist.h"
+#include "hostadapter.h"
+#include "launch.h"
+#include "ui_detailform.h"
+#include "uihooks.h"
+
+#include <QStatusBar>
+
+namespace kelvo::ui {
+
+namespace {
+
+const char kSpinner[4] = {'-', '\\', '|', '/'};
+
+QString FieldText(const char *field, std::size_t size) {
+    return QString::fromUtf8(field, static_cast<qsizetype>(strnlen(field, size)));
+}
+
+#define FIELD(rec, f) FieldText((rec).f, sizeof((rec).f))
+
+} // namespace
+
+TDetailForm::TDetailForm(QWidget *owner, qvudps_module *record, int *spinnerIndex)
+    : QDialog(owner), SetupTimer(new QTimer(this)), ui(new Ui::DetailForm), record_(record),
+      spinner_(spinnerIndex) {
+    ui->setupUi(this);
+    setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) &
+                   ~Qt::WindowContextHelpButtonHint);
+    SetupTimer->setObjectName("SetupTimer");
+    SetupTimer->setInterval(100);
+    ui->StatusBar->showMessage("Ready");
+
+    connect(ui->SaveBitBtn, &QPushButton::clicked, this, &TDetailForm::SaveBitBtnClick);
+    connect(ui->CancelBitBtn, &QPushButton::clicked, this, &TDetailForm::CancelBitBtnClick);
+    connect(ui->DefaultsBitBtn, &QPushButton::clicked, this, &TDetailForm::DefaultsBitBtnClick);
+    connect(ui->WEBBitBtn, &QPushButton::clicked, this, &TDetailForm::WEBBitBtnClick);
+    connect(ui->TCPSetupButton, &QPushButton::clicked, this, &TDetailForm::TCPSetupButtonClick);
+    connect(ui->DHCPCheckBox, &QCheckBox::clicked, this, &TDetailForm::DHCPCheckBoxClick);
+    connect(ui->TCPCheckBox, &QCheckBox::clicked, this, &TDetailForm::TCPCheckBoxClick);
+    connect(ui->EnableFilterCheckBox, &QCheckBox::clicked, this,
+            &TDetailForm::EnableFilterCheckBoxClick);
+    connect(SetupTimer, &QTimer::timeout, this, &TDetailForm::SetupTimerTimer);
+}
+
+TDetailForm::~TDetailForm() {
+    delete ui;
+}
+
+void TDetailForm::showEvent(QShowEvent *event) {
+    QDialog::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        FormShow();
+    }
+}
+
+void TDetailForm::SetStatus(const QString &text) {
+    ui->StatusBar->showMessage(text);
+}
+
+// A box whose state changes while the dialog is filled runs its click handler,
+// as if the user had clicked it.
+void TDetailForm::SetChecked(QCheckBox *box, bool checked, void (TDetailForm::*click)()) {
+    const bool changed = box->isChecked() != checked;
+    box->setChecked(checked);
+    if (changed && click)
+        (this->*click)();
+}
+
+void TDetailForm::FormShow() {
+    const qvudps_module &m = *record_;
+    ui->NameEdit->setText(FIELD(m, name));
+    ui->MACEdit->setText(FIELD(m, mac));
+    ui->IPEdit->setText(FIELD(m, ip));
+    ui->PortEdit->setText(QString::number(m.port));
+    ui->MaskEdit->setText(FIELD(m, mask));
+    ui->GatewayEdit->setText(FIELD(m, gateway));
+    ui->FWEdit->setText(FIELD(m, firmware));
+    ui->DeviceEdit->setText(FIELD(m, type_name) + " (" + QString::number(m.type) + ")");
+    ui->DHCPEdit->setText(m.dhcp_supported ? "Supported" : "Not supported");
+    ui->IPFilterEdit->setText(FIELD(m, filter_ip));
+    ui->IPMaskFilterEdit->setText(FIELD(m, filter_mask));
+
+    SetChecked(ui->NVTCheckBox, m.nvt_enabled, nullptr);
+    ui->NVTCheckBox->setEnabled(m.nvt_supported);
+    SetChecked(ui->TCPCheckBox, m.tcp_setup_enabled, &TDetailForm::TCPCheckBoxClick);
+    ui->TCPCheckBox->setEnabled(m.tcp_setup_supported);
+    ui->TCPSetupButton->setEnabled(m.tcp_setup_supported);
+    SetChecked(ui->DHCPCheckBox, m.dhcp_enabled, &TDetailForm::DHCPCheckBoxClick);
+    ui->DHCPCheckBox->setEnabled(m.dhcp_supported);
+    SetChecked(ui->TEACheckBox, m.tea_enabled, nullptr);
+    ui->TEACheckBox->setEnabled(m.tea_supported);
+
+    ui->DefaultsBitBtn->setEnabled(m.defaults_supported);
+    ui->WEBBitBtn->setEnabled(m.web_supported);
+    ui->NameEdit->setEnabled(m.name_supported);
+    ui->NameLabel->setEnabled(m.name_supported);
+
+    const bool filterOff = FIELD(m, filter_ip) == "0.0.0.0" && FIELD(m, filter_mask) == "0.0.0.0";
+    SetChecked(ui->EnableFilterCheckBox, !filterOff, &TDetailForm::EnableFilterCheckBoxClick);
+    ui->EnableFilterCheckBox->setEnabled(m.filter_supported);
+}
+
+void TDetailForm::DHCPCheckBoxClick() {
+    const bool dhcp = ui->DHCPCheckBox->isChecked();
+    ui->IPEdit->setEnabled(!dhcp);
+    ui->MaskEdit->setEnabled(!dhcp);
+    ui->GatewayEdit->setEnabled(!dhcp);
+    ui->DHCPLabelEdit->setVisible(dhcp);
+    ui->DHCPLabelEdit1->setVisible(dhcp);
+    ui->DHCPLabelEdit2->setVisible(dhcp);
+}
+
+void TDetailForm::TCPCheckBoxClick() {
+    ui->TCPSetupButton->setEnabled(ui->TCPCheckBox->isChecked());
+}
+
+void TDetailForm::EnableFilterCheckBoxClick() {
+    const bool on = ui->EnableFilterCheckBox->isChecked();
+    if (!on) {
+        ui->IPFilterEdit->setText("0.0.0.0");
+        ui->IPMaskFilterEdit->setText("0.0.0.0");
+    }
+    ui->IPFilterLabel->setEnabled(on);
+    ui->IPFilterEdit->setEnabled(on);
+    ui->IPMaskFilterLabel->setEnabled(on);
+    ui->IPMaskFilterEdit->setEnabled(on);
+}
+
+void TDetailForm::SaveBitBtnClick() {
+    QString error;
+    const auto port = ParsePort(ui->PortEdit->text(), &error);
+    if (!port) {
+        Hooks().Error(this, error);
+        return;
+    }
+    if (*port == 99 &&
+        !Hooks().Question(this, "Port 99 is reserved for UDP Setup and its usage is not strictly "
+                                "recommended!\r\n\r\nAre you sure to use this conflict port?"))
+        return;
+
+    // Every address goes into a 15-byte field of the setup message; a text
+    // that is not an address would reach the device as 255.255.255.255.
+    DetailValues v;
+    v.ip = ui->IPEdit->text().trimmed();
+    v.mask = ui->MaskEdit->text().trimmed();
+    v.gateway = ui->GatewayEdit->text().trimmed();
+    v.filterIp = ui->IPFilterEdit->text().trimmed();
+    v.filterMask = ui->IPMaskFilterEdit->text().trimmed();
+    if (!AddressesValid(v)) {
+        Hooks().Error(this, "Some of network parameters is not correct?");
+        return;
+    }
+
+    if (ui->ValidCheckBox->isChecked() && !ui->DHCPCheckBox->isChecked()) {
+        GuiHostPrompts prompts(this);
+        if (!kelvo::host::CheckNewAddress(v.ip.toStdString(), v.mask.toStdString(),
+                                          v.gateway.toStdString(), prompts))
+            return;
+        SetStatus("Testing destination address...");
+        const int ping = Hooks().Ping(v.ip.toStdString());
+        if (ping == 0) {
+            if (!Hooks().Question(this,
+                                  "IP address is already assigned to other equipement!\r\n\r\n"
+                                  "Are you sure to use this conflict IP address?")) {
+                SetStatus("Ready");
+                return;
+            }
+            SetStatus("Sending new settings...");
+        } else if (ping == 1) {
+            SetStatus("Sending new settings...");
+        } else {
+            // The pause lets the user read the message; the window keeps
+            // painting but takes no input meanwhile.
+            SetStatus("Testing ping failed. Sending new settings...");
+            ui->SaveBitBtn->setEnabled(false);
+            ui->DefaultsBitBtn->setProperty("wasEnabled", ui->DefaultsBitBtn->isEnabled());
+            ui->DefaultsBitBtn->setEnabled(false);
+            const std::uint16_t p = *port;
+            QTimer::singleShot(5000, this, [this, p] {
+                ui->SaveBitBtn->setEnabled(true);
+                ui->DefaultsBitBtn->setEnabled(ui->DefaultsBitBtn->property("wasEnabled").toBool());
+                FinishApply(p);
+            });
+            return;
+        }
+    }
+    FinishApply(*port);
+}
+
+void TDetailForm::FinishApply(std::uint16_t port) {
+    if (AskDeviceCredentials(this, *record_))
+        return;
+    DetailValues v;
+    v.name = ui->NameEdit->text();
+    v.ip = ui->IPEdit->text().trimmed();
+    v.mask = ui->MaskEdit->text().trimmed();
+    v.gateway = ui->GatewayEdit->text().trimmed();
+    v.filterIp = ui->IPFilterEdit->text().trimmed();
+    v.filterMask = ui->IPMaskFilterEdit->text().trimmed();
+    v.nvt = ui->NVTCheckBox->isChecked();
+    v.tcpSetup = ui->TCPCheckBox->isChecked();
+    v.dhcp = ui->DHCPCheckBox->isChecked();
+    v.tea = ui->TEACheckBox->isChecked();
+    WriteDetailValues(*record_, v, port);
+    SendDeviceSettings();
+}
+
+void TDetailForm::SendDeviceSettings() {
+    if (qvudps_setup(record_, 1, nullptr) == -1) {
+        Hooks().Error(this, "Sending new setting failed");
+        return;
+    }
+    setupTicks = 150;
+    SetupTimer->start();
+}
+
+void TDetailForm::SetupTimerTimer() {
+    if (qvudps_setup_finish() == -1) {
+        *spinner_ = (*spinner_ + 1) % 4;
+        SetStatus(QString("Sending new settings... %1").arg(QChar(kSpinner[*spinner_])));
+        if (--setupTicks < 0) {
+            SetupTimer->stop();
+            SetStatus("Sending new settings... timeout error");
+        }
+        return;
+    }
+    SetupTimer->stop();
+    settingsApplied = true;
+    accept();
+}
+
+void TDetailForm::DefaultsBitBtnClick() {
+    if (!Hooks().Question(this, "Are you sure to set default values?"))
+        return;
+    if (AskDeviceCredentials(this, *record_))
+        return;
+    record_->load_defaults = 1;
+    SendDeviceSettings();
+}
+
+void TDetailForm::WEBBitBtnClick() {
+    SetStatus("Openning in WEB Browser...");
+    OpenInBrowser(ui->IPEdit->text(), WebPortOf(*record_));
+    SetStatus("Ready");
+}
+
+void TDetailForm::TCPSetupButtonClick() {
+    SetStatus("Openning TCP Setup...");
+    OpenTcpSetup(parentWidget() ? parentWidget() : this, ui->IPEdit->text(),
+                 TcpSetupPortOf(*record_));
+    SetStatus("Ready");
+}
+
+void TDetailForm::CancelBitBtnClick() {
+    reject();
+}
+
+} // namespace kelvo::ui

@@ -1,0 +1,63 @@
+// "Details": every setting of one device, edited and written to it with one
+// UDP setup; also restores its defaults and opens its web page or terminal.
+#ifndef KELVO_UI_DETAILFORM_H
+#define KELVO_UI_DETAILFORM_H
+
+#include "qvudps.h"
+
+#include <QDialog>
+#include <QTimer>
+
+class QCheckBox;
+
+namespace Ui {
+class DetailForm;
+}
+
+namespace kelvo::ui {
+
+class TDetailForm : public QDialog {
+    Q_OBJECT
+public:
+    // `record` is the device's stored record from the last search (the
+    // dialog writes the accepted values into it); `spinnerIndex` is the main
+    // window's spinner, shared by every progress text.
+    TDetailForm(QWidget *owner, qvudps_module *record, int *spinnerIndex);
+    ~TDetailForm() override;
+
+    // True once a setup has finished; the main window then searches again.
+    bool settingsApplied = false;
+    int setupTicks = 0;
+
+    QTimer *SetupTimer;
+    Ui::DetailForm *ui;
+
+    void FormShow();
+    void SaveBitBtnClick();
+    void SetupTimerTimer();
+    void DefaultsBitBtnClick();
+    void WEBBitBtnClick();
+    void TCPSetupButtonClick();
+    void CancelBitBtnClick();
+    void DHCPCheckBoxClick();
+    void TCPCheckBoxClick();
+    void EnableFilterCheckBoxClick();
+    void SendDeviceSettings();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    // The apply action after the address test: credentials, record, setup.
+    void FinishApply(std::uint16_t port);
+    void SetStatus(const QString &text);
+    void SetChecked(QCheckBox *box, bool checked, void (TDetailForm::*click)());
+
+    qvudps_module *record_;
+    int *spinner_;
+    bool shown_ = false;
+};
+
+} // namespace kelvo::ui
+
+#endif

@@ -1,0 +1,114 @@
+#include "detaillogic.h"
+
+#include "tea.h"
+
+#include <QStringList>
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+namespace kelvo::ui {
+
+std::optional<std::uint16_t> ParsePort(const QString &text, QString *error) {
+    bool ok = false;
+    const qlonglong value = text.trimmed().toLongLong(&ok, 10);
+    if (ok && value >= 0 && value <= 65535)
+        return static_cast<std::uint16_t>(value);
+    if (error) {
+        *error = ok ? QString("'%1' is not a valid port number").arg(text)
+                    : QString("'%1' is not a valid integer value").arg(text);
+    }
+    return std::nullopt;
+}
+
+bool IsDottedIPv4(const QString &text) {
+    const QStringList parts = text.split('.');
+    if (parts.size() != 4)
+        return false;
+    for (const QString &part : parts) {
+        if (part.isEmpty() || part.size() > 3)
+            return false;
+        for (QChar c : part) {
+            if (c < '0' || c > '9')
+                return false;
+        }
+        if (part.toInt() > 255)
+            return false;
+    }
+    return true;
+}
+
+bool AddressesValid(const DetailValues &v) {
+    return IsDottedIPv4(v.ip) && IsDottedIPv4(v.mask) && IsDottedIPv4(v.gateway) &&
+           IsDottedIPv4(v.filterIp) && IsDottedIPv4(v.filterMask);
+}
+
+std::string CutUtf8(const std::string &text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes)
+        return text;
+    std::size_t end = maxBytes;
+    // Step back over continuation bytes to the start of the cut sequence.
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end);
+}
+
+namespace {
+
+template <std::size_t N>
+void CopyField(char (&field)[N], const std::string &value, std::size_t max) {
+    const std::string cut = CutUtf8(value, std::min(max, N - 1));
+    std::memset(field, 0, N);
+    std::memcpy(field, cut.data(), cut.size());
+}
+
+} // namespace
+
+void WriteDetailValues(qvudps_module &record, const DetailValues &v, std::uint16_t port) {
+    CopyField(record.name, v.name.toStdString(), kMaxNameBytes);
+    CopyField(record.ip, v.ip.toStdString(), kMaxAddressBytes);
+    CopyField(record.mask, v.mask.toStdString(), kMaxAddressBytes);
+    CopyField(record.gateway, v.gateway.toStdString(), kMaxAddressBytes);
+    CopyField(record.filter_ip, v.filterIp.toStdString(), kMaxAddressBytes);
+    CopyField(record.filter_mask, v.filterMask.toStdString(), kMaxAddressBytes);
+    record.port = port;
+    record.nvt_enabled = v.nvt ? 1 : 0;
+    record.tcp_setup_enabled = v.tcpSetup ? 1 : 0;
+    record.dhcp_enabled = v.dhcp ? 1 : 0;
+    record.tea_enabled = v.tea ? 1 : 0;
+}
+
+ConfirmText BuildConfirmText(const QString &ipText, const QString &networkText) {
+    ConfirmText t;
+    t.text = "IP address " + ipText + " is out of your local network range " + networkText +
+             " !\r\n\r\nPlease, choose 'No' and check address of your device or click on 'Yes' "
+             "to continue.\r\n\r\nDo you want to continue?";
+    const int prefix = static_cast<int>(t.text.indexOf("192.168."));
+    const int is = static_cast<int>(t.text.indexOf(" is"));
+    if (prefix >= 0 && is > prefix) {
+        t.redStart = prefix + 8;
+        t.redLength = std::max(0, is - t.redStart);
+        t.addressStart = prefix;
+        t.addressLength = is - prefix;
+    }
+    if (!networkText.isEmpty()) {
+        const int net = static_cast<int>(t.text.indexOf(networkText));
+        if (net >= 0) {
+            t.networkStart = net;
+            t.networkLength = static_cast<int>(networkText.size());
+        }
+    }
+    return t;
+}
+
+SetupKey SetupKeyFromCredentials(const QString &user, const QString &password) {
+    const QByteArray u = user.toUtf8();
+    const QByteArray p = password.toUtf8();
+    qvudps_tea_key key{};
+    udps::setup_key_from_login(std::string_view(u.constData(), static_cast<std::size_t>(u.size())),
+                               std::string_view(p.constData(), static_cast<std::size_t>(p.size())),
+                               key);
+    return {key.k0, key.k1, key.k2, key.k3};
+}
+
+} // namespace kelvo::ui

@@ -1,0 +1,159 @@
+#include "devicelist.h"
+
+#include <QCollator>
+#include <algorithm>
+#include <cstdio>
+
+namespace kelvo::ui {
+
+namespace {
+
+QString Text(const char *field, std::size_t size) {
+    // Record texts are NUL-terminated inside their fields; never read past one.
+    return QString::fromUtf8(field, static_cast<qsizetype>(strnlen(field, size)));
+}
+
+template <std::size_t N> QString Text(const char (&field)[N]) {
+    return Text(field, N);
+}
+
+const char *YesNo(int flag) {
+    return flag == 1 ? "Y" : "N";
+}
+
+} // namespace
+
+QStringList GridHeaders(int sortColumn) {
+    QStringList headers{"MAC", "Name", "IP", "Device type", "Port", "Parameters"};
+    if (sortColumn >= 0 && sortColumn <= 4)
+        headers[sortColumn] = "* " + headers[sortColumn];
+    return headers;
+}
+
+QStringList RowTexts(const qvudps_module &m) {
+    return {Text(m.mac),      Text(m.name), Text(m.ip), Text(m.type_name), QString::number(m.port),
+            ParametersText(m)};
+}
+
+QString ParametersText(const qvudps_module &m) {
+    QString text = QString("TCP setup=%1").arg(YesNo(m.tcp_setup_enabled));
+    if (m.tea_supported)
+        text += QString(", TEA=%1").arg(YesNo(m.tea_enabled));
+    if (m.nvt_supported)
+        text += QString(", NVT=%1").arg(YesNo(m.nvt_enabled));
+    if (m.dhcp_supported)
+        text += QString(", DHCP=%1").arg(YesNo(m.dhcp_enabled));
+    return text;
+}
+
+QString DeviceKey(const qvudps_module &m) {
+    return Text(m.mac) + "-" + Text(m.ip);
+}
+
+QString SortKey(const qvudps_module &m, int column) {
+    const QString mac = Text(m.mac);
+    switch (column) {
+    case 0:
+        return mac;
+    case 1:
+        return Text(m.name) + "ZZZZZZ" + mac;
+    case 2: {
+        // Numbers written with three digits so that .9 sorts before .10; an
+        // address that does not read fully keeps zeros where it stops.
+        int a = 0, b = 0, c = 0, d = 0;
+        const std::string ip(m.ip, strnlen(m.ip, sizeof m.ip));
+        std::sscanf(ip.c_str(), "%d.%d.%d.%d", &a, &b, &c, &d);
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%03u.%03u.%03u.%03u", static_cast<unsigned>(a),
+                      static_cast<unsigned>(b), static_cast<unsigned>(c), static_cast<unsigned>(d));
+        return QString::fromLatin1(buf) + mac;
+    }
+    case 3:
+        return Text(m.type_name) + mac;
+    case 4:
+        return QString("%1").arg(static_cast<unsigned>(m.port), 10, 10, QChar('0')) + mac;
+    default:
+        return {};
+    }
+}
+
+void SortDeviceTable(std::vector<DeviceEntry> &table, int count, int column) {
+    count = std::clamp(count, 0, static_cast<int>(table.size()));
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::vector<std::pair<QString, DeviceEntry>> keyed;
+    keyed.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+        keyed.emplace_back(table[i].record ? SortKey(*table[i].record, column) : QString(),
+                           table[i]);
+    std::stable_sort(keyed.begin(), keyed.end(), [&collator](const auto &l, const auto &r) {
+        return collator.compare(l.first, r.first) < 0;
+    });
+    std::vector<DeviceEntry> sorted(table.size());
+    for (int i = 0; i < count; ++i)
+        sorted[i] = keyed[i].second;
+    table.swap(sorted);
+}
+
+bool SupportsConfigFiles(unsigned type) {
+    switch (type & 0xFF) {
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+    case 8:
+    case 10:
+    case 11:
+    case 12:
+    case 13:
+    case 14:
+    case 15:
+    case 16:
+    case 17:
+    case 21:
+    case 22:
+    case 23:
+    case 24:
+    case 25:
+    case 26:
+    case 34:
+    case 39:
+    case 40:
+        return true;
+    default:
+        return false;
+    }
+}
+
+PopupMenuState MenuStateFor(const qvudps_module *m) {
+    PopupMenuState s;
+    if (!m)
+        return s;
+    s.detail = true;
+    s.web = m->web_supported != 0;
+    s.defaults = m->defaults_supported != 0;
+    s.download = SupportsConfigFiles(m->type);
+    s.upload = s.download;
+    s.tcpSetup = m->tcp_setup_supported != 0;
+    return s;
+}
+
+QString SuggestedFileName(const qvudps_module &m) {
+    const QString name = Text(m.name);
+    if (!name.isEmpty())
+        return name;
+    QString host = Text(m.ip);
+    host.replace('.', '_');
+    return host + "_" + QString::number(m.port);
+}
+
+std::uint16_t WebPortOf(const qvudps_module &m) {
+    return m.web_port ? m.web_port : 80;
+}
+
+std::uint16_t TcpSetupPortOf(const qvudps_module &m) {
+    return m.tcp_setup_port ? m.tcp_setup_port : 99;
+}
+
+} // namespace kelvo::ui

@@ -1,0 +1,76 @@
+// What the main window shows about the devices of a search, worked out
+// without a window: the grid texts, the sort keys, the "new device" keys, the
+// context menu's enabled entries and the suggested configuration file name.
+//
+// Threading: pure functions over records the caller owns; any thread.
+#ifndef KELVO_UI_DEVICELIST_H
+#define KELVO_UI_DEVICELIST_H
+
+#include "qvudps.h"
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <vector>
+
+namespace kelvo::ui {
+
+inline constexpr int kMaxDevices = 1000;
+inline constexpr int kColumnCount = 6;
+
+// One row of the device table: the record belongs to the discovery library
+// and stays valid until the next search starts.
+struct DeviceEntry {
+    std::int32_t isNew = 0;
+    qvudps_module *record = nullptr;
+};
+
+// The six header texts, the column `sortColumn` (0 to 4) marked with "* ".
+QStringList GridHeaders(int sortColumn);
+
+// The six cell texts of a device row.
+QStringList RowTexts(const qvudps_module &m);
+
+// "TCP setup=Y, TEA=N, DHCP=Y" and so on, for the capabilities the device has.
+QString ParametersText(const qvudps_module &m);
+
+// The key by which a device counts as seen: "<mac>-<ip>".
+QString DeviceKey(const qvudps_module &m);
+
+// The text key of a device for sorting by `column`; empty for columns the
+// table cannot be sorted by.
+QString SortKey(const qvudps_module &m, int column);
+
+// Orders the first `count` entries by their keys for `column`, compared
+// without regard to case in the user's locale; entries with equal keys keep
+// their order.
+void SortDeviceTable(std::vector<DeviceEntry> &table, int count, int column);
+
+// Devices whose configuration can be downloaded and uploaded, by type code.
+bool SupportsConfigFiles(unsigned type);
+
+// Enabled states of the context menu's action entries.
+struct PopupMenuState {
+    bool detail = false;
+    bool web = false;
+    bool tcpSetup = false;
+    bool download = false;
+    bool upload = false;
+    bool defaults = false;
+    bool operator==(const PopupMenuState &) const = default;
+};
+// The states for the device under the clicked row, or for no device (null).
+PopupMenuState MenuStateFor(const qvudps_module *m);
+
+// The file name offered for a device's configuration: its name, or its address
+// with "." turned into "_" followed by "_" and the port (192_168_1_99_80).
+QString SuggestedFileName(const qvudps_module &m);
+
+// The port a device's web page or terminal is opened on: the record's value,
+// or the usual one (80, 99) when the record says 0.
+std::uint16_t WebPortOf(const qvudps_module &m);
+std::uint16_t TcpSetupPortOf(const qvudps_module &m);
+
+} // namespace kelvo::ui
+
+#endif

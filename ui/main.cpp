@@ -1,0 +1,31 @@
+// The kelvo program: the main window and its message loop.
+#include "mainform.h"
+#include "options.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <cstdio>
+#include <exception>
+
+int main(int argc, char **argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Kelvo");
+    QApplication::setOrganizationName("Marvane");
+
+    kelvo::ui::MainOptions options;
+    QString error;
+    if (!kelvo::ui::ParseCommandLine(QApplication::arguments().mid(1), options, &error)) {
+        std::fprintf(stderr, "kelvo: %s\n", error.toLocal8Bit().constData());
+        return 2;
+    }
+    try {
+        kelvo::ui::TMainForm window(nullptr, options);
+        window.show();
+        return QApplication::exec();
+    } catch (const std::exception &e) {
+        QMessageBox::critical(nullptr, "Mvx-Config", QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        QMessageBox::critical(nullptr, "Mvx-Config", "Unexpected error");
+    }
+    return 1;
+}

@@ -1,0 +1,705 @@
+#include "mainform.h"
+
+#include "aboutform.h"
+#include "appmutex.h"
+#include "artwork.h"
+#include "authform.h"
+#include "detailform.h"
+#include "hostadapter.h"
+#include "hostmacfilter.h"
+#include "launch.h"
+#include "ui_authform.h"
+#include "ui_mainform.h"
+#include "uihooks.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyledItemDelegate>
+
+namespace kelvo::ui {
+
+namespace {
+
+const char kSpinner[4] = {'-', '\\', '|', '/'};
+const QColor kWhite(255, 255, 255);
+const QColor kNewDevice(225, 239, 251);
+const QColor kLinkInCurrentRow(166, 202, 240);
+
+// Hands the grid's cell painting to the window, which knows the devices.
+class GridDelegate : public QStyledItemDelegate {
+public:
+    explicit GridDelegate(TMainForm *form) : QStyledItemDelegate(form), form_(form) {}
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override {
+        form_->StringGridDrawCell(painter, option, index);
+    }
+
+private:
+    TMainForm *form_;
+};
+
+QString RecordText(const char *field, std::size_t size) {
+    return QString::fromUtf8(field, static_cast<qsizetype>(strnlen(field, size)));
+}
+
+#define FIELD(rec, f) RecordText((rec).f, sizeof((rec).f))
+
+} // namespace
+
+TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
+    : QMainWindow(parent), ui(new Ui::MainForm), SearchTimer(new QTimer(this)),
+      InitSearchTimer(new QTimer(this)), DefaultTimer(new QTimer(this)), XmlTimer(new QTimer(this)),
+      PopupMenu(new QMenu(this)) {
+    // 1. The window from its layout; Qt scales it for the screen's density.
+    ui->setupUi(this);
+    SetMainWindow(this);
+    SearchTimer->setObjectName("SearchTimer");
+    SearchTimer->setInterval(100);
+    InitSearchTimer->setObjectName("InitSearchTimer");
+    InitSearchTimer->setInterval(1000);
+    DefaultTimer->setObjectName("DefaultTimer");
+    DefaultTimer->setInterval(100);
+    XmlTimer->setObjectName("XmlTimer");
+    XmlTimer->setInterval(100);
+    PopupMenu->setObjectName("PopupMenu");
+    PopupMenu->addAction(ui->EditParameters1);
+    PopupMenu->addSeparator()->setObjectName("N2");
+    PopupMenu->addAction(ui->OpeninWebbrowser1);
+    PopupMenu->addAction(ui->OpenTCPsetup1);
+    PopupMenu->addSeparator()->setObjectName("N3");
+    PopupMenu->addAction(ui->DownloadPopupMenu);
+    PopupMenu->addAction(ui->UploadPopupMenu);
+    PopupMenu->addSeparator()->setObjectName("N1");
+    PopupMenu->addAction(ui->Loaddefaultvalues1);
+    ui->StatusBar->showMessage("Loading application...");
+
+    const int widths[kColumnCount] = {105, 105, 88, 144, 51, 186};
+    for (int c = 0; c < kColumnCount; ++c)
+        ui->StringGrid->setColumnWidth(c, widths[c]);
+    ui->StringGrid->setItemDelegate(new GridDelegate(this));
+    ui->StringGrid->setMouseTracking(true);
+    ui->StringGrid->viewport()->installEventFilter(this);
+    ui->StringGrid->installEventFilter(this);
+    ui->StringGrid->horizontalHeader()->setSectionsClickable(false);
+    ui->StringGrid->horizontalHeader()->viewport()->installEventFilter(this);
+    ui->StringGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    ui->LogoImage->installEventFilter(this);
+    ui->WWWLabel->installEventFilter(this);
+    // Link colour of the web-site label.
+    QPalette wwwPalette = ui->WWWLabel->palette();
+    wwwPalette.setColor(QPalette::WindowText, palette().color(QPalette::Highlight));
+    ui->WWWLabel->setPalette(wwwPalette);
+
+    connect(SearchTimer, &QTimer::timeout, this, &TMainForm::SearchTimerTimer);
+    connect(InitSearchTimer, &QTimer::timeout, this, &TMainForm::InitSearchTimerTimer);
+    connect(DefaultTimer, &QTimer::timeout, this, &TMainForm::DefaultTimerTimer);
+    connect(XmlTimer, &QTimer::timeout, this, &TMainForm::XmlTimerTimer);
+    connect(ui->SearchBitBtn, &QPushButton::clicked, this, &TMainForm::SearchBitBtnClick);
+    connect(ui->AboutBitBtn, &QPushButton::clicked, this, &TMainForm::AboutBitBtnClick);
+    connect(PopupMenu, &QMenu::aboutToShow, this, &TMainForm::PopupMenuPopup);
+    connect(ui->EditParameters1, &QAction::triggered, this, &TMainForm::EditParameters1Click);
+    connect(ui->OpeninWebbrowser1, &QAction::triggered, this, &TMainForm::OpeninWebbrowser1Click);
+    connect(ui->OpenTCPsetup1, &QAction::triggered, this, &TMainForm::OpenTCPsetup1Click);
+    connect(ui->DownloadPopupMenu, &QAction::triggered, this, &TMainForm::DownloadPopupMenuClick);
+    connect(ui->UploadPopupMenu, &QAction::triggered, this, &TMainForm::UploadPopupMenuClick);
+    connect(ui->Loaddefaultvalues1, &QAction::triggered, this, &TMainForm::Loaddefaultvalues1Click);
+
+    // 2. The MAC filter beside the program.
+    const QString filterFile = options.macFilterFile.isEmpty()
+                                   ? QString::fromStdString(kelvo::host::MacFilterFileName())
+                                   : options.macFilterFile;
+    if (!filterFile.isEmpty())
+        kelvo::host::LoadMacFilterFile(QFile::encodeName(filterFile).toStdString());
+
+    // 3. The device table.
+    DeviceTable.assign(kMaxDevices, DeviceEntry{});
+    sortColumn = 2;
+
+    // 4. The marker installers look for.
+    CreateInstallMutex();
+
+    // 5. The session with the four handlers of the configuration transfer.
+    session = std::make_unique<mvxapi::TIoXml>(this);
+    session->OnOpen = new mvxapi::EventHandler<TMainForm, mvxapi::TSdkSimpleEventArgs>(
+        this, &TMainForm::XmlOpenEvent);
+    session->OnSetup = new mvxapi::EventHandler<TMainForm, mvxapi::TIoXmlSetupEventArgs>(
+        this, &TMainForm::XmlSetupEvent);
+    session->OnSetupSent = new mvxapi::EventHandler<TMainForm, mvxapi::TIoXmlSetupEventArgs>(
+        this, &TMainForm::XmlSetupSentEvent);
+    session->OnError = new mvxapi::EventHandler<TMainForm, mvxapi::TSdkErrorEventArgs>(
+        this, &TMainForm::XmlErrorEvent);
+
+    // 6. Grid headers.
+    SetGridHeaders();
+    ClearDeviceGrid();
+
+    // 7. The PC's own network.
+    kelvo::host::ReadLocalAdapter();
+    ui->LIPLabel->setText(QString::fromStdString(kelvo::host::LocalIpText));
+    ui->LNetmaskLabel->setText(QString::fromStdString(kelvo::host::LocalNetmaskText));
+    ui->LGatewayLabel->setText(QString::fromStdString(kelvo::host::LocalGatewayText));
+
+    // 8. Empty search state.
+    seenDevices.clear();
+    deviceCount = 0;
+    searching = false;
+
+    // 9. The discovery library (a second window in the same process finds it
+    // already running, which is fine).
+    qvudps_init();
+
+    // 10, 11. Title texts.
+    AppVersion = "1.0.0";
+    AppName = "Mvx-Config";
+    FirmName = "Marvane";
+    AppDescription = "Config utility for the Marvane devices";
+    AppComments = "Config utility for the original Marvane devices.";
+    WebSite = "www.marvane.example";
+    WindowTitle = "Mvx-Config " + AppVersion + " for Marvane products (" + WebSite + ")";
+    setWindowTitle(WindowTitle);
+    ui->DescLabel->setText(AppDescription);
+    ui->WWWLabel->setText(WebSite);
+    ui->FirmLabel->setText(FirmName);
+
+    // 12. Every datagram goes through the local relay.
+    qvudps_set_proxy(options.relayAddress.toLatin1().constData(), options.relayPort, "Mvx-Config");
+
+    // 13, 14.
+    ui->VersionLabel->setText(AppVersion);
+    ui->LogoImage->setPixmap(LoadBitmapResource("USER_LOGO"));
+    setWindowIcon(LoadBitmapResource("USER_ICON"));
+}
+
+TMainForm::~TMainForm() {
+    FormClose();
+    if (MainWindow() == this)
+        SetMainWindow(nullptr);
+    delete ui;
+}
+
+QString TMainForm::StatusText() const {
+    return ui->StatusBar->currentMessage();
+}
+
+void TMainForm::SetStatus(const QString &text) {
+    ui->StatusBar->showMessage(text);
+}
+
+QChar TMainForm::NextSpinner() {
+    spinnerIndex = (spinnerIndex + 1) % 4;
+    return QChar(kSpinner[spinnerIndex]);
+}
+
+// ---------------------------------------------------------------- search flow
+
+void TMainForm::showEvent(QShowEvent *event) {
+    QMainWindow::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        FormShow();
+    }
+}
+
+void TMainForm::FormShow() {
+    InitSearchTimer->start();
+}
+
+void TMainForm::InitSearchTimerTimer() {
+    InitSearchTimer->stop();
+    SearchBitBtnClick();
+}
+
+void TMainForm::SearchBitBtnClick() {
+    if (searching)
+        return;
+    ClearDeviceGrid();
+    SetStatus("Searching modules... -");
+    if (qvudps_search(1, this) == -1) {
+        SetStatus("Searching modules... error");
+        return;
+    }
+    searching = true;
+    SearchTimer->start();
+    spinnerIndex = 0;
+    searchTicks = 609;
+    if (newMarkDelay > 0)
+        --newMarkDelay;
+}
+
+void TMainForm::SearchTimerTimer() {
+    if (qvudps_search_finish() == -1) {
+        const QChar spin = NextSpinner();
+        SetStatus(QString("Searching modules (remains %1 seconds)... %2")
+                      .arg(searchTicks / 10)
+                      .arg(spin));
+        if (--searchTicks < 0) {
+            SearchTimer->stop();
+            SetStatus(QString("Searching modules... timed out after %1 seconds").arg(60));
+            // The library's own end normally comes long before; should it not,
+            // the button must still work for a new try.
+            searching = false;
+        }
+        return;
+    }
+    SearchTimer->stop();
+    int i = 0;
+    if (qvudps_count() > 0) {
+        qvudps_module *record = nullptr;
+        while (qvudps_record(&record) == 0) {
+            if (kelvo::host::IsMacFiltered(
+                    std::string(record->mac, strnlen(record->mac, sizeof record->mac))))
+                continue;
+            if (i >= kMaxDevices) {
+                SetStatus("Searching modules... too many devices");
+                break;
+            }
+            DeviceTable[i].isNew = seenDevices.contains(DeviceKey(*record)) ? 0 : 1;
+            DeviceTable[i].record = record;
+            ++i;
+        }
+    }
+    deviceCount = i;
+    SortDeviceTable(sortColumn);
+    FillDeviceGrid();
+    searching = false;
+    SetStatus("Searching modules... " + QString::number(deviceCount) + " device(s) found");
+}
+
+void TMainForm::AboutBitBtnClick() {
+    ShowAboutDialog(AppName, AppVersion, FirmName, AppComments);
+}
+
+void TMainForm::WWWLabelClick() {
+    OpenInBrowser(WebSite, 80);
+}
+
+void TMainForm::LogoImageClick() {
+    OpenInBrowser(WebSite, 80);
+}
+
+void TMainForm::closeEvent(QCloseEvent *event) {
+    FormClose();
+    QMainWindow::closeEvent(event);
+}
+
+void TMainForm::FormClose() {
+    SearchTimer->stop();
+    DefaultTimer->stop();
+    XmlTimer->stop();
+    // The library keeps running; it must not hand this window to anyone later.
+    qvudps_clr_ptr(this);
+    session.reset();
+}
+
+// ---------------------------------------------------------------- device grid
+
+int TMainForm::CurrentRow() const {
+    const int r = ui->StringGrid->currentRow();
+    return r < 0 ? 1 : r + 1;
+}
+
+void TMainForm::SetCurrentRow(int row) {
+    const int col = std::max(0, ui->StringGrid->currentColumn());
+    ui->StringGrid->setCurrentCell(std::max(row, 1) - 1, col);
+}
+
+int TMainForm::RowCount() const {
+    return ui->StringGrid->rowCount() + 1;
+}
+
+void TMainForm::SetGridHeaders() {
+    ui->StringGrid->setHorizontalHeaderLabels(GridHeaders(sortColumn));
+}
+
+void TMainForm::ClearDeviceGrid() {
+    SetCurrentRow(1);
+    ui->StringGrid->clearContents();
+    ui->StringGrid->setRowCount(1);
+    for (int c = 0; c < kColumnCount; ++c)
+        ui->StringGrid->setItem(0, c, new QTableWidgetItem);
+    SetCurrentRow(1);
+}
+
+void TMainForm::SortDeviceTable(int column) {
+    kelvo::ui::SortDeviceTable(DeviceTable, deviceCount, column);
+}
+
+void TMainForm::FillDeviceGrid() {
+    seenDevices.clear();
+    for (int i = 0; i < deviceCount; ++i)
+        seenDevices.append(DeviceKey(*DeviceTable[i].record));
+    for (int i = 0; i < deviceCount; ++i) {
+        if (i > 0)
+            ui->StringGrid->setRowCount(i + 1);
+        const QStringList cells = RowTexts(*DeviceTable[i].record);
+        for (int c = 0; c < kColumnCount; ++c)
+            ui->StringGrid->setItem(i, c, new QTableWidgetItem(cells[c]));
+    }
+    ui->StringGrid->viewport()->update();
+}
+
+int TMainForm::FindDeviceByRow(int row) const {
+    if (row < 1 || row > ui->StringGrid->rowCount())
+        return -1;
+    const QTableWidgetItem *item = ui->StringGrid->item(row - 1, 0);
+    const QString mac = item ? item->text() : QString();
+    if (mac.isEmpty())
+        return -1;
+    for (int i = 0; i < deviceCount; ++i) {
+        if (FIELD(*DeviceTable[i].record, mac) == mac)
+            return i;
+    }
+    return -1;
+}
+
+void TMainForm::StringGridDrawCell(QPainter *painter, const QStyleOptionViewItem &option,
+                                   const QModelIndex &index) {
+    const int row = index.row() + 1;
+    const int col = index.column();
+    const QRect r = option.rect;
+    painter->save();
+    if (row > deviceCount) {
+        painter->fillRect(r, kWhite);
+        painter->restore();
+        return;
+    }
+    const DeviceEntry &entry = DeviceTable[row - 1];
+    const bool current = index.row() == ui->StringGrid->currentRow();
+    const QPalette &pal = option.palette;
+    QColor background = current ? pal.color(QPalette::Highlight) : pal.color(QPalette::Base);
+    QColor text = current ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::Text);
+    if (newMarkDelay == 0 && entry.isNew && !current)
+        background = kNewDevice;
+    QFont font = option.font;
+    if (col == 0 || (col == 2 && entry.record->web_supported)) {
+        font.setUnderline(true);
+        text = current ? kLinkInCurrentRow : pal.color(QPalette::Highlight);
+    }
+    // The background covers the grid line at the right edge as well.
+    painter->setPen(background);
+    painter->drawLine(r.right(), r.top(), r.right(), r.bottom());
+    painter->fillRect(r, background);
+    painter->setFont(font);
+    painter->setPen(text);
+    painter->drawText(r.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                      index.data().toString());
+    painter->restore();
+}
+
+void TMainForm::StringGridMouseMove(const QPoint &pos) {
+    const QModelIndex index = ui->StringGrid->indexAt(pos);
+    const int row = index.isValid() ? index.row() + 1 : -1;
+    const int col = index.column();
+    bool link = false;
+    if (row > 0 && col == 0)
+        link = true;
+    else if (row > 0 && col == 2 && row - 1 < deviceCount &&
+             DeviceTable[row - 1].record->web_supported)
+        link = true;
+    if (link) {
+        ui->StringGrid->viewport()->setCursor(Qt::PointingHandCursor);
+        clickOpensDetail = col == 0;
+    } else {
+        ui->StringGrid->viewport()->setCursor(Qt::ArrowCursor);
+        clickOpensDetail = false;
+    }
+}
+
+void TMainForm::StringGridMouseDown(Qt::MouseButton button, int row, int column,
+                                    const QPoint &globalPos) {
+    if (row < 1) {
+        if (!searching && row == 0 && column >= 0 && column <= 4) {
+            sortColumn = column;
+            SetGridHeaders();
+            ClearDeviceGrid();
+            SortDeviceTable(sortColumn);
+            FillDeviceGrid();
+        }
+        return;
+    }
+    SetCurrentRow(row);
+    if (button == Qt::RightButton)
+        PopupMenu->popup(globalPos);
+    else if (button == Qt::LeftButton)
+        HandleGridClick();
+}
+
+void TMainForm::HandleGridClick() {
+    if (deviceCount < CurrentRow())
+        SetCurrentRow(deviceCount > 0 ? deviceCount : 1);
+    const bool hand = ui->StringGrid->viewport()->cursor().shape() == Qt::PointingHandCursor;
+    if (!hand || CurrentRow() <= 0)
+        return;
+    if (clickOpensDetail) {
+        StringGridDblClick();
+        return;
+    }
+    if (CurrentRow() > deviceCount)
+        return;
+    const qvudps_module &m = *DeviceTable[CurrentRow() - 1].record;
+    if (!m.web_supported || CheckReachable(FIELD(m, ip)) != 0)
+        return;
+    SetStatus("Openning in WEB Browser...");
+    OpenInBrowser(FIELD(m, ip), WebPortOf(m));
+    SetStatus("Ready");
+}
+
+void TMainForm::StringGridDblClick() {
+    selectedDevice = FindDeviceByRow(CurrentRow());
+    if (selectedDevice != -1)
+        ShowDetailDialog();
+}
+
+void TMainForm::StringGridKeyDown(int key) {
+    if (key == 13)
+        StringGridDblClick();
+}
+
+bool TMainForm::eventFilter(QObject *watched, QEvent *event) {
+    QWidget *gridArea = ui->StringGrid->viewport();
+    if (watched == gridArea) {
+        if (event->type() == QEvent::MouseMove) {
+            StringGridMouseMove(static_cast<QMouseEvent *>(event)->position().toPoint());
+        } else if (event->type() == QEvent::MouseButtonPress) {
+            auto *me = static_cast<QMouseEvent *>(event);
+            const QPoint pos = me->position().toPoint();
+            StringGridMouseMove(pos);
+            const QModelIndex index = ui->StringGrid->indexAt(pos);
+            StringGridMouseDown(me->button(), index.isValid() ? index.row() + 1 : -1,
+                                index.isValid() ? index.column() : -1,
+                                me->globalPosition().toPoint());
+            return true;
+        } else if (event->type() == QEvent::MouseButtonDblClick) {
+            if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+                StringGridDblClick();
+            return true;
+        }
+    } else if (watched == ui->StringGrid->horizontalHeader()->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            auto *me = static_cast<QMouseEvent *>(event);
+            const int column =
+                ui->StringGrid->horizontalHeader()->logicalIndexAt(me->position().toPoint());
+            StringGridMouseDown(me->button(), 0, column, me->globalPosition().toPoint());
+            return true;
+        }
+    } else if (watched == ui->StringGrid) {
+        if (event->type() == QEvent::KeyPress) {
+            auto *ke = static_cast<QKeyEvent *>(event);
+            if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) {
+                StringGridKeyDown(13);
+                return true;
+            }
+        }
+    } else if (event->type() == QEvent::MouseButtonPress &&
+               static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        if (watched == ui->LogoImage) {
+            LogoImageClick();
+            return true;
+        }
+        if (watched == ui->WWWLabel) {
+            WWWLabelClick();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ------------------------------------------------------------- device actions
+
+void TMainForm::PopupMenuPopup() {
+    selectedDevice = FindDeviceByRow(CurrentRow());
+    const PopupMenuState s =
+        MenuStateFor(selectedDevice == -1 ? nullptr : DeviceTable[selectedDevice].record);
+    ui->EditParameters1->setEnabled(s.detail);
+    ui->OpeninWebbrowser1->setEnabled(s.web);
+    ui->Loaddefaultvalues1->setEnabled(s.defaults);
+    ui->DownloadPopupMenu->setEnabled(s.download);
+    ui->UploadPopupMenu->setEnabled(s.upload);
+    ui->OpenTCPsetup1->setEnabled(s.tcpSetup);
+}
+
+void TMainForm::EditParameters1Click() {
+    StringGridDblClick();
+}
+
+void TMainForm::OpeninWebbrowser1Click() {
+    if (selectedDevice < 0 || selectedDevice >= deviceCount)
+        return;
+    const qvudps_module &m = *DeviceTable[selectedDevice].record;
+    if (CheckReachable(FIELD(m, ip)) != 0)
+        return;
+    SetStatus("Openning in WEB Browser...");
+    OpenInBrowser(FIELD(m, ip), WebPortOf(m));
+    SetStatus("Ready");
+}
+
+void TMainForm::OpenTCPsetup1Click() {
+    if (selectedDevice < 0 || selectedDevice >= deviceCount)
+        return;
+    const qvudps_module &m = *DeviceTable[selectedDevice].record;
+    SetStatus("Openning TCP Setup...");
+    OpenTcpSetup(this, FIELD(m, ip), TcpSetupPortOf(m));
+    SetStatus("Ready");
+}
+
+void TMainForm::Loaddefaultvalues1Click() {
+    if (selectedDevice < 0 || selectedDevice >= deviceCount)
+        return;
+    if (!Hooks().Question(this, "Are you sure to set default values?"))
+        return;
+    qvudps_module *record = DeviceTable[selectedDevice].record;
+    if (AskDeviceCredentials(this, *record))
+        return;
+    record->load_defaults = 1;
+    if (qvudps_setup(record, 0, this) == -1) {
+        Hooks().Error(this, "Sending new setting failed");
+        return;
+    }
+    defaultTicks = 150;
+    DefaultTimer->start();
+}
+
+void TMainForm::DefaultTimerTimer() {
+    if (qvudps_setup_finish() == -1) {
+        SetStatus(QString("Sending default settings... %1").arg(NextSpinner()));
+        if (--defaultTicks < 0) {
+            DefaultTimer->stop();
+            SetStatus("Sending default settings... timeout error");
+        }
+        return;
+    }
+    DefaultTimer->stop();
+    SearchBitBtnClick();
+}
+
+void TMainForm::ShowDetailDialog() {
+    if (selectedDevice < 0 || selectedDevice >= deviceCount)
+        return;
+    bool applied = false;
+    {
+        TDetailForm dialog(this, DeviceTable[selectedDevice].record, &spinnerIndex);
+        Hooks().ExecDialog(dialog);
+        applied = dialog.settingsApplied;
+    }
+    if (applied)
+        SearchBitBtnClick();
+}
+
+// ---------------------------------------------------- configuration transfer
+
+void TMainForm::DownloadPopupMenuClick() {
+    StartTransfer(false);
+}
+
+void TMainForm::UploadPopupMenuClick() {
+    StartTransfer(true);
+}
+
+void TMainForm::StartTransfer(bool upload) {
+    const int index = FindDeviceByRow(CurrentRow());
+    if (index == -1 || !session)
+        return;
+    uploadMode = upload ? 1 : 0;
+    const qvudps_module &m = *DeviceTable[index].record;
+    session->host = std::string(m.ip, strnlen(m.ip, sizeof m.ip));
+    session->port = m.port;
+    const QString suggested = SuggestedFileName(m);
+    if (upload) {
+        const QString file = Hooks().OpenFileName(this, suggested);
+        if (file.isEmpty())
+            return;
+        OpenDialogFileName = file;
+    } else {
+        const QString file = Hooks().SaveFileName(this, suggested);
+        if (file.isEmpty())
+            return;
+        SaveDialogFileName = file;
+    }
+    // Failures arrive as OnError; a session still busy refuses with -2.
+    session->Open();
+}
+
+void TMainForm::XmlOpenEvent(mvxapi::TSdkSimpleEventArgs *) {
+    if (session->GetSetup() != 0)
+        session->Close();
+    else
+        XmlTimer->start();
+}
+
+void TMainForm::XmlTimerTimer() {
+    spinnerIndex += 1;
+    if (spinnerIndex > 3)
+        spinnerIndex = 0;
+    const QChar spin(kSpinner[spinnerIndex]);
+    const int state = session ? session->GetState() : 0;
+    if (state == mvxapi::xsSetup)
+        SetStatus(QString("Downloading configuration... %1").arg(spin));
+    else if (state == mvxapi::xsSendSetup)
+        SetStatus(QString("Uploading configuration... %1").arg(spin));
+}
+
+void TMainForm::XmlSetupEvent(mvxapi::TIoXmlSetupEventArgs *) {
+    XmlTimer->stop();
+    if (uploadMode == 0) {
+        SetStatus("Downloading configuration... done");
+        const int rc = session->GetSetupToFile(QFile::encodeName(SaveDialogFileName).constData());
+        if (rc != 0) {
+            // The user must not believe a file was saved when it was not.
+            mvxapi::TSdkError error;
+            session->GetSdkError(error, false);
+            const QString reason = error.text.empty()
+                                       ? QString("Cannot write %1").arg(SaveDialogFileName)
+                                       : QString::fromStdString(error.text);
+            SetStatus("Downloading configuration... " + reason);
+        }
+        session->Close();
+        return;
+    }
+    const int rc = session->SendSetupFile(QFile::encodeName(OpenDialogFileName).constData(), true);
+    if (rc == 0) {
+        XmlTimer->start();
+        return;
+    }
+    if (rc == -8) {
+        SetStatus("Uploading configuration... Invalid XML file");
+    } else if (rc == -1) {
+        mvxapi::TSdkError error;
+        session->GetSdkError(error, false);
+        SetStatus("Uploading configuration... " + QString::fromStdString(error.text));
+    }
+    session->Close();
+}
+
+void TMainForm::XmlSetupSentEvent(mvxapi::TIoXmlSetupEventArgs *) {
+    XmlTimer->stop();
+    SetStatus("Uploading configuration... done");
+    session->Close();
+}
+
+void TMainForm::XmlErrorEvent(mvxapi::TSdkErrorEventArgs *args) {
+    XmlTimer->stop();
+    const QString text = QString::fromStdString(args->text);
+    if (args->operation == mvxapi::xsSetup)
+        SetStatus("Downloading configuration... " + text);
+    else if (args->operation == mvxapi::xsSendSetup)
+        SetStatus("Uploading configuration... " + text);
+    else
+        SetStatus("XML error: " + text);
+    session->Close();
+    if (args->code == 48 || args->code == 50) {
+        TAuthForm dialog(this);
+        if (Hooks().ExecDialog(dialog) == QDialog::Accepted) {
+            session->user = dialog.ui->UserEdit->text().toLocal8Bit().toStdString();
+            session->password = dialog.ui->PassEdit->text().toLocal8Bit().toStdString();
+            session->Open();
+        }
+    }
+}
+
+} // namespace kelvo::ui

@@ -1,0 +1,20 @@
+// The program's command line. The only option, "--relay ADDR:PORT", points
+// the window at another relay (tests and the demo); without it the program
+// uses 127.0.0.1:9999.
+#ifndef KELVO_UI_OPTIONS_H
+#define KELVO_UI_OPTIONS_H
+
+#include "mainform.h"
+
+#include <QStringList>
+
+namespace kelvo::ui {
+
+// Reads the arguments after the program name into `options`. False with
+// `error` set for an unknown option or a relay address that is not a dotted
+// IPv4 address followed by ":" and a port 1 to 65535.
+bool ParseCommandLine(const QStringList &arguments, MainOptions &options, QString *error);
+
+} // namespace kelvo::ui
+
+#endif

@@ -1,0 +1,85 @@
+#include "uihooks.h"
+
+#include "hostping.h"
+
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace kelvo::ui {
+
+namespace {
+
+const char *const kXmlFilter = "XML Files (*.xml);;All Files (*.*)";
+
+UiHooks defaultHooks;
+UiHooks *current = &defaultHooks;
+
+// The chooser adds "xml" when the user typed a name without extension.
+QString WithDefaultExtension(const QString &path) {
+    if (path.isEmpty())
+        return path;
+    const QString base = path.section('/', -1);
+    return base.contains('.') ? path : path + ".xml";
+}
+
+} // namespace
+
+UiHooks::~UiHooks() = default;
+
+bool UiHooks::Question(QWidget *owner, const QString &text) {
+    QMessageBox box(QMessageBox::Question, "Confirmation", text, QMessageBox::Yes | QMessageBox::No,
+                    owner);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void UiHooks::Error(QWidget *owner, const QString &text) {
+    QMessageBox box(QMessageBox::Critical, "Error", text, QMessageBox::Ok, owner);
+    box.exec();
+}
+
+QString UiHooks::SaveFileName(QWidget *owner, const QString &suggested) {
+    QFileDialog dialog(owner, QString(), suggested, kXmlFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix("xml");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return WithDefaultExtension(dialog.selectedFiles().constFirst());
+}
+
+QString UiHooks::OpenFileName(QWidget *owner, const QString &suggested) {
+    QFileDialog dialog(owner, QString(), suggested, kXmlFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix("xml");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+int UiHooks::ExecDialog(QDialog &dialog) {
+    return dialog.exec();
+}
+
+void UiHooks::OpenUrl(const QString &url) {
+    // The opener's result is not examined: nothing is reported when no
+    // browser is available.
+    QDesktopServices::openUrl(QUrl(url));
+}
+
+int UiHooks::Ping(const std::string &ipText) {
+    return kelvo::host::PingAddress(ipText);
+}
+
+UiHooks &Hooks() {
+    return *current;
+}
+
+void SetHooks(UiHooks *hooks) {
+    current = hooks ? hooks : &defaultHooks;
+}
+
+} // namespace kelvo::ui

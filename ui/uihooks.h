@@ -1,0 +1,46 @@
+// The places where the windows reach the user or the world outside the
+// program: message boxes, file choosers, modal dialogs, the browser and the
+// ping test. Production uses the real thing; tests install their own hooks so
+// that no box is ever left waiting and nothing leaves loopback.
+//
+// Threading: user-interface thread only.
+#ifndef KELVO_UI_UIHOOKS_H
+#define KELVO_UI_UIHOOKS_H
+
+#include <QString>
+#include <string>
+
+class QDialog;
+class QWidget;
+
+namespace kelvo::ui {
+
+class UiHooks {
+public:
+    virtual ~UiHooks();
+
+    // Yes/No box captioned "Confirmation", question icon, No as default.
+    // Returns true only for Yes.
+    virtual bool Question(QWidget *owner, const QString &text);
+    // Error box with one OK button.
+    virtual void Error(QWidget *owner, const QString &text);
+    // Save / open file choosers with the XML filter and default extension
+    // "xml". An empty result means the user cancelled.
+    virtual QString SaveFileName(QWidget *owner, const QString &suggested);
+    virtual QString OpenFileName(QWidget *owner, const QString &suggested);
+    // Shows a dialog modally and returns its result code (QDialog::exec).
+    virtual int ExecDialog(QDialog &dialog);
+    // Hands an address to the desktop's URL opener.
+    virtual void OpenUrl(const QString &url);
+    // The ping test of an address: 0 answered, 1 no answer, -1 unusable.
+    virtual int Ping(const std::string &ipText);
+};
+
+// The hooks in force; never null.
+UiHooks &Hooks();
+// Installs `hooks` (not owned); null restores the production hooks.
+void SetHooks(UiHooks *hooks);
+
+} // namespace kelvo::ui
+
+#endif
