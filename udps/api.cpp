@@ -223,7 +223,7 @@ int qvudps_setup(const qvudps_module *settings, int name_upload, void *context) 
         set_refusal("Setup already run");
         return -1;
     }
-    l.name_lookup = name_upload;
+    l.name_upload = name_upload;
     l.setup_pending = true;
     l.setup_context = context;
     std::memcpy(&l.setup_request, settings, sizeof l.setup_request);

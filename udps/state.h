@@ -33,7 +33,10 @@ struct Library {
     bool setup_done = true;
     bool search_pending = false;
     bool setup_pending = false;
+    // Kept apart so that a search and a setup served in one wake-up each
+    // get the flag their caller gave.
     int name_lookup = 0;
+    int name_upload = 0;
     void *search_context = nullptr;
     void *setup_context = nullptr;
 

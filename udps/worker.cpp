@@ -164,7 +164,7 @@ void run_setup(const Config &cfg, net::Socket s) {
     {
         Guard g;
         req = l.setup_request;
-        upload = l.name_lookup != 0;
+        upload = l.name_upload != 0;
         search_key = l.search_key;
         setup_key = l.setup_key;
     }
