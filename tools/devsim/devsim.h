@@ -82,9 +82,9 @@ struct DeviceConfig {
     std::string http_user;     // Basic authorisation for GET and POST /setup.xml;
     std::string http_password; // empty user: none asked
 
-    unsigned inputs = 2;  // binary inputs (at most 16)
-    unsigned outputs = 2; // binary outputs (at most 16)
-    unsigned sensors = 2; // sensors (at most 16)
+    unsigned inputs = 2;  // binary inputs (at most 12)
+    unsigned outputs = 2; // binary outputs (at most 12)
+    unsigned sensors = 2; // sensors (at most 12)
 
     Faults faults;
 };

@@ -23,7 +23,7 @@ struct Node {
 
 // The limits of a device's lists; the documents must stay below the 20000-byte
 // buffers of the client.
-constexpr unsigned kMaxListEntries = 16;
+constexpr unsigned kMaxListEntries = 12;
 
 // Builds the setup tree of a device in its default state.
 Node build_setup_tree(const DeviceConfig &config);

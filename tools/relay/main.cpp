@@ -1,0 +1,124 @@
+// kelvo-relay: the local UDP relay between Kelvo and the device network.
+//
+// Prints "kelvo-relay listening ADDR:PORT" as its first line and serves until
+// SIGINT or SIGTERM.
+#include "relay.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+int stop_pipe[2] = {-1, -1};
+
+void on_signal(int) {
+    const char b = 1;
+    [[maybe_unused]] auto r = write(stop_pipe[1], &b, 1);
+}
+
+bool parse_endpoint(const QString &text, std::string &address, std::uint16_t &port) {
+    const auto colon = text.lastIndexOf(':');
+    const QString a = colon < 0 ? text : text.left(colon);
+    in_addr tmp{};
+    if (inet_pton(AF_INET, a.toStdString().c_str(), &tmp) != 1)
+        return false;
+    if (colon >= 0) {
+        bool ok = false;
+        const uint v = text.mid(colon + 1).toUInt(&ok);
+        if (!ok || v > 65535)
+            return false;
+        port = static_cast<std::uint16_t>(v);
+    }
+    address = a.toStdString();
+    return true;
+}
+
+int bad(const char *what) {
+    std::fprintf(stderr, "kelvo-relay: %s\n", what);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("kelvo-relay");
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Relays Kelvo's UDP search requests and setup messages to the devices and their replies "
+        "back. Without --devices it broadcasts on every up IPv4 interface.");
+    parser.addHelpOption();
+    const QCommandLineOption listen("listen", "Address to listen on (default 127.0.0.1:9999).",
+                                    "ADDR:PORT", "127.0.0.1:9999");
+    const QCommandLineOption devices(
+        "devices", "Send by unicast to this device address instead of broadcasting (repeatable).",
+        "ADDR:PORT");
+    const QCommandLineOption linger("linger", "Seconds to forward replies to a search (10).",
+                                    "SECONDS", "10");
+    const QCommandLineOption repeat("repeat", "Times a search request is sent, 100 ms apart (2).",
+                                    "N", "2");
+    const QCommandLineOption verbose("verbose", "0 errors, 1 requests and drops, 2 every reply.",
+                                     "LEVEL", "1");
+    parser.addOptions({listen, devices, linger, repeat, verbose});
+    parser.process(app);
+
+    kelvo::relay::Options options;
+    if (!parse_endpoint(parser.value(listen), options.listen_address, options.listen_port))
+        return bad("--listen wants ADDR:PORT");
+    for (const auto &d : parser.values(devices)) {
+        std::string address;
+        std::uint16_t port = udps::device_port;
+        if (!parse_endpoint(d, address, port) || port == 0)
+            return bad("--devices wants ADDR:PORT");
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        sa.sin_port = htons(port);
+        inet_pton(AF_INET, address.c_str(), &sa.sin_addr);
+        options.devices.push_back(sa);
+    }
+    bool ok = false;
+    const double seconds = parser.value(linger).toDouble(&ok);
+    if (!ok || seconds < 0.1 || seconds > 600)
+        return bad("--linger wants 0.1 to 600 seconds");
+    options.linger_ms = static_cast<int>(seconds * 1000);
+    options.repeat = parser.value(repeat).toInt(&ok);
+    if (!ok || options.repeat < 1 || options.repeat > 10)
+        return bad("--repeat wants 1 to 10");
+    options.verbose = parser.value(verbose).toInt(&ok);
+    if (!ok || options.verbose < 0 || options.verbose > 2)
+        return bad("--verbose wants 0, 1 or 2");
+
+    if (pipe2(stop_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return bad("cannot create a pipe");
+    struct sigaction sa {};
+    sa.sa_handler = on_signal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+
+    kelvo::relay::Relay relay(options);
+    std::string error;
+    if (!relay.open(&error)) {
+        std::fprintf(stderr, "kelvo-relay: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("kelvo-relay listening %s:%u\n", options.listen_address.c_str(), relay.port());
+    std::fflush(stdout);
+    if (options.devices.empty() && options.verbose >= 1)
+        std::fprintf(stderr, "kelvo-relay: broadcasting to %zu interface(s)\n",
+                     kelvo::relay::broadcast_targets(udps::device_port).size());
+    const int rc = relay.run(stop_pipe[0]);
+    const auto &s = relay.stats();
+    std::fprintf(
+        stderr, "kelvo-relay: stopped; %llu searches, %llu setups, %llu replies, %llu dropped\n",
+        static_cast<unsigned long long>(s.searches), static_cast<unsigned long long>(s.setups),
+        static_cast<unsigned long long>(s.replies), static_cast<unsigned long long>(s.dropped));
+    return rc;
+}

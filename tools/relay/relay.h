@@ -1,0 +1,94 @@
+// The local UDP relay between the program and the device network.
+//
+// Clients on this PC send a search request (kind 1) or a setup message
+// (kind 2) behind the 19-byte relay header. The relay checks the header,
+// sends the payload to the devices from a fresh socket per request and
+// forwards every reply to the client, unchanged, from its listening address
+// for a while. Replies to a setup are not expected.
+//
+// Threading: a Relay is used by one thread; run() blocks until stop_fd
+// becomes readable.
+#ifndef KELVO_RELAY_H
+#define KELVO_RELAY_H
+
+#include "wire.h"
+
+#include <netinet/in.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kelvo::relay {
+
+struct Options {
+    std::string listen_address = "127.0.0.1";
+    std::uint16_t listen_port = udps::device_port; // 0: ephemeral, see Relay::port()
+    // Unicast targets. Empty: a broadcast to port 9999 on every up,
+    // non-loopback IPv4 interface's broadcast address.
+    std::vector<sockaddr_in> devices;
+    int linger_ms = 10000;          // how long replies to one search are forwarded
+    int repeat = 2;                 // a search request is sent this many times...
+    int repeat_interval_ms = 100;   // ...this far apart
+    int verbose = 1;                // 0 errors, 1 requests and drops, 2 every reply
+    std::size_t max_requests = 256; // searches forwarded at the same time
+};
+
+enum class Verdict { ok, not_loopback, too_short, bad_kind, bad_crc };
+const char *verdict_text(Verdict v);
+
+// Only clients on this PC may use the relay.
+bool source_accepted(const sockaddr_in &from);
+
+// Checks one datagram from a client: loopback source, at least the header
+// and a 48-byte payload, kind 1 or 2, CRC of the payload.
+Verdict check_datagram(const sockaddr_in &from, const std::uint8_t *data, std::size_t len,
+                       udps::ProxyHeader &header, const std::uint8_t *&payload,
+                       std::size_t &payload_len);
+
+// The broadcast address of every up, non-loopback IPv4 interface that has
+// one, with the given port. Reads the interface list only.
+std::vector<sockaddr_in> broadcast_targets(std::uint16_t port);
+
+struct Stats {
+    std::uint64_t searches = 0;
+    std::uint64_t setups = 0;
+    std::uint64_t replies = 0;
+    std::uint64_t dropped = 0; // malformed or refused datagrams
+};
+
+class Relay {
+public:
+    explicit Relay(Options options);
+    ~Relay();
+    Relay(const Relay &) = delete;
+    Relay &operator=(const Relay &) = delete;
+
+    // Binds the listening socket. False with a message on failure.
+    bool open(std::string *error);
+    std::uint16_t port() const { return port_; }
+    // Serves until stop_fd is readable (or has an error). Returns 0.
+    int run(int stop_fd);
+    const Stats &stats() const { return stats_; }
+
+private:
+    struct Request;
+    void on_client_datagram();
+    void start_request(const sockaddr_in &client, const udps::ProxyHeader &header,
+                       const std::uint8_t *payload, std::size_t len);
+    void send_payload(Request &r);
+    void forward_replies(Request &r);
+    std::vector<sockaddr_in> targets() const;
+
+    Options options_;
+    int fd_ = -1;
+    std::uint16_t port_ = 0;
+    std::vector<std::unique_ptr<Request>> requests_;
+    Stats stats_;
+};
+
+} // namespace kelvo::relay
+
+#endif
