@@ -4,6 +4,7 @@
 #include "model/xml_model.h"
 
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 
 namespace qvx {
@@ -41,6 +42,52 @@ uint32_t path_hash(const char *s, size_t n) {
     return h;
 }
 
+uint32_t child_hash(int parent, const char *name, size_t n) {
+    return path_hash(name, n) ^ (static_cast<uint32_t>(parent) * 0x9E3779B1u);
+}
+
+int add_child(field_table &t, int parent, const char *name, size_t n) {
+    int existing = find_child(t, parent, name, n);
+    if (existing >= 0) {
+        return existing;
+    }
+    if (t.node_count >= field_table::node_max) {
+        std::abort(); // the field lists outgrew the tree; raise node_max
+    }
+    int node = t.node_count++;
+    t.node_row[node] = -1;
+    t.node_name[node] = name;
+    t.node_name_length[node] = static_cast<uint16_t>(n);
+    t.node_parent[node] = static_cast<int16_t>(parent);
+    uint32_t slot = child_hash(parent, name, n) & (field_table::index_size - 1);
+    while (t.child_index[slot] != 0) {
+        slot = (slot + 1) & (field_table::index_size - 1);
+    }
+    t.child_index[slot] = static_cast<int16_t>(node + 1);
+    return node;
+}
+
+void build_tree(field_table &t) {
+    t.node_count = 1; // the document
+    t.node_row[0] = -1;
+    t.node_name[0] = "";
+    t.node_parent[0] = -1;
+    for (int i = 0; i < t.count; ++i) {
+        const char *path = t.rows[i].path;
+        int node = 0;
+        for (const char *start = path;;) {
+            const char *end = std::strchr(start, '_');
+            size_t n = end ? static_cast<size_t>(end - start) : std::strlen(start);
+            node = add_child(t, node, start, n);
+            if (!end) {
+                break;
+            }
+            start = end + 1;
+        }
+        t.node_row[node] = static_cast<int16_t>(i);
+    }
+}
+
 field_table build(const field_row *rows, int count) {
     field_table t{};
     t.rows = rows;
@@ -57,6 +104,7 @@ field_table build(const field_row *rows, int count) {
         }
         t.index[slot] = static_cast<int16_t>(i + 1);
     }
+    build_tree(t);
     return t;
 }
 
@@ -81,6 +129,22 @@ int find_field(const field_table &table, const char *path, size_t path_length) {
         const char *candidate = table.rows[row - 1].path;
         if (std::strncmp(candidate, path, path_length) == 0 && candidate[path_length] == '\0') {
             return row - 1;
+        }
+        slot = (slot + 1) & (field_table::index_size - 1);
+    }
+    return -1;
+}
+
+int find_child(const field_table &table, int parent, const char *name, size_t name_length) {
+    if (parent < 0) {
+        return -1;
+    }
+    uint32_t slot = child_hash(parent, name, name_length) & (field_table::index_size - 1);
+    while (int node = table.child_index[slot]) {
+        --node;
+        if (table.node_parent[node] == parent && table.node_name_length[node] == name_length &&
+            std::memcmp(table.node_name[node], name, name_length) == 0) {
+            return node;
         }
         slot = (slot + 1) & (field_table::index_size - 1);
     }

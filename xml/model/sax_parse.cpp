@@ -8,11 +8,15 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 
 namespace qvx {
 namespace {
 
 constexpr size_t path_capacity = 10000;
+// Deeper elements are ignored like paths that no longer fit (the parser
+// itself stops at 256 levels).
+constexpr size_t depth_max = 1024;
 // Longest text piece taken at once; longer pieces never fit any field anyway.
 constexpr size_t piece_max = 152;
 
@@ -27,6 +31,17 @@ struct list_info {
 constexpr list_info values_lists[] = {QVXML_VALUES_LISTS(QVX_LIST_INFO)};
 constexpr list_info setup_lists[] = {QVXML_SETUP_LISTS(QVX_LIST_INFO)};
 
+// libxml2 hands out element names interned in the parser's dictionary, so a
+// name pointer seen once below a parent maps to the same child again.
+struct child_cache_entry {
+    const xmlChar *name;
+    int16_t parent;
+    int16_t node;
+    uint32_t length;
+};
+constexpr size_t child_cache_size = 1024;
+static_assert(child_cache_size == (size_t{1} << 10));
+
 struct sax_context {
     const field_table *table;
     unsigned char *base;
@@ -35,6 +50,9 @@ struct sax_context {
     int list_count;
     int entry_index;
     int row;
+    size_t depth;
+    int16_t nodes[depth_max]; // tree node of each open element, -1 off the stored paths
+    child_cache_entry cache[child_cache_size];
     // Elements below a path that no longer fits: not appended, their text ignored.
     size_t overflow_depth;
     size_t path_length;
@@ -43,16 +61,33 @@ struct sax_context {
     char entry_path[path_capacity];
 };
 
-void lookup_row(sax_context *c) {
-    c->row = c->overflow_depth ? -1 : find_field(*c->table, c->path, c->path_length);
+void current_row(sax_context *c) {
+    int node = c->depth && !c->overflow_depth ? c->nodes[c->depth - 1] : -1;
+    c->row = node >= 0 ? c->table->node_row[node] : -1;
 }
 
 void on_start(void *ctx, const xmlChar *name_x, const xmlChar **) {
     auto *c = static_cast<sax_context *>(ctx);
     const char *name = reinterpret_cast<const char *>(name_x);
-    size_t n = std::strlen(name);
+    int parent = c->depth ? c->nodes[c->depth - 1] : 0;
+    auto bits = reinterpret_cast<uintptr_t>(name_x);
+    uint64_t key =
+        (static_cast<uint64_t>(bits) ^ static_cast<uint64_t>(parent)) * 0x9E3779B97F4A7C15ull;
+    child_cache_entry &hit = c->cache[key >> 54]; // top 10 bits: child_cache_size slots
+    size_t n;
+    int node;
+    if (hit.name == name_x && hit.parent == parent) {
+        n = hit.length;
+        node = hit.node;
+    } else {
+        n = std::strlen(name);
+        node = find_child(*c->table, parent, name, n);
+        hit = {name_x, static_cast<int16_t>(parent), static_cast<int16_t>(node),
+               static_cast<uint32_t>(n)};
+    }
     size_t separator = c->path_length ? 1 : 0;
-    if (c->overflow_depth || c->path_length + separator + n >= path_capacity) {
+    if (c->overflow_depth || c->path_length + separator + n >= path_capacity ||
+        c->depth >= depth_max) {
         ++c->overflow_depth;
         c->row = -1;
         return;
@@ -62,6 +97,7 @@ void on_start(void *ctx, const xmlChar *name_x, const xmlChar **) {
     }
     std::memcpy(c->path + c->path_length, name, n + 1);
     c->path_length += n;
+    c->nodes[c->depth++] = static_cast<int16_t>(node);
     if (n == 5 && std::memcmp(name, "Entry", 5) == 0) {
         if (c->path_length != c->entry_path_length ||
             std::memcmp(c->path, c->entry_path, c->path_length) != 0) {
@@ -70,14 +106,14 @@ void on_start(void *ctx, const xmlChar *name_x, const xmlChar **) {
         std::memcpy(c->entry_path, c->path, c->path_length + 1);
         c->entry_path_length = c->path_length;
     }
-    lookup_row(c);
+    current_row(c);
 }
 
 void on_end(void *ctx, const xmlChar *name_x) {
     auto *c = static_cast<sax_context *>(ctx);
     if (c->overflow_depth) {
         --c->overflow_depth;
-        lookup_row(c);
+        current_row(c);
         return;
     }
     const char *name = reinterpret_cast<const char *>(name_x);
@@ -102,7 +138,10 @@ void on_end(void *ctx, const xmlChar *name_x) {
         --c->path_length; // the "_" before the name
     }
     c->path[c->path_length] = '\0';
-    lookup_row(c);
+    if (c->depth) {
+        --c->depth;
+    }
+    current_row(c);
 }
 
 void on_text(void *ctx, const xmlChar *text, int length) {
@@ -234,7 +273,20 @@ int parse_kind(const char *text, size_t length, int kind, void *structure, size_
     if (!text || length == 0) {
         return -1;
     }
-    auto c = std::make_unique<sax_context>();
+    // Only the scalars and the cache need clearing; the paths and the node
+    // stack are written before they are read.
+    std::unique_ptr<sax_context> c(new (std::nothrow) sax_context);
+    if (!c) {
+        return -1;
+    }
+    std::memset(c->cache, 0, sizeof c->cache);
+    c->entry_index = 0;
+    c->overflow_depth = 0;
+    c->path_length = 0;
+    c->entry_path_length = 0;
+    c->depth = 0;
+    c->path[0] = '\0';
+    c->entry_path[0] = '\0';
     c->table = kind == kind_values ? &values_table() : &setup_table();
     c->base = static_cast<unsigned char *>(structure);
     c->counts = counts;

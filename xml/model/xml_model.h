@@ -56,11 +56,24 @@ struct field_table {
     // Open-addressing hash index of the paths: row + 1 per slot, 0 = empty.
     static constexpr uint32_t index_size = 512;
     int16_t index[index_size];
+    // The same paths as a tree of element names, so that a parser can follow
+    // the document element by element. Node 0 is the document; its one child
+    // is "Root".
+    static constexpr int node_max = 256;
+    int node_count;
+    int16_t node_row[node_max]; // row of a field's node, -1 for a group
+    const char *node_name[node_max];
+    uint16_t node_name_length[node_max];
+    int16_t node_parent[node_max];
+    int16_t child_index[index_size]; // node + 1, keyed by parent and name
 };
 const field_table &values_table();
 const field_table &setup_table();
 // Row number of an exact path, -1 when the path is not stored.
 int find_field(const field_table &table, const char *path, size_t path_length);
+// The node of element `name` below node `parent`, -1 when no stored path
+// continues that way.
+int find_child(const field_table &table, int parent, const char *name, size_t name_length);
 
 // ---- writing ----
 
