@@ -1,0 +1,150 @@
+// End to end: the discovery library searches through a real kelvo-relay
+// process and finds every device of a real kelvo-devsim process; a setup
+// through the relay changes a device, seen in the next search and in the
+// simulator's log.
+#include "lab_support.h"
+
+#include "qvudps.h"
+#include "wire.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Expected {
+    std::string ip;
+    unsigned type = 0;
+    unsigned port = 0;
+    std::string name;
+};
+
+// "MAC IP type=T port=P http=H setup=S name=NAME"
+std::pair<std::string, Expected> parse_device_line(const std::string &line) {
+    std::istringstream in(line);
+    std::string mac, tok;
+    Expected e;
+    in >> mac >> e.ip;
+    while (in >> tok) {
+        if (tok.rfind("type=", 0) == 0)
+            e.type = static_cast<unsigned>(std::stoul(tok.substr(5)));
+        else if (tok.rfind("port=", 0) == 0)
+            e.port = static_cast<unsigned>(std::stoul(tok.substr(5)));
+        else if (tok.rfind("name=", 0) == 0)
+            break;
+    }
+    const auto at = line.find(" name=");
+    e.name = at == std::string::npos ? "" : line.substr(at + 6);
+    return {mac, e};
+}
+
+bool wait_until_done(int (*finish)(), std::chrono::seconds limit) {
+    const auto until = lab::Clock::now() + limit;
+    while (finish() != 0) {
+        if (lab::Clock::now() > until)
+            return false;
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
+
+std::map<std::string, qvudps_module> search(bool name_lookup) {
+    std::map<std::string, qvudps_module> found;
+    EXPECT_EQ(qvudps_search(name_lookup ? 1 : 0, nullptr), 0);
+    EXPECT_TRUE(wait_until_done(qvudps_search_finish, 30s));
+    qvudps_rewind();
+    qvudps_module m{};
+    while (qvudps_record_copy(&m) == 0)
+        found[m.mac] = m;
+    EXPECT_EQ(static_cast<std::size_t>(qvudps_count()), found.size());
+    return found;
+}
+
+std::string read_file(const std::string &path) {
+    std::ifstream f(path);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+} // namespace
+
+TEST(LabEndToEnd, SearchAndSetupThroughTheRelayReachEverySimulatedDevice) {
+    const std::string log_path = ::testing::TempDir() + "/lab_e2e_log.jsonl";
+    std::remove(log_path.c_str());
+    const std::size_t count = 12;
+    lab::Process devsim({KELVO_DEVSIM_PATH, "--listen", "127.0.0.2:0", "--count",
+                         std::to_string(count), "--ephemeral", "--first-ip", "127.0.31.1", "--log",
+                         log_path});
+    const std::string head = devsim.line();
+    ASSERT_NE(head.find("kelvo-devsim udp 127.0.0.2:"), std::string::npos) << head;
+    std::map<std::string, Expected> expected;
+    for (std::size_t i = 0; i < count; ++i)
+        expected.insert(parse_device_line(devsim.line()));
+    ASSERT_EQ(expected.size(), count);
+
+    lab::Process relay({KELVO_RELAY_PATH, "--listen", "127.0.0.1:0", "--devices",
+                        "127.0.0.2:" + std::to_string(lab::port_in(head))});
+    const std::string relay_head = relay.line();
+    const std::uint16_t relay_port = lab::port_in(relay_head);
+    ASSERT_NE(relay_port, 0) << relay_head;
+
+    ASSERT_EQ(qvudps_init(), 0);
+    ASSERT_EQ(qvudps_set_proxy("127.0.0.1", relay_port, "Mvx-Config"), 0);
+
+    auto found = search(true);
+    ASSERT_EQ(found.size(), count);
+    for (const auto &[mac, e] : expected) {
+        ASSERT_EQ(found.count(mac), 1u) << mac;
+        const qvudps_module &m = found[mac];
+        EXPECT_STREQ(m.ip, e.ip.c_str());
+        EXPECT_EQ(m.port, e.port);
+        EXPECT_EQ(udps::type_code_of(m.raw_type), e.type);
+        // Names come from the reply (extended) or over HTTP (the name set).
+        if (e.type == udps::type_extended || udps::in_name_set(e.type))
+            EXPECT_EQ(std::string(m.name), e.name) << mac;
+        else
+            EXPECT_STREQ(m.name, "") << mac;
+    }
+
+    // Move the first thermometer to a new address through the relay.
+    const auto target = std::find_if(expected.begin(), expected.end(),
+                                     [](const auto &kv) { return kv.second.type == 2; });
+    ASSERT_NE(target, expected.end());
+    qvudps_module settings = found[target->first];
+    std::snprintf(settings.ip, sizeof settings.ip, "127.0.31.222");
+    settings.dhcp_enabled = 1;
+    ASSERT_EQ(qvudps_setup(&settings, 0, nullptr), 0);
+    ASSERT_TRUE(wait_until_done(qvudps_setup_finish, 20s));
+
+    found = search(false);
+    ASSERT_EQ(found.count(target->first), 1u);
+    EXPECT_STREQ(found[target->first].ip, "127.0.31.222");
+    EXPECT_EQ(found[target->first].dhcp_enabled, 1);
+    EXPECT_EQ(found.size(), count);
+
+    const std::string log = read_file(log_path);
+    EXPECT_NE(log.find("\"kind\":\"setup\",\"mac\":\"" + target->first + "\",\"applied\":true"),
+              std::string::npos)
+        << log.substr(0, 2000);
+    EXPECT_NE(log.find("\"ip\":\"127.0.31.222\""), std::string::npos);
+    // The device answers at its new address.
+    const auto moved = log.find("\"kind\":\"move\",\"mac\":\"" + target->first);
+    EXPECT_NE(moved, std::string::npos);
+    EXPECT_EQ(lab::http("127.0.31.222", static_cast<std::uint16_t>(target->second.port),
+                        lab::get("/values.xml"))
+                  .status,
+              200);
+
+    qvudps_uninit();
+    EXPECT_EQ(relay.stop(), 0);
+    EXPECT_EQ(devsim.stop(), 0);
+}
