@@ -113,10 +113,13 @@ void decode_tlv_list(const uint8_t *data, std::size_t len, qvudps_module &m) {
             break;
         }
         case tlv_name:
+            // Cleared whole: a shorter second entry leaves nothing of the first.
+            std::memset(m.name, 0, sizeof m.name);
             copy_utf8(m.name, sizeof m.name, reinterpret_cast<const char *>(value), vlen);
             m.name_supported = 1;
             break;
         case tlv_type_name:
+            std::memset(m.type_name, 0, sizeof m.type_name);
             copy_utf8(m.type_name, sizeof m.type_name, reinterpret_cast<const char *>(value), vlen);
             break;
         case tlv_type:
