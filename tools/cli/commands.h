@@ -1,0 +1,38 @@
+// kelvo-cli's commands: search, set, defaults, download, upload, backup,
+// values. Each parses its own options, writes results to `out` and progress
+// and errors to `err`, and returns an ExitCode (console.h).
+//
+// Threading: the thread that owns the QCoreApplication; one command at a time
+// per process (the discovery library is one instance per process).
+#ifndef KELVO_CLI_COMMANDS_H
+#define KELVO_CLI_COMMANDS_H
+
+#include "hostadapter.h"
+
+#include <QStringList>
+
+#include <functional>
+#include <ostream>
+#include <string>
+
+namespace kelvo::cli {
+
+// What a command takes from the machine; tests replace these.
+struct Environment {
+    // The ping test of `set --check` (host::PingAddress when empty).
+    host::PingFunction ping;
+    // Reads the PC's adapter for `set --check` (host::ReadLocalAdapter when
+    // empty).
+    std::function<int()> readAdapter;
+    // The MAC filter file (host::MacFilterFileName() when empty).
+    std::string filterFile;
+    // The error stream is a terminal: progress redraws one line.
+    bool terminal = false;
+};
+
+// Runs the command line `args` (without the program name).
+int RunCli(const QStringList &args, std::ostream &out, std::ostream &err, const Environment &env);
+
+} // namespace kelvo::cli
+
+#endif

@@ -1,0 +1,51 @@
+#include "console.h"
+
+namespace kelvo::cli {
+
+char Spinner(unsigned tick) {
+    static const char chars[4] = {'-', '\\', '|', '/'};
+    return chars[tick % 4];
+}
+
+void Console::closeLine() {
+    if (lineOpen) {
+        err << '\n';
+        lineOpen = false;
+    }
+}
+
+void Console::progress(const std::string &stage, const std::string &detail) {
+    if (quiet)
+        return;
+    if (terminal) {
+        err << '\r' << stage << detail << "\x1b[K" << std::flush;
+        lineOpen = true;
+    } else if (stage != lastStage) {
+        err << stage << '\n' << std::flush;
+    }
+    lastStage = stage;
+}
+
+void Console::progressDone(const std::string &text) {
+    if (!quiet) {
+        if (terminal)
+            err << '\r' << text << "\x1b[K\n";
+        else
+            err << text << '\n';
+        err.flush();
+    }
+    lineOpen = false;
+    lastStage.clear();
+}
+
+void Console::error(const std::string &text) {
+    closeLine();
+    err << "kelvo-cli: " << text << '\n' << std::flush;
+}
+
+void Console::note(const std::string &text) {
+    closeLine();
+    err << "kelvo-cli: " << text << '\n' << std::flush;
+}
+
+} // namespace kelvo::cli

@@ -1,0 +1,279 @@
+// The command line's own logic without a network: texts, file names, the
+// planning and checking of a setup, and output formats.
+#include "deviceoutput.h"
+#include "devicetext.h"
+#include "discovery.h"
+#include "setupplan.h"
+#include "textutil.h"
+#include "transfer.h"
+
+#include "hostadapter.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+
+using namespace kelvo::cli;
+
+namespace {
+
+template <std::size_t N> void Set(char (&field)[N], const char *text) {
+    std::snprintf(field, N, "%s", text);
+}
+
+qvudps_module Device(const char *mac, const char *name, const char *ip, unsigned port) {
+    qvudps_module m{};
+    Set(m.mac, mac);
+    Set(m.name, name);
+    Set(m.ip, ip);
+    Set(m.mask, "255.255.255.0");
+    Set(m.gateway, "192.168.1.1");
+    Set(m.filter_ip, "0.0.0.0");
+    Set(m.filter_mask, "0.0.0.0");
+    m.port = static_cast<std::uint16_t>(port);
+    return m;
+}
+
+// Scripted answers; records every text shown.
+struct ScriptedPrompts : kelvo::host::HostPrompts {
+    bool answer = false;
+    std::vector<std::string> shown;
+    void error(const std::string &text) override { shown.push_back(text); }
+    bool confirm(const std::string &text) override {
+        shown.push_back(text);
+        return answer;
+    }
+    bool confirmOutOfRange(const std::string &ip, const std::string &net) override {
+        shown.push_back(ip + " " + net);
+        return answer;
+    }
+};
+
+void UseAdapter(const char *ip, const char *mask) {
+    kelvo::host::ReadLocalAdapter([&](std::vector<kelvo::host::AdapterEntry> &out) {
+        out.push_back({"eth0", ip, mask, ""});
+        return 0;
+    });
+}
+
+} // namespace
+
+TEST(CliText, NumbersAddressesAndSwitches) {
+    int v = 0;
+    EXPECT_TRUE(ParseNumber("65535", 0, 65535, &v));
+    EXPECT_EQ(v, 65535);
+    for (const char *bad : {"", "65536", "-1", "+5", " 5", "5x", "99999999999"})
+        EXPECT_FALSE(ParseNumber(bad, 0, 65535, &v)) << bad;
+
+    EXPECT_TRUE(IsDottedIPv4("0.0.0.0"));
+    EXPECT_TRUE(IsDottedIPv4("255.255.255.255"));
+    for (const char *bad :
+         {"1.2.3", "1.2.3.4.5", "1.2.3.256", "1..2.3", "1.2.3.4 ", "a.b.c.d", "0001.2.3.4", ""})
+        EXPECT_FALSE(IsDottedIPv4(bad)) << bad;
+
+    bool on = false;
+    EXPECT_TRUE(ParseSwitch("ON", &on));
+    EXPECT_TRUE(on);
+    EXPECT_TRUE(ParseSwitch("off", &on));
+    EXPECT_FALSE(on);
+    EXPECT_FALSE(ParseSwitch("maybe", &on));
+
+    std::string mac;
+    EXPECT_TRUE(ParseMac("02-4b-56-00-00-0a", &mac));
+    EXPECT_EQ(mac, "02:4B:56:00:00:0A");
+    EXPECT_FALSE(ParseMac("02:4b-56:00:00:0a", nullptr)); // mixed separators
+    EXPECT_FALSE(ParseMac("024b5600000a", nullptr));
+
+    Route route;
+    std::string error;
+    EXPECT_TRUE(ParseRelay("127.0.0.1:40000", route, &error));
+    EXPECT_EQ(route.relayPort, 40000);
+    EXPECT_TRUE(ParseRelay("127.0.0.5", route, &error));
+    EXPECT_EQ(route.relayPort, 9999);
+    EXPECT_FALSE(ParseRelay("127.0.0.1:0", route, &error));
+    EXPECT_FALSE(ParseRelay("localhost:9999", route, &error));
+}
+
+TEST(CliText, Utf8CutsNeverSplitACharacter) {
+    EXPECT_EQ(CutUtf8("abc", 33), "abc");
+    // 16 two-byte characters are 32 bytes; a 17th does not fit into 33.
+    std::string name;
+    for (int i = 0; i < 17; ++i)
+        name += "\xC3\xA4";
+    EXPECT_EQ(CutUtf8(name, 33).size(), 32u);
+    EXPECT_EQ(CutUtf8("x" + name, 33).size(), 33u);
+    EXPECT_EQ(DisplayWidth("\xC3\xA4"
+                           "b"),
+              2u);
+}
+
+TEST(CliText, TablesAndCsv) {
+    const std::string table =
+        FormatTable({"A", "Long header"}, {{"\xC3\xA4\xC3\xA4\xC3\xA4", "x"}});
+    EXPECT_EQ(table, "A    Long header\n\xC3\xA4\xC3\xA4\xC3\xA4  x\n");
+    EXPECT_EQ(FormatCsv({"a", "b"}, {{"x,y", "say \"hi\""}, {"line\nbreak", ""}}),
+              "a,b\n\"x,y\",\"say \"\"hi\"\"\"\n\"line\nbreak\",\n");
+}
+
+TEST(CliDeviceText, OptionsSummaryAsTheDeviceTableShowsIt) {
+    qvudps_module m{};
+    EXPECT_EQ(ParametersText(m), "TCP setup=N");
+    m.tcp_setup_enabled = 1;
+    m.tea_supported = 1;
+    m.dhcp_supported = 1;
+    EXPECT_EQ(ParametersText(m), "TCP setup=Y, TEA=N, DHCP=N");
+    m.nvt_supported = 1;
+    m.nvt_enabled = 1;
+    m.dhcp_enabled = 2; // only 1 counts as on
+    EXPECT_EQ(ParametersText(m), "TCP setup=Y, TEA=N, NVT=Y, DHCP=N");
+
+    EXPECT_TRUE(SupportsConfigFiles(2));
+    EXPECT_TRUE(SupportsConfigFiles(0x100 + 40)); // low eight bits
+    EXPECT_FALSE(SupportsConfigFiles(7));
+    EXPECT_FALSE(SupportsConfigFiles(20));
+}
+
+TEST(CliDeviceText, FileNamesStayInsideTheFolder) {
+    EXPECT_EQ(SuggestedFileName("", "10.0.0.5", 8080), "10_0_0_5_8080");
+    EXPECT_EQ(SuggestedFileName("Boiler room", "10.0.0.5", 80), "Boiler room");
+    EXPECT_EQ(SafeXmlFileName("Boiler room"), "Boiler room.xml");
+    EXPECT_EQ(SafeXmlFileName("lab.XML"), "lab.XML");
+    EXPECT_EQ(SafeXmlFileName("../../etc/passwd"), ".._.._etc_passwd.xml");
+    EXPECT_EQ(SafeXmlFileName(".."), "_.xml");
+    EXPECT_EQ(SafeXmlFileName(std::string("a\tb\x01:c")), "a_b__c.xml");
+
+    const std::vector<qvudps_module> devices = {Device("02:00:00:00:00:01", "Tank", "10.0.0.1", 80),
+                                                Device("02:00:00:00:00:02", "Tank", "10.0.0.2", 80),
+                                                Device("02:00:00:00:00:03", "", "10.0.0.3", 81),
+                                                Device("02:00:00:00:00:04", "a/b", "10.0.0.4", 80)};
+    EXPECT_EQ(BackupFileNames(devices),
+              (std::vector<std::string>{"Tank.xml", "Tank_020000000002.xml", "10_0_0_3_81.xml",
+                                        "a_b.xml"}));
+}
+
+TEST(CliSetupPlan, ChangesOnlyWhatIsGivenAndComparesIt) {
+    qvudps_module device = Device("02:00:00:00:00:01", "Old", "192.168.1.20", 80);
+    device.name_supported = 1;
+    SetupChanges c;
+    EXPECT_TRUE(c.empty());
+    c.ip = "192.168.1.30";
+    c.name = std::string(40, 'n');
+    c.tea = true;
+    EXPECT_EQ(UnsupportedChange(device, c), "this device does not support TEA authorisation");
+    device.tea_supported = 1;
+    EXPECT_EQ(UnsupportedChange(device, c), "");
+
+    qvudps_module settings = device;
+    ApplyChanges(settings, c);
+    EXPECT_STREQ(settings.ip, "192.168.1.30");
+    EXPECT_EQ(std::string(settings.name), std::string(33, 'n'));
+    EXPECT_EQ(settings.tea_enabled, 1);
+    EXPECT_STREQ(settings.mask, "255.255.255.0");
+    EXPECT_EQ(settings.port, 80);
+
+    // The device reports exactly what was sent (the name as cut).
+    EXPECT_TRUE(Mismatches(settings, c).empty());
+    const auto wrong = Mismatches(device, c);
+    ASSERT_EQ(wrong.size(), 3u);
+    EXPECT_EQ(wrong[0], "ip: expected 192.168.1.30, device reports 192.168.1.20");
+    EXPECT_EQ(wrong[2], "tea: expected on, device reports off");
+
+    // Switching DHCP on lets the device choose its address.
+    c.dhcp = true;
+    qvudps_module dhcp = settings;
+    Set(dhcp.ip, "192.168.1.77");
+    dhcp.dhcp_enabled = 1;
+    EXPECT_TRUE(Mismatches(dhcp, c).empty());
+}
+
+TEST(CliSetupPlan, AsksTheDetailDialogsQuestions) {
+    UseAdapter("192.168.1.10", "255.255.255.0");
+    int pings = 0;
+    auto ping = [&](int answer) {
+        return [&pings, answer](const std::string &) {
+            ++pings;
+            return answer;
+        };
+    };
+    qvudps_module r = Device("02:00:00:00:00:01", "", "192.168.1.20", 80);
+    ScriptedPrompts prompts;
+    std::vector<std::string> notes;
+
+    // Nothing to ask: same network, nobody answers the ping.
+    EXPECT_TRUE(AskBeforeSetup(r, "192.168.1.5", true, prompts, ping(1), &notes));
+    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_EQ(pings, 1);
+
+    // Unchanged address: the device itself would answer, so no ping.
+    EXPECT_TRUE(AskBeforeSetup(r, "192.168.1.20", true, prompts, ping(0), &notes));
+    EXPECT_EQ(pings, 1);
+
+    // Someone answers at the new address: asked, refused.
+    EXPECT_FALSE(AskBeforeSetup(r, "192.168.1.5", true, prompts, ping(0), &notes));
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].rfind("IP address is already assigned", 0), 0u);
+
+    // Out of the PC's network: asked before any ping.
+    prompts.shown.clear();
+    Set(r.ip, "192.168.2.5");
+    EXPECT_FALSE(AskBeforeSetup(r, "192.168.1.5", true, prompts, ping(1), &notes));
+    EXPECT_EQ(prompts.shown.at(0).rfind("IP address is out of your local network range!", 0), 0u);
+    EXPECT_EQ(pings, 2);
+
+    // Without the check, or with DHCP on, only the port question remains.
+    prompts.shown.clear();
+    EXPECT_TRUE(AskBeforeSetup(r, "192.168.1.5", false, prompts, ping(0), &notes));
+    r.dhcp_enabled = 1;
+    EXPECT_TRUE(AskBeforeSetup(r, "192.168.1.5", true, prompts, ping(0), &notes));
+    r.port = 99;
+    EXPECT_FALSE(AskBeforeSetup(r, "192.168.1.5", false, prompts, ping(0), &notes));
+    EXPECT_EQ(prompts.shown.size(), 1u);
+    prompts.answer = true;
+    EXPECT_TRUE(AskBeforeSetup(r, "192.168.1.5", false, prompts, ping(0), &notes));
+    EXPECT_EQ(pings, 2);
+
+    // A ping that cannot be used is noted and does not stop the setup.
+    r.dhcp_enabled = 0;
+    r.port = 80;
+    Set(r.ip, "192.168.1.40");
+    notes.clear();
+    EXPECT_TRUE(AskBeforeSetup(r, "192.168.1.5", true, prompts, ping(-1), &notes));
+    EXPECT_EQ(notes, std::vector<std::string>{"Testing ping failed. Sending new settings..."});
+
+    // A typed address that does not parse is refused with the dialog's message.
+    prompts.shown.clear();
+    Set(r.mask, "255.255.255.255");
+    EXPECT_FALSE(AskBeforeSetup(r, "192.168.1.5", true, prompts, ping(1), &notes));
+    EXPECT_EQ(prompts.shown.at(0), "Some of network parameters is not correct?");
+}
+
+TEST(CliOutput, JsonCarriesCapabilitiesFlagsAndRawFields) {
+    qvudps_module m = Device("02:00:00:00:00:01", "Tank", "10.0.0.1", 80);
+    m.type = 2;
+    m.web_supported = 1;
+    m.dhcp_supported = 1;
+    m.tcp_setup_enabled = 1;
+    m.raw_flags = 0x0C;
+    m.token[0] = 0xAB;
+    std::vector<qvudps_module> list = {Device("02:00:00:00:00:09", "", "10.0.0.9", 81), m};
+    list = SortedByMac(list);
+    const auto doc =
+        QJsonDocument::fromJson(QByteArray::fromStdString(FormatDevices(list, Format::Json)));
+    const QJsonObject o = doc.array()[0].toObject();
+    EXPECT_EQ(o["mac"].toString(), "02:00:00:00:00:01");
+    EXPECT_EQ(o["parameters"].toString(), "TCP setup=Y, DHCP=N");
+    EXPECT_TRUE(o["capabilities"].toObject()["web_supported"].toBool());
+    EXPECT_TRUE(o["capabilities"].toObject()["config_files"].toBool());
+    EXPECT_TRUE(o["flags"].toObject()["tcp_setup_enabled"].toBool());
+    EXPECT_EQ(o["raw"].toObject()["flags"].toInt(), 0x0C);
+    EXPECT_EQ(o["raw"].toObject()["token"].toString(), "AB00000000000000");
+
+    Format f = Format::Table;
+    EXPECT_TRUE(ParseFormat("csv", &f));
+    EXPECT_EQ(f, Format::Csv);
+    EXPECT_FALSE(ParseFormat("xml", &f));
+}

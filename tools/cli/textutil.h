@@ -1,0 +1,42 @@
+// Small text helpers of the command line: numbers, addresses, UTF-8 cuts and
+// table, CSV and JSON cells.
+//
+// Threading: pure functions; any thread.
+#ifndef KELVO_CLI_TEXTUTIL_H
+#define KELVO_CLI_TEXTUTIL_H
+
+#include <string>
+#include <vector>
+
+namespace kelvo::cli {
+
+// Reads a whole decimal number `low` to `high` (no sign, no blanks).
+bool ParseNumber(const std::string &text, int low, int high, int *value);
+
+// Four decimal numbers 0 to 255 joined by ".", nothing else.
+bool IsDottedIPv4(const std::string &text);
+
+// "on"/"off" (also yes/no, 1/0, true/false) as a switch.
+bool ParseSwitch(const std::string &text, bool *value);
+
+// `text` cut to at most `maxBytes` bytes without splitting a UTF-8 sequence.
+std::string CutUtf8(const std::string &text, std::size_t maxBytes);
+
+// Width of a UTF-8 text in characters (code points), for table columns.
+std::size_t DisplayWidth(const std::string &text);
+
+// One CSV field, quoted when it holds a comma, quote or line break.
+std::string CsvField(const std::string &text);
+
+// A table: a header row and data rows, columns padded to their widest cell
+// and separated by two blanks; no trailing blanks.
+std::string FormatTable(const std::vector<std::string> &header,
+                        const std::vector<std::vector<std::string>> &rows);
+
+// The same rows as CSV lines ("\n" line ends).
+std::string FormatCsv(const std::vector<std::string> &header,
+                      const std::vector<std::vector<std::string>> &rows);
+
+} // namespace kelvo::cli
+
+#endif
