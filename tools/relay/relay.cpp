@@ -183,6 +183,26 @@ void Relay::start_request(const sockaddr_in &client, const udps::ProxyHeader &he
     }
 }
 
+// A flood of bad datagrams must not turn into a flood of log lines: at most
+// 20 lines a second, then one line with the number left out.
+bool Relay::drop_log_allowed() {
+    const auto now = Clock::now();
+    if (now - drop_window_ >= std::chrono::seconds(1)) {
+        if (drops_unlogged_ > 0)
+            std::fprintf(stderr, "kelvo-relay: %llu more datagrams dropped\n",
+                         static_cast<unsigned long long>(drops_unlogged_));
+        drop_window_ = now;
+        drops_logged_ = 0;
+        drops_unlogged_ = 0;
+    }
+    if (drops_logged_ < 20) {
+        ++drops_logged_;
+        return true;
+    }
+    ++drops_unlogged_;
+    return false;
+}
+
 void Relay::on_client_datagram() {
     // Bounded per wake-up so that a flood from one client cannot starve the
     // forwarding of replies.
@@ -204,7 +224,7 @@ void Relay::on_client_datagram() {
                                                     payload, payload_len);
         if (v != Verdict::ok) {
             ++stats_.dropped;
-            if (options_.verbose >= 1)
+            if (options_.verbose >= 1 && drop_log_allowed())
                 std::fprintf(stderr, "kelvo-relay: drop %zd bytes from %s: %s\n", n,
                              text_of(from).c_str(), too_long ? "too long" : verdict_text(v));
             continue;

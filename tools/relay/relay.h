@@ -15,6 +15,7 @@
 
 #include <netinet/in.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -81,12 +82,16 @@ private:
     void send_payload(Request &r);
     void forward_replies(Request &r);
     std::vector<sockaddr_in> targets() const;
+    bool drop_log_allowed();
 
     Options options_;
     int fd_ = -1;
     std::uint16_t port_ = 0;
     std::vector<std::unique_ptr<Request>> requests_;
     Stats stats_;
+    std::chrono::steady_clock::time_point drop_window_{};
+    std::uint64_t drops_logged_ = 0;
+    std::uint64_t drops_unlogged_ = 0;
 };
 
 } // namespace kelvo::relay
