@@ -333,7 +333,7 @@ int http_get_document(const endpoint &e, char *buffer, int32_t *length, int kind
     }
     int result = http_connect(e);
     if (result == 0) {
-        char request[400] = {};
+        char request[512] = {};
         if (kind == kind_values) {
             std::memcpy(request, values_request, sizeof values_request);
         } else {

@@ -228,6 +228,8 @@ int64_t now_ms() {
 
 void wake_worker(int handle) {
     slot &s = slot_at(handle);
+    // Under the mutex: a close on another thread destroys the semaphore under it.
+    slot_lock lock(s);
     if (!s.wake_valid.load() || qv_sem_post(&s.wake) != 0) {
         record_error(handle, 21);
     }
