@@ -89,9 +89,7 @@ int qvudps_init(void) {
         return -1;
     }
     if (l.thread) {
-        // The previous worker has left its loop; collect its handle.
-        if (qv_thread_join(l.thread) != 0)
-            qv_thread_close(l.thread);
+        qv_thread_close(l.thread);
         l.thread = nullptr;
     }
     if (qv_sem_init(&l.wake) != 0) {
@@ -140,6 +138,9 @@ int qvudps_uninit(void) {
     l.setup_context = nullptr;
     l.quit = true;
     wake_worker(l);
+    // Nobody waits for the worker: it ends by itself, detached.
+    qv_thread_close(l.thread);
+    l.thread = nullptr;
     return 0;
 }
 

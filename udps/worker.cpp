@@ -111,7 +111,8 @@ int collect_replies(const Config &cfg, net::Socket s) {
     const int quiet = cfg.proxy ? proxy_quiet_ms : direct_quiet_ms;
     uint8_t buf[max_datagram];
     char source[16];
-    for (;;) {
+    bool full = false;
+    while (!full) {
         const int r = net::wait_readable(s, quiet);
         if (r == 0)
             break;
@@ -119,26 +120,33 @@ int collect_replies(const Config &cfg, net::Socket s) {
             set_step_error("Select failed", net::last_error());
             return -1;
         }
-        const long n = net::receive_from(s, buf, sizeof buf, source);
-        if (n < 0) {
-            const int err = net::last_error();
-            if (!net::would_block(err))
+        // Take everything that is queued before waiting again: a burst of
+        // replies is decoded without a wait per datagram.
+        const qvudps_tea_key key = current_search_key();
+        for (;;) {
+            const long n = net::receive_from(s, buf, sizeof buf, source);
+            if (n < 0) {
+                const int err = net::last_error();
+                if (net::would_block(err))
+                    break;
                 set_step_error("Recv failed", err);
-            continue;
+                break;
+            }
+            const std::size_t len = static_cast<std::size_t>(n);
+            if (cfg.proxy && cfg.address != source)
+                continue;
+            if (!reply_authentic(buf, len, key))
+                continue;
+            if (known_mac(l, count, buf + off::mac))
+                continue;
+            if (count >= MAX_MODULES) {
+                set_refusal("Count modules >= MAX_MODULES");
+                full = true;
+                break;
+            }
+            decode_reply(buf, len, l.records[count], l.raw_macs[count]);
+            l.count = ++count;
         }
-        const std::size_t len = static_cast<std::size_t>(n);
-        if (cfg.proxy && cfg.address != source)
-            continue;
-        if (!reply_authentic(buf, len, current_search_key()))
-            continue;
-        if (known_mac(l, count, buf + off::mac))
-            continue;
-        if (count >= MAX_MODULES) {
-            set_refusal("Count modules >= MAX_MODULES");
-            break;
-        }
-        decode_reply(buf, len, l.records[count], l.raw_macs[count]);
-        l.count = ++count;
     }
     bool lookup;
     {

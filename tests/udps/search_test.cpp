@@ -128,6 +128,7 @@ TEST_F(Search, CollectsSignedRepliesFromTheRelayOnly) {
 
 TEST_F(Search, RefusalsLeaveTheRunningSearchAlone) {
     relay.set_scripts({{{reply_of(make_device(1, 5))}}});
+    restart_library(); // the search below is asked before the worker first waits
     ASSERT_EQ(qvudps_search(0, ctx), 0);
     EXPECT_EQ(qvudps_search_finish(), -1);
     EXPECT_EQ(qvudps_search(1, nullptr), -1);

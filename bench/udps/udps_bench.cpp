@@ -1,0 +1,242 @@
+// Figures of the discovery library on loopback: a peer that plays the relay
+// answers a burst of devices, and silent HTTP peers stand in for device web
+// servers that accept a connection and never answer. Nothing leaves
+// 127.0.0.1; every send loop is bounded by the device count.
+#include "names.h"
+#include "qvudps.h"
+#include "tea.h"
+#include "wire.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
+
+constexpr double quiet_period_ms = 3000.0;
+
+double ms_between(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+Bytes device_reply(unsigned index, unsigned type_code, uint16_t port) {
+    qvudps_module d{};
+    std::snprintf(d.mac, sizeof d.mac, "02:BE:00:%02X:%02X:%02X", (index >> 16) & 0xFF,
+                  (index >> 8) & 0xFF, index & 0xFF);
+    std::strcpy(d.ip, "127.0.0.1");
+    std::strcpy(d.mask, "255.0.0.0");
+    std::strcpy(d.filter_ip, "0.0.0.0");
+    std::strcpy(d.filter_mask, "0.0.0.0");
+    std::strcpy(d.gateway, "127.0.0.254");
+    d.raw_type = static_cast<uint8_t>(type_code << 3);
+    d.port = port;
+    Bytes b(udps::max_datagram);
+    b.resize(udps::encode_reply(d, udps::builtin_search_key, b.data(), b.size()));
+    return b;
+}
+
+// Plays the relay: answers the next search request with `replies`, sent
+// back to back, and notes when the last one left.
+class Relay {
+public:
+    Relay() {
+        sock_ = ::socket(AF_INET, SOCK_DGRAM, 0);
+        int big = 8 * 1024 * 1024;
+        setsockopt(sock_, SOL_SOCKET, SO_SNDBUF, &big, sizeof big);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(sock_, reinterpret_cast<sockaddr *>(&a), sizeof a);
+        socklen_t len = sizeof a;
+        getsockname(sock_, reinterpret_cast<sockaddr *>(&a), &len);
+        port_ = ntohs(a.sin_port);
+    }
+    ~Relay() { ::close(sock_); }
+    uint16_t port() const { return port_; }
+
+    // Serves one request in a thread; join with finish().
+    void serve(std::vector<Bytes> replies) {
+        thread_ = std::thread([this, r = std::move(replies)] {
+            uint8_t buf[1024];
+            pollfd p{sock_, POLLIN, 0};
+            if (::poll(&p, 1, 10000) <= 0)
+                return;
+            sockaddr_in from{};
+            socklen_t flen = sizeof from;
+            if (::recvfrom(sock_, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&from), &flen) <=
+                0)
+                return;
+            for (const Bytes &b : r)
+                ::sendto(sock_, b.data(), b.size(), 0, reinterpret_cast<sockaddr *>(&from), flen);
+            last_sent_ = Clock::now();
+            sent_ = r.size();
+        });
+    }
+    void finish() { thread_.join(); }
+    Clock::time_point last_sent() const { return last_sent_; }
+    std::size_t sent() const { return sent_; }
+
+private:
+    int sock_;
+    uint16_t port_;
+    std::thread thread_;
+    Clock::time_point last_sent_{};
+    std::size_t sent_ = 0;
+};
+
+// HTTP peers that accept and never answer, all served by one thread.
+class SilentPeers {
+public:
+    explicit SilentPeers(std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in a{};
+            a.sin_family = AF_INET;
+            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            ::bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a);
+            ::listen(s, 16);
+            socklen_t len = sizeof a;
+            getsockname(s, reinterpret_cast<sockaddr *>(&a), &len);
+            listeners_.push_back(s);
+            ports_.push_back(ntohs(a.sin_port));
+        }
+        thread_ = std::thread([this] { run(); });
+    }
+    ~SilentPeers() {
+        stop_ = true;
+        thread_.join();
+        for (int s : listeners_)
+            ::close(s);
+        for (int s : held_)
+            ::close(s);
+    }
+    const std::vector<uint16_t> &ports() const { return ports_; }
+    std::size_t accepted() const { return accepted_; }
+
+private:
+    void run() {
+        std::vector<pollfd> fds;
+        for (int s : listeners_)
+            fds.push_back({s, POLLIN, 0});
+        while (!stop_) {
+            if (::poll(fds.data(), fds.size(), 50) <= 0)
+                continue;
+            for (auto &p : fds) {
+                if (!(p.revents & POLLIN))
+                    continue;
+                const int c = ::accept(p.fd, nullptr, nullptr);
+                if (c >= 0) {
+                    held_.push_back(c);
+                    ++accepted_;
+                }
+            }
+        }
+    }
+    std::vector<int> listeners_;
+    std::vector<uint16_t> ports_;
+    std::vector<int> held_;
+    std::atomic<std::size_t> accepted_{0};
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+std::mutex done_m;
+Clock::time_point done_at;
+
+void on_done(void *) {
+    std::lock_guard lk(done_m);
+    done_at = Clock::now();
+}
+
+struct Run {
+    int found;
+    std::size_t sent;
+    double after_quiet_ms; // search end minus last reply minus quiet period
+};
+
+Run search_once(Relay &relay, std::vector<Bytes> replies, int name_lookup) {
+    relay.serve(std::move(replies));
+    if (qvudps_search(name_lookup, nullptr) != 0) {
+        qvudps_error_print();
+        relay.finish();
+        return {0, 0, 0};
+    }
+    const auto limit = Clock::now() + 120s;
+    while (qvudps_search_finish() != 0 && Clock::now() < limit)
+        std::this_thread::sleep_for(1ms);
+    relay.finish();
+    std::lock_guard lk(done_m);
+    return {qvudps_count(), relay.sent(), ms_between(relay.last_sent(), done_at) - quiet_period_ms};
+}
+
+long peak_rss_kb() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+
+} // namespace
+
+int main() {
+    if (qvudps_init() != 0) {
+        qvudps_error_print();
+        return 1;
+    }
+    qvudps_callbacks cb{};
+    cb.on_search_done = on_done;
+    qvudps_callback(&cb);
+    Relay relay;
+    qvudps_set_proxy("127.0.0.1", relay.port(), "Mvx-Config");
+
+    std::printf("discovery library benchmark (loopback relay, quiet period %.0f ms)\n",
+                quiet_period_ms);
+
+    // 1000 devices in one burst; type 8 is outside the name set.
+    std::vector<Bytes> burst;
+    for (unsigned i = 0; i < MAX_MODULES; ++i)
+        burst.push_back(device_reply(i, 8, 80));
+    double worst = 0;
+    bool all_found = true;
+    for (int round = 1; round <= 3; ++round) {
+        const Run r = search_once(relay, burst, 0);
+        std::printf("burst round %d: devices found / sent: %d / %zu; search time minus quiet "
+                    "period: %.1f ms\n",
+                    round, r.found, r.sent, r.after_quiet_ms);
+        worst = std::max(worst, r.after_quiet_ms);
+        all_found = all_found && r.found == static_cast<int>(r.sent);
+    }
+    std::printf("burst: %s, worst search time minus quiet period %.1f ms (target < 50 ms)\n",
+                all_found ? "none lost" : "REPLIES LOST", worst);
+
+    // Name lookup against web servers that accept and never answer.
+    for (std::size_t n : {std::size_t{udps::max_name_connections}, std::size_t{200}}) {
+        SilentPeers peers(n);
+        std::vector<Bytes> replies;
+        for (std::size_t i = 0; i < n; ++i)
+            replies.push_back(device_reply(static_cast<unsigned>(5000 + i), 2, peers.ports()[i]));
+        const Run r = search_once(relay, replies, 1);
+        std::printf("name lookup, %zu silent devices (%zu connections at once): devices found "
+                    "%d, connections accepted %zu, lookup phase %.0f ms (serially %zu s)\n",
+                    n, udps::max_name_connections, r.found, peers.accepted(), r.after_quiet_ms,
+                    n * 2);
+    }
+
+    std::printf("peak memory (max RSS): %ld KiB\n", peak_rss_kb());
+    qvudps_uninit();
+    return 0;
+}
