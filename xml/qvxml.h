@@ -20,18 +20,7 @@
 
 #include <stdint.h>
 
-#if defined(__has_include)
-#if __has_include("qvxml_settings.h")
 #include "qvxml_settings.h"
-#define QVXML_HAVE_SETTINGS 1
-#endif
-#endif
-#ifndef QVXML_HAVE_SETTINGS
-typedef struct qvxml_values qvxml_values;
-typedef struct qvxml_values_counts qvxml_values_counts;
-typedef struct qvxml_setup qvxml_setup;
-typedef struct qvxml_setup_counts qvxml_setup_counts;
-#endif
 
 #if defined(_WIN32)
 #define QVXML_API __declspec(dllexport)
