@@ -1,0 +1,293 @@
+// The dialogs on their own, with records made up by the test: no device is
+// reached (the records' MAC addresses were never found by a search, so the
+// library sends nothing for them).
+#include "aboutform.h"
+#include "appmutex.h"
+#include "authform.h"
+#include "confirmform.h"
+#include "detailform.h"
+#include "launch.h"
+#include "mainform.h"
+#include "ui_aboutform.h"
+#include "ui_authform.h"
+#include "ui_confirmform.h"
+#include "ui_detailform.h"
+#include "ui_mainform.h"
+#include "uitest_support.h"
+
+#include <QStatusBar>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <cstring>
+#include <gtest/gtest.h>
+
+using namespace kelvo::uitest;
+using kelvo::ui::TDetailForm;
+
+namespace {
+
+qvudps_module Record() {
+    qvudps_module m{};
+    std::strcpy(m.mac, "02:AA:00:00:00:01");
+    std::strcpy(m.ip, "10.9.8.7");
+    std::strcpy(m.mask, "255.255.255.0");
+    std::strcpy(m.gateway, "10.9.8.1");
+    std::strcpy(m.filter_ip, "0.0.0.0");
+    std::strcpy(m.filter_mask, "0.0.0.0");
+    std::strcpy(m.firmware, "3.5.10");
+    std::strcpy(m.type_name, "Serial converter");
+    std::strcpy(m.name, "Old");
+    m.type = 7;
+    m.port = 10001;
+    m.nvt_supported = m.tea_supported = m.filter_supported = m.tcp_setup_supported = 1;
+    m.name_supported = 1;
+    m.tcp_setup_port = 99;
+    return m;
+}
+
+class Dialogs : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        // Setups of unknown devices end at once without sending anything; the
+        // relay address is never used for them.
+        qvudps_init();
+        qvudps_set_proxy("127.0.0.1", 9, "Mvx-Config");
+    }
+    ScriptedHooks hooks;
+    int spinner = 0;
+};
+
+QString Status(TDetailForm &f) {
+    return f.ui->StatusBar->currentMessage();
+}
+
+} // namespace
+
+TEST_F(Dialogs, DetailDialogShowsTheRecord) {
+    qvudps_module m = Record();
+    TDetailForm f(nullptr, &m, &spinner);
+    f.show();
+    EXPECT_EQ(f.windowTitle(), "Details");
+    EXPECT_EQ(f.ui->NameEdit->text(), "Old");
+    EXPECT_EQ(f.ui->PortEdit->text(), "10001");
+    EXPECT_EQ(f.ui->DeviceEdit->text(), "Serial converter (7)");
+    EXPECT_EQ(f.ui->DHCPEdit->text(), "Not supported");
+    EXPECT_EQ(f.ui->FWEdit->text(), "3.5.10");
+    EXPECT_EQ(Status(f), "Ready");
+    EXPECT_FALSE(f.ui->DHCPCheckBox->isEnabled());
+    EXPECT_FALSE(f.ui->WEBBitBtn->isEnabled());
+    EXPECT_FALSE(f.ui->DefaultsBitBtn->isEnabled());
+    EXPECT_TRUE(f.ui->NVTCheckBox->isEnabled());
+    // Filter 0.0.0.0/0.0.0.0: the filter is off and its fields are locked.
+    EXPECT_FALSE(f.ui->EnableFilterCheckBox->isChecked());
+    EXPECT_FALSE(f.ui->IPFilterEdit->isEnabled());
+    // The terminal button follows support at first, the box afterwards.
+    EXPECT_FALSE(f.ui->TCPCheckBox->isChecked());
+    EXPECT_TRUE(f.ui->TCPSetupButton->isEnabled());
+    QTest::mouseClick(f.ui->TCPCheckBox, Qt::LeftButton);
+    QTest::mouseClick(f.ui->TCPCheckBox, Qt::LeftButton);
+    EXPECT_FALSE(f.ui->TCPSetupButton->isEnabled());
+
+    // A device with DHCP on and a filter set.
+    qvudps_module d = Record();
+    d.dhcp_supported = d.dhcp_enabled = 1;
+    std::strcpy(d.filter_ip, "10.0.0.0");
+    d.web_supported = 1;
+    TDetailForm g(nullptr, &d, &spinner);
+    g.show();
+    EXPECT_FALSE(g.ui->IPEdit->isEnabled());
+    EXPECT_FALSE(g.ui->GatewayEdit->isEnabled());
+    EXPECT_TRUE(g.ui->DHCPLabelEdit1->isVisibleTo(&g));
+    EXPECT_TRUE(g.ui->EnableFilterCheckBox->isChecked());
+    EXPECT_TRUE(g.ui->IPFilterEdit->isEnabled());
+    // Unticking the filter writes zeros into both fields.
+    QTest::mouseClick(g.ui->EnableFilterCheckBox, Qt::LeftButton);
+    EXPECT_EQ(g.ui->IPFilterEdit->text(), "0.0.0.0");
+    EXPECT_EQ(g.ui->IPMaskFilterEdit->text(), "0.0.0.0");
+    // The web button opens the typed address at the device's web port.
+    d.web_port = 8080;
+    g.ui->IPEdit->setText("10.1.1.1");
+    QTest::mouseClick(g.ui->WEBBitBtn, Qt::LeftButton);
+    EXPECT_EQ(hooks.urls, QStringList{"http://10.1.1.1:8080"});
+}
+
+TEST_F(Dialogs, ApplyRefusesBadInputAndLeavesTheRecordAlone) {
+    qvudps_module m = Record();
+    const qvudps_module original = m;
+    TDetailForm f(nullptr, &m, &spinner);
+    f.show();
+    f.ui->ValidCheckBox->setChecked(false);
+
+    f.ui->PortEdit->setText("80a");
+    f.SaveBitBtnClick();
+    EXPECT_EQ(hooks.errors.value(0), "'80a' is not a valid integer value");
+
+    f.ui->PortEdit->setText("99");
+    hooks.answers = {false};
+    f.SaveBitBtnClick();
+    EXPECT_TRUE(hooks.questions.value(0).startsWith("Port 99 is reserved for UDP Setup"));
+    EXPECT_EQ(hooks.questions.size(), 1);
+
+    // Not an address, even with the address check unticked.
+    f.ui->PortEdit->setText("80");
+    f.ui->GatewayEdit->setText("10.9.8");
+    f.SaveBitBtnClick();
+    EXPECT_EQ(hooks.errors.value(1), "Some of network parameters is not correct?");
+
+    // The address is in use: No ends the action with "Ready".
+    f.ui->GatewayEdit->setText("10.9.8.1");
+    f.ui->ValidCheckBox->setChecked(true);
+    hooks.pingResult = 0;
+    hooks.answers = {false};
+    f.SaveBitBtnClick();
+    EXPECT_TRUE(
+        hooks.questions.value(1).startsWith("IP address is already assigned to other equipement!"));
+    EXPECT_EQ(Status(f), "Ready");
+
+    EXPECT_EQ(std::memcmp(&m, &original, sizeof m), 0);
+    EXPECT_FALSE(f.SetupTimer->isActive());
+    EXPECT_FALSE(f.settingsApplied);
+}
+
+TEST_F(Dialogs, ApplyWritesTheRecordAndCancelledCredentialsSendNothing) {
+    qvudps_module m = Record();
+    m.setup_auth_required = 1;
+    const qvudps_module original = m;
+    TDetailForm f(nullptr, &m, &spinner);
+    f.show();
+    f.ui->ValidCheckBox->setChecked(false);
+    // 30 ASCII bytes and a two-byte character that would cross the limit.
+    f.ui->NameEdit->setText(QString(31, 'n') + QString::fromUtf8("\xC3\xA9xyz"));
+    f.ui->IPEdit->setText("10.9.8.70");
+
+    hooks.dialogs.push_back([](QDialog &) { return int(QDialog::Rejected); });
+    f.SaveBitBtnClick();
+    EXPECT_EQ(hooks.dialogTitles, QStringList{"Authorization"});
+    EXPECT_EQ(std::memcmp(&m, &original, sizeof m), 0);
+    EXPECT_FALSE(f.SetupTimer->isActive());
+
+    hooks.dialogs.push_back([](QDialog &) { return int(QDialog::Accepted); });
+    f.SaveBitBtnClick();
+    EXPECT_STREQ(m.ip, "10.9.8.70");
+    EXPECT_EQ(std::strlen(m.name), 32u);
+    EXPECT_EQ(std::string(m.name), std::string(31, 'n') + "\xC3\xA9");
+    ASSERT_TRUE(f.SetupTimer->isActive());
+    // The library ends a setup of an unknown device at once; the dialog
+    // closes as applied.
+    ASSERT_TRUE(WaitFor([&f] { return f.settingsApplied; }, 5000));
+    EXPECT_EQ(f.result(), QDialog::Accepted);
+}
+
+TEST_F(Dialogs, DhcpSkipsTheChecksAndAnUnusablePingPausesWithoutFreezing) {
+    qvudps_module m = Record();
+    m.dhcp_supported = m.dhcp_enabled = 1;
+    TDetailForm f(nullptr, &m, &spinner);
+    f.show();
+    hooks.pingResult = 0; // would ask, if it were asked
+    f.SaveBitBtnClick();
+    EXPECT_TRUE(hooks.questions.isEmpty());
+    ASSERT_TRUE(WaitFor([&f] { return f.settingsApplied; }, 5000));
+
+    qvudps_module n = Record();
+    TDetailForm g(nullptr, &n, &spinner);
+    g.show();
+    hooks.pingResult = -1;
+    g.ui->IPEdit->setText("10.9.8.71");
+    g.SaveBitBtnClick();
+    EXPECT_EQ(Status(g), "Testing ping failed. Sending new settings...");
+    EXPECT_FALSE(g.ui->SaveBitBtn->isEnabled());
+    // The window keeps handling events while it waits.
+    bool ticked = false;
+    QTimer::singleShot(300, [&ticked] { ticked = true; });
+    EXPECT_TRUE(WaitFor([&ticked] { return ticked; }, 2000));
+    EXPECT_STREQ(n.ip, "10.9.8.7");
+    ASSERT_TRUE(WaitFor([&n] { return std::strcmp(n.ip, "10.9.8.71") == 0; }, 8000));
+    EXPECT_TRUE(g.ui->SaveBitBtn->isEnabled());
+}
+
+TEST_F(Dialogs, DefaultsButtonAsksAndSetsTheFlag) {
+    qvudps_module m = Record();
+    m.defaults_supported = 1;
+    TDetailForm f(nullptr, &m, &spinner);
+    f.show();
+    f.ui->IPEdit->setText("10.9.8.99");
+    hooks.answers = {false, true};
+    f.DefaultsBitBtnClick();
+    EXPECT_EQ(m.load_defaults, 0);
+    f.DefaultsBitBtnClick();
+    EXPECT_EQ(hooks.questions, (QStringList{"Are you sure to set default values?",
+                                            "Are you sure to set default values?"}));
+    EXPECT_EQ(m.load_defaults, 1);
+    // The edited values are not taken on this path.
+    EXPECT_STREQ(m.ip, "10.9.8.7");
+    EXPECT_TRUE(f.SetupTimer->isActive());
+    EXPECT_TRUE(WaitFor([&f] { return f.settingsApplied; }, 5000));
+}
+
+TEST_F(Dialogs, ConfirmationShowsTheAddressInColour) {
+    kelvo::ui::TConfirmForm c(nullptr, "192.168.5.20", "192.168.1.X");
+    EXPECT_EQ(c.windowTitle(), "Confirm");
+    QTextDocument *doc = c.ui->RichEdit1->document();
+    const QString text = doc->toPlainText();
+    auto formatAt = [doc](int pos) {
+        QTextCursor cur(doc);
+        cur.setPosition(pos + 1);
+        return cur.charFormat();
+    };
+    const int addr = static_cast<int>(text.indexOf("192.168.5.20"));
+    const int net = static_cast<int>(text.indexOf("192.168.1.X"));
+    EXPECT_EQ(formatAt(addr).fontWeight(), QFont::Bold);
+    EXPECT_NE(formatAt(addr).foreground().color(), QColor(255, 0, 0));
+    EXPECT_EQ(formatAt(addr + 8).foreground().color(), QColor(255, 0, 0));
+    EXPECT_EQ(formatAt(addr + 11).foreground().color(), QColor(255, 0, 0));
+    EXPECT_EQ(formatAt(net).fontWeight(), QFont::Bold);
+    EXPECT_NE(formatAt(net).foreground().color(), QColor(255, 0, 0));
+    EXPECT_NE(formatAt(0).fontWeight(), QFont::Bold);
+    EXPECT_TRUE(text.endsWith("Do you want to continue?"));
+    QTest::mouseClick(c.ui->YesButton, Qt::LeftButton);
+    EXPECT_EQ(c.result(), QDialog::Accepted);
+}
+
+TEST_F(Dialogs, CredentialsOnlyForDevicesThatNeedThem) {
+    qvudps_module m = Record();
+    EXPECT_FALSE(kelvo::ui::AskDeviceCredentials(nullptr, m));
+    EXPECT_TRUE(hooks.dialogTitles.isEmpty());
+    m.setup_auth_required = 1;
+    hooks.dialogs.push_back([](QDialog &d) {
+        auto &a = static_cast<kelvo::ui::TAuthForm &>(d);
+        EXPECT_EQ(a.ui->PassEdit->echoMode(), QLineEdit::Password);
+        EXPECT_TRUE(a.ui->UserEdit->text().isEmpty());
+        return int(QDialog::Accepted);
+    });
+    EXPECT_FALSE(kelvo::ui::AskDeviceCredentials(nullptr, m));
+    EXPECT_TRUE(kelvo::ui::AskDeviceCredentials(nullptr, m)); // no answer: cancelled
+}
+
+TEST_F(Dialogs, AboutAndTheWindowsOtherLinks) {
+    hooks.dialogs.push_back([](QDialog &d) {
+        auto &a = static_cast<kelvo::ui::TAboutForm &>(d);
+        EXPECT_EQ(a.windowTitle(), "About");
+        EXPECT_EQ(a.ui->ProductName->text(), "Mvx-Config");
+        EXPECT_EQ(a.ui->Version->text(), "1.0.0");
+        EXPECT_TRUE(a.ui->Copyright->text().contains("Marvane"));
+        EXPECT_EQ(a.ui->Comments->text(), "Config utility for the original Marvane devices.");
+        EXPECT_FALSE(a.ui->ProgramIcon->pixmap().isNull());
+        return int(QDialog::Accepted);
+    });
+    kelvo::ui::MainOptions o;
+    o.relayPort = 9; // never searched: the window is not shown
+    o.macFilterFile = "/nonexistent/kelvo.filter";
+    kelvo::ui::TMainForm w(nullptr, o);
+    EXPECT_TRUE(kelvo::ui::InstallMutexHeld());
+    EXPECT_EQ(w.ui->SearchBitBtn->text(), "  &Find Devices");
+    EXPECT_EQ(w.ui->StringGrid->horizontalHeaderItem(2)->text(), "* IP");
+    EXPECT_EQ(w.ui->StringGrid->rowCount(), 1);
+    EXPECT_FALSE(w.ui->LogoImage->pixmap().isNull());
+    QTest::mouseClick(w.ui->AboutBitBtn, Qt::LeftButton);
+    EXPECT_EQ(hooks.dialogTitles, QStringList{"About"});
+    QTest::mouseClick(w.ui->WWWLabel, Qt::LeftButton);
+    QTest::mouseClick(w.ui->LogoImage, Qt::LeftButton);
+    EXPECT_EQ(hooks.urls,
+              (QStringList{"http://www.marvane.example:80", "http://www.marvane.example:80"}));
+}

@@ -1,0 +1,374 @@
+// The main window against a simulated fleet behind a real relay on loopback.
+#include "authform.h"
+#include "detailform.h"
+#include "hostmacfilter.h"
+#include "ui_authform.h"
+#include "ui_detailform.h"
+#include "ui_mainform.h"
+#include "uitest_support.h"
+
+#include <QCollator>
+#include <QFile>
+#include <QHeaderView>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace kelvo::uitest;
+using kelvo::devsim::DeviceConfig;
+using kelvo::ui::TMainForm;
+
+namespace {
+
+// Six devices of the mixed fleet (types 2, 20, 7, 31/26, 13, 31/24 with
+// authorised setup and HTTP credentials admin/secret) and one extended device
+// of type 34.
+std::vector<DeviceConfig> Devices() {
+    auto d = kelvo::devsim::mixed_devices(6, true);
+    DeviceConfig x = d[3];
+    x.mac = "02:4B:56:00:00:22";
+    x.ip = "127.0.10.34";
+    x.ext_type = 34;
+    x.type_name = "Lab data logger";
+    x.name = "Logger";
+    d.push_back(x);
+    return d;
+}
+
+QString Mac(kelvo::devsim::Fleet &f, std::size_t i) {
+    return QString::fromStdString(f.device(i).config.mac);
+}
+
+// Right-clicks grid row `row` (1 = first device) and returns the menu's
+// action states in the order detail, web, TCP, download, upload, defaults.
+QList<bool> MenuAt(TMainForm &w, int row) {
+    QWidget *area = w.ui->StringGrid->viewport();
+    const QRect cell = w.ui->StringGrid->visualRect(w.ui->StringGrid->model()->index(row - 1, 1));
+    QTest::mouseClick(area, Qt::RightButton, {}, cell.center());
+    EXPECT_TRUE(WaitFor([&w] { return w.PopupMenu->isVisible(); }, 2000));
+    QList<bool> states{w.ui->EditParameters1->isEnabled(), w.ui->OpeninWebbrowser1->isEnabled(),
+                       w.ui->OpenTCPsetup1->isEnabled(),   w.ui->DownloadPopupMenu->isEnabled(),
+                       w.ui->UploadPopupMenu->isEnabled(), w.ui->Loaddefaultvalues1->isEnabled()};
+    w.PopupMenu->close();
+    return states;
+}
+
+void ClickHeader(TMainForm &w, int column) {
+    QHeaderView *h = w.ui->StringGrid->horizontalHeader();
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
+                      QPoint(h->sectionViewportPosition(column) + 5, h->height() / 2));
+}
+
+bool SearchAgain(TMainForm &w) {
+    w.SearchBitBtnClick();
+    if (!w.searching)
+        return false;
+    return WaitForSearch(w);
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(lab.ok()) << lab.error(); }
+    ScriptedHooks hooks;
+    Lab lab{Devices()};
+};
+
+} // namespace
+
+TEST_F(MainWindow, FirstSearchFillsTheGridAndEveryColumnSorts) {
+    TMainForm w(nullptr, lab.options());
+    EXPECT_EQ(w.StatusText(), "Loading application...");
+    EXPECT_EQ(w.windowTitle(), "Mvx-Config 1.0.0 for Marvane products (www.marvane.example)");
+    ASSERT_TRUE(WaitForSearch(w));
+    EXPECT_EQ(w.StatusText(), "Searching modules... 7 device(s) found");
+    ASSERT_EQ(w.deviceCount, 7);
+    ASSERT_EQ(w.ui->StringGrid->rowCount(), 7);
+    QStringList macs = ColumnTexts(w, 0);
+    for (std::size_t i = 0; i < lab.fleet().size(); ++i)
+        EXPECT_TRUE(macs.contains(Mac(lab.fleet(), i))) << i;
+    // Names came over HTTP or in the reply; the converter has none.
+    const int converter = RowOf(w, Mac(lab.fleet(), 2));
+    ASSERT_GT(converter, 0);
+    EXPECT_EQ(w.ui->StringGrid->item(converter - 1, 1)->text(), "");
+    EXPECT_EQ(w.ui->StringGrid->item(converter - 1, 4)->text(), "10001");
+    EXPECT_EQ(w.ui->StringGrid->item(converter - 1, 5)->text(), "TCP setup=Y, TEA=Y, NVT=Y");
+    EXPECT_EQ(w.ui->StringGrid->item(RowOf(w, Mac(lab.fleet(), 0)) - 1, 1)->text(),
+              "Thermometer 1");
+
+    // Sorted by IP at start; each header click re-sorts and moves the mark.
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    for (int column : {2, 0, 1, 3, 4}) {
+        if (column != 2)
+            ClickHeader(w, column);
+        EXPECT_EQ(w.sortColumn, column);
+        EXPECT_TRUE(w.ui->StringGrid->horizontalHeaderItem(column)->text().startsWith("* "));
+        ASSERT_EQ(w.ui->StringGrid->rowCount(), 7);
+        QStringList keys;
+        for (int r = 0; r < w.deviceCount; ++r) {
+            EXPECT_EQ(w.ui->StringGrid->item(r, 0)->text(), QString(w.DeviceTable[r].record->mac));
+            keys << kelvo::ui::SortKey(*w.DeviceTable[r].record, column);
+        }
+        for (int r = 1; r < keys.size(); ++r)
+            EXPECT_LE(collator.compare(keys[r - 1], keys[r]), 0) << column << " row " << r;
+    }
+    // Port order is numeric, not textual.
+    const QStringList ports = ColumnTexts(w, 4);
+    for (int r = 1; r < ports.size(); ++r)
+        EXPECT_LE(ports[r - 1].toInt(), ports[r].toInt());
+    // The parameters header sorts nothing.
+    const QStringList before = ColumnTexts(w, 0);
+    ClickHeader(w, 5);
+    EXPECT_EQ(w.sortColumn, 4);
+    EXPECT_EQ(ColumnTexts(w, 0), before);
+
+    // A click during a search changes nothing; nor does a header click.
+    w.SearchBitBtnClick();
+    ASSERT_TRUE(w.searching);
+    w.SearchBitBtnClick();
+    ClickHeader(w, 0);
+    EXPECT_EQ(w.sortColumn, 4);
+    ASSERT_TRUE(WaitForSearch(w));
+    EXPECT_EQ(w.deviceCount, 7);
+}
+
+TEST_F(MainWindow, MenuEntriesFollowTheDeviceAndTheFilterHidesDevices) {
+    QTemporaryDir dir;
+    const QString filter = dir.filePath("kelvo.filter");
+    {
+        QFile f(filter);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        // The thermometer alone, written in lower case.
+        f.write(("# lab filter\n" + Mac(lab.fleet(), 0).toLower() + "\n").toUtf8());
+    }
+    kelvo::host::MacFilter.clear();
+    TMainForm w(nullptr, lab.options(filter));
+    ASSERT_TRUE(WaitForSearch(w));
+    EXPECT_EQ(w.StatusText(), "Searching modules... 6 device(s) found");
+    EXPECT_EQ(RowOf(w, Mac(lab.fleet(), 0)), -1);
+
+    using L = QList<bool>;
+    // Type 20: web, defaults, TCP; no configuration files.
+    EXPECT_EQ(MenuAt(w, RowOf(w, Mac(lab.fleet(), 1))), (L{true, true, true, false, false, true}));
+    // Type 7: no web, no files, no defaults.
+    EXPECT_EQ(MenuAt(w, RowOf(w, Mac(lab.fleet(), 2))),
+              (L{true, false, true, false, false, false}));
+    // Type 34 (extended): files allowed.
+    EXPECT_EQ(MenuAt(w, RowOf(w, "02:4B:56:00:00:22")), (L{true, true, true, true, true, true}));
+    EXPECT_EQ(w.selectedDevice, RowOf(w, "02:4B:56:00:00:22") - 1);
+
+    // Hide everyone: no devices, one empty row, every entry disabled.
+    kelvo::host::MacFilter.push_back({0x024B56000000ull, 0x024B56FFFFFFull});
+    ASSERT_TRUE(SearchAgain(w));
+    EXPECT_EQ(w.StatusText(), "Searching modules... 0 device(s) found");
+    EXPECT_EQ(w.ui->StringGrid->rowCount(), 1);
+    EXPECT_EQ(MenuAt(w, 1), (L{false, false, false, false, false, false}));
+    // A click on the empty row opens nothing.
+    QTest::mouseClick(
+        w.ui->StringGrid->viewport(), Qt::LeftButton, {},
+        w.ui->StringGrid->visualRect(w.ui->StringGrid->model()->index(0, 0)).center());
+    EXPECT_TRUE(hooks.dialogTitles.isEmpty());
+    kelvo::host::MacFilter.clear();
+}
+
+TEST_F(MainWindow, DetailDialogAppliesNewSettingsAndTheNextSearchMarksTheDevice) {
+    TMainForm w(nullptr, lab.options());
+    ASSERT_TRUE(WaitForSearch(w));
+    const QString mac = Mac(lab.fleet(), 1); // I/O box
+    const int row = RowOf(w, mac);
+    ASSERT_GT(row, 0);
+
+    bool sawApplied = false;
+    hooks.dialogs.push_back([&](QDialog &d) {
+        auto &form = static_cast<kelvo::ui::TDetailForm &>(d);
+        form.show();
+        EXPECT_EQ(form.ui->MACEdit->text(), mac);
+        EXPECT_EQ(form.ui->IPEdit->text(), "127.0.10.2");
+        EXPECT_TRUE(form.ui->DefaultsBitBtn->isEnabled());
+        form.ui->NameEdit->setText("Boiler room");
+        form.ui->IPEdit->setText("127.0.10.72");
+        form.ui->ValidCheckBox->setChecked(false);          // no ping from the test
+        QTimer::singleShot(30000, &form, &QDialog::reject); // never hang
+        QTest::mouseClick(form.ui->SaveBitBtn, Qt::LeftButton);
+        const int rc = form.exec();
+        sawApplied = form.settingsApplied;
+        return rc;
+    });
+    // The MAC cell is a link that opens the detail dialog.
+    const QRect cell = w.ui->StringGrid->visualRect(w.ui->StringGrid->model()->index(row - 1, 0));
+    QTest::mouseMove(w.ui->StringGrid->viewport(), cell.center());
+    QTest::mouseClick(w.ui->StringGrid->viewport(), Qt::LeftButton, {}, cell.center());
+    ASSERT_TRUE(sawApplied);
+    EXPECT_TRUE(hooks.errors.isEmpty()) << hooks.errors.join("|").toStdString();
+
+    // The device took the settings...
+    EXPECT_TRUE(lab.fleet().wait_log(
+        [](const std::string &l) {
+            return l.find("\"kind\":\"setup\"") != std::string::npos &&
+                   l.find("127.0.10.72") != std::string::npos;
+        },
+        std::chrono::milliseconds(2000)));
+    EXPECT_EQ(lab.fleet().device(1).config.ip, "127.0.10.72");
+    // ...and the search that followed shows it, marked as new.
+    ASSERT_TRUE(WaitForSearch(w));
+    const int moved = RowOf(w, mac);
+    ASSERT_GT(moved, 0);
+    EXPECT_EQ(w.ui->StringGrid->item(moved - 1, 2)->text(), "127.0.10.72");
+    EXPECT_TRUE(WaitFor(
+        [&] { return w.ui->StringGrid->item(moved - 1, 1)->text() == "Boiler room"; }, 100));
+    EXPECT_EQ(w.newMarkDelay, 0);
+    for (int r = 0; r < w.deviceCount; ++r)
+        EXPECT_EQ(w.DeviceTable[r].isNew, r == moved - 1 ? 1 : 0) << r;
+    // Drawn light blue unless it is the current row.
+    w.SetCurrentRow(moved == 1 ? 2 : 1);
+    const QImage grid = w.ui->StringGrid->viewport()->grab().toImage();
+    const QRect movedCell =
+        w.ui->StringGrid->visualRect(w.ui->StringGrid->model()->index(moved - 1, 3));
+    EXPECT_EQ(grid.pixelColor(movedCell.right() - 3, movedCell.center().y()),
+              QColor(225, 239, 251));
+}
+
+TEST_F(MainWindow, DefaultsAskFirstAndUseTheSetupKeyOfAuthorisedDevices) {
+    TMainForm w(nullptr, lab.options());
+    ASSERT_TRUE(WaitForSearch(w));
+    const QString mac = Mac(lab.fleet(), 5); // authorised setup, admin/secret
+    ASSERT_EQ(MenuAt(w, RowOf(w, mac)).last(), true);
+
+    // No: nothing is sent.
+    hooks.answers = {false};
+    w.ui->Loaddefaultvalues1->trigger();
+    EXPECT_EQ(hooks.questions.value(0), "Are you sure to set default values?");
+    EXPECT_FALSE(w.DefaultTimer->isActive());
+
+    // Yes, then the credentials: the device takes the restore.
+    hooks.answers = {true};
+    hooks.dialogs.push_back([](QDialog &d) {
+        auto &auth = static_cast<kelvo::ui::TAuthForm &>(d);
+        EXPECT_EQ(auth.windowTitle(), "Authorization");
+        auth.ui->UserEdit->setText("admin");
+        auth.ui->PassEdit->setText("secret");
+        return int(QDialog::Accepted);
+    });
+    w.ui->Loaddefaultvalues1->trigger();
+    ASSERT_TRUE(w.DefaultTimer->isActive());
+    EXPECT_TRUE(
+        WaitFor([&w] { return w.StatusText().startsWith("Sending default settings... "); }, 2000));
+    ASSERT_TRUE(WaitFor([&w] { return w.searching; }, 15000)) << w.StatusText().toStdString();
+    ASSERT_TRUE(WaitForSearch(w));
+    EXPECT_EQ(lab.fleet().device(5).defaults_loaded, 1u);
+    EXPECT_EQ(w.deviceCount, 7);
+}
+
+TEST_F(MainWindow, DownloadWritesTheDocumentAndUploadDropsUnknownSensors) {
+    QTemporaryDir dir;
+    TMainForm w(nullptr, lab.options());
+    ASSERT_TRUE(WaitForSearch(w));
+    const QString mac = Mac(lab.fleet(), 0); // thermometer, sensors 301 and 302
+    MenuAt(w, RowOf(w, mac));
+
+    hooks.fileName = dir.filePath("thermometer.xml");
+    w.ui->DownloadPopupMenu->trigger();
+    EXPECT_EQ(hooks.suggestedNames.value(0), "Thermometer 1");
+    ASSERT_TRUE(
+        WaitFor([&w] { return w.session->GetState() == 0 && !w.XmlTimer->isActive(); }, 10000));
+    EXPECT_EQ(w.StatusText(), "Downloading configuration... done");
+    QFile saved(hooks.fileName);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray document = saved.readAll();
+    EXPECT_EQ(document.toStdString(), lab.fleet().setup_xml(mac.toStdString()));
+
+    // Upload: one sensor renamed, one the device does not have added.
+    QByteArray edited = document;
+    const qsizetype senEnd = edited.indexOf("</SenSet>");
+    ASSERT_GT(senEnd, 0);
+    edited.insert(senEnd, "<Entry><Idx>9</Idx><Name>Ghost</Name><ID>999</ID></Entry>");
+    const qsizetype firstName = edited.indexOf("<Name>", edited.indexOf("<SenSet>"));
+    edited.insert(firstName + 6, "Cellar ");
+    hooks.fileName = dir.filePath("upload.xml");
+    {
+        QFile f(hooks.fileName);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(edited);
+    }
+    const std::size_t logFrom = lab.fleet().log_size();
+    MenuAt(w, RowOf(w, mac));
+    w.ui->UploadPopupMenu->trigger();
+    ASSERT_TRUE(
+        WaitFor([&w] { return w.StatusText() == "Uploading configuration... done"; }, 10000))
+        << w.StatusText().toStdString();
+    EXPECT_TRUE(WaitFor([&w] { return w.session->GetState() == 0; }, 2000));
+    const std::string now = lab.fleet().setup_xml(mac.toStdString());
+    EXPECT_NE(now.find("Cellar "), std::string::npos);
+    EXPECT_EQ(now.find("Ghost"), std::string::npos);
+    bool posted = false;
+    for (const std::string &l : lab.fleet().log()) {
+        if (l.find("\"method\":\"POST\"") != std::string::npos) {
+            posted = true;
+            EXPECT_EQ(l.find("999"), std::string::npos) << l;
+        }
+    }
+    EXPECT_TRUE(posted);
+    EXPECT_GT(lab.fleet().log_size(), logFrom);
+
+    // A file that is not a setup document never reaches the device.
+    {
+        QFile f(hooks.fileName);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("<html>not a setup</html>");
+    }
+    MenuAt(w, RowOf(w, mac));
+    w.ui->UploadPopupMenu->trigger();
+    ASSERT_TRUE(WaitFor(
+        [&w] { return w.StatusText() == "Uploading configuration... Invalid XML file"; }, 10000))
+        << w.StatusText().toStdString();
+
+    // Cancel in the file chooser opens nothing.
+    hooks.fileName.clear();
+    w.ui->DownloadPopupMenu->trigger();
+    EXPECT_EQ(w.session->GetState(), 0);
+}
+
+TEST_F(MainWindow, UnauthorisedDownloadAsksForCredentialsAndRetries) {
+    QTemporaryDir dir;
+    TMainForm w(nullptr, lab.options());
+    ASSERT_TRUE(WaitForSearch(w));
+    const QString mac = Mac(lab.fleet(), 5); // HTTP admin/secret
+    MenuAt(w, RowOf(w, mac));
+    hooks.fileName = dir.filePath("secured");
+    QStringList seenStatus;
+    hooks.dialogs.push_back([&](QDialog &d) {
+        seenStatus << w.StatusText();
+        auto &auth = static_cast<kelvo::ui::TAuthForm &>(d);
+        auth.ui->UserEdit->setText("admin");
+        auth.ui->PassEdit->setText("wrong");
+        return int(QDialog::Accepted);
+    });
+    hooks.dialogs.push_back([&](QDialog &d) {
+        seenStatus << w.StatusText();
+        auto &auth = static_cast<kelvo::ui::TAuthForm &>(d);
+        EXPECT_TRUE(auth.ui->UserEdit->text().isEmpty());
+        auth.ui->UserEdit->setText("admin");
+        auth.ui->PassEdit->setText("secret");
+        return int(QDialog::Accepted);
+    });
+    w.ui->DownloadPopupMenu->trigger();
+    ASSERT_TRUE(
+        WaitFor([&w] { return w.StatusText() == "Downloading configuration... done"; }, 20000))
+        << w.StatusText().toStdString();
+    EXPECT_TRUE(WaitFor([&w] { return w.session->GetState() == 0; }, 2000));
+    EXPECT_EQ(seenStatus, (QStringList{"Downloading configuration... HTTP: Unauthorized",
+                                       "Downloading configuration... HTTP: Unauthorized"}));
+    EXPECT_EQ(w.session->user, "admin");
+    QFile saved(hooks.fileName);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll().toStdString(), lab.fleet().setup_xml(mac.toStdString()));
+
+    // The credentials stay for the next device.
+    MenuAt(w, RowOf(w, "02:4B:56:00:00:22"));
+    hooks.fileName = dir.filePath("logger.xml");
+    w.ui->DownloadPopupMenu->trigger();
+    ASSERT_TRUE(
+        WaitFor([&w] { return w.StatusText() == "Downloading configuration... done"; }, 10000));
+    EXPECT_EQ(hooks.dialogTitles.size(), 2);
+}

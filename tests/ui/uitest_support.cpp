@@ -1,0 +1,133 @@
+#include "uitest_support.h"
+
+#include "ui_mainform.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace kelvo::uitest {
+
+ScriptedHooks::ScriptedHooks() {
+    kelvo::ui::SetHooks(this);
+}
+
+ScriptedHooks::~ScriptedHooks() {
+    kelvo::ui::SetHooks(nullptr);
+}
+
+bool ScriptedHooks::Question(QWidget *, const QString &text) {
+    questions << text;
+    if (answers.empty())
+        return false;
+    const bool a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
+void ScriptedHooks::Error(QWidget *, const QString &text) {
+    errors << text;
+}
+
+QString ScriptedHooks::SaveFileName(QWidget *, const QString &suggested) {
+    suggestedNames << suggested;
+    return fileName;
+}
+
+QString ScriptedHooks::OpenFileName(QWidget *, const QString &suggested) {
+    suggestedNames << suggested;
+    return fileName;
+}
+
+int ScriptedHooks::ExecDialog(QDialog &dialog) {
+    dialogTitles << dialog.windowTitle();
+    if (dialogs.empty())
+        return QDialog::Rejected;
+    auto handler = std::move(dialogs.front());
+    dialogs.pop_front();
+    return handler(dialog);
+}
+
+void ScriptedHooks::OpenUrl(const QString &url) {
+    urls << url;
+}
+
+int ScriptedHooks::Ping(const std::string &) {
+    return pingResult;
+}
+
+Lab::Lab(std::vector<kelvo::devsim::DeviceConfig> devices) {
+    kelvo::devsim::FleetConfig config;
+    config.udp_address = "127.0.0.2";
+    config.udp_port = 0;
+    config.devices = std::move(devices);
+    fleet_ = std::make_unique<kelvo::devsim::Fleet>(config);
+    if (!fleet_->start(&error_))
+        return;
+    const QString devicesArg = QString("127.0.0.2:%1").arg(fleet_->udp_port());
+    relay_.setProgram(KELVO_RELAY_PATH);
+    relay_.setArguments({"--listen", "127.0.0.1:0", "--devices", devicesArg});
+    relay_.setProcessChannelMode(QProcess::SeparateChannels);
+    relay_.start();
+    if (!relay_.waitForStarted(5000)) {
+        error_ = "kelvo-relay did not start";
+        return;
+    }
+    QByteArray out;
+    const QRegularExpression listening("listening [0-9.]+:([0-9]+)");
+    for (int i = 0; i < 50 && relayPort_ == 0; ++i) {
+        relay_.waitForReadyRead(100);
+        out += relay_.readAllStandardOutput();
+        const auto m = listening.match(QString::fromLatin1(out));
+        if (m.hasMatch())
+            relayPort_ = m.captured(1).toInt();
+    }
+    if (relayPort_ == 0)
+        error_ = "kelvo-relay did not report its port: " + out.toStdString();
+}
+
+Lab::~Lab() {
+    if (relay_.state() != QProcess::NotRunning) {
+        relay_.terminate();
+        if (!relay_.waitForFinished(3000)) {
+            relay_.kill();
+            relay_.waitForFinished(1000);
+        }
+    }
+    fleet_->stop();
+}
+
+kelvo::ui::MainOptions Lab::options(const QString &filterFile) const {
+    kelvo::ui::MainOptions o;
+    o.relayAddress = "127.0.0.1";
+    o.relayPort = relayPort_;
+    o.macFilterFile = filterFile;
+    return o;
+}
+
+bool WaitFor(const std::function<bool()> &done, int ms) {
+    return QTest::qWaitFor(done, ms);
+}
+
+bool WaitForSearch(kelvo::ui::TMainForm &w, int ms) {
+    if (!w.isVisible())
+        w.show();
+    return WaitFor([&w] { return !w.searching && w.StatusText().endsWith("device(s) found"); }, ms);
+}
+
+QStringList ColumnTexts(const kelvo::ui::TMainForm &w, int column) {
+    QStringList out;
+    for (int r = 0; r < w.deviceCount; ++r) {
+        const QTableWidgetItem *item = w.ui->StringGrid->item(r, column);
+        out << (item ? item->text() : QString());
+    }
+    return out;
+}
+
+int RowOf(const kelvo::ui::TMainForm &w, const QString &mac) {
+    const QStringList macs = ColumnTexts(w, 0);
+    const qsizetype i = macs.indexOf(mac);
+    return i < 0 ? -1 : static_cast<int>(i) + 1;
+}
+
+} // namespace kelvo::uitest

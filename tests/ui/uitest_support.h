@@ -1,0 +1,78 @@
+// Shared pieces of the window tests: scripted answers for every box and
+// dialog, and a simulated fleet behind a real kelvo-relay on loopback.
+#ifndef KELVO_TESTS_UI_SUPPORT_H
+#define KELVO_TESTS_UI_SUPPORT_H
+
+#include "devsim.h"
+#include "mainform.h"
+#include "uihooks.h"
+
+#include <QDialog>
+#include <QProcess>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace kelvo::uitest {
+
+// Answers everything the windows would ask the user; records what was asked.
+class ScriptedHooks : public kelvo::ui::UiHooks {
+public:
+    ScriptedHooks();
+    ~ScriptedHooks() override;
+
+    bool Question(QWidget *owner, const QString &text) override;
+    void Error(QWidget *owner, const QString &text) override;
+    QString SaveFileName(QWidget *owner, const QString &suggested) override;
+    QString OpenFileName(QWidget *owner, const QString &suggested) override;
+    int ExecDialog(QDialog &dialog) override;
+    void OpenUrl(const QString &url) override;
+    int Ping(const std::string &ipText) override;
+
+    // Answers in order; when they run out, questions get No and dialogs
+    // Rejected.
+    std::deque<bool> answers;
+    // Runs for each modal dialog in turn and gives its result.
+    std::deque<std::function<int(QDialog &)>> dialogs;
+    QString fileName; // what both file choosers return
+    int pingResult = 1;
+
+    QStringList questions, errors, urls, suggestedNames, dialogTitles;
+};
+
+// A fleet on 127.0.10.x with ephemeral ports, reached through kelvo-relay.
+class Lab {
+public:
+    explicit Lab(std::vector<kelvo::devsim::DeviceConfig> devices);
+    ~Lab();
+    bool ok() const { return relayPort_ != 0; }
+    const std::string &error() const { return error_; }
+    int relayPort() const { return relayPort_; }
+    kelvo::devsim::Fleet &fleet() { return *fleet_; }
+
+    // Main-window options pointing at this lab's relay, no MAC filter file.
+    kelvo::ui::MainOptions options(const QString &filterFile = "/nonexistent/kelvo.filter") const;
+
+private:
+    std::unique_ptr<kelvo::devsim::Fleet> fleet_;
+    QProcess relay_;
+    int relayPort_ = 0;
+    std::string error_;
+};
+
+// Waits (running the event loop) until `done` holds; false after `ms`.
+bool WaitFor(const std::function<bool()> &done, int ms);
+
+// Shows the window and waits for its first search to end with the found text.
+bool WaitForSearch(kelvo::ui::TMainForm &w, int ms = 30000);
+
+// The texts of one grid column, top to bottom, for the filled rows.
+QStringList ColumnTexts(const kelvo::ui::TMainForm &w, int column);
+// The grid row (1 = first device) showing `mac`, or -1.
+int RowOf(const kelvo::ui::TMainForm &w, const QString &mac);
+
+} // namespace kelvo::uitest
+
+#endif
