@@ -51,7 +51,9 @@ struct slot {
     char host[host_size]; // written by open/close only
     int32_t port;
     std::atomic<int32_t> state; // 0 free, -1 opened / starting, 1 worker running
-    int32_t idle;               // mutex
+    // From open until close has freed everything; a slot is only reused after that.
+    std::atomic<bool> in_use;
+    int32_t idle; // mutex
     // Request/completion flags (mutex): -1 not requested, 0 requested, 1 ended.
     int32_t values_done;
     int32_t setup_done;

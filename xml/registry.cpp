@@ -332,7 +332,7 @@ int qvxml_uninit(void) {
     l.init_count = -1;
     l.stop_flag.store(1);
     for (int h = 1; h < slot_count; ++h) {
-        if (slot_at(h).state.load() != 0 || slot_at(h).thread != nullptr) {
+        if (slot_at(h).in_use.load()) {
             qvxml_close(h);
         }
     }
@@ -366,13 +366,24 @@ static int open_slot(void *user_data) {
         record_error(0, 22);
         return -1;
     }
-    const int handle = l.next_slot.load();
-    slot &s = slot_at(handle);
-    if (s.state.load() != 0 || s.thread != nullptr) {
-        qv_sem_post(&l.open_lock);
-        record_error(0, 17);
-        return -1;
+    // next_slot is only a hint: when it is taken (or no free slot was left when
+    // the last worker moved it on) the lowest free slot is used, so every slot
+    // from 1 to 99 can hold a working handle.
+    int handle = l.next_slot.load();
+    if (handle < 1 || handle >= slot_count || slot_at(handle).in_use.load()) {
+        handle = 0;
+        for (int h = 1; h < slot_count && handle == 0; ++h) {
+            handle = slot_at(h).in_use.load() ? 0 : h;
+        }
+        if (handle == 0) {
+            qv_sem_post(&l.open_lock);
+            record_error(0, 18);
+            return -1;
+        }
+        l.next_slot.store(handle);
     }
+    slot &s = slot_at(handle);
+    s.in_use.store(true);
     reset_slot(s, user_data);
     return handle;
 }
@@ -384,6 +395,7 @@ static int start_worker(int handle, qv_thread_start_fn body) {
     if (qv_thread_valid(s.thread) != 0) {
         s.thread = nullptr;
         s.state.store(0);
+        s.in_use.store(false);
         qv_sem_post(&lib().open_lock);
         record_error(0, 38);
         return -1;
@@ -443,7 +455,7 @@ int qvxml_close(int handle) {
         return -1;
     }
     slot &s = slot_at(handle);
-    if (s.thread == nullptr) {
+    if (!s.in_use.load()) {
         record_error(handle, 16);
         return -1;
     }
@@ -457,6 +469,7 @@ int qvxml_close(int handle) {
     }
     s.thread = nullptr;
     slot_cleanup(handle);
+    s.in_use.store(false);
     return 0;
 }
 
@@ -470,6 +483,7 @@ void qvxml_close_for_callback(int handle) {
     qv_thread_close(s.thread);
     s.thread = nullptr;
     slot_cleanup(handle);
+    s.in_use.store(false);
     // Unwinds the worker's frames (releasing any lock guard it holds) and ends it.
     qv_thread_exit();
 }

@@ -160,22 +160,23 @@ void report_completion(int handle, int module_index, int op, bool failed) {
     callback(handle, user_data, module_index, setup.get(), counts.get());
 }
 
-// Moves next_slot on; the current one is this worker's. false when no slot is free.
-bool advance_next_slot() {
+// Moves next_slot on; the current one is this worker's. When no other slot is
+// free, next_slot becomes 0 and the next open looks for one itself.
+void advance_next_slot() {
     library &l = lib();
     const int current = l.next_slot.load();
     const int next = current + 1;
-    if (next < slot_count && slot_at(next).state.load() == 0 && slot_at(next).thread == nullptr) {
+    if (next < slot_count && !slot_at(next).in_use.load()) {
         l.next_slot.store(next);
-        return true;
+        return;
     }
     for (int h = 1; h < slot_count; ++h) {
-        if (h != current && slot_at(h).state.load() == 0 && slot_at(h).thread == nullptr) {
+        if (h != current && !slot_at(h).in_use.load()) {
             l.next_slot.store(h);
-            return true;
+            return;
         }
     }
-    return false;
+    l.next_slot.store(0);
 }
 
 // Common start of both workers. The handle, or -1 when the worker must end.
@@ -183,11 +184,7 @@ int worker_start() {
     library &l = lib();
     const int handle = l.next_slot.load();
     slot &s = slot_at(handle);
-    if (!advance_next_slot()) {
-        record_error(0, 18);
-        qv_sem_post(&l.open_lock);
-        return -1;
-    }
+    advance_next_slot();
     if (qv_sem_init(&s.wake) != 0) {
         qv_sem_post(&l.open_lock);
         record_error(0, 20);

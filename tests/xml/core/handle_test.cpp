@@ -1,6 +1,7 @@
 // Library lifetime, handle numbers, modules and the request functions.
 #include "xml_fixture.h"
 
+#include <algorithm>
 #include <cstring>
 
 using namespace xmltest;
@@ -72,26 +73,30 @@ TEST_F(Handles, OpenRefusesLongHostAndHandlesOutsideTheRange) {
     EXPECT_EQ(qvxml_wait_finish(h, 0, 1), -1);
 }
 
-TEST_F(Handles, HandlesAreReusedAfterClose) {
+TEST_F(Handles, All99HandlesWorkAndSlotsAreReusedAfterClose) {
     std::vector<int> handles;
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < QVXML_ID_COUNT_MAX - 1; ++i) {
         const int h = qvxml_open("127.0.0.1", 80, nullptr, nullptr);
-        ASSERT_GT(h, 0);
-        ASSERT_LT(h, 100);
+        ASSERT_GT(h, 0) << "open " << i;
+        ASSERT_LT(h, QVXML_ID_COUNT_MAX);
         handles.push_back(h);
     }
     for (int h : handles) {
-        ASSERT_EQ(qvxml_wait_finish(h, 0, 5), 0);
+        ASSERT_EQ(qvxml_wait_finish(h, 0, 5), 0) << "handle " << h;
     }
     std::vector<int> sorted = handles;
     std::sort(sorted.begin(), sorted.end());
     EXPECT_EQ(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    EXPECT_EQ(qvxml_open("127.0.0.1", 80, nullptr, nullptr), -1);
+    EXPECT_EQ(slot0_code(), 18);
+
+    ASSERT_EQ(qvxml_close(handles[40]), 0);
+    const int again = qvxml_open("127.0.0.1", 80, nullptr, nullptr);
+    EXPECT_EQ(again, handles[40]);
+    EXPECT_EQ(qvxml_wait_finish(again, 0, 5), 0);
     for (int h : handles) {
         EXPECT_EQ(qvxml_close(h), 0);
     }
-    const int again = qvxml_open("127.0.0.1", 80, nullptr, nullptr);
-    EXPECT_GT(again, 0);
-    EXPECT_EQ(qvxml_wait_finish(again, 0, 5), 0);
 }
 
 TEST_F(Handles, ModulesAreCheckedOnAdd) {
