@@ -133,6 +133,11 @@ void TIoXmlCustom::AbandonTrial() {
         link->Release();
 }
 
+qvxml_error_record TIoXmlCustom::GetLastError() const {
+    std::lock_guard guard(link->lock); // written by the trial connection's worker
+    return lastError;
+}
+
 void TIoXmlCustom::SetOwnError(const qvxml_error_record &record) {
     ownError = record;
     hasOwnError = true;
@@ -147,7 +152,8 @@ TSdkError TIoXmlCustom::RequestError(int op) const {
     if (hasOwnError)
         return TSdkError(ownError);
     qvxml_error_record record{};
-    qvxml_error(op == xsClosed || handle == -1 ? 0 : handle, &record);
+    const int h = handle;
+    qvxml_error(op == xsClosed || h == -1 ? 0 : h, &record);
     return TSdkError(record);
 }
 
@@ -158,7 +164,7 @@ void TIoXmlCustom::GetSdkError(TSdkError &error_out, bool global) const {
     }
     qvxml_error_record record{};
     if (global || handle != -1)
-        qvxml_error(global ? 0 : handle, &record);
+        qvxml_error(global ? 0 : handle.load(), &record);
     error_out = TSdkError(record);
 }
 

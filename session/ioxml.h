@@ -51,7 +51,6 @@ constexpr int IOXML_SETTER_DOCUMENT_MAX = 512;
 class TIoXmlCustom : public TSdkObject {
 public:
     explicit TIoXmlCustom(void *owner);
-    ~TIoXmlCustom() override;
 
     // Library callbacks (worker thread of the handle).
     virtual void DoConnected();
@@ -67,6 +66,7 @@ public:
     // session's library refused the upload. The state is 1 after every
     // result but 0.
     virtual int DoTrialValues(int trial_handle);
+    ~TIoXmlCustom() override;
 
     // Requests (GUI thread).
     virtual int Open();
@@ -83,13 +83,13 @@ public:
     virtual int SetSensorCalib(uint32_t id, double calib);
 
     int32_t GetState() const { return state.load(); }
-    int32_t GetHandle() const { return handle; }
+    int32_t GetHandle() const { return handle.load(); }
     // Error of the current handle (or slot 0 when `global`); after a refusal
     // made by the session itself (setter document too long, trial handle
     // not opened) that error until the next request.
     void GetSdkError(TSdkError &error_out, bool global) const;
     // Error record of the last failed trial connection of indexed mode.
-    qvxml_error_record GetLastError() const { return lastError; }
+    qvxml_error_record GetLastError() const;
 
     // Writes the setup document fetched by the last GetSetup to `path`, as the
     // device sent it. Needs state 1 (else -2); the state does not change.
@@ -129,6 +129,8 @@ protected:
     // length, or -1 when it would not fit `capacity`.
     int FormatPending(int32_t op, uint32_t value, const char *index_text, char *out,
                       size_t capacity) const;
+    // Keeps the arguments of a setter (a null name keeps the pending name).
+    void KeepPending(uint32_t id, double min, double max, double calib, const char *name);
     // Formats and uploads the setter document of `op` (state `op` while it runs).
     int SendPending(int32_t op, uint32_t value, const char *index_text);
     int SendDocument(int32_t op, const char *document, int length);
@@ -137,7 +139,8 @@ protected:
     // Ends callbacks into this session; called first by the destructors.
     void Detach();
 
-    int32_t handle = -1;
+    // Atomic: the trial connection's worker sends through it (indexed mode).
+    std::atomic<int32_t> handle{-1};
     std::atomic<int32_t> state{xsClosed};
     qvxml_error_record lastError{};
     struct {

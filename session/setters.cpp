@@ -124,6 +124,18 @@ int TIoXmlCustom::FormatPending(int32_t op, uint32_t value, const char *index_te
                                         capacity);
 }
 
+void TIoXmlCustom::KeepPending(uint32_t id, double min, double max, double calib,
+                               const char *name) {
+    // A trial callback of an earlier, abandoned change may still be reading.
+    std::lock_guard guard(link->lock);
+    pendingArgs.id = id;
+    pendingArgs.min = min;
+    pendingArgs.max = max;
+    pendingArgs.calib = calib;
+    if (name)
+        pendingName = name;
+}
+
 int TIoXmlCustom::SendPending(int32_t op, uint32_t value, const char *index_text) {
     char document[IOXML_SETTER_DOCUMENT_MAX];
     const int length = FormatPending(op, value, index_text, document, sizeof document);
@@ -138,7 +150,7 @@ int TIoXmlCustom::SetBinaryOutput(uint32_t id, uint32_t value) {
     ClearOwnError();
     if (state != xsReady)
         return -2;
-    pendingArgs.id = id;
+    KeepPending(id, 0, 0, 0, nullptr);
     char index[kIndexTextSize] = "";
     if (indexed)
         snprintf(index, sizeof index, "<Idx>%u</Idx>", id - 150u);
@@ -149,9 +161,7 @@ int TIoXmlCustom::SetSensorLimits(uint32_t id, double min, double max) {
     ClearOwnError();
     if (state != xsReady)
         return -2;
-    pendingArgs.id = id;
-    pendingArgs.min = min;
-    pendingArgs.max = max;
+    KeepPending(id, min, max, 0, nullptr);
     return indexed ? StartTrial(xsSensorLimits) : SendPending(xsSensorLimits, 0, "");
 }
 
@@ -159,8 +169,7 @@ int TIoXmlCustom::SetEntryName(uint32_t id, const char *name) {
     ClearOwnError();
     if (state != xsReady)
         return -2;
-    pendingArgs.id = id;
-    pendingName = name ? name : "";
+    KeepPending(id, 0, 0, 0, name ? name : "");
     if (!indexed)
         return SendPending(xsName, 0, "");
     if (BinarySection(id)) {
@@ -175,8 +184,7 @@ int TIoXmlCustom::SetSensorCalib(uint32_t id, double calib) {
     ClearOwnError();
     if (state != xsReady)
         return -2;
-    pendingArgs.id = id;
-    pendingArgs.calib = calib;
+    KeepPending(id, 0, 0, calib, nullptr);
     return indexed ? StartTrial(xsCalib) : SendPending(xsCalib, 0, "");
 }
 

@@ -32,9 +32,12 @@ std::string ReadFile(const std::string &path) {
 
 // Opens the session and fetches setup.xml; true when OnSetup arrived.
 bool OpenAndFetchSetup(TIoXml &s, Recorder &rec) {
+    const size_t setups = rec.Count("setup");
+    const size_t errors = rec.Count("error");
     if (s.Open() != 0 || s.GetSetup() != 0)
         return false;
-    return PumpUntil([&] { return rec.Has("setup") || rec.Has("error"); }) && rec.Has("setup");
+    PumpUntil([&] { return rec.Count("setup") > setups || rec.Count("error") > errors; });
+    return rec.Count("setup") > setups;
 }
 
 } // namespace
