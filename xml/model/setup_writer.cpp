@@ -71,6 +71,10 @@ int write_setup_xml(const qvxml_setup *setup, const qvxml_setup_counts *counts, 
     if (!output || capacity <= 0) {
         return -1;
     }
+    if (!setup || !counts) {
+        output[0] = '\0';
+        return -1;
+    }
     const field_table &table = setup_table();
     static const std::vector<row_shape> shapes = make_shapes(table);
     const auto *base = reinterpret_cast<const char *>(setup);

@@ -97,6 +97,11 @@ TEST(ParseValues, StoringRuleKeepsAtMostSizeMinusTwoAndJoinsPieces) {
     // A piece that no longer fits is dropped whole; what was stored stays.
     d = parse_values(document("<Agent><Version>abcdefgh&amp;xyz</Version></Agent>"));
     EXPECT_STREQ(d.v->Agent_Version, "abcdefgh&");
+
+    // White space is text like any other inside a stored element.
+    d = parse_values(document("<Agent><Version> 1 </Version><Model>\n</Model></Agent>"));
+    EXPECT_STREQ(d.v->Agent_Version, " 1 ");
+    EXPECT_STREQ(d.v->Agent_Model, "\n");
 }
 
 TEST(ParseValues, UnknownElementsAttributesAndWhitespaceOutsideFieldsChangeNothing) {
@@ -235,4 +240,59 @@ TEST(ParseDocument, FillsSlotResultsAndClearsEarlierDocuments) {
     EXPECT_EQ(record.code, 45);
     EXPECT_STREQ(record.text, "XML file not valid");
     qvx::slot_free_results(handle);
+}
+
+namespace {
+
+struct seen_parse {
+    std::string text;
+    int kind = -1;
+    int parser_result = -100;
+    std::string version;
+};
+
+} // namespace
+
+// Through a real handle: the worker parses a loaded document with the
+// callbacks of the handle, and the stored document stays the caller's bytes.
+TEST(ParseDocument, CallbacksOfAHandleSeeTheOriginalText) {
+    ASSERT_EQ(qvxml_init(), 0);
+    seen_parse seen;
+    qvxml_options options{};
+    options.callbacks.after_parse = [](int, void *user_data, const char *text, int length, int kind,
+                                       void *structure, void *, int *result) {
+        auto *s = static_cast<seen_parse *>(user_data);
+        s->text.assign(text, length);
+        s->kind = kind;
+        s->parser_result = *result;
+        s->version = static_cast<qvxml_values *>(structure)->Agent_Version;
+    };
+    int handle = qvxml_open("127.0.0.1", 9, &options, &seen);
+    ASSERT_GT(handle, 0);
+    ASSERT_EQ(qvxml_wait_finish(handle, 0, 5), 0);
+
+    const std::string doc = "<?xml version=\"1.0\"?>\n<val:Root xmlns:val=\"urn:x\">"
+                            "<Agent><Version>4.5</Version></Agent></val:Root>\n";
+    ASSERT_EQ(qvxml_load_values(handle, doc.data(), static_cast<int>(doc.size())), 0);
+    ASSERT_EQ(qvxml_wait_finish(handle, 9, 5), 0);
+    EXPECT_EQ(seen.text, doc);
+    EXPECT_EQ(seen.kind, 0);
+    EXPECT_GT(seen.parser_result, 0); // the prefixed end tag no longer matches
+    EXPECT_EQ(seen.version, "4.5");
+    char *stored = nullptr;
+    int stored_length = 0;
+    ASSERT_EQ(qvxml_get_values_xml(handle, &stored, &stored_length), 0);
+    EXPECT_EQ(std::string(stored, stored_length), doc);
+
+    qvxml_callbacks refuse{};
+    refuse.custom_parser = [](int, void *, const char *, int, int) { return 1; };
+    ASSERT_EQ(qvxml_callback(handle, &refuse), 0);
+    ASSERT_EQ(qvxml_load_values(handle, doc.data(), static_cast<int>(doc.size())), 0);
+    ASSERT_EQ(qvxml_wait_finish(handle, 9, 5), 0);
+    qvxml_error_record record{};
+    qvxml_error(handle, &record);
+    EXPECT_EQ(record.code, 45);
+
+    EXPECT_EQ(qvxml_close(handle), 0);
+    EXPECT_EQ(qvxml_uninit(), 0);
 }
