@@ -276,8 +276,10 @@ int qvudps_clr_ptr(void *context) {
 }
 
 int qvudps_set_proxy(const char *address, int port, const char *client_name) {
-    if (port < 0 || port > 65535)
+    if (port < 0 || port > 65535) {
+        set_refusal("Proxy port not valid");
         return -1;
+    }
     Library &l = library();
     Guard g;
     l.proxy = address != nullptr;

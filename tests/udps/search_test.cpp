@@ -211,6 +211,7 @@ TEST_F(Search, KeysHooksAndContexts) {
     EXPECT_EQ(cb.on_search_done, nullptr);
     EXPECT_EQ(cb.on_setup_error, nullptr);
     EXPECT_EQ(qvudps_set_proxy("127.0.0.1", 70000, "x"), -1);
+    EXPECT_EQ(last_message(), "Proxy port not valid");
 
     const auto ev = hooks_seen.get();
     ASSERT_EQ(ev.size(), 4u);
