@@ -191,8 +191,12 @@ void qv_error_i2s(int code, char *text_out) {
 }
 
 int qvxml_error(int handle, qvxml_error_record *record_out) {
-    if (handle < 0 || handle >= slot_count || record_out == nullptr) {
+    if (handle < 0 || handle >= slot_count) {
         record_error(0, 18);
+        return -1;
+    }
+    if (record_out == nullptr) {
+        record_error(handle, 85);
         return -1;
     }
     slot &s = slot_at(handle);

@@ -126,10 +126,15 @@ struct document_view {
 
 document_view single_document(slot &s, int kind) {
     slot_lock lock(s);
-    if (kind == kind_values) {
-        return {s.values_done, s.values_length, s.values_xml};
+    const int32_t done = kind == kind_values ? s.values_done : s.setup_done;
+    if (done != 1) {
+        // The worker may be writing the buffer and its length right now.
+        return {done, 0, nullptr};
     }
-    return {s.setup_done, s.setup_length, s.setup_xml};
+    if (kind == kind_values) {
+        return {done, s.values_length, s.values_xml};
+    }
+    return {done, s.setup_length, s.setup_xml};
 }
 
 // Steps 1 to 4 of the family for a single-device handle. 0 or -1.
