@@ -49,7 +49,17 @@ int enable_broadcast(Socket s) {
 }
 
 int set_receive_buffer(Socket s, int bytes) {
-    return ::setsockopt(s, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) == 0 ? 0 : -1;
+    if (::setsockopt(s, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) != 0)
+        return -1;
+#ifdef SO_RCVBUFFORCE
+    // The system cap (rmem_max) may be lower than asked; a privileged
+    // process may go past it.
+    int granted = 0;
+    socklen_t len = sizeof granted;
+    if (::getsockopt(s, SOL_SOCKET, SO_RCVBUF, &granted, &len) == 0 && granted < bytes)
+        ::setsockopt(s, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes);
+#endif
+    return 0;
 }
 
 int bind_any(Socket s, uint16_t port) {
