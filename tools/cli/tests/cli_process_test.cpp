@@ -42,16 +42,16 @@ public:
     QString firstLine;
 };
 
-struct Run {
+struct CliRun {
     int code = -1;
     QString out;
     QString err;
 };
 
-Run Cli(const QStringList &args) {
+CliRun Cli(const QStringList &args) {
     QProcess p;
     p.start(KELVO_CLI_PATH, args);
-    Run r;
+    CliRun r;
     if (!p.waitForFinished(60000)) {
         p.kill();
         p.waitForFinished(2000);
@@ -66,12 +66,12 @@ Run Cli(const QStringList &args) {
 } // namespace
 
 TEST(CliProcess, HelpForEveryCommand) {
-    const Run overview = Cli({"--help"});
+    const CliRun overview = Cli({"--help"});
     EXPECT_EQ(overview.code, 0);
     EXPECT_TRUE(overview.out.contains("Exit codes:"));
     for (const char *command :
          {"search", "set", "defaults", "download", "upload", "backup", "values"}) {
-        const Run r = Cli({command, "--help"});
+        const CliRun r = Cli({command, "--help"});
         EXPECT_EQ(r.code, 0) << command;
         EXPECT_TRUE(r.out.startsWith(QString("Usage: kelvo-cli ") + command)) << command;
         EXPECT_TRUE(r.out.contains("--relay")) << command;
@@ -90,7 +90,7 @@ TEST(CliProcess, SearchAndBackupThroughTheRealRelay) {
     const QString relayAt = relay.endpoint();
     ASSERT_FALSE(relayAt.isEmpty()) << relay.firstLine.toStdString();
 
-    Run r = Cli({"search", "--format", "json", "--relay", relayAt, "--quiet"});
+    CliRun r = Cli({"search", "--format", "json", "--relay", relayAt, "--quiet"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
     const QJsonArray list = QJsonDocument::fromJson(r.out.toUtf8()).array();
