@@ -1,0 +1,40 @@
+// Checks shared by the document fuzz targets: every field of a parsed
+// structure ends inside its bytes and every count stays within its list.
+#ifndef KELVO_FUZZ_MODEL_CHECKS_H
+#define KELVO_FUZZ_MODEL_CHECKS_H
+
+#include "model/xml_model.h"
+#include "require.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace fuzzcheck {
+
+inline const char *field_at(const void *structure, const qvx::field_row &r, int slot) {
+    return static_cast<const char *>(structure) + r.offset + static_cast<size_t>(slot) * r.size;
+}
+
+// Fields hold at most size - 2 characters and a NUL; a list's count never
+// names a slot outside its arrays.
+inline void check_structure(const qvx::field_table &table, const void *structure,
+                            const int32_t *counts, int list_count) {
+    for (int i = 0; i < list_count; ++i)
+        FUZZ_REQUIRE(counts[i] >= 0);
+    for (int i = 0; i < table.count; ++i) {
+        const qvx::field_row &r = table.rows[i];
+        if (r.list >= 0) {
+            FUZZ_REQUIRE(r.list < list_count);
+            FUZZ_REQUIRE(counts[r.list] <= r.capacity);
+        }
+        for (int s = 0; s < r.capacity; ++s) {
+            const char *f = field_at(structure, r, s);
+            FUZZ_REQUIRE(std::memchr(f, 0, r.size) != nullptr);
+        }
+    }
+}
+
+} // namespace fuzzcheck
+
+#endif
