@@ -197,6 +197,15 @@ private:
                 std::string_view declaring = {}, bool declaring_parameter = false) {
         for (size_t i = 0; i < in.size(); ++i) {
             char c = in[i];
+            if (c != '\r' && c != '&' && c != '%') {
+                size_t run = i + 1;
+                while (run < in.size() && in[run] != '\r' && in[run] != '&' && in[run] != '%') {
+                    ++run;
+                }
+                out.append(in.data() + i, run - i);
+                i = run - 1;
+                continue;
+            }
             if (c == '\r') {
                 out += '\n';
                 if (i + 1 < in.size() && in[i + 1] == '\n') {
