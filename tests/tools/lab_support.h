@@ -49,7 +49,10 @@ public:
         for (auto &a : argv)
             args.push_back(a.data());
         args.push_back(nullptr);
-        if (posix_spawn(&pid_, args[0], &fa, nullptr, args.data(), environ) != 0)
+        // A bare program name is looked up in PATH.
+        const bool bare = argv[0].find('/') == std::string::npos;
+        if ((bare ? posix_spawnp : posix_spawn)(&pid_, args[0], &fa, nullptr, args.data(),
+                                                environ) != 0)
             pid_ = -1;
         posix_spawn_file_actions_destroy(&fa);
         close(out[1]);

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
+#include <sched.h>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -179,4 +181,141 @@ TEST_F(RelayProcess, ServesSeveralClientsAtOnceEachWithItsOwnReplies) {
     EXPECT_NE(ra[0], rb[0]);
 
     EXPECT_EQ(relay->stop(), 0) << "SIGTERM ends it cleanly";
+}
+
+// ------------------------------------------------------------------ broadcast
+
+namespace {
+
+// A network namespace of the test's own with two veth ends in two subnets,
+// removed again at the end. Needs root; the test skips otherwise.
+class NetNs {
+public:
+    NetNs() : name_("kelvo-lab-" + std::to_string(getpid())) {
+        if (geteuid() != 0)
+            return;
+        const std::string n = " -n " + name_ + " ";
+        const std::string cmds[] = {
+            "ip netns add " + name_,
+            "ip" + n + "link add kv0 type veth peer name kv1",
+            "ip" + n + "addr add 10.77.0.1/24 brd + dev kv0",
+            "ip" + n + "addr add 10.78.0.1/24 brd + dev kv1",
+            "ip" + n + "link set kv0 up",
+            "ip" + n + "link set kv1 up",
+            "ip" + n + "link set lo up",
+        };
+        for (const auto &c : cmds)
+            if (std::system((c + " 2>/dev/null").c_str()) != 0)
+                return;
+        ok_ = true;
+    }
+    ~NetNs() {
+        if (geteuid() == 0) [[maybe_unused]]
+            int r = std::system(("ip netns del " + name_ + " 2>/dev/null").c_str());
+    }
+    bool ok() const { return ok_; }
+    const std::string &name() const { return name_; }
+
+    // Runs fn on a thread that has entered the namespace: sockets it creates
+    // belong to the namespace for their whole life.
+    bool run_inside(const std::function<void()> &fn) const {
+        bool entered = false;
+        std::thread t([&] {
+            const int fd = open(("/var/run/netns/" + name_).c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0)
+                return;
+            entered = setns(fd, CLONE_NEWNET) == 0;
+            close(fd);
+            if (entered)
+                fn();
+        });
+        t.join();
+        return entered;
+    }
+
+private:
+    std::string name_;
+    bool ok_ = false;
+};
+
+// One datagram and the address it was sent to.
+bool receive_with_destination(int fd, lab::Bytes &out, std::string &to, sockaddr_in &from,
+                              std::chrono::milliseconds timeout) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(timeout.count())) <= 0)
+        return false;
+    std::uint8_t buf[2048];
+    char control[256];
+    iovec iov{buf, sizeof buf};
+    msghdr msg{};
+    msg.msg_name = &from;
+    msg.msg_namelen = sizeof from;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    const ssize_t n = recvmsg(fd, &msg, 0);
+    if (n < 0)
+        return false;
+    out.assign(buf, buf + n);
+    to.clear();
+    for (cmsghdr *c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c))
+        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+            in_pktinfo info{};
+            std::memcpy(&info, CMSG_DATA(c), sizeof info);
+            char b[INET_ADDRSTRLEN];
+            inet_ntop(AF_INET, &info.ipi_addr, b, sizeof b);
+            to = b;
+        }
+    return true;
+}
+
+} // namespace
+
+TEST(RelayBroadcast, WithoutDevicesItBroadcastsOnEveryInterfaceOfItsOwnNamespace) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root for a network namespace";
+    NetNs ns;
+    if (!ns.ok())
+        GTEST_SKIP() << "cannot create a network namespace with veth interfaces here";
+
+    std::unique_ptr<lab::Udp> device, client;
+    ASSERT_TRUE(ns.run_inside([&] {
+        device = std::make_unique<lab::Udp>("0.0.0.0", udps::device_port);
+        client = std::make_unique<lab::Udp>("127.0.0.1");
+    }));
+    const int one = 1;
+    ASSERT_EQ(setsockopt(device->fd(), IPPROTO_IP, IP_PKTINFO, &one, sizeof one), 0);
+    ASSERT_EQ(device->port(), udps::device_port);
+
+    lab::Process relay({"ip", "netns", "exec", ns.name(), KELVO_RELAY_PATH, "--listen",
+                        "127.0.0.1:0", "--linger", "2", "--verbose", "0"});
+    const std::uint16_t port = lab::port_in(relay.line());
+    ASSERT_NE(port, 0);
+
+    const lab::Bytes request = lab::search_request();
+    ASSERT_TRUE(
+        client->send_to(lab::endpoint("127.0.0.1", port), lab::wrap(udps::proxy_search, request)));
+    std::map<std::string, int> destinations;
+    sockaddr_in from{}, reply_to{};
+    lab::Bytes got;
+    std::string to;
+    const auto until = lab::Clock::now() + 3s;
+    while (lab::Clock::now() < until &&
+           receive_with_destination(device->fd(), got, to, from, 500ms)) {
+        EXPECT_EQ(got, request);
+        ++destinations[to];
+        reply_to = from;
+    }
+    EXPECT_EQ(destinations.count("255.255.255.255"), 0u) << "never the limited broadcast";
+    EXPECT_GE(destinations["10.77.0.255"], 2) << "twice on the first interface";
+    EXPECT_GE(destinations["10.78.0.255"], 2) << "twice on the second interface";
+
+    ASSERT_TRUE(device->send_to(reply_to, lab::Bytes(48, 0x33)));
+    lab::Bytes reply;
+    sockaddr_in src{};
+    ASSERT_TRUE(client->receive(reply, &src, 2s));
+    EXPECT_EQ(reply, lab::Bytes(48, 0x33));
+    EXPECT_EQ(ntohs(src.sin_port), port);
+    EXPECT_EQ(relay.stop(), 0);
 }

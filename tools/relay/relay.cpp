@@ -158,10 +158,10 @@ void Relay::start_request(const sockaddr_in &client, const udps::ProxyHeader &he
         std::fprintf(stderr, "kelvo-relay: socket: %s\n", std::strerror(errno));
         return;
     }
-    if (options_.devices.empty()) {
-        const int one = 1;
-        setsockopt(r->fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
-    }
+    // Also with --devices: an address book entry may be a remote subnet's
+    // broadcast address.
+    const int one = 1;
+    setsockopt(r->fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
     if (search)
         enlarge_buffers(r->fd);
     r->client = client;
