@@ -145,8 +145,8 @@ public:
         std::string text = S(parser.helpText());
         // Qt's first line names the program only; ours names the arguments.
         const auto eol = text.find('\n');
-        return usage + (eol == std::string::npos ? std::string("\n") : text.substr(eol)) + "\n" +
-               kExitCodesText;
+        return usage + "\n" + (eol == std::string::npos ? std::string("\n") : text.substr(eol)) +
+               "\n" + kExitCodesText;
     }
 
     bool isSet(const char *name) const { return parser.isSet(QString(name)); }
