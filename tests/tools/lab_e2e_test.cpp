@@ -148,3 +148,46 @@ TEST(LabEndToEnd, SearchAndSetupThroughTheRelayReachEverySimulatedDevice) {
     EXPECT_EQ(relay.stop(), 0);
     EXPECT_EQ(devsim.stop(), 0);
 }
+
+TEST(LabPrograms, DevsimTakesFaultsAndAFleetFileAndRefusesBadOptions) {
+    const std::string fleet_path = ::testing::TempDir() + "/lab_programs_fleet.json";
+    {
+        std::ofstream f(fleet_path);
+        f << R"({"udp": "127.0.0.2:0", "ephemeral": true,
+                 "devices": [{"type": 2, "name": "From file", "ip": "127.0.34.1"},
+                             {"type": 20, "ip": "127.0.34.2"}]})";
+    }
+    lab::Process devsim({KELVO_DEVSIM_PATH, "--fleet", fleet_path, "--fault", "1:http_status=403"});
+    ASSERT_NE(devsim.line().find(" devices 2"), std::string::npos);
+    const auto first = parse_device_line(devsim.line());
+    const auto second = parse_device_line(devsim.line());
+    EXPECT_EQ(first.second.name, "From file");
+    EXPECT_EQ(lab::http(first.second.ip, static_cast<std::uint16_t>(first.second.port),
+                        lab::get("/values.xml"))
+                  .status,
+              200);
+    EXPECT_EQ(lab::http(second.second.ip, static_cast<std::uint16_t>(second.second.port),
+                        lab::get("/values.xml"))
+                  .status,
+              403);
+    EXPECT_EQ(devsim.stop(), 0);
+    std::remove(fleet_path.c_str());
+
+    const std::vector<std::vector<std::string>> bad = {
+        {KELVO_DEVSIM_PATH, "--count", "many"},
+        {KELVO_DEVSIM_PATH, "--listen", "nowhere"},
+        {KELVO_DEVSIM_PATH, "--count", "2", "--fault", "7:bad_auth"},
+        {KELVO_DEVSIM_PATH, "--count", "2", "--fault", "0:explode"},
+        {KELVO_DEVSIM_PATH, "--fleet", "/nonexistent/fleet.json"},
+        {KELVO_RELAY_PATH, "--repeat", "0"},
+        {KELVO_RELAY_PATH, "--listen", "nowhere:1"},
+        {KELVO_RELAY_PATH, "--devices", "127.0.0.2:0"},
+        {KELVO_RELAY_PATH, "--linger", "-1"},
+    };
+    for (const auto &argv : bad) {
+        lab::Process p(argv);
+        // No first line: the program ended (its stdout closed) before serving.
+        EXPECT_EQ(p.line(5s), "") << argv[1] << " " << argv[2];
+        EXPECT_EQ(p.stop(), 2) << argv[1] << " " << argv[2];
+    }
+}
