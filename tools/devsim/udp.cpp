@@ -184,7 +184,9 @@ void Fleet::Impl::udp_input() {
             c.tcp_setup_enabled = msg.flags & udps::flag_tcp_setup;
             c.dhcp_enabled = msg.flags & udps::flag_dhcp;
             c.flags_high = msg.flags & 0xC0;
-            if (msg.has_name && c.type == udps::type_extended)
+            // A device keeps 99 bytes of name, as the record does; a longer
+            // one leaves the name as it was.
+            if (msg.has_name && c.type == udps::type_extended && std::strlen(msg.name) < 100)
                 c.name = msg.name;
         }
         ++dev->setups;
