@@ -259,6 +259,15 @@ int PrepareSetupKey(Context &ctx, const qvudps_module &device, const CommandLine
     return kExitOk;
 }
 
+// A device that requires authorised setup ignores a setup signed with the
+// wrong key, and nothing else tells so.
+int WithKeyHint(Context &ctx, const qvudps_module &device, int rc) {
+    if (rc == kExitNotConfirmed && device.setup_auth_required)
+        ctx.console.note("this device ignores setups signed with a wrong key: check --user and "
+                         "--password");
+    return rc;
+}
+
 HttpLogin LoginOf(const CommandLine &cl) {
     return {cl.value("http-user"), cl.value("http-password")};
 }
@@ -392,7 +401,8 @@ bool ReadChanges(const CommandLine &cl, SetupChanges &c, Console &console) {
 }
 
 // Searches again and compares; kExitOk when the device shows `changes`.
-int Confirm(Context &ctx, const std::string &mac, const SetupChanges *changes, bool names) {
+int Confirm(Context &ctx, const std::string &mac, const SetupChanges *changes, bool names,
+            qvudps_module *reported = nullptr) {
     std::vector<qvudps_module> devices;
     const bool all = ctx.all;
     ctx.all = true;
@@ -406,6 +416,8 @@ int Confirm(Context &ctx, const std::string &mac, const SetupChanges *changes, b
         return kExitNotConfirmed;
     }
     const qvudps_module &now = devices[static_cast<size_t>(i)];
+    if (reported)
+        *reported = now;
     if (changes) {
         const auto wrong = Mismatches(now, *changes);
         if (!wrong.empty()) {
@@ -495,10 +507,19 @@ int CmdSet(const QStringList &args, Context &ctx) {
         ctx.console.error(error);
         return kExitFailed;
     }
-    return Confirm(ctx, mac, &changes, names);
+    return WithKeyHint(ctx, device, Confirm(ctx, mac, &changes, names));
 }
 
 // ---- defaults ----
+
+// The settings a setup can change, equal in both records.
+bool SameSettings(const qvudps_module &a, const qvudps_module &b) {
+    return FieldText(a.ip) == FieldText(b.ip) && FieldText(a.mask) == FieldText(b.mask) &&
+           FieldText(a.gateway) == FieldText(b.gateway) &&
+           FieldText(a.filter_ip) == FieldText(b.filter_ip) &&
+           FieldText(a.filter_mask) == FieldText(b.filter_mask) && a.port == b.port &&
+           FieldText(a.name) == FieldText(b.name) && (a.raw_flags & 0x37) == (b.raw_flags & 0x37);
+}
 
 int CmdDefaults(const QStringList &args, Context &ctx) {
     CommandLine cl("defaults",
@@ -542,7 +563,15 @@ int CmdDefaults(const QStringList &args, Context &ctx) {
         ctx.console.error(error);
         return kExitFailed;
     }
-    return Confirm(ctx, mac, nullptr, ctx.names);
+    qvudps_module now{};
+    rc = Confirm(ctx, mac, nullptr, ctx.names, &now);
+    if (rc == kExitOk && SameSettings(device, now))
+        ctx.console.note(
+            "the device reports the settings it had before: it was at its defaults already" +
+            std::string(device.setup_auth_required ? ", or it ignored a setup signed with a "
+                                                     "wrong key (check --user and --password)"
+                                                   : ""));
+    return rc;
 }
 
 // ---- download, upload ----

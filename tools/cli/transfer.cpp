@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -259,6 +260,10 @@ bool BackupChunk(BackupItem *items, int count, const std::string &folder, const 
             qvxml_error(h, &record);
             items[i].error = RecordText(record);
         }
+    }
+    if (std::count_if(index.begin(), index.end(), [](int m) { return m >= 0; }) == 0) {
+        qvxml_close(h);
+        return true; // every item already carries its error
     }
     qvxml_callbacks callbacks;
     qvxml_clr_callback(h, &callbacks);
