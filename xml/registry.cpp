@@ -10,6 +10,7 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <string_view>
 
 namespace qvx {
 namespace {
@@ -88,8 +89,8 @@ bool code_allows_results(int code) {
 }
 
 bool contains_declaration(const char *text, int32_t length) {
-    static constexpr char marker[] = "<?xml";
-    return length >= 5 && memmem(text, static_cast<size_t>(length), marker, 5) != nullptr;
+    const std::string_view document(text, static_cast<size_t>(length));
+    return document.find("<?xml") != std::string_view::npos;
 }
 
 int write_file(int handle, const char *path, const char *text, int32_t length) {
