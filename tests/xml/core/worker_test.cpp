@@ -42,9 +42,17 @@ TEST_F(Worker, CloseDuringDownloadEndsTheWorkerWithoutCallbacks) {
     qvxml_error(0, &record);
     EXPECT_EQ(record.code, 19);
     EXPECT_STREQ(record.text, "Timeout");
+    // A caller still blocked in a long wait learns of the close instead of
+    // waiting for a handle that no longer exists.
+    std::atomic<int> waited{1};
+    std::thread waiter([&] { waited = qvxml_wait_finish(h, 2, 60); });
+    std::this_thread::sleep_for(milliseconds(200));
     const auto start = steady_clock::now();
     ASSERT_EQ(qvxml_close(h), 0);
     EXPECT_LT(steady_clock::now() - start, milliseconds(2500));
+    waiter.join();
+    EXPECT_EQ(waited.load(), -1);
+    EXPECT_LT(steady_clock::now() - start, milliseconds(5000));
     EXPECT_EQ(events.count("values"), 0u);
     EXPECT_EQ(events.count("connected"), 1u);
 }
