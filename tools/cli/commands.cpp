@@ -13,6 +13,7 @@
 
 #include <QCommandLineParser>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 
@@ -749,6 +750,8 @@ int CmdBackup(const QStringList &args, Context &ctx) {
             rows.push_back({item.mac, address, "failed", item.error});
         }
     }
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const auto &a, const auto &b) { return a[0] < b[0]; });
     ctx.console.out << FormatTable({"MAC", "Address", "Result", "File"}, rows);
     ctx.console.out << items.size() - static_cast<size_t>(failed) << " of " << items.size()
                     << " configuration document(s) saved in " << folder << "\n";

@@ -301,6 +301,8 @@ bool BackupChunk(BackupItem *items, int count, const std::string &folder, const 
             if (record.code == 0 || record.code == 6 || record.code == 7 || record.code == 9)
                 qvxml_error(h, &record); // a file error is recorded in the handle
             items[i].error = RecordText(record);
+            if (IsAuthCode(record.code) && login.user.empty())
+                items[i].error += " (give --http-user and --http-password)";
             continue;
         }
         std::error_code ec;
