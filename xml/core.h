@@ -122,6 +122,8 @@ void slot_cleanup(int handle);
 void thread0_main();
 void worker_single_main();
 void worker_multi_main();
+// The handle whose worker runs on the calling thread, 0 on any other thread.
+int current_worker();
 // 1 when the operation `what` (0..10) of the slot has ended, 0 when not.
 int finish_test(slot &s, int what);
 // Milliseconds of a monotonic clock.

@@ -465,6 +465,12 @@ int qvxml_close(int handle) {
         record_error(handle, 16);
         return -1;
     }
+    if (current_worker() == handle) {
+        // A worker cannot wait for itself to end; qvxml_close_for_callback is
+        // the way out of a callback. Nothing is changed.
+        record_error(handle, 39);
+        return -1;
+    }
     s.state.store(0);
     if (s.wake_valid.load()) {
         qv_sem_post(&s.wake);

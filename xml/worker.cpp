@@ -9,6 +9,8 @@
 namespace qvx {
 namespace {
 
+thread_local int this_worker = 0;
+
 constexpr unsigned thread0_period_ms = 1000;
 constexpr unsigned thread0_step_ms = 50;
 
@@ -184,6 +186,7 @@ int worker_start() {
     library &l = lib();
     const int handle = l.next_slot.load();
     slot &s = slot_at(handle);
+    this_worker = handle;
     advance_next_slot();
     if (qv_sem_init(&s.wake) != 0) {
         qv_sem_post(&l.open_lock);
@@ -379,6 +382,10 @@ bool serve_module(int handle, int index, int *round_op) {
 }
 
 } // namespace
+
+int current_worker() {
+    return this_worker;
+}
 
 int finish_test(slot &s, int what) {
     slot_lock lock(s);

@@ -60,6 +60,7 @@ TEST_F(Worker, CloseDuringDownloadEndsTheWorkerWithoutCallbacks) {
 struct closing_recorder {
     recorder events;
     std::atomic<int> closed{0};
+    std::atomic<int> plain_close{0};
 };
 
 TEST_F(Worker, CloseFromInsideACallbackEndsTheHandle) {
@@ -69,6 +70,8 @@ TEST_F(Worker, CloseFromInsideACallbackEndsTheHandle) {
     options.callbacks.values_done = [](int h, void *u, int, qvxml_values *v,
                                        qvxml_values_counts *) {
         auto *c = static_cast<closing_recorder *>(u);
+        // The waiting close cannot work from the handle's own worker: refused.
+        c->plain_close = qvxml_close(h);
         c->closed = h;
         c->events.add(make_event("values", h, -1, v != nullptr));
         qvxml_close_for_callback(h);
@@ -80,6 +83,7 @@ TEST_F(Worker, CloseFromInsideACallbackEndsTheHandle) {
     ASSERT_EQ(qvxml_get_values(h), 0);
     ASSERT_TRUE(target.events.wait_for("values", 1));
     EXPECT_EQ(target.closed.load(), h);
+    EXPECT_EQ(target.plain_close.load(), -1);
     // The handle is gone: it takes no requests, and its slot opens again.
     bool gone = false;
     for (int i = 0; i < 200 && !gone; ++i) {
