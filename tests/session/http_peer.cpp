@@ -53,24 +53,6 @@ std::string Base64(const std::string &data) {
     return out;
 }
 
-std::string Base64Decode(const std::string &text) {
-    std::string out;
-    uint32_t acc = 0;
-    int bits = 0;
-    for (char c : text) {
-        const char *p = strchr(kAlphabet, c);
-        if (c == '=' || !p || !c)
-            break;
-        acc = (acc << 6) | uint32_t(p - kAlphabet);
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            out += char((acc >> bits) & 0xff);
-        }
-    }
-    return out;
-}
-
 HttpPeer::HttpPeer() {
     listenFd_ = socket(AF_INET, SOCK_STREAM, 0);
     if (listenFd_ < 0)

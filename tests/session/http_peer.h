@@ -58,7 +58,6 @@ private:
 };
 
 std::string Base64(const std::string &data);
-std::string Base64Decode(const std::string &text);
 
 } // namespace kelvo::test
 

@@ -6,6 +6,7 @@
 
 #include <QTemporaryDir>
 
+#include <atomic>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -28,16 +29,6 @@ std::string ReadFile(const std::string &path) {
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
-}
-
-// Opens the session and fetches setup.xml; true when OnSetup arrived.
-bool OpenAndFetchSetup(TIoXml &s, Recorder &rec) {
-    const size_t setups = rec.Count("setup");
-    const size_t errors = rec.Count("error");
-    if (s.Open() != 0 || s.GetSetup() != 0)
-        return false;
-    PumpUntil([&] { return rec.Count("setup") > setups || rec.Count("error") > errors; });
-    return rec.Count("setup") > setups;
 }
 
 } // namespace
@@ -127,46 +118,70 @@ TEST(Session, GetValuesDeliversParsedDocument) {
     EXPECT_EQ(SensorIndex(rec.values[0].values, rec.values[0].values_counts, 9), 2);
     EXPECT_EQ(s->GetState(), xsReady);
     EXPECT_FALSE(rec.offGuiThread);
+
+    // A document the caller already has arrives the same way.
+    ASSERT_EQ(s->LoadValues("<?xml version=\"1.0\"?><Root><SenSet><Entry><ID>4</ID></Entry>"
+                            "</SenSet></Root>"),
+              0);
+    EXPECT_EQ(s->GetState(), xsValues);
+    ASSERT_TRUE(PumpUntil([&] { return rec.Count("values") == 2; }));
+    EXPECT_EQ(rec.values[1].values_counts->SenSet, 1);
+    EXPECT_EQ(s->GetState(), xsReady);
 }
 
-TEST(Session, UnauthorizedArrivesAsErrorOfTheSetupRequest) {
-    HttpPeer peer;
-    peer.setSetup(kSetupXml);
-    peer.requireAuth("admin", "secret");
-    Recorder rec;
-    auto s = SessionFor(peer, rec);
+namespace {
 
+struct ParseHooks {
+    void Custom(TIoXmlParseEventArgs *a) {
+        onWorker = QThread::currentThread() != QCoreApplication::instance()->thread();
+        kind = a->kind;
+        sawText = std::string(a->text, size_t(a->length)).find("<SenSet>") != std::string::npos;
+        a->result = 0;
+    }
+    void Post(TIoXmlParseEventArgs *a) {
+        onWorker = QThread::currentThread() != QCoreApplication::instance()->thread();
+        kind = a->kind;
+        sawText = a->structure != nullptr && a->counts != nullptr && a->parser_result != nullptr;
+    }
+    std::atomic<bool> onWorker{false};
+    std::atomic<bool> sawText{false};
+    std::atomic<int> kind{-1};
+};
+
+} // namespace
+
+TEST(Session, CustomParserAndAfterParseHooks) {
+    HttpPeer peer;
+    peer.setValues(kValuesXml);
+    peer.setSetup(kSetupXml);
+    Recorder rec;
+    ParseHooks hooks;
+    auto s = SessionFor(peer, rec);
+    s->customParse = 1;
+    s->OnCustomParse =
+        new EventHandler<ParseHooks, TIoXmlParseEventArgs>(&hooks, &ParseHooks::Custom);
+    ASSERT_EQ(s->Open(), 0);
+    ASSERT_EQ(s->GetValues(), 0);
+    ASSERT_TRUE(PumpUntil([&] { return rec.Has("values") || rec.Has("error"); }));
+    ASSERT_TRUE(rec.Has("values"));
+    EXPECT_EQ(rec.values[0].values, nullptr); // nothing was parsed by the library
+    EXPECT_EQ(rec.values[0].values_counts, nullptr);
+    EXPECT_TRUE(hooks.onWorker);
+    EXPECT_TRUE(hooks.sawText);
+    EXPECT_EQ(hooks.kind, 0);
+    ASSERT_EQ(s->Close(), 0);
+
+    ParseHooks after;
+    s->customParse = 0;
+    s->postParse = 1;
+    s->OnPostParse = new EventHandler<ParseHooks, TIoXmlParseEventArgs>(&after, &ParseHooks::Post);
     ASSERT_EQ(s->Open(), 0);
     ASSERT_EQ(s->GetSetup(), 0);
-    ASSERT_TRUE(PumpUntil([&] { return rec.Has("error") || rec.Has("setup"); }));
-    ASSERT_EQ(rec.errors.size(), 1u);
-    EXPECT_EQ(rec.errors[0].operation, xsSetup);
-    EXPECT_EQ(rec.errors[0].code, 48);
-    EXPECT_EQ(rec.errors[0].text, "HTTP: Unauthorized");
-    EXPECT_EQ(rec.errors[0].sender, s.get());
-    EXPECT_EQ(rec.stateInHandler, xsReady);
-    EXPECT_FALSE(rec.offGuiThread);
-    EXPECT_TRUE(peer.requests().at(0).authorization.empty());
-
-    // With the credentials the same transfer goes through.
-    ASSERT_EQ(s->Close(), 0);
-    s->user = "admin";
-    s->password = "secret";
-    ASSERT_TRUE(OpenAndFetchSetup(*s, rec));
-    EXPECT_EQ(peer.requests().back().authorization, "Basic " + Base64("admin:secret"));
-}
-
-TEST(Session, LongUserNameIsCutTo99Characters) {
-    HttpPeer peer;
-    peer.setSetup(kSetupXml);
-    Recorder rec;
-    auto s = SessionFor(peer, rec);
-    s->user = std::string(150, 'u');
-    s->password = std::string(120, 'p');
-    ASSERT_TRUE(OpenAndFetchSetup(*s, rec));
-    const std::string auth = peer.requests().at(0).authorization;
-    ASSERT_EQ(auth.rfind("Basic ", 0), 0u);
-    EXPECT_EQ(Base64Decode(auth.substr(6)), std::string(99, 'u') + ":" + std::string(99, 'p'));
+    ASSERT_TRUE(PumpUntil([&] { return rec.Has("setup") || rec.Has("error"); }));
+    ASSERT_TRUE(rec.Has("setup"));
+    EXPECT_TRUE(after.onWorker);
+    EXPECT_TRUE(after.sawText);
+    EXPECT_EQ(after.kind, 1);
 }
 
 TEST(Session, OpenFailuresAndImmediateRefusals) {

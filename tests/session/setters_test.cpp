@@ -101,25 +101,6 @@ TEST_F(Setters, IndexedBinaryEntriesUseTheirNumber) {
         EXPECT_NE(r.path, "/values.xml");
 }
 
-TEST_F(Setters, IndexedSensorFindsItsPositionThroughATrialConnection) {
-    s->indexed = 1;
-    s->user = "admin"; // the trial connection goes without credentials
-    ASSERT_EQ(s->SetSensorLimits(9, -10, 45.5), 0);
-    const std::string body = Completed(xsSensorLimits);
-    EXPECT_EQ(EntryOf(body),
-              "<Entry><Idx>2</Idx><ID>9</ID><Min>-10.0</Min><Max>45.5</Max></Entry>");
-    const auto reqs = peer.requests();
-    ASSERT_EQ(reqs.size(), 2u);
-    EXPECT_EQ(reqs[0].method + " " + reqs[0].path, "GET /values.xml");
-    EXPECT_TRUE(reqs[0].authorization.empty());
-    EXPECT_EQ(reqs[1].method + " " + reqs[1].path, "POST /setup.xml");
-    EXPECT_FALSE(rec.offGuiThread);
-
-    ASSERT_EQ(s->SetSensorCalib(5, 1.5), 0);
-    EXPECT_EQ(EntryOf(Completed(xsCalib)),
-              "<Entry><Idx>1</Idx><ID>5</ID><Calib>1.5</Calib></Entry>");
-}
-
 TEST_F(Setters, IndexedUnknownSensorIsReportedOnTheGuiThread) {
     s->indexed = 1;
     ASSERT_EQ(s->SetEntryName(77, "Nowhere"), 0);

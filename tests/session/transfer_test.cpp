@@ -95,29 +95,6 @@ TEST_F(Upload, FilterLeavesDocumentsWithoutSensorsAndRefusesBrokenOnes) {
         EXPECT_EQ(Filter(bad), -8) << bad;
 }
 
-TEST_F(Upload, SendSetupFileWithFilter) {
-    const std::string path = Write("up.xml", kThreeSensors);
-    ASSERT_EQ(s->SendSetupFile(path.c_str(), true), 0);
-    EXPECT_EQ(s->GetState(), xsSendSetup);
-    ASSERT_TRUE(PumpUntil([&] { return rec.Has("sent") || rec.Has("error"); }));
-    ASSERT_TRUE(rec.Has("sent"));
-    EXPECT_EQ(rec.setups.back().state, xsSendSetup);
-    EXPECT_EQ(s->GetState(), xsReady);
-    EXPECT_FALSE(rec.offGuiThread);
-
-    const auto reqs = peer.requests();
-    ASSERT_EQ(reqs.size(), 2u);
-    EXPECT_EQ(reqs[1].method, "POST");
-    const std::string &body = reqs[1].body;
-    const auto one = body.find("<ID>1</ID>");
-    const auto three = body.find("<ID>3</ID>");
-    EXPECT_NE(one, std::string::npos);
-    EXPECT_NE(three, std::string::npos);
-    EXPECT_LT(one, three);
-    EXPECT_EQ(body.find("<ID>2</ID>"), std::string::npos);
-    EXPECT_EQ(body.find("Gone"), std::string::npos);
-}
-
 TEST_F(Upload, SendSetupFileWithoutFilterKeepsEveryEntry) {
     const std::string path = Write("up.xml", kThreeSensors);
     ASSERT_EQ(s->SendSetupFile(path.c_str(), false), 0);
