@@ -10,10 +10,14 @@
  *
  * Threads: public functions may be called from any thread. Requests only set
  * a flag and wake the handle's worker; callbacks run on that worker thread and
- * may call the library, including qvxml_close_for_callback (which does not
- * return). qvxml_close waits up to 3000 ms for the worker and must not be
- * called from a callback of the same handle. Issue one request at a time per
- * handle and wait for its completion before the next.
+ * may call the library. To end a handle from inside one of its callbacks use
+ * qvxml_close_for_callback (it does not return); qvxml_close waits up to
+ * 3000 ms for the worker and is refused (39) on the handle's own worker.
+ * A close ends a qvxml_wait_finish of another thread on that handle (-1, 40).
+ * Issue one request at a time per handle and wait for its completion (callback,
+ * qvxml_finish or qvxml_wait_finish) before the next: the worker keeps at most
+ * one pending wake-up and does one operation per wake-up. The completion flag
+ * is set before the completion callback runs.
  */
 #ifndef QVXML_H
 #define QVXML_H

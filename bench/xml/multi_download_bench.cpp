@@ -168,6 +168,13 @@ int main() {
             }
         }
     }
+    qvxml_setup *setup = nullptr;
+    qvxml_setup_counts *counts = nullptr;
+    if (qvxml_get_setup_cache_many(handle, module_count - 1, &setup, &counts) != 0 ||
+        std::strcmp(setup->Network_Name, "bench") != 0 || counts->SenSet < 1) {
+        std::fprintf(stderr, "the parsed structure is not the served document\n");
+        ++failed;
+    }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const int documents = module_count * rounds;
