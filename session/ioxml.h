@@ -136,7 +136,8 @@ protected:
     int SendDocument(int32_t op, const char *document, int length);
     // Closes the trial handle of indexed mode, if one is open (GUI thread).
     void AbandonTrial();
-    // Ends callbacks into this session; called first by the destructors.
+    // Ends callbacks into this session. A subclass that overrides the Do*
+    // operations calls it first in its destructor, as TIoXml does.
     void Detach();
 
     // Atomic: the trial connection's worker sends through it (indexed mode).

@@ -87,10 +87,6 @@ void DestroyMessageWindow() {
         delete w;
 }
 
-bool HasMessageWindow() {
-    return messageWindow != nullptr;
-}
-
 void PostToWindow(uint64_t serial, const IoXmlMessage &message) {
     LayerLock guard;
     if (messageWindow)

@@ -20,7 +20,7 @@ namespace mvxapi::detail {
 // under `lock`, and every callback runs under `lock`. Each open handle holds a
 // reference, so the link stays valid for late callbacks.
 struct SessionLink {
-    std::mutex lock;
+    std::recursive_mutex lock; // recursive: a worker-thread handler may call the session
     TIoXmlCustom *session = nullptr;
     int trialHandle = -1; // whoever clears it closes the trial handle
     std::atomic<int> refs{1};
@@ -63,7 +63,6 @@ int &SessionCountRef();
 // Message receiver (GUI thread). Create and destroy under SessionLock.
 void CreateMessageWindow();
 void DestroyMessageWindow();
-bool HasMessageWindow();
 // Queues the message for the receiver; without a receiver it is freed at once.
 // Any thread.
 void PostToWindow(uint64_t serial, const IoXmlMessage &message);
