@@ -10,8 +10,7 @@ TAboutForm::TAboutForm(QWidget *owner, const QString &programName, const QString
                        const QString &firmName, const QString &comments)
     : QDialog(owner), ui(new Ui::AboutForm) {
     ui->setupUi(this);
-    setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) &
-                   ~Qt::WindowContextHelpButtonHint);
+    FixDialogSize(this, QSize(314, 188));
     ui->ProgramIcon->setPixmap(LoadBitmapResource("USER_ICON"));
     ui->ProductName->setText(programName);
     ui->Version->setText(version);

@@ -8,8 +8,7 @@ namespace kelvo::ui {
 
 TAuthForm::TAuthForm(QWidget *owner) : QDialog(owner), ui(new Ui::AuthForm) {
     ui->setupUi(this);
-    setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) &
-                   ~Qt::WindowContextHelpButtonHint);
+    FixDialogSize(this, QSize(282, 154));
     ui->PassEdit->setStyleSheet("lineedit-password-character: 42;");
     connect(ui->OkButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui->CancelButton, &QPushButton::clicked, this, &QDialog::reject);

@@ -2,6 +2,7 @@
 
 #include "detaillogic.h"
 #include "ui_confirmform.h"
+#include "uihooks.h"
 
 #include <QStyle>
 #include <QTextCharFormat>
@@ -12,8 +13,7 @@ namespace kelvo::ui {
 TConfirmForm::TConfirmForm(QWidget *owner, const QString &ipText, const QString &networkText)
     : QDialog(owner), ui(new Ui::ConfirmForm) {
     ui->setupUi(this);
-    setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) &
-                   ~Qt::WindowContextHelpButtonHint);
+    FixDialogSize(this, QSize(475, 136));
     ui->Image1->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(49, 49));
     ui->RichEdit1->viewport()->setAutoFillBackground(false);
     ui->RichEdit1->setStyleSheet("QTextEdit { background: transparent; }");

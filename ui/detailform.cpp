@@ -28,8 +28,7 @@ TDetailForm::TDetailForm(QWidget *owner, qvudps_module *record, int *spinnerInde
     : QDialog(owner), SetupTimer(new QTimer(this)), ui(new Ui::DetailForm), record_(record),
       spinner_(spinnerIndex) {
     ui->setupUi(this);
-    setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) &
-                   ~Qt::WindowContextHelpButtonHint);
+    FixDialogSize(this, QSize(411, 455));
     SetupTimer->setObjectName("SetupTimer");
     SetupTimer->setInterval(100);
     ui->StatusBar->showMessage("Ready");

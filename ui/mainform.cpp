@@ -14,6 +14,7 @@
 
 #include <QCloseEvent>
 #include <QFile>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMouseEvent>
@@ -21,6 +22,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
+#include <algorithm>
 
 namespace kelvo::ui {
 
@@ -79,9 +81,17 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     PopupMenu->addAction(ui->Loaddefaultvalues1);
     ui->StatusBar->showMessage("Loading application...");
 
+    // The widths were chosen for a small design font; they grow with the
+    // font in use so that a MAC address fits its column.
     const int widths[kColumnCount] = {105, 105, 88, 144, 51, 186};
-    for (int c = 0; c < kColumnCount; ++c)
-        ui->StringGrid->setColumnWidth(c, widths[c]);
+    const QFontMetrics metrics(ui->StringGrid->font());
+    const double grow = std::max(1.0, (metrics.horizontalAdvance("00:00:00:00:00:00") + 8) / 105.0);
+    int gridWidth = 0;
+    for (int c = 0; c < kColumnCount; ++c) {
+        const int width = static_cast<int>(widths[c] * grow + 0.5);
+        ui->StringGrid->setColumnWidth(c, width);
+        gridWidth += width;
+    }
     ui->StringGrid->setItemDelegate(new GridDelegate(this));
     ui->StringGrid->setMouseTracking(true);
     ui->StringGrid->viewport()->installEventFilter(this);
@@ -169,6 +179,11 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
 
     // 12. Every datagram goes through the local relay.
     qvudps_set_proxy(options.relayAddress.toLatin1().constData(), options.relayPort, "Mvx-Config");
+
+    // The designed size, centred on the desktop.
+    resize(QSize(std::max(704, gridWidth + 40), 429).expandedTo(minimumSizeHint()));
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
 
     // 13, 14.
     ui->VersionLabel->setText(AppVersion);

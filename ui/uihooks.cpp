@@ -74,6 +74,12 @@ int UiHooks::Ping(const std::string &ipText) {
     return kelvo::host::PingAddress(ipText);
 }
 
+void FixDialogSize(QDialog *dialog, const QSize &designed) {
+    dialog->setWindowFlags((dialog->windowFlags() | Qt::MSWindowsFixedSizeDialogHint) &
+                           ~Qt::WindowContextHelpButtonHint);
+    dialog->setFixedSize(designed.expandedTo(dialog->sizeHint()));
+}
+
 UiHooks &Hooks() {
     return *current;
 }

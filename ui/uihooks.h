@@ -11,6 +11,7 @@
 #include <string>
 
 class QDialog;
+class QSize;
 class QWidget;
 
 namespace kelvo::ui {
@@ -35,6 +36,10 @@ public:
     // The ping test of an address: 0 answered, 1 no answer, -1 unusable.
     virtual int Ping(const std::string &ipText);
 };
+
+// Gives a dialog its fixed border at the designed client size, or larger when
+// the fonts in use need more room.
+void FixDialogSize(QDialog *dialog, const QSize &designed);
 
 // The hooks in force; never null.
 UiHooks &Hooks();

@@ -175,7 +175,7 @@ TEST_F(MainWindow, MenuEntriesFollowTheDeviceAndTheFilterHidesDevices) {
 TEST_F(MainWindow, DetailDialogAppliesNewSettingsAndTheNextSearchMarksTheDevice) {
     TMainForm w(nullptr, lab.options());
     ASSERT_TRUE(WaitForSearch(w));
-    const QString mac = Mac(lab.fleet(), 1); // I/O box
+    const QString mac = Mac(lab.fleet(), 0); // thermometer: its name lives on its web server
     const int row = RowOf(w, mac);
     ASSERT_GT(row, 0);
 
@@ -184,7 +184,7 @@ TEST_F(MainWindow, DetailDialogAppliesNewSettingsAndTheNextSearchMarksTheDevice)
         auto &form = static_cast<kelvo::ui::TDetailForm &>(d);
         form.show();
         EXPECT_EQ(form.ui->MACEdit->text(), mac);
-        EXPECT_EQ(form.ui->IPEdit->text(), "127.0.10.2");
+        EXPECT_EQ(form.ui->IPEdit->text(), "127.0.10.1");
         EXPECT_TRUE(form.ui->DefaultsBitBtn->isEnabled());
         form.ui->NameEdit->setText("Boiler room");
         form.ui->IPEdit->setText("127.0.10.72");
@@ -209,7 +209,7 @@ TEST_F(MainWindow, DetailDialogAppliesNewSettingsAndTheNextSearchMarksTheDevice)
                    l.find("127.0.10.72") != std::string::npos;
         },
         std::chrono::milliseconds(2000)));
-    EXPECT_EQ(lab.fleet().device(1).config.ip, "127.0.10.72");
+    EXPECT_EQ(lab.fleet().device(0).config.ip, "127.0.10.72");
     // ...and the search that followed shows it, marked as new.
     ASSERT_TRUE(WaitForSearch(w));
     const int moved = RowOf(w, mac);
@@ -315,7 +315,8 @@ TEST_F(MainWindow, DownloadWritesTheDocumentAndUploadDropsUnknownSensors) {
     {
         QFile f(hooks.fileName);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write("<html>not a setup</html>");
+        // Sensor entries but no closing root element.
+        f.write("<Root><SenSet><Entry><ID>301</ID></Entry></SenSet>");
     }
     MenuAt(w, RowOf(w, mac));
     w.ui->UploadPopupMenu->trigger();
