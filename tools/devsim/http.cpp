@@ -1,9 +1,6 @@
 // The device's web server: HTTP/1.0, one request per connection.
 #include "internal.h"
 
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -13,7 +10,6 @@ namespace kelvo::devsim {
 namespace {
 
 constexpr std::size_t kMaxRequest = 64 * 1024;
-constexpr std::size_t kMaxConnections = 4096;
 constexpr std::size_t kLoggedBody = 20000;
 
 const char *reason(int status) {
@@ -148,23 +144,6 @@ std::string pad_to(std::string doc, std::size_t size) {
 }
 
 } // namespace
-
-void Fleet::Impl::http_accept(Device &dev) {
-    for (int k = 0; k < 16; ++k) {
-        if (conns.size() >= kMaxConnections)
-            return;
-        const int fd = accept4(dev.http_fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0)
-            return;
-        Conn c;
-        c.kind = Conn::Http;
-        c.fd = fd;
-        c.dev = dev.index;
-        c.next_write = Clock::now();
-        c.deadline = c.next_write + std::chrono::seconds(10);
-        conns.push_back(std::move(c));
-    }
-}
 
 void Fleet::Impl::http_input(Conn &c) {
     if (c.answered) {

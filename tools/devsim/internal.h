@@ -1,4 +1,5 @@
-// Inside of a Fleet, shared by its source files. Everything here runs on the
+// Inside of a Fleet, shared by its source files. The sockets and the worker
+// loop are in loop_posix.cpp; the rest is portable. Everything here runs on the
 // fleet's worker thread with Impl::mu held, unless a comment says otherwise.
 #ifndef KELVO_DEVSIM_INTERNAL_H
 #define KELVO_DEVSIM_INTERNAL_H
@@ -116,7 +117,10 @@ struct Fleet::Impl {
     // terminal.cpp
     void term_accept(Device &d);
     void term_input(Conn &c);
-    // udp.cpp
+    void term_greet(Conn &c);
+    // udp.cpp: one datagram that arrived on the fleet's socket.
+    void handle_datagram(const std::uint8_t *data, std::size_t length, const sockaddr_in &from);
+    // loop_posix.cpp
     void udp_input();
     void send_due_datagrams(Clock::time_point now);
 

@@ -2,8 +2,6 @@
 // menu, echo of what is typed and backspace editing.
 #include "internal.h"
 
-#include <sys/socket.h>
-
 namespace kelvo::devsim {
 
 namespace {
@@ -11,7 +9,6 @@ namespace {
 constexpr std::uint8_t IAC = 255, WILL = 251, WONT = 252, DO = 253, DONT = 254, SB = 250, SE = 240;
 constexpr std::uint8_t OPT_ECHO = 1, OPT_SGA = 3;
 constexpr std::size_t kMaxLine = 80;
-constexpr std::size_t kMaxConnections = 4096;
 
 std::string menu_text(const DeviceConfig &c) {
     return "\r\nKelvo device setup - " + (c.name.empty() ? std::string("(no name)") : c.name) +
@@ -26,25 +23,12 @@ std::string menu_text(const DeviceConfig &c) {
 
 } // namespace
 
-void Fleet::Impl::term_accept(Device &dev) {
-    for (int k = 0; k < 16; ++k) {
-        if (conns.size() >= kMaxConnections)
-            return;
-        const int fd = accept4(dev.term_fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0)
-            return;
-        Conn c;
-        c.kind = Conn::Terminal;
-        c.fd = fd;
-        c.dev = dev.index;
-        c.next_write = Clock::now();
-        c.deadline = c.next_write + std::chrono::minutes(10);
-        const std::uint8_t hello[] = {IAC, WILL, OPT_ECHO, IAC, WILL, OPT_SGA, IAC, DO, OPT_SGA};
-        c.out.assign(reinterpret_cast<const char *>(hello), sizeof hello);
-        c.out += menu_text(dev.cfg);
-        conns.push_back(std::move(c));
-        add_log(JsonLine().add("mac", dev.cfg.mac).add("event", "connect"), "terminal");
-    }
+void Fleet::Impl::term_greet(Conn &c) {
+    const Device &dev = devices[c.dev];
+    const std::uint8_t hello[] = {IAC, WILL, OPT_ECHO, IAC, WILL, OPT_SGA, IAC, DO, OPT_SGA};
+    c.out.assign(reinterpret_cast<const char *>(hello), sizeof hello);
+    c.out += menu_text(dev.cfg);
+    add_log(JsonLine().add("mac", dev.cfg.mac).add("event", "connect"), "terminal");
 }
 
 void Fleet::Impl::term_input(Conn &c) {

@@ -6,9 +6,7 @@
 #include "wire.h"
 
 #include <arpa/inet.h>
-#include <sys/socket.h>
 
-#include <cerrno>
 #include <cstring>
 
 namespace kelvo::devsim {
@@ -72,139 +70,111 @@ std::string from_text(const sockaddr_in &sa) {
 
 } // namespace
 
-void Fleet::Impl::send_due_datagrams(Clock::time_point now) {
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < outgoing.size(); ++i) {
-        Datagram &g = outgoing[i];
-        if (g.when <= now) {
-            const ssize_t r = sendto(udp_fd, g.bytes.data(), g.bytes.size(), 0,
-                                     reinterpret_cast<const sockaddr *>(&g.to), sizeof g.to);
-            if (r >= 0 || (errno != EAGAIN && errno != ENOBUFS))
-                continue; // sent, or lost like any datagram
-        }
-        if (kept != i)
-            outgoing[kept] = std::move(g);
-        ++kept;
-    }
-    outgoing.resize(kept);
-}
+void Fleet::Impl::handle_datagram(const std::uint8_t *buf, std::size_t len,
+                                  const sockaddr_in &from) {
+    const auto now = Clock::now();
 
-void Fleet::Impl::udp_input() {
-    // Bounded per wake-up so a flood cannot starve the HTTP side.
-    for (int round = 0; round < 256; ++round) {
-        std::uint8_t buf[2048];
-        sockaddr_in from{};
-        socklen_t flen = sizeof from;
-        const ssize_t n =
-            recvfrom(udp_fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&from), &flen);
-        if (n < 0)
-            return;
-        const auto len = static_cast<std::size_t>(n);
-        const auto now = Clock::now();
-
-        if (udps::is_search_request(buf, len)) {
-            add_log(JsonLine().add("from", from_text(from)), "search");
-            std::size_t sent = 0;
-            for (const Device &dev : devices) {
-                const Faults &f = dev.cfg.faults;
-                if (f.drop_replies)
-                    continue;
-                qvudps_tea_key key = udps::builtin_search_key;
-                if (f.bad_auth)
-                    key.k3 ^= 0x5A5A5A5Au;
-                const qvudps_module rec = record_of(dev);
-                Datagram g;
-                g.bytes.resize(48 + 3 * 256);
-                const std::size_t size =
-                    udps::encode_reply(rec, key, g.bytes.data(), g.bytes.size());
-                if (size == 0)
-                    continue;
-                g.bytes.resize(size);
-                g.to = from;
-                g.when = now + std::chrono::milliseconds(std::max(0, f.reply_delay_ms));
-                for (int copy = 0; copy <= std::min(f.duplicate_replies, 10); ++copy) {
-                    outgoing.push_back(g);
-                    ++sent;
-                }
+    if (udps::is_search_request(buf, len)) {
+        add_log(JsonLine().add("from", from_text(from)), "search");
+        std::size_t sent = 0;
+        for (const Device &dev : devices) {
+            const Faults &f = dev.cfg.faults;
+            if (f.drop_replies)
+                continue;
+            qvudps_tea_key key = udps::builtin_search_key;
+            if (f.bad_auth)
+                key.k3 ^= 0x5A5A5A5Au;
+            const qvudps_module rec = record_of(dev);
+            Datagram g;
+            g.bytes.resize(48 + 3 * 256);
+            const std::size_t size = udps::encode_reply(rec, key, g.bytes.data(), g.bytes.size());
+            if (size == 0)
+                continue;
+            g.bytes.resize(size);
+            g.to = from;
+            g.when = now + std::chrono::milliseconds(std::max(0, f.reply_delay_ms));
+            for (int copy = 0; copy <= std::min(f.duplicate_replies, 10); ++copy) {
+                outgoing.push_back(g);
+                ++sent;
             }
-            send_due_datagrams(now);
-            add_log(JsonLine().add("count", static_cast<long long>(sent)), "reply");
-            continue;
         }
-
-        udps::SetupMessage msg{};
-        if (!udps::decode_setup(buf, len, msg)) {
-            add_log(JsonLine()
-                        .add("from", from_text(from))
-                        .add("length", static_cast<long long>(len))
-                        .add("reason", "neither a search request nor a setup message"),
-                    "udp");
-            continue;
-        }
-        Device *dev = device_by_mac(msg.mac_text);
-        JsonLine line;
-        line.add("mac", std::string(msg.mac_text));
-        if (!dev) {
-            line.add("applied", false).add("reason", "not a device of this fleet");
-            add_log(line, "setup");
-            continue;
-        }
-        qvudps_tea_key key = udps::builtin_search_key;
-        if (dev->cfg.setup_auth_required &&
-            !udps::setup_key_from_login(dev->cfg.setup_user, dev->cfg.setup_password, key)) {
-            line.add("applied", false).add("reason", "no setup key");
-            add_log(line, "setup");
-            continue;
-        }
-        if (!udps::tea_check(buf, key)) {
-            line.add("applied", false).add("reason", "bad authentication code");
-            add_log(line, "setup");
-            continue;
-        }
-
-        DeviceConfig &c = dev->cfg;
-        const DeviceConfig before = c;
-        const bool defaults = msg.flags & udps::flag_defaults;
-        if (defaults) {
-            const Faults faults = c.faults;
-            c = dev->initial;
-            c.faults = faults;
-            dev->setup = build_setup_tree(c);
-            ++dev->defaults;
-        } else {
-            c.ip = msg.ip;
-            c.mask = msg.mask;
-            c.filter_ip = msg.filter_ip;
-            c.filter_mask = msg.filter_mask;
-            c.gateway = msg.gateway;
-            if (msg.port != 0)
-                c.port = msg.port;
-            c.tea_enabled = msg.flags & udps::flag_tea;
-            c.nvt_enabled = msg.flags & udps::flag_nvt;
-            c.tcp_setup_enabled = msg.flags & udps::flag_tcp_setup;
-            c.dhcp_enabled = msg.flags & udps::flag_dhcp;
-            c.flags_high = msg.flags & 0xC0;
-            // A device keeps 99 bytes of name, as the record does; a longer
-            // one leaves the name as it was.
-            if (msg.has_name && c.type == udps::type_extended && std::strlen(msg.name) < 100)
-                c.name = msg.name;
-        }
-        ++dev->setups;
-        line.add("applied", true)
-            .add("reason", "")
-            .add("defaults", defaults)
-            .add("ip", c.ip)
-            .add("mask", c.mask)
-            .add("gateway", c.gateway)
-            .add("filter_ip", c.filter_ip)
-            .add("filter_mask", c.filter_mask)
-            .add("port", static_cast<long long>(c.port))
-            .add("flags", static_cast<long long>(msg.flags))
-            .add("name", c.name);
-        add_log(line, "setup");
-        if (c.ip != before.ip || c.port != before.port || c.setup_port != before.setup_port)
-            move_device(*dev);
+        send_due_datagrams(now);
+        add_log(JsonLine().add("count", static_cast<long long>(sent)), "reply");
+        return;
     }
+
+    udps::SetupMessage msg{};
+    if (!udps::decode_setup(buf, len, msg)) {
+        add_log(JsonLine()
+                    .add("from", from_text(from))
+                    .add("length", static_cast<long long>(len))
+                    .add("reason", "neither a search request nor a setup message"),
+                "udp");
+        return;
+    }
+    Device *dev = device_by_mac(msg.mac_text);
+    JsonLine line;
+    line.add("mac", std::string(msg.mac_text));
+    if (!dev) {
+        line.add("applied", false).add("reason", "not a device of this fleet");
+        add_log(line, "setup");
+        return;
+    }
+    qvudps_tea_key key = udps::builtin_search_key;
+    if (dev->cfg.setup_auth_required &&
+        !udps::setup_key_from_login(dev->cfg.setup_user, dev->cfg.setup_password, key)) {
+        line.add("applied", false).add("reason", "no setup key");
+        add_log(line, "setup");
+        return;
+    }
+    if (!udps::tea_check(buf, key)) {
+        line.add("applied", false).add("reason", "bad authentication code");
+        add_log(line, "setup");
+        return;
+    }
+
+    DeviceConfig &c = dev->cfg;
+    const DeviceConfig before = c;
+    const bool defaults = msg.flags & udps::flag_defaults;
+    if (defaults) {
+        const Faults faults = c.faults;
+        c = dev->initial;
+        c.faults = faults;
+        dev->setup = build_setup_tree(c);
+        ++dev->defaults;
+    } else {
+        c.ip = msg.ip;
+        c.mask = msg.mask;
+        c.filter_ip = msg.filter_ip;
+        c.filter_mask = msg.filter_mask;
+        c.gateway = msg.gateway;
+        if (msg.port != 0)
+            c.port = msg.port;
+        c.tea_enabled = msg.flags & udps::flag_tea;
+        c.nvt_enabled = msg.flags & udps::flag_nvt;
+        c.tcp_setup_enabled = msg.flags & udps::flag_tcp_setup;
+        c.dhcp_enabled = msg.flags & udps::flag_dhcp;
+        c.flags_high = msg.flags & 0xC0;
+        // A device keeps 99 bytes of name, as the record does; a longer
+        // one leaves the name as it was.
+        if (msg.has_name && c.type == udps::type_extended && std::strlen(msg.name) < 100)
+            c.name = msg.name;
+    }
+    ++dev->setups;
+    line.add("applied", true)
+        .add("reason", "")
+        .add("defaults", defaults)
+        .add("ip", c.ip)
+        .add("mask", c.mask)
+        .add("gateway", c.gateway)
+        .add("filter_ip", c.filter_ip)
+        .add("filter_mask", c.filter_mask)
+        .add("port", static_cast<long long>(c.port))
+        .add("flags", static_cast<long long>(msg.flags))
+        .add("name", c.name);
+    add_log(line, "setup");
+    if (c.ip != before.ip || c.port != before.port || c.setup_port != before.setup_port)
+        move_device(*dev);
 }
 
 } // namespace kelvo::devsim

@@ -1,0 +1,55 @@
+// The relay's acceptance of a client datagram: portable.
+#include "relay.h"
+
+#include <arpa/inet.h>
+
+namespace kelvo::relay {
+
+namespace {
+
+// Both a search request and a setup message are at least 48 bytes.
+constexpr std::size_t kMinPayload = 48;
+
+} // namespace
+
+const char *verdict_text(Verdict v) {
+    switch (v) {
+    case Verdict::ok:
+        return "ok";
+    case Verdict::not_loopback:
+        return "source is not on this PC";
+    case Verdict::too_short:
+        return "too short";
+    case Verdict::bad_kind:
+        return "unknown kind";
+    case Verdict::bad_crc:
+        return "CRC mismatch";
+    }
+    return "?";
+}
+
+bool source_accepted(const sockaddr_in &from) {
+    return from.sin_family == AF_INET && (ntohl(from.sin_addr.s_addr) >> 24) == 127;
+}
+
+Verdict check_datagram(const sockaddr_in &from, const std::uint8_t *data, std::size_t len,
+                       udps::ProxyHeader &header, const std::uint8_t *&payload,
+                       std::size_t &payload_len) {
+    if (!source_accepted(from))
+        return Verdict::not_loopback;
+    if (len < udps::proxy_header_size + kMinPayload)
+        return Verdict::too_short;
+    if (data[0] != udps::proxy_search && data[0] != udps::proxy_setup)
+        return Verdict::bad_kind;
+    switch (udps::decode_proxy_datagram(data, len, header, payload, payload_len)) {
+    case udps::ProxyStatus::ok:
+        return Verdict::ok;
+    case udps::ProxyStatus::too_short:
+        return Verdict::too_short;
+    case udps::ProxyStatus::bad_crc:
+        return Verdict::bad_crc;
+    }
+    return Verdict::bad_crc;
+}
+
+} // namespace kelvo::relay
