@@ -107,8 +107,9 @@ void Relay::start_request(const sockaddr_in &client, const udps::ProxyHeader &he
     const bool search = header.kind == udps::proxy_search;
     if (search && requests_.size() >= options_.max_requests) {
         ++stats_.dropped;
-        std::fprintf(stderr, "kelvo-relay: drop search from %s: %zu searches already open\n",
-                     text_of(client).c_str(), requests_.size());
+        if (drop_log_allowed())
+            std::fprintf(stderr, "kelvo-relay: drop search from %s: %zu searches already open\n",
+                         text_of(client).c_str(), requests_.size());
         return;
     }
     auto r = std::make_unique<Request>();
