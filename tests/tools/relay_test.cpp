@@ -319,3 +319,34 @@ TEST(RelayBroadcast, WithoutDevicesItBroadcastsOnEveryInterfaceOfItsOwnNamespace
     EXPECT_EQ(ntohs(src.sin_port), port);
     EXPECT_EQ(relay.stop(), 0);
 }
+
+TEST(RelayInProcess, RefusesSearchesBeyondItsLimitAndStopsOnItsPipe) {
+    lab::Udp device{"127.0.0.1"};
+    kelvo::relay::Options opt;
+    opt.listen_port = 0;
+    opt.devices = {lab::endpoint("127.0.0.1", device.port())};
+    opt.repeat = 1;
+    opt.linger_ms = 2000;
+    opt.max_requests = 2;
+    opt.verbose = 0;
+    kelvo::relay::Relay relay(opt);
+    std::string err;
+    ASSERT_TRUE(relay.open(&err)) << err;
+    int stop[2];
+    ASSERT_EQ(pipe(stop), 0);
+    std::thread runner([&] { relay.run(stop[0]); });
+
+    lab::Udp client;
+    for (int i = 0; i < 3; ++i)
+        client.send_to(lab::endpoint("127.0.0.1", relay.port()),
+                       lab::wrap(udps::proxy_search, lab::search_request()));
+    std::vector<sockaddr_in> from;
+    EXPECT_EQ(device.collect(300ms, 3s, &from).size(), 2u) << "the third search is refused";
+
+    ASSERT_EQ(write(stop[1], "x", 1), 1);
+    runner.join();
+    close(stop[0]);
+    close(stop[1]);
+    EXPECT_EQ(relay.stats().searches, 2u);
+    EXPECT_EQ(relay.stats().dropped, 1u);
+}
