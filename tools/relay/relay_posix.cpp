@@ -107,7 +107,7 @@ void Relay::start_request(const sockaddr_in &client, const udps::ProxyHeader &he
     const bool search = header.kind == udps::proxy_search;
     if (search && requests_.size() >= options_.max_requests) {
         ++stats_.dropped;
-        if (drop_log_allowed())
+        if (options_.verbose >= 1 && drop_log_allowed())
             std::fprintf(stderr, "kelvo-relay: drop search from %s: %zu searches already open\n",
                          text_of(client).c_str(), requests_.size());
         return;
