@@ -122,13 +122,17 @@ TEST(LabEndToEnd, SearchAndSetupThroughTheRelayReachEverySimulatedDevice) {
     qvudps_module settings = found[target->first];
     std::snprintf(settings.ip, sizeof settings.ip, "127.0.31.222");
     settings.dhcp_enabled = 1;
-    ASSERT_EQ(qvudps_setup(&settings, 0, nullptr), 0);
+    std::snprintf(settings.name, sizeof settings.name, "Boiler room");
+    // name_upload 1: after the message the library posts the new name to the
+    // device's new address over HTTP.
+    ASSERT_EQ(qvudps_setup(&settings, 1, nullptr), 0);
     ASSERT_TRUE(wait_until_done(qvudps_setup_finish, 20s));
 
-    found = search(false);
+    found = search(true);
     ASSERT_EQ(found.count(target->first), 1u);
     EXPECT_STREQ(found[target->first].ip, "127.0.31.222");
     EXPECT_EQ(found[target->first].dhcp_enabled, 1);
+    EXPECT_STREQ(found[target->first].name, "Boiler room");
     EXPECT_EQ(found.size(), count);
 
     const std::string log = read_file(log_path);
@@ -136,6 +140,7 @@ TEST(LabEndToEnd, SearchAndSetupThroughTheRelayReachEverySimulatedDevice) {
               std::string::npos)
         << log.substr(0, 2000);
     EXPECT_NE(log.find("\"ip\":\"127.0.31.222\""), std::string::npos);
+    EXPECT_NE(log.find("\"method\":\"POST\",\"path\":\"/setup.xml\""), std::string::npos);
     // The device answers at its new address.
     const auto moved = log.find("\"kind\":\"move\",\"mac\":\"" + target->first);
     EXPECT_NE(moved, std::string::npos);
