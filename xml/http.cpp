@@ -161,7 +161,10 @@ long http_header_end(int handle, header_scan &scan, const char *chunk, long leng
     // The status code is the number after the protocol word of the first line.
     int status = 0;
     if (std::strncmp(scan.start, "HTTP/", 5) == 0) {
-        const char *p = std::strchr(scan.start, ' ');
+        // Only within the status line: a blank further on belongs to a header
+        // or the body, and how much of those came with it depends on the chunks.
+        const size_t line = std::strcspn(scan.start, "\r\n");
+        const char *p = static_cast<const char *>(std::memchr(scan.start, ' ', line));
         if (p != nullptr) {
             while (*p == ' ') {
                 ++p;
