@@ -293,3 +293,31 @@ TEST_F(Dialogs, AboutAndTheWindowsOtherLinks) {
     EXPECT_EQ(hooks.urls,
               (QStringList{"http://www.marvane.example:80", "http://www.marvane.example:80"}));
 }
+
+TEST_F(Dialogs, SearchCountsDownAndATimedOutSearchCanBeStartedAgain) {
+    kelvo::ui::MainOptions o;
+    o.relayPort = 9; // nothing answers on loopback: the search ends after its quiet time
+    o.macFilterFile = "/nonexistent/kelvo.filter";
+    kelvo::ui::TMainForm w(nullptr, o);
+    w.SearchBitBtnClick();
+    ASSERT_TRUE(w.searching);
+    EXPECT_EQ(w.StatusText(), "Searching modules... -");
+    w.SearchTimer->stop(); // polled by hand below
+    w.SearchTimerTimer();
+    EXPECT_EQ(w.StatusText(), "Searching modules (remains 60 seconds)... \\");
+    for (int i = 0; i < 10; ++i)
+        w.SearchTimerTimer();
+    EXPECT_EQ(w.StatusText(), "Searching modules (remains 59 seconds)... /");
+    // The last poll: the limit ends the wait and frees the button.
+    w.searchTicks = 0;
+    w.SearchTimerTimer();
+    EXPECT_EQ(w.StatusText(), "Searching modules... timed out after 60 seconds");
+    EXPECT_FALSE(w.searching);
+    EXPECT_FALSE(w.SearchTimer->isActive());
+    // Once the library is done, the button starts a new search.
+    ASSERT_TRUE(WaitFor([] { return qvudps_search_finish() == 0; }, 10000));
+    w.SearchBitBtnClick();
+    EXPECT_TRUE(w.searching);
+    EXPECT_TRUE(WaitFor([&w] { return w.StatusText() == "Searching modules... 0 device(s) found"; },
+                        10000));
+}
