@@ -43,45 +43,40 @@ namespace {
 // Library callbacks of the session's own handle. They run on its worker and
 // reach the session only while it is alive (see SessionLink).
 void CbValuesDone(int, void *user, int, qvxml_values *values, qvxml_values_counts *counts) {
-    auto *link = static_cast<SessionLink *>(user);
-    std::lock_guard guard(link->lock);
-    if (link->session)
-        link->session->DoValues(values, counts);
+    detail::CallbackScope scope(static_cast<SessionLink *>(user));
+    if (auto *session = scope.Session())
+        session->DoValues(values, counts);
 }
 
 void CbSetupDone(int, void *user, int, qvxml_setup *setup, qvxml_setup_counts *counts) {
-    auto *link = static_cast<SessionLink *>(user);
-    std::lock_guard guard(link->lock);
-    if (link->session)
-        link->session->DoSetup(setup, counts);
+    detail::CallbackScope scope(static_cast<SessionLink *>(user));
+    if (auto *session = scope.Session())
+        session->DoSetup(setup, counts);
 }
 
 void CbUploadDone(int, void *user, int, qvxml_setup *setup, qvxml_setup_counts *counts) {
-    auto *link = static_cast<SessionLink *>(user);
-    std::lock_guard guard(link->lock);
-    if (link->session)
-        link->session->DoSetupSent(setup, counts);
+    detail::CallbackScope scope(static_cast<SessionLink *>(user));
+    if (auto *session = scope.Session())
+        session->DoSetupSent(setup, counts);
 }
 
 void CbConnected(int, void *user, int) {
-    auto *link = static_cast<SessionLink *>(user);
-    std::lock_guard guard(link->lock);
-    if (link->session)
-        link->session->DoConnected();
+    detail::CallbackScope scope(static_cast<SessionLink *>(user));
+    if (auto *session = scope.Session())
+        session->DoConnected();
 }
 
 int CbCustomParse(int, void *user, const char *text, int length, int kind) {
-    auto *link = static_cast<SessionLink *>(user);
-    std::lock_guard guard(link->lock);
-    return link->session ? link->session->DoCustomParse(text, length, kind) : -1;
+    detail::CallbackScope scope(static_cast<SessionLink *>(user));
+    auto *session = scope.Session();
+    return session ? session->DoCustomParse(text, length, kind) : -1;
 }
 
 void CbAfterParse(int, void *user, const char *text, int length, int kind, void *structure,
                   void *counts, int *parser_result) {
-    auto *link = static_cast<SessionLink *>(user);
-    std::lock_guard guard(link->lock);
-    if (link->session)
-        link->session->DoPostParse(text, length, kind, structure, counts, parser_result);
+    detail::CallbackScope scope(static_cast<SessionLink *>(user));
+    if (auto *session = scope.Session())
+        session->DoPostParse(text, length, kind, structure, counts, parser_result);
 }
 
 void CopyCredential(char (&field)[QVXML_AUTHENTICATE_MAX], const std::string &text) {
@@ -118,16 +113,18 @@ TIoXmlCustom::~TIoXmlCustom() {
 }
 
 void TIoXmlCustom::Detach() {
-    std::lock_guard guard(link->lock);
-    link->session = nullptr;
+    link->Detach();
 }
 
 void TIoXmlCustom::AbandonTrial() {
     int trial;
     {
-        std::lock_guard guard(link->lock);
+        // A trial callback that already took its handle finishes first: it
+        // still reads the pending change and may send it.
+        std::unique_lock guard(link->lock);
         trial = link->trialHandle;
         link->trialHandle = -1;
+        link->changed.wait(guard, [this] { return !link->trialRunning; });
     }
     if (trial != -1 && qvxml_close(trial) == 0)
         link->Release();
@@ -136,6 +133,13 @@ void TIoXmlCustom::AbandonTrial() {
 qvxml_error_record TIoXmlCustom::GetLastError() const {
     std::lock_guard guard(link->lock); // written by the trial connection's worker
     return lastError;
+}
+
+void TIoXmlCustom::SetLastError(int from_handle) {
+    qvxml_error_record record{};
+    qvxml_error(from_handle, &record);
+    std::lock_guard guard(link->lock);
+    lastError = record;
 }
 
 void TIoXmlCustom::SetOwnError(const qvxml_error_record &record) {

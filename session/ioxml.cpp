@@ -208,7 +208,7 @@ int TIoXml::DoTrialValues(int trial_handle) {
     qvxml_error_record record{};
     switch (rc) {
     case -1:
-        PostError(op, lastError);
+        PostError(op, GetLastError());
         break;
     case -2:
         detail::MakeErrorRecord(record, 16, "Invalid sensor ID"); // 16 "ID not found"

@@ -8,7 +8,7 @@
  * OnError in the caller's thread; OnConnect, OnValues, OnSetup, OnSetupSent
  * and every later OnError are posted to a hidden receiver and raised on the
  * GUI thread in posting order; OnCustomParse and OnPostParse run on the worker
- * thread and must not touch the GUI.
+ * thread and must not touch the GUI nor destroy the session.
  *
  * Results of the request operations: 0 started (or done), -1 the library
  * refused (GetSdkError tells why), -2 the session is not in the state the
@@ -122,6 +122,8 @@ protected:
     // Sets a session-made error reported by GetSdkError and the error events.
     void SetOwnError(const qvxml_error_record &record);
     void SetOwnError(int code);
+    // Copies the error record of `from_handle` into lastError.
+    void SetLastError(int from_handle);
     void ClearOwnError() { hasOwnError = false; }
     // Error to report for operation `op` that returned -1.
     TSdkError RequestError(int op) const;

@@ -8,6 +8,7 @@
 #include <qvplatform.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -16,13 +17,18 @@ namespace mvxapi::detail {
 
 // The library's user data of every handle a session opens. A worker that
 // outlives its session (a close that timed out, a trial connection still
-// downloading) only ever sees `session` == nullptr: the destructor clears it
-// under `lock`, and every callback runs under `lock`. Each open handle holds a
-// reference, so the link stays valid for late callbacks.
+// downloading) only ever sees a null session: callbacks enter the session
+// through the link, and the destructor detaches it after the callbacks that
+// entered have left. No lock is held while a callback runs, since the
+// library calls some callbacks with its parse lock held. Each open handle
+// holds a reference, so the link stays valid for late callbacks.
 struct SessionLink {
-    std::recursive_mutex lock; // recursive: a worker-thread handler may call the session
+    std::mutex lock;
+    std::condition_variable changed;
     TIoXmlCustom *session = nullptr;
-    int trialHandle = -1; // whoever clears it closes the trial handle
+    int active = 0;            // callbacks running in the session
+    int trialHandle = -1;      // whoever takes it out closes the trial handle
+    bool trialRunning = false; // a trial callback works with the pending change
     std::atomic<int> refs{1};
 
     void Acquire() { refs.fetch_add(1); }
@@ -30,6 +36,42 @@ struct SessionLink {
         if (refs.fetch_sub(1) == 1)
             delete this;
     }
+    // The session for a callback, or null once detached; Leave() afterwards.
+    TIoXmlCustom *Enter() {
+        std::lock_guard guard(lock);
+        if (session)
+            ++active;
+        return session;
+    }
+    void Leave() {
+        std::lock_guard guard(lock);
+        if (--active == 0)
+            changed.notify_all();
+    }
+    // Must not be called from a callback of the session (it would wait for
+    // itself).
+    void Detach() {
+        std::unique_lock guard(lock);
+        session = nullptr;
+        changed.wait(guard, [this] { return active == 0; });
+    }
+};
+
+// A callback's stay in the session.
+class CallbackScope {
+public:
+    explicit CallbackScope(SessionLink *link) : link_(link), session_(link->Enter()) {}
+    ~CallbackScope() {
+        if (session_)
+            link_->Leave();
+    }
+    CallbackScope(const CallbackScope &) = delete;
+    CallbackScope &operator=(const CallbackScope &) = delete;
+    TIoXmlCustom *Session() const { return session_; }
+
+private:
+    SessionLink *link_;
+    TIoXmlCustom *session_;
 };
 
 // One posted message; it travels inside the queued event and is freed with

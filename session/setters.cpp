@@ -62,8 +62,17 @@ void CbTrialValues(int trial, void *user, int, qvxml_values *, qvxml_values_coun
         if (link->trialHandle != trial)
             return;
         link->trialHandle = -1;
-        if (link->session)
-            link->session->DoTrialValues(trial);
+        link->trialRunning = true;
+    }
+    {
+        detail::CallbackScope scope(link);
+        if (auto *session = scope.Session())
+            session->DoTrialValues(trial);
+    }
+    {
+        std::lock_guard guard(link->lock);
+        link->trialRunning = false;
+        link->changed.notify_all();
     }
     link->Release();
     qvxml_close_for_callback(trial); // ends this thread
@@ -203,8 +212,8 @@ int TIoXmlCustom::StartTrial(int32_t op) {
     const int trial = qvxml_open(host.c_str(), port, &options, link);
     if (trial == -1) {
         link->Release();
-        qvxml_error(0, &lastError);
-        SetOwnError(lastError);
+        SetLastError(0);
+        SetOwnError(GetLastError());
         state = xsReady;
         return -1;
     }
@@ -214,9 +223,9 @@ int TIoXmlCustom::StartTrial(int32_t op) {
         link->trialHandle = trial;
     }
     if (qvxml_wait_finish(trial, 0, 2) != 0) {
-        qvxml_error(0, &lastError); // the time-out is recorded library-wide
+        SetLastError(0); // the time-out is recorded library-wide
     } else if (qvxml_get_values(trial) != 0) {
-        qvxml_error(trial, &lastError);
+        SetLastError(trial);
     } else {
         return 0;
     }
@@ -232,7 +241,7 @@ int TIoXmlCustom::DoTrialValues(int trial_handle) {
     qvxml_values *values = nullptr;
     qvxml_values_counts *counts = nullptr;
     if (qvxml_get_values_cache(trial_handle, &values, &counts) == -1) {
-        qvxml_error(trial_handle, &lastError);
+        SetLastError(trial_handle);
         state = xsReady;
         return -1;
     }
