@@ -346,7 +346,9 @@ private:
             return fail(p, "markup outside of root element");
         }
         size_t q = p + 1;
-        while (q < n_ && !is_space(s_[q]) && s_[q] != '/' && s_[q] != '>') {
+        // A NUL ends the name too: the node's C name would otherwise differ from
+        // the name its group of same-named siblings is kept under.
+        while (q < n_ && !is_space(s_[q]) && s_[q] != '/' && s_[q] != '>' && s_[q] != '\0') {
             ++q;
         }
         d_.elements.emplace_back();
