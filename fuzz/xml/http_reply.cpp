@@ -92,6 +92,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         FUZZ_REQUIRE(rc == -1);
         return 0;
     }
+    // Until its end is seen a header is stored like body, so a header close
+    // to the buffer's size may be refused (12) depending on the chunks.
+    if (body_start + 1024 >= qvx::buffer_size && rc == -1)
+        return 0;
     FUZZ_REQUIRE(rc == 0);
     FUZZ_REQUIRE(stored == body_length);
     FUZZ_REQUIRE(buffer[stored] == '\0');
