@@ -1,5 +1,7 @@
 #include "devicelist.h"
 
+#include "devicetext.h"
+
 #include <QCollator>
 #include <algorithm>
 #include <cstdio>
@@ -17,10 +19,6 @@ template <std::size_t N> QString Text(const char (&field)[N]) {
     return Text(field, N);
 }
 
-const char *YesNo(int flag) {
-    return flag == 1 ? "Y" : "N";
-}
-
 } // namespace
 
 QStringList GridHeaders(int sortColumn) {
@@ -36,14 +34,7 @@ QStringList RowTexts(const qvudps_module &m) {
 }
 
 QString ParametersText(const qvudps_module &m) {
-    QString text = QString("TCP setup=%1").arg(YesNo(m.tcp_setup_enabled));
-    if (m.tea_supported)
-        text += QString(", TEA=%1").arg(YesNo(m.tea_enabled));
-    if (m.nvt_supported)
-        text += QString(", NVT=%1").arg(YesNo(m.nvt_enabled));
-    if (m.dhcp_supported)
-        text += QString(", DHCP=%1").arg(YesNo(m.dhcp_enabled));
-    return text;
+    return QString::fromStdString(kelvo::ParametersText(m));
 }
 
 QString DeviceKey(const qvudps_module &m) {
@@ -96,34 +87,7 @@ void SortDeviceTable(std::vector<DeviceEntry> &table, int count, int column) {
 }
 
 bool SupportsConfigFiles(unsigned type) {
-    switch (type & 0xFF) {
-    case 2:
-    case 3:
-    case 4:
-    case 5:
-    case 6:
-    case 8:
-    case 10:
-    case 11:
-    case 12:
-    case 13:
-    case 14:
-    case 15:
-    case 16:
-    case 17:
-    case 21:
-    case 22:
-    case 23:
-    case 24:
-    case 25:
-    case 26:
-    case 34:
-    case 39:
-    case 40:
-        return true;
-    default:
-        return false;
-    }
+    return kelvo::SupportsConfigFiles(type);
 }
 
 PopupMenuState MenuStateFor(const qvudps_module *m) {
@@ -140,12 +104,8 @@ PopupMenuState MenuStateFor(const qvudps_module *m) {
 }
 
 QString SuggestedFileName(const qvudps_module &m) {
-    const QString name = Text(m.name);
-    if (!name.isEmpty())
-        return name;
-    QString host = Text(m.ip);
-    host.replace('.', '_');
-    return host + "_" + QString::number(m.port);
+    return QString::fromStdString(
+        kelvo::SuggestedFileName(kelvo::FieldText(m.name), kelvo::FieldText(m.ip), m.port));
 }
 
 std::uint16_t WebPortOf(const qvudps_module &m) {

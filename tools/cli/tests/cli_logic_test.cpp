@@ -17,6 +17,7 @@
 
 #include <cstdio>
 
+using namespace kelvo;
 using namespace kelvo::cli;
 
 namespace {

@@ -1,10 +1,11 @@
-// What the main window shows about a device, as plain text without Qt: the
+// What the window and the command line show about a device, as plain text
+// without Qt, kept beside the record so both front ends say the same: the
 // options summary of the device table, the type codes that keep a
 // configuration document, and the file name offered for that document.
 //
 // Threading: pure functions over records the caller owns; any thread.
-#ifndef KELVO_CLI_DEVICETEXT_H
-#define KELVO_CLI_DEVICETEXT_H
+#ifndef KELVO_UDPS_DEVICETEXT_H
+#define KELVO_UDPS_DEVICETEXT_H
 
 #include "qvudps.h"
 
@@ -12,7 +13,7 @@
 #include <cstring>
 #include <string>
 
-namespace kelvo::cli {
+namespace kelvo {
 
 // The record's text field up to its NUL, never past the field.
 template <std::size_t N> std::string FieldText(const char (&field)[N]) {
@@ -90,6 +91,6 @@ inline std::string SafeXmlFileName(const std::string &base) {
     return s;
 }
 
-} // namespace kelvo::cli
+} // namespace kelvo
 
 #endif
