@@ -307,7 +307,11 @@ int qvxml_init(void) {
     }
     for (int h = 1; h < slot_count; ++h) {
         slot &s = slot_at(h);
-        if (s.state.load() == 0) {
+        // A handle ended from its own callback may still be cleaning up on
+        // its detached worker; in_use drops only after that, and the slot
+        // lock orders the two writes.
+        slot_lock lock(s);
+        if (!s.in_use.load()) {
             s.module_count = -1;
         }
     }
