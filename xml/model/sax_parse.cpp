@@ -247,21 +247,58 @@ std::unique_ptr<char[]> rewrite_prefixed_root(const char *text, size_t length, i
     return copy;
 }
 
+namespace {
+
+// libxml2 keeps calling `characters` for the text that follows a fatal
+// error, after it has stopped reporting tags. That text belongs to no element
+// the handlers know of, so nothing after the first error reaches them.
+struct guarded_run {
+    sax_handlers handlers;
+    void *context;
+    bool stopped;
+};
+
+void guarded_start(void *data, const xmlChar *name, const xmlChar **attributes) {
+    auto *g = static_cast<guarded_run *>(data);
+    if (!g->stopped && g->handlers.start)
+        g->handlers.start(g->context, name, attributes);
+}
+
+void guarded_end(void *data, const xmlChar *name) {
+    auto *g = static_cast<guarded_run *>(data);
+    if (!g->stopped && g->handlers.end)
+        g->handlers.end(g->context, name);
+}
+
+void guarded_text(void *data, const xmlChar *text, int length) {
+    auto *g = static_cast<guarded_run *>(data);
+    if (!g->stopped && g->handlers.text)
+        g->handlers.text(g->context, text, length);
+}
+
+// Without a message handler libxml2 prints every well-formedness error to
+// stderr. In SAX1 mode without validation every error is fatal.
+void guarded_error(void *data, const char *, ...) {
+    static_cast<guarded_run *>(data)->stopped = true;
+}
+
+} // namespace
+
 int sax_run(const char *text, size_t length, sax_handlers handlers, void *context) {
     if (!text || length == 0 || length > INT_MAX) {
         return -1;
     }
     init_xml_library();
+    guarded_run run{handlers, context, false};
     xmlSAXHandler sax;
     std::memset(&sax, 0, sizeof sax);
-    sax.startElement = handlers.start;
-    sax.endElement = handlers.end;
-    sax.characters = handlers.text;
-    // Without these, libxml2 prints every well-formedness error to stderr.
+    sax.startElement = guarded_start;
+    sax.endElement = guarded_end;
+    sax.characters = guarded_text;
     sax.warning = on_message;
-    sax.error = on_message;
-    sax.fatalError = on_message;
-    return xmlSAXUserParseMemory(&sax, context, text, static_cast<int>(length));
+    sax.error = guarded_error;
+    sax.fatalError = guarded_error;
+    return xmlSAXUserParseMemory(&sax, &run, text, static_cast<int>(length));
 }
 
 namespace {
