@@ -336,17 +336,28 @@ TEST(RelayInProcess, RefusesSearchesBeyondItsLimitAndStopsOnItsPipe) {
     ASSERT_EQ(pipe(stop), 0);
     std::thread runner([&] { relay.run(stop[0]); });
 
-    lab::Udp client;
-    for (int i = 0; i < 3; ++i)
-        client.send_to(lab::endpoint("127.0.0.1", relay.port()),
-                       lab::wrap(udps::proxy_search, lab::search_request()));
+    const auto search = lab::wrap(udps::proxy_search, lab::search_request());
+    const auto to = lab::endpoint("127.0.0.1", relay.port());
+    lab::Udp a, b, c;
+    a.send_to(to, search);
+    b.send_to(to, search);
+    c.send_to(to, search);
     std::vector<sockaddr_in> from;
-    EXPECT_EQ(device.collect(300ms, 3s, &from).size(), 2u) << "the third search is refused";
+    EXPECT_EQ(device.collect(300ms, 3s, &from).size(), 2u) << "the third client is refused";
+    EXPECT_EQ(relay.stats().dropped, 1u);
+
+    // A client asking again replaces its own open search, so one socket
+    // flooding searches never takes the slot of another client.
+    for (int i = 0; i < 20; ++i)
+        a.send_to(to, search);
+    EXPECT_EQ(device.collect(300ms, 3s, &from).size(), 20u);
+    c.send_to(to, search);
+    EXPECT_EQ(device.collect(300ms, 3s, &from).size(), 0u) << "a and b still hold both slots";
+    EXPECT_EQ(relay.stats().dropped, 2u);
 
     ASSERT_EQ(write(stop[1], "x", 1), 1);
     runner.join();
     close(stop[0]);
     close(stop[1]);
-    EXPECT_EQ(relay.stats().searches, 2u);
-    EXPECT_EQ(relay.stats().dropped, 1u);
+    EXPECT_EQ(relay.stats().searches, 22u);
 }

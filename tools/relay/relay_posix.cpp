@@ -105,6 +105,20 @@ void Relay::send_payload(Request &r) {
 void Relay::start_request(const sockaddr_in &client, const udps::ProxyHeader &header,
                           const std::uint8_t *payload, std::size_t len) {
     const bool search = header.kind == udps::proxy_search;
+    if (search) {
+        // One open search per client socket: a client that asks again wants
+        // the new answers, and a client flooding from one socket holds one
+        // slot instead of starving everybody else.
+        for (auto it = requests_.begin(); it != requests_.end();) {
+            const sockaddr_in &c = (*it)->client;
+            if (c.sin_addr.s_addr == client.sin_addr.s_addr && c.sin_port == client.sin_port) {
+                close((*it)->fd);
+                it = requests_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
     if (search && requests_.size() >= options_.max_requests) {
         ++stats_.dropped;
         if (options_.verbose >= 1 && drop_log_allowed())
