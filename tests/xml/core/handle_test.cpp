@@ -146,11 +146,14 @@ TEST_F(Handles, ModulesAreCheckedOnAdd) {
 TEST_F(Handles, RequestsAndResultsBeforeTheWorkerFinished) {
     http_peer peer([](const std::string &, int) {
         peer_reply r{{http_reply(200, values_doc)}};
-        r.delay_ms = 300;
+        r.delay_ms = 1000;
         return r;
     });
     const int h = open_recorded(peer.port());
     ASSERT_EQ(qvxml_get_values(h), 0);
+    // Once the request is on the wire the worker has cleared the record for
+    // this operation, so what follows is the caller's own refusal.
+    ASSERT_TRUE(peer.wait_requests(1, 5000));
     char *text = nullptr;
     int length = 0;
     EXPECT_EQ(qvxml_get_values_xml(h, &text, &length), -1);
