@@ -1,6 +1,7 @@
 // Single-item setters: each uploads a one-Entry setup document. Firmware that
 // addresses entries by position needs an Idx; for sensors the position comes
 // from the device's values.xml, fetched over a second, short-lived handle.
+#include "qvtext.h"
 #include "session_internal.h"
 #include "xmlviews.h"
 
@@ -20,29 +21,7 @@ constexpr const char *kWidestIndex = "<Idx>4294967295</Idx>";
 constexpr size_t kIndexTextSize = 32;
 
 std::string EscapeXml(const char *text) {
-    std::string out;
-    for (const char *p = text ? text : ""; *p; ++p) {
-        switch (*p) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&apos;";
-            break;
-        default:
-            out += *p;
-        }
-    }
-    return out;
+    return qv::xml_escape(text ? text : "");
 }
 
 const char *BinarySection(uint32_t id) {

@@ -302,33 +302,6 @@ std::string xml_unescape(std::string_view text) {
     return out;
 }
 
-std::string xml_escape(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&apos;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
 bool extract_device_name(std::string_view answer, char *out, std::size_t cap) {
     static constexpr std::string_view open = "<DeviceName>";
     static constexpr std::string_view close = "</DeviceName>";

@@ -5,6 +5,7 @@
 #ifndef UDPS_NAMES_H
 #define UDPS_NAMES_H
 
+#include "qvtext.h"
 #include "qvudps.h"
 
 #include <cstddef>
@@ -58,7 +59,7 @@ bool extract_device_name(std::string_view answer, char *out, std::size_t cap);
 // references; anything else is kept as it is.
 std::string xml_unescape(std::string_view text);
 // Escapes & < > " ' for XML text.
-std::string xml_escape(std::string_view text);
+using qv::xml_escape;
 // The body and whole request of a name upload.
 std::string name_upload_body(std::string_view name);
 std::string name_upload_request(std::string_view name);

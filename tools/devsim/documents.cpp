@@ -41,27 +41,6 @@ Node *Node::entry(const std::string &idx) {
     return nullptr;
 }
 
-std::string xml_escape(const std::string &text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
 bool is_meter_model(const std::string &model) {
     const int m = std::atoi(model.c_str());
     return m == 45 || m == 55 || m == 57 || m == 58;

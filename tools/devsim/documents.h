@@ -3,6 +3,7 @@
 #define KELVO_DEVSIM_DOCUMENTS_H
 
 #include "devsim.h"
+#include "qvtext.h"
 
 #include <string>
 #include <vector>
@@ -46,7 +47,7 @@ struct PostResult {
 // settings. Read-only elements (Agent, live readings, clock) are ignored.
 PostResult apply_setup_post(Node &setup, DeviceConfig &config, const std::string &body);
 
-std::string xml_escape(const std::string &text);
+using qv::xml_escape;
 bool is_meter_model(const std::string &model);
 
 } // namespace kelvo::devsim
