@@ -1,4 +1,5 @@
 #include "names.h"
+#include "qvtext.h"
 
 #include "net.h"
 #include "state.h"
@@ -150,23 +151,7 @@ void on_timeout(Active &a) {
     }
 }
 
-void append_utf8(std::string &out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
+using qv::append_utf8;
 
 // The code point of "#123" or "#x7B"; 0 when not a valid character.
 uint32_t numeric_reference(std::string_view ref) {

@@ -1,6 +1,7 @@
 // A small non-validating XML parser that builds an element tree. Used for the
 // meter dialect, where elements are looked up by name rather than by path.
 #include "model/xml_model.h"
+#include "qvtext.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -67,23 +68,7 @@ bool is_name_char(char c) {
     return is_name_start(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
 }
 
-void append_utf8(std::string &out, unsigned long cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
+using qv::append_utf8;
 
 std::string utf16_to_utf8(const unsigned char *b, size_t length, bool big_endian) {
     std::string out;
