@@ -1,4 +1,5 @@
 #include "hostmacfilter.h"
+#include "qvtext.h"
 
 #include "hostplatform.h"
 
@@ -39,24 +40,6 @@ bool isHex(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-void appendUtf8(std::string &out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // UTF-16 (after its byte-order mark) to UTF-8; broken surrogates become U+FFFD
 // and an odd last byte is dropped.
 std::string utf16ToUtf8(const std::string &bytes, std::size_t start, bool bigEndian) {
@@ -79,7 +62,7 @@ std::string utf16ToUtf8(const std::string &bytes, std::size_t start, bool bigEnd
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
             cp = 0xFFFD;
         }
-        appendUtf8(out, cp);
+        qv::append_utf8(out, cp);
     }
     return out;
 }
