@@ -5,6 +5,7 @@
 #include "devicetext.h"
 #include "discovery.h"
 #include "kelvohost.h"
+#include "passwords.h"
 #include "setupplan.h"
 #include "tea.h"
 #include "textutil.h"
@@ -126,7 +127,8 @@ public:
 
     void addHttpLogin() {
         add({"http-user"}, "User name for the device's web server.", "USER");
-        add({"http-password"}, "Password for the device's web server.", "PASSWORD");
+        AddPasswordOptions(parser, kHttpPassword);
+        passwords = true;
     }
 
     // False with the message on `console` for a bad command line.
@@ -147,7 +149,8 @@ public:
         // Qt's first line names the program only; ours names the arguments.
         const auto eol = text.find('\n');
         return usage + "\n" + (eol == std::string::npos ? std::string("\n") : text.substr(eol)) +
-               "\n" + kExitCodesText;
+               "\n" + (passwords ? std::string(PasswordHelpText()) + "\n" : std::string()) +
+               kExitCodesText;
     }
 
     bool isSet(const char *name) const { return parser.isSet(QString(name)); }
@@ -156,6 +159,7 @@ public:
 
     QCommandLineParser parser;
     std::string usage;
+    bool passwords = false; // the help explains the password sources
 };
 
 // Everything a command needs to reach devices.
@@ -267,10 +271,6 @@ int WithKeyHint(Context &ctx, const qvudps_module &device, int rc) {
         ctx.console.note("this device ignores setups signed with a wrong key: check --user and "
                          "--password");
     return rc;
-}
-
-HttpLogin LoginOf(const CommandLine &cl) {
-    return {cl.value("http-user"), cl.value("http-password")};
 }
 
 // "MAC" (searched for) or "IP" / "IP:PORT" (port 80 unless given).
@@ -575,59 +575,123 @@ int CmdDefaults(const QStringList &args, Context &ctx) {
     return rc;
 }
 
-// ---- download, upload ----
+// ---- download, upload, backup, values ----
 
-int CheckConfigDevice(Context &ctx, const qvudps_module &device) {
-    if (SupportsConfigFiles(device.type))
-        return kExitOk;
-    ctx.console.error(FieldText(device.mac) + ": device type " + std::to_string(device.type) +
-                      " keeps no configuration document");
-    return kExitUsage;
+// The web server login of a transfer: --http-user with the password from any
+// of its sources; kExitOk or the exit code of a bad command line.
+int ReadHttpLogin(const CommandLine &cl, Context &ctx, HttpLogin &login) {
+    login.user = cl.value("http-user");
+    bool found = false;
+    std::string error;
+    if (!ReadPassword(cl.parser, kHttpPassword, !login.user.empty(), &login.password, &found,
+                      &error)) {
+        ctx.console.error(error);
+        return kExitUsage;
+    }
+    if (login.user.size() > kCredentialMax) {
+        ctx.console.error("--http-user is longer than " + std::to_string(kCredentialMax) +
+                          " bytes, more than a device keeps");
+        return kExitUsage;
+    }
+    if (login.user.empty() && (cl.isSet("http-password") || cl.isSet("http-password-file"))) {
+        ctx.console.error("a web server password needs --http-user");
+        return kExitUsage;
+    }
+    if (login.user.empty())
+        login.password.clear(); // KELVO_HTTP_PASSWORD alone sends nothing
+    return kExitOk;
 }
 
-int CmdDownload(const QStringList &args, Context &ctx) {
-    CommandLine cl("download",
-                   "Save a device's configuration document (setup.xml) to a file, byte for byte "
-                   "as the device sends it. Without -o the file is named as the main window "
-                   "suggests: the device name, or IP_with_underscores_PORT, with \".xml\".",
-                   "MAC|IP[:PORT]");
-    cl.add({"o", "output"}, "Write to FILE.", "FILE");
+// The command line of a transfer: `positionals` arguments (`need` says which
+// when their count is wrong), the web server login and the route. -1 to go
+// on, else the exit code to return.
+int ParseTransfer(CommandLine &cl, const QStringList &args, const char *command,
+                  qsizetype positionals, const char *need, Context &ctx, HttpLogin &login) {
     cl.addHttpLogin();
     cl.addRoute(true);
-    if (!cl.parse(args, "download", ctx.console))
+    if (!cl.parse(args, command, ctx.console))
         return kExitUsage;
     if (cl.wantsHelp()) {
         ctx.console.out << cl.help();
         return kExitOk;
     }
-    if (cl.positional().size() != 1) {
-        ctx.console.error("download needs one MAC or IP address");
+    if (cl.positional().size() != positionals) {
+        ctx.console.error(need);
         return kExitUsage;
     }
-    if (!ReadRoute(cl, ctx))
-        return kExitUsage;
-    Endpoint endpoint;
+    if (const int rc = ReadHttpLogin(cl, ctx, login); rc != kExitOk)
+        return rc;
+    return ReadRoute(cl, ctx) ? -1 : kExitUsage;
+}
+
+// The device a transfer goes to, by MAC (searched for; it must keep a
+// configuration document, or have a web interface for `values`) or by
+// IP[:PORT]. `name` is the device's name when it was searched for.
+int TransferTarget(Context &ctx, const std::string &target, bool values, Endpoint &endpoint,
+                   std::string *name) {
     qvudps_module device{};
     bool found = false;
-    int rc = ResolveEndpoint(ctx, S(cl.positional()[0]), endpoint, &device, &found);
-    if (rc != kExitOk)
+    if (const int rc = ResolveEndpoint(ctx, target, endpoint, &device, &found); rc != kExitOk)
         return rc;
-    if (found && (rc = CheckConfigDevice(ctx, device)) != kExitOk)
-        return rc;
-    std::string path = cl.value("o");
-    if (path.empty())
-        path =
-            SafeXmlFileName(SuggestedFileName(found ? FieldText(device.name) : std::string(),
-                                              endpoint.host, static_cast<unsigned>(endpoint.port)));
-    std::string error;
-    rc = DownloadConfig(endpoint, path, LoginOf(cl), ctx.console, &error);
-    if (rc != kExitOk) {
-        ctx.console.error(error);
-        return rc;
+    if (!found)
+        return kExitOk;
+    if (name)
+        *name = FieldText(device.name);
+    if (values && !device.web_supported) {
+        ctx.console.error(FieldText(device.mac) + ": this device has no web interface");
+        return kExitUsage;
     }
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    ctx.console.out << path << " (" << (ec ? 0 : size) << " bytes)\n";
+    if (!values && !SupportsConfigFiles(device.type)) {
+        ctx.console.error(FieldText(device.mac) + ": device type " + std::to_string(device.type) +
+                          " keeps no configuration document");
+        return kExitUsage;
+    }
+    return kExitOk;
+}
+
+int CmdDownload(const QStringList &args, Context &ctx) {
+    CommandLine cl("download",
+                   "Save a device's configuration document (setup.xml) to a file, byte for byte "
+                   "as the device sends it, once it arrived complete and well-formed. Without "
+                   "-o the file is named as the main window suggests (the device name, or "
+                   "IP_with_underscores_PORT, with \".xml\") and an existing file of that name "
+                   "is kept unless --force. The file is readable by its owner only: it holds "
+                   "the device's passwords.",
+                   "MAC|IP[:PORT]");
+    cl.add({"o", "output"}, "Write to FILE (replacing it).", "FILE");
+    cl.add({"force"}, "Without -o: replace an existing file of the suggested name.");
+    HttpLogin login;
+    if (const int rc = ParseTransfer(cl, args, "download", 1,
+                                     "download needs one MAC or IP address", ctx, login);
+        rc >= 0)
+        return rc;
+    Endpoint endpoint;
+    std::string name;
+    if (const int rc = TransferTarget(ctx, S(cl.positional()[0]), false, endpoint, &name);
+        rc != kExitOk)
+        return rc;
+    SaveItem item;
+    item.device = endpoint;
+    item.path = cl.value("o");
+    SaveOptions options;
+    options.login = login;
+    options.parallel = 1;
+    if (item.path.empty()) {
+        item.path = SafeXmlFileName(
+            SuggestedFileName(name, endpoint.host, static_cast<unsigned>(endpoint.port)));
+        options.overwrite = cl.isSet("force");
+        if (!options.overwrite && std::filesystem::exists(item.path)) {
+            ctx.console.error(item.path + " exists already: give --force to replace it, or -o");
+            return kExitFailed;
+        }
+    }
+    std::vector<SaveItem> items{item};
+    SaveSetupDocuments(items, options, ctx.console);
+    if (!items[0].saved) {
+        ctx.console.error("Downloading configuration... " + items[0].error);
+        return items[0].code;
+    }
+    ctx.console.out << "wrote " << items[0].path << " (" << items[0].bytes << " bytes)\n";
     return kExitOk;
 }
 
@@ -635,43 +699,28 @@ int CmdUpload(const QStringList &args, Context &ctx) {
     CommandLine cl("upload",
                    "Send a configuration document to a device. The device's own document is "
                    "read first, and sensor entries whose ID the device does not have are "
-                   "left out of the upload; the library's upload filter applies as well.",
+                   "left out of the upload; the library's upload filter applies as well. A "
+                   "file that is not well-formed XML, or larger than 16 MiB, is refused before "
+                   "anything is sent.",
                    "MAC|IP[:PORT] FILE");
     cl.add({"no-sensor-filter"}, "Send the sensor entries unchanged.");
-    cl.addHttpLogin();
-    cl.addRoute(true);
-    if (!cl.parse(args, "upload", ctx.console))
-        return kExitUsage;
-    if (cl.wantsHelp()) {
-        ctx.console.out << cl.help();
-        return kExitOk;
-    }
-    if (cl.positional().size() != 2) {
-        ctx.console.error("upload needs a MAC or IP address and a file");
-        return kExitUsage;
-    }
+    HttpLogin login;
+    if (const int rc = ParseTransfer(cl, args, "upload", 2,
+                                     "upload needs a MAC or IP address and a file", ctx, login);
+        rc >= 0)
+        return rc;
     const std::string path = S(cl.positional()[1]);
-    {
-        std::error_code ec;
-        if (!std::filesystem::is_regular_file(path, ec) ||
-            std::filesystem::file_size(path, ec) == 0) {
-            ctx.console.error("cannot read " + path + " (or it is empty)");
-            return kExitFailed;
-        }
-    }
-    if (!ReadRoute(cl, ctx))
-        return kExitUsage;
-    Endpoint endpoint;
-    qvudps_module device{};
-    bool found = false;
-    int rc = ResolveEndpoint(ctx, S(cl.positional()[0]), endpoint, &device, &found);
-    if (rc != kExitOk)
-        return rc;
-    if (found && (rc = CheckConfigDevice(ctx, device)) != kExitOk)
-        return rc;
     std::string error;
-    rc = UploadConfig(endpoint, path, !cl.isSet("no-sensor-filter"), LoginOf(cl), ctx.console,
-                      &error);
+    if (!CheckUploadFile(path, &error)) {
+        ctx.console.error(error);
+        return kExitFailed;
+    }
+    Endpoint endpoint;
+    if (const int rc = TransferTarget(ctx, S(cl.positional()[0]), false, endpoint, nullptr);
+        rc != kExitOk)
+        return rc;
+    const int rc =
+        UploadConfig(endpoint, path, !cl.isSet("no-sensor-filter"), login, ctx.console, &error);
     if (rc != kExitOk) {
         ctx.console.error(error);
         return rc;
@@ -681,25 +730,35 @@ int CmdUpload(const QStringList &args, Context &ctx) {
     return kExitOk;
 }
 
-// ---- backup ----
+// The names of the entries of `folder`.
+std::vector<std::string> FolderEntries(const std::string &folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec))
+        names.push_back(it->path().filename().string());
+    return names;
+}
 
 int CmdBackup(const QStringList &args, Context &ctx) {
     CommandLine cl("backup",
                    "Search, then download the configuration document of every device that "
-                   "keeps one, all through one multi-device handle, into DIR. Files are named "
-                   "as the main window suggests; a name taken twice gets the MAC address "
-                   "added. One summary line per device.",
+                   "keeps one into DIR, several devices at a time, so a device that does not "
+                   "answer holds up only itself. Files are named as the main window suggests; "
+                   "a name already chosen or already in DIR gets the MAC address added, so no "
+                   "file is replaced. Only complete, well-formed documents are saved, readable "
+                   "by their owner only. One summary line per device.",
                    "DIR");
-    cl.addHttpLogin();
-    cl.addRoute(true);
-    if (!cl.parse(args, "backup", ctx.console))
-        return kExitUsage;
-    if (cl.wantsHelp()) {
-        ctx.console.out << cl.help();
-        return kExitOk;
-    }
-    if (cl.positional().size() != 1) {
-        ctx.console.error("backup needs one folder");
+    cl.add({"parallel"}, "Serve N devices at a time (1 to 64, default 32).", "N");
+    HttpLogin login;
+    if (const int rc = ParseTransfer(cl, args, "backup", 1, "backup needs one folder", ctx, login);
+        rc >= 0)
+        return rc;
+    SaveOptions options;
+    options.login = login;
+    options.showCount = true;
+    if (cl.isSet("parallel") && !ParseNumber(cl.value("parallel"), 1, 64, &options.parallel)) {
+        ctx.console.error("--parallel must be 1 to 64");
         return kExitUsage;
     }
     const std::string folder = S(cl.positional()[0]);
@@ -709,11 +768,8 @@ int CmdBackup(const QStringList &args, Context &ctx) {
         ctx.console.error("cannot create the folder " + folder);
         return kExitFailed;
     }
-    if (!ReadRoute(cl, ctx))
-        return kExitUsage;
     std::vector<qvudps_module> devices;
-    int rc = SearchDevices(ctx, ctx.names, devices);
-    if (rc != kExitOk)
+    if (const int rc = SearchDevices(ctx, ctx.names, devices); rc != kExitOk)
         return rc;
     devices = SortedByMac(devices);
     std::vector<qvudps_module> keeping;
@@ -725,27 +781,25 @@ int CmdBackup(const QStringList &args, Context &ctx) {
             rows.push_back({FieldText(m.mac), FieldText(m.ip) + ":" + std::to_string(m.port),
                             "skipped", "keeps no configuration document"});
     }
-    const auto names = BackupFileNames(keeping);
-    std::vector<BackupItem> items;
+    const auto names = BackupFileNames(keeping, FolderEntries(folder));
+    std::vector<SaveItem> items;
     for (size_t i = 0; i < keeping.size(); ++i) {
-        BackupItem item;
+        SaveItem item;
         item.mac = FieldText(keeping[i].mac);
         item.device = {FieldText(keeping[i].ip), keeping[i].port};
-        item.fileName = names[i];
+        item.path = (std::filesystem::path(folder) / names[i]).string();
         items.push_back(item);
     }
-    std::string error;
-    if (!items.empty() && !BackupConfigs(items, folder, LoginOf(cl), ctx.console, &error)) {
-        ctx.console.error(error);
-        return kExitFailed;
-    }
-    int failed = 0;
-    for (const auto &item : items) {
+    options.overwrite = false;
+    SaveSetupDocuments(items, options, ctx.console);
+    size_t failed = 0;
+    for (size_t i = 0; i < items.size(); ++i) {
+        const SaveItem &item = items[i];
         const std::string address = item.device.host + ":" + std::to_string(item.device.port);
-        if (item.saved)
+        if (item.saved) {
             rows.push_back({item.mac, address, "saved",
-                            item.fileName + " (" + std::to_string(item.bytes) + " bytes)"});
-        else {
+                            names[i] + " (" + std::to_string(item.bytes) + " bytes)"});
+        } else {
             ++failed;
             rows.push_back({item.mac, address, "failed", item.error});
         }
@@ -753,50 +807,32 @@ int CmdBackup(const QStringList &args, Context &ctx) {
     std::stable_sort(rows.begin(), rows.end(),
                      [](const auto &a, const auto &b) { return a[0] < b[0]; });
     ctx.console.out << FormatTable({"MAC", "Address", "Result", "File"}, rows);
-    ctx.console.out << items.size() - static_cast<size_t>(failed) << " of " << items.size()
+    ctx.console.out << items.size() - failed << " of " << items.size()
                     << " configuration document(s) saved in " << folder << "\n";
     return failed ? kExitPartial : kExitOk;
 }
-
-// ---- values ----
 
 int CmdValues(const QStringList &args, Context &ctx) {
     CommandLine cl("values", "Show the sensors, inputs and outputs of a device's values.xml.",
                    "MAC|IP[:PORT]");
     cl.add({"format"}, "Output format: table (default), csv or json.", "FORMAT");
-    cl.addHttpLogin();
-    cl.addRoute(true);
-    if (!cl.parse(args, "values", ctx.console))
-        return kExitUsage;
-    if (cl.wantsHelp()) {
-        ctx.console.out << cl.help();
-        return kExitOk;
-    }
+    HttpLogin login;
+    if (const int rc =
+            ParseTransfer(cl, args, "values", 1, "values needs one MAC or IP address", ctx, login);
+        rc >= 0)
+        return rc;
     Format format = Format::Table;
     if (cl.isSet("format") && !ParseFormat(cl.value("format"), &format)) {
         ctx.console.error("--format must be table, csv or json");
         return kExitUsage;
     }
-    if (cl.positional().size() != 1) {
-        ctx.console.error("values needs one MAC or IP address");
-        return kExitUsage;
-    }
-    if (!ReadRoute(cl, ctx))
-        return kExitUsage;
     Endpoint endpoint;
-    qvudps_module device{};
-    bool found = false;
-    int rc = ResolveEndpoint(ctx, S(cl.positional()[0]), endpoint, &device, &found);
-    if (rc != kExitOk)
+    if (const int rc = TransferTarget(ctx, S(cl.positional()[0]), true, endpoint, nullptr);
+        rc != kExitOk)
         return rc;
-    if (found && !device.web_supported) {
-        ctx.console.error(FieldText(device.mac) + ": this device has no web interface");
-        return kExitUsage;
-    }
     ValuesResult result;
     std::string error;
-    rc = FetchValues(endpoint, LoginOf(cl), ctx.console, result, &error);
-    if (rc != kExitOk) {
+    if (const int rc = FetchValues(endpoint, login, ctx.console, result, &error); rc != kExitOk) {
         ctx.console.error(error);
         return rc;
     }
@@ -812,7 +848,7 @@ int RunCli(const QStringList &args, std::ostream &out, std::ostream &err, const 
     if (args.isEmpty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         if (args.size() >= 2 && args[0] == "help")
             return RunCli({args[1], "--help"}, out, err, env);
-        out << kOverviewText << kExitCodesText;
+        out << kOverviewText << PasswordHelpText() << "\n" << kExitCodesText;
         return args.isEmpty() ? kExitUsage : kExitOk;
     }
     using Command = int (*)(const QStringList &, Context &);

@@ -3,15 +3,19 @@
 #include "devicetext.h"
 #include "mvxapi.h"
 
-#include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
+#include <QSaveFile>
 #include <QTimer>
+#include <QXmlStreamReader>
 
 #include <algorithm>
-#include <atomic>
+#include <cerrno>
 #include <chrono>
-#include <cstring>
+#include <condition_variable>
+#include <cstdio>
 #include <filesystem>
+#include <mutex>
 #include <set>
 #include <thread>
 
@@ -21,30 +25,64 @@ using namespace mvxapi;
 
 namespace {
 
-// Longest a single-device transfer may take: the library gives up on a
-// silent device after about 10 s per request, an upload makes two requests.
+// Longest a session transfer may take: the library gives up on a silent
+// device after about 10 s per request, an upload makes two requests.
 constexpr int kSessionTimeoutMs = 60000;
 
+// The system's text only where a system call failed (files, sockets); the
+// library keeps errno from earlier calls in every record, where it would
+// only mislead.
+bool SystemCallFailed(int code) {
+    return (code >= 6 && code <= 9) || code == 26 || code == 27 || code == 29 || code == 32 ||
+           code == 34 || code == 35 || code == 82 || code == 83 || code == 84 || code == 88;
+}
+
+std::string DescribeError(int code, int sysErrno, const std::string &text,
+                          const std::string &sysText) {
+    if (code == 28) {
+        switch (sysErrno) {
+        case ECONNREFUSED:
+            return "the device refused the connection";
+        case ETIMEDOUT:
+        case EINPROGRESS:
+            return "the device did not accept the connection in time";
+        case EHOSTUNREACH:
+        case ENETUNREACH:
+            return "the device cannot be reached (" + sysText + ")";
+        default:
+            return "cannot connect to the device (" + text + ")";
+        }
+    }
+    if (code == 19 || code == 30 || code == 31 || code == 33)
+        return "the device did not answer in time (" + text + ")";
+    std::string out = text.empty() ? "error " + std::to_string(code) : text;
+    if (SystemCallFailed(code) && sysErrno != 0 && !sysText.empty())
+        out += " (" + sysText + ")";
+    return out;
+}
+
 std::string ErrorText(const TSdkError &e) {
-    std::string text = e.text.empty() ? "error " + std::to_string(e.code) : e.text;
-    // The system's text only helps where a system call failed (files, sockets).
-    if (e.sys_errno != 0 && !e.sys_text.empty() && (e.code < 46 || e.code > 71))
-        text += " (" + e.sys_text + ")";
-    return text;
+    return DescribeError(e.code, e.sys_errno, e.text, e.sys_text);
 }
 
 std::string RecordText(const qvxml_error_record &r) {
-    return ErrorText(TSdkError(r));
+    return DescribeError(r.code, r.sys_errno, r.text, r.sys_text);
 }
 
 bool IsAuthCode(int code) {
     return code == 48 || code == 50; // "HTTP: Unauthorized", "HTTP: Forbidden"
 }
 
-// One run of the main window's transfer handlers over a session.
+std::string AuthHint(const HttpLogin &login) {
+    return login.user.empty() ? " (give --http-user and --http-password)"
+                              : " (the device refused the credentials)";
+}
+
+// One run of the main window's transfer handlers over a session: an upload
+// (which reads the device's setup first) or a values request.
 class SessionRun {
 public:
-    enum Mode { Download, Upload, Values };
+    enum Mode { Upload, Values };
 
     SessionRun(Mode mode_, Console &console_) : mode(mode_), console(console_), session(this) {
         session.OnOpen =
@@ -59,7 +97,8 @@ public:
             new EventHandler<SessionRun, TSdkErrorEventArgs>(this, &SessionRun::XmlErrorEvent);
     }
 
-    int run(const Endpoint &device, const HttpLogin &login, std::string *error) {
+    int run(const Endpoint &device, const HttpLogin &login_, std::string *error) {
+        login = login_;
         session.host = device.host;
         session.port = device.port;
         session.user = login.user;
@@ -70,8 +109,8 @@ public:
         QTimer deadline;
         deadline.setSingleShot(true);
         QObject::connect(&deadline, &QTimer::timeout, [this] {
-            Finish(kExitFailed, "no answer from " + session.host + ":" +
-                                    std::to_string(session.port) + " within " +
+            Finish(kExitFailed, "the device at " + session.host + ":" +
+                                    std::to_string(session.port) + " did not answer within " +
                                     std::to_string(kSessionTimeoutMs / 1000) + " seconds");
         });
         deadline.start(kSessionTimeoutMs);
@@ -128,17 +167,6 @@ private:
     }
 
     void XmlSetupEvent(TIoXmlSetupEventArgs *) {
-        if (mode == Download) {
-            console.progressDone("Downloading configuration... done");
-            if (session.GetSetupToFile(path.c_str()) != 0) {
-                TSdkError e;
-                session.GetSdkError(e, false);
-                Finish(kExitFailed, "cannot write " + path + ": " + ErrorText(e));
-                return;
-            }
-            Finish(kExitOk, "");
-            return;
-        }
         switch (session.SendSetupFile(path.c_str(), filter)) {
         case 0:
             return; // the device's answer arrives as OnSetupSent or OnError
@@ -168,6 +196,21 @@ private:
     }
 
     void XmlValuesEvent(TIoXmlValuesEventArgs *args) {
+        // The parser takes what it can from a broken document; only a whole
+        // one is shown.
+        char *text = nullptr;
+        int length = 0;
+        if (qvxml_get_values_xml(session.GetHandle(), &text, &length) != 0 || !text) {
+            Finish(kExitFailed, "Reading values... the device sent no values document");
+            return;
+        }
+        const std::string problem = XmlProblem(std::string_view(text, static_cast<size_t>(length)));
+        if (!problem.empty()) {
+            Finish(kExitFailed, "Reading values... the device's values document is not "
+                                "well-formed XML: " +
+                                    problem);
+            return;
+        }
         if (values && args->values && args->values_counts) {
             values->values = std::make_unique<qvxml_values>(*args->values);
             values->counts = std::make_unique<qvxml_values_counts>(*args->values_counts);
@@ -181,16 +224,10 @@ private:
                             : args->operation == xsSendSetup ? "Uploading configuration... "
                             : args->operation == xsValues    ? "Reading values... "
                                                              : "XML error: ";
-        TSdkError e;
-        e.code = args->code;
-        e.text = args->text;
-        e.sys_errno = args->sys_errno;
-        e.sys_text = args->sys_text;
-        std::string text = stage + ErrorText(e);
+        std::string text =
+            stage + DescribeError(args->code, args->sys_errno, args->text, args->sys_text);
         if (IsAuthCode(args->code)) {
-            text += session.user.empty() ? " (give --http-user and --http-password)"
-                                         : " (the device refused the credentials)";
-            Finish(kExitAuth, text);
+            Finish(kExitAuth, text + AuthHint(login));
             return;
         }
         Finish(kExitFailed, text);
@@ -200,13 +237,14 @@ private:
     Console &console;
     TIoXml session;
     QEventLoop loop;
+    HttpLogin login;
     bool finished = false;
     int exitCode = kExitFailed;
     std::string message;
     unsigned spin = 0;
 };
 
-// Keeps the XML library initialised while a handle of our own is open.
+// Keeps the XML library initialised while handles of our own are open.
 struct XmlLibrary {
     XmlLibrary() { qvxml_init(); }
     ~XmlLibrary() { qvxml_uninit(); }
@@ -214,112 +252,210 @@ struct XmlLibrary {
     XmlLibrary &operator=(const XmlLibrary &) = delete;
 };
 
-struct BackupProgress {
-    std::atomic<int> done{0};
-    std::atomic<bool> roundDone{false};
+// Woken by the handles' workers whenever a document request ends.
+struct Wakeup {
+    std::mutex mutex;
+    std::condition_variable cv;
+    unsigned events = 0;
 };
 
-void OnModuleSetup(int, void *user, int, qvxml_setup *, qvxml_setup_counts *) {
-    static_cast<BackupProgress *>(user)->done++;
-}
-
-void OnAllSetup(int, void *user) {
-    static_cast<BackupProgress *>(user)->roundDone = true;
+void OnSetupDone(int, void *user, int, qvxml_setup *, qvxml_setup_counts *) {
+    auto *w = static_cast<Wakeup *>(user);
+    {
+        std::lock_guard<std::mutex> lock(w->mutex);
+        ++w->events;
+    }
+    w->cv.notify_one();
 }
 
 template <std::size_t N> void CopyField(char (&field)[N], const std::string &text) {
     std::snprintf(field, N, "%s", text.c_str());
 }
 
-// One multi-device handle for `count` items from `first`; fills their results.
-bool BackupChunk(BackupItem *items, int count, const std::string &folder, const HttpLogin &login,
-                 Console &console, int doneBefore, int total, std::string *error) {
-    BackupProgress progress;
-    const int h = qvxml_open_many(&progress);
+// Writes `document` to `item.path` through a temporary file beside it.
+void WriteDocument(SaveItem &item, const std::string &document, bool overwrite) {
+    if (!overwrite && std::filesystem::exists(item.path)) {
+        item.error = item.path + " exists already (--force replaces it)";
+        return;
+    }
+    QSaveFile file(QString::fromStdString(item.path));
+    // The document holds the device's passwords.
+    if (!file.open(QIODevice::WriteOnly) ||
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
+        file.write(document.data(), static_cast<qint64>(document.size())) !=
+            static_cast<qint64>(document.size()) ||
+        !file.commit()) {
+        item.error = "cannot write " + item.path + ": " + file.errorString().toStdString();
+        file.cancelWriting();
+        return;
+    }
+    item.saved = true;
+    item.bytes = static_cast<long>(document.size());
+    item.code = kExitOk;
+}
+
+// The document of a handle whose setup request has ended, checked and saved.
+void CollectDocument(int handle, SaveItem &item, const SaveOptions &options) {
+    std::string document(QVXML_BUFFER_SIZE, '\0');
+    int length = 0;
+    if (qvxml_get_setup_xml_copy(handle, document.data(), &length) != 0) {
+        qvxml_error_record record{};
+        qvxml_error(handle, &record);
+        item.error = RecordText(record);
+        if (IsAuthCode(record.code)) {
+            item.error += AuthHint(options.login);
+            item.code = kExitAuth;
+        }
+        return;
+    }
+    document.resize(static_cast<size_t>(std::clamp(length, 0, QVXML_BUFFER_SIZE)));
+    const std::string problem = XmlProblem(document);
+    if (!problem.empty()) {
+        item.error = "the device's document is incomplete or not well-formed XML: " + problem;
+        return;
+    }
+    WriteDocument(item, document, options.overwrite);
+}
+
+// A setup request in flight.
+struct Request {
+    std::size_t item;
+    int handle;
+    std::chrono::steady_clock::time_point deadline;
+};
+
+// Opens a handle for `item` and asks for its setup document; -1 with the
+// item's error when that fails.
+int StartRequest(SaveItem &item, const SaveOptions &options, Wakeup &wakeup) {
+    qvxml_options o;
+    qvxml_clr_settings_struct(&o);
+    CopyField(o.get_user, options.login.user);
+    CopyField(o.get_password, options.login.password);
+    o.callbacks.setup_done = OnSetupDone;
     qvxml_error_record record{};
+    const int h = qvxml_open(item.device.host.c_str(), item.device.port, &o, &wakeup);
     if (h == -1) {
         qvxml_error(0, &record);
-        *error = "cannot open a multi-device handle: " + RecordText(record);
-        return false;
+        item.error = "cannot open a handle: " + RecordText(record);
+        return -1;
     }
-    if (qvxml_wait_finish(h, 0, 3) != 0) {
-        qvxml_error(0, &record);
-        qvxml_close(h);
-        *error = "the multi-device handle did not start: " + RecordText(record);
-        return false;
-    }
-    qvxml_options options;
-    qvxml_clr_settings_struct(&options);
-    CopyField(options.get_user, login.user);
-    CopyField(options.get_password, login.password);
-    std::vector<int> index(static_cast<size_t>(count), -1);
-    for (int i = 0; i < count; ++i) {
-        index[static_cast<size_t>(i)] =
-            qvxml_add_module(h, items[i].device.host.c_str(), items[i].device.port, &options);
-        if (index[static_cast<size_t>(i)] == -1) {
-            qvxml_error(h, &record);
-            items[i].error = RecordText(record);
-        }
-    }
-    if (std::count_if(index.begin(), index.end(), [](int m) { return m >= 0; }) == 0) {
-        qvxml_close(h);
-        return true; // every item already carries its error
-    }
-    qvxml_callbacks callbacks;
-    qvxml_clr_callback(h, &callbacks);
-    callbacks.setup_done = OnModuleSetup;
-    callbacks.all_setup_done = OnAllSetup;
-    qvxml_callback(h, &callbacks);
-    if (qvxml_get_setup(h) != 0) {
+    if (qvxml_wait_finish(h, 0, 3) != 0 || qvxml_get_setup(h) != 0) {
         qvxml_error(h, &record);
+        if (record.code == 0)
+            qvxml_error(0, &record);
+        item.error = "cannot request the document: " + RecordText(record);
         qvxml_close(h);
-        *error = "cannot request the setup documents: " + RecordText(record);
-        return false;
+        return -1;
     }
-    // A device that accepts the connection and never answers costs about
-    // 12 s; the handle serves its modules one after the other.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10 + 15 * count);
-    unsigned spin = 0;
-    while (!(progress.roundDone && qvxml_finish(h, 4) == 0)) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            qvxml_close(h);
-            *error = "the devices did not all answer in time";
-            return false;
-        }
-        console.progress("Downloading configuration... ",
-                         std::to_string(doneBefore + progress.done) + "/" + std::to_string(total) +
-                             " " + Spinner(++spin));
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    for (int i = 0; i < count; ++i) {
-        const int m = index[static_cast<size_t>(i)];
-        if (m < 0)
-            continue;
-        const std::string path = (std::filesystem::path(folder) / items[i].fileName).string();
-        if (qvxml_get_setup_to_file_many(h, m, path.c_str()) != 0) {
-            qvxml_error_many(h, m, &record);
-            if (record.code == 0 || record.code == 6 || record.code == 7 || record.code == 9)
-                qvxml_error(h, &record); // a file error is recorded in the handle
-            items[i].error = RecordText(record);
-            if (IsAuthCode(record.code) && login.user.empty())
-                items[i].error += " (give --http-user and --http-password)";
-            continue;
-        }
-        std::error_code ec;
-        items[i].bytes = static_cast<long>(std::filesystem::file_size(path, ec));
-        items[i].saved = true;
-    }
-    qvxml_close(h);
-    return true;
+    return h;
 }
 
 } // namespace
 
-int DownloadConfig(const Endpoint &device, const std::string &path, const HttpLogin &login,
-                   Console &console, std::string *error) {
-    SessionRun run(SessionRun::Download, console);
-    run.path = path;
-    return run.run(device, login, error);
+std::string XmlProblem(std::string_view text) {
+    QXmlStreamReader reader(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    bool root = false;
+    while (!reader.atEnd()) {
+        if (reader.readNext() == QXmlStreamReader::StartElement)
+            root = true;
+    }
+    if (!reader.hasError() && root)
+        return {};
+    if (!reader.hasError())
+        return "no root element";
+    return "line " + std::to_string(reader.lineNumber()) + ", column " +
+           std::to_string(reader.columnNumber()) + ": " + reader.errorString().toStdString();
+}
+
+void SaveSetupDocuments(std::vector<SaveItem> &items, const SaveOptions &options,
+                        Console &console) {
+    XmlLibrary library;
+    Wakeup wakeup;
+    const std::size_t parallel = static_cast<std::size_t>(std::clamp(options.parallel, 1, 64));
+    std::vector<Request> running;
+    // A handle whose device is silent takes up to a second to close; those
+    // are closed beside the work so that they do not hold it up.
+    std::vector<std::thread> closers;
+    std::size_t next = 0, done = 0;
+    unsigned seen = 0, spin = 0;
+    while (next < items.size() || !running.empty()) {
+        while (running.size() < parallel && next < items.size()) {
+            const std::size_t i = next++;
+            const int h = StartRequest(items[i], options, wakeup);
+            if (h == -1)
+                ++done;
+            else
+                running.push_back(
+                    {i, h,
+                     std::chrono::steady_clock::now() + std::chrono::seconds(kAnswerSeconds)});
+        }
+        {
+            std::unique_lock<std::mutex> lock(wakeup.mutex);
+            wakeup.cv.wait_for(lock, std::chrono::milliseconds(50),
+                               [&] { return wakeup.events != seen; });
+            seen = wakeup.events;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        std::erase_if(running, [&](const Request &r) {
+            SaveItem &item = items[r.item];
+            if (qvxml_finish(r.handle, 4) == 0) {
+                CollectDocument(r.handle, item, options);
+                qvxml_close(r.handle);
+            } else if (now >= r.deadline) {
+                item.error = "the device did not answer within " + std::to_string(kAnswerSeconds) +
+                             " seconds";
+                closers.emplace_back([h = r.handle] { qvxml_close(h); });
+            } else {
+                return false;
+            }
+            ++done;
+            return true;
+        });
+        console.progress("Downloading configuration... ", options.showCount
+                                                              ? std::to_string(done) + "/" +
+                                                                    std::to_string(items.size()) +
+                                                                    " " + Spinner(++spin)
+                                                              : std::string(1, Spinner(++spin)));
+    }
+    for (auto &t : closers)
+        t.join();
+    const auto saved = static_cast<std::size_t>(
+        std::count_if(items.begin(), items.end(), [](const SaveItem &i) { return i.saved; }));
+    console.progressDone(options.showCount
+                             ? "Downloading configuration... " + std::to_string(saved) + " of " +
+                                   std::to_string(items.size()) + " saved"
+                         : saved == items.size() ? "Downloading configuration... done"
+                                                 : "Downloading configuration... failed");
+}
+
+bool CheckUploadFile(const std::string &path, std::string *error) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec || !std::filesystem::is_regular_file(path, ec)) {
+        *error = "cannot read " + path + (ec ? ": " + ec.message() : std::string());
+        return false;
+    }
+    if (size == 0) {
+        *error = path + " is empty";
+        return false;
+    }
+    if (size > kUploadFileMax) {
+        *error = path + " is " + std::to_string(size) +
+                 " bytes, larger than any device configuration (16 MiB at most); not sent";
+        return false;
+    }
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = "cannot read " + path + ": " + file.errorString().toStdString();
+        return false;
+    }
+    const QByteArray text = file.read(static_cast<qint64>(kUploadFileMax));
+    const std::string problem = XmlProblem(std::string_view(text.constData(), text.size()));
+    if (!problem.empty()) {
+        *error = path + " is not well-formed XML (" + problem + "); nothing was sent";
+        return false;
+    }
+    return true;
 }
 
 int UploadConfig(const Endpoint &device, const std::string &path, bool filter,
@@ -343,32 +479,28 @@ int FetchValues(const Endpoint &device, const HttpLogin &login, Console &console
     return rc;
 }
 
-bool BackupConfigs(std::vector<BackupItem> &items, const std::string &folder,
-                   const HttpLogin &login, Console &console, std::string *error) {
-    XmlLibrary library;
-    const int total = static_cast<int>(items.size());
-    for (int first = 0; first < total; first += QVXML_MODULES_MAX) {
-        const int count = std::min(QVXML_MODULES_MAX, total - first);
-        if (!BackupChunk(items.data() + first, count, folder, login, console, first, total, error))
-            return false;
-    }
-    console.progressDone("Downloading configuration... done");
-    return true;
-}
-
-std::vector<std::string> BackupFileNames(const std::vector<qvudps_module> &devices) {
-    std::vector<std::string> names;
+std::vector<std::string> BackupFileNames(const std::vector<qvudps_module> &devices,
+                                         const std::vector<std::string> &existing) {
+    auto folded = [](std::string s) {
+        for (char &c : s)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
     std::set<std::string> taken;
+    for (const auto &name : existing)
+        taken.insert(folded(name));
+    std::vector<std::string> names;
     for (const auto &m : devices) {
-        std::string base = SuggestedFileName(FieldText(m.name), FieldText(m.ip), m.port);
-        std::string name = SafeXmlFileName(base);
-        if (taken.count(name)) {
-            std::string mac = FieldText(m.mac);
-            std::erase(mac, ':');
-            name = SafeXmlFileName(name.substr(0, name.size() - 4) + "_" + mac);
-        }
-        taken.insert(name);
-        names.push_back(name);
+        const std::string name =
+            SafeXmlFileName(SuggestedFileName(FieldText(m.name), FieldText(m.ip), m.port));
+        std::string mac = FieldText(m.mac);
+        std::erase(mac, ':');
+        const std::string stem = name.substr(0, name.size() - 4);
+        std::string chosen = name;
+        for (int n = 1; taken.count(folded(chosen)); ++n)
+            chosen = SafeXmlFileName(stem + "_" + mac + (n > 1 ? "_" + std::to_string(n) : ""));
+        taken.insert(folded(chosen));
+        names.push_back(chosen);
     }
     return names;
 }

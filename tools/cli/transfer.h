@@ -3,7 +3,7 @@
 //
 // Threading: call from the thread that owns the QCoreApplication (the session
 // layer delivers its events there); each function runs a local event loop or
-// polls until its work is done or its time bound has passed.
+// waits until its work is done or its time bound has passed.
 #ifndef KELVO_CLI_TRANSFER_H
 #define KELVO_CLI_TRANSFER_H
 
@@ -11,8 +11,10 @@
 #include "qvudps.h"
 #include "qvxml.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kelvo::cli {
@@ -29,15 +31,50 @@ struct Endpoint {
     int port = 80;
 };
 
-// Fetches the device's setup document and writes it to `path` byte for byte,
-// as the main window's download does. Returns an ExitCode; `error` tells why
-// when it is not kExitOk (kExitAuth when the device refused the credentials).
-int DownloadConfig(const Endpoint &device, const std::string &path, const HttpLogin &login,
-                   Console &console, std::string *error);
+// Largest configuration file taken for an upload: far above any device's
+// document, so a larger one is refused before it is read.
+constexpr std::uintmax_t kUploadFileMax = 16u << 20;
+
+// How long a device may take to answer a document request in full. The
+// library's own limit for a silent device lies above it, so a device that
+// does not answer is reported as such rather than as a broken document.
+constexpr int kAnswerSeconds = 9;
+
+// One setup document to fetch and save, and what became of it.
+struct SaveItem {
+    std::string mac; // for the report only
+    Endpoint device;
+    std::string path; // the file to write
+    bool saved = false;
+    long bytes = 0;
+    int code = kExitFailed; // ExitCode when not saved
+    std::string error;      // why it was not saved
+};
+
+struct SaveOptions {
+    HttpLogin login;
+    int parallel = 32;      // devices served at the same time
+    bool overwrite = true;  // false: an existing file is never replaced
+    bool showCount = false; // progress counts the documents
+};
+
+// Fetches the setup document of every item, up to `parallel` devices at a
+// time, each through a handle of its own, so a device that does not answer
+// delays only itself. A document is saved only when it arrived complete and
+// is well-formed XML; it is written to a temporary file beside the target,
+// readable by the owner only, and renamed over the target when complete, so
+// a failure leaves any earlier file untouched.
+void SaveSetupDocuments(std::vector<SaveItem> &items, const SaveOptions &options, Console &console);
+
+// True when the file at `path` may be uploaded: readable, not empty, at most
+// kUploadFileMax bytes (looked at before reading it) and well-formed XML.
+// Else false with `error`.
+bool CheckUploadFile(const std::string &path, std::string *error);
 
 // Fetches the device's setup document (for its sensor list) and then posts
 // the file at `path`, without the sensor entries the device does not have
-// when `filter` is set, as the main window's upload does. ExitCode as above.
+// when `filter` is set, as the main window's upload does. Returns an ExitCode; `error` tells why
+// when it is not kExitOk.
 int UploadConfig(const Endpoint &device, const std::string &path, bool filter,
                  const HttpLogin &login, Console &console, std::string *error);
 
@@ -46,30 +83,21 @@ struct ValuesResult {
     std::unique_ptr<qvxml_values> values;
     std::unique_ptr<qvxml_values_counts> counts;
 };
+// Succeeds only for a complete, well-formed values document.
 int FetchValues(const Endpoint &device, const HttpLogin &login, Console &console,
                 ValuesResult &result, std::string *error);
 
-// One device of a backup and what became of it.
-struct BackupItem {
-    std::string mac;
-    Endpoint device;
-    std::string fileName; // inside the backup folder
-    bool saved = false;
-    long bytes = 0;
-    std::string error; // the library's message when not saved
-};
+// Empty when `text` is one well-formed XML document, else what is wrong and
+// where ("line 3, column 7: ...").
+std::string XmlProblem(std::string_view text);
 
-// Downloads the setup documents of all `items` through one multi-device
-// handle and writes each to `folder`/fileName. Fills `saved`, `bytes` and
-// `error` of every item. Returns false with `error` only when the handle
-// itself could not be used (then nothing was saved).
-bool BackupConfigs(std::vector<BackupItem> &items, const std::string &folder,
-                   const HttpLogin &login, Console &console, std::string *error);
-
-// Unique file names for a backup: SafeXmlFileName of each device's suggested
-// name; a name already taken gets "_" and the MAC address without ":" before
-// its ".xml".
-std::vector<std::string> BackupFileNames(const std::vector<qvudps_module> &devices);
+// File names for a backup: SafeXmlFileName of each device's suggested name,
+// different from each other and from every name in `existing`. A name that is
+// taken gets "_" and the MAC address without ":" before ".xml", then "_2",
+// "_3"... until it is free. Names differing only in letter case count as the
+// same, so the folder may lie on a file system that ignores case.
+std::vector<std::string> BackupFileNames(const std::vector<qvudps_module> &devices,
+                                         const std::vector<std::string> &existing = {});
 
 } // namespace kelvo::cli
 

@@ -1,6 +1,7 @@
 // kelvo-cli's commands end to end: a simulated fleet behind a real relay, the
 // discovery and XML libraries and the session layer, all on loopback.
 #include "cli_lab.h"
+#include "hostile_http.h"
 
 #include "hostadapter.h"
 
@@ -13,6 +14,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
+
+#include <sys/stat.h>
 
 using namespace clitest;
 using kelvo::devsim::DeviceConfig;
@@ -92,6 +96,21 @@ struct TempDir {
     fs::path path;
     static inline int serial = 0;
 };
+
+// Permission bits of a file (-1 when it does not exist).
+int Mode(const fs::path &p) {
+    struct stat st {};
+    return stat(p.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 0777) : -1;
+}
+
+std::size_t Entries(const fs::path &dir) {
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+}
+
+QString Q(const fs::path &p) {
+    return QString::fromStdString(p.string());
+}
 
 QString Endpoint(const CliLab &lab, std::size_t i) {
     const auto d = lab.fleet->device(i);
@@ -298,6 +317,21 @@ TEST(CliTransfer, DownloadWritesTheDocumentByteForByte) {
                         QString::fromStdString(byMac.string()), "--no-names"});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(SameDocument(ReadFile(byMac), expected));
+    EXPECT_EQ(Mode(byMac), 0600); // it holds the device's passwords
+    EXPECT_NE(r.out.find("wrote " + byMac.string()), std::string::npos) << r.out;
+
+    // Without -o the device names the file: an existing one is kept unless --force.
+    const fs::path cwd = fs::current_path();
+    fs::current_path(dir.path);
+    WriteFile("Thermometer 1.xml", "mine");
+    r = lab.run({"download", QString::fromStdString(lab.mac(0))});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("Thermometer 1.xml exists already"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile("Thermometer 1.xml"), "mine");
+    r = lab.run({"download", QString::fromStdString(lab.mac(0)), "--force"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(SameDocument(ReadFile("Thermometer 1.xml"), expected));
+    fs::current_path(cwd);
 
     const fs::path byIp = dir.path / "by-ip.xml";
     r = lab.run({"download", Endpoint(lab, 0), "-o", QString::fromStdString(byIp.string())});
@@ -309,7 +343,37 @@ TEST(CliTransfer, DownloadWritesTheDocumentByteForByte) {
                  QString::fromStdString((dir.path / "none.xml").string())});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("Downloading configuration... "), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Transport endpoint"), std::string::npos) << r.err; // no stale errno
     EXPECT_FALSE(fs::exists(dir.path / "none.xml"));
+}
+
+TEST(CliTransfer, HostileAnswersKeepTheEarlierFile) {
+    const std::string doc = "<?xml version=\"1.0\"?>\n<Root><Agent><Name>x</Name></Agent>"
+                            "<SenSet><Entry><ID>1</ID></Entry></SenSet></Root>\n";
+    const struct {
+        HostileHttp::Mode mode;
+        int code;
+        const char *says;
+    } cases[] = {
+        {HostileHttp::Truncated, 1, ""},
+        {HostileHttp::Chunked, 1, "not well-formed"},
+        {HostileHttp::Malformed, 1, ""},
+        {HostileHttp::Trickle, 1, "did not answer within"},
+        {HostileHttp::Unauthorized, 6, "HTTP: Unauthorized"},
+    };
+    for (const auto &c : cases) {
+        HostileHttp peer(c.mode, doc);
+        ASSERT_NE(peer.port, 0);
+        TempDir dir;
+        const fs::path file = dir.path / "device.xml";
+        WriteFile(file, "earlier");
+        const Result r =
+            CliLab::runRaw({"download", QString::fromStdString(peer.endpoint()), "-o", Q(file)});
+        EXPECT_EQ(r.code, c.code) << c.mode << ": " << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.mode << ": " << r.err;
+        EXPECT_EQ(ReadFile(file), "earlier") << c.mode;
+        EXPECT_EQ(Entries(dir.path), 1u) << c.mode; // no partial file left behind
+    }
 }
 
 TEST(CliTransfer, RefusedCredentialsAreReportedAndGivenOnesWork) {
@@ -325,6 +389,31 @@ TEST(CliTransfer, RefusedCredentialsAreReportedAndGivenOnesWork) {
                  "--http-password", "secret"});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(SameDocument(ReadFile(dir.path / "secured.xml"), lab.fleet->setup_xml(lab.mac(0))));
+
+    // The password from a file or from the environment, never the command line.
+    const fs::path secret = dir.path / "secret.txt";
+    WriteFile(secret, "secret\n");
+    r = lab.run({"download", Endpoint(lab, 0), "-o", file, "--http-user", "admin",
+                 "--http-password-file", Q(secret)});
+    EXPECT_EQ(r.code, 0) << r.err;
+    setenv("KELVO_HTTP_PASSWORD", "secret", 1);
+    r = lab.run({"download", Endpoint(lab, 0), "-o", file, "--http-user", "admin"});
+    unsetenv("KELVO_HTTP_PASSWORD");
+    EXPECT_EQ(r.code, 0) << r.err;
+
+    // Refused before any request: nothing is cut or dropped silently.
+    const std::string tooLong(100, 'p');
+    for (const QStringList &args :
+         {QStringList{"download", Endpoint(lab, 0), "--http-password", "secret"},
+          QStringList{"values", Endpoint(lab, 0), "--http-password-file", Q(secret)},
+          QStringList{"download", Endpoint(lab, 0), "--http-user", "admin", "--http-password",
+                      QString::fromStdString(tooLong)},
+          QStringList{"download", Endpoint(lab, 0), "--http-user", "admin", "--http-password", "a",
+                      "--http-password-file", Q(secret)},
+          QStringList{"backup", Q(dir.path), "--parallel", "0"}}) {
+        r = CliLab::runRaw(args);
+        EXPECT_EQ(r.code, 2) << args.join(' ').toStdString() << "\n" << r.err;
+    }
 }
 
 TEST(CliTransfer, UploadLeavesOutSensorsTheDeviceDoesNotHave) {
@@ -362,6 +451,18 @@ TEST(CliTransfer, UploadLeavesOutSensorsTheDeviceDoesNotHave) {
 
     r = lab.run({"upload", Endpoint(lab, 0), QString::fromStdString((dir.path / "no").string())});
     EXPECT_EQ(r.code, 1);
+
+    // Not XML at all, or far too large to be a configuration: refused before
+    // the device is even asked for its own document.
+    WriteFile(file, "hello world\n");
+    r = lab.run({"upload", Endpoint(lab, 0), Q(file)});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("is not well-formed XML"), std::string::npos) << r.err;
+    fs::resize_file(file, (16u << 20) + 1);
+    r = lab.run({"upload", Endpoint(lab, 0), Q(file)});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("larger than any device configuration"), std::string::npos) << r.err;
+    EXPECT_EQ(PostBodies(lab, lab.mac(0)).size(), 2u);
 }
 
 TEST(CliBackup, SavesEveryDeviceThatKeepsADocument) {
@@ -387,25 +488,43 @@ TEST(CliBackup, SavesEveryDeviceThatKeepsADocument) {
 }
 
 TEST(CliBackup, ReportsTheDevicesThatFailed) {
-    auto devices = Pick("127.0.132.1", {kThermometer, kThermometer, kMeter});
+    auto devices = Pick("127.0.132.1", {kThermometer, kThermometer, kMeter, kMeter, kMeter});
     devices[1].name = "Thermometer 1"; // the same name twice
     devices[1].ip = "127.0.132.2";
     devices[2].faults.http_status = 500;
+    for (std::size_t i : {3u, 4u}) { // accept the connection, never answer
+        devices[i].ip = "127.0.132." + std::to_string(i + 1);
+        devices[i].name = "Mute " + std::to_string(i);
+        devices[i].faults.http_silent = true;
+    }
     CliLab lab(devices);
     ASSERT_TRUE(lab.started);
     TempDir dir;
+    WriteFile(dir.path / "Thermometer 1.xml", "an earlier backup");
     const Result r = lab.run({"backup", QString::fromStdString(dir.path.string())});
     EXPECT_EQ(r.code, 7) << r.err << r.out;
     EXPECT_NE(r.out.find("HTTP: Internal Server Error"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("2 of 3 configuration document(s) saved"), std::string::npos) << r.out;
-    std::string mac = lab.mac(1);
-    std::erase(mac, ':');
-    // Neither device overwrote the other's file.
-    const std::string first = ReadFile(dir.path / "Thermometer 1.xml");
-    const std::string second = ReadFile(dir.path / ("Thermometer 1_" + mac + ".xml"));
-    EXPECT_FALSE(first.empty());
-    EXPECT_FALSE(second.empty());
-    EXPECT_NE(first, second);
+    EXPECT_NE(r.out.find("2 of 5 configuration document(s) saved"), std::string::npos) << r.out;
+    // Each mute device is named with its own reason.
+    for (std::size_t i : {3u, 4u}) {
+        const auto row = r.out.find(lab.mac(i) + "  ");
+        ASSERT_NE(row, std::string::npos) << r.out;
+        const std::string line = r.out.substr(row, r.out.find('\n', row) - row);
+        EXPECT_NE(line.find("did not answer within"), std::string::npos) << line;
+    }
+    // No file replaced another, nor the earlier backup; none is readable by others.
+    EXPECT_EQ(ReadFile(dir.path / "Thermometer 1.xml"), "an earlier backup");
+    std::set<std::string> saved;
+    for (std::size_t i : {0u, 1u}) {
+        std::string mac = lab.mac(i);
+        std::erase(mac, ':');
+        const fs::path p = dir.path / ("Thermometer 1_" + mac + ".xml");
+        saved.insert(ReadFile(p));
+        EXPECT_EQ(Mode(p), 0600) << p;
+    }
+    EXPECT_EQ(saved.size(), 2u);
+    EXPECT_EQ(saved.count(""), 0u);
+    EXPECT_EQ(Entries(dir.path), 3u);
 }
 
 TEST(CliValues, ShowsSensorsInputsAndOutputs) {
@@ -425,6 +544,14 @@ TEST(CliValues, ShowsSensorsInputsAndOutputs) {
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("\nSensors\nID "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("21.5"), std::string::npos);
+
+    kelvo::devsim::Faults broken;
+    broken.malformed_xml = true;
+    lab.fleet->set_faults(lab.mac(0), broken);
+    r = lab.run({"values", Endpoint(lab, 0)});
+    EXPECT_EQ(r.code, 1) << r.out;
+    EXPECT_NE(r.err.find("not well-formed XML"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
 }
 
 int main(int argc, char **argv) {

@@ -3,6 +3,7 @@
 #include "deviceoutput.h"
 #include "devicetext.h"
 #include "discovery.h"
+#include "passwords.h"
 #include "setupplan.h"
 #include "textutil.h"
 #include "transfer.h"
@@ -16,6 +17,12 @@
 #include <QJsonObject>
 
 #include <cstdio>
+#include <thread>
+
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
 
 using namespace kelvo;
 using namespace kelvo::cli;
@@ -154,6 +161,49 @@ TEST(CliDeviceText, FileNamesStayInsideTheFolder) {
     EXPECT_EQ(BackupFileNames(devices),
               (std::vector<std::string>{"Tank.xml", "Tank_020000000002.xml", "10_0_0_3_81.xml",
                                         "a_b.xml"}));
+
+    // A device named like another's fallback, and names already in the folder.
+    const std::vector<qvudps_module> boxes = {
+        Device("02:00:00:00:00:01", "Box", "10.0.0.1", 80),
+        Device("02:00:00:00:00:02", "Box_020000000003", "10.0.0.2", 80),
+        Device("02:00:00:00:00:03", "Box", "10.0.0.3", 80),
+        Device("02:00:00:00:00:04", "box", "10.0.0.4", 80)};
+    EXPECT_EQ(BackupFileNames(boxes, {"BOX_020000000004.XML"}),
+              (std::vector<std::string>{"Box.xml", "Box_020000000003.xml", "Box_020000000003_2.xml",
+                                        "box_020000000004_2.xml"}));
+}
+
+TEST(CliPasswords, PromptReadsALineWithoutEcho) {
+    int master = -1, slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    std::string line;
+    bool read = false;
+    std::thread reader([&] { read = ReadHiddenLine(slave, "Password: ", &line); });
+    // What the terminal shows, until `until` appears (bounded).
+    std::string shown;
+    auto showUntil = [&](const std::string &until) {
+        char buf[64];
+        pollfd p = {master, POLLIN, 0};
+        while (shown.find(until) == std::string::npos && poll(&p, 1, 10000) > 0) {
+            const ssize_t n = ::read(master, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            shown.append(buf, static_cast<size_t>(n));
+        }
+    };
+    showUntil("Password: "); // echo is off once the prompt is out
+    ASSERT_EQ(write(master, "s3cret\n", 7), 7);
+    reader.join();
+    showUntil("\n");
+    EXPECT_TRUE(read);
+    EXPECT_EQ(line, "s3cret");
+    EXPECT_EQ(shown.find("s3cret"), std::string::npos) << shown;
+    termios now{};
+    ASSERT_EQ(tcgetattr(slave, &now), 0);
+    EXPECT_TRUE(now.c_lflag & ECHO); // restored
+    close(master);
+    close(slave);
+    EXPECT_FALSE(ReadHiddenLine(-1, "x", &line));
 }
 
 TEST(CliSetupPlan, ChangesOnlyWhatIsGivenAndComparesIt) {

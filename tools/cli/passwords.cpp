@@ -1,0 +1,89 @@
+#include "passwords.h"
+
+#include <QFile>
+
+#include <cstdlib>
+#include <unistd.h>
+
+namespace kelvo::cli {
+
+const PasswordSource kSetupPassword = {"password", "password-file", "KELVO_PASSWORD",
+                                       "setup password"};
+const PasswordSource kHttpPassword = {"http-password", "http-password-file", "KELVO_HTTP_PASSWORD",
+                                      "web server password"};
+
+void AddPasswordOptions(QCommandLineParser &parser, const PasswordSource &source) {
+    const QString what = QString::fromLatin1(source.what);
+    QCommandLineOption value(source.option,
+                             "The " + what + " (visible to other local users; prefer " +
+                                 QString::fromLatin1(source.environment) + " or --" +
+                                 source.fileOption + ").",
+                             "P");
+    QCommandLineOption file(source.fileOption, "Read the " + what + " from the first line of FILE.",
+                            "FILE");
+    parser.addOption(value);
+    parser.addOption(file);
+}
+
+const char *PasswordHelpText() {
+    return "Passwords: --password and --http-password are visible to every local user;\n"
+           "the environment variables KELVO_PASSWORD and KELVO_HTTP_PASSWORD, or\n"
+           "--password-file and --http-password-file (first line of the file), are not.\n"
+           "On a terminal, a password that is needed and not given is asked for without\n"
+           "echo.\n";
+}
+
+namespace {
+
+bool ReadFirstLine(const QString &path, std::string *line, std::string *error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = "cannot read " + path.toStdString() + ": " + file.errorString().toStdString();
+        return false;
+    }
+    // A password file holds one short line; more is not read.
+    QByteArray text = file.read(4096);
+    const auto eol = text.indexOf('\n');
+    if (eol >= 0)
+        text.truncate(eol);
+    if (text.endsWith('\r'))
+        text.chop(1);
+    *line = text.toStdString();
+    return true;
+}
+
+} // namespace
+
+bool ReadPassword(const QCommandLineParser &parser, const PasswordSource &source, bool prompt,
+                  std::string *password, bool *found, std::string *error) {
+    *found = false;
+    password->clear();
+    const bool hasValue = parser.isSet(source.option);
+    const bool hasFile = parser.isSet(source.fileOption);
+    if (hasValue && hasFile) {
+        *error = "--" + source.option.toStdString() + " and --" + source.fileOption.toStdString() +
+                 " exclude each other";
+        return false;
+    }
+    if (hasValue) {
+        *password = parser.value(source.option).toStdString();
+        *found = true;
+    } else if (hasFile) {
+        if (!ReadFirstLine(parser.value(source.fileOption), password, error))
+            return false;
+        *found = true;
+    } else if (const char *env = std::getenv(source.environment)) {
+        *password = env;
+        *found = true;
+    } else if (prompt && StdinIsTerminal()) {
+        *found = ReadHiddenLine(STDIN_FILENO, std::string(source.what) + ": ", password);
+    }
+    if (password->size() > kCredentialMax) {
+        *error = std::string("the ") + source.what + " is longer than " +
+                 std::to_string(kCredentialMax) + " bytes, more than a device keeps";
+        return false;
+    }
+    return true;
+}
+
+} // namespace kelvo::cli
