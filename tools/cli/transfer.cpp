@@ -5,8 +5,13 @@
 
 #include <QEventLoop>
 #include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QSaveFile>
 #include <QTimer>
+#include <QUrl>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -78,21 +83,17 @@ std::string AuthHint(const HttpLogin &login) {
                               : " (the device refused the credentials)";
 }
 
-// One run of the main window's transfer handlers over a session: an upload
-// (which reads the device's setup first) or a values request.
+// One run of the main window's upload handlers over a session (it reads the
+// device's setup first, for the sensor filter).
 class SessionRun {
 public:
-    enum Mode { Upload, Values };
-
-    SessionRun(Mode mode_, Console &console_) : mode(mode_), console(console_), session(this) {
+    explicit SessionRun(Console &console_) : console(console_), session(this) {
         session.OnOpen =
             new EventHandler<SessionRun, TSdkSimpleEventArgs>(this, &SessionRun::XmlOpenEvent);
         session.OnSetup =
             new EventHandler<SessionRun, TIoXmlSetupEventArgs>(this, &SessionRun::XmlSetupEvent);
         session.OnSetupSent = new EventHandler<SessionRun, TIoXmlSetupEventArgs>(
             this, &SessionRun::XmlSetupSentEvent);
-        session.OnValues =
-            new EventHandler<SessionRun, TIoXmlValuesEventArgs>(this, &SessionRun::XmlValuesEvent);
         session.OnError =
             new EventHandler<SessionRun, TSdkErrorEventArgs>(this, &SessionRun::XmlErrorEvent);
     }
@@ -133,7 +134,6 @@ public:
 
     std::string path;
     bool filter = true;
-    ValuesResult *values = nullptr;
 
 private:
     void Finish(int code, const std::string &text) {
@@ -147,19 +147,17 @@ private:
 
     const char *Stage() const {
         return session.GetState() == xsSendSetup ? "Uploading configuration... "
-               : mode == Values                  ? "Reading values... "
                                                  : "Downloading configuration... ";
     }
 
     void Tick() {
         const int32_t s = session.GetState();
-        if (s == xsSetup || s == xsSendSetup || s == xsValues)
+        if (s == xsSetup || s == xsSendSetup)
             console.progress(Stage(), std::string(1, Spinner(++spin)));
     }
 
     void XmlOpenEvent(TSdkSimpleEventArgs *) {
-        const int rc = mode == Values ? session.GetValues() : session.GetSetup();
-        if (rc != 0) {
+        if (session.GetSetup() != 0) {
             TSdkError e;
             session.GetSdkError(e, false);
             Finish(kExitFailed, std::string(Stage()) + ErrorText(e));
@@ -195,34 +193,9 @@ private:
         Finish(kExitOk, "");
     }
 
-    void XmlValuesEvent(TIoXmlValuesEventArgs *args) {
-        // The parser takes what it can from a broken document; only a whole
-        // one is shown.
-        char *text = nullptr;
-        int length = 0;
-        if (qvxml_get_values_xml(session.GetHandle(), &text, &length) != 0 || !text) {
-            Finish(kExitFailed, "Reading values... the device sent no values document");
-            return;
-        }
-        const std::string problem = XmlProblem(std::string_view(text, static_cast<size_t>(length)));
-        if (!problem.empty()) {
-            Finish(kExitFailed, "Reading values... the device's values document is not "
-                                "well-formed XML: " +
-                                    problem);
-            return;
-        }
-        if (values && args->values && args->values_counts) {
-            values->values = std::make_unique<qvxml_values>(*args->values);
-            values->counts = std::make_unique<qvxml_values_counts>(*args->values_counts);
-        }
-        console.progressDone("Reading values... done");
-        Finish(kExitOk, "");
-    }
-
     void XmlErrorEvent(TSdkErrorEventArgs *args) {
         const char *stage = args->operation == xsSetup       ? "Downloading configuration... "
                             : args->operation == xsSendSetup ? "Uploading configuration... "
-                            : args->operation == xsValues    ? "Reading values... "
                                                              : "XML error: ";
         std::string text =
             stage + DescribeError(args->code, args->sys_errno, args->text, args->sys_text);
@@ -233,7 +206,6 @@ private:
         Finish(kExitFailed, text);
     }
 
-    Mode mode;
     Console &console;
     TIoXml session;
     QEventLoop loop;
@@ -317,13 +289,6 @@ void CollectDocument(int handle, SaveItem &item, const SaveOptions &options) {
     WriteDocument(item, document, options.overwrite);
 }
 
-// A setup request in flight.
-struct Request {
-    std::size_t item;
-    int handle;
-    std::chrono::steady_clock::time_point deadline;
-};
-
 // Opens a handle for `item` and asks for its setup document; -1 with the
 // item's error when that fails.
 int StartRequest(SaveItem &item, const SaveOptions &options, Wakeup &wakeup) {
@@ -350,6 +315,27 @@ int StartRequest(SaveItem &item, const SaveOptions &options, Wakeup &wakeup) {
     return h;
 }
 
+// One device from the request to the saved file, on a thread of its own.
+void ServeItem(SaveItem &item, const SaveOptions &options) {
+    Wakeup wakeup;
+    const int h = StartRequest(item, options, wakeup);
+    if (h == -1)
+        return;
+    bool ended = false;
+    {
+        std::unique_lock<std::mutex> lock(wakeup.mutex);
+        ended = wakeup.cv.wait_for(lock, std::chrono::seconds(kAnswerSeconds),
+                                   [&] { return wakeup.events > 0; });
+    }
+    // A failed request calls back just before it is marked done.
+    if (ended && qvxml_wait_finish(h, 4, 2) == 0)
+        CollectDocument(h, item, options);
+    else
+        item.error =
+            "the device did not answer within " + std::to_string(kAnswerSeconds) + " seconds";
+    qvxml_close(h); // up to a second while the library still waits on the device
+}
+
 } // namespace
 
 std::string XmlProblem(std::string_view text) {
@@ -370,54 +356,43 @@ std::string XmlProblem(std::string_view text) {
 void SaveSetupDocuments(std::vector<SaveItem> &items, const SaveOptions &options,
                         Console &console) {
     XmlLibrary library;
-    Wakeup wakeup;
-    const std::size_t parallel = static_cast<std::size_t>(std::clamp(options.parallel, 1, 64));
-    std::vector<Request> running;
-    // A handle whose device is silent takes up to a second to close; those
-    // are closed beside the work so that they do not hold it up.
-    std::vector<std::thread> closers;
+    // Each thread serves one device at a time, so a device that does not
+    // answer holds up only its own thread.
+    std::mutex mutex;
+    std::condition_variable cv;
     std::size_t next = 0, done = 0;
-    unsigned seen = 0, spin = 0;
-    while (next < items.size() || !running.empty()) {
-        while (running.size() < parallel && next < items.size()) {
-            const std::size_t i = next++;
-            const int h = StartRequest(items[i], options, wakeup);
-            if (h == -1)
-                ++done;
-            else
-                running.push_back(
-                    {i, h,
-                     std::chrono::steady_clock::now() + std::chrono::seconds(kAnswerSeconds)});
-        }
-        {
-            std::unique_lock<std::mutex> lock(wakeup.mutex);
-            wakeup.cv.wait_for(lock, std::chrono::milliseconds(50),
-                               [&] { return wakeup.events != seen; });
-            seen = wakeup.events;
-        }
-        const auto now = std::chrono::steady_clock::now();
-        std::erase_if(running, [&](const Request &r) {
-            SaveItem &item = items[r.item];
-            if (qvxml_finish(r.handle, 4) == 0) {
-                CollectDocument(r.handle, item, options);
-                qvxml_close(r.handle);
-            } else if (now >= r.deadline) {
-                item.error = "the device did not answer within " + std::to_string(kAnswerSeconds) +
-                             " seconds";
-                closers.emplace_back([h = r.handle] { qvxml_close(h); });
-            } else {
-                return false;
+    auto serve = [&] {
+        for (;;) {
+            std::size_t i;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (next == items.size())
+                    return;
+                i = next++;
             }
-            ++done;
-            return true;
-        });
-        console.progress("Downloading configuration... ", options.showCount
-                                                              ? std::to_string(done) + "/" +
-                                                                    std::to_string(items.size()) +
-                                                                    " " + Spinner(++spin)
-                                                              : std::string(1, Spinner(++spin)));
+            ServeItem(items[i], options);
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                ++done;
+            }
+            cv.notify_one();
+        }
+    };
+    const std::size_t threads =
+        std::min(items.size(), static_cast<std::size_t>(std::clamp(options.parallel, 1, 64)));
+    std::vector<std::thread> pool;
+    for (std::size_t t = 0; t < threads; ++t)
+        pool.emplace_back(serve);
+    unsigned spin = 0;
+    for (std::unique_lock<std::mutex> lock(mutex); done < items.size();) {
+        const std::string count = std::to_string(done) + "/" + std::to_string(items.size()) + " ";
+        lock.unlock();
+        console.progress("Downloading configuration... ",
+                         (options.showCount ? count : std::string()) + Spinner(++spin));
+        lock.lock();
+        cv.wait_for(lock, std::chrono::milliseconds(100));
     }
-    for (auto &t : closers)
+    for (auto &t : pool)
         t.join();
     const auto saved = static_cast<std::size_t>(
         std::count_if(items.begin(), items.end(), [](const SaveItem &i) { return i.saved; }));
@@ -460,7 +435,7 @@ bool CheckUploadFile(const std::string &path, std::string *error) {
 
 int UploadConfig(const Endpoint &device, const std::string &path, bool filter,
                  const HttpLogin &login, Console &console, std::string *error) {
-    SessionRun run(SessionRun::Upload, console);
+    SessionRun run(console);
     run.path = path;
     run.filter = filter;
     return run.run(device, login, error);
@@ -468,15 +443,101 @@ int UploadConfig(const Endpoint &device, const std::string &path, bool filter,
 
 int FetchValues(const Endpoint &device, const HttpLogin &login, Console &console,
                 ValuesResult &result, std::string *error) {
-    SessionRun run(SessionRun::Values, console);
-    run.values = &result;
-    const int rc = run.run(device, login, error);
-    if (rc == kExitOk && !result.values) {
+    // The library's values request carries no credentials; this one does.
+    QNetworkAccessManager manager;
+    manager.setProxy(QNetworkProxy::NoProxy);
+    QUrl url;
+    url.setScheme("http");
+    url.setHost(QString::fromStdString(device.host));
+    url.setPort(device.port);
+    url.setPath("/values.xml");
+    QNetworkRequest request(url);
+    request.setTransferTimeout(kAnswerSeconds * 1000);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
+    // One request per connection, as the devices' servers work; and no retry
+    // that would count as a second failed login.
+    request.setRawHeader("Connection", "close");
+    if (!login.user.empty())
+        request.setRawHeader(
+            "Authorization",
+            "Basic " + QByteArray::fromStdString(login.user + ":" + login.password).toBase64());
+    std::unique_ptr<QNetworkReply> reply(manager.get(request));
+    QByteArray body;
+    bool tooLarge = false;
+    QObject::connect(reply.get(), &QNetworkReply::readyRead, [&] {
+        body += reply->readAll();
+        if (body.size() >= QVXML_BUFFER_SIZE && !tooLarge) {
+            tooLarge = true;
+            reply->abort();
+        }
+    });
+    QEventLoop loop;
+    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QTimer ticker;
+    unsigned spin = 0;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        console.progress("Reading values... ", std::string(1, Spinner(++spin)));
+    });
+    ticker.start(100);
+    if (!reply->isFinished())
+        loop.exec();
+    ticker.stop();
+    if (!tooLarge)
+        body += reply->readAll();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    auto fail = [&](int code, const std::string &text) {
+        console.progressDone("Reading values... failed");
         if (error)
-            *error = "the device's values document could not be read";
-        return kExitFailed;
+            *error = "Reading values... " + text;
+        return code;
+    };
+    if (tooLarge)
+        return fail(kExitFailed, "the document is larger than " +
+                                     std::to_string(QVXML_BUFFER_SIZE - 1) + " bytes");
+    if (status == 401 || status == 403)
+        return fail(kExitAuth,
+                    "HTTP: " + std::string(status == 401 ? "Unauthorized" : "Forbidden") +
+                        AuthHint(login));
+    switch (reply->error()) {
+    case QNetworkReply::NoError:
+        break;
+    case QNetworkReply::ConnectionRefusedError:
+        return fail(kExitFailed, "the device refused the connection");
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::OperationCanceledError:
+        return fail(kExitFailed, "the device did not answer within " +
+                                     std::to_string(kAnswerSeconds) + " seconds");
+    default:
+        return fail(kExitFailed, status != 0 ? "HTTP status " + std::to_string(status)
+                                             : reply->errorString().toStdString());
     }
-    return rc;
+    if (status != 200)
+        return fail(kExitFailed, "HTTP status " + std::to_string(status));
+    const std::string problem = XmlProblem(std::string_view(body.constData(), body.size()));
+    if (!problem.empty())
+        return fail(kExitFailed, "the device's values document is not well-formed XML: " + problem);
+    // The library parses it, as it parses what it downloads itself.
+    XmlLibrary library;
+    const int h = qvxml_open(device.host.c_str(), device.port, nullptr, nullptr);
+    qvxml_error_record record{};
+    auto values = std::make_unique<qvxml_values>();
+    auto counts = std::make_unique<qvxml_values_counts>();
+    const bool parsed =
+        h != -1 && qvxml_wait_finish(h, 0, 3) == 0 &&
+        qvxml_load_values(h, body.constData(), static_cast<int>(body.size())) == 0 &&
+        qvxml_wait_finish(h, 9, 10) == 0 &&
+        qvxml_get_values_cache_copy(h, values.get(), counts.get()) == 0;
+    if (!parsed)
+        qvxml_error(h == -1 ? 0 : h, &record);
+    if (h != -1)
+        qvxml_close(h);
+    if (!parsed)
+        return fail(kExitFailed, "cannot read the values document: " + RecordText(record));
+    result.values = std::move(values);
+    result.counts = std::move(counts);
+    console.progressDone("Reading values... done");
+    return kExitOk;
 }
 
 std::vector<std::string> BackupFileNames(const std::vector<qvudps_module> &devices,

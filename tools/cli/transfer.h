@@ -83,7 +83,8 @@ struct ValuesResult {
     std::unique_ptr<qvxml_values> values;
     std::unique_ptr<qvxml_values_counts> counts;
 };
-// Succeeds only for a complete, well-formed values document.
+// Reads values.xml over HTTP, with the login when one is given, and has the
+// library parse it. Succeeds only for a complete, well-formed document.
 int FetchValues(const Endpoint &device, const HttpLogin &login, Console &console,
                 ValuesResult &result, std::string *error);
 

@@ -390,6 +390,17 @@ TEST(CliTransfer, RefusedCredentialsAreReportedAndGivenOnesWork) {
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(SameDocument(ReadFile(dir.path / "secured.xml"), lab.fleet->setup_xml(lab.mac(0))));
 
+    // values sends the login too, and names a refusal as such.
+    HostileHttp refusing(HostileHttp::Unauthorized, "");
+    r = CliLab::runRaw({"values", QString::fromStdString(refusing.endpoint()), "--http-user",
+                        "admin", "--http-password", "secret"});
+    EXPECT_EQ(r.code, 6) << r.err;
+    EXPECT_NE(r.err.find("the device refused the credentials"), std::string::npos) << r.err;
+    ASSERT_EQ(refusing.requests().size(), 1u); // no second try: a device may count it
+    EXPECT_NE(refusing.requests()[0].find("Authorization: Basic YWRtaW46c2VjcmV0"),
+              std::string::npos)
+        << refusing.requests()[0];
+
     // The password from a file or from the environment, never the command line.
     const fs::path secret = dir.path / "secret.txt";
     WriteFile(secret, "secret\n");
