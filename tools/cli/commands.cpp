@@ -125,10 +125,15 @@ public:
         }
     }
 
+    // A password option, its file option, and their lines in the help.
+    void addPassword(const PasswordSource &source) {
+        AddPasswordOptions(parser, source);
+        passwords.push_back(&source);
+    }
+
     void addHttpLogin() {
         add({"http-user"}, "User name for the device's web server.", "USER");
-        AddPasswordOptions(parser, kHttpPassword);
-        passwords = true;
+        addPassword(kHttpPassword);
     }
 
     // False with the message on `console` for a bad command line.
@@ -149,7 +154,7 @@ public:
         // Qt's first line names the program only; ours names the arguments.
         const auto eol = text.find('\n');
         return usage + "\n" + (eol == std::string::npos ? std::string("\n") : text.substr(eol)) +
-               "\n" + (passwords ? std::string(PasswordHelpText()) + "\n" : std::string()) +
+               "\n" + (passwords.empty() ? std::string() : PasswordHelpText(passwords) + "\n") +
                kExitCodesText;
     }
 
@@ -159,7 +164,7 @@ public:
 
     QCommandLineParser parser;
     std::string usage;
-    bool passwords = false; // the help explains the password sources
+    std::vector<const PasswordSource *> passwords; // their sources are explained in the help
 };
 
 // Everything a command needs to reach devices.
@@ -373,8 +378,15 @@ bool ReadChanges(const CommandLine &cl, SetupChanges &c, Console &console) {
         }
         c.port = static_cast<std::uint16_t>(port);
     }
-    if (cl.isSet("name"))
+    if (cl.isSet("name")) {
         c.name = cl.value("name");
+        if (c.name->size() > kMaxNameBytes) {
+            console.error("--name is " + std::to_string(c.name->size()) +
+                          " bytes of UTF-8; a device keeps at most " +
+                          std::to_string(kMaxNameBytes));
+            return false;
+        }
+    }
     if (cl.isSet("filter") && cl.isSet("no-filter")) {
         console.error("--filter and --no-filter exclude each other");
         return false;
@@ -441,7 +453,7 @@ int CmdSet(const QStringList &args, Context &ctx) {
     cl.add({"mask"}, "New subnet mask.", "A");
     cl.add({"gateway"}, "New default gateway.", "A");
     cl.add({"port"}, "New device port.", "N");
-    cl.add({"name"}, "New device name (at most 33 bytes of UTF-8 are kept).", "TEXT");
+    cl.add({"name"}, "New device name (at most 33 bytes of UTF-8).", "TEXT");
     cl.add({"dhcp"}, "DHCP on or off.", "on|off");
     cl.add({"tcp-setup"}, "TCP setup on or off.", "on|off");
     cl.add({"tea"}, "TEA authorisation on or off.", "on|off");
@@ -848,7 +860,7 @@ int RunCli(const QStringList &args, std::ostream &out, std::ostream &err, const 
     if (args.isEmpty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         if (args.size() >= 2 && args[0] == "help")
             return RunCli({args[1], "--help"}, out, err, env);
-        out << kOverviewText << PasswordHelpText() << "\n" << kExitCodesText;
+        out << kOverviewText << PasswordHelpText({&kHttpPassword}) << "\n" << kExitCodesText;
         return args.isEmpty() ? kExitUsage : kExitOk;
     }
     using Command = int (*)(const QStringList &, Context &);

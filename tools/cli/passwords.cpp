@@ -25,12 +25,14 @@ void AddPasswordOptions(QCommandLineParser &parser, const PasswordSource &source
     parser.addOption(file);
 }
 
-const char *PasswordHelpText() {
-    return "Passwords: --password and --http-password are visible to every local user;\n"
-           "the environment variables KELVO_PASSWORD and KELVO_HTTP_PASSWORD, or\n"
-           "--password-file and --http-password-file (first line of the file), are not.\n"
-           "On a terminal, a password that is needed and not given is asked for without\n"
-           "echo.\n";
+std::string PasswordHelpText(const std::vector<const PasswordSource *> &sources) {
+    std::string text = "Passwords:\n";
+    for (const PasswordSource *p : sources)
+        text += "  --" + p->option.toStdString() + " is visible to every local user; " +
+                p->environment + "\n  or --" + p->fileOption.toStdString() +
+                " FILE (its first line) is not.\n";
+    return text + "  On a terminal, a password that is needed and not given is asked for\n"
+                  "  without echo.\n";
 }
 
 namespace {

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <string>
+#include <vector>
 
 namespace kelvo::cli {
 
@@ -30,8 +31,8 @@ extern const PasswordSource kHttpPassword;  // --http-password, KELVO_HTTP_PASSW
 // Adds the option and the file option of `source` to `parser`.
 void AddPasswordOptions(QCommandLineParser &parser, const PasswordSource &source);
 
-// The help text's paragraph on the sources of both passwords.
-const char *PasswordHelpText();
+// The help text's paragraph on where the passwords of `sources` come from.
+std::string PasswordHelpText(const std::vector<const PasswordSource *> &sources);
 
 // Reads the password of `source`, trying in this order the option, the file
 // option, the environment variable and, when `prompt` is set and standard

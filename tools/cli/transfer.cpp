@@ -317,15 +317,15 @@ int StartRequest(SaveItem &item, const SaveOptions &options, Wakeup &wakeup) {
 
 // One device from the request to the saved file, on a thread of its own.
 void ServeItem(SaveItem &item, const SaveOptions &options) {
-    Wakeup wakeup;
-    const int h = StartRequest(item, options, wakeup);
+    auto wakeup = std::make_unique<Wakeup>();
+    const int h = StartRequest(item, options, *wakeup);
     if (h == -1)
         return;
     bool ended = false;
     {
-        std::unique_lock<std::mutex> lock(wakeup.mutex);
-        ended = wakeup.cv.wait_for(lock, std::chrono::seconds(kAnswerSeconds),
-                                   [&] { return wakeup.events > 0; });
+        std::unique_lock<std::mutex> lock(wakeup->mutex);
+        ended = wakeup->cv.wait_for(lock, std::chrono::seconds(kAnswerSeconds),
+                                    [&] { return wakeup->events > 0; });
     }
     // A failed request calls back just before it is marked done.
     if (ended && qvxml_wait_finish(h, 4, 2) == 0)
@@ -333,7 +333,10 @@ void ServeItem(SaveItem &item, const SaveOptions &options) {
     else
         item.error =
             "the device did not answer within " + std::to_string(kAnswerSeconds) + " seconds";
-    qvxml_close(h); // up to a second while the library still waits on the device
+    // Up to a second while the library still waits on the device; a worker
+    // that did not end may still call back, so its wake-up object stays.
+    if (qvxml_close(h) != 0)
+        static_cast<void>(wakeup.release());
 }
 
 } // namespace

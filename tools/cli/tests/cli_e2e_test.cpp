@@ -280,6 +280,7 @@ TEST(CliSet, UnknownDeviceAndBadArguments) {
     for (const QStringList &args :
          {QStringList{"set", mac}, QStringList{"set", mac, "--ip", "10.0.0.300"},
           QStringList{"set", mac, "--dhcp", "maybe"}, QStringList{"set", mac, "--port", "70000"},
+          QStringList{"set", mac, "--name", QString(34, 'n')},
           QStringList{"set", mac, "--filter", "10.0.0.0", "--nvt", "on"},
           QStringList{"set", mac, "--filter", "1.2.3.4/255.0.0.0", "--no-filter"},
           QStringList{"set", "not-a-mac", "--nvt", "on"},

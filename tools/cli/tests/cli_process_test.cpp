@@ -76,6 +76,8 @@ TEST(CliProcess, HelpForEveryCommand) {
         EXPECT_TRUE(r.out.startsWith(QString("Usage: kelvo-cli ") + command)) << command;
         EXPECT_TRUE(r.out.contains("--relay")) << command;
     }
+    // Where a password may come from instead of the command line.
+    EXPECT_TRUE(Cli({"download", "--help"}).out.contains("KELVO_HTTP_PASSWORD"));
     EXPECT_EQ(Cli({}).code, 2);
     EXPECT_EQ(Cli({"set", "--bogus"}).code, 2);
 }
