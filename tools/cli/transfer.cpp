@@ -79,8 +79,9 @@ bool IsAuthCode(int code) {
 }
 
 std::string AuthHint(const HttpLogin &login) {
-    return login.user.empty() ? " (give --http-user and --http-password)"
-                              : " (the device refused the credentials)";
+    return login.user.empty()
+               ? " (give --http-user, and the password in KELVO_HTTP_PASSWORD or a file)"
+               : " (the device refused the credentials)";
 }
 
 // One run of the main window's upload handlers over a session (it reads the
