@@ -24,7 +24,6 @@ public:
     enum Mode {
         Truncated,    // Content-Length promises more than is sent, then close
         Chunked,      // chunked transfer coding, as HTTP/1.1 servers do
-        Mute,         // reads the request and never answers
         Trickle,      // the document one byte every 100 ms
         Unauthorized, // 401 whatever the credentials
         Malformed,    // a complete answer whose document breaks off
@@ -116,9 +115,6 @@ private:
                          std::string(size) + "\r\n" + document + "\r\n0\r\n\r\n");
             break;
         }
-        case Mute:
-            wait(fd, POLLIN | POLLRDHUP, 60000); // until the client gives up or we stop
-            break;
         case Trickle:
             send(fd, ok + "\r\n");
             for (size_t i = 0; i < document.size() && i < 600 && !stopping(100); ++i)
