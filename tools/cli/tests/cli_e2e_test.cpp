@@ -357,9 +357,9 @@ TEST(CliTransfer, HostileAnswersKeepTheEarlierFile) {
         const char *says;
     } cases[] = {
         {HostileHttp::Truncated, 1, ""},
-        {HostileHttp::Chunked, 1, "not well-formed"},
+        {HostileHttp::Chunked, 1, ""},
         {HostileHttp::Malformed, 1, ""},
-        {HostileHttp::Trickle, 1, "did not answer within"},
+        {HostileHttp::Trickle, 1, "did not answer"},
         {HostileHttp::Unauthorized, 6, "HTTP: Unauthorized"},
     };
     for (const auto &c : cases) {
@@ -522,7 +522,7 @@ TEST(CliBackup, ReportsTheDevicesThatFailed) {
         const auto row = r.out.find(lab.mac(i) + "  ");
         ASSERT_NE(row, std::string::npos) << r.out;
         const std::string line = r.out.substr(row, r.out.find('\n', row) - row);
-        EXPECT_NE(line.find("did not answer within"), std::string::npos) << line;
+        EXPECT_NE(line.find("did not answer"), std::string::npos) << line;
     }
     // No file replaced another, nor the earlier backup; none is readable by others.
     EXPECT_EQ(ReadFile(dir.path / "Thermometer 1.xml"), "an earlier backup");
