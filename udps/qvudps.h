@@ -12,6 +12,12 @@
  * Hooks (qvudps_callback) run on the worker thread while the library lock is
  * held: a hook may call the library again (the lock is recursive) but must not
  * wait for another thread that calls the library.
+ *
+ * From the moment a search or setup is reported finished (its done or error
+ * hook runs, or the finish poll returns 0) the worker takes a new search or
+ * setup, also from inside that hook. While a request runs, a second one of
+ * the same kind is refused ("Search already run", "Setup already run") and
+ * one of the other kind with "Action not success".
  */
 #ifndef QVUDPS_H
 #define QVUDPS_H

@@ -54,6 +54,11 @@ struct Library {
     int proxy_port = default_proxy_port;
     std::string client_name;
 
+    // Quiet period that ends the reply collection; 0 means the mode's own
+    // (3 s through the relay, 1 s direct). Only tests shorten it, to run
+    // many searches.
+    int quiet_ms = 0;
+
     qvudps_tea_key search_key{};
     qvudps_tea_key setup_key{};
     qvudps_error_info last_error{};

@@ -27,6 +27,7 @@ struct Config {
     std::string address;
     uint16_t port = default_proxy_port;
     char client_name[client_name_max + 1] = {};
+    int quiet_ms = proxy_quiet_ms;
 };
 
 Config snapshot_config(const Library &l) {
@@ -35,6 +36,7 @@ Config snapshot_config(const Library &l) {
     c.address = l.proxy_address;
     c.port = l.proxy_port == 0 ? default_proxy_port : static_cast<uint16_t>(l.proxy_port);
     std::strncpy(c.client_name, l.client_name.c_str(), client_name_max);
+    c.quiet_ms = l.quiet_ms > 0 ? l.quiet_ms : (c.proxy ? proxy_quiet_ms : direct_quiet_ms);
     return c;
 }
 
@@ -108,7 +110,7 @@ int collect_replies(const Config &cfg, net::Socket s) {
     std::memset(l.raw_macs, 0, sizeof l.raw_macs);
     int count = 0;
     l.count = 0;
-    const int quiet = cfg.proxy ? proxy_quiet_ms : direct_quiet_ms;
+    const int quiet = cfg.quiet_ms;
     uint8_t buf[max_datagram];
     char source[16];
     bool full = false;
@@ -214,15 +216,20 @@ void run_setup(const Config &cfg, net::Socket s) {
         upload_name(req.ip, req.port, req.name);
 }
 
-// A request could not be served: tell its owners and drop it.
-void report_failure(Library &l) {
+// A request could not be served: it counts as finished, and its owners hear
+// why. Finished and waiting change together, so the error hook (or anyone who
+// sees the request finished) may ask for the next one at once.
+void report_failure(Library &l, bool search, bool setup) {
     Guard g;
-    if (l.search_pending && l.hooks.on_search_error)
-        l.hooks.on_search_error(l.search_context, &l.last_error);
-    if (l.setup_pending && l.hooks.on_setup_error)
-        l.hooks.on_setup_error(l.setup_context, &l.last_error);
     l.search_pending = false;
     l.setup_pending = false;
+    l.search_done = true;
+    l.setup_done = true;
+    l.idle = true;
+    if (search && l.hooks.on_search_error)
+        l.hooks.on_search_error(l.search_context, &l.last_error);
+    if (setup && l.hooks.on_setup_error)
+        l.hooks.on_setup_error(l.setup_context, &l.last_error);
 }
 
 } // namespace
@@ -230,37 +237,31 @@ void report_failure(Library &l) {
 void worker_main() {
     Library &l = library();
     for (;;) {
-        {
-            Guard g;
-            l.idle = true;
-            // A request accepted before this point must not look finished.
-            if (!l.search_pending)
-                l.search_done = true;
-            if (!l.setup_pending)
-                l.setup_done = true;
-        }
         if (qv_sem_wait(&l.wake) != 0) {
             set_step_error("Semaphore wait failed", net::last_error());
             continue;
         }
         Config cfg;
+        // The requests of this wake-up. One accepted later (after this
+        // wake-up's last request finished) has posted the semaphore again
+        // and runs in the next wake-up, right after this one.
+        bool search, setup;
         {
             Guard g;
             l.wake_outstanding = false;
             if (l.quit)
                 break;
+            search = l.search_pending;
+            setup = l.setup_pending;
+            if (!search && !setup)
+                continue;
             l.idle = false;
             cfg = snapshot_config(l);
         }
         net::Socket s = net::invalid_socket;
         if (open_udp(cfg, s) != 0) {
-            report_failure(l);
+            report_failure(l, search, setup);
             continue;
-        }
-        bool search;
-        {
-            Guard g;
-            search = l.search_pending;
         }
         if (search) {
             uint8_t req[request_size];
@@ -268,30 +269,30 @@ void worker_main() {
             if (send_payload(cfg, s, proxy_search, req, sizeof req) != 0) {
                 set_step_error("Sendto failed", net::last_error());
                 qv_socket_close(s);
-                report_failure(l);
+                report_failure(l, search, setup);
                 continue;
             }
             if (collect_replies(cfg, s) != 0) {
                 qv_socket_close(s);
-                report_failure(l);
+                report_failure(l, search, setup);
                 continue;
             }
             Guard g;
+            // A setup of this wake-up may have been dropped by qvudps_uninit.
+            setup = setup && l.setup_pending;
             l.search_pending = false;
             l.search_done = true;
+            if (!setup)
+                l.idle = true;
             if (l.hooks.on_search_done)
                 l.hooks.on_search_done(l.search_context);
-        }
-        bool setup;
-        {
-            Guard g;
-            setup = l.setup_pending;
         }
         if (setup) {
             run_setup(cfg, s);
             Guard g;
             l.setup_pending = false;
             l.setup_done = true;
+            l.idle = true;
             if (l.hooks.on_setup_done)
                 l.hooks.on_setup_done(l.setup_context);
         }

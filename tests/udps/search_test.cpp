@@ -1,4 +1,5 @@
 #include "peers.h"
+#include "state.h"
 #include "tea.h"
 #include "wire.h"
 
@@ -157,6 +158,84 @@ TEST_F(Search, RefusalsLeaveTheRunningSearchAlone) {
 
     EXPECT_EQ(qvudps_init(), -1);
     EXPECT_EQ(last_message(), "Init already run");
+}
+
+// Whoever sees a request finished (its done hook, or the poll) may ask for
+// the next one at once: the worker is never "still busy" then.
+std::mutex refusal_m;
+int refusals = 0;
+std::string first_refusal;
+std::atomic<int> hook_rounds{0};
+std::atomic<int> armed{0}; // 1: the search hook asks, 2: the setup hook asks
+qvudps_module absent_device;
+
+void note(int result) {
+    std::lock_guard lk(refusal_m);
+    if (result != 0 && refusals++ == 0)
+        first_refusal = last_message();
+}
+
+// Inside a hook the pair is asked for while the worker holds the lock, so
+// neither can find the other already running.
+void ask_both() {
+    note(qvudps_setup(&absent_device, 0, nullptr));
+    note(qvudps_search(0, nullptr));
+}
+
+int refused() {
+    std::lock_guard lk(refusal_m);
+    return refusals;
+}
+
+void ask_from_hook(int which) {
+    int expected = which;
+    if (armed.compare_exchange_strong(expected, 0)) {
+        ask_both();
+        ++hook_rounds;
+    }
+}
+
+TEST_F(Search, RequestsRightAfterTheEndAreAccepted) {
+    // Short searches and setups that end at once (an unknown device), so
+    // that thousands of ends can be met.
+    struct ShortQuiet {
+        ShortQuiet() { set(1); }
+        ~ShortQuiet() { set(0); }
+        static void set(int ms) {
+            udps::Guard g;
+            udps::library().quiet_ms = ms;
+        }
+    } short_quiet;
+    absent_device = make_device(0xABCDE, 2);
+    qvudps_callbacks cb{};
+    cb.on_search_done = [](void *) { ask_from_hook(1); };
+    cb.on_setup_done = [](void *) { ask_from_hook(2); };
+    qvudps_callback(&cb);
+
+    auto settle = [] {
+        const auto limit = Clock::now() + 30s;
+        while (qvudps_search_finish() != 0 || qvudps_setup_finish() != 0) {
+            if (Clock::now() > limit)
+                return false;
+            std::this_thread::yield();
+        }
+        return true;
+    };
+    const auto stop = Clock::now() + 20s;
+    int rounds = 0, hooked = 0;
+    for (; rounds < 3000 && Clock::now() < stop && refused() == 0; ++rounds) {
+        // Even rounds: one request the moment both polls say finished.
+        // Odd rounds: one whose done hook asks for both.
+        if (rounds % 2)
+            armed = (rounds % 4 == 1) ? 1 : 2;
+        hooked += rounds % 2;
+        note((rounds % 4) < 2 ? qvudps_search(0, nullptr)
+                              : qvudps_setup(&absent_device, 0, nullptr));
+        ASSERT_TRUE(settle());
+    }
+    RecordProperty("rounds", rounds);
+    EXPECT_EQ(refused(), 0) << first_refusal;
+    EXPECT_EQ(hook_rounds, hooked);
 }
 
 TEST_F(Search, ProxyModeWaitsThreeQuietSecondsAndStopsAtTheTableSize) {
