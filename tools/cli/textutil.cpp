@@ -80,6 +80,66 @@ std::string CsvField(const std::string &text) {
     return s + "\"";
 }
 
+bool SplitCsv(const std::string &text, std::vector<std::vector<std::string>> &records,
+              std::vector<int> &lines, std::string *error) {
+    records.clear();
+    lines.clear();
+    size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    int line = 1;
+    std::vector<std::string> record;
+    std::string field;
+    int recordLine = 1;
+    bool quoted = false, wasQuoted = false;
+    auto endRecord = [&] {
+        record.push_back(field);
+        if (record.size() > 1 || !record[0].empty() || wasQuoted) {
+            records.push_back(record);
+            lines.push_back(recordLine);
+        }
+        record.clear();
+        field.clear();
+        wasQuoted = false;
+    };
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                line += c == '\n';
+                field += c;
+            }
+            continue;
+        }
+        if (c == '"' && field.empty() && !wasQuoted) {
+            quoted = wasQuoted = true;
+        } else if (c == ',') {
+            record.push_back(field);
+            field.clear();
+            wasQuoted = false;
+        } else if (c == '\n' || (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+            i += c == '\r';
+            endRecord();
+            recordLine = ++line;
+        } else if (wasQuoted) {
+            *error = "line " + std::to_string(line) + ": text after a closing quote";
+            return false;
+        } else {
+            field += c;
+        }
+    }
+    if (quoted) {
+        *error = "line " + std::to_string(recordLine) + ": quote not closed";
+        return false;
+    }
+    if (!field.empty() || !record.empty() || wasQuoted)
+        endRecord();
+    return true;
+}
+
 std::string FormatTable(const std::vector<std::string> &header,
                         const std::vector<std::vector<std::string>> &rows) {
     std::vector<std::size_t> widths(header.size(), 0);

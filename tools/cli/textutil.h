@@ -28,6 +28,14 @@ std::size_t DisplayWidth(const std::string &text);
 // One CSV field, quoted when it holds a comma, quote or line break.
 std::string CsvField(const std::string &text);
 
+// Splits CSV text into records of fields: "," between fields, "\r\n" or
+// "\n" between records, fields in double quotes may hold both and "" for a
+// quote; a leading UTF-8 byte order mark is skipped. Blank lines are left
+// out. `lines` gets each record's first line number. False with `error`
+// (naming the line) for an open quote or text after a closing quote.
+bool SplitCsv(const std::string &text, std::vector<std::vector<std::string>> &records,
+              std::vector<int> &lines, std::string *error);
+
 // A table: a header row and data rows, columns padded to their widest cell
 // and separated by two blanks; no trailing blanks.
 std::string FormatTable(const std::vector<std::string> &header,

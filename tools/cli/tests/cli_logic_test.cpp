@@ -191,6 +191,67 @@ TEST(CliSetupPlan, ChangesOnlyWhatIsGivenAndComparesIt) {
     EXPECT_TRUE(Mismatches(dhcp, c).empty());
 }
 
+TEST(CliSetupPlan, SettingsFilesAndAddressRanges) {
+    // A search output edited by hand: read-only columns ignored, quotes,
+    // CRLF, a byte order mark, a protected cell and an empty cell.
+    std::vector<PlannedSetup> plan;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(ParseSettingsCsv("\xEF\xBB\xBFMAC,Name,IP,Parameters,Port\r\n"
+                                 "02-4b-56-00-00-01,\"Hall, east\",10.0.0.7,\"TEA=Y, NVT=N\",\r\n"
+                                 "\r\n"
+                                 "02:4B:56:00:00:02,'=1+1,,x,8080\n",
+                                 plan, errors))
+        << errors[0];
+    ASSERT_EQ(plan.size(), 2u);
+    EXPECT_EQ(plan[0].mac, "02:4B:56:00:00:01");
+    EXPECT_EQ(*plan[0].changes.name, "Hall, east");
+    EXPECT_EQ(*plan[0].changes.ip, "10.0.0.7");
+    EXPECT_FALSE(plan[0].changes.port);
+    EXPECT_EQ(plan[1].line, 4);
+    EXPECT_EQ(*plan[1].changes.name, "=1+1");
+    EXPECT_FALSE(plan[1].changes.ip);
+    EXPECT_EQ(*plan[1].changes.port, 8080);
+
+    // Each faulty file is refused as a whole with the line that is wrong.
+    const std::pair<const char *, const char *> bad[] = {
+        {"MAC,IP\n02:4B:56:00:00:01,10.0.0.1\n02:4B:56:00:00:02,10.0.0.300\n", "line 3"},
+        {"MAC,IP\n02:4B:56:00:00:01,10.0.0.1\n02:4B:56:00:00:01,10.0.0.2\n", "twice"},
+        {"MAC,IP\n02:4B:56:00:00:01\n", "1 cells"},
+        {"MAC,Port\nzz:4B:56:00:00:01,80\n", "not a MAC"},
+        {"MAC,Port\n02:4B:56:00:00:01,65536\n", "Port"},
+        {"IP\n10.0.0.1\n", "no MAC column"},
+        {"MAC,Colour\n02:4B:56:00:00:01,red\n", "unknown column"},
+        {"MAC,IP,ip\n", "twice"},
+        {"MAC,Name\n02:4B:56:00:00:01,\"open\n", "quote not closed"},
+        {"MAC,Name\n02:4B:56:00:00:01,\"a\"b\n", "after a closing quote"},
+        {"MAC\n", "names no device"},
+        {"", "empty"}};
+    for (const auto &[text, why] : bad) {
+        EXPECT_FALSE(ParseSettingsCsv(text, plan, errors)) << text;
+        EXPECT_TRUE(plan.empty()) << text;
+        ASSERT_FALSE(errors.empty()) << text;
+        EXPECT_NE(errors[0].find(why), std::string::npos) << text << " -> " << errors[0];
+    }
+
+    std::vector<std::string> ips;
+    std::string error;
+    ASSERT_TRUE(AddressRange("10.0.0.254", 3, ips, &error));
+    EXPECT_EQ(ips, (std::vector<std::string>{"10.0.0.254", "10.0.0.255", "10.0.1.0"}));
+    EXPECT_TRUE(AddressRange("10.0.0.1-10.0.0.3", 3, ips, &error));
+    for (const char *range :
+         {"10.0.0.1-10.0.0.2", "10.0.0.5-10.0.0.1", "255.255.255.254", "10.0.0.1-", "10.0.0.x"})
+        EXPECT_FALSE(AddressRange(range, 3, ips, &error)) << range;
+
+    // Fields the device already reports are not changes.
+    SetupChanges c;
+    c.ip = "192.168.1.5";
+    c.port = 80;
+    c.name = "Other";
+    const SetupChanges diff =
+        OnlyDifferences(Device("02:00:00:00:00:01", "Other", "192.168.1.5", 80), c);
+    EXPECT_TRUE(diff.empty());
+}
+
 TEST(CliSetupPlan, AsksTheDetailDialogsQuestions) {
     UseAdapter("192.168.1.10", "255.255.255.0");
     int pings = 0;
