@@ -1,6 +1,7 @@
 #include "textutil.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace kelvo::cli {
 
@@ -66,6 +67,79 @@ std::size_t DisplayWidth(const std::string &text) {
     return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
         return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     }));
+}
+
+namespace {
+
+// Length of the well-formed UTF-8 sequence at text[i] (2 to 4), or 0.
+std::size_t Utf8Sequence(const std::string &text, std::size_t i) {
+    const auto at = [&](std::size_t k) {
+        return k < text.size() ? static_cast<unsigned char>(text[k]) : 0u;
+    };
+    const unsigned c = at(i);
+    std::size_t n = 0;
+    unsigned low = 0x80, high = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF)
+        n = 2;
+    else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        low = c == 0xE0 ? 0xA0 : 0x80;
+        high = c == 0xED ? 0x9F : 0xBF;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        low = c == 0xF0 ? 0x90 : 0x80;
+        high = c == 0xF4 ? 0x8F : 0xBF;
+    } else
+        return 0;
+    if (at(i + 1) < low || at(i + 1) > high)
+        return 0;
+    for (std::size_t k = 2; k < n; ++k)
+        if ((at(i + k) & 0xC0) != 0x80)
+            return 0;
+    return n;
+}
+
+void AppendHex(std::string &out, const char *prefix, unsigned v) {
+    static const char digits[] = "0123456789abcdef";
+    out += prefix;
+    out += digits[(v >> 4) & 15];
+    out += digits[v & 15];
+}
+
+} // namespace
+
+std::string Visible(const std::string &text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+            ++i;
+        } else if (const std::size_t n = c >= 0x80 ? Utf8Sequence(text, i) : 0; n == 0) {
+            AppendHex(out, "\\x", c);
+            ++i;
+        } else if (c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+            AppendHex(out, "\\u00", static_cast<unsigned char>(text[i + 1]));
+            i += 2;
+        } else {
+            out.append(text, i, n);
+            i += n;
+        }
+    }
+    return out;
+}
+
+std::string CsvSafe(const std::string &text) {
+    if (text.empty() || std::string_view("=+-@\t\r").find(text[0]) == std::string_view::npos)
+        return text;
+    // A signed decimal number cannot carry a formula.
+    const std::string_view rest = std::string_view(text).substr(1);
+    if ((text[0] == '-' || text[0] == '+') && !rest.empty() && rest[0] >= '0' && rest[0] <= '9' &&
+        rest.find_first_not_of("0123456789.") == std::string_view::npos &&
+        std::count(rest.begin(), rest.end(), '.') <= 1)
+        return text;
+    return "'" + text;
 }
 
 std::string CsvField(const std::string &text) {
@@ -143,12 +217,18 @@ bool SplitCsv(const std::string &text, std::vector<std::vector<std::string>> &re
 std::string FormatTable(const std::vector<std::string> &header,
                         const std::vector<std::vector<std::string>> &rows) {
     std::vector<std::size_t> widths(header.size(), 0);
+    std::vector<std::vector<std::string>> shown;
+    for (const auto &row : rows) {
+        shown.emplace_back();
+        for (const auto &cell : row)
+            shown.back().push_back(Visible(cell));
+    }
     auto measure = [&](const std::vector<std::string> &row) {
         for (size_t i = 0; i < row.size() && i < widths.size(); ++i)
             widths[i] = std::max(widths[i], DisplayWidth(row[i]));
     };
     measure(header);
-    for (const auto &row : rows)
+    for (const auto &row : shown)
         measure(row);
     std::string out;
     auto emit = [&](const std::vector<std::string> &row) {
@@ -164,7 +244,7 @@ std::string FormatTable(const std::vector<std::string> &header,
         out += line + "\n";
     };
     emit(header);
-    for (const auto &row : rows)
+    for (const auto &row : shown)
         emit(row);
     return out;
 }
@@ -174,7 +254,7 @@ std::string FormatCsv(const std::vector<std::string> &header,
     std::string out;
     auto emit = [&](const std::vector<std::string> &row) {
         for (size_t i = 0; i < row.size(); ++i)
-            out += (i ? "," : "") + CsvField(row[i]);
+            out += (i ? "," : "") + CsvField(CsvSafe(row[i]));
         out += "\n";
     };
     emit(header);

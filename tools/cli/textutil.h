@@ -25,6 +25,17 @@ std::string CutUtf8(const std::string &text, std::size_t maxBytes);
 // Width of a UTF-8 text in characters (code points), for table columns.
 std::size_t DisplayWidth(const std::string &text);
 
+// `text` safe to show on a terminal, in a table or a log line: control
+// characters (C0, DEL) and bytes that are not UTF-8 are written as \xHH, C1
+// control characters as \u00HH, so a device name cannot clear the screen,
+// set a title, ring the bell or forge a line.
+std::string Visible(const std::string &text);
+
+// A CSV cell that a spreadsheet will not run as a formula: a cell starting
+// with "=", "+", "-", "@", tab or CR gets a leading "'". A plain decimal
+// number (-5.2) is no formula and stays as it is.
+std::string CsvSafe(const std::string &text);
+
 // One CSV field, quoted when it holds a comma, quote or line break.
 std::string CsvField(const std::string &text);
 
@@ -37,11 +48,11 @@ bool SplitCsv(const std::string &text, std::vector<std::vector<std::string>> &re
               std::vector<int> &lines, std::string *error);
 
 // A table: a header row and data rows, columns padded to their widest cell
-// and separated by two blanks; no trailing blanks.
+// and separated by two blanks; no trailing blanks. Cells are shown Visible().
 std::string FormatTable(const std::vector<std::string> &header,
                         const std::vector<std::vector<std::string>> &rows);
 
-// The same rows as CSV lines ("\n" line ends).
+// The same rows as CSV lines ("\n" line ends), each cell CsvSafe().
 std::string FormatCsv(const std::vector<std::string> &header,
                       const std::vector<std::vector<std::string>> &rows);
 

@@ -1,5 +1,6 @@
 // The command line's own logic without a network: texts, file names, the
 // planning and checking of a setup, and output formats.
+#include "console.h"
 #include "deviceoutput.h"
 #include "devicetext.h"
 #include "discovery.h"
@@ -16,6 +17,7 @@
 #include <QJsonObject>
 
 #include <cstdio>
+#include <sstream>
 
 using namespace kelvo;
 using namespace kelvo::cli;
@@ -118,6 +120,39 @@ TEST(CliText, TablesAndCsv) {
     EXPECT_EQ(table, "A    Long header\n\xC3\xA4\xC3\xA4\xC3\xA4  x\n");
     EXPECT_EQ(FormatCsv({"a", "b"}, {{"x,y", "say \"hi\""}, {"line\nbreak", ""}}),
               "a,b\n\"x,y\",\"say \"\"hi\"\"\"\n\"line\nbreak\",\n");
+}
+
+TEST(CliText, DeviceTextsNeverReachTheTerminalRaw) {
+    const std::pair<const char *, const char *> shown[] = {
+        {"\x1b[2J\x1b]0;owned\x07", "\\x1b[2J\\x1b]0;owned\\x07"},
+        {"a\rb\nc\td\x7f", "a\\x0db\\x0ac\\x09d\\x7f"},
+        {"\xc2\x9b"
+         "31m",
+         "\\u009b31m"},                                              // C1 CSI
+        {"\x9b\xff\xc3", "\\x9b\\xff\\xc3"},                         // not UTF-8
+        {"\xed\xa0\x80", "\\xed\\xa0\\x80"},                         // a surrogate
+        {"K\xc3\xbc" "che \xe2\x82\xac", "K\xc3\xbc" "che \xe2\x82\xac"}}; // kept
+    for (const auto &[raw, visible] : shown)
+        EXPECT_EQ(Visible(raw), visible);
+    EXPECT_EQ(FormatTable({"Name"}, {{"\x1b[31mX"}}), "Name\n\\x1b[31mX\n");
+    std::ostringstream out, err;
+    Console console(out, err, true, false);
+    console.progress("Box\x1b]0;t\x07", "");
+    console.error("name\rforged");
+    EXPECT_EQ(err.str().find('\x07'), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("kelvo-cli: name\\x0dforged\n"), std::string::npos) << err.str();
+
+    EXPECT_EQ(FormatCsv({"a", "b", "c", "d", "e", "f", "g"},
+                        {{"=HYPERLINK(1)", "+1+1", "-2+3", "@SUM(A1)", "\tx", "-5.2", "+7"}}),
+              "a,b,c,d,e,f,g\n'=HYPERLINK(1),'+1+1,'-2+3,'@SUM(A1),'\tx,-5.2,+7\n");
+    EXPECT_EQ(FormatCsv({"a"}, {{"\rx"}}), "a\n\"'\rx\"\n");
+
+    // JSON stays JSON: the name comes back exactly.
+    qvudps_module m = Device("02:00:00:00:00:01", "\x1b[2J\x07", "10.0.0.1", 80);
+    const auto list =
+        QJsonDocument::fromJson(QByteArray::fromStdString(FormatDevices({m}, Format::Json)))
+            .array();
+    EXPECT_EQ(list[0].toObject()["name"].toString().toStdString(), "\x1b[2J\x07");
 }
 
 TEST(CliDeviceText, OptionsSummaryAsTheDeviceTableShowsIt) {
