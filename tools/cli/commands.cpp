@@ -31,7 +31,8 @@ const char *const kExitCodesText = "Exit codes:\n"
                                    "  5  a check refused the new settings\n"
                                    "  6  credentials missing or refused\n"
                                    "  7  some devices done, others not (backup, set with several\n"
-                                   "     devices)\n";
+                                   "     devices)\n"
+                                   "  8  search: more devices answered than the list holds\n";
 
 const char *const kOverviewText =
     "Usage: kelvo-cli COMMAND [options]\n"
@@ -167,6 +168,7 @@ struct Context {
     Route route;
     bool names = true;
     bool all = false;
+    int dropped = 0; // devices the last search could not keep
 };
 
 bool ReadRoute(const CommandLine &cl, Context &ctx) {
@@ -198,7 +200,7 @@ bool ReadRoute(const CommandLine &cl, Context &ctx) {
 // Searches and returns the devices the MAC filter keeps (all with --all).
 int SearchDevices(Context &ctx, bool names, std::vector<qvudps_module> &devices) {
     std::string error;
-    if (!StartDiscovery(ctx.route, &error)) {
+    if (!StartDiscovery(ctx.route, &error, ctx.env.capacity)) {
         ctx.console.error(error);
         return kExitFailed;
     }
@@ -213,6 +215,12 @@ int SearchDevices(Context &ctx, bool names, std::vector<qvudps_module> &devices)
     if (devices.size() != found.size())
         done += ", " + std::to_string(found.size() - devices.size()) + " hidden by the MAC filter";
     ctx.console.progressDone(done);
+    // Every command says so; `search` also exits with its own code.
+    ctx.dropped = qvudps_count_dropped();
+    if (ctx.dropped > 0)
+        ctx.console.error(std::to_string(ctx.dropped) +
+                          " more device(s) answered than the list holds (" +
+                          std::to_string(found.size()) + "): they are not listed");
     return kExitOk;
 }
 
@@ -335,7 +343,7 @@ int CmdSearch(const QStringList &args, Context &ctx) {
     if (rc != kExitOk)
         return rc;
     ctx.console.out << FormatDevices(SortedByMac(devices), format);
-    return kExitOk;
+    return ctx.dropped > 0 ? kExitDropped : kExitOk;
 }
 
 // ---- set ----

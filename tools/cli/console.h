@@ -19,6 +19,7 @@ enum ExitCode : int {
     kExitRefused = 5,      // a check or question refused the new settings
     kExitAuth = 6,         // credentials missing, or refused by the device
     kExitPartial = 7,      // some devices done, others not (backup, set of several)
+    kExitDropped = 8,      // search: more devices answered than the list holds
 };
 
 class Console {

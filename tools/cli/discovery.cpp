@@ -135,9 +135,10 @@ bool ParseRelay(const std::string &text, Route &route, std::string *error) {
     return true;
 }
 
-bool StartDiscovery(const Route &route, std::string *error) {
+bool StartDiscovery(const Route &route, std::string *error, int capacity) {
     static bool started = false;
     if (!started) {
+        qv_raise_fd_limit();
         if (qvudps_init() != 0) {
             *error = "cannot start the discovery library: " + LastError();
             return false;
@@ -157,6 +158,10 @@ bool StartDiscovery(const Route &route, std::string *error) {
                      : qvudps_set_proxy(route.relayAddress.c_str(), route.relayPort, "Mvx-Config");
     if (rc != 0) {
         *error = "cannot set the relay: " + LastError();
+        return false;
+    }
+    if (qvudps_set_capacity(capacity) != 0) {
+        *error = "cannot make room for " + std::to_string(capacity) + " devices: " + LastError();
         return false;
     }
     return true;
@@ -291,7 +296,7 @@ int SetupMany(const Route &route, const std::vector<qvudps_module> &settings,
     }
     if (!names.empty()) {
         console.progress("Writing device names", " " + std::to_string(names.size()));
-        udps::run_http_exchanges(names, udps::max_name_connections);
+        udps::run_http_exchanges(names, udps::name_connections(), {});
     }
     console.progressDone("Sending new settings... " + std::to_string(sent) + " sent");
     return sent;

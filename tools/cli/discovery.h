@@ -27,16 +27,21 @@ struct Route {
 // and PORT 1 to 65535. False with `error` set otherwise.
 bool ParseRelay(const std::string &text, Route &route, std::string *error);
 
-// Starts the library once per process and points it at `route`. False with
-// the library's message.
-bool StartDiscovery(const Route &route, std::string *error);
+// The record table kelvo-cli asks for: a plant's whole fleet, not the
+// window's 1000.
+inline constexpr int kCliCapacity = 10000;
+
+// Starts the library once per process (raising the open-file limit first,
+// for the concurrent name lookups), sizes its table for `capacity` devices
+// and points it at `route`. False with the library's message.
+bool StartDiscovery(const Route &route, std::string *error, int capacity = kCliCapacity);
 
 // One search, ended by the library's hooks the moment it finishes (giving
 // up, like the main window, after 60.9 s); the progress line updates every
-// 100 ms meanwhile. The records are copied to `found` in the library's order.
-// `nameLookup` fetches names over HTTP for devices that do not report them.
-// False with the library's message when the search failed. The progress line
-// stays open for the caller to end with the count it shows.
+// 100 ms meanwhile, counting the devices that have answered so far. The records are copied to
+// `found` in the library's order. `nameLookup` fetches names over HTTP for devices that do not
+// report them. False with the library's message when the search failed. The progress line stays
+// open for the caller to end with the count it shows.
 bool Search(bool nameLookup, Console &console, std::vector<qvudps_module> &found,
             std::string *error);
 

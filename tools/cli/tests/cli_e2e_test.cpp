@@ -170,6 +170,18 @@ TEST(CliSearch, CsvHonoursTheMacFilterFileAndAllIgnoresIt) {
     EXPECT_EQ(r.out.rfind("MAC  ", 0), 0u) << r.out;
 }
 
+TEST(CliSearch, DevicesThatDoNotFitAreCountedAndChangeTheExitCode) {
+    CliLab lab(Pick("127.0.134.1", {kThermometer, kIoBox, kSerial, kMeter}));
+    ASSERT_TRUE(lab.started);
+    auto env = CliLab::quietEnvironment();
+    env.capacity = 3;
+    const Result r = lab.run({"search", "--format", "csv", "--no-names"}, env);
+    EXPECT_EQ(r.code, 8) << r.err;
+    EXPECT_NE(r.err.find("1 more device(s) answered than the list holds (3)"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 4) << r.out;
+}
+
 TEST(CliSet, ChangesOnlyTheGivenFieldsAndConfirmsThem) {
     CliLab lab(Pick("127.0.122.1", {kThermometer}));
     ASSERT_TRUE(lab.started);

@@ -128,10 +128,13 @@ TEST(CliText, DeviceTextsNeverReachTheTerminalRaw) {
         {"a\rb\nc\td\x7f", "a\\x0db\\x0ac\\x09d\\x7f"},
         {"\xc2\x9b"
          "31m",
-         "\\u009b31m"},                                              // C1 CSI
-        {"\x9b\xff\xc3", "\\x9b\\xff\\xc3"},                         // not UTF-8
-        {"\xed\xa0\x80", "\\xed\\xa0\\x80"},                         // a surrogate
-        {"K\xc3\xbc" "che \xe2\x82\xac", "K\xc3\xbc" "che \xe2\x82\xac"}}; // kept
+         "\\u009b31m"},                      // C1 CSI
+        {"\x9b\xff\xc3", "\\x9b\\xff\\xc3"}, // not UTF-8
+        {"\xed\xa0\x80", "\\xed\\xa0\\x80"}, // a surrogate
+        {"K\xc3\xbc"
+         "che \xe2\x82\xac",
+         "K\xc3\xbc"
+         "che \xe2\x82\xac"}}; // kept
     for (const auto &[raw, visible] : shown)
         EXPECT_EQ(Visible(raw), visible);
     EXPECT_EQ(FormatTable({"Name"}, {{"\x1b[31mX"}}), "Name\n\\x1b[31mX\n");
