@@ -1,9 +1,11 @@
-// Small text helpers of the command line: numbers, addresses, UTF-8 cuts and
-// table, CSV and JSON cells.
+// Small text helpers of the command line: numbers, addresses and UTF-8 cuts;
+// tables and CSV come from the shared tabletext.h.
 //
 // Threading: pure functions; any thread.
 #ifndef KELVO_CLI_TEXTUTIL_H
 #define KELVO_CLI_TEXTUTIL_H
+
+#include "tabletext.h"
 
 #include <string>
 #include <vector>
@@ -22,39 +24,14 @@ bool ParseSwitch(const std::string &text, bool *value);
 // `text` cut to at most `maxBytes` bytes without splitting a UTF-8 sequence.
 std::string CutUtf8(const std::string &text, std::size_t maxBytes);
 
-// Width of a UTF-8 text in characters (code points), for table columns.
-std::size_t DisplayWidth(const std::string &text);
-
-// `text` safe to show on a terminal, in a table or a log line: control
-// characters (C0, DEL) and bytes that are not UTF-8 are written as \xHH, C1
-// control characters as \u00HH, so a device name cannot clear the screen,
-// set a title, ring the bell or forge a line.
-std::string Visible(const std::string &text);
-
-// A CSV cell that a spreadsheet will not run as a formula: a cell starting
-// with "=", "+", "-", "@", tab or CR gets a leading "'". A plain decimal
-// number (-5.2) is no formula and stays as it is.
-std::string CsvSafe(const std::string &text);
-
-// One CSV field, quoted when it holds a comma, quote or line break.
-std::string CsvField(const std::string &text);
-
-// Splits CSV text into records of fields: "," between fields, "\r\n" or
-// "\n" between records, fields in double quotes may hold both and "" for a
-// quote; a leading UTF-8 byte order mark is skipped. Blank lines are left
-// out. `lines` gets each record's first line number. False with `error`
-// (naming the line) for an open quote or text after a closing quote.
-bool SplitCsv(const std::string &text, std::vector<std::vector<std::string>> &records,
-              std::vector<int> &lines, std::string *error);
-
-// A table: a header row and data rows, columns padded to their widest cell
-// and separated by two blanks; no trailing blanks. Cells are shown Visible().
-std::string FormatTable(const std::vector<std::string> &header,
-                        const std::vector<std::vector<std::string>> &rows);
-
-// The same rows as CSV lines ("\n" line ends), each cell CsvSafe().
-std::string FormatCsv(const std::vector<std::string> &header,
-                      const std::vector<std::vector<std::string>> &rows);
+// The table and CSV texts are shared with the window.
+using host::CsvField;
+using host::CsvSafe;
+using host::DisplayWidth;
+using host::FormatCsv;
+using host::FormatTable;
+using host::SplitCsv;
+using host::Visible;
 
 } // namespace kelvo::cli
 
