@@ -3,6 +3,7 @@
 #include "devicetext.h"
 #include "discovery.h"
 #include "textutil.h"
+#include "wire.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -36,20 +37,20 @@ std::string Unprotected(const std::string &cell) {
     return cell;
 }
 
+// The address as a number, first octet highest (the text is checked).
 std::uint32_t AddressValue(const std::string &text) {
-    std::uint32_t v = 0;
-    size_t start = 0;
-    for (int i = 0; i < 4; ++i) {
-        const size_t dot = text.find('.', start);
-        v = (v << 8) | static_cast<std::uint32_t>(std::stoi(text.substr(start, dot - start)));
-        start = dot + 1;
-    }
-    return v;
+    std::uint8_t b[4] = {};
+    udps::parse_ipv4(text.c_str(), b);
+    return std::uint32_t{b[0]} << 24 | std::uint32_t{b[1]} << 16 | std::uint32_t{b[2]} << 8 | b[3];
 }
 
 std::string AddressText(std::uint32_t v) {
-    return std::to_string(v >> 24) + "." + std::to_string((v >> 16) & 255) + "." +
-           std::to_string((v >> 8) & 255) + "." + std::to_string(v & 255);
+    const std::uint8_t b[4] = {static_cast<std::uint8_t>(v >> 24),
+                               static_cast<std::uint8_t>(v >> 16),
+                               static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
+    char text[16];
+    udps::format_ipv4(b, text);
+    return text;
 }
 
 } // namespace

@@ -10,15 +10,7 @@ set -euo pipefail
 build=${1:?usage: set_bench.sh BUILD_DIR [N] [SINGLES]}
 count=${2:-100}
 singles=${3:-3}
-tools="$build/tools"
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/lab.sh" "$build"
 
 mac() { printf '02:4B:56:01:%02X:%02X' $(($1 / 256)) $(($1 % 256)); }
 
@@ -33,17 +25,8 @@ mac() { printf '02:4B:56:01:%02X:%02X' $(($1 / 256)) $(($1 % 256)); }
     printf ']}\n'
 } >"$work/fleet.json"
 
-"$tools/kelvo-devsim" --fleet "$work/fleet.json" >"$work/devsim.out" &
-pids+=($!)
-for _ in $(seq 100); do [[ -s "$work/devsim.out" ]] && break; sleep 0.1; done
-fleet_udp=$(head -1 "$work/devsim.out" | grep -o '127\.[0-9.]*:[0-9]*' | head -1)
-[[ -n "$fleet_udp" ]] || { echo "kelvo-devsim did not start" >&2; exit 1; }
-
-"$tools/kelvo-relay" --listen 127.0.0.1:0 --devices "$fleet_udp" --verbose 0 >"$work/relay.out" &
-pids+=($!)
-for _ in $(seq 100); do [[ -s "$work/relay.out" ]] && break; sleep 0.1; done
-relay=$(head -1 "$work/relay.out" | grep -o '127\.[0-9.]*:[0-9]*' | head -1)
-[[ -n "$relay" ]] || { echo "kelvo-relay did not start" >&2; exit 1; }
+start_fleet "$work/fleet.json"
+start_relay --devices "$fleet_udp"
 
 now() { date +%s.%N; }
 
