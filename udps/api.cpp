@@ -158,6 +158,7 @@ int qvudps_search(int name_lookup, void *context) {
     l.name_lookup = name_lookup;
     l.cursor = 0;
     l.count = 0;
+    l.dropped = 0;
     l.search_done = false;
     l.search_pending = true;
     l.search_context = context;
@@ -210,6 +211,53 @@ int qvudps_record_copy(qvudps_module *dst) {
 
 int qvudps_rewind(void) {
     library().cursor = 0;
+    return 0;
+}
+
+int qvudps_set_capacity(int records) {
+    Library &l = library();
+    Guard g;
+    if (records < min_capacity || records > max_capacity) {
+        set_refusal("Capacity out of range");
+        return -1;
+    }
+    // A worker asked to end may still be in a setup that reads the table.
+    if (!l.idle || !l.search_done || !l.setup_done || (l.initialized && l.quit)) {
+        set_refusal("Action not success");
+        return -1;
+    }
+    try {
+        std::vector<qvudps_module> table(static_cast<std::size_t>(records));
+        std::vector<std::array<uint8_t, 6>> macs(static_cast<std::size_t>(records));
+        l.records.swap(table);
+        l.raw_macs.swap(macs);
+    } catch (const std::bad_alloc &) {
+        set_step_error("Capacity out of range", ENOMEM);
+        return -1;
+    }
+    l.capacity = records;
+    l.count = 0;
+    l.cursor = 0;
+    l.dropped = 0;
+    return 0;
+}
+
+int qvudps_count_dropped(void) {
+    Guard g;
+    return library().dropped;
+}
+
+int qvudps_count_partial(void) {
+    Guard g;
+    return library().count.load();
+}
+
+int qvudps_record_partial(int index, qvudps_module *dst) {
+    Library &l = library();
+    Guard g;
+    if (!dst || index < 0 || index >= l.count.load())
+        return -1;
+    std::memcpy(dst, &l.records[static_cast<std::size_t>(index)], sizeof *dst);
     return 0;
 }
 

@@ -24,9 +24,11 @@ enum class Phase { connecting, sending, receiving, done };
 
 struct Active {
     HttpExchange *x;
+    std::size_t index;
     net::Socket s;
     Phase phase;
-    int64_t deadline;
+    int64_t deadline; // of the current step
+    int64_t end;      // of the whole exchange
     std::size_t sent;
 };
 
@@ -41,29 +43,36 @@ void succeed(Active &a) {
     a.phase = Phase::done;
 }
 
-void start(Active &a) {
+// False when no descriptor is left for the socket; the exchange is then
+// untouched and may start later.
+bool start(Active &a, bool may_wait) {
     HttpExchange &x = *a.x;
     a.s = net::invalid_socket;
     a.phase = Phase::done;
     if (qv_socket_startup() != 0) {
         x.messages.push_back({"Init socket failed", net::last_error(), true});
-        return;
+        return true;
     }
     a.s = net::tcp_socket();
     if (a.s == net::invalid_socket) {
-        x.messages.push_back({"Create socket failed", net::last_error(), true});
-        return;
+        const int err = net::last_error();
+        if (may_wait && net::out_of_descriptors(err))
+            return false;
+        x.messages.push_back({"Create socket failed", err, true});
+        return true;
     }
     if (qv_socket_nonblock(a.s) != 0) {
         x.messages.push_back({"Socket nonblock setup failed", net::last_error(), true});
-        return;
+        return true;
     }
     if (net::connect_start(a.s, x.ip.c_str(), x.port) != 0) {
         x.messages.push_back({"Connect module failed", net::last_error(), true});
-        return;
+        return true;
     }
     a.phase = Phase::connecting;
     a.deadline = now_ms() + http_step_timeout_ms;
+    a.end = now_ms() + http_exchange_limit_ms;
+    return true;
 }
 
 void try_send(Active &a) {
@@ -133,7 +142,13 @@ void on_ready(Active &a) {
     }
 }
 
-void on_timeout(Active &a) {
+void on_timeout(Active &a, int64_t now) {
+    if (now >= a.end && a.phase == Phase::receiving) {
+        // Still talking when the whole exchange is over: the answer is
+        // cut, so it gives nothing.
+        fail(a, "Socket timeout", net::timeout_error());
+        return;
+    }
     switch (a.phase) {
     case Phase::connecting:
         fail(a, "Socket connect failure", net::timeout_error());
@@ -176,45 +191,55 @@ uint32_t numeric_reference(std::string_view ref) {
     }
     if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
         return 0;
+    // A name is shown in tables, terminals and logs: a reference must not
+    // smuggle an escape, a line break or a bell into it.
+    if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F))
+        return 0;
     return cp;
 }
 
 } // namespace
 
-void run_http_exchanges(std::vector<HttpExchange> &exchanges, std::size_t parallel) {
+void run_http_exchanges(std::vector<HttpExchange> &exchanges, std::size_t parallel,
+                        const std::function<void(std::size_t)> &finished) {
     if (parallel == 0)
         parallel = 1;
     std::vector<Active> active;
     std::vector<net::PollEntry> entries;
-    active.reserve(parallel);
     std::size_t next = 0;
 
     auto retire_done = [&] {
-        for (auto it = active.begin(); it != active.end();) {
-            if (it->phase == Phase::done) {
-                if (it->s != net::invalid_socket)
-                    qv_socket_close(it->s);
-                it = active.erase(it);
-            } else {
-                ++it;
-            }
+        const auto gone = std::stable_partition(
+            active.begin(), active.end(), [](const Active &a) { return a.phase != Phase::done; });
+        for (auto it = gone; it != active.end(); ++it) {
+            if (it->s != net::invalid_socket)
+                qv_socket_close(it->s);
+            if (finished)
+                finished(it->index);
         }
+        active.erase(gone, active.end());
     };
 
     while (next < exchanges.size() || !active.empty()) {
         while (active.size() < parallel && next < exchanges.size()) {
-            Active a{&exchanges[next++], net::invalid_socket, Phase::done, 0, 0};
-            start(a);
+            Active a{&exchanges[next], next, net::invalid_socket, Phase::done, 0, 0, 0};
+            // Out of descriptors with others under way: this one waits for
+            // one of them to end, and no more start at once from now on.
+            if (!start(a, !active.empty())) {
+                parallel = active.size();
+                break;
+            }
+            ++next;
             active.push_back(a);
         }
         retire_done();
         if (active.empty())
             continue;
 
-        int64_t soonest = active.front().deadline;
+        int64_t soonest = std::min(active.front().deadline, active.front().end);
         entries.clear();
         for (const Active &a : active) {
-            soonest = std::min(soonest, a.deadline);
+            soonest = std::min({soonest, a.deadline, a.end});
             entries.push_back(
                 {a.s,
                  static_cast<short>(a.phase == Phase::receiving ? net::want_read : net::want_write),
@@ -229,15 +254,23 @@ void run_http_exchanges(std::vector<HttpExchange> &exchanges, std::size_t parall
             retire_done();
             continue;
         }
-        const int64_t now = now_ms();
         for (std::size_t i = 0; i < active.size(); ++i) {
             if (entries[i].ready)
                 on_ready(active[i]);
-            else if (now >= active[i].deadline)
-                on_timeout(active[i]);
+            const int64_t now = now_ms();
+            if (active[i].phase != Phase::done &&
+                (now >= active[i].deadline || now >= active[i].end))
+                on_timeout(active[i], now);
         }
         retire_done();
     }
+}
+
+std::size_t name_connections() {
+    // Room for the rest of the program's descriptors.
+    constexpr long kept_free = 256;
+    constexpr long at_least = 16;
+    return static_cast<std::size_t>(std::max(at_least, net::descriptor_limit() - kept_free));
 }
 
 void replay_messages(const HttpExchange &x) {
@@ -335,25 +368,31 @@ void lookup_names(qvudps_module *records, int count) {
     }
     if (exchanges.empty())
         return;
-    run_http_exchanges(exchanges, max_name_connections);
-
-    // Table order, as if the lookups had run one after the other.
-    for (std::size_t k = 0; k < exchanges.size(); ++k) {
+    // Each name goes into its record as soon as it is there, for callers
+    // that read the records while the search runs; the messages follow
+    // afterwards in table order, as if the lookups had run one by one.
+    std::vector<const char *> outcome(exchanges.size(), nullptr);
+    run_http_exchanges(exchanges, name_connections(), [&](std::size_t k) {
         const HttpExchange &x = exchanges[k];
-        replay_messages(x);
         if (!x.ok)
-            continue;
+            return;
         if (x.answer.empty()) {
-            set_refusal("XML file not found");
-            continue;
+            outcome[k] = "XML file not found";
+            return;
         }
         qvudps_module &m = records[owner[k]];
         char name[sizeof m.name];
         if (!extract_device_name(x.answer, name, sizeof name)) {
-            set_refusal("DeviceName not found");
-            continue;
+            outcome[k] = "DeviceName not found";
+            return;
         }
+        Guard g;
         std::memcpy(m.name, name, sizeof name);
+    });
+    for (std::size_t k = 0; k < exchanges.size(); ++k) {
+        replay_messages(exchanges[k]);
+        if (outcome[k])
+            set_refusal(outcome[k]);
     }
 }
 
@@ -362,7 +401,7 @@ void upload_name(const char *ip, uint16_t port, std::string_view name) {
     one[0].ip = ip;
     one[0].port = port;
     one[0].request = name_upload_request(name);
-    run_http_exchanges(one, 1);
+    run_http_exchanges(one, 1, {});
     replay_messages(one[0]);
 }
 

@@ -10,16 +10,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace udps {
 
-// Connections the lookup keeps open at once.
-inline constexpr std::size_t max_name_connections = 64;
 // Each of connect, send and the wait for more answer data.
 inline constexpr int http_step_timeout_ms = 2000;
+// A whole exchange, however its peer paces the bytes: a device that sends
+// one byte a second gets no more than this.
+inline constexpr int http_exchange_limit_ms = 2 * http_step_timeout_ms;
 inline constexpr std::size_t http_chunk = 1024;
 
 // A message recorded while an exchange ran, replayed into the last-error
@@ -43,8 +45,15 @@ struct HttpExchange {
     std::vector<HttpMessage> messages;
 };
 
-// Runs the exchanges, at most `parallel` at a time, on the calling thread.
-void run_http_exchanges(std::vector<HttpExchange> &exchanges, std::size_t parallel);
+// Runs the exchanges, at most `parallel` at a time (fewer when the process
+// runs out of descriptors), on the calling thread; `finished` (may be
+// empty) hears the index of each exchange as it ends.
+void run_http_exchanges(std::vector<HttpExchange> &exchanges, std::size_t parallel,
+                        const std::function<void(std::size_t)> &finished);
+// Connections the name lookup keeps open at once: as many as the
+// descriptor limit leaves room for, so that all lookups of a search share
+// one deadline.
+std::size_t name_connections();
 // Writes an exchange's messages to the last-error record, in order.
 void replay_messages(const HttpExchange &x);
 
@@ -56,7 +65,8 @@ inline constexpr char lookup_request[] = "GET /values.xml HTTP/1.0\r\n\r\n";
 // missing.
 bool extract_device_name(std::string_view answer, char *out, std::size_t cap);
 // Decodes the five predefined XML entities and numeric character
-// references; anything else is kept as it is.
+// references to printable characters; anything else, a reference to a
+// control character included, is kept as it is.
 std::string xml_unescape(std::string_view text);
 // Escapes & < > " ' for XML text.
 using qv::xml_escape;

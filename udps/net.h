@@ -20,6 +20,10 @@ int last_error();
 bool would_block(int error);
 // Error number for a wait that ran out of time.
 int timeout_error();
+// True when the error means the process or system has no descriptor left.
+bool out_of_descriptors(int error);
+// The process's current limit of open descriptors.
+long descriptor_limit();
 
 // ---- UDP ------------------------------------------------------------------
 Socket udp_socket();

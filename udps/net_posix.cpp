@@ -4,9 +4,11 @@
 #include <cerrno>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -37,6 +39,17 @@ bool would_block(int error) {
 
 int timeout_error() {
     return ETIMEDOUT;
+}
+
+bool out_of_descriptors(int error) {
+    return error == EMFILE || error == ENFILE;
+}
+
+long descriptor_limit() {
+    rlimit r{};
+    if (::getrlimit(RLIMIT_NOFILE, &r) != 0 || r.rlim_cur == RLIM_INFINITY)
+        return 1024;
+    return static_cast<long>(std::min<rlim_t>(r.rlim_cur, 1 << 20));
 }
 
 Socket udp_socket() {

@@ -12,6 +12,12 @@
  * Hooks (qvudps_callback) run on the worker thread while the library lock is
  * held: a hook may call the library again (the lock is recursive) but must not
  * wait for another thread that calls the library.
+ *
+ * From the moment a search or setup is reported finished (its done or error
+ * hook runs, or the finish poll returns 0) the worker takes a new search or
+ * setup, also from inside that hook. While a request runs, a second one of
+ * the same kind is refused ("Search already run", "Setup already run") and
+ * one of the other kind with "Action not success".
  */
 #ifndef QVUDPS_H
 #define QVUDPS_H
@@ -30,7 +36,8 @@ extern "C" {
 #define QVUDPS_API
 #endif
 
-/* Size of the record table: a search keeps at most this many devices. */
+/* Size of the record table: a search keeps at most this many devices
+ * (qvudps_set_capacity changes it). */
 #define MAX_MODULES 1000
 /* Largest HTTP answer the name lookup accepts, header included. */
 #define UDPS_XML_FILE_SIZE 100000
@@ -126,6 +133,32 @@ QVUDPS_API int qvudps_record(qvudps_module **out);
 QVUDPS_API int qvudps_record_copy(qvudps_module *dst);
 /* Restarts qvudps_record at the first record; 0. */
 QVUDPS_API int qvudps_rewind(void);
+
+/* ---- Extensions ---------------------------------------------------------
+ * Beyond the table size above and beyond reading results only at the end.
+ * Callable from any thread, including the hooks. */
+
+/* Sets the record table to `records` entries (1..100000; MAX_MODULES until
+ * called). Only between requests: -1 with "Action not success" while a
+ * search or setup is asked for or runs, -1 with "Capacity out of range"
+ * outside the bounds or when the memory is not there; the table is then
+ * unchanged. On success the records of the last search are gone (count 0)
+ * and earlier qvudps_record pointers are no longer valid. */
+QVUDPS_API int qvudps_set_capacity(int records);
+/* Distinct devices that answered the last (or the running) search after the
+ * table was full, so that they are not among its records; 0 when all fit.
+ * Counted up to 1000000. */
+QVUDPS_API int qvudps_count_dropped(void);
+/* The records gathered so far: during a search, the devices that have
+ * answered up to now, in table order; once it has finished, the final list
+ * (the same as qvudps_count). Records only ever get added at the end, so
+ * what is read during a search is a prefix of the final list; a record's
+ * name may still be filled in by the lookup until the search ends. */
+QVUDPS_API int qvudps_count_partial(void);
+/* Copies record `index` (0 .. qvudps_count_partial() - 1) into *dst under
+ * the library lock; -1 for an index outside that range (the error record is
+ * left alone). Does not move the qvudps_record cursor. */
+QVUDPS_API int qvudps_record_partial(int index, qvudps_module *dst);
 
 /* Asks for a setup of the device whose `mac` the settings name; the library
  * copies *settings. name_upload 1 uploads the new name over HTTP for the

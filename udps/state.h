@@ -6,13 +6,18 @@
 #include "qvplatform.h"
 #include "qvudps.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace udps {
 
 inline constexpr uint16_t default_proxy_port = 9999;
+// Bounds of qvudps_set_capacity.
+inline constexpr int min_capacity = 1;
+inline constexpr int max_capacity = 100000;
 
 struct Library {
     // Created once and never destroyed, so that a call racing with the end
@@ -40,12 +45,19 @@ struct Library {
     void *search_context = nullptr;
     void *setup_context = nullptr;
 
-    // Written by the worker during a search only; read by callers after
-    // qvudps_search_finish returned 0.
-    qvudps_module records[MAX_MODULES];
-    uint8_t raw_macs[MAX_MODULES][6];
+    // Written by the worker during a search only. Records below `count`
+    // never change again in that search except for their names, which the
+    // worker writes under the lock (callers may copy them under the lock
+    // while the search runs); callers read them freely once
+    // qvudps_search_finish returned 0. Resized only while nothing runs.
+    int capacity = MAX_MODULES;
+    std::vector<qvudps_module> records = std::vector<qvudps_module>(MAX_MODULES);
+    std::vector<std::array<uint8_t, 6>> raw_macs = std::vector<std::array<uint8_t, 6>>(MAX_MODULES);
     std::atomic<int> count{0};
     std::atomic<int> cursor{0};
+    // Distinct devices of the last search that answered but found the table
+    // full (guarded by the lock).
+    int dropped = 0;
 
     qvudps_module setup_request;
 
@@ -53,6 +65,11 @@ struct Library {
     std::string proxy_address;
     int proxy_port = default_proxy_port;
     std::string client_name;
+
+    // Quiet period that ends the reply collection; 0 means the mode's own
+    // (3 s through the relay, 1 s direct). Only tests shorten it, to run
+    // many searches.
+    int quiet_ms = 0;
 
     qvudps_tea_key search_key{};
     qvudps_tea_key setup_key{};

@@ -4,9 +4,12 @@
 #include "tea.h"
 #include "wire.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace udps {
 
@@ -27,6 +30,7 @@ struct Config {
     std::string address;
     uint16_t port = default_proxy_port;
     char client_name[client_name_max + 1] = {};
+    int quiet_ms = proxy_quiet_ms;
 };
 
 Config snapshot_config(const Library &l) {
@@ -35,6 +39,7 @@ Config snapshot_config(const Library &l) {
     c.address = l.proxy_address;
     c.port = l.proxy_port == 0 ? default_proxy_port : static_cast<uint16_t>(l.proxy_port);
     std::strncpy(c.client_name, l.client_name.c_str(), client_name_max);
+    c.quiet_ms = l.quiet_ms > 0 ? l.quiet_ms : (c.proxy ? proxy_quiet_ms : direct_quiet_ms);
     return c;
 }
 
@@ -95,25 +100,98 @@ qvudps_tea_key current_search_key() {
     return library().search_key;
 }
 
-bool known_mac(const Library &l, int count, const uint8_t *mac) {
-    for (int i = 0; i < count; ++i)
-        if (std::memcmp(l.raw_macs[i], mac, 6) == 0)
-            return true;
-    return false;
+// The MAC addresses met in one search, kept and dropped alike: an open
+// addressing set that grows by doubling, so a reply costs one probe however
+// large the table.
+class MacSet {
+public:
+    void reset(std::size_t expected) {
+        std::size_t size = 64;
+        while (size < expected * 2)
+            size *= 2;
+        slots_.assign(size, 0);
+        used_ = 0;
+    }
+    // True when the address was not there yet.
+    bool insert(const uint8_t *mac) {
+        uint64_t key = 1; // 0 marks an empty slot
+        for (int i = 0; i < 6; ++i)
+            key = (key << 8) | mac[i];
+        if ((used_ + 1) * 4 > slots_.size() * 3)
+            grow();
+        for (std::size_t i = hash(key);; i = (i + 1) & (slots_.size() - 1)) {
+            if (slots_[i] == key)
+                return false;
+            if (slots_[i] == 0) {
+                slots_[i] = key;
+                ++used_;
+                return true;
+            }
+        }
+    }
+
+private:
+    std::size_t hash(uint64_t key) const {
+        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & (slots_.size() - 1);
+    }
+    void grow() {
+        std::vector<uint64_t> old(slots_.size() * 2, 0);
+        old.swap(slots_);
+        for (uint64_t key : old) {
+            if (key == 0)
+                continue;
+            std::size_t i = hash(key);
+            while (slots_[i] != 0)
+                i = (i + 1) & (slots_.size() - 1);
+            slots_[i] = key;
+        }
+    }
+    std::vector<uint64_t> slots_;
+    std::size_t used_ = 0;
+};
+
+// Devices beyond the table are counted up to this many; a flood of forged
+// addresses must not grow the set without end.
+constexpr int dropped_count_max = 1000000;
+// However long the replies keep coming, the collection ends after this.
+constexpr int collect_limit_ms = 30000;
+// Records are published to callers that read during the search at least
+// this often within a burst.
+constexpr int publish_every = 256;
+
+int64_t now_ms() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 int collect_replies(const Config &cfg, net::Socket s) {
     Library &l = library();
-    std::memset(l.records, 0, sizeof l.records);
-    std::memset(l.raw_macs, 0, sizeof l.raw_macs);
+    int capacity;
+    {
+        Guard g;
+        capacity = l.capacity;
+        l.dropped = 0;
+    }
+    std::memset(l.records.data(), 0, l.records.size() * sizeof l.records[0]);
+    std::memset(l.raw_macs.data(), 0, l.raw_macs.size() * sizeof l.raw_macs[0]);
+    static MacSet seen;
+    seen.reset(static_cast<std::size_t>(capacity));
     int count = 0;
-    l.count = 0;
-    const int quiet = cfg.proxy ? proxy_quiet_ms : direct_quiet_ms;
+    auto publish = [&l, &count] {
+        Guard g;
+        l.count = count;
+    };
+    publish();
+    const int64_t give_up = now_ms() + collect_limit_ms;
     uint8_t buf[max_datagram];
     char source[16];
-    bool full = false;
-    while (!full) {
-        const int r = net::wait_readable(s, quiet);
+    for (;;) {
+        const int64_t left = give_up - now_ms();
+        if (left <= 0)
+            break;
+        const int r =
+            net::wait_readable(s, static_cast<int>(std::min<int64_t>(cfg.quiet_ms, left)));
         if (r == 0)
             break;
         if (r < 0) {
@@ -123,7 +201,7 @@ int collect_replies(const Config &cfg, net::Socket s) {
         // Take everything that is queued before waiting again: a burst of
         // replies is decoded without a wait per datagram.
         const qvudps_tea_key key = current_search_key();
-        for (;;) {
+        for (int taken = 0;;) {
             const long n = net::receive_from(s, buf, sizeof buf, source);
             if (n < 0) {
                 const int err = net::last_error();
@@ -137,16 +215,24 @@ int collect_replies(const Config &cfg, net::Socket s) {
                 continue;
             if (!reply_authentic(buf, len, key))
                 continue;
-            if (known_mac(l, count, buf + off::mac))
+            if (count >= capacity) {
+                // The table keeps the first devices; the others are only
+                // counted, and the collection runs to its quiet end so that
+                // the count is whole.
+                Guard g;
+                if (l.dropped < dropped_count_max && seen.insert(buf + off::mac) &&
+                    l.dropped++ == 0)
+                    set_refusal("Count modules >= MAX_MODULES");
                 continue;
-            if (count >= MAX_MODULES) {
-                set_refusal("Count modules >= MAX_MODULES");
-                full = true;
-                break;
             }
-            decode_reply(buf, len, l.records[count], l.raw_macs[count]);
-            l.count = ++count;
+            if (!seen.insert(buf + off::mac))
+                continue;
+            decode_reply(buf, len, l.records[count], l.raw_macs[count].data());
+            ++count;
+            if (++taken % publish_every == 0)
+                publish();
         }
+        publish();
     }
     bool lookup;
     {
@@ -154,7 +240,7 @@ int collect_replies(const Config &cfg, net::Socket s) {
         lookup = l.name_lookup != 0;
     }
     if (lookup)
-        lookup_names(l.records, count);
+        lookup_names(l.records.data(), count);
     return 0;
 }
 
@@ -204,7 +290,7 @@ void run_setup(const Config &cfg, net::Socket s) {
     const qvudps_tea_key &key = stored.setup_auth_required ? setup_key : search_key;
     uint8_t msg[setup_max_size];
     const std::size_t n =
-        encode_setup(req, stored, l.raw_macs[at], stored.raw_flags, key, msg, sizeof msg);
+        encode_setup(req, stored, l.raw_macs[at].data(), stored.raw_flags, key, msg, sizeof msg);
     if (n == 0 || send_payload(cfg, s, proxy_setup, msg, n) != 0) {
         set_step_error("Sendto failed", n == 0 ? EINVAL : net::last_error());
         setup_error_hook(l);
@@ -214,15 +300,20 @@ void run_setup(const Config &cfg, net::Socket s) {
         upload_name(req.ip, req.port, req.name);
 }
 
-// A request could not be served: tell its owners and drop it.
-void report_failure(Library &l) {
+// A request could not be served: it counts as finished, and its owners hear
+// why. Finished and waiting change together, so the error hook (or anyone who
+// sees the request finished) may ask for the next one at once.
+void report_failure(Library &l, bool search, bool setup) {
     Guard g;
-    if (l.search_pending && l.hooks.on_search_error)
-        l.hooks.on_search_error(l.search_context, &l.last_error);
-    if (l.setup_pending && l.hooks.on_setup_error)
-        l.hooks.on_setup_error(l.setup_context, &l.last_error);
     l.search_pending = false;
     l.setup_pending = false;
+    l.search_done = true;
+    l.setup_done = true;
+    l.idle = true;
+    if (search && l.hooks.on_search_error)
+        l.hooks.on_search_error(l.search_context, &l.last_error);
+    if (setup && l.hooks.on_setup_error)
+        l.hooks.on_setup_error(l.setup_context, &l.last_error);
 }
 
 } // namespace
@@ -230,37 +321,31 @@ void report_failure(Library &l) {
 void worker_main() {
     Library &l = library();
     for (;;) {
-        {
-            Guard g;
-            l.idle = true;
-            // A request accepted before this point must not look finished.
-            if (!l.search_pending)
-                l.search_done = true;
-            if (!l.setup_pending)
-                l.setup_done = true;
-        }
         if (qv_sem_wait(&l.wake) != 0) {
             set_step_error("Semaphore wait failed", net::last_error());
             continue;
         }
         Config cfg;
+        // The requests of this wake-up. One accepted later (after this
+        // wake-up's last request finished) has posted the semaphore again
+        // and runs in the next wake-up, right after this one.
+        bool search, setup;
         {
             Guard g;
             l.wake_outstanding = false;
             if (l.quit)
                 break;
+            search = l.search_pending;
+            setup = l.setup_pending;
+            if (!search && !setup)
+                continue;
             l.idle = false;
             cfg = snapshot_config(l);
         }
         net::Socket s = net::invalid_socket;
         if (open_udp(cfg, s) != 0) {
-            report_failure(l);
+            report_failure(l, search, setup);
             continue;
-        }
-        bool search;
-        {
-            Guard g;
-            search = l.search_pending;
         }
         if (search) {
             uint8_t req[request_size];
@@ -268,30 +353,30 @@ void worker_main() {
             if (send_payload(cfg, s, proxy_search, req, sizeof req) != 0) {
                 set_step_error("Sendto failed", net::last_error());
                 qv_socket_close(s);
-                report_failure(l);
+                report_failure(l, search, setup);
                 continue;
             }
             if (collect_replies(cfg, s) != 0) {
                 qv_socket_close(s);
-                report_failure(l);
+                report_failure(l, search, setup);
                 continue;
             }
             Guard g;
+            // A setup of this wake-up may have been dropped by qvudps_uninit.
+            setup = setup && l.setup_pending;
             l.search_pending = false;
             l.search_done = true;
+            if (!setup)
+                l.idle = true;
             if (l.hooks.on_search_done)
                 l.hooks.on_search_done(l.search_context);
-        }
-        bool setup;
-        {
-            Guard g;
-            setup = l.setup_pending;
         }
         if (setup) {
             run_setup(cfg, s);
             Guard g;
             l.setup_pending = false;
             l.setup_done = true;
+            l.idle = true;
             if (l.hooks.on_setup_done)
                 l.hooks.on_setup_done(l.setup_context);
         }

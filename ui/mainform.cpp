@@ -5,6 +5,7 @@
 #include "artwork.h"
 #include "authform.h"
 #include "detailform.h"
+#include "devicelistformat.h"
 #include "hostadapter.h"
 #include "hostmacfilter.h"
 #include "launch.h"
@@ -19,6 +20,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QSaveFile>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
@@ -57,7 +59,7 @@ QString RecordText(const char *field, std::size_t size) {
 TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     : QMainWindow(parent), ui(new Ui::MainForm), SearchTimer(new QTimer(this)),
       InitSearchTimer(new QTimer(this)), DefaultTimer(new QTimer(this)), XmlTimer(new QTimer(this)),
-      PopupMenu(new QMenu(this)) {
+      PopupMenu(new QMenu(this)), SaveDeviceList1(new QAction("Save device list...", this)) {
     // 1. The window from its layout; Qt scales it for the screen's density.
     ui->setupUi(this);
     SetMainWindow(this);
@@ -79,6 +81,11 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     PopupMenu->addAction(ui->UploadPopupMenu);
     PopupMenu->addSeparator()->setObjectName("N1");
     PopupMenu->addAction(ui->Loaddefaultvalues1);
+    PopupMenu->addSeparator();
+    SaveDeviceList1->setObjectName("SaveDeviceList1");
+    SaveDeviceList1->setShortcut(QKeySequence::Save);
+    PopupMenu->addAction(SaveDeviceList1);
+    addAction(SaveDeviceList1); // Ctrl+S without the menu
     ui->StatusBar->showMessage("Loading application...");
 
     // The widths were chosen for a small design font; they grow with the
@@ -119,6 +126,7 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     connect(ui->DownloadPopupMenu, &QAction::triggered, this, &TMainForm::DownloadPopupMenuClick);
     connect(ui->UploadPopupMenu, &QAction::triggered, this, &TMainForm::UploadPopupMenuClick);
     connect(ui->Loaddefaultvalues1, &QAction::triggered, this, &TMainForm::Loaddefaultvalues1Click);
+    connect(SaveDeviceList1, &QAction::triggered, this, &TMainForm::SaveDeviceListClick);
 
     // 2. The MAC filter beside the program.
     const QString filterFile = options.macFilterFile.isEmpty()
@@ -607,6 +615,28 @@ void TMainForm::ShowDetailDialog() {
 }
 
 // ---------------------------------------------------- configuration transfer
+
+void TMainForm::SaveDeviceListClick() {
+    const QString path = Hooks().SaveListFileName(this);
+    if (path.isEmpty())
+        return;
+    std::vector<qvudps_module> list;
+    for (int i = 0; i < deviceCount; ++i)
+        list.push_back(*DeviceTable[static_cast<size_t>(i)].record);
+    const auto format = path.endsWith(".json", Qt::CaseInsensitive) ? kelvo::host::Format::Json
+                                                                    : kelvo::host::Format::Csv;
+    const std::string text = kelvo::host::FormatDevices(list, format);
+    // The old file stays whole until the new one is complete.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) !=
+            static_cast<qint64>(text.size()) ||
+        !file.commit()) {
+        Hooks().Error(this, "Saving the device list failed: " + file.errorString());
+        return;
+    }
+    SetStatus(QString("Device list saved to %1 (%2 device(s))").arg(path).arg(deviceCount));
+}
 
 void TMainForm::DownloadPopupMenuClick() {
     StartTransfer(false);

@@ -49,6 +49,7 @@ public:
     QTimer *DefaultTimer;
     QTimer *XmlTimer;
     QMenu *PopupMenu;
+    QAction *SaveDeviceList1; // "Save device list...", Ctrl+S
 
     // The last search's devices, sorted; entries valid up to deviceCount.
     std::vector<DeviceEntry> DeviceTable;
@@ -110,6 +111,8 @@ public:
     // Configuration transfer.
     void DownloadPopupMenuClick();
     void UploadPopupMenuClick();
+    // Writes the current list as CSV, or JSON for a ".json" name.
+    void SaveDeviceListClick();
     void StartTransfer(bool upload);
     void XmlTimerTimer();
     void XmlOpenEvent(mvxapi::TSdkSimpleEventArgs *args);

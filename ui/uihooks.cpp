@@ -50,6 +50,18 @@ QString UiHooks::SaveFileName(QWidget *owner, const QString &suggested) {
     return WithDefaultExtension(dialog.selectedFiles().constFirst());
 }
 
+QString UiHooks::SaveListFileName(QWidget *owner) {
+    QFileDialog dialog(owner, "Save device list", QString(),
+                       "CSV files (*.csv);;JSON files (*.json)");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    const QString path = dialog.selectedFiles().constFirst();
+    if (path.section('/', -1).contains('.'))
+        return path;
+    return path + (dialog.selectedNameFilter().contains("json") ? ".json" : ".csv");
+}
+
 QString UiHooks::OpenFileName(QWidget *owner, const QString &suggested) {
     QFileDialog dialog(owner, QString(), suggested, kXmlFilter);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);

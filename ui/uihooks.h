@@ -29,6 +29,9 @@ public:
     // "xml". An empty result means the user cancelled.
     virtual QString SaveFileName(QWidget *owner, const QString &suggested);
     virtual QString OpenFileName(QWidget *owner, const QString &suggested);
+    // Save chooser for the device list: CSV or JSON by the chosen filter
+    // (its extension is added when the name has none). Empty: cancelled.
+    virtual QString SaveListFileName(QWidget *owner);
     // Shows a dialog modally and returns its result code (QDialog::exec).
     virtual int ExecDialog(QDialog &dialog);
     // Hands an address to the desktop's URL opener.

@@ -147,7 +147,8 @@ void RelayPeer::run() {
     }
 }
 
-HttpPeer::HttpPeer(std::string reply, bool silent) : reply_(std::move(reply)), silent_(silent) {
+HttpPeer::HttpPeer(std::string reply, bool silent, int trickle_ms)
+    : reply_(std::move(reply)), silent_(silent), trickle_ms_(trickle_ms) {
     listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
     int on = 1;
     setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
@@ -234,11 +235,14 @@ void HttpPeer::serve(int fd) {
     }
     cv_.notify_all();
     std::size_t off = 0;
-    while (off < reply_.size()) {
-        const ssize_t n = ::send(fd, reply_.data() + off, reply_.size() - off, MSG_NOSIGNAL);
+    while (off < reply_.size() && !stop_) {
+        const std::size_t piece = trickle_ms_ ? 1 : reply_.size() - off;
+        const ssize_t n = ::send(fd, reply_.data() + off, piece, MSG_NOSIGNAL);
         if (n <= 0)
             break;
         off += static_cast<std::size_t>(n);
+        if (trickle_ms_)
+            std::this_thread::sleep_for(std::chrono::milliseconds(trickle_ms_));
     }
     ::close(fd);
 }

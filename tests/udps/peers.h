@@ -74,10 +74,11 @@ private:
 // A TCP server on 127.0.0.1 port 0 that plays a device's web server for any
 // number of connections: it reads the request (until a blank line and the
 // announced body, or 1 s of silence), then answers `reply` and closes, or,
-// when `silent`, keeps the connection open and never answers.
+// when `silent`, keeps the connection open and never answers. With
+// `trickle_ms` it sends the reply one byte at a time, that long apart.
 class HttpPeer {
 public:
-    explicit HttpPeer(std::string reply, bool silent = false);
+    explicit HttpPeer(std::string reply, bool silent = false, int trickle_ms = 0);
     ~HttpPeer();
     uint16_t port() const { return port_; }
     std::vector<std::string> requests();
@@ -92,6 +93,7 @@ private:
     uint16_t port_ = 0;
     std::string reply_;
     bool silent_;
+    int trickle_ms_;
     std::atomic<bool> stop_{false};
     std::atomic<int> connections_{0};
     std::mutex m_;

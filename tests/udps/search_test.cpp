@@ -1,9 +1,11 @@
 #include "peers.h"
+#include "state.h"
 #include "tea.h"
 #include "wire.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <mutex>
@@ -60,7 +62,10 @@ protected:
         install_hooks();
         ASSERT_EQ(qvudps_set_proxy("127.0.0.1", relay.port(), "Mvx-Config"), 0);
     }
-    void TearDown() override { qvudps_uninit(); }
+    void TearDown() override {
+        qvudps_set_capacity(MAX_MODULES);
+        qvudps_uninit();
+    }
 
     void search(int lookup = 0) {
         ASSERT_EQ(qvudps_search(lookup, ctx), 0) << last_message();
@@ -159,6 +164,84 @@ TEST_F(Search, RefusalsLeaveTheRunningSearchAlone) {
     EXPECT_EQ(last_message(), "Init already run");
 }
 
+// Whoever sees a request finished (its done hook, or the poll) may ask for
+// the next one at once: the worker is never "still busy" then.
+std::mutex refusal_m;
+int refusals = 0;
+std::string first_refusal;
+std::atomic<int> hook_rounds{0};
+std::atomic<int> armed{0}; // 1: the search hook asks, 2: the setup hook asks
+qvudps_module absent_device;
+
+void note(int result) {
+    std::lock_guard lk(refusal_m);
+    if (result != 0 && refusals++ == 0)
+        first_refusal = last_message();
+}
+
+// Inside a hook the pair is asked for while the worker holds the lock, so
+// neither can find the other already running.
+void ask_both() {
+    note(qvudps_setup(&absent_device, 0, nullptr));
+    note(qvudps_search(0, nullptr));
+}
+
+int refused() {
+    std::lock_guard lk(refusal_m);
+    return refusals;
+}
+
+void ask_from_hook(int which) {
+    int expected = which;
+    if (armed.compare_exchange_strong(expected, 0)) {
+        ask_both();
+        ++hook_rounds;
+    }
+}
+
+TEST_F(Search, RequestsRightAfterTheEndAreAccepted) {
+    // Short searches and setups that end at once (an unknown device), so
+    // that thousands of ends can be met.
+    struct ShortQuiet {
+        ShortQuiet() { set(1); }
+        ~ShortQuiet() { set(0); }
+        static void set(int ms) {
+            udps::Guard g;
+            udps::library().quiet_ms = ms;
+        }
+    } short_quiet;
+    absent_device = make_device(0xABCDE, 2);
+    qvudps_callbacks cb{};
+    cb.on_search_done = [](void *) { ask_from_hook(1); };
+    cb.on_setup_done = [](void *) { ask_from_hook(2); };
+    qvudps_callback(&cb);
+
+    auto settle = [] {
+        const auto limit = Clock::now() + 30s;
+        while (qvudps_search_finish() != 0 || qvudps_setup_finish() != 0) {
+            if (Clock::now() > limit)
+                return false;
+            std::this_thread::yield();
+        }
+        return true;
+    };
+    const auto stop = Clock::now() + 20s;
+    int rounds = 0, hooked = 0;
+    for (; rounds < 3000 && Clock::now() < stop && refused() == 0; ++rounds) {
+        // Even rounds: one request the moment both polls say finished.
+        // Odd rounds: one whose done hook asks for both.
+        if (rounds % 2)
+            armed = (rounds % 4 == 1) ? 1 : 2;
+        hooked += rounds % 2;
+        note((rounds % 4) < 2 ? qvudps_search(0, nullptr)
+                              : qvudps_setup(&absent_device, 0, nullptr));
+        ASSERT_TRUE(settle());
+    }
+    RecordProperty("rounds", rounds);
+    EXPECT_EQ(refused(), 0) << first_refusal;
+    EXPECT_EQ(hook_rounds, hooked);
+}
+
 TEST_F(Search, ProxyModeWaitsThreeQuietSecondsAndStopsAtTheTableSize) {
     // A reply 2 s after the previous one still counts in proxy mode.
     relay.set_scripts({{{reply_of(make_device(1, 5))}, {reply_of(make_device(2, 5)), 2000}}});
@@ -171,11 +254,80 @@ TEST_F(Search, ProxyModeWaitsThreeQuietSecondsAndStopsAtTheTableSize) {
     relay.set_scripts({burst});
     search();
     EXPECT_EQ(qvudps_count(), MAX_MODULES);
+    EXPECT_EQ(qvudps_count_dropped(), 1);
     EXPECT_EQ(last_message(), "Count modules >= MAX_MODULES");
     EXPECT_EQ(qvudps_search_finish(), 0);
     const auto recs = all_records();
     EXPECT_STREQ(recs.front().mac, make_device(100, 8).mac);
     EXPECT_STREQ(recs.back().mac, make_device(100 + MAX_MODULES - 1, 8).mac);
+}
+
+TEST_F(Search, CapacityBoundsTheTableAndCountsTheDevicesLeftOut) {
+    for (int bad : {0, -1, 100001}) {
+        EXPECT_EQ(qvudps_set_capacity(bad), -1) << bad;
+        EXPECT_EQ(last_message(), "Capacity out of range");
+    }
+    ASSERT_EQ(qvudps_set_capacity(10), 0);
+    // 25 devices, each answering twice: 10 kept, 15 left out, none twice.
+    RelayPeer::Script script;
+    for (unsigned round = 0; round < 2; ++round)
+        for (unsigned i = 0; i < 25; ++i)
+            script.push_back({reply_of(make_device(200 + i, 8))});
+    relay.set_scripts({script});
+    ASSERT_EQ(qvudps_search(0, ctx), 0);
+    EXPECT_EQ(qvudps_set_capacity(20), -1) << "not while a search runs";
+    EXPECT_EQ(last_message(), "Action not success");
+    ASSERT_TRUE(wait_search(30s));
+    EXPECT_EQ(qvudps_count(), 10);
+    EXPECT_EQ(qvudps_count_dropped(), 15);
+    EXPECT_EQ(last_message(), "Count modules >= MAX_MODULES");
+    EXPECT_STREQ(all_records().back().mac, make_device(209, 8).mac);
+
+    // A larger table keeps them all.
+    ASSERT_EQ(qvudps_set_capacity(25), 0);
+    EXPECT_EQ(qvudps_count(), 0) << "the old records are gone with the old table";
+    search();
+    EXPECT_EQ(qvudps_count(), 25);
+    EXPECT_EQ(qvudps_count_dropped(), 0);
+}
+
+TEST_F(Search, RecordsReadDuringASearchArePrefixesOfTheFinalList) {
+    RelayPeer::Script script;
+    for (unsigned i = 0; i < 6; ++i)
+        script.push_back({reply_of(make_device(300 + i, 8)), i ? 150 : 0});
+    relay.set_scripts({script});
+    ASSERT_EQ(qvudps_search(0, ctx), 0);
+    std::vector<std::vector<std::string>> seen;
+    const auto limit = Clock::now() + 30s;
+    while (Clock::now() < limit) {
+        const bool running = qvudps_search_finish() != 0;
+        std::vector<std::string> macs;
+        const int n = qvudps_count_partial();
+        qvudps_module m;
+        for (int i = 0; i < n; ++i) {
+            ASSERT_EQ(qvudps_record_partial(i, &m), 0);
+            macs.push_back(m.mac);
+        }
+        EXPECT_EQ(qvudps_record_partial(n, &m), -1);
+        EXPECT_EQ(qvudps_record_partial(-1, &m), -1);
+        if (!running)
+            break;
+        if (seen.empty() || seen.back() != macs)
+            seen.push_back(macs);
+        std::this_thread::sleep_for(5ms);
+    }
+    ASSERT_EQ(qvudps_search_finish(), 0);
+    std::vector<std::string> final_macs;
+    for (const auto &r : all_records())
+        final_macs.push_back(r.mac);
+    ASSERT_EQ(final_macs.size(), 6u);
+    ASSERT_FALSE(seen.empty());
+    for (const auto &snapshot : seen) {
+        ASSERT_LE(snapshot.size(), final_macs.size());
+        EXPECT_TRUE(std::equal(snapshot.begin(), snapshot.end(), final_macs.begin()));
+    }
+    EXPECT_EQ(seen.back(), final_macs) << "all six are readable before the quiet period ends";
+    EXPECT_EQ(qvudps_count_partial(), 6);
 }
 
 TEST_F(Search, KeysHooksAndContexts) {
@@ -244,7 +396,8 @@ TEST_F(Search, NameLookupDecodesNamesAndKeepsSerialErrorOrder) {
     for (int i = 0; i < 75; ++i)
         long_name += "\xC3\xA9"; // 150 bytes; byte 99 would split a character
     HttpPeer good(
-        page("<DeviceName>Boiler &amp; room &#x263A; &#65; &lt;1&gt; &bogus;</DeviceName>"));
+        page("<DeviceName>Boiler &amp; room &#x263A; &#65; &lt;1&gt; &bogus; &#x1b;[2J&#7;&#x9B;"
+             "</DeviceName>"));
     HttpPeer silent("", true);
     HttpPeer longer(page("<DeviceName>" + long_name + "</DeviceName>"));
     HttpPeer huge(page(std::string(UDPS_XML_FILE_SIZE, 'x')));
@@ -268,7 +421,8 @@ TEST_F(Search, NameLookupDecodesNamesAndKeepsSerialErrorOrder) {
 
     const auto recs = all_records();
     ASSERT_EQ(recs.size(), 7u);
-    EXPECT_STREQ(recs[0].name, "Boiler & room \xE2\x98\xBA A <1> &bogus;");
+    EXPECT_STREQ(recs[0].name, "Boiler & room \xE2\x98\xBA A <1> &bogus; &#x1b;[2J&#7;&#x9B;")
+        << "a reference never becomes a control character";
     EXPECT_STREQ(recs[1].name, "") << "a silent device gives no name";
     EXPECT_EQ(std::strlen(recs[2].name), 98u) << "cut before a split character";
     EXPECT_EQ(std::string(recs[2].name), long_name.substr(0, 98));
@@ -296,6 +450,14 @@ TEST_F(Search, NameLookupFailuresOneByOne) {
     relay.set_scripts({{{reply_of(make_device(1, 2, "127.0.0.1", huge.port()))}}});
     search(1);
     EXPECT_EQ(last_message(), "XML file size >= UDPS_XML_FILE_SIZE");
+    EXPECT_STREQ(all_records()[0].name, "");
+
+    // A device that trickles its answer gets one whole-exchange deadline,
+    // not a fresh one per byte: the search ends, without its name.
+    HttpPeer trickle(page(std::string(300, ' ') + "<DeviceName>slow</DeviceName>"), false, 100);
+    relay.set_scripts({{{reply_of(make_device(1, 2, "127.0.0.1", trickle.port()))}}});
+    search(1);
+    EXPECT_EQ(last_message(), "Socket timeout");
     EXPECT_STREQ(all_records()[0].name, "");
 
     // Nobody listening: the connection fails, the search does not.

@@ -1,6 +1,7 @@
 // The main window against a simulated fleet behind a real relay on loopback.
 #include "authform.h"
 #include "detailform.h"
+#include "devicelistformat.h"
 #include "hostmacfilter.h"
 #include "ui_authform.h"
 #include "ui_detailform.h"
@@ -369,6 +370,29 @@ TEST_F(MainWindow, DownloadWritesTheDocumentAndUploadDropsUnknownSensors) {
     hooks.fileName.clear();
     w.ui->DownloadPopupMenu->trigger();
     EXPECT_EQ(w.session->GetState(), 0);
+}
+
+TEST_F(MainWindow, CtrlSSavesTheListAsTheCommandLineFormatsIt) {
+    QTemporaryDir dir;
+    TMainForm w(nullptr, lab.options());
+    ASSERT_TRUE(WaitForSearch(w));
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    std::vector<qvudps_module> list;
+    for (int i = 0; i < w.deviceCount; ++i)
+        list.push_back(*w.DeviceTable[static_cast<size_t>(i)].record);
+    for (const auto format : {kelvo::host::Format::Csv, kelvo::host::Format::Json}) {
+        const bool json = format == kelvo::host::Format::Json;
+        hooks.fileName = dir.filePath(json ? "fleet.json" : "fleet.csv");
+        if (json)
+            w.SaveDeviceList1->trigger(); // the menu entry
+        else
+            QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+        QFile saved(hooks.fileName);
+        ASSERT_TRUE(saved.open(QIODevice::ReadOnly)) << hooks.fileName.toStdString();
+        EXPECT_EQ(saved.readAll().toStdString(), kelvo::host::FormatDevices(list, format));
+    }
+    EXPECT_TRUE(w.PopupMenu->actions().contains(w.SaveDeviceList1));
 }
 
 TEST_F(MainWindow, UnauthorisedDownloadAsksForCredentialsAndRetries) {

@@ -34,6 +34,10 @@ QString ScriptedHooks::SaveFileName(QWidget *, const QString &suggested) {
     return fileName;
 }
 
+QString ScriptedHooks::SaveListFileName(QWidget *) {
+    return fileName;
+}
+
 QString ScriptedHooks::OpenFileName(QWidget *, const QString &suggested) {
     suggestedNames << suggested;
     return fileName;

@@ -27,6 +27,7 @@ public:
     void Error(QWidget *owner, const QString &text) override;
     QString SaveFileName(QWidget *owner, const QString &suggested) override;
     QString OpenFileName(QWidget *owner, const QString &suggested) override;
+    QString SaveListFileName(QWidget *owner) override;
     int ExecDialog(QDialog &dialog) override;
     void OpenUrl(const QString &url) override;
     int Ping(const std::string &ipText) override;
@@ -36,7 +37,7 @@ public:
     std::deque<bool> answers;
     // Runs for each modal dialog in turn and gives its result.
     std::deque<std::function<int(QDialog &)>> dialogs;
-    QString fileName; // what both file choosers return
+    QString fileName; // what the file choosers return
     int pingResult = 1;
 
     QStringList questions, errors, urls, suggestedNames, dialogTitles;

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <set>
 
 namespace kelvo::cli {
 
@@ -30,7 +31,9 @@ const char *const kExitCodesText = "Exit codes:\n"
                                    "  4  the setup went out but the device does not report it\n"
                                    "  5  a check refused the new settings\n"
                                    "  6  credentials missing or refused\n"
-                                   "  7  backup: some devices could not be saved\n";
+                                   "  7  some devices done, others not (backup, set with several\n"
+                                   "     devices)\n"
+                                   "  8  search: more devices answered than the list holds\n";
 
 const char *const kOverviewText =
     "Usage: kelvo-cli COMMAND [options]\n"
@@ -174,6 +177,7 @@ struct Context {
     Route route;
     bool names = true;
     bool all = false;
+    int dropped = 0; // devices the last search could not keep
 };
 
 bool ReadRoute(const CommandLine &cl, Context &ctx) {
@@ -205,7 +209,7 @@ bool ReadRoute(const CommandLine &cl, Context &ctx) {
 // Searches and returns the devices the MAC filter keeps (all with --all).
 int SearchDevices(Context &ctx, bool names, std::vector<qvudps_module> &devices) {
     std::string error;
-    if (!StartDiscovery(ctx.route, &error)) {
+    if (!StartDiscovery(ctx.route, &error, ctx.env.capacity)) {
         ctx.console.error(error);
         return kExitFailed;
     }
@@ -220,6 +224,12 @@ int SearchDevices(Context &ctx, bool names, std::vector<qvudps_module> &devices)
     if (devices.size() != found.size())
         done += ", " + std::to_string(found.size() - devices.size()) + " hidden by the MAC filter";
     ctx.console.progressDone(done);
+    // Every command says so; `search` also exits with its own code.
+    ctx.dropped = qvudps_count_dropped();
+    if (ctx.dropped > 0)
+        ctx.console.error(std::to_string(ctx.dropped) +
+                          " more device(s) answered than the list holds (" +
+                          std::to_string(found.size()) + "): they are not listed");
     return kExitOk;
 }
 
@@ -338,7 +348,7 @@ int CmdSearch(const QStringList &args, Context &ctx) {
     if (rc != kExitOk)
         return rc;
     ctx.console.out << FormatDevices(SortedByMac(devices), format);
-    return kExitOk;
+    return ctx.dropped > 0 ? kExitDropped : kExitOk;
 }
 
 // ---- set ----
@@ -444,12 +454,270 @@ int Confirm(Context &ctx, const std::string &mac, const SetupChanges *changes, b
     return kExitOk;
 }
 
+// Reads this PC's adapter for the address checks of --check.
+void ReadAdapterForChecks(Context &ctx, const CommandLine &cl) {
+    if (!cl.isSet("check"))
+        return;
+    const int rc = ctx.env.readAdapter ? ctx.env.readAdapter() : host::ReadLocalAdapter();
+    if (rc != 0)
+        ctx.console.note("cannot read this PC's network settings; the checks use none");
+}
+
+host::PingFunction PingOf(const Context &ctx) {
+    return ctx.env.ping ? ctx.env.ping : host::PingFunction(host::PingAddress);
+}
+
+int SetOne(Context &ctx, const CommandLine &cl, const std::string &macText,
+           const SetupChanges &changes) {
+    qvudps_module device{};
+    const bool names = ctx.names || changes.name.has_value();
+    int rc = FindDevice(ctx, macText, names, device);
+    if (rc != kExitOk)
+        return rc;
+    const std::string mac = FieldText(device.mac);
+    const std::string why = UnsupportedChange(device, changes);
+    if (!why.empty()) {
+        ctx.console.error(mac + ": " + why);
+        return kExitUsage;
+    }
+    qvudps_module settings = device;
+    ApplyChanges(settings, changes);
+    ReadAdapterForChecks(ctx, cl);
+    ConsolePrompts prompts(ctx.console, cl.isSet("yes"));
+    std::vector<std::string> notes;
+    if (!AskBeforeSetup(settings, FieldText(device.ip), cl.isSet("check"), prompts, PingOf(ctx),
+                        &notes)) {
+        ctx.console.error("new settings not sent");
+        return kExitRefused;
+    }
+    for (const auto &n : notes)
+        ctx.console.note(n);
+    if ((rc = PrepareSetupKey(ctx, device, cl)) != kExitOk)
+        return rc;
+    std::string error;
+    if (!Setup(settings, 1, ctx.console, &error)) {
+        ctx.console.error(error);
+        return kExitFailed;
+    }
+    return WithKeyHint(ctx, device, Confirm(ctx, mac, &changes, names));
+}
+
+// Every device of `plan` in one go: one search, every check (nothing is sent
+// when one fails), every setup message, one confirming search, and a result
+// line per device.
+int SetMany(Context &ctx, const CommandLine &cl, const std::vector<PlannedSetup> &plan) {
+    const bool names = ctx.names || std::any_of(plan.begin(), plan.end(), [](const auto &p) {
+                           return p.changes.name.has_value();
+                       });
+    std::vector<qvudps_module> found;
+    const bool all = ctx.all;
+    ctx.all = true;
+    int rc = SearchDevices(ctx, names, found);
+    ctx.all = all;
+    if (rc != kExitOk)
+        return rc;
+    ReadAdapterForChecks(ctx, cl);
+    ConsolePrompts prompts(ctx.console, cl.isSet("yes"));
+    const host::PingFunction ping = PingOf(ctx);
+    std::vector<qvudps_module> settings, stored;
+    std::vector<SetupChanges> sentChanges;
+    std::vector<std::vector<std::string>> results;
+    std::set<std::string> newAddresses;
+    int faults = 0, firstFault = kExitOk;
+    auto fault = [&](int code, const PlannedSetup &row, const std::string &text) {
+        ctx.console.error((row.line ? "line " + std::to_string(row.line) + ": " : std::string()) +
+                          row.mac + ": " + text);
+        if (faults++ == 0)
+            firstFault = code;
+    };
+    for (const auto &row : plan) {
+        const int i = FindByMac(found, row.mac);
+        if (i < 0 || (!ctx.all && host::IsMacFiltered(row.mac))) {
+            fault(kExitNotFound, row,
+                  i < 0 ? "did not answer the search" : "hidden by the MAC filter (--all)");
+            continue;
+        }
+        const qvudps_module &device = found[static_cast<size_t>(i)];
+        const SetupChanges changes = OnlyDifferences(device, row.changes);
+        if (changes.empty()) {
+            results.push_back({row.mac, FieldText(device.ip), "unchanged"});
+            continue;
+        }
+        const std::string why = UnsupportedChange(device, changes);
+        if (!why.empty()) {
+            fault(kExitUsage, row, why);
+            continue;
+        }
+        qvudps_module s = device;
+        ApplyChanges(s, changes);
+        if (!s.dhcp_enabled && !newAddresses.insert(FieldText(s.ip)).second) {
+            fault(kExitUsage, row, FieldText(s.ip) + " is given to another device as well");
+            continue;
+        }
+        std::vector<std::string> notes;
+        if (!AskBeforeSetup(s, FieldText(device.ip), cl.isSet("check"), prompts, ping, &notes)) {
+            fault(kExitRefused, row, "the checks refused the new settings");
+            continue;
+        }
+        if (device.setup_auth_required && !cl.isSet("user")) {
+            fault(kExitAuth, row, "requires authorised setup: give --user and --password");
+            continue;
+        }
+        settings.push_back(s);
+        stored.push_back(device);
+        sentChanges.push_back(changes);
+    }
+    if (faults) {
+        ctx.console.error("nothing sent: " + std::to_string(faults) + " of " +
+                          std::to_string(plan.size()) + " device(s) cannot take their settings");
+        return firstFault;
+    }
+    qvudps_tea_key key{};
+    if (cl.isSet("user") &&
+        !udps::setup_key_from_login(cl.value("user"), cl.value("password"), key)) {
+        ctx.console.error("cannot compute the setup key");
+        return kExitFailed;
+    }
+    std::vector<std::string> unsent;
+    if (!settings.empty())
+        SetupMany(ctx.route, settings, stored, key, ctx.console, unsent);
+    std::vector<qvudps_module> now;
+    if (!settings.empty()) {
+        ctx.all = true;
+        rc = SearchDevices(ctx, names, now);
+        ctx.all = all;
+        if (rc != kExitOk)
+            return rc;
+    }
+    size_t confirmed = 0;
+    for (size_t k = 0; k < settings.size(); ++k) {
+        const std::string mac = FieldText(settings[k].mac);
+        const int i = FindByMac(now, mac);
+        std::string result = "confirmed";
+        if (!unsent[k].empty())
+            result = "not sent: " + unsent[k];
+        else if (i < 0)
+            result = "not confirmed: did not answer the new search";
+        else if (const auto wrong = Mismatches(now[static_cast<size_t>(i)], sentChanges[k]);
+                 !wrong.empty()) {
+            result = "not confirmed: " + wrong[0];
+            for (size_t w = 1; w < wrong.size(); ++w)
+                result += "; " + wrong[w];
+            if (stored[k].setup_auth_required)
+                result += " (check --user and --password)";
+        }
+        confirmed += result == "confirmed";
+        results.push_back({mac, FieldText(settings[k].ip), result});
+    }
+    std::stable_sort(results.begin(), results.end(), [&](const auto &a, const auto &b) {
+        auto at = [&](const std::string &mac) {
+            return std::find_if(plan.begin(), plan.end(),
+                                [&](const auto &p) { return p.mac == mac; }) -
+                   plan.begin();
+        };
+        return at(a[0]) < at(b[0]);
+    });
+    ctx.console.out << FormatTable({"MAC", "IP", "Result"}, results);
+    ctx.console.out << confirmed << " of " << settings.size() << " device(s) confirmed\n";
+    if (confirmed == settings.size())
+        return kExitOk;
+    return confirmed == 0 ? kExitNotConfirmed : kExitPartial;
+}
+
+// The devices of `set` with several MAC addresses or --from: false with the
+// messages on the console when the command line or the file is faulty.
+bool PlanOf(Context &ctx, const CommandLine &cl, const SetupChanges &common,
+            std::vector<PlannedSetup> &plan) {
+    plan.clear();
+    if (cl.isSet("from")) {
+        const std::string path = cl.value("from");
+        std::string text;
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(path, ec);
+        if (ec || size > kMaxSettingsFileBytes) {
+            ctx.console.error(ec ? "cannot read " + path
+                                 : path + " is larger than " +
+                                       std::to_string(kMaxSettingsFileBytes) + " bytes");
+            return false;
+        }
+        if (FILE *f = std::fopen(path.c_str(), "rb")) {
+            char buf[65536];
+            for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0 &&
+                           text.size() <= kMaxSettingsFileBytes;)
+                text.append(buf, n);
+            std::fclose(f);
+        } else {
+            ctx.console.error("cannot read " + path);
+            return false;
+        }
+        std::vector<std::string> errors;
+        if (!ParseSettingsCsv(text, plan, errors)) {
+            for (const auto &e : errors)
+                ctx.console.error(path + ": " + e);
+            ctx.console.error("nothing sent");
+            return false;
+        }
+        for (auto &row : plan)
+            row.changes = Merged(common, row.changes);
+    } else {
+        std::set<std::string> macs;
+        for (const auto &arg : cl.positional()) {
+            PlannedSetup row;
+            if (!ParseMac(S(arg), &row.mac) || !macs.insert(row.mac).second) {
+                ctx.console.error(
+                    (macs.count(row.mac) ? "MAC address given twice: " : "not a MAC address: ") +
+                    S(arg));
+                return false;
+            }
+            row.changes = common;
+            plan.push_back(row);
+        }
+        if (plan.size() > kMaxBatch) {
+            ctx.console.error("more than " + std::to_string(kMaxBatch) + " devices");
+            return false;
+        }
+    }
+    if (cl.isSet("ip-range")) {
+        std::vector<std::string> addresses;
+        std::string error;
+        if (!AddressRange(cl.value("ip-range"), plan.size(), addresses, &error)) {
+            ctx.console.error(error);
+            return false;
+        }
+        for (size_t i = 0; i < plan.size(); ++i)
+            plan[i].changes.ip = addresses[i];
+    }
+    for (const auto &row : plan)
+        if (row.changes.empty()) {
+            ctx.console.error(
+                (row.line ? "line " + std::to_string(row.line) + ": " : std::string()) + row.mac +
+                ": nothing to change");
+            return false;
+        }
+    return true;
+}
+
 int CmdSet(const QStringList &args, Context &ctx) {
     CommandLine cl("set",
-                   "Change the given settings of one device with one setup message, then "
-                   "search again and confirm that the device reports them.",
-                   "MAC");
+                   "Change the given settings of devices with one setup message each, then "
+                   "search again and confirm that each device reports them. With several "
+                   "devices (several MAC addresses, or --from) every device is searched for and "
+                   "checked first and nothing is sent when one of them fails; then all setups "
+                   "go out at once, followed by one confirming search and a result line per "
+                   "device.",
+                   "MAC... | --from FILE");
     cl.add({"ip"}, "New IP address.", "A");
+    cl.add({"ip-range"},
+           "New IP addresses for the MAC addresses in the order given: FIRST, the next one, "
+           "and so on (up to LAST when given).",
+           "FIRST[-LAST]");
+    cl.add({"from"},
+           "Devices and settings from a CSV file: a header line, a MAC column and any of the "
+           "columns Name, IP, Mask, Gateway, Port, named as \"search --format csv\" names them "
+           "(its other columns are ignored, so an edited search output will do; an empty cell "
+           "keeps the device's value). Options given as well apply to every row the file "
+           "leaves empty.",
+           "FILE");
     cl.add({"mask"}, "New subnet mask.", "A");
     cl.add({"gateway"}, "New default gateway.", "A");
     cl.add({"port"}, "New device port.", "N");
@@ -472,55 +740,32 @@ int CmdSet(const QStringList &args, Context &ctx) {
         ctx.console.out << cl.help();
         return kExitOk;
     }
-    if (cl.positional().size() != 1) {
-        ctx.console.error("set needs exactly one MAC address");
+    const bool fromFile = cl.isSet("from");
+    if (fromFile == !cl.positional().isEmpty()) {
+        ctx.console.error(fromFile ? "set --from takes no MAC addresses"
+                                   : "set needs a MAC address, several, or --from FILE");
+        return kExitUsage;
+    }
+    if (cl.isSet("ip-range") && cl.isSet("ip")) {
+        ctx.console.error("--ip and --ip-range exclude each other");
         return kExitUsage;
     }
     SetupChanges changes;
     if (!ReadChanges(cl, changes, ctx.console) || !ReadRoute(cl, ctx))
         return kExitUsage;
-    if (changes.empty()) {
-        ctx.console.error("nothing to change: give at least one of --ip, --mask, --gateway, "
-                          "--port, --name, --dhcp, --tcp-setup, --tea, --nvt, --filter, "
-                          "--no-filter");
+    if (!fromFile && cl.positional().size() == 1 && !cl.isSet("ip-range")) {
+        if (changes.empty()) {
+            ctx.console.error("nothing to change: give at least one of --ip, --mask, --gateway, "
+                              "--port, --name, --dhcp, --tcp-setup, --tea, --nvt, --filter, "
+                              "--no-filter");
+            return kExitUsage;
+        }
+        return SetOne(ctx, cl, S(cl.positional()[0]), changes);
+    }
+    std::vector<PlannedSetup> plan;
+    if (!PlanOf(ctx, cl, changes, plan))
         return kExitUsage;
-    }
-    qvudps_module device{};
-    const bool names = ctx.names || changes.name.has_value();
-    int rc = FindDevice(ctx, S(cl.positional()[0]), names, device);
-    if (rc != kExitOk)
-        return rc;
-    const std::string mac = FieldText(device.mac);
-    const std::string why = UnsupportedChange(device, changes);
-    if (!why.empty()) {
-        ctx.console.error(mac + ": " + why);
-        return kExitUsage;
-    }
-    qvudps_module settings = device;
-    ApplyChanges(settings, changes);
-    if (cl.isSet("check")) {
-        const int arc = ctx.env.readAdapter ? ctx.env.readAdapter() : host::ReadLocalAdapter();
-        if (arc != 0)
-            ctx.console.note("cannot read this PC's network settings; the checks use none");
-    }
-    ConsolePrompts prompts(ctx.console, cl.isSet("yes"));
-    std::vector<std::string> notes;
-    const host::PingFunction ping =
-        ctx.env.ping ? ctx.env.ping : host::PingFunction(host::PingAddress);
-    if (!AskBeforeSetup(settings, FieldText(device.ip), cl.isSet("check"), prompts, ping, &notes)) {
-        ctx.console.error("new settings not sent");
-        return kExitRefused;
-    }
-    for (const auto &n : notes)
-        ctx.console.note(n);
-    if ((rc = PrepareSetupKey(ctx, device, cl)) != kExitOk)
-        return rc;
-    std::string error;
-    if (!Setup(settings, 1, ctx.console, &error)) {
-        ctx.console.error(error);
-        return kExitFailed;
-    }
-    return WithKeyHint(ctx, device, Confirm(ctx, mac, &changes, names));
+    return SetMany(ctx, cl, plan);
 }
 
 // ---- defaults ----

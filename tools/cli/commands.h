@@ -7,6 +7,7 @@
 #ifndef KELVO_CLI_COMMANDS_H
 #define KELVO_CLI_COMMANDS_H
 
+#include "discovery.h"
 #include "hostadapter.h"
 
 #include <QStringList>
@@ -28,6 +29,8 @@ struct Environment {
     std::string filterFile;
     // The error stream is a terminal: progress redraws one line.
     bool terminal = false;
+    // Devices a search keeps; more that answer are counted as dropped.
+    int capacity = kCliCapacity;
 };
 
 // Runs the command line `args` (without the program name).

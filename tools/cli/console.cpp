@@ -1,5 +1,7 @@
 #include "console.h"
 
+#include "textutil.h"
+
 namespace kelvo::cli {
 
 char Spinner(unsigned tick) {
@@ -18,10 +20,10 @@ void Console::progress(const std::string &stage, const std::string &detail) {
     if (quiet)
         return;
     if (terminal) {
-        err << '\r' << stage << detail << "\x1b[K" << std::flush;
+        err << '\r' << Visible(stage + detail) << "\x1b[K" << std::flush;
         lineOpen = true;
     } else if (stage != lastStage) {
-        err << stage << '\n' << std::flush;
+        err << Visible(stage) << '\n' << std::flush;
     }
     lastStage = stage;
 }
@@ -29,9 +31,9 @@ void Console::progress(const std::string &stage, const std::string &detail) {
 void Console::progressDone(const std::string &text) {
     if (!quiet) {
         if (terminal)
-            err << '\r' << text << "\x1b[K\n";
+            err << '\r' << Visible(text) << "\x1b[K\n";
         else
-            err << text << '\n';
+            err << Visible(text) << '\n';
         err.flush();
     }
     lineOpen = false;
@@ -40,12 +42,12 @@ void Console::progressDone(const std::string &text) {
 
 void Console::error(const std::string &text) {
     closeLine();
-    err << "kelvo-cli: " << text << '\n' << std::flush;
+    err << "kelvo-cli: " << Visible(text) << '\n' << std::flush;
 }
 
 void Console::note(const std::string &text) {
     closeLine();
-    err << "kelvo-cli: " << text << '\n' << std::flush;
+    err << "kelvo-cli: " << Visible(text) << '\n' << std::flush;
 }
 
 } // namespace kelvo::cli

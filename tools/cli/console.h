@@ -18,7 +18,8 @@ enum ExitCode : int {
     kExitNotConfirmed = 4, // the setup went out but the device does not report it
     kExitRefused = 5,      // a check or question refused the new settings
     kExitAuth = 6,         // credentials missing, or refused by the device
-    kExitPartial = 7,      // backup: some devices could not be saved
+    kExitPartial = 7,      // some devices done, others not (backup, set of several)
+    kExitDropped = 8,      // search: more devices answered than the list holds
 };
 
 class Console {

@@ -1,32 +1,18 @@
-// The device list of a search as a table, CSV or JSON.
-//
-// Threading: pure functions; any thread.
+// The device list formats of "search --format", shared with the window
+// (devicelistformat.h), under the command line's names.
 #ifndef KELVO_CLI_DEVICEOUTPUT_H
 #define KELVO_CLI_DEVICEOUTPUT_H
 
-#include "qvudps.h"
-
-#include <string>
-#include <vector>
+#include "devicelistformat.h"
 
 namespace kelvo::cli {
 
-enum class Format { Table, Csv, Json };
-
-// "table", "csv" or "json".
-bool ParseFormat(const std::string &text, Format *format);
-
-// The records sorted by MAC address, the main window's first column.
-std::vector<qvudps_module> SortedByMac(std::vector<qvudps_module> devices);
-
-// The columns of the table and CSV: MAC, name, IP, mask, gateway, type code
-// and text, firmware, port, web and TCP setup ports and the options summary.
-std::vector<std::string> DeviceHeader();
-std::vector<std::string> DeviceRow(const qvudps_module &m);
-
-// The whole list in `format`; JSON adds the filter, capability, flag and raw
-// fields of every record.
-std::string FormatDevices(const std::vector<qvudps_module> &devices, Format format);
+using host::DeviceHeader;
+using host::DeviceRow;
+using host::Format;
+using host::FormatDevices;
+using host::ParseFormat;
+using host::SortedByMac;
 
 } // namespace kelvo::cli
 

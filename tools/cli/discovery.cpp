@@ -1,9 +1,16 @@
 #include "discovery.h"
 
+#include "devicetext.h"
 #include "kelvohost.h"
+#include "names.h"
+#include "net.h"
+#include "tea.h"
 #include "textutil.h"
+#include "wire.h"
 
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -12,11 +19,16 @@ namespace kelvo::cli {
 
 namespace {
 
-// What the hooks saw during the current request.
+// What the hooks saw during the current request. The hooks run on the
+// library's worker with its lock held; they only record and wake the
+// command's thread, which never calls the library while holding `lock`.
 struct HookState {
     std::mutex lock;
+    std::condition_variable changed;
     bool searchFailed = false;
     bool setupFailed = false;
+    bool searchEnded = false;
+    bool setupEnded = false;
     std::string message;
 };
 
@@ -33,26 +45,70 @@ std::string Describe(const qvudps_error_info &e) {
     return text;
 }
 
+void Record(bool HookState::*ended, bool HookState::*failed, const qvudps_error_info *error,
+            const char *fallback) {
+    {
+        std::lock_guard guard(Hooks().lock);
+        Hooks().*ended = true;
+        if (failed) {
+            Hooks().*failed = true;
+            Hooks().message = error ? Describe(*error) : std::string(fallback);
+        }
+    }
+    Hooks().changed.notify_all();
+}
+
+void OnSearchDone(void *) {
+    Record(&HookState::searchEnded, nullptr, nullptr, nullptr);
+}
+
+void OnSetupDone(void *) {
+    Record(&HookState::setupEnded, nullptr, nullptr, nullptr);
+}
+
 void OnSearchError(void *, const qvudps_error_info *error) {
-    std::lock_guard guard(Hooks().lock);
-    Hooks().searchFailed = true;
-    Hooks().message = error ? Describe(*error) : std::string("Search failed");
+    Record(&HookState::searchEnded, &HookState::searchFailed, error, "Search failed");
 }
 
 void OnSetupError(void *, const qvudps_error_info *error) {
+    Record(&HookState::setupEnded, &HookState::setupFailed, error, "Setup failed");
+}
+
+// Clears what the hooks recorded before a new request of that kind.
+void Arm(bool HookState::*ended, bool HookState::*failed) {
     std::lock_guard guard(Hooks().lock);
-    Hooks().setupFailed = true;
-    Hooks().message = error ? Describe(*error) : std::string("Setup failed");
+    Hooks().*ended = false;
+    Hooks().*failed = false;
+}
+
+// Waits until the hooks report the end of the request (or `finished` says
+// so), at most until `deadline`. `tick` runs about every 100 ms for the
+// progress line. False on time-out.
+template <typename Tick>
+bool WaitEnd(bool HookState::*ended, int (*finished)(),
+             std::chrono::steady_clock::time_point deadline, Tick tick) {
+    for (unsigned n = 1;; ++n) {
+        {
+            std::unique_lock guard(Hooks().lock);
+            Hooks().changed.wait_until(guard,
+                                       std::min(deadline, std::chrono::steady_clock::now() +
+                                                              std::chrono::milliseconds(100)),
+                                       [&] { return Hooks().*ended; });
+        }
+        // The hooks are the prompt signal; the library's own state is the
+        // truth, so a missed hook costs at most one tick.
+        if (finished() == 0)
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        tick(n);
+    }
 }
 
 std::string LastError() {
     qvudps_error_info e{};
     qvudps_error(&e);
     return Describe(e);
-}
-
-void Sleep100() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
 
 } // namespace
@@ -79,14 +135,17 @@ bool ParseRelay(const std::string &text, Route &route, std::string *error) {
     return true;
 }
 
-bool StartDiscovery(const Route &route, std::string *error) {
+bool StartDiscovery(const Route &route, std::string *error, int capacity) {
     static bool started = false;
     if (!started) {
+        qv_raise_fd_limit();
         if (qvudps_init() != 0) {
             *error = "cannot start the discovery library: " + LastError();
             return false;
         }
         qvudps_callbacks hooks{};
+        hooks.on_search_done = OnSearchDone;
+        hooks.on_setup_done = OnSetupDone;
         hooks.on_search_error = OnSearchError;
         hooks.on_setup_error = OnSetupError;
         qvudps_callback(&hooks);
@@ -101,32 +160,33 @@ bool StartDiscovery(const Route &route, std::string *error) {
         *error = "cannot set the relay: " + LastError();
         return false;
     }
+    if (qvudps_set_capacity(capacity) != 0) {
+        *error = "cannot make room for " + std::to_string(capacity) + " devices: " + LastError();
+        return false;
+    }
     return true;
 }
 
 bool Search(bool nameLookup, Console &console, std::vector<qvudps_module> &found,
             std::string *error) {
     found.clear();
-    {
-        std::lock_guard guard(Hooks().lock);
-        Hooks().searchFailed = false;
-    }
+    Arm(&HookState::searchEnded, &HookState::searchFailed);
     if (qvudps_search(nameLookup ? 1 : 0, nullptr) != 0) {
         *error = "search not started: " + LastError();
         return false;
     }
-    // The main window polls every 100 ms and gives up after 609 polls.
-    int polls = 0;
-    while (qvudps_search_finish() != 0) {
-        if (++polls > 609) {
-            *error = "search did not finish within 61 seconds";
-            return false;
-        }
-        char remains[48];
-        std::snprintf(remains, sizeof remains, " (remains %d seconds)... %c", (609 - polls) / 10,
-                      Spinner(static_cast<unsigned>(polls)));
-        console.progress("Searching modules", remains);
-        Sleep100();
+    // The main window gives up after 609 polls of 100 ms.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(60900);
+    const bool ended =
+        WaitEnd(&HookState::searchEnded, qvudps_search_finish, deadline, [&](unsigned tick) {
+            char remains[48];
+            std::snprintf(remains, sizeof remains, " (remains %d seconds)... %c",
+                          (609 - static_cast<int>(tick)) / 10, Spinner(tick));
+            console.progress("Searching modules", remains);
+        });
+    if (!ended) {
+        *error = "search did not finish within 61 seconds";
+        return false;
     }
     {
         std::lock_guard guard(Hooks().lock);
@@ -144,24 +204,19 @@ bool Search(bool nameLookup, Console &console, std::vector<qvudps_module> &found
 }
 
 bool Setup(const qvudps_module &settings, int nameUpload, Console &console, std::string *error) {
-    {
-        std::lock_guard guard(Hooks().lock);
-        Hooks().setupFailed = false;
-    }
+    Arm(&HookState::setupEnded, &HookState::setupFailed);
     if (qvudps_setup(&settings, nameUpload, nullptr) != 0) {
         *error = "Sending new setting failed: " + LastError();
         return false;
     }
-    int ticks = 150;
-    unsigned spin = 0;
-    while (qvudps_setup_finish() != 0) {
-        console.progress("Sending new settings...", std::string(" ") + Spinner(++spin));
-        if (--ticks < 0) {
-            console.progressDone("Sending new settings... timeout error");
-            *error = "Sending new settings... timeout error";
-            return false;
-        }
-        Sleep100();
+    // The detail dialog gives up after 151 polls of 100 ms.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(15100);
+    if (!WaitEnd(&HookState::setupEnded, qvudps_setup_finish, deadline, [&](unsigned tick) {
+            console.progress("Sending new settings...", std::string(" ") + Spinner(tick));
+        })) {
+        console.progressDone("Sending new settings... timeout error");
+        *error = "Sending new settings... timeout error";
+        return false;
     }
     std::lock_guard guard(Hooks().lock);
     if (Hooks().setupFailed) {
@@ -171,6 +226,80 @@ bool Setup(const qvudps_module &settings, int nameUpload, Console &console, std:
     }
     console.progressDone("Sending new settings... done");
     return true;
+}
+
+int SetupMany(const Route &route, const std::vector<qvudps_module> &settings,
+              const std::vector<qvudps_module> &stored, const qvudps_tea_key &setupKey,
+              Console &console, std::vector<std::string> &unsent) {
+    unsent.assign(settings.size(), std::string());
+    const udps::net::Socket s = udps::net::udp_socket();
+    if (s == udps::net::invalid_socket || udps::net::bind_any(s, 0) != 0 ||
+        (route.direct && udps::net::enable_broadcast(s) != 0)) {
+        const std::string why =
+            "cannot open a UDP socket: " + std::string(std::strerror(udps::net::last_error()));
+        if (s != udps::net::invalid_socket)
+            qv_socket_close(s);
+        for (auto &u : unsent)
+            u = why;
+        return 0;
+    }
+    const char *to = route.direct ? "255.255.255.255" : route.relayAddress.c_str();
+    const auto port =
+        static_cast<std::uint16_t>(route.direct ? udps::device_port : route.relayPort);
+    int sent = 0;
+    std::vector<udps::HttpExchange> names;
+    for (size_t i = 0; i < settings.size(); ++i) {
+        const qvudps_module &want = settings[i];
+        const qvudps_module &have = stored[i];
+        std::uint8_t mac[6];
+        std::uint8_t message[udps::setup_max_size];
+        std::uint8_t datagram[udps::proxy_header_size + sizeof message];
+        const qvudps_tea_key &key = have.setup_auth_required ? setupKey : udps::builtin_search_key;
+        std::size_t n = 0;
+        if (udps::parse_mac(have.mac, mac))
+            n = udps::encode_setup(want, have, mac, udps::merge_setup_flags(have.raw_flags, want),
+                                   key, message, sizeof message);
+        if (n == 0) {
+            unsent[i] = "the setup message could not be built";
+            continue;
+        }
+        const std::uint8_t *payload = message;
+        if (!route.direct) {
+            n = udps::wrap_proxy(udps::proxy_setup, "Mvx-Config", message, n, datagram,
+                                 sizeof datagram);
+            payload = datagram;
+        }
+        if (udps::net::send_to(s, payload, n, to, port) != 0) {
+            unsent[i] =
+                "Sendto failed (" + std::string(std::strerror(udps::net::last_error())) + ")";
+            continue;
+        }
+        ++sent;
+        console.progress("Sending new settings",
+                         " " + std::to_string(sent) + " of " + std::to_string(settings.size()));
+        if (udps::in_name_set(udps::type_code_of(have.raw_type))) {
+            udps::HttpExchange x;
+            x.ip = FieldText(want.ip);
+            x.port = want.port;
+            x.request = udps::name_upload_request(FieldText(want.name));
+            names.push_back(std::move(x));
+        }
+    }
+    qv_socket_close(s);
+    // The devices get the time the library gives one device to take its
+    // settings, once for all of them.
+    const auto applied = std::chrono::steady_clock::now() + std::chrono::milliseconds(6000);
+    for (unsigned tick = 1; std::chrono::steady_clock::now() < applied; ++tick) {
+        console.progress("Sending new settings...", std::string(" ") + Spinner(tick));
+        std::this_thread::sleep_until(
+            std::min(applied, std::chrono::steady_clock::now() + std::chrono::milliseconds(100)));
+    }
+    if (!names.empty()) {
+        console.progress("Writing device names", " " + std::to_string(names.size()));
+        udps::run_http_exchanges(names, udps::name_connections(), {});
+    }
+    console.progressDone("Sending new settings... " + std::to_string(sent) + " sent");
+    return sent;
 }
 
 std::vector<qvudps_module> WithoutFiltered(const std::vector<qvudps_module> &found) {

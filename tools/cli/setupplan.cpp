@@ -1,9 +1,14 @@
 #include "setupplan.h"
 
 #include "devicetext.h"
+#include "discovery.h"
 #include "textutil.h"
+#include "wire.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <set>
+#include <string_view>
 
 namespace kelvo::cli {
 
@@ -17,7 +22,225 @@ const char *OnOff(bool v) {
     return v ? "on" : "off";
 }
 
+std::string Lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+// A cell as the user meant it: without the "'" that protects a formula-like
+// cell in our own CSV output.
+std::string Unprotected(const std::string &cell) {
+    if (cell.size() >= 2 && cell[0] == '\'' &&
+        std::string_view("=+-@\t\r").find(cell[1]) != std::string_view::npos)
+        return cell.substr(1);
+    return cell;
+}
+
+// The address as a number, first octet highest (the text is checked).
+std::uint32_t AddressValue(const std::string &text) {
+    std::uint8_t b[4] = {};
+    udps::parse_ipv4(text.c_str(), b);
+    return std::uint32_t{b[0]} << 24 | std::uint32_t{b[1]} << 16 | std::uint32_t{b[2]} << 8 | b[3];
+}
+
+std::string AddressText(std::uint32_t v) {
+    const std::uint8_t b[4] = {static_cast<std::uint8_t>(v >> 24),
+                               static_cast<std::uint8_t>(v >> 16),
+                               static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
+    char text[16];
+    udps::format_ipv4(b, text);
+    return text;
+}
+
 } // namespace
+
+bool ParseSettingsCsv(const std::string &text, std::vector<PlannedSetup> &plan,
+                      std::vector<std::string> &errors) {
+    plan.clear();
+    errors.clear();
+    std::vector<std::vector<std::string>> records;
+    std::vector<int> lines;
+    std::string error;
+    if (text.size() > kMaxSettingsFileBytes) {
+        errors.push_back("the file is larger than " + std::to_string(kMaxSettingsFileBytes) +
+                         " bytes");
+        return false;
+    }
+    if (!SplitCsv(text, records, lines, &error)) {
+        errors.push_back(error);
+        return false;
+    }
+    if (records.empty()) {
+        errors.push_back("the file is empty: it needs a header line with a MAC column");
+        return false;
+    }
+    enum Column { kIgnored, kMac, kName, kIp, kMask, kGateway, kPort };
+    static const std::vector<std::pair<std::string, Column>> known = {{"mac", kMac},
+                                                                      {"name", kName},
+                                                                      {"ip", kIp},
+                                                                      {"mask", kMask},
+                                                                      {"gateway", kGateway},
+                                                                      {"port", kPort},
+                                                                      {"type", kIgnored},
+                                                                      {"device type", kIgnored},
+                                                                      {"firmware", kIgnored},
+                                                                      {"web port", kIgnored},
+                                                                      {"tcp setup port", kIgnored},
+                                                                      {"parameters", kIgnored}};
+    std::vector<Column> columns;
+    std::set<Column> seen;
+    for (const auto &name : records[0]) {
+        const auto it = std::find_if(known.begin(), known.end(),
+                                     [&](const auto &k) { return k.first == Lower(name); });
+        if (it == known.end()) {
+            errors.push_back("line 1: unknown column \"" + name + "\"");
+            return false;
+        }
+        if (it->second != kIgnored && !seen.insert(it->second).second) {
+            errors.push_back("line 1: column \"" + name + "\" twice");
+            return false;
+        }
+        columns.push_back(it->second);
+    }
+    if (!seen.count(kMac)) {
+        errors.push_back("line 1: no MAC column");
+        return false;
+    }
+    if (records.size() - 1 > kMaxBatch) {
+        errors.push_back("more than " + std::to_string(kMaxBatch) + " devices in one file");
+        return false;
+    }
+    std::set<std::string> macs;
+    for (size_t r = 1; r < records.size(); ++r) {
+        const std::string where = "line " + std::to_string(lines[r]) + ": ";
+        if (records[r].size() != columns.size()) {
+            errors.push_back(where + std::to_string(records[r].size()) + " cells, the header has " +
+                             std::to_string(columns.size()));
+            continue;
+        }
+        PlannedSetup row;
+        row.line = lines[r];
+        std::string fault;
+        for (size_t c = 0; c < columns.size() && fault.empty(); ++c) {
+            const std::string cell = Unprotected(records[r][c]);
+            if (cell.empty() && columns[c] != kMac)
+                continue;
+            auto address = [&](std::optional<std::string> &field, const char *what) {
+                if (IsDottedIPv4(cell))
+                    field = cell;
+                else
+                    fault = std::string(what) + " is not a dotted IPv4 address: " + cell;
+            };
+            int port = 0;
+            switch (columns[c]) {
+            case kIgnored:
+                break;
+            case kMac:
+                if (!ParseMac(cell, &row.mac))
+                    fault = "not a MAC address: " + cell;
+                else if (!macs.insert(row.mac).second)
+                    fault = row.mac + " appears twice";
+                break;
+            case kName:
+                row.changes.name = cell;
+                break;
+            case kIp:
+                address(row.changes.ip, "IP");
+                break;
+            case kMask:
+                address(row.changes.mask, "Mask");
+                break;
+            case kGateway:
+                address(row.changes.gateway, "Gateway");
+                break;
+            case kPort:
+                if (ParseNumber(cell, 0, 65535, &port))
+                    row.changes.port = static_cast<std::uint16_t>(port);
+                else
+                    fault = "Port must be 0 to 65535: " + cell;
+                break;
+            }
+        }
+        if (!fault.empty())
+            errors.push_back(where + fault);
+        else
+            plan.push_back(row);
+    }
+    if (plan.empty() && errors.empty())
+        errors.push_back("the file names no device");
+    if (!errors.empty())
+        plan.clear();
+    return errors.empty();
+}
+
+bool AddressRange(const std::string &text, std::size_t count, std::vector<std::string> &out,
+                  std::string *error) {
+    out.clear();
+    const auto dash = text.find('-');
+    const std::string first = text.substr(0, dash);
+    const std::string last = dash == std::string::npos ? first : text.substr(dash + 1);
+    if (!IsDottedIPv4(first) || !IsDottedIPv4(last)) {
+        *error = "--ip-range needs FIRST or FIRST-LAST, dotted IPv4 addresses: " + text;
+        return false;
+    }
+    const std::uint64_t from = AddressValue(first);
+    const std::uint64_t to = dash == std::string::npos ? from + count - 1 : AddressValue(last);
+    if (to < from || to > 0xFFFFFFFFu || to - from + 1 < count) {
+        *error = "--ip-range " + text + " holds fewer addresses than the " + std::to_string(count) +
+                 " device(s)";
+        return false;
+    }
+    for (std::size_t i = 0; i < count; ++i)
+        out.push_back(AddressText(static_cast<std::uint32_t>(from + i)));
+    return true;
+}
+
+SetupChanges Merged(const SetupChanges &base, const SetupChanges &over) {
+    SetupChanges out = base;
+    auto take = [](auto &to, const auto &from) {
+        if (from)
+            to = from;
+    };
+    take(out.ip, over.ip);
+    take(out.mask, over.mask);
+    take(out.gateway, over.gateway);
+    take(out.name, over.name);
+    take(out.filterIp, over.filterIp);
+    take(out.filterMask, over.filterMask);
+    take(out.port, over.port);
+    take(out.dhcp, over.dhcp);
+    take(out.tcpSetup, over.tcpSetup);
+    take(out.tea, over.tea);
+    take(out.nvt, over.nvt);
+    return out;
+}
+
+SetupChanges OnlyDifferences(const qvudps_module &d, const SetupChanges &c) {
+    SetupChanges out = c;
+    auto same = [](std::optional<std::string> &field, const std::string &have) {
+        if (field && *field == have)
+            field.reset();
+    };
+    if (out.name && CutUtf8(*out.name, kMaxNameBytes) == FieldText(d.name))
+        out.name.reset();
+    same(out.ip, FieldText(d.ip));
+    same(out.mask, FieldText(d.mask));
+    same(out.gateway, FieldText(d.gateway));
+    same(out.filterIp, FieldText(d.filter_ip));
+    same(out.filterMask, FieldText(d.filter_mask));
+    if (out.port && *out.port == d.port)
+        out.port.reset();
+    auto flag = [](std::optional<bool> &field, std::uint8_t have) {
+        if (field && *field == (have != 0))
+            field.reset();
+    };
+    flag(out.dhcp, d.dhcp_enabled);
+    flag(out.tcpSetup, d.tcp_setup_enabled);
+    flag(out.tea, d.tea_enabled);
+    flag(out.nvt, d.nvt_enabled);
+    return out;
+}
 
 std::string UnsupportedChange(const qvudps_module &d, const SetupChanges &c) {
     if (c.name && !d.name_supported)

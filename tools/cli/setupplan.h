@@ -33,6 +33,41 @@ struct SetupChanges {
     }
 };
 
+// One device of a batch: its MAC address (upper-case ":" form), what to
+// change and where it came from (a line of the settings file, or 0).
+struct PlannedSetup {
+    std::string mac;
+    SetupChanges changes;
+    int line = 0;
+};
+
+// The most devices one command sets, and the largest settings file read.
+inline constexpr std::size_t kMaxBatch = 10000;
+inline constexpr std::size_t kMaxSettingsFileBytes = 4 << 20;
+
+// Reads a settings file: CSV with a header line naming the columns as
+// `search --format csv` does. "MAC" is required; "Name", "IP", "Mask",
+// "Gateway" and "Port" are settings (an empty cell keeps the device's
+// value); the other columns of the search output are read-only and ignored,
+// any other column is an error. A cell that the CSV output protected with a
+// leading "'" is read without it. Every row is checked; false with one line
+// per faulty row in `errors` (nothing is planned then).
+bool ParseSettingsCsv(const std::string &text, std::vector<PlannedSetup> &plan,
+                      std::vector<std::string> &errors);
+
+// The addresses FIRST to LAST ("FIRST" alone: as many as needed) for
+// `count` devices, in order. False with `error` when the range is malformed,
+// runs past 255.255.255.255 or holds fewer than `count` addresses.
+bool AddressRange(const std::string &text, std::size_t count, std::vector<std::string> &out,
+                  std::string *error);
+
+// `base` with every field that `over` sets taken from `over`.
+SetupChanges Merged(const SetupChanges &base, const SetupChanges &over);
+
+// `changes` without the fields whose value the device already reports, so
+// that a file edited from search output only sends what differs.
+SetupChanges OnlyDifferences(const qvudps_module &device, const SetupChanges &changes);
+
 // Why the device cannot take `changes` (a switch or field its record says it
 // does not have, as the detail dialog disables it), or "" when it can.
 std::string UnsupportedChange(const qvudps_module &device, const SetupChanges &changes);

@@ -1,9 +1,11 @@
-// Small text helpers of the command line: numbers, addresses, UTF-8 cuts and
-// table, CSV and JSON cells.
+// Small text helpers of the command line: numbers, addresses and UTF-8 cuts;
+// tables and CSV come from the shared tabletext.h.
 //
 // Threading: pure functions; any thread.
 #ifndef KELVO_CLI_TEXTUTIL_H
 #define KELVO_CLI_TEXTUTIL_H
+
+#include "tabletext.h"
 
 #include <string>
 #include <vector>
@@ -22,20 +24,14 @@ bool ParseSwitch(const std::string &text, bool *value);
 // `text` cut to at most `maxBytes` bytes without splitting a UTF-8 sequence.
 std::string CutUtf8(const std::string &text, std::size_t maxBytes);
 
-// Width of a UTF-8 text in characters (code points), for table columns.
-std::size_t DisplayWidth(const std::string &text);
-
-// One CSV field, quoted when it holds a comma, quote or line break.
-std::string CsvField(const std::string &text);
-
-// A table: a header row and data rows, columns padded to their widest cell
-// and separated by two blanks; no trailing blanks.
-std::string FormatTable(const std::vector<std::string> &header,
-                        const std::vector<std::vector<std::string>> &rows);
-
-// The same rows as CSV lines ("\n" line ends).
-std::string FormatCsv(const std::vector<std::string> &header,
-                      const std::vector<std::vector<std::string>> &rows);
+// The table and CSV texts are shared with the window.
+using host::CsvField;
+using host::CsvSafe;
+using host::DisplayWidth;
+using host::FormatCsv;
+using host::FormatTable;
+using host::SplitCsv;
+using host::Visible;
 
 } // namespace kelvo::cli
 

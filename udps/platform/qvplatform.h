@@ -72,6 +72,11 @@ int qv_sem_destroy(qv_sem *s);
 int qv_socket_startup(void);
 int qv_socket_nonblock(qv_socket_t s);
 int qv_socket_close(qv_socket_t s);
+/* Raises the process's soft limit of open descriptors to its hard limit, so
+ * that many connections can be open at once. Call it at program start,
+ * before other threads open descriptors. 0, or -1 when the limit cannot be
+ * read or changed (it then stays as it was). */
+int qv_raise_fd_limit(void);
 
 /* Starts a thread at start() with the default stack; NULL when none. */
 qv_thread_t qv_thread_create(qv_thread_start_fn start);

@@ -189,6 +189,18 @@ TEST(CliSearch, CsvHonoursTheMacFilterFileAndAllIgnoresIt) {
     EXPECT_EQ(r.out.rfind("MAC  ", 0), 0u) << r.out;
 }
 
+TEST(CliSearch, DevicesThatDoNotFitAreCountedAndChangeTheExitCode) {
+    CliLab lab(Pick("127.0.134.1", {kThermometer, kIoBox, kSerial, kMeter}));
+    ASSERT_TRUE(lab.started);
+    auto env = CliLab::quietEnvironment();
+    env.capacity = 3;
+    const Result r = lab.run({"search", "--format", "csv", "--no-names"}, env);
+    EXPECT_EQ(r.code, 8) << r.err;
+    EXPECT_NE(r.err.find("1 more device(s) answered than the list holds (3)"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 4) << r.out;
+}
+
 TEST(CliSet, ChangesOnlyTheGivenFieldsAndConfirmsThem) {
     CliLab lab(Pick("127.0.122.1", {kThermometer}));
     ASSERT_TRUE(lab.started);
@@ -291,6 +303,48 @@ TEST(CliSet, UnknownDeviceAndBadArguments) {
         EXPECT_EQ(r.code, 2) << args.join(' ').toStdString() << "\n" << r.err;
         EXPECT_FALSE(r.err.empty());
     }
+}
+
+TEST(CliSet, SettingsFileWithOneFaultyRowSendsNothing) {
+    CliLab lab(Pick("127.0.132.1", {kThermometer, kSerial}));
+    ASSERT_TRUE(lab.started);
+    TempDir dir;
+    const fs::path file = dir.path / "fleet.csv";
+    // The serial converter has no name that can be set: only the search
+    // shows that, and the first row must not go out either.
+    WriteFile(file, "MAC,IP,Name\n" + lab.mac(0) + ",127.0.132.40,\n" + lab.mac(1) + ",,Renamed\n");
+    const Result r =
+        lab.run({"set", "--from", QString::fromStdString(file.string()), "--no-names"});
+    EXPECT_EQ(r.code, 2) << r.err;
+    EXPECT_NE(r.err.find("line 3: " + lab.mac(1)), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nothing sent"), std::string::npos) << r.err;
+    bool searched = false;
+    for (const auto &line : lab.fleet->log()) {
+        EXPECT_EQ(line.find("\"kind\":\"setup\""), std::string::npos) << line;
+        searched |= line.find("\"kind\":\"search\"") != std::string::npos;
+    }
+    EXPECT_TRUE(searched);
+}
+
+TEST(CliSet, SeveralDevicesInOneGoWithAResultLineEach) {
+    CliLab lab(Pick("127.0.133.1", {kThermometer, kIoBox, kSecured}));
+    ASSERT_TRUE(lab.started);
+    const std::string securedIp = lab.fleet->device(2).config.ip;
+    // The secured device ignores a setup signed with a wrong key: the others
+    // are confirmed all the same, and the exit code says "partly".
+    const Result r =
+        lab.run({"set", QString::fromStdString(lab.mac(0)), QString::fromStdString(lab.mac(1)),
+                 QString::fromStdString(lab.mac(2)), "--ip-range", "127.0.133.50", "--no-names",
+                 "--user", "admin", "--password", "wrong"});
+    EXPECT_EQ(r.code, 7) << r.err;
+    EXPECT_EQ(lab.fleet->device(0).config.ip, "127.0.133.50");
+    EXPECT_EQ(lab.fleet->device(1).config.ip, "127.0.133.51");
+    EXPECT_EQ(lab.fleet->device(2).config.ip, securedIp);
+    EXPECT_NE(r.out.find(lab.mac(0) + "  127.0.133.50  confirmed"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(lab.mac(2) + "  127.0.133.52  not confirmed: ip: expected"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("2 of 3 device(s) confirmed"), std::string::npos) << r.out;
 }
 
 TEST(CliDefaults, RestoresAndConfirmsOnlyWhereSupported) {

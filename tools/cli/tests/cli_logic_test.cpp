@@ -1,5 +1,6 @@
 // The command line's own logic without a network: texts, file names, the
 // planning and checking of a setup, and output formats.
+#include "console.h"
 #include "deviceoutput.h"
 #include "devicetext.h"
 #include "discovery.h"
@@ -17,6 +18,7 @@
 #include <QJsonObject>
 
 #include <cstdio>
+#include <sstream>
 #include <thread>
 
 #include <poll.h>
@@ -125,6 +127,42 @@ TEST(CliText, TablesAndCsv) {
     EXPECT_EQ(table, "A    Long header\n\xC3\xA4\xC3\xA4\xC3\xA4  x\n");
     EXPECT_EQ(FormatCsv({"a", "b"}, {{"x,y", "say \"hi\""}, {"line\nbreak", ""}}),
               "a,b\n\"x,y\",\"say \"\"hi\"\"\"\n\"line\nbreak\",\n");
+}
+
+TEST(CliText, DeviceTextsNeverReachTheTerminalRaw) {
+    const std::pair<const char *, const char *> shown[] = {
+        {"\x1b[2J\x1b]0;owned\x07", "\\x1b[2J\\x1b]0;owned\\x07"},
+        {"a\rb\nc\td\x7f", "a\\x0db\\x0ac\\x09d\\x7f"},
+        {"\xc2\x9b"
+         "31m",
+         "\\u009b31m"},                      // C1 CSI
+        {"\x9b\xff\xc3", "\\x9b\\xff\\xc3"}, // not UTF-8
+        {"\xed\xa0\x80", "\\xed\\xa0\\x80"}, // a surrogate
+        {"K\xc3\xbc"
+         "che \xe2\x82\xac",
+         "K\xc3\xbc"
+         "che \xe2\x82\xac"}}; // kept
+    for (const auto &[raw, visible] : shown)
+        EXPECT_EQ(Visible(raw), visible);
+    EXPECT_EQ(FormatTable({"Name"}, {{"\x1b[31mX"}}), "Name\n\\x1b[31mX\n");
+    std::ostringstream out, err;
+    Console console(out, err, true, false);
+    console.progress("Box\x1b]0;t\x07", "");
+    console.error("name\rforged");
+    EXPECT_EQ(err.str().find('\x07'), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("kelvo-cli: name\\x0dforged\n"), std::string::npos) << err.str();
+
+    EXPECT_EQ(FormatCsv({"a", "b", "c", "d", "e", "f", "g"},
+                        {{"=HYPERLINK(1)", "+1+1", "-2+3", "@SUM(A1)", "\tx", "-5.2", "+7"}}),
+              "a,b,c,d,e,f,g\n'=HYPERLINK(1),'+1+1,'-2+3,'@SUM(A1),'\tx,-5.2,+7\n");
+    EXPECT_EQ(FormatCsv({"a"}, {{"\rx"}}), "a\n\"'\rx\"\n");
+
+    // JSON stays JSON: the name comes back exactly.
+    qvudps_module m = Device("02:00:00:00:00:01", "\x1b[2J\x07", "10.0.0.1", 80);
+    const auto list =
+        QJsonDocument::fromJson(QByteArray::fromStdString(FormatDevices({m}, Format::Json)))
+            .array();
+    EXPECT_EQ(list[0].toObject()["name"].toString().toStdString(), "\x1b[2J\x07");
 }
 
 TEST(CliDeviceText, OptionsSummaryAsTheDeviceTableShowsIt) {
@@ -239,6 +277,67 @@ TEST(CliSetupPlan, ChangesOnlyWhatIsGivenAndComparesIt) {
     Set(dhcp.ip, "192.168.1.77");
     dhcp.dhcp_enabled = 1;
     EXPECT_TRUE(Mismatches(dhcp, c).empty());
+}
+
+TEST(CliSetupPlan, SettingsFilesAndAddressRanges) {
+    // A search output edited by hand: read-only columns ignored, quotes,
+    // CRLF, a byte order mark, a protected cell and an empty cell.
+    std::vector<PlannedSetup> plan;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(ParseSettingsCsv("\xEF\xBB\xBFMAC,Name,IP,Parameters,Port\r\n"
+                                 "02-4b-56-00-00-01,\"Hall, east\",10.0.0.7,\"TEA=Y, NVT=N\",\r\n"
+                                 "\r\n"
+                                 "02:4B:56:00:00:02,'=1+1,,x,8080\n",
+                                 plan, errors))
+        << errors[0];
+    ASSERT_EQ(plan.size(), 2u);
+    EXPECT_EQ(plan[0].mac, "02:4B:56:00:00:01");
+    EXPECT_EQ(*plan[0].changes.name, "Hall, east");
+    EXPECT_EQ(*plan[0].changes.ip, "10.0.0.7");
+    EXPECT_FALSE(plan[0].changes.port);
+    EXPECT_EQ(plan[1].line, 4);
+    EXPECT_EQ(*plan[1].changes.name, "=1+1");
+    EXPECT_FALSE(plan[1].changes.ip);
+    EXPECT_EQ(*plan[1].changes.port, 8080);
+
+    // Each faulty file is refused as a whole with the line that is wrong.
+    const std::pair<const char *, const char *> bad[] = {
+        {"MAC,IP\n02:4B:56:00:00:01,10.0.0.1\n02:4B:56:00:00:02,10.0.0.300\n", "line 3"},
+        {"MAC,IP\n02:4B:56:00:00:01,10.0.0.1\n02:4B:56:00:00:01,10.0.0.2\n", "twice"},
+        {"MAC,IP\n02:4B:56:00:00:01\n", "1 cells"},
+        {"MAC,Port\nzz:4B:56:00:00:01,80\n", "not a MAC"},
+        {"MAC,Port\n02:4B:56:00:00:01,65536\n", "Port"},
+        {"IP\n10.0.0.1\n", "no MAC column"},
+        {"MAC,Colour\n02:4B:56:00:00:01,red\n", "unknown column"},
+        {"MAC,IP,ip\n", "twice"},
+        {"MAC,Name\n02:4B:56:00:00:01,\"open\n", "quote not closed"},
+        {"MAC,Name\n02:4B:56:00:00:01,\"a\"b\n", "after a closing quote"},
+        {"MAC\n", "names no device"},
+        {"", "empty"}};
+    for (const auto &[text, why] : bad) {
+        EXPECT_FALSE(ParseSettingsCsv(text, plan, errors)) << text;
+        EXPECT_TRUE(plan.empty()) << text;
+        ASSERT_FALSE(errors.empty()) << text;
+        EXPECT_NE(errors[0].find(why), std::string::npos) << text << " -> " << errors[0];
+    }
+
+    std::vector<std::string> ips;
+    std::string error;
+    ASSERT_TRUE(AddressRange("10.0.0.254", 3, ips, &error));
+    EXPECT_EQ(ips, (std::vector<std::string>{"10.0.0.254", "10.0.0.255", "10.0.1.0"}));
+    EXPECT_TRUE(AddressRange("10.0.0.1-10.0.0.3", 3, ips, &error));
+    for (const char *range :
+         {"10.0.0.1-10.0.0.2", "10.0.0.5-10.0.0.1", "255.255.255.254", "10.0.0.1-", "10.0.0.x"})
+        EXPECT_FALSE(AddressRange(range, 3, ips, &error)) << range;
+
+    // Fields the device already reports are not changes.
+    SetupChanges c;
+    c.ip = "192.168.1.5";
+    c.port = 80;
+    c.name = "Other";
+    const SetupChanges diff =
+        OnlyDifferences(Device("02:00:00:00:00:01", "Other", "192.168.1.5", 80), c);
+    EXPECT_TRUE(diff.empty());
 }
 
 TEST(CliSetupPlan, AsksTheDetailDialogsQuestions) {

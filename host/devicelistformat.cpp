@@ -1,7 +1,7 @@
-#include "deviceoutput.h"
+#include "devicelistformat.h"
 
 #include "devicetext.h"
-#include "textutil.h"
+#include "tabletext.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-namespace kelvo::cli {
+namespace kelvo::host {
 
 namespace {
 
@@ -132,4 +132,4 @@ std::string FormatDevices(const std::vector<qvudps_module> &devices, Format form
                                  : FormatTable(DeviceHeader(), rows);
 }
 
-} // namespace kelvo::cli
+} // namespace kelvo::host
