@@ -134,6 +134,26 @@ public:
         passwords.push_back(&source);
     }
 
+    // --user and the setup password from any of its sources, read once after
+    // parse(); a password without --user (the environment alone excepted) is
+    // refused, and so is --user without any password.
+    bool readSetupLogin(Console &console) {
+        bool found = false;
+        std::string error;
+        if (!ReadPassword(parser, kSetupPassword, isSet("user"), &setupPassword, &found, &error)) {
+            console.error(error);
+            return false;
+        }
+        const bool given = isSet("password") || isSet("password-file");
+        if (isSet("user") ? !found : given) {
+            console.error("--user and a setup password go together");
+            return false;
+        }
+        if (!isSet("user"))
+            setupPassword.clear(); // KELVO_PASSWORD alone signs nothing
+        return true;
+    }
+
     void addHttpLogin() {
         add({"http-user"}, "User name for the device's web server.", "USER");
         addPassword(kHttpPassword);
@@ -168,6 +188,7 @@ public:
     QCommandLineParser parser;
     std::string usage;
     std::vector<const PasswordSource *> passwords; // their sources are explained in the help
+    std::string setupPassword;                     // set by readSetupLogin
 };
 
 // Everything a command needs to reach devices.
@@ -271,7 +292,7 @@ int PrepareSetupKey(Context &ctx, const qvudps_module &device, const CommandLine
         return kExitAuth;
     }
     qvudps_tea_key key{};
-    if (!udps::setup_key_from_login(cl.value("user"), cl.value("password"), key)) {
+    if (!udps::setup_key_from_login(cl.value("user"), cl.setupPassword, key)) {
         ctx.console.error("cannot compute the setup key");
         return kExitFailed;
     }
@@ -415,10 +436,6 @@ bool ReadChanges(const CommandLine &cl, SetupChanges &c, Console &console) {
     if (cl.isSet("no-filter")) {
         c.filterIp = "0.0.0.0";
         c.filterMask = "0.0.0.0";
-    }
-    if (cl.isSet("user") != cl.isSet("password")) {
-        console.error("--user and --password go together");
-        return false;
     }
     return true;
 }
@@ -573,8 +590,7 @@ int SetMany(Context &ctx, const CommandLine &cl, const std::vector<PlannedSetup>
         return firstFault;
     }
     qvudps_tea_key key{};
-    if (cl.isSet("user") &&
-        !udps::setup_key_from_login(cl.value("user"), cl.value("password"), key)) {
+    if (cl.isSet("user") && !udps::setup_key_from_login(cl.value("user"), cl.setupPassword, key)) {
         ctx.console.error("cannot compute the setup key");
         return kExitFailed;
     }
@@ -729,7 +745,7 @@ int CmdSet(const QStringList &args, Context &ctx) {
     cl.add({"filter"}, "IP access filter value and mask.", "A/M");
     cl.add({"no-filter"}, "Switch the IP access filter off (0.0.0.0/0.0.0.0).");
     cl.add({"user"}, "User name for a device that requires authorised setup.", "U");
-    cl.add({"password"}, "Password for a device that requires authorised setup.", "P");
+    cl.addPassword(kSetupPassword);
     cl.add({"check"}, "Check the new address against this PC's network and by ping first; "
                       "refuse instead of asking.");
     cl.add({"yes"}, "Answer Yes to the questions of the checks (port 99, address conflicts).");
@@ -751,7 +767,8 @@ int CmdSet(const QStringList &args, Context &ctx) {
         return kExitUsage;
     }
     SetupChanges changes;
-    if (!ReadChanges(cl, changes, ctx.console) || !ReadRoute(cl, ctx))
+    if (!ReadChanges(cl, changes, ctx.console) || !cl.readSetupLogin(ctx.console) ||
+        !ReadRoute(cl, ctx))
         return kExitUsage;
     if (!fromFile && cl.positional().size() == 1 && !cl.isSet("ip-range")) {
         if (changes.empty()) {
@@ -785,7 +802,7 @@ int CmdDefaults(const QStringList &args, Context &ctx) {
                    "search that it answers.",
                    "MAC");
     cl.add({"user"}, "User name for a device that requires authorised setup.", "U");
-    cl.add({"password"}, "Password for a device that requires authorised setup.", "P");
+    cl.addPassword(kSetupPassword);
     cl.addRoute(true);
     if (!cl.parse(args, "defaults", ctx.console))
         return kExitUsage;
@@ -797,10 +814,8 @@ int CmdDefaults(const QStringList &args, Context &ctx) {
         ctx.console.error("defaults needs exactly one MAC address");
         return kExitUsage;
     }
-    if (cl.isSet("user") != cl.isSet("password")) {
-        ctx.console.error("--user and --password go together");
+    if (!cl.readSetupLogin(ctx.console))
         return kExitUsage;
-    }
     if (!ReadRoute(cl, ctx))
         return kExitUsage;
     qvudps_module device{};
@@ -1105,7 +1120,8 @@ int RunCli(const QStringList &args, std::ostream &out, std::ostream &err, const 
     if (args.isEmpty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         if (args.size() >= 2 && args[0] == "help")
             return RunCli({args[1], "--help"}, out, err, env);
-        out << kOverviewText << PasswordHelpText({&kHttpPassword}) << "\n" << kExitCodesText;
+        out << kOverviewText << PasswordHelpText({&kHttpPassword, &kSetupPassword}) << "\n"
+            << kExitCodesText;
         return args.isEmpty() ? kExitUsage : kExitOk;
     }
     using Command = int (*)(const QStringList &, Context &);
