@@ -122,7 +122,7 @@ TEST_F(Setters, IndexedUnknownSensorIsReportedOnTheGuiThread) {
     EXPECT_EQ(e.code, 16);
     EXPECT_EQ(e.sys_errno, 0);
     EXPECT_EQ(e.sys_text, "");
-    EXPECT_EQ(e.operation, xsName);
+    EXPECT_EQ(e.operation, xsSensorLimits); // whichever sensor setter asked
     EXPECT_FALSE(rec.offGuiThread);
     EXPECT_EQ(s->GetState(), xsReady);
     PumpFor(100);
