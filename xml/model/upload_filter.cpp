@@ -171,6 +171,13 @@ void place_records(filter_state &f) {
     }
 }
 
+// A full output is refused whatever follows: no need to read the rest.
+void stop_when_full(const filter_state &f) {
+    if (f.output->full()) {
+        sax_stop();
+    }
+}
+
 void on_start(void *ctx, const xmlChar *name_x, const xmlChar **) {
     auto *f = static_cast<filter_state *>(ctx);
     if (f->out_of_memory || f->too_many) {
@@ -206,6 +213,7 @@ void on_start(void *ctx, const xmlChar *name_x, const xmlChar **) {
         f->tags.push_back(
             {static_cast<uint32_t>(f->output->length()), node, f->suppress_depth == 0});
         place_records(*f);
+        stop_when_full(*f);
     } catch (const std::bad_alloc &) {
         f->out_of_memory = true;
     }
@@ -228,6 +236,7 @@ void on_end(void *ctx, const xmlChar *name_x) {
     }
     if (f->suppress_depth == 0) {
         f->output->tag("</", name);
+        stop_when_full(*f);
     }
     if ((f->tree.removed[f->node_stack.back()] || idx) && f->suppress_depth > 0) {
         --f->suppress_depth;
@@ -254,6 +263,7 @@ void on_text(void *ctx, const xmlChar *text_x, int length) {
     if (f->suppress_depth == 0) {
         write_newlines_collapsed(*f->output, text);
     }
+    stop_when_full(*f);
 }
 
 // The declaration, then the output with every placed Idx behind its start
@@ -309,6 +319,10 @@ int filter_upload_xml(int handle, char *text, int capacity) {
     }
     f->output = std::make_unique<text_out>(f->output_buffer.get(), QVXML_BUFFER_SIZE);
     const int parsed = sax_run(text, length, {on_start, on_end, on_text}, f.get());
+    if (f->output->full()) {
+        record_error(handle, error_too_long);
+        return -1;
+    }
     // A text that is not well-formed XML is no configuration: posting what
     // the parser read of it would reach the device as a different document.
     if (parsed != 0) {
