@@ -2,8 +2,11 @@
 #include "http.h"
 #include "xml_fixture.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -199,7 +202,10 @@ TEST_F(Download, ValuesAreStoredByteForByteAndParsed) {
     std::stringstream saved;
     saved << file.rdbuf();
     EXPECT_EQ(saved.str(), values_doc);
-
+    // Devices' documents hold passwords: readable by the owner only.
+    struct stat info {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
     qvxml_values *values = nullptr;
     qvxml_values_counts *counts = nullptr;
     ASSERT_EQ(qvxml_get_values_cache(h, &values, &counts), 0);
@@ -216,6 +222,18 @@ TEST_F(Download, ValuesAreStoredByteForByteAndParsed) {
     EXPECT_EQ(qvxml_get_values_to_file(h, "/nonexistent-dir/x.xml"), -1);
     EXPECT_EQ(code_of(h), 6);
     EXPECT_EQ(qvxml_get_values_xml(h, &text, &length), -1);
+    // A target that cannot be replaced stays as it was, with nothing beside it.
+    const std::string busy = testing::TempDir() + "values_busy";
+    rmdir(busy.c_str());
+    ASSERT_EQ(mkdir(busy.c_str(), 0700), 0);
+    ASSERT_EQ(qvxml_get_values(h), 0);
+    ASSERT_EQ(qvxml_wait_finish(h, 2, 10), 0);
+    EXPECT_EQ(qvxml_get_values_to_file(h, busy.c_str()), -1);
+    EXPECT_EQ(code_of(h), 7);
+    ASSERT_EQ(rmdir(busy.c_str()), 0); // still an empty folder
+    for (const auto &entry : std::filesystem::directory_iterator(testing::TempDir())) {
+        EXPECT_NE(entry.path().filename().string().rfind("values_busy.", 0), 0u);
+    }
 }
 
 TEST_F(Download, UnauthorizedLeavesNoDocumentAndKeepsTheCause) {
