@@ -396,6 +396,10 @@ int http_receive(int handle, char *buffer, int32_t *length) {
             continue;
         }
         if (n == 0) {
+            if (!received) {
+                record_cause(handle, 34, 0); // closed without a word
+                return -1;
+            }
             return finish_reply(handle, framing, scan.found, buffer, length, true);
         }
         if (n < 0) {

@@ -91,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const long body_start = whole.body < 0 ? 0 : whole.body;
     const long body_length = length - body_start;
     if (length == 0 || whole.refused || body_length >= qvx::buffer_size) {
-        FUZZ_REQUIRE(rc == -1); // nothing at all is a device that did not answer
+        FUZZ_REQUIRE(rc == -1); // a device that said nothing did not answer
         return 0;
     }
     // Until its end is seen a header is stored like body, so a header close

@@ -3,6 +3,7 @@
 #include "model/xml_model.h"
 
 #include <libxml/parser.h>
+#include <libxml/xmlerror.h>
 
 #include <climits>
 #include <cstring>
@@ -288,9 +289,15 @@ void guarded_text(void *data, const xmlChar *text, int length) {
 }
 
 // Without a message handler libxml2 prints every well-formedness error to
-// stderr. In SAX1 mode without validation every error is fatal.
+// stderr. Only a fatal error ends the delivery: a namespace error (a colon in
+// a processing instruction's name) leaves the document well-formed and the
+// parse going, so the handlers see all of what the result calls clean.
 void guarded_error(void *data, const char *, ...) {
-    run_of(data)->stopped = true;
+    guarded_run *g = run_of(data);
+    const xmlError *error = xmlCtxtGetLastError(g->parser);
+    if (error == nullptr || error->level == XML_ERR_FATAL) {
+        g->stopped = true;
+    }
 }
 
 } // namespace

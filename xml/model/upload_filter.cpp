@@ -291,7 +291,7 @@ std::string assemble(const filter_state &f) {
         out.raw(written.substr(copied, r.tag.offset - copied));
         copied = r.tag.offset;
         out.raw("\n<Idx>");
-        out.escaped(r.text);
+        write_newlines_collapsed(out, r.text);
         out.raw("</Idx>");
     }
     out.raw(written.substr(copied));

@@ -363,6 +363,7 @@ TEST_F(Download, IncompleteRepliesAreErrorsAndChunkedOnesAreDecoded) {
         std::vector<std::string> chunks;
         int code; // 0: the document is values_doc
     } cases[] = {
+        {"closed without a word", {}, 34},
         {"cut by a close", {head + "Content-Length: 5000\r\n\r\n" + values_doc}, 34},
         {"longer than announced",
          {head + "Content-Length: " + std::to_string(values_doc.size()) + "\r\n\r\n" + values_doc +
