@@ -107,7 +107,13 @@ public:
     // npos when there is none.
     size_t From(size_t from) {
         if (!valid_ || from > found_) {
-            found_ = text_.find(marker_, from);
+            // memmem: '<' starts a marker's first byte everywhere in XML, so a
+            // search by first byte stops at every tag.
+            const void *at = from <= text_.size() ? memmem(text_.data() + from, text_.size() - from,
+                                                           marker_.data(), marker_.size())
+                                                  : nullptr;
+            found_ = at ? static_cast<size_t>(static_cast<const char *>(at) - text_.data())
+                        : std::string_view::npos;
             valid_ = true;
         }
         return found_;
@@ -165,7 +171,7 @@ int TIoXmlCustom::FilterSenSet(char *text, long &length) {
             break;
         }
         keep(entry);
-        if (HasSensorId(strtol(text + id + 4, nullptr, 10)))
+        if (SetupHasSensorId(setup, counts, strtol(text + id + 4, nullptr, 10)))
             keep(end + 8);
         else
             read = end + 8; // the entry is dropped

@@ -16,8 +16,9 @@ template <size_t N> std::string Text(const char (&field)[N]) {
 }
 
 template <size_t N> long Number(const char (&field)[N]) {
-    const std::string s = Text(field);
-    return strtol(s.c_str(), nullptr, 10);
+    char text[N + 1] = {}; // the field may lack its NUL
+    std::memcpy(text, field, N);
+    return strtol(text, nullptr, 10);
 }
 
 // Devices write a decimal point whatever the reader's locale.
