@@ -2,6 +2,8 @@
 // callbacks with their plain default behaviour.
 #include "session_internal.h"
 
+#include <QSaveFile>
+
 #include <algorithm>
 #include <cstring>
 
@@ -302,7 +304,31 @@ int TIoXmlCustom::GetSetupToFile(const char *path) {
     ClearOwnError();
     if (state != xsReady)
         return -2;
-    return qvxml_get_setup_to_file(handle, path);
+    char *text = nullptr;
+    int length = 0;
+    if (qvxml_get_setup_xml(handle, &text, &length) != 0)
+        return -1;
+    // Written beside the target and renamed over it only when complete, so a
+    // full disk never costs the previous file; readable by the owner only,
+    // since a configuration holds the device's passwords.
+    // Unbuffered: a buffered flush does not report a short write (a full
+    // disk) and the truncated file would be committed.
+    QSaveFile file(QString::fromLocal8Bit(path ? path : ""));
+    if (!path || !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        SetOwnError(6); // "File open failure"
+        return -1;
+    }
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (file.write(text, length) != length) {
+        file.cancelWriting();
+        SetOwnError(7); // "File write failure"
+        return -1;
+    }
+    if (!file.commit()) {
+        SetOwnError(7);
+        return -1;
+    }
+    return 0;
 }
 
 } // namespace mvxapi

@@ -204,15 +204,17 @@ int TIoXml::DoTrialValues(int trial_handle) {
     if (op < xsSensorLimits || op > xsCalib)
         return rc;
     // These failures are reported through the receiver like every other late
-    // error, so OnError always runs on the GUI thread.
+    // error, so OnError always runs on the GUI thread. The position look-up
+    // reports as operation 6 whichever sensor setter asked for it: callers
+    // tell it from a failed upload by that code.
     qvxml_error_record record{};
     switch (rc) {
     case -1:
-        PostError(op, GetLastError());
+        PostError(xsSensorLimits, GetLastError());
         break;
     case -2:
         detail::MakeErrorRecord(record, 16, "Invalid sensor ID"); // 16 "ID not found"
-        PostError(op, record);
+        PostError(xsSensorLimits, record);
         break;
     case -3:
         qvxml_error(handle, &record);

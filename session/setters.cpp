@@ -5,6 +5,7 @@
 #include "session_internal.h"
 #include "xmlviews.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -23,6 +24,16 @@ constexpr size_t kIndexTextSize = 32;
 std::string EscapeXml(const char *text) {
     return qv::xml_escape(text ? text : "");
 }
+
+// A device reads "-10.0" whatever the user's locale: one decimal, a point.
+struct OneDecimal {
+    explicit OneDecimal(double value) {
+        const auto r =
+            std::to_chars(text, text + sizeof text - 1, value, std::chars_format::fixed, 1);
+        *(r.ec == std::errc() ? r.ptr : text) = '\0';
+    }
+    char text[330] = {}; // DBL_MAX has 309 digits
+};
 
 const char *BinarySection(uint32_t id) {
     if (id >= 1 && id <= 64)
@@ -74,9 +85,9 @@ int FormatSetterDocument(int32_t op, uint32_t id, uint32_t value, double min, do
         break;
     case xsSensorLimits:
         n = snprintf(out, capacity,
-                     "<Root><SenSet><Entry>%s<ID>%u</ID><Min>%.1f</Min><Max>%.1f</Max></Entry>"
+                     "<Root><SenSet><Entry>%s<ID>%u</ID><Min>%s</Min><Max>%s</Max></Entry>"
                      "</SenSet></Root>",
-                     index_text, id, min, max);
+                     index_text, id, OneDecimal(min).text, OneDecimal(max).text);
         break;
     case xsName: {
         const std::string escaped = EscapeXml(name);
@@ -93,9 +104,9 @@ int FormatSetterDocument(int32_t op, uint32_t id, uint32_t value, double min, do
     }
     case xsCalib:
         n = snprintf(out, capacity,
-                     "<Root><SenSet><Entry>%s<ID>%u</ID><Calib>%.1f</Calib></Entry></SenSet>"
+                     "<Root><SenSet><Entry>%s<ID>%u</ID><Calib>%s</Calib></Entry></SenSet>"
                      "</Root>",
-                     index_text, id, calib);
+                     index_text, id, OneDecimal(calib).text);
         break;
     default:
         return -1;

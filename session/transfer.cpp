@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string_view>
 
 namespace mvxapi {
 
@@ -34,6 +35,13 @@ int TIoXmlCustom::SendSetupFile(const char *path, bool filter) {
         const long size = ftell(file.get());
         if (size <= 0 || fseek(file.get(), 0, SEEK_SET) != 0)
             return -7;
+        // Refused before it is read: no configuration comes near this size.
+        if (size > QVXML_UPLOAD_TEXT_MAX) {
+            qvxml_error_record record;
+            detail::MakeErrorRecord(record, 12, "File larger than 16 MiB");
+            SetOwnError(record);
+            return -1;
+        }
         std::unique_ptr<char[]> buffer(new (std::nothrow) char[static_cast<size_t>(size) + 1]);
         if (!buffer)
             return -6;
@@ -47,9 +55,13 @@ int TIoXmlCustom::SendSetupFile(const char *path, bool filter) {
             if (frc < 0)
                 return frc;
         }
-        if (length > INT32_MAX)
-            length = INT32_MAX; // the library refuses it by its own limit
-        return qvxml_send_setup_xml(handle, buffer.get(), static_cast<int>(length)) == -1 ? -1 : 0;
+        if (qvxml_send_setup_xml(handle, buffer.get(), static_cast<int>(length)) == 0)
+            return 0;
+        // The library refuses a file that is not well-formed XML before
+        // anything is sent: to the caller that is no setup document.
+        qvxml_error_record record{};
+        qvxml_error(handle, &record);
+        return record.code == 45 ? -8 : -1;
     }();
     if (rc != 0)
         state = xsReady;
@@ -84,32 +96,89 @@ int TIoXmlCustom::FindSenSetEntry(char *&root_end, char *&cursor, char *&entry_e
     return 0;
 }
 
+namespace {
+
+// The first occurrence of a marker at or after a position, remembered: the
+// filter's positions only move forward, so each marker's text is scanned
+// once, however many entries there are.
+class MarkerScan {
+public:
+    MarkerScan(std::string_view text, std::string_view marker) : text_(text), marker_(marker) {}
+    // npos when there is none.
+    size_t From(size_t from) {
+        if (!valid_ || from > found_) {
+            // memmem: '<' starts a marker's first byte everywhere in XML, so a
+            // search by first byte stops at every tag.
+            const void *at = from <= text_.size() ? memmem(text_.data() + from, text_.size() - from,
+                                                           marker_.data(), marker_.size())
+                                                  : nullptr;
+            found_ = at ? static_cast<size_t>(static_cast<const char *>(at) - text_.data())
+                        : std::string_view::npos;
+            valid_ = true;
+        }
+        return found_;
+    }
+
+private:
+    std::string_view text_;
+    std::string_view marker_;
+    size_t found_ = 0;
+    bool valid_ = false;
+};
+
+} // namespace
+
+// One forward pass with the same searches as FindSenSetEntry: what is kept is
+// moved down over what was dropped as the pass goes, so the searches from the
+// read position always see the file's own bytes.
 int TIoXmlCustom::FilterSenSet(char *text, long &length) {
     qvxml_setup *setup = nullptr;
     qvxml_setup_counts *counts = nullptr;
     if (qvxml_get_setup_cache(handle, &setup, &counts) == -1)
         return -1;
-    char *cursor = strstr(text, "<SenSet>");
-    if (!cursor)
-        return strstr(text, "</SenSet>") ? -8 : 0;
-    char *root_end = nullptr;
-    char *entry_end = nullptr;
-    long id = 0;
-    int rc;
-    while ((rc = FindSenSetEntry(root_end, cursor, entry_end, id)) == 0) {
-        if (HasSensorId(id)) {
-            cursor = entry_end;
+    const std::string_view all(text, strlen(text));
+    constexpr size_t npos = std::string_view::npos;
+    size_t read = all.find("<SenSet>");
+    if (read == npos)
+        return all.find("</SenSet>") != npos ? -8 : 0;
+    MarkerScan rootTag(all, "</Root>"), prefixedRootTag(all, "</set:Root>"),
+        sensetEnd(all, "</SenSet>"), entryTag(all, "<Entry>"), entryEnd(all, "</Entry>"),
+        idTag(all, "<ID>");
+    size_t write = read; // everything before is kept in place
+    auto keep = [&](size_t upto) {
+        memmove(text + write, text + read, upto - read);
+        write += upto - read;
+        read = upto;
+    };
+    for (;;) {
+        size_t rootEnd = rootTag.From(read);
+        if (rootEnd != npos) {
+            rootEnd += 7;
         } else {
-            // Drop "<Entry>" .. "</Entry>"; the rest up to the root end moves
-            // forward over it.
-            memmove(cursor, entry_end, static_cast<size_t>(root_end - entry_end));
+            rootEnd = prefixedRootTag.From(read);
+            if (rootEnd == npos)
+                return -8;
+            rootEnd += 11;
         }
+        const size_t setEnd = sensetEnd.From(read);
+        if (setEnd == npos || setEnd >= rootEnd)
+            return -8;
+        const size_t entry = entryTag.From(read);
+        const size_t end = entry == npos || entry >= setEnd ? npos : entryEnd.From(entry);
+        const size_t id = end == npos || end >= setEnd ? npos : idTag.From(entry);
+        if (id == npos || id >= setEnd) {
+            keep(rootEnd);
+            break;
+        }
+        keep(entry);
+        if (SetupHasSensorId(setup, counts, strtol(text + id + 4, nullptr, 10)))
+            keep(end + 8);
+        else
+            read = end + 8; // the entry is dropped
     }
-    if (rc == -8)
-        return -8;
-    length = root_end - text;
+    length = static_cast<long>(write);
     // The library reads the text up to its NUL; stale bytes behind the root
-    // end left by the moves must not reach it.
+    // end must not reach it.
     text[length] = '\0';
     return 0;
 }

@@ -1,6 +1,8 @@
 #include "xmlviews.h"
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
@@ -14,15 +16,22 @@ template <size_t N> std::string Text(const char (&field)[N]) {
 }
 
 template <size_t N> long Number(const char (&field)[N]) {
-    const std::string s = Text(field);
-    return strtol(s.c_str(), nullptr, 10);
+    char text[N + 1] = {}; // the field may lack its NUL
+    std::memcpy(text, field, N);
+    return strtol(text, nullptr, 10);
 }
 
+// Devices write a decimal point whatever the reader's locale.
 template <size_t N> bool Real(const char (&field)[N], double &out) {
     const std::string s = Text(field);
-    char *end = nullptr;
-    out = strtod(s.c_str(), &end);
-    return end != s.c_str();
+    const char *p = s.c_str();
+    const char *end = p + s.size();
+    while (p != end && std::isspace(static_cast<unsigned char>(*p)))
+        ++p;
+    if (p != end && *p == '+')
+        ++p;
+    out = 0;
+    return std::from_chars(p, end, out).ptr != p;
 }
 
 int StateFromText(long code) {

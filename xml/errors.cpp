@@ -125,8 +125,19 @@ const char *error_message(int code) {
     return error_table[0].message;
 }
 
+// Codes recorded only after a call to the system failed; every other code
+// (HTTP statuses, parse and length errors, time-outs) has no system cause,
+// and whatever errno an earlier, unrelated call left must not be shown
+// beside it.
+bool has_system_cause(int code) {
+    return (code >= 6 && code <= 10) || (code >= 20 && code <= 35 && code != 33) || code == 37 ||
+           code == 38 || code == 77 || code == 78 || (code >= 82 && code <= 84) ||
+           (code >= 86 && code <= 88);
+}
+
 void fill_error(qvxml_error_record *record, int code) {
-    const int saved = errno;
+    const int entry = errno;
+    const int saved = has_system_cause(code) ? entry : 0;
     char buffer[QVXML_ERROR_TEXT_MAX] = {};
     // strerror is not thread-safe; the GNU strerror_r may return a static text
     // instead of filling the buffer.
@@ -140,9 +151,9 @@ void fill_error(qvxml_error_record *record, int code) {
 #endif
     record->sys_errno = saved;
     record->code = code;
-    copy_text(record->sys_text, sys, sizeof record->sys_text);
+    copy_text(record->sys_text, saved != 0 ? sys : "", sizeof record->sys_text);
     copy_text(record->text, error_message(code), sizeof record->text);
-    errno = saved;
+    errno = entry;
 }
 
 void record_error(int handle, int code) {

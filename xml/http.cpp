@@ -3,8 +3,13 @@
 
 #include "net.h"
 
+#include <cctype>
+#include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 namespace qvx {
 namespace {
@@ -16,6 +21,13 @@ constexpr int chunk_size = 1024;
 constexpr int scan_start = 14; // past "HTTP/1.0 NNN " of the status line
 
 constexpr char values_request[] = "GET /values.xml HTTP/1.0\r\n\r\n";
+
+// Records a code with the given system error (0: the failure has no system
+// cause, whatever errno an earlier call left).
+void record_cause(int handle, int code, int sys_errno) {
+    errno = sys_errno;
+    record_error(handle, code);
+}
 
 // Waits in rounds of one second, reading the handle's state after each round
 // so that a close is noticed within about a second. 1 ready, 0 timed out,
@@ -224,7 +236,10 @@ int http_connect(const endpoint &e) {
         if (ready == result_closed) {
             return result_closed;
         }
-        if (ready == 0 || net::peer_connected(sock) != 0) {
+        if (ready == 0) {
+            errno = ETIMEDOUT;
+            code = 28;
+        } else if (net::peer_connected(sock) != 0) {
             code = 28;
         }
     }
@@ -254,7 +269,7 @@ int http_send(int handle, const char *text, size_t length) {
             return result_closed;
         }
         if (ready == 0) {
-            record_error(handle, 30);
+            record_cause(handle, 30, ETIMEDOUT);
             return -1;
         }
         const long n = net::send_some(s.socket, text + sent, length - sent);
@@ -269,32 +284,129 @@ int http_send(int handle, const char *text, size_t length) {
     return 0;
 }
 
+namespace {
+
+bool header_is(std::string_view line, std::string_view name) {
+    if (line.size() <= name.size() || line[name.size()] != ':') {
+        return false;
+    }
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(line[i])) != name[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string_view header_value(std::string_view line, size_t name_length) {
+    std::string_view v = line.substr(name_length + 1);
+    while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) {
+        v.remove_prefix(1);
+    }
+    while (!v.empty() && (v.back() == ' ' || v.back() == '\t' || v.back() == '\r')) {
+        v.remove_suffix(1);
+    }
+    return v;
+}
+
+// Replaces a chunked body by its data, in place. false when it is not a
+// complete, correctly framed chunked body.
+bool decode_chunked(char *body, int32_t *length) {
+    const std::string_view in(body, static_cast<size_t>(*length));
+    size_t read = 0;
+    size_t write = 0;
+    for (;;) {
+        const size_t line_end = in.find("\r\n", read);
+        if (line_end == std::string_view::npos) {
+            return false;
+        }
+        const std::string_view size_text = in.substr(read, line_end - read);
+        size_t size = 0;
+        const auto [end, ec] =
+            std::from_chars(size_text.data(), size_text.data() + size_text.size(), size, 16);
+        if (ec != std::errc() || end == size_text.data() ||
+            (end != size_text.data() + size_text.size() && *end != ';' && *end != ' ')) {
+            return false;
+        }
+        read = line_end + 2;
+        if (size == 0) {
+            break; // trailers, if any, are not looked at
+        }
+        if (size > in.size() - read || in.substr(read + size, 2) != "\r\n") {
+            return false;
+        }
+        std::memmove(body + write, body + read, size);
+        write += size;
+        read += size + 2;
+    }
+    *length = static_cast<int32_t>(write);
+    body[write] = '\0';
+    return true;
+}
+
+} // namespace
+
+void read_framing(std::string_view header, reply_framing &framing) {
+    size_t from = header.find('\n');
+    while (from != std::string_view::npos && from + 1 < header.size()) {
+        const size_t to = header.find('\n', from + 1);
+        const std::string_view line =
+            header.substr(from + 1, to == std::string_view::npos ? to : to - from - 1);
+        if (header_is(line, "content-length")) {
+            const std::string_view v = header_value(line, 14);
+            long long n = -1;
+            const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+            framing.content_length = ec == std::errc() && end == v.data() + v.size() ? n : -2;
+        } else if (header_is(line, "transfer-encoding")) {
+            framing.chunked = header_value(line, 17) != "identity";
+        }
+        from = to;
+    }
+}
+
 int http_receive(int handle, char *buffer, int32_t *length) {
     slot &s = slot_at(handle);
     const int32_t capacity = *length;
     *length = 0;
     buffer[0] = '\0';
     header_scan scan;
+    reply_framing framing;
+    bool received = false;
     char chunk[chunk_size];
     for (;;) {
-        const int ready = wait_ready(handle, s.socket, false, receive_rounds);
+        // A device that keeps the connection open after an announced length
+        // is not waited for.
+        const bool complete = scan.found && framing.content_length >= 0 && !framing.chunked &&
+                              *length >= framing.content_length;
+        const int ready = complete ? 0 : wait_ready(handle, s.socket, false, receive_rounds);
         if (ready == result_closed) {
             return result_closed;
         }
         if (ready == 0) {
-            return 0; // silence ends the reply
+            // Silence ends the reply; a device that never said anything did
+            // not answer in time.
+            if (!received) {
+                record_cause(handle, 19, 0);
+                return -1;
+            }
+            return finish_reply(handle, framing, scan.found, buffer, length, false);
         }
         const long n = net::receive_some(s.socket, chunk, sizeof chunk);
         if (n == -2) {
             continue;
         }
         if (n == 0) {
-            return 0;
+            if (!received) {
+                record_cause(handle, 34, 0); // closed without a word
+                return -1;
+            }
+            return finish_reply(handle, framing, scan.found, buffer, length, true);
         }
         if (n < 0) {
             record_error(handle, 34);
             return -1;
         }
+        received = true;
         const char *keep = chunk;
         long keep_length = n;
         if (!scan.found) {
@@ -306,6 +418,9 @@ int http_receive(int handle, char *buffer, int32_t *length) {
             }
             if (scan.found) {
                 // Everything stored so far was header.
+                std::string header(buffer, static_cast<size_t>(*length));
+                header.append(chunk, static_cast<size_t>(body));
+                read_framing(header, framing);
                 *length = 0;
                 keep = chunk + body;
                 keep_length = n - body;
@@ -319,6 +434,35 @@ int http_receive(int handle, char *buffer, int32_t *length) {
         *length += static_cast<int32_t>(keep_length);
         buffer[*length] = '\0';
     }
+}
+
+// A reply is a document only when the whole of it arrived: as many bytes as
+// its Content-Length announced, or a complete chunked body (decoded here).
+int finish_reply(int handle, const reply_framing &framing, bool header_found, char *buffer,
+                 int32_t *length, bool closed) {
+    if (!header_found) {
+        return 0; // no header: the whole reply is the body
+    }
+    if (framing.chunked) {
+        if (!decode_chunked(buffer, length)) {
+            record_cause(handle, closed ? 34 : 19, 0);
+            return -1;
+        }
+        return 0;
+    }
+    if (framing.content_length == -2) {
+        record_cause(handle, 34, 0);
+        return -1;
+    }
+    if (framing.content_length >= 0) {
+        if (*length < framing.content_length) {
+            record_cause(handle, closed ? 34 : 19, 0);
+            return -1;
+        }
+        *length = static_cast<int32_t>(framing.content_length);
+        buffer[*length] = '\0';
+    }
+    return 0;
 }
 
 void http_close(int handle) {

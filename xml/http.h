@@ -9,6 +9,8 @@
 
 #include "core.h"
 
+#include <string_view>
+
 namespace qvx {
 
 constexpr int result_closed = -2;
@@ -40,6 +42,18 @@ struct header_scan {
 long http_header_end(int handle, header_scan &scan, const char *chunk, long length);
 // The library error code for an HTTP status, 0 when the status is accepted.
 int http_status_error(int status);
+
+// How a reply's body is framed, from its header lines.
+struct reply_framing {
+    long long content_length = -1; // -1 none, -2 not a number
+    bool chunked = false;          // Transfer-Encoding other than identity
+};
+// `header`: the reply up to and including its empty line.
+void read_framing(std::string_view header, reply_framing &framing);
+// Checks the received body against its framing once the reply has ended
+// (closed: by the peer, else by silence); decodes a chunked body in place.
+int finish_reply(int handle, const reply_framing &framing, bool header_found, char *buffer,
+                 int32_t *length, bool closed);
 
 int http_connect(const endpoint &e);
 int http_send(int handle, const char *text, size_t length);

@@ -47,6 +47,14 @@ int wait_round(qv_socket_t s, bool write, int seconds) {
 }
 
 int peer_connected(qv_socket_t s) {
+    // The connect's own result (a refusal, an unreachable host) is the cause
+    // to report, not the getpeername failure that follows from it.
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error != 0) {
+        errno = error;
+        return -1;
+    }
     sockaddr_in peer{};
     socklen_t size = sizeof peer;
     return ::getpeername(s, reinterpret_cast<sockaddr *>(&peer), &size) == 0 ? 0 : -1;

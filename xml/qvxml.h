@@ -40,7 +40,10 @@ extern "C" {
 #define QVXML_MODULES_MAX 500      /* modules of a multi-device handle */
 #define QVXML_BUFFER_SIZE 20000    /* document and request buffers */
 #define QVXML_AUTHENTICATE_MAX 100 /* user name / password incl. NUL */
-#define QVXML_HOST_MAX 100         /* host text incl. NUL */
+/* Extension: the longest text qvxml_send_setup_xml(_many) takes (16 MiB);
+ * what is posted, the filtered document, must fit QVXML_BUFFER_SIZE. */
+#define QVXML_UPLOAD_TEXT_MAX (16 * 1024 * 1024)
+#define QVXML_HOST_MAX 100 /* host text incl. NUL */
 #define QVXML_ERROR_TEXT_MAX 104
 #define QVXML_ERROR_I2S_MAX 38 /* longest table message incl. NUL */
 

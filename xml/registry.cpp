@@ -1,5 +1,6 @@
 // Library lifetime, handles, modules and the public read functions.
 #include "core.h"
+#include "files.h"
 
 #include <libxml/parser.h>
 
@@ -98,21 +99,11 @@ int write_file(int handle, const char *path, const char *text, int32_t length) {
         record_error(handle, 6);
         return -1;
     }
-    // Text mode, as the saved file is a text file on every platform; on POSIX
-    // the bytes go out unchanged.
-    FILE *file = std::fopen(path, "w");
-    if (file == nullptr) {
-        record_error(handle, 6);
-        return -1;
-    }
-    const size_t written = std::fwrite(text, 1, static_cast<size_t>(length), file);
-    if (written != static_cast<size_t>(length)) {
-        record_error(handle, 7);
-        std::fclose(file);
-        return -1;
-    }
-    if (std::fclose(file) != 0) {
-        record_error(handle, 9);
+    // A document holds the device's passwords; a full disk must not cost the
+    // previous file.
+    const int code = files::replace_file(path, text, static_cast<size_t>(length));
+    if (code != 0) {
+        record_error(handle, code);
         return -1;
     }
     return 0;

@@ -83,19 +83,19 @@ int build_request(int handle, const qvxml_options &options, const char *document
     return 0;
 }
 
-// Filters a copy of the text and prepares the request into `request`.
-int prepare_from_text(int handle, const qvxml_options &options, const char *text, int length,
-                      char *request) {
+// The filtered form of a caller's text, or null (code recorded).
+buffer_ptr filtered_copy(int handle, const char *text, int length) {
+    // Room for the filter's declaration line when the text is tiny.
     const size_t capacity = static_cast<size_t>(length) + 1024;
     buffer_ptr work = make_buffer(handle, capacity);
     if (!work) {
-        return -1;
+        return nullptr;
     }
     std::memcpy(work.get(), text, static_cast<size_t>(length));
     if (filter_upload_xml(handle, work.get(), static_cast<int>(capacity)) != 0) {
-        return -1;
+        return nullptr;
     }
-    return build_request(handle, options, work.get(), request);
+    return work;
 }
 
 int prepare_from_structure(int handle, const qvxml_options &options, const qvxml_setup *setup,
@@ -143,12 +143,15 @@ void queue_upload(int handle) {
     wake_worker(handle);
 }
 
+// The bound applies to the filtered document (build_request): a saved
+// configuration with CR LF line ends and indentation is larger than what is
+// posted. Only a text far larger than any configuration is refused up front.
 int check_text(int handle, const char *text, int length) {
     if (text == nullptr) {
         record_error(handle, 85);
         return -1;
     }
-    if (length < 0 || length >= buffer_size) {
+    if (length < 0 || length > QVXML_UPLOAD_TEXT_MAX) {
         record_error(handle, 81);
         return -1;
     }
@@ -175,7 +178,8 @@ int qvxml_send_setup_xml(int handle, const char *text, int length) {
         return -1;
     }
     slot &s = slot_at(handle);
-    if (prepare_from_text(handle, s.options, text, length, s.request) != 0) {
+    buffer_ptr filtered = filtered_copy(handle, text, length);
+    if (!filtered || build_request(handle, s.options, filtered.get(), s.request) != 0) {
         return -1;
     }
     queue_upload(handle);
@@ -187,9 +191,13 @@ int qvxml_send_setup_xml_many(int handle, const char *text, int length) {
         return -1;
     }
     slot &s = slot_at(handle);
+    buffer_ptr filtered = filtered_copy(handle, text, length);
+    if (!filtered) {
+        return -1;
+    }
     for (int i = 0; i < s.module_count; ++i) {
         module_record *m = s.modules[i];
-        if (prepare_from_text(handle, m->options, text, length, m->request) != 0) {
+        if (build_request(handle, m->options, filtered.get(), m->request) != 0) {
             return -1;
         }
     }

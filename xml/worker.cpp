@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <new>
 
 namespace qvx {
 namespace {
@@ -353,8 +354,17 @@ bool serve_module(int handle, int index, int *round_op) {
     int result;
     if (op == op_upload) {
         // No name resolution: the address found by the module's last download.
+        // The answer is only reported: the module keeps its downloaded
+        // document, which a later qvxml_send_setup_many edits and posts.
         endpoint e{handle, index, m->ip, "", m->port, &m->options};
-        result = http_post_setup(e, m->request, m->setup_xml, &m->setup_length);
+        std::unique_ptr<char[]> answer(new (std::nothrow) char[buffer_size]);
+        int32_t answer_length = 0;
+        if (!answer) {
+            record_error(handle, 5);
+            result = -1;
+        } else {
+            result = http_post_setup(e, m->request, answer.get(), &answer_length);
+        }
     } else {
         const int kind = op == op_values ? kind_values : kind_setup;
         char *buffer = kind == kind_values ? m->values_xml : m->setup_xml;
@@ -367,16 +377,14 @@ bool serve_module(int handle, int index, int *round_op) {
         return false;
     }
     if (result != 0) {
-        if (op == op_upload) {
-            m->setup_length = 0;
-            m->setup_xml[0] = '\0';
-        }
         copy_handle_error_to_module(handle, m);
         set_idle(s);
         report_completion(handle, index, op, true);
         return true;
     }
-    copy_results_to_module(s, m, op);
+    if (op != op_upload) {
+        copy_results_to_module(s, m, op);
+    }
     report_completion(handle, index, op, false);
     return true;
 }

@@ -1,7 +1,8 @@
 // A device's HTTP reply, received in chunks of whatever size the network
 // delivers: the header end must be found the same way however the reply is
 // cut, error statuses must refuse the reply, and the stored body must be
-// exactly the bytes after the header, within the buffer.
+// exactly the bytes after the header (as many as a Content-Length announced,
+// or the decoded data of a chunked body), within the buffer.
 #include "http.h"
 #include "require.h"
 
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 namespace {
 
@@ -88,16 +90,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     const long body_start = whole.body < 0 ? 0 : whole.body;
     const long body_length = length - body_start;
-    if (whole.refused || body_length >= qvx::buffer_size) {
-        FUZZ_REQUIRE(rc == -1);
+    if (length == 0 || whole.refused || body_length >= qvx::buffer_size) {
+        FUZZ_REQUIRE(rc == -1); // a device that said nothing did not answer
         return 0;
     }
     // Until its end is seen a header is stored like body, so a header close
     // to the buffer's size may be refused (12) depending on the chunks.
     if (body_start + 1024 >= qvx::buffer_size && rc == -1)
         return 0;
+    qvx::reply_framing framing;
+    if (whole.body >= 0)
+        qvx::read_framing(std::string_view(reply, static_cast<size_t>(whole.body)), framing);
+    if (framing.chunked) {
+        // Decoded or refused; the data is never longer than its framing.
+        FUZZ_REQUIRE(rc == -1 || (stored < body_length && buffer[stored] == '\0'));
+        return 0;
+    }
+    if (framing.content_length == -2 ||
+        (framing.content_length >= 0 && body_length < framing.content_length)) {
+        FUZZ_REQUIRE(rc == -1); // not the whole document
+        return 0;
+    }
+    const long expected =
+        framing.content_length >= 0 ? static_cast<long>(framing.content_length) : body_length;
     FUZZ_REQUIRE(rc == 0);
-    FUZZ_REQUIRE(stored == body_length);
+    FUZZ_REQUIRE(stored == expected);
     FUZZ_REQUIRE(buffer[stored] == '\0');
     FUZZ_REQUIRE(std::memcmp(buffer, reply + body_start, static_cast<size_t>(stored)) == 0);
     return 0;

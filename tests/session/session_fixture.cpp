@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QLocale>
+
+#include <clocale>
 
 #include <algorithm>
 
@@ -25,6 +28,23 @@ const char kValuesXml[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
                           "<Entry><ID>5</ID><Name>A</Name><Value>21.5</Value></Entry>\n"
                           "<Entry><ID>9</ID><Name>B</Name><Value>40.0</Value></Entry>\n"
                           "</SenSet></Root>\n";
+
+DecimalCommaLocale::DecimalCommaLocale() {
+    const char *current = setlocale(LC_ALL, nullptr);
+    previous_ = current ? current : "C";
+    for (const char *name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE"}) {
+        if (setlocale(LC_ALL, name)) {
+            active_ = true;
+            QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+            return;
+        }
+    }
+}
+
+DecimalCommaLocale::~DecimalCommaLocale() {
+    setlocale(LC_ALL, previous_.c_str());
+    QLocale::setDefault(QLocale::c());
+}
 
 bool PumpUntil(const std::function<bool()> &done, int ms) {
     QElapsedTimer timer;

@@ -22,6 +22,21 @@ bool PumpUntil(const std::function<bool()> &done, int ms = 8000);
 // Pumps for `ms` regardless.
 void PumpFor(int ms);
 
+// Switches the C library (and Qt's default locale) to a decimal-comma locale
+// for the object's lifetime; Active() is false where none is installed.
+class DecimalCommaLocale {
+public:
+    DecimalCommaLocale();
+    ~DecimalCommaLocale();
+    DecimalCommaLocale(const DecimalCommaLocale &) = delete;
+    DecimalCommaLocale &operator=(const DecimalCommaLocale &) = delete;
+    bool Active() const { return active_; }
+
+private:
+    std::string previous_;
+    bool active_ = false;
+};
+
 extern const char kSetupXml[];  // sensors 1 and 3
 extern const char kValuesXml[]; // sensors 5 and 9
 

@@ -4,7 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <atomic>
 #include <fstream>
@@ -97,11 +103,44 @@ TEST(Session, OpenGetSetupAndDownloadToFileByteForByte) {
     EXPECT_EQ(s->GetSetupToFile(path.c_str()), 0);
     EXPECT_EQ(s->GetState(), xsReady);
     EXPECT_EQ(ReadFile(path), doc);
+    // The configuration holds the device's passwords.
+    EXPECT_EQ(QFile::permissions(QString::fromStdString(path)),
+              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                  QFileDevice::WriteUser);
 
     EXPECT_EQ(s->Close(), 0);
     EXPECT_EQ(rec.events.back(), "close");
     EXPECT_EQ(s->GetState(), xsClosed);
     EXPECT_EQ(s->GetHandle(), -1);
+}
+
+TEST(Session, FailedDownloadKeepsThePreviousFileAndLeavesNoPartOne) {
+    HttpPeer peer;
+    peer.setSetup(std::string(kSetupXml) + std::string(4000, ' '));
+    Recorder rec;
+    auto s = SessionFor(peer, rec);
+    ASSERT_EQ(s->Open(), 0);
+    ASSERT_EQ(s->GetSetup(), 0);
+    ASSERT_TRUE(PumpUntil([&] { return rec.Has("setup"); }));
+
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("device.xml").toStdString();
+    std::ofstream(path, std::ios::binary) << "previous";
+    // A file size limit fails the write as a full disk does.
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    rlimit small = before;
+    small.rlim_cur = 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int rc = s->GetSetupToFile(path.c_str());
+    setrlimit(RLIMIT_FSIZE, &before);
+    EXPECT_EQ(rc, -1);
+    TSdkError error;
+    s->GetSdkError(error, false);
+    EXPECT_EQ(error.text, "File write failure");
+    EXPECT_EQ(ReadFile(path), "previous");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"device.xml"});
 }
 
 TEST(Session, GetValuesDeliversParsedDocument) {

@@ -86,6 +86,17 @@ TEST_F(Setters, DocumentsWithoutIndex) {
     EXPECT_FALSE(rec.offGuiThread);
 }
 
+TEST_F(Setters, NumbersUseAPointInEveryLocale) {
+    DecimalCommaLocale comma;
+    if (!comma.Active())
+        GTEST_SKIP() << "no decimal-comma locale installed";
+    ASSERT_EQ(s->SetSensorLimits(3, -10, 45.5), 0);
+    EXPECT_EQ(EntryOf(Completed(xsSensorLimits)),
+              "<Entry><ID>3</ID><Min>-10.0</Min><Max>45.5</Max></Entry>");
+    ASSERT_EQ(s->SetSensorCalib(3, -0.75), 0);
+    EXPECT_EQ(EntryOf(Completed(xsCalib)), "<Entry><ID>3</ID><Calib>-0.8</Calib></Entry>");
+}
+
 TEST_F(Setters, IndexedBinaryEntriesUseTheirNumber) {
     s->indexed = 1;
     ASSERT_EQ(s->SetBinaryOutput(151, 1), 0);
@@ -111,7 +122,7 @@ TEST_F(Setters, IndexedUnknownSensorIsReportedOnTheGuiThread) {
     EXPECT_EQ(e.code, 16);
     EXPECT_EQ(e.sys_errno, 0);
     EXPECT_EQ(e.sys_text, "");
-    EXPECT_EQ(e.operation, xsName);
+    EXPECT_EQ(e.operation, xsSensorLimits); // whichever sensor setter asked
     EXPECT_FALSE(rec.offGuiThread);
     EXPECT_EQ(s->GetState(), xsReady);
     PumpFor(100);

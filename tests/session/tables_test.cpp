@@ -1,4 +1,6 @@
 // Firmware rule, unit table and the document views.
+#include "session_fixture.h"
+
 #include <mvxapi.h>
 
 #include <gtest/gtest.h>
@@ -105,6 +107,24 @@ TEST(Views, ValuesViewDecodesByFirmware) {
     EXPECT_EQ(view.SensorCount(), QVXML_LIST_MAX_SenSet);
     EXPECT_EQ(SensorIndex(values.get(), &counts, 999), -1);
     EXPECT_EQ(SensorIndex(nullptr, &counts, 5), -1);
+}
+
+TEST(Views, ReadingsUseAPointInEveryLocale) {
+    kelvo::test::DecimalCommaLocale comma;
+    if (!comma.Active())
+        GTEST_SKIP() << "no decimal-comma locale installed";
+    auto values = std::make_unique<qvxml_values>();
+    qvxml_values_counts counts{};
+    counts.SenSet = 1;
+    Put(values->SenSet_Entry_ID[0], "5");
+    Put(values->SenSet_Entry_Value[0], "21.5");
+    Put(values->SenSet_Entry_Min[0], "-0.5");
+    Put(values->SenSet_Entry_Max[0], "21.25");
+    TValuesXml<TValuesXmlBuffer> view(values.get(), &counts);
+    TXmlEntry e;
+    ASSERT_TRUE(view.GetSensorEntry(0, e));
+    EXPECT_DOUBLE_EQ(e.value, 21.5);
+    EXPECT_EQ(e.state, esOutOfRange); // 21.5 is above 21.25, not 21 within -0 to 21
 }
 
 TEST(Views, SetupViewReplacesTheAccessors) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <cstring>
@@ -102,12 +103,40 @@ TEST_F(Upload, SendSetupFileWithoutFilterKeepsEveryEntry) {
     EXPECT_NE(peer.requests().back().body.find("<ID>2</ID>"), std::string::npos);
 }
 
+TEST_F(Upload, SavedFileLargerThanTheRequestBufferIsUploaded) {
+    // As an editor may save it: CR LF line ends and many blank lines.
+    std::string saved;
+    for (const char *c = kThreeSensors; *c; ++c) {
+        for (int i = 0; *c == '\n' && i < 1500; ++i)
+            saved += "\r\n";
+        if (*c != '\n')
+            saved += *c;
+    }
+    ASSERT_GT(saved.size(), size_t(QVXML_BUFFER_SIZE));
+    ASSERT_EQ(s->SendSetupFile(Write("saved.xml", saved).c_str(), true), 0);
+    ASSERT_TRUE(PumpUntil([&] { return rec.Has("sent") || rec.Has("error"); }));
+    ASSERT_TRUE(rec.Has("sent"));
+    const std::string body = peer.requests().back().body;
+    EXPECT_NE(body.find("<ID>3</ID>"), std::string::npos);
+    EXPECT_EQ(body.find("<ID>2</ID>"), std::string::npos);
+}
+
 TEST_F(Upload, FileProblemsLeaveTheSessionReadyAndSendNothing) {
     EXPECT_EQ(s->SendSetupFile(dir.filePath("missing.xml").toStdString().c_str(), true), -5);
     EXPECT_EQ(s->SendSetupFile(Write("empty.xml", "").c_str(), true), -7);
     EXPECT_EQ(s->SendSetupFile(
                   Write("noroot.xml", "<SenSet><Entry><ID>1</ID></Entry></SenSet>").c_str(), true),
               -8);
+    // Not XML: refused whether the sensor filter runs or not.
+    for (bool filter : {true, false})
+        EXPECT_EQ(s->SendSetupFile(Write("hello.txt", "hello world").c_str(), filter), -8);
+    // Far larger than any configuration: refused before it is read.
+    const std::string huge = Write("huge.xml", "");
+    ASSERT_TRUE(QFile::resize(QString::fromStdString(huge), QVXML_UPLOAD_TEXT_MAX + 1));
+    EXPECT_EQ(s->SendSetupFile(huge.c_str(), true), -1);
+    TSdkError error;
+    s->GetSdkError(error, false);
+    EXPECT_EQ(error.text, "File larger than 16 MiB");
     EXPECT_EQ(s->GetState(), xsReady);
     PumpFor(100);
     EXPECT_EQ(peer.requestCount(), 1u); // only the setup download

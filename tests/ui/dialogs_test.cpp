@@ -15,12 +15,15 @@
 #include "ui_mainform.h"
 #include "uitest_support.h"
 
+#include <QLocale>
 #include <QStatusBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <clocale>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <string>
 
 using namespace kelvo::uitest;
 using kelvo::ui::TDetailForm;
@@ -149,6 +152,32 @@ TEST_F(Dialogs, ApplyRefusesBadInputAndLeavesTheRecordAlone) {
     EXPECT_EQ(std::memcmp(&m, &original, sizeof m), 0);
     EXPECT_FALSE(f.SetupTimer->isActive());
     EXPECT_FALSE(f.settingsApplied);
+}
+
+TEST_F(Dialogs, NumberFieldsIgnoreADecimalCommaLocale) {
+    struct Locale {
+        std::string previous = setlocale(LC_ALL, nullptr);
+        bool active = setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+        Locale() {
+            if (active)
+                QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        }
+        ~Locale() {
+            setlocale(LC_ALL, previous.c_str());
+            QLocale::setDefault(QLocale::system());
+        }
+    } comma;
+    if (!comma.active)
+        GTEST_SKIP() << "no decimal-comma locale installed";
+    qvudps_module m = Record();
+    TDetailForm f(nullptr, &m, &spinner);
+    f.show();
+    EXPECT_EQ(f.ui->PortEdit->text(), "10001"); // not "10.001"
+    EXPECT_EQ(f.ui->DeviceEdit->text(), "Serial converter (7)");
+    f.ui->ValidCheckBox->setChecked(false);
+    f.ui->PortEdit->setText("8080");
+    f.SaveBitBtnClick();
+    EXPECT_EQ(m.port, 8080);
 }
 
 TEST_F(Dialogs, ApplyWritesTheRecordAndCancelledCredentialsSendNothing) {

@@ -3,6 +3,7 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -371,9 +372,15 @@ std::string text_of(const Node &n, const char *f) {
     return v ? v->text : std::string();
 }
 
-// "21.5" with exponent -1 becomes 215.
+// "21.5" with exponent -1 becomes 215; the point is a point in every locale.
 long scaled(const std::string &text) {
-    return std::lround(std::strtod(text.c_str(), nullptr) * 10);
+    const char *p = text.c_str();
+    const char *end = p + text.size();
+    while (p != end && (*p == ' ' || *p == '+'))
+        ++p;
+    double v = 0;
+    std::from_chars(p, end, v);
+    return std::lround(v * 10);
 }
 
 } // namespace

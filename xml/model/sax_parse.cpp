@@ -3,6 +3,7 @@
 #include "model/xml_model.h"
 
 #include <libxml/parser.h>
+#include <libxml/xmlerror.h>
 
 #include <climits>
 #include <cstring>
@@ -252,44 +253,71 @@ namespace {
 // libxml2 keeps calling `characters` for the text that follows a fatal
 // error, after it has stopped reporting tags. That text belongs to no element
 // the handlers know of, so nothing after the first error reaches them.
+// The parser hands the handlers its own context (no user data is given), so
+// that a handler can stop it; the run itself is found through the thread.
 struct guarded_run {
     sax_handlers handlers;
     void *context;
     bool stopped;
+    xmlParserCtxtPtr parser;
 };
 
+thread_local guarded_run *current_run = nullptr;
+
+guarded_run *run_of(void *parser) {
+    guarded_run *g = current_run;
+    g->parser = static_cast<xmlParserCtxtPtr>(parser);
+    return g;
+}
+
 void guarded_start(void *data, const xmlChar *name, const xmlChar **attributes) {
-    auto *g = static_cast<guarded_run *>(data);
+    guarded_run *g = run_of(data);
     if (!g->stopped && g->handlers.start)
         g->handlers.start(g->context, name, attributes);
 }
 
 void guarded_end(void *data, const xmlChar *name) {
-    auto *g = static_cast<guarded_run *>(data);
+    guarded_run *g = run_of(data);
     if (!g->stopped && g->handlers.end)
         g->handlers.end(g->context, name);
 }
 
 void guarded_text(void *data, const xmlChar *text, int length) {
-    auto *g = static_cast<guarded_run *>(data);
+    guarded_run *g = run_of(data);
     if (!g->stopped && g->handlers.text)
         g->handlers.text(g->context, text, length);
 }
 
 // Without a message handler libxml2 prints every well-formedness error to
-// stderr. In SAX1 mode without validation every error is fatal.
+// stderr. Only a fatal error ends the delivery: a namespace error (a colon in
+// a processing instruction's name) leaves the document well-formed and the
+// parse going, so the handlers see all of what the result calls clean.
 void guarded_error(void *data, const char *, ...) {
-    static_cast<guarded_run *>(data)->stopped = true;
+    guarded_run *g = run_of(data);
+    const xmlError *error = xmlCtxtGetLastError(g->parser);
+    if (error == nullptr || error->level == XML_ERR_FATAL) {
+        g->stopped = true;
+    }
 }
 
 } // namespace
+
+void sax_stop() {
+    guarded_run *g = current_run;
+    if (g != nullptr && g->parser != nullptr && !g->stopped) {
+        g->stopped = true;
+        xmlStopParser(g->parser);
+    }
+}
 
 int sax_run(const char *text, size_t length, sax_handlers handlers, void *context) {
     if (!text || length == 0 || length > INT_MAX) {
         return -1;
     }
     init_xml_library();
-    guarded_run run{handlers, context, false};
+    guarded_run run{handlers, context, false, nullptr};
+    guarded_run *const outer = current_run;
+    current_run = &run;
     xmlSAXHandler sax;
     std::memset(&sax, 0, sizeof sax);
     sax.startElement = guarded_start;
@@ -298,7 +326,9 @@ int sax_run(const char *text, size_t length, sax_handlers handlers, void *contex
     sax.warning = on_message;
     sax.error = guarded_error;
     sax.fatalError = guarded_error;
-    return xmlSAXUserParseMemory(&sax, &run, text, static_cast<int>(length));
+    const int result = xmlSAXUserParseMemory(&sax, nullptr, text, static_cast<int>(length));
+    current_run = outer;
+    return result;
 }
 
 namespace {

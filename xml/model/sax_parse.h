@@ -23,6 +23,9 @@ void init_xml_library();
 // swallowed). Result: 0 clean, > 0 libxml2's error code of a well-formedness
 // error (everything before it was delivered), -1 when the parser cannot run.
 int sax_run(const char *text, size_t length, sax_handlers handlers, void *context);
+// From inside a handler: ends the current run now; no handler is called
+// afterwards, and the run's result says nothing about the rest of the text.
+void sax_stop();
 
 // When the root start tag is "<val:Root ...>" (kind 0) or "<set:Root ...>"
 // (kind 1): a copy of the text with that tag blanked and "<Root>" written at

@@ -1,8 +1,7 @@
 // The upload filter: rewrites a setup document into the form that is posted
-// to a device. Two SAX passes: the first collects every Idx with the path of
-// the element holding it, the second writes the document without the
-// read-only and dangerous elements and with each Idx moved to the front of
-// its holder.
+// to a device, in one SAX pass: the document is written without the
+// read-only and dangerous elements, and each Idx is moved to the front of its
+// holder.
 #include "model/sax_parse.h"
 #include "model/text_out.h"
 #include "model/xml_model.h"
@@ -14,6 +13,8 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace qvx {
@@ -53,34 +54,71 @@ constexpr std::string_view removed_paths[] = {
     "Root_User_Entry_Pswd",
 };
 
-struct idx_record {
-    std::string holder; // path of the element that holds the Idx
-    std::string text;
+// Where an Idx goes: behind a start tag, in the output as written so far.
+struct start_tag {
+    uint32_t offset; // output length right after the tag
+    uint32_t node;   // its path, as a node of the path tree
+    bool written;    // false inside a removed element: the Idx is dropped
 };
 
+struct idx_record {
+    uint32_t holder; // path node of the element that holds the Idx
+    std::string text;
+    bool placed = false;
+    start_tag tag{}; // where it goes, once placed
+};
+
+// Paths as a tree of (parent, name) nodes, so that comparing paths costs
+// nothing and memory grows with the names, not with the path lengths.
+struct path_tree {
+    struct key_hash {
+        size_t operator()(const std::pair<uint32_t, std::string_view> &k) const {
+            return std::hash<std::string_view>()(k.second) * 31 + k.first;
+        }
+    };
+    std::unordered_map<std::pair<uint32_t, std::string_view>, uint32_t, key_hash> nodes;
+    std::vector<bool> removed{false}; // node 0: above the root
+
+    // The names are libxml2's, interned for the whole parse.
+    uint32_t child(uint32_t parent, std::string_view name, const std::string &path) {
+        auto [it, added] = nodes.try_emplace({parent, name}, static_cast<uint32_t>(removed.size()));
+        if (added) {
+            removed.push_back(is_removed(path));
+        }
+        return it->second;
+    }
+
+    static bool is_removed(std::string_view path) {
+        for (std::string_view r : removed_paths) {
+            if (r == path) {
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+// One pass: the document is written as it is read, and each Idx is placed
+// behind the first start tag with its holder's path that follows the start
+// tag where the previous Idx went (usually its own holder, which was read
+// before it). Start tags are remembered until an Idx could still want them.
 struct filter_state {
-    int pass = 1;
     int depth = 0;
     int idx_depth = 0;      // > 0 inside an Idx element
-    int suppress_depth = 0; // > 0 inside a removed element (or an Idx in pass 2)
+    int suppress_depth = 0; // > 0 inside a removed element or an Idx
     size_t overflow_depth = 0;
-    size_t next_record = 0;
     bool out_of_memory = false;
     bool too_many = false;
     std::string path;
+    std::vector<uint32_t> node_stack{0};
+    path_tree tree;
+    std::vector<start_tag> tags;
+    size_t first_free_tag = 0; // tags before this one have been passed by
+    size_t next_unplaced = 0;  // records before this one have their tag
     std::vector<idx_record> records;
     std::unique_ptr<char[]> output_buffer;
     std::unique_ptr<text_out> output;
 };
-
-bool is_removed(std::string_view path) {
-    for (std::string_view r : removed_paths) {
-        if (r == path) {
-            return true;
-        }
-    }
-    return false;
-}
 
 // A saved device document has a prefixed root ("set:Root"); it is filtered
 // and written like "Root" so that its Network address is removed as well.
@@ -106,6 +144,40 @@ void write_newlines_collapsed(text_out &out, std::string_view text) {
     out.escaped(text.substr(plain));
 }
 
+// Gives the next record without a place the first fitting start tag among
+// those not passed by yet.
+void place_records(filter_state &f) {
+    while (f.next_unplaced < f.records.size()) {
+        idx_record &r = f.records[f.next_unplaced];
+        size_t t = f.first_free_tag;
+        while (t < f.tags.size() && f.tags[t].node != r.holder) {
+            ++t;
+        }
+        if (t == f.tags.size()) {
+            // Only start tags still to come can take this Idx (and those
+            // after it).
+            f.tags.clear();
+            f.first_free_tag = 0;
+            return;
+        }
+        r.tag = f.tags[t];
+        r.placed = true;
+        f.first_free_tag = t + 1;
+        ++f.next_unplaced;
+    }
+    if (f.first_free_tag > f.tags.size() / 2) {
+        f.tags.erase(f.tags.begin(), f.tags.begin() + static_cast<ptrdiff_t>(f.first_free_tag));
+        f.first_free_tag = 0;
+    }
+}
+
+// A full output is refused whatever follows: no need to read the rest.
+void stop_when_full(const filter_state &f) {
+    if (f.output->full()) {
+        sax_stop();
+    }
+}
+
 void on_start(void *ctx, const xmlChar *name_x, const xmlChar **) {
     auto *f = static_cast<filter_state *>(ctx);
     if (f->out_of_memory || f->too_many) {
@@ -117,41 +189,33 @@ void on_start(void *ctx, const xmlChar *name_x, const xmlChar **) {
         ++f->overflow_depth;
         return;
     }
-    bool idx = name == "Idx";
+    const bool idx = name == "Idx";
     try {
-        if (idx && f->pass == 1 && f->idx_depth++ == 0) {
+        if (idx && f->idx_depth++ == 0) {
             if (f->records.size() >= idx_records_max) {
                 f->too_many = true;
                 return;
             }
-            f->records.push_back({f->path, {}});
-        } else if (idx && f->pass == 2) {
-            ++f->idx_depth;
+            f->records.push_back({f->node_stack.back(), {}});
         }
         if (!f->path.empty()) {
             f->path += '_';
         }
         f->path += name;
+        const uint32_t node = f->tree.child(f->node_stack.back(), name, f->path);
+        f->node_stack.push_back(node);
+        if (f->tree.removed[node] || idx) {
+            ++f->suppress_depth;
+        }
+        if (f->suppress_depth == 0) {
+            f->output->tag("<", name);
+        }
+        f->tags.push_back(
+            {static_cast<uint32_t>(f->output->length()), node, f->suppress_depth == 0});
+        place_records(*f);
+        stop_when_full(*f);
     } catch (const std::bad_alloc &) {
         f->out_of_memory = true;
-        return;
-    }
-    if (f->pass != 2) {
-        return;
-    }
-    if (is_removed(f->path) || idx) {
-        ++f->suppress_depth;
-    }
-    if (f->suppress_depth == 0) {
-        f->output->tag("<", name);
-    }
-    if (f->next_record < f->records.size() && f->records[f->next_record].holder == f->path) {
-        if (f->suppress_depth == 0) {
-            f->output->raw(f->output->last() == '\n' ? "<Idx>" : "\n<Idx>");
-            f->output->escaped(f->records[f->next_record].text);
-            f->output->raw("</Idx>");
-        }
-        ++f->next_record;
     }
 }
 
@@ -166,18 +230,18 @@ void on_end(void *ctx, const xmlChar *name_x) {
         --f->overflow_depth;
         return;
     }
-    bool idx = name == "Idx";
+    const bool idx = name == "Idx";
     if (idx && f->idx_depth > 0) {
         --f->idx_depth;
     }
-    if (f->pass == 2) {
-        if (f->suppress_depth == 0) {
-            f->output->tag("</", name);
-        }
-        if ((is_removed(f->path) || idx) && f->suppress_depth > 0) {
-            --f->suppress_depth;
-        }
+    if (f->suppress_depth == 0) {
+        f->output->tag("</", name);
+        stop_when_full(*f);
     }
+    if ((f->tree.removed[f->node_stack.back()] || idx) && f->suppress_depth > 0) {
+        --f->suppress_depth;
+    }
+    f->node_stack.pop_back();
     size_t cut = name.size() < f->path.size() ? f->path.size() - name.size() : 0;
     f->path.resize(cut ? cut - 1 : 0);
 }
@@ -188,17 +252,51 @@ void on_text(void *ctx, const xmlChar *text_x, int length) {
         return;
     }
     std::string_view text(reinterpret_cast<const char *>(text_x), static_cast<size_t>(length));
-    if (f->pass == 1) {
-        if (f->idx_depth > 0 && !f->records.empty()) {
+    if (f->idx_depth > 0) {
+        if (!f->records.empty()) {
             // An Idx text delivered in pieces stays one record.
             std::string &t = f->records.back().text;
             t.append(text.substr(0, idx_text_max - std::min(idx_text_max, t.size())));
         }
         return;
     }
-    if (f->suppress_depth == 0 && f->idx_depth == 0) {
+    if (f->suppress_depth == 0) {
         write_newlines_collapsed(*f->output, text);
     }
+    stop_when_full(*f);
+}
+
+// The declaration, then the output with every placed Idx behind its start
+// tag; empty when the output did not fit its buffer.
+std::string assemble(const filter_state &f) {
+    if (f.output->full()) {
+        return {};
+    }
+    size_t bound = declaration.size() + f.output->length() + 1;
+    for (const idx_record &r : f.records) {
+        bound += sizeof "\n<Idx></Idx>" + 5 * r.text.size(); // "&amp;" is the longest escape
+    }
+    std::string result(bound, '\0');
+    text_out out(result.data(), bound);
+    out.raw(declaration);
+    const std::string_view written(f.output_buffer.get(), f.output->length());
+    size_t copied = 0;
+    for (const idx_record &r : f.records) {
+        if (!r.placed) {
+            break; // no start tag with its holder's path followed
+        }
+        if (!r.tag.written) {
+            continue;
+        }
+        out.raw(written.substr(copied, r.tag.offset - copied));
+        copied = r.tag.offset;
+        out.raw("\n<Idx>");
+        write_newlines_collapsed(out, r.text);
+        out.raw("</Idx>");
+    }
+    out.raw(written.substr(copied));
+    result.resize(out.length());
+    return result;
 }
 
 } // namespace
@@ -220,35 +318,38 @@ int filter_upload_xml(int handle, char *text, int capacity) {
         return -1;
     }
     f->output = std::make_unique<text_out>(f->output_buffer.get(), QVXML_BUFFER_SIZE);
-    for (int pass = 1; pass <= 2; ++pass) {
-        f->pass = pass;
-        f->depth = 0;
-        f->idx_depth = 0;
-        f->suppress_depth = 0;
-        f->overflow_depth = 0;
-        f->next_record = 0;
-        f->path.clear();
-        if (sax_run(text, length, {on_start, on_end, on_text}, f.get()) < 0) {
-            record_error(handle, error_xml_not_valid);
-            return -1;
-        }
-        if (f->out_of_memory) {
-            record_error(handle, error_no_memory);
-            return -1;
-        }
-        if (f->too_many) {
-            record_error(handle, error_too_long);
-            return -1;
-        }
+    const int parsed = sax_run(text, length, {on_start, on_end, on_text}, f.get());
+    if (f->output->full()) {
+        record_error(handle, error_too_long);
+        return -1;
     }
-    size_t total = declaration.size() + f->output->length();
-    if (f->output->full() || total >= static_cast<size_t>(capacity)) {
+    // A text that is not well-formed XML is no configuration: posting what
+    // the parser read of it would reach the device as a different document.
+    if (parsed != 0) {
+        record_error(handle, error_xml_not_valid);
+        return -1;
+    }
+    if (f->out_of_memory) {
+        record_error(handle, error_no_memory);
+        return -1;
+    }
+    if (f->too_many) {
+        record_error(handle, error_too_long);
+        return -1;
+    }
+    std::string result;
+    try {
+        result = assemble(*f);
+    } catch (const std::bad_alloc &) {
+        record_error(handle, error_no_memory);
+        return -1;
+    }
+    if (result.empty() || result.size() >= static_cast<size_t>(capacity)) {
         record_error(handle, error_too_long);
         return -1;
     }
     std::memset(text, 0, static_cast<size_t>(capacity));
-    std::memcpy(text, declaration.data(), declaration.size());
-    std::memcpy(text + declaration.size(), f->output_buffer.get(), f->output->length());
+    std::memcpy(text, result.data(), result.size());
     return 0;
 }
 

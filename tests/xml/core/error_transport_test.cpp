@@ -2,8 +2,11 @@
 #include "http.h"
 #include "xml_fixture.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -32,20 +35,29 @@ TEST(ErrorTable, MessagesByCodeAndOutOfRange) {
 
 TEST(ErrorRecord, RecordsErrnoAndPrintsOneLine) {
     errno = ENOENT;
-    qvx::record_error(57, 48);
+    qvx::record_error(57, 6);
     EXPECT_EQ(errno, ENOENT);
     qvxml_error_record record{};
     ASSERT_EQ(qvxml_error(57, &record), 0);
-    EXPECT_EQ(record.code, 48);
-    EXPECT_STREQ(record.text, "HTTP: Unauthorized");
+    EXPECT_EQ(record.code, 6);
+    EXPECT_STREQ(record.text, "File open failure");
     EXPECT_EQ(record.sys_errno, ENOENT);
     EXPECT_STREQ(record.sys_text, std::strerror(ENOENT));
 
     testing::internal::CaptureStdout();
     qvxml_error_print(57);
     const std::string line = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(line, std::string("HTTP: Unauthorized (48): ") + std::strerror(ENOENT) + " (" +
+    EXPECT_EQ(line, std::string("File open failure (6): ") + std::strerror(ENOENT) + " (" +
                         std::to_string(ENOENT) + ")\n");
+
+    // An error without a system cause never shows what an unrelated call
+    // left in errno.
+    errno = EINPROGRESS;
+    qvx::record_error(57, 48);
+    ASSERT_EQ(qvxml_error(57, &record), 0);
+    EXPECT_STREQ(record.text, "HTTP: Unauthorized");
+    EXPECT_EQ(record.sys_errno, 0);
+    EXPECT_STREQ(record.sys_text, "");
 
     // A code without a row keeps the code and takes the text of row 0.
     qvx::record_error(57, 1234);
@@ -190,7 +202,10 @@ TEST_F(Download, ValuesAreStoredByteForByteAndParsed) {
     std::stringstream saved;
     saved << file.rdbuf();
     EXPECT_EQ(saved.str(), values_doc);
-
+    // Devices' documents hold passwords: readable by the owner only.
+    struct stat info {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
     qvxml_values *values = nullptr;
     qvxml_values_counts *counts = nullptr;
     ASSERT_EQ(qvxml_get_values_cache(h, &values, &counts), 0);
@@ -207,6 +222,18 @@ TEST_F(Download, ValuesAreStoredByteForByteAndParsed) {
     EXPECT_EQ(qvxml_get_values_to_file(h, "/nonexistent-dir/x.xml"), -1);
     EXPECT_EQ(code_of(h), 6);
     EXPECT_EQ(qvxml_get_values_xml(h, &text, &length), -1);
+    // A target that cannot be replaced stays as it was, with nothing beside it.
+    const std::string busy = testing::TempDir() + "values_busy";
+    rmdir(busy.c_str());
+    ASSERT_EQ(mkdir(busy.c_str(), 0700), 0);
+    ASSERT_EQ(qvxml_get_values(h), 0);
+    ASSERT_EQ(qvxml_wait_finish(h, 2, 10), 0);
+    EXPECT_EQ(qvxml_get_values_to_file(h, busy.c_str()), -1);
+    EXPECT_EQ(code_of(h), 7);
+    ASSERT_EQ(rmdir(busy.c_str()), 0); // still an empty folder
+    for (const auto &entry : std::filesystem::directory_iterator(testing::TempDir())) {
+        EXPECT_NE(entry.path().filename().string().rfind("values_busy.", 0), 0u);
+    }
 }
 
 TEST_F(Download, UnauthorizedLeavesNoDocumentAndKeepsTheCause) {
@@ -314,6 +341,54 @@ TEST_F(Download, RefusedConnectionCallsTheErrorCallback) {
     int length = 0;
     EXPECT_EQ(qvxml_get_values_xml(h, &text, &length), -1);
     EXPECT_EQ(code_of(h), 28);
+    // The cause is the refusal, not what the check that followed it found.
+    qvxml_error_record record{};
+    qvxml_error(h, &record);
+    EXPECT_EQ(record.sys_errno, ECONNREFUSED);
+}
+
+// A reply is a document only when all of it arrived.
+TEST_F(Download, IncompleteRepliesAreErrorsAndChunkedOnesAreDecoded) {
+    const std::string head = "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\n";
+    const std::string chunked = head + "Transfer-Encoding: chunked\r\n\r\n";
+    auto chunk = [](const std::string &data) {
+        char size[16];
+        std::snprintf(size, sizeof size, "%zx", data.size());
+        return std::string(size) + "\r\n" + data + "\r\n";
+    };
+    const std::string first = values_doc.substr(0, 50);
+    const std::string rest = values_doc.substr(50);
+    const struct {
+        const char *name;
+        std::vector<std::string> chunks;
+        int code; // 0: the document is values_doc
+    } cases[] = {
+        {"closed without a word", {}, 34},
+        {"cut by a close", {head + "Content-Length: 5000\r\n\r\n" + values_doc}, 34},
+        {"longer than announced",
+         {head + "Content-Length: " + std::to_string(values_doc.size()) + "\r\n\r\n" + values_doc +
+          "junk"},
+         0},
+        {"chunked", {chunked + chunk(first), chunk(rest) + "0\r\n\r\n"}, 0},
+        {"chunked, cut", {chunked + chunk(first) + chunk(rest)}, 34},
+        {"chunked, bad size", {chunked + "zz\r\n" + values_doc + "\r\n0\r\n\r\n"}, 34},
+    };
+    for (const auto &c : cases) {
+        http_peer peer([&](const std::string &, int) { return peer_reply{c.chunks}; });
+        const int h = open_recorded(peer.port());
+        ASSERT_EQ(qvxml_get_values(h), 0);
+        ASSERT_EQ(qvxml_wait_finish(h, 2, 10), 0) << c.name;
+        EXPECT_EQ(code_of(h), c.code) << c.name;
+        char *text = nullptr;
+        int length = 0;
+        if (c.code == 0) {
+            ASSERT_EQ(qvxml_get_values_xml(h, &text, &length), 0) << c.name;
+            EXPECT_EQ(std::string(text, static_cast<size_t>(length)), values_doc) << c.name;
+        } else {
+            EXPECT_EQ(qvxml_get_values_xml(h, &text, &length), -1) << c.name;
+        }
+        ASSERT_EQ(qvxml_close(h), 0);
+    }
 }
 
 TEST_F(Download, HostNameIsResolvedOnConnect) {
@@ -334,16 +409,25 @@ TEST_F(Download, HostNameIsResolvedOnConnect) {
     EXPECT_EQ(code_of(h), 0);
 }
 
-// The one slow case: a device that keeps the connection open after its reply.
-// The reply ends after 10 s of silence and is accepted; a shorter wait for it
-// times out with 19 meanwhile.
+// The one slow case: a device that keeps the connection open after a reply
+// without a length. The reply ends after 10 s of silence and is accepted; a
+// shorter wait for it times out with 19 meanwhile. A device that accepts the
+// connection and never answers at the same time gets 19 as well.
 TEST_F(Download, SilentPeerEndsTheReplyAfterTenSeconds) {
     http_peer peer([](const std::string &, int) {
-        peer_reply r{{http_reply(200, values_doc)}};
+        peer_reply r{{"HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\n\r\n" + values_doc}};
+        r.hold_ms = 15000;
+        return r;
+    });
+    http_peer mute([](const std::string &, int) {
+        peer_reply r;
+        r.silent = true;
         r.hold_ms = 15000;
         return r;
     });
     const int h = open_recorded(peer.port());
+    const int m = open_recorded(mute.port());
+    ASSERT_EQ(qvxml_get_values(m), 0);
     ASSERT_EQ(qvxml_get_values(h), 0);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(qvxml_wait_finish(h, 2, 2), -1);
@@ -357,6 +441,13 @@ TEST_F(Download, SilentPeerEndsTheReplyAfterTenSeconds) {
     int length = 0;
     ASSERT_EQ(qvxml_get_values_xml(h, &text, &length), 0);
     EXPECT_EQ(std::string(text, static_cast<size_t>(length)), values_doc);
+
+    ASSERT_EQ(qvxml_wait_finish(m, 2, 15), 0);
+    qvxml_error_record record{};
+    qvxml_error(m, &record);
+    EXPECT_EQ(record.code, 19);
+    EXPECT_STREQ(record.text, "Timeout");
+    EXPECT_EQ(record.sys_errno, 0);
 }
 
 } // namespace

@@ -102,8 +102,9 @@ TEST_F(Upload, OversizedOrInvalidUploadsAreRefusedAndNothingIsQueued) {
     ASSERT_LT(big.size(), 20000u);
     EXPECT_EQ(qvxml_send_setup_xml(h, big.c_str(), static_cast<int>(big.size())), -1);
     EXPECT_EQ(code_of(h), 81);
-    EXPECT_EQ(qvxml_send_setup_xml(h, big.c_str(), QVXML_BUFFER_SIZE), -1);
-    EXPECT_EQ(code_of(h), 81);
+    // Not XML at all: refused before anything reaches the device.
+    EXPECT_EQ(qvxml_send_setup_xml(h, "hello world", 11), -1);
+    EXPECT_EQ(code_of(h), 45);
     const std::string empty;
     EXPECT_EQ(qvxml_send_setup_xml(h, empty.c_str(), 0), -1);
     EXPECT_EQ(code_of(h), 45);
@@ -115,6 +116,24 @@ TEST_F(Upload, OversizedOrInvalidUploadsAreRefusedAndNothingIsQueued) {
     const std::string doc = setup_doc();
     EXPECT_EQ(qvxml_send_setup_xml(h, doc.c_str(), static_cast<int>(doc.size())), -1);
     EXPECT_EQ(code_of(h), 40);
+}
+
+TEST_F(Upload, SavedDocumentLargerThanTheBufferIsPostedWhenItsFilteredFormFits) {
+    http_peer peer([](const std::string &, int) { return answer(200, setup_doc()); });
+    const int h = open_recorded(peer.port());
+    // As a text editor saves it: CR LF line ends, indentation, blank lines.
+    std::string saved = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Root>\r\n";
+    while (saved.size() < 21000) {
+        saved += "\t<Logo>x</Logo>\r\n\r\n";
+    }
+    saved += "</Root>\r\n";
+    ASSERT_EQ(qvxml_send_setup_xml(h, saved.c_str(), static_cast<int>(saved.size())), 0);
+    ASSERT_EQ(qvxml_wait_finish(h, 7, 10), 0);
+    ASSERT_TRUE(peer.wait_requests(1, 2000));
+    const std::string body = body_of(peer.requests().at(0));
+    EXPECT_LT(body.size(), 20000u);
+    EXPECT_EQ(body.find('\r'), std::string::npos);
+    EXPECT_NE(body.find("\t<Logo>x</Logo>\n\t<Logo>"), std::string::npos);
 }
 
 TEST_F(Upload, TrapTargetIsSetWithoutCredentialsAndReadBack) {
@@ -155,8 +174,15 @@ TEST_F(Upload, TrapTargetIsSetWithoutCredentialsAndReadBack) {
 }
 
 TEST_F(Upload, EveryModuleGetsItsOwnRequest) {
-    http_peer first([](const std::string &, int) { return answer(200, setup_doc()); });
-    http_peer second([](const std::string &, int) { return answer(200, setup_doc()); });
+    // Some firmware answers an upload with only part of its document.
+    auto device = [](const std::string &request, int) {
+        return answer(200, request.rfind("POST", 0) == 0
+                               ? "<?xml version=\"1.0\"?><Root><Network><Name>partial</Name>"
+                                 "</Network></Root>"
+                               : setup_doc());
+    };
+    http_peer first(device);
+    http_peer second(device);
     const int h = qvxml_open_many(&events);
     ASSERT_GT(h, 0);
     ASSERT_EQ(qvxml_wait_finish(h, 0, 5), 0);
@@ -181,6 +207,11 @@ TEST_F(Upload, EveryModuleGetsItsOwnRequest) {
     EXPECT_EQ(first.requests()[1].find("Authorization"), std::string::npos);
     EXPECT_NE(second.requests()[1].find("Authorization: Basic YWRtaW46cHc=\r\n"),
               std::string::npos);
+    // The answer does not replace what was downloaded.
+    qvxml_setup *cached = nullptr;
+    qvxml_setup_counts *cached_counts = nullptr;
+    ASSERT_EQ(qvxml_get_setup_cache_many(h, 1, &cached, &cached_counts), 0);
+    EXPECT_STREQ(cached->Network_TelnetPort, "99");
 
     // A structure edit applied to every module's cached setup.
     ASSERT_EQ(qvxml_send_setup_many(h, [](qvxml_setup *s) { std::strcpy(s->Network_Name, "all"); }),
@@ -188,6 +219,7 @@ TEST_F(Upload, EveryModuleGetsItsOwnRequest) {
     ASSERT_EQ(qvxml_wait_finish(h, 7, 10), 0);
     ASSERT_TRUE(second.wait_requests(3, 2000));
     EXPECT_NE(body_of(second.requests()[2]).find("<Name>all</Name>"), std::string::npos);
+    EXPECT_NE(body_of(second.requests()[2]).find("<TelnetPort>99</TelnetPort>"), std::string::npos);
     // The single-device forms are refused on a multi-device handle.
     EXPECT_EQ(qvxml_send_setup_xml(h, doc.c_str(), static_cast<int>(doc.size())), -1);
     EXPECT_EQ(code_of(h), 16);

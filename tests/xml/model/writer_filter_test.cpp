@@ -209,11 +209,22 @@ TEST(UploadFilter, IdxTextsAndOddShapes) {
     ASSERT_EQ(f.result, 0);
     EXPECT_EQ(f.text, declaration + "\n<Root><Info>1</Info></Root>");
 
-    // Comments, instructions and attributes are dropped; a broken document is
-    // filtered as far as the parser read it.
-    f = filter("<Root a=\"1\"><!-- x --><?pi y?><Info>1</Info><Global><Units>C</Units>");
+    // Comments, instructions and attributes are dropped.
+    f = filter("<Root a=\"1\"><!-- x --><?pi y?><Info>1</Info><Global><Units>C</Units>"
+               "</Global></Root>");
     ASSERT_EQ(f.result, 0);
-    EXPECT_EQ(f.text, declaration + "\n<Root><Info>1</Info><Global><Units>C</Units>");
+    EXPECT_EQ(f.text,
+              declaration + "\n<Root><Info>1</Info><Global><Units>C</Units></Global></Root>");
+
+    // A document that is not well-formed is refused whole: what the parser
+    // read of it is not the configuration the file holds.
+    for (const char *broken : {"<Root><Info>1</Info><Global><Units>C</Units>", "hello world",
+                               "<Root><Info>1</Root>", "<Root/><Root/>"}) {
+        f = filter(broken);
+        EXPECT_EQ(f.result, -1) << broken;
+        EXPECT_EQ(f.code, 45) << broken;
+        EXPECT_EQ(f.text, broken);
+    }
 }
 
 TEST(UploadFilter, RefusesWhatDoesNotFitAndLeavesTheTextAlone) {

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -618,6 +619,28 @@ TEST(CliValues, ShowsSensorsInputsAndOutputs) {
     EXPECT_EQ(r.code, 1) << r.out;
     EXPECT_NE(r.err.find("not well-formed XML"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
+}
+
+// A device's readings and limits keep their decimal point whatever the
+// user's locale (QCoreApplication applies it to the C library).
+TEST(CliValues, NumbersKeepTheirPointInADecimalCommaLocale) {
+    struct Locale {
+        std::string previous = setlocale(LC_ALL, nullptr);
+        bool active = setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+        ~Locale() { setlocale(LC_ALL, previous.c_str()); }
+    } comma;
+    if (!comma.active)
+        GTEST_SKIP() << "no decimal-comma locale installed";
+    CliLab lab(Pick("127.0.135.1", {kMeter}));
+    ASSERT_TRUE(lab.started);
+    Result r =
+        lab.run({"values", QString::fromStdString(lab.mac(0)), "--format", "json", "--no-names"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+    ASSERT_FALSE(o["sensors"].toArray().isEmpty()) << r.out;
+    const QJsonObject sensor = o["sensors"].toArray()[0].toObject();
+    EXPECT_EQ(sensor["value"].toString(), "21.5") << r.out;
+    EXPECT_EQ(sensor["min"].toString(), "5.0") << r.out;
 }
 
 int main(int argc, char **argv) {
