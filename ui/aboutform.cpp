@@ -1,5 +1,6 @@
 #include "aboutform.h"
 
+#include "accessiblenames.h"
 #include "artwork.h"
 #include "ui_aboutform.h"
 #include "uihooks.h"
@@ -17,6 +18,8 @@ TAboutForm::TAboutForm(QWidget *owner, const QString &programName, const QString
     ui->Copyright->setText(CopyrightText(firmName));
     ui->Comments->setText(comments);
     connect(ui->OKButton, &QPushButton::clicked, this, &QDialog::accept);
+    ui->ProgramIcon->setAccessibleName(programName + " icon");
+    kelvo::terminal::NameControls(this);
 }
 
 TAboutForm::~TAboutForm() {

@@ -1,5 +1,6 @@
 #include "confirmform.h"
 
+#include "accessiblenames.h"
 #include "detaillogic.h"
 #include "ui_confirmform.h"
 #include "uihooks.h"
@@ -41,6 +42,9 @@ TConfirmForm::TConfirmForm(QWidget *owner, const QString &ipText, const QString 
     connect(ui->YesButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui->NoButton, &QPushButton::clicked, this, &QDialog::reject);
     ui->NoButton->setFocus();
+    ui->Image1->setAccessibleName("Warning");
+    ui->RichEdit1->setAccessibleName("Question");
+    kelvo::terminal::NameControls(this);
 }
 
 TConfirmForm::~TConfirmForm() {

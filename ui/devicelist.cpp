@@ -68,7 +68,7 @@ QString SortKey(const qvudps_module &m, int column) {
     }
 }
 
-void SortDeviceTable(std::vector<DeviceEntry> &table, int count, int column) {
+void SortDeviceTable(std::vector<DeviceEntry> &table, int count, int column, bool descending) {
     count = std::clamp(count, 0, static_cast<int>(table.size()));
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
@@ -77,13 +77,38 @@ void SortDeviceTable(std::vector<DeviceEntry> &table, int count, int column) {
     for (int i = 0; i < count; ++i)
         keyed.emplace_back(table[i].record ? SortKey(*table[i].record, column) : QString(),
                            table[i]);
-    std::stable_sort(keyed.begin(), keyed.end(), [&collator](const auto &l, const auto &r) {
-        return collator.compare(l.first, r.first) < 0;
-    });
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [&collator, descending](const auto &l, const auto &r) {
+                         const int order = collator.compare(l.first, r.first);
+                         return descending ? order > 0 : order < 0;
+                     });
     std::vector<DeviceEntry> sorted(table.size());
     for (int i = 0; i < count; ++i)
         sorted[i] = keyed[i].second;
     table.swap(sorted);
+}
+
+QStringList SettingsNotTaken(const qvudps_module &sent, const qvudps_module &now) {
+    QStringList differ;
+    const auto compare = [&differ](bool checked, bool same, const char *what) {
+        if (checked && !same)
+            differ << what;
+    };
+    const bool addresses = !(sent.dhcp_supported && sent.dhcp_enabled);
+    compare(addresses, Text(sent.ip) == Text(now.ip), "IP address");
+    compare(addresses, Text(sent.mask) == Text(now.mask), "mask");
+    compare(addresses, Text(sent.gateway) == Text(now.gateway), "gateway");
+    compare(sent.port != 0, sent.port == now.port, "port");
+    compare(sent.filter_supported,
+            Text(sent.filter_ip) == Text(now.filter_ip) &&
+                Text(sent.filter_mask) == Text(now.filter_mask),
+            "IP access filter");
+    compare(sent.dhcp_supported, (sent.dhcp_enabled == 1) == (now.dhcp_enabled == 1), "DHCP");
+    compare(sent.tcp_setup_supported, (sent.tcp_setup_enabled == 1) == (now.tcp_setup_enabled == 1),
+            "TCP setup");
+    compare(sent.nvt_supported, (sent.nvt_enabled == 1) == (now.nvt_enabled == 1), "NVT");
+    compare(sent.tea_supported, (sent.tea_enabled == 1) == (now.tea_enabled == 1), "TEA");
+    return differ;
 }
 
 bool SupportsConfigFiles(unsigned type) {

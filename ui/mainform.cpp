@@ -1,6 +1,7 @@
 #include "mainform.h"
 
 #include "aboutform.h"
+#include "accessiblenames.h"
 #include "appmutex.h"
 #include "artwork.h"
 #include "authform.h"
@@ -12,15 +13,18 @@
 #include "ui_mainform.h"
 #include "uihooks.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QStyledItemDelegate>
 #include <algorithm>
 
@@ -189,6 +193,7 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     ui->VersionLabel->setText(AppVersion);
     ui->LogoImage->setPixmap(LoadBitmapResource("USER_LOGO"));
     setWindowIcon(LoadBitmapResource("USER_ICON"));
+    SetUpKeyboardAndNames();
 }
 
 TMainForm::~TMainForm() {
@@ -203,6 +208,7 @@ QString TMainForm::StatusText() const {
 }
 
 void TMainForm::SetStatus(const QString &text) {
+    statusText_ = text;
     ui->StatusBar->showMessage(text);
 }
 
@@ -284,6 +290,7 @@ void TMainForm::SearchTimerTimer() {
     FillDeviceGrid();
     searching = false;
     SetStatus("Searching modules... " + QString::number(deviceCount) + " device(s) found");
+    CheckSettingsTaken();
 }
 
 void TMainForm::AboutBitBtnClick() {
@@ -291,11 +298,11 @@ void TMainForm::AboutBitBtnClick() {
 }
 
 void TMainForm::WWWLabelClick() {
-    OpenInBrowser(WebSite, 80);
+    OpenInBrowser(WebSite, 80, this);
 }
 
 void TMainForm::LogoImageClick() {
-    OpenInBrowser(WebSite, 80);
+    OpenInBrowser(WebSite, 80, this);
 }
 
 void TMainForm::closeEvent(QCloseEvent *event) {
@@ -330,9 +337,15 @@ int TMainForm::RowCount() const {
 
 void TMainForm::SetGridHeaders() {
     ui->StringGrid->setHorizontalHeaderLabels(GridHeaders(sortColumn));
+    QHeaderView *header = ui->StringGrid->horizontalHeader();
+    header->setSortIndicatorShown(sortColumn >= 0 && sortColumn <= 4);
+    header->setSortIndicator(sortColumn, sortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void TMainForm::ClearDeviceGrid() {
+    if (const QTableWidgetItem *item = ui->StringGrid->item(ui->StringGrid->currentRow(), 0);
+        item && !item->text().isEmpty())
+        keepMac_ = item->text();
     SetCurrentRow(1);
     ui->StringGrid->clearContents();
     ui->StringGrid->setRowCount(1);
@@ -342,7 +355,7 @@ void TMainForm::ClearDeviceGrid() {
 }
 
 void TMainForm::SortDeviceTable(int column) {
-    kelvo::ui::SortDeviceTable(DeviceTable, deviceCount, column);
+    kelvo::ui::SortDeviceTable(DeviceTable, deviceCount, column, sortDescending);
 }
 
 void TMainForm::FillDeviceGrid() {
@@ -355,6 +368,12 @@ void TMainForm::FillDeviceGrid() {
         const QStringList cells = RowTexts(*DeviceTable[i].record);
         for (int c = 0; c < kColumnCount; ++c)
             ui->StringGrid->setItem(i, c, new QTableWidgetItem(cells[c]));
+    }
+    for (int i = 0; i < deviceCount && !keepMac_.isEmpty(); ++i) {
+        if (ui->StringGrid->item(i, 0)->text() == keepMac_) {
+            SetCurrentRow(i + 1);
+            break;
+        }
     }
     ui->StringGrid->viewport()->update();
 }
@@ -430,6 +449,7 @@ void TMainForm::StringGridMouseDown(Qt::MouseButton button, int row, int column,
                                     const QPoint &globalPos) {
     if (row < 1) {
         if (!searching && row == 0 && column >= 0 && column <= 4) {
+            sortDescending = column == sortColumn && !sortDescending;
             sortColumn = column;
             SetGridHeaders();
             ClearDeviceGrid();
@@ -461,7 +481,7 @@ void TMainForm::HandleGridClick() {
     if (!m.web_supported || CheckReachable(FIELD(m, ip)) != 0)
         return;
     SetStatus("Openning in WEB Browser...");
-    OpenInBrowser(FIELD(m, ip), WebPortOf(m));
+    OpenInBrowser(FIELD(m, ip), WebPortOf(m), this);
     SetStatus("Ready");
 }
 
@@ -510,6 +530,15 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event) {
                 StringGridKeyDown(13);
                 return true;
             }
+            if (ke->matches(QKeySequence::Copy)) {
+                QGuiApplication::clipboard()->setText(SelectedRowsText());
+                return true;
+            }
+            if (ke->key() == Qt::Key_Menu ||
+                (ke->key() == Qt::Key_F10 && ke->modifiers() == Qt::ShiftModifier)) {
+                OpenPopupMenuForCurrentRow();
+                return true;
+            }
         }
     } else if (event->type() == QEvent::MouseButtonPress &&
                static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
@@ -537,6 +566,12 @@ void TMainForm::PopupMenuPopup() {
     ui->DownloadPopupMenu->setEnabled(s.download);
     ui->UploadPopupMenu->setEnabled(s.upload);
     ui->OpenTCPsetup1->setEnabled(s.tcpSetup);
+    // The entries name the ports they will really use.
+    const qvudps_module *m = selectedDevice == -1 ? nullptr : DeviceTable[selectedDevice].record;
+    ui->OpeninWebbrowser1->setText(
+        QString("Open in &WEB Browser (port %1)").arg(m ? WebPortOf(*m) : 80));
+    ui->OpenTCPsetup1->setText(
+        QString("Open &TCP Setup (port %1)").arg(m ? TcpSetupPortOf(*m) : 99));
 }
 
 void TMainForm::EditParameters1Click() {
@@ -550,7 +585,7 @@ void TMainForm::OpeninWebbrowser1Click() {
     if (CheckReachable(FIELD(m, ip)) != 0)
         return;
     SetStatus("Openning in WEB Browser...");
-    OpenInBrowser(FIELD(m, ip), WebPortOf(m));
+    OpenInBrowser(FIELD(m, ip), WebPortOf(m), this);
     SetStatus("Ready");
 }
 
@@ -576,6 +611,7 @@ void TMainForm::Loaddefaultvalues1Click() {
         Hooks().Error(this, "Sending new setting failed");
         return;
     }
+    ExpectSettings(*record);
     defaultTicks = 150;
     DefaultTimer->start();
 }
@@ -586,6 +622,7 @@ void TMainForm::DefaultTimerTimer() {
         if (--defaultTicks < 0) {
             DefaultTimer->stop();
             SetStatus("Sending default settings... timeout error");
+            sentSettings_.reset();
         }
         return;
     }
@@ -602,8 +639,10 @@ void TMainForm::ShowDetailDialog() {
         Hooks().ExecDialog(dialog);
         applied = dialog.settingsApplied;
     }
-    if (applied)
+    if (applied) {
+        ExpectSettings(*DeviceTable[selectedDevice].record);
         SearchBitBtnClick();
+    }
 }
 
 // ---------------------------------------------------- configuration transfer
@@ -715,6 +754,113 @@ void TMainForm::XmlErrorEvent(mvxapi::TSdkErrorEventArgs *args) {
             session->Open();
         }
     }
+}
+
+// ------------------------------------------------- keyboard, names, feedback
+
+void TMainForm::SetUpKeyboardAndNames() {
+    QTableWidget *grid = ui->StringGrid;
+    // Tab leaves the grid for the window's other controls; rows can be
+    // selected together for copying.
+    grid->setTabKeyNavigation(false);
+    grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
+
+    auto *searchAgain = new QAction("Search again", this);
+    searchAgain->setObjectName("SearchAgainAction");
+    searchAgain->setShortcut(QKeySequence(Qt::Key_F5));
+    connect(searchAgain, &QAction::triggered, this, &TMainForm::SearchBitBtnClick);
+    addAction(searchAgain);
+
+    // The status line keeps its text while the pointer crosses the menu.
+    ui->EditParameters1->setStatusTip("Show and change every setting of the device");
+    ui->OpeninWebbrowser1->setStatusTip("Open the device's web page");
+    ui->OpenTCPsetup1->setStatusTip("Open a terminal on the device's TCP setup port");
+    ui->DownloadPopupMenu->setStatusTip("Save the device's configuration to a file");
+    ui->UploadPopupMenu->setStatusTip("Send a configuration file to the device");
+    ui->Loaddefaultvalues1->setStatusTip("Restore the device's default settings");
+
+    ui->LIPCaption->setBuddy(ui->LIPLabel);
+    ui->LNetmaskCaption->setBuddy(ui->LNetmaskLabel);
+    ui->LGatewayCaption->setBuddy(ui->LGatewayLabel);
+    ui->_VersionLabel->setBuddy(ui->VersionLabel);
+    ui->Label1->setBuddy(grid);
+    ui->LogoImage->setAccessibleName(FirmName + " logo");
+    ui->WWWLabel->setAccessibleName("Web site " + WebSite);
+    kelvo::terminal::NameControls(this);
+}
+
+bool TMainForm::event(QEvent *event) {
+    if (event->type() == QEvent::StatusTip) {
+        const QString tip = static_cast<QStatusTipEvent *>(event)->tip();
+        ui->StatusBar->showMessage(tip.isEmpty() ? statusText_ : tip);
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+QString TMainForm::SelectedRowsText() const {
+    QModelIndexList rows = ui->StringGrid->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(),
+              [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
+    QStringList lines;
+    for (const QModelIndex &index : rows) {
+        if (index.row() >= deviceCount)
+            continue;
+        QStringList cells;
+        for (int c = 0; c < kColumnCount; ++c) {
+            const QTableWidgetItem *item = ui->StringGrid->item(index.row(), c);
+            cells << (item ? item->text() : QString());
+        }
+        lines << cells.join('\t');
+    }
+    return lines.isEmpty() ? QString() : lines.join('\n') + '\n';
+}
+
+void TMainForm::OpenPopupMenuForCurrentRow() {
+    QTableWidget *grid = ui->StringGrid;
+    const QRect cell = grid->visualRect(grid->model()->index(CurrentRow() - 1, 0));
+    PopupMenu->popup(grid->viewport()->mapToGlobal(cell.isValid() ? cell.bottomLeft() : QPoint()));
+}
+
+void TMainForm::ExpectSettings(const qvudps_module &sent) {
+    sentSettings_ = sent;
+}
+
+void TMainForm::CheckSettingsTaken() {
+    if (!sentSettings_)
+        return;
+    const qvudps_module sent = *sentSettings_;
+    sentSettings_.reset();
+    const QString mac = FIELD(sent, mac);
+    const qvudps_module *now = nullptr;
+    for (int i = 0; i < deviceCount && !now; ++i) {
+        if (FIELD(*DeviceTable[i].record, mac) == mac)
+            now = DeviceTable[i].record;
+    }
+    const QString password = sent.setup_auth_required ? " Check the password." : "";
+    QString message;
+    if (!now) {
+        message = QString("The device %1 did not answer the search after the setup.").arg(mac);
+    } else if (sent.load_defaults) {
+        // The defaults themselves are the device's to know: settings that did
+        // not change may already have been the defaults, so this is only said
+        // in the status line.
+        if (sent.setup_auth_required && SettingsNotTaken(sent, *now).isEmpty())
+            SetStatus(statusText_ +
+                      QString(". The device %1 reports the same settings as "
+                              "before; unless they were its defaults already, it "
+                              "did not take the default values.")
+                          .arg(mac) +
+                      password);
+        return;
+    } else if (const QStringList differ = SettingsNotTaken(sent, *now); !differ.isEmpty()) {
+        message = QString("The device %1 did not take the new settings (%2).")
+                      .arg(mac, differ.join(", "));
+    }
+    if (message.isEmpty())
+        return;
+    SetStatus(statusText_ + ". " + message + password);
+    Hooks().Error(this, message + password);
 }
 
 } // namespace kelvo::ui

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QMenu;
@@ -120,7 +121,18 @@ public:
     QString StatusText() const;
     void SetStatus(const QString &text);
 
+    // Keyboard and selection.
+    // A second click on the sort column's header reverses the order.
+    bool sortDescending = false;
+    // The selected rows' cells, tab-separated, one line per row.
+    QString SelectedRowsText() const;
+    void OpenPopupMenuForCurrentRow();
+    // After the search that follows an apply or "Load default values": says
+    // so when the device reports other settings than it was sent.
+    void CheckSettingsTaken();
+
 protected:
+    bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -128,7 +140,16 @@ protected:
 private:
     void FormClose();
     QChar NextSpinner();
+    void SetUpKeyboardAndNames();
+    void ExpectSettings(const qvudps_module &sent);
     bool shown_ = false;
+    // The status text proper; a menu's status tip shows over it only while
+    // the pointer is on an entry.
+    QString statusText_;
+    // The device that stays selected across a search or a sort.
+    QString keepMac_;
+    // What the last setup sent, until the next search has checked it.
+    std::optional<qvudps_module> sentSettings_;
 };
 
 } // namespace kelvo::ui

@@ -8,6 +8,7 @@
 #include "detailform.h"
 #include "launch.h"
 #include "mainform.h"
+#include "ttelnetform.h"
 #include "ui_aboutform.h"
 #include "ui_authform.h"
 #include "ui_confirmform.h"
@@ -15,10 +16,16 @@
 #include "ui_mainform.h"
 #include "uitest_support.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
 #include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTcpServer>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTimer>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -168,8 +175,18 @@ TEST_F(Dialogs, ApplyWritesTheRecordAndCancelledCredentialsSendNothing) {
     EXPECT_EQ(std::memcmp(&m, &original, sizeof m), 0);
     EXPECT_FALSE(f.SetupTimer->isActive());
 
-    hooks.dialogs.push_back([](QDialog &) { return int(QDialog::Accepted); });
+    // With the address test on, nothing claims to be sending while the
+    // password is still asked for.
+    f.ui->ValidCheckBox->setChecked(true);
+    hooks.answers = {true}; // outside the PC's network: go on
+    QString whileAsked;
+    hooks.dialogs.push_back([&](QDialog &) {
+        whileAsked = Status(f);
+        return int(QDialog::Accepted);
+    });
     f.SaveBitBtnClick();
+    EXPECT_FALSE(whileAsked.contains("Sending")) << whileAsked.toStdString();
+    EXPECT_TRUE(Status(f).startsWith("Sending new settings...")) << Status(f).toStdString();
     EXPECT_STREQ(m.ip, "10.9.8.70");
     EXPECT_EQ(std::strlen(m.name), 32u);
     EXPECT_EQ(std::string(m.name), std::string(32, 'n'));
@@ -292,6 +309,75 @@ TEST_F(Dialogs, AboutAndTheWindowsOtherLinks) {
     QTest::mouseClick(w.ui->LogoImage, Qt::LeftButton);
     EXPECT_EQ(hooks.urls,
               (QStringList{"http://www.marvane.example:80", "http://www.marvane.example:80"}));
+
+    // Without a browser the address is shown, to be copied by hand.
+    hooks.browserOpens = false;
+    QTest::mouseClick(w.ui->WWWLabel, Qt::LeftButton);
+    ASSERT_EQ(hooks.errors.size(), 1);
+    EXPECT_TRUE(hooks.errors[0].endsWith("http://www.marvane.example:80"));
+
+    // A menu's status tips show only while the pointer is on an entry.
+    w.SetStatus("Searching modules... 3 device(s) found");
+    w.ui->Loaddefaultvalues1->showStatusText(&w);
+    EXPECT_EQ(w.StatusText(), w.ui->Loaddefaultvalues1->statusTip());
+    QStatusTipEvent left{QString()};
+    QApplication::sendEvent(&w, &left);
+    EXPECT_EQ(w.StatusText(), "Searching modules... 3 device(s) found");
+}
+
+TEST_F(Dialogs, TerminalOpensModalOnTopOfTheWindowThatAsksAndOnlyOnce) {
+    QTcpServer device;
+    ASSERT_TRUE(device.listen(QHostAddress::LocalHost, 0));
+    qvudps_module d = Record();
+    d.tcp_setup_port = device.serverPort();
+    QWidget mainWindow;
+    TDetailForm g(&mainWindow, &d, &spinner);
+    g.show();
+    g.ui->IPEdit->setText("127.0.0.1");
+    QWidget *owner = nullptr;
+    bool modal = false;
+    hooks.dialogs.push_back([&](QDialog &terminal) {
+        owner = terminal.parentWidget();
+        QTimer::singleShot(0, &terminal, [&] {
+            modal = QGuiApplication::modalWindow() == terminal.windowHandle();
+            // Asking again while it is open opens no second terminal.
+            kelvo::ui::OpenTcpSetup(&mainWindow, "127.0.0.1", device.serverPort());
+            terminal.reject();
+        });
+        return terminal.exec();
+    });
+    QTest::mouseClick(g.ui->TCPSetupButton, Qt::LeftButton);
+    EXPECT_EQ(owner, &g);
+    EXPECT_TRUE(modal);
+    ASSERT_EQ(hooks.dialogTitles.size(), 1);
+    EXPECT_TRUE(hooks.dialogTitles[0].startsWith("TCP Setup - 127.0.0.1:"));
+}
+
+TEST_F(Dialogs, EveryControlHasAnAccessibleName) {
+    kelvo::ui::MainOptions o;
+    o.relayPort = 9;
+    o.macFilterFile = "/nonexistent/kelvo.filter";
+    kelvo::ui::TMainForm w(nullptr, o);
+    qvudps_module d = Record();
+    TDetailForm detail(&w, &d, &spinner);
+    kelvo::ui::TAuthForm auth(&w);
+    kelvo::ui::TConfirmForm confirm(&w, "192.168.5.20", "192.168.1.X");
+    kelvo::ui::TAboutForm about(&w, "Mvx-Config", "1.0.0", "Marvane", "c");
+    TTelnetForm terminal(&w, 0);
+    for (QWidget *form :
+         std::initializer_list<QWidget *>{&w, &detail, &auth, &confirm, &about, &terminal}) {
+        for (QWidget *c : form->findChildren<QWidget *>()) {
+            const bool control = qobject_cast<QAbstractButton *>(c) ||
+                                 qobject_cast<QLineEdit *>(c) || qobject_cast<QLabel *>(c) ||
+                                 qobject_cast<QAbstractScrollArea *>(c);
+            if (control && !c->objectName().isEmpty() && !c->objectName().startsWith("qt_")) {
+                EXPECT_FALSE(c->accessibleName().isEmpty())
+                    << form->objectName().toStdString() << "/" << c->objectName().toStdString();
+            }
+        }
+    }
+    EXPECT_EQ(detail.ui->IPEdit->accessibleName(), "IP address");
+    EXPECT_EQ(detail.ui->SaveBitBtn->accessibleName(), "Apply changes");
 }
 
 TEST_F(Dialogs, SearchCountsDownAndATimedOutSearchCanBeStartedAgain) {

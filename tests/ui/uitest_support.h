@@ -8,6 +8,7 @@
 #include "uihooks.h"
 
 #include <QDialog>
+#include <QPalette>
 #include <QProcess>
 #include <QStringList>
 #include <deque>
@@ -28,7 +29,7 @@ public:
     QString SaveFileName(QWidget *owner, const QString &suggested) override;
     QString OpenFileName(QWidget *owner, const QString &suggested) override;
     int ExecDialog(QDialog &dialog) override;
-    void OpenUrl(const QString &url) override;
+    bool OpenUrl(const QString &url) override;
     int Ping(const std::string &ipText) override;
 
     // Answers in order; when they run out, questions get No and dialogs
@@ -38,6 +39,7 @@ public:
     std::deque<std::function<int(QDialog &)>> dialogs;
     QString fileName; // what both file choosers return
     int pingResult = 1;
+    bool browserOpens = true; // what the URL opener reports
 
     QStringList questions, errors, urls, suggestedNames, dialogTitles;
 };
@@ -61,6 +63,9 @@ private:
     int relayPort_ = 0;
     std::string error_;
 };
+
+// A dark palette such as a desktop in dark mode gives the program.
+QPalette DarkPalette();
 
 // Waits (running the event loop) until `done` holds; false after `ms`.
 bool WaitFor(const std::function<bool()> &done, int ms);
