@@ -29,6 +29,14 @@ TDetailForm::TDetailForm(QWidget *owner, qvudps_module *record, int *spinnerInde
     : QDialog(owner), SetupTimer(new QTimer(this)), ui(new Ui::DetailForm), record_(record),
       spinner_(spinnerIndex) {
     ui->setupUi(this);
+    // The "(DHCP)" marks keep their room while hidden, so that ticking
+    // "Enable DHCP" neither squeezes them nor the fields beside them.
+    for (QLineEdit *mark : {ui->DHCPLabelEdit, ui->DHCPLabelEdit1, ui->DHCPLabelEdit2}) {
+        mark->setMinimumWidth(mark->fontMetrics().horizontalAdvance(mark->text()) + 8);
+        QSizePolicy policy = mark->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        mark->setSizePolicy(policy);
+    }
     FixDialogSize(this, QSize(411, 455));
     SetupTimer->setObjectName("SetupTimer");
     SetupTimer->setInterval(100);

@@ -12,6 +12,7 @@
 #include "ui_authform.h"
 #include "ui_mainform.h"
 #include "uihooks.h"
+#include "usersettings.h"
 
 #include <QClipboard>
 #include <QCloseEvent>
@@ -19,6 +20,8 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QIcon>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -26,6 +29,7 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 #include <algorithm>
 
 namespace kelvo::ui {
@@ -33,8 +37,6 @@ namespace kelvo::ui {
 namespace {
 
 const char kSpinner[4] = {'-', '\\', '|', '/'};
-const QColor kWhite(255, 255, 255);
-const QColor kNewDevice(225, 239, 251);
 const QColor kLinkInCurrentRow(166, 202, 240);
 
 // Hands the grid's cell painting to the window, which knows the devices.
@@ -191,9 +193,10 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
 
     // 13, 14.
     ui->VersionLabel->setText(AppVersion);
-    ui->LogoImage->setPixmap(LoadBitmapResource("USER_LOGO"));
-    setWindowIcon(LoadBitmapResource("USER_ICON"));
+    DrawArtwork();
     SetUpKeyboardAndNames();
+    // The place and size the user left the window at.
+    restoreGeometry(kelvo::terminal::UserSettings().value("MainWindow/Geometry").toByteArray());
 }
 
 TMainForm::~TMainForm() {
@@ -316,6 +319,8 @@ void TMainForm::FormClose() {
     XmlTimer->stop();
     // The library keeps running; it must not hand this window to anyone later.
     qvudps_clr_ptr(this);
+    if (session)
+        kelvo::terminal::UserSettings().setValue("MainWindow/Geometry", saveGeometry());
     session.reset();
 }
 
@@ -399,7 +404,7 @@ void TMainForm::StringGridDrawCell(QPainter *painter, const QStyleOptionViewItem
     const QRect r = option.rect;
     painter->save();
     if (row > deviceCount) {
-        painter->fillRect(r, kWhite);
+        painter->fillRect(r, option.palette.color(QPalette::Base));
         painter->restore();
         return;
     }
@@ -409,7 +414,7 @@ void TMainForm::StringGridDrawCell(QPainter *painter, const QStyleOptionViewItem
     QColor background = current ? pal.color(QPalette::Highlight) : pal.color(QPalette::Base);
     QColor text = current ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::Text);
     if (newMarkDelay == 0 && entry.isNew && !current)
-        background = kNewDevice;
+        background = NewDeviceColor(pal);
     QFont font = option.font;
     if (col == 0 || (col == 2 && entry.record->web_supported)) {
         font.setUnderline(true);
@@ -421,8 +426,11 @@ void TMainForm::StringGridDrawCell(QPainter *painter, const QStyleOptionViewItem
     painter->fillRect(r, background);
     painter->setFont(font);
     painter->setPen(text);
-    painter->drawText(r.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                      index.data().toString());
+    // A text longer than its cell ends in an ellipsis; the tool tip has it all.
+    const QRect textRect = r.adjusted(2, 2, -2, 0);
+    painter->drawText(
+        textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+        QFontMetrics(font).elidedText(index.data().toString(), Qt::ElideRight, textRect.width()));
     painter->restore();
 }
 
@@ -499,6 +507,11 @@ void TMainForm::StringGridKeyDown(int key) {
 bool TMainForm::eventFilter(QObject *watched, QEvent *event) {
     QWidget *gridArea = ui->StringGrid->viewport();
     if (watched == gridArea) {
+        if (event->type() == QEvent::ToolTip) {
+            auto *he = static_cast<QHelpEvent *>(event);
+            QToolTip::showText(he->globalPos(), StringGridHint(he->pos()), gridArea);
+            return true;
+        }
         if (event->type() == QEvent::MouseMove) {
             StringGridMouseMove(static_cast<QMouseEvent *>(event)->position().toPoint());
         } else if (event->type() == QEvent::MouseButtonPress) {
@@ -789,7 +802,38 @@ void TMainForm::SetUpKeyboardAndNames() {
     kelvo::terminal::NameControls(this);
 }
 
+void TMainForm::DrawArtwork() {
+    const qreal dpr = devicePixelRatioF();
+    ui->LogoImage->setPixmap(LoadBitmapResource("USER_LOGO", palette(), dpr));
+    QIcon icon;
+    for (qreal scale : {1.0, 2.0})
+        icon.addPixmap(LoadBitmapResource("USER_ICON", palette(), scale));
+    setWindowIcon(icon);
+}
+
+QColor NewDeviceColor(const QPalette &palette) {
+    // A tint of the selection colour over the row's own background, so the
+    // mark shows on light and dark desktops alike.
+    const QColor base = palette.color(QPalette::Base);
+    const QColor tint = palette.color(QPalette::Highlight);
+    const auto mix = [](int b, int t) { return (b * 4 + t) / 5; };
+    return QColor(mix(base.red(), tint.red()), mix(base.green(), tint.green()),
+                  mix(base.blue(), tint.blue()));
+}
+
+QString TMainForm::StringGridHint(const QPoint &pos) const {
+    const QTableWidget *grid = ui->StringGrid;
+    const QModelIndex index = grid->indexAt(pos);
+    const QString text = index.data().toString();
+    if (index.isValid() &&
+        QFontMetrics(grid->font()).horizontalAdvance(text) > grid->visualRect(index).width() - 4)
+        return text;
+    return grid->toolTip();
+}
+
 bool TMainForm::event(QEvent *event) {
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ScreenChangeInternal)
+        DrawArtwork();
     if (event->type() == QEvent::StatusTip) {
         const QString tip = static_cast<QStatusTipEvent *>(event)->tip();
         ui->StatusBar->showMessage(tip.isEmpty() ? statusText_ : tip);

@@ -38,6 +38,9 @@ struct MainOptions {
     QString macFilterFile;
 };
 
+// The background of a device that was not in the previous search.
+QColor NewDeviceColor(const QPalette &palette);
+
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
@@ -127,6 +130,9 @@ public:
     // The selected rows' cells, tab-separated, one line per row.
     QString SelectedRowsText() const;
     void OpenPopupMenuForCurrentRow();
+    // The tool tip over the grid: a cell's whole text when it is cut short,
+    // otherwise the grid's hint.
+    QString StringGridHint(const QPoint &pos) const;
     // After the search that follows an apply or "Load default values": says
     // so when the device reports other settings than it was sent.
     void CheckSettingsTaken();
@@ -141,6 +147,8 @@ private:
     void FormClose();
     QChar NextSpinner();
     void SetUpKeyboardAndNames();
+    // The logo and icon for the palette and the screen's pixel density.
+    void DrawArtwork();
     void ExpectSettings(const qvudps_module &sent);
     bool shown_ = false;
     // The status text proper; a menu's status tip shows over it only while

@@ -358,13 +358,13 @@ TEST_F(MainWindow, DetailDialogAppliesNewSettingsAndTheNextSearchMarksTheDevice)
     EXPECT_EQ(w.newMarkDelay, 0);
     for (int r = 0; r < w.deviceCount; ++r)
         EXPECT_EQ(w.DeviceTable[r].isNew, r == moved - 1 ? 1 : 0) << r;
-    // Drawn light blue unless it is the current row.
+    // Drawn in the new-device tint unless it is the current row.
     w.SetCurrentRow(moved == 1 ? 2 : 1);
     const QImage grid = w.ui->StringGrid->viewport()->grab().toImage();
     const QRect movedCell =
         w.ui->StringGrid->visualRect(w.ui->StringGrid->model()->index(moved - 1, 3));
     EXPECT_EQ(grid.pixelColor(movedCell.right() - 3, movedCell.center().y()),
-              QColor(225, 239, 251));
+              kelvo::ui::NewDeviceColor(w.ui->StringGrid->palette()));
 }
 
 TEST_F(MainWindow, DefaultsAskFirstAndUseTheSetupKeyOfAuthorisedDevices) {
