@@ -1,10 +1,11 @@
 #include "devicelist.h"
 
 #include "devicetext.h"
+#include "qvtext.h"
 
 #include <QCollator>
 #include <algorithm>
-#include <cstdio>
+#include <string_view>
 
 namespace kelvo::ui {
 
@@ -50,14 +51,15 @@ QString SortKey(const qvudps_module &m, int column) {
         return Text(m.name) + "ZZZZZZ" + mac;
     case 2: {
         // Numbers written with three digits so that .9 sorts before .10; an
-        // address that does not read fully keeps zeros where it stops.
-        int a = 0, b = 0, c = 0, d = 0;
-        const std::string ip(m.ip, strnlen(m.ip, sizeof m.ip));
-        std::sscanf(ip.c_str(), "%d.%d.%d.%d", &a, &b, &c, &d);
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%03u.%03u.%03u.%03u", static_cast<unsigned>(a),
-                      static_cast<unsigned>(b), static_cast<unsigned>(c), static_cast<unsigned>(d));
-        return QString::fromLatin1(buf) + mac;
+        // address that does not read sorts as 0.0.0.0.
+        std::uint8_t n[4] = {0, 0, 0, 0};
+        qv::parse_dotted_ipv4(std::string_view(m.ip, strnlen(m.ip, sizeof m.ip)), n);
+        return QString("%1.%2.%3.%4")
+                   .arg(static_cast<unsigned>(n[0]), 3, 10, QChar('0'))
+                   .arg(static_cast<unsigned>(n[1]), 3, 10, QChar('0'))
+                   .arg(static_cast<unsigned>(n[2]), 3, 10, QChar('0'))
+                   .arg(static_cast<unsigned>(n[3]), 3, 10, QChar('0')) +
+               mac;
     }
     case 3:
         return Text(m.type_name) + mac;
