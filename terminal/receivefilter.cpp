@@ -10,6 +10,7 @@ constexpr unsigned char kBel = 7;
 constexpr unsigned char kBs = 8;
 constexpr unsigned char kLf = 10;
 constexpr unsigned char kCr = 13;
+constexpr unsigned char kEsc = 27;
 
 void flush(std::vector<DisplayEdit> &edits, std::string &kept) {
     if (!kept.empty()) {
@@ -36,6 +37,15 @@ std::vector<DisplayEdit> ReceiveFilter::feed(std::string_view chunk) {
         // Anything else after an IAC (IAC IAC, IAC SB, ...) drops only the IAC
         // and is looked at as a byte of its own.
         state_ = Plain;
+        // Telnet sits below the terminal: negotiation inside an escape
+        // sequence leaves the sequence going.
+        if (byte == kIac) {
+            state_ = AfterIac;
+            continue;
+        }
+        if (swallowEscape(byte)) {
+            continue;
+        }
         switch (byte) {
         case kBel:
             edits.push_back({DisplayEdit::Kind::Beep, {}});
@@ -46,8 +56,8 @@ std::vector<DisplayEdit> ReceiveFilter::feed(std::string_view chunk) {
             flush(edits, kept);
             edits.push_back({DisplayEdit::Kind::Backspace, {}});
             break;
-        case kIac:
-            state_ = AfterIac;
+        case kEsc:
+            escape_ = AfterEsc;
             break;
         default:
             if (byte == kLf || byte == kCr || byte >= 32) {
@@ -58,6 +68,61 @@ std::vector<DisplayEdit> ReceiveFilter::feed(std::string_view chunk) {
     }
     flush(edits, kept);
     return edits;
+}
+
+bool ReceiveFilter::swallowEscape(unsigned char byte) {
+    switch (escape_) {
+    case NoEscape:
+        return false;
+    case AfterEsc:
+        if (byte == '[') {
+            escape_ = Csi;
+            return true;
+        }
+        if (byte == ']') {
+            escape_ = Osc;
+            return true;
+        }
+        if (byte >= 0x20 && byte <= 0x2F) {
+            escape_ = Intermediate;
+            return true;
+        }
+        escape_ = NoEscape;
+        // ESC and one final byte (ESC 7, ESC c, ESC =); anything else ends
+        // the escape and is looked at as a byte of its own.
+        return byte >= 0x30 && byte <= 0x7E;
+    case Intermediate:
+    case Csi:
+        // Parameters and intermediates run on until a final byte; a control
+        // byte or a line end breaks off the sequence and counts as itself.
+        if (byte >= 0x20 && byte <= 0x3F) {
+            if (escape_ == Intermediate && byte > 0x2F) {
+                escape_ = NoEscape;
+            }
+            return true;
+        }
+        if (byte >= 0x40 && byte <= 0x7E) {
+            escape_ = NoEscape;
+            return true;
+        }
+        escape_ = NoEscape;
+        return false;
+    case Osc:
+    case OscAfterEsc:
+        if (byte == kBel || (escape_ == OscAfterEsc && byte == '\\')) {
+            escape_ = NoEscape;
+            return true;
+        }
+        // An unterminated title must not hide the rest of the session: a
+        // line end gives up on it.
+        if (byte == kCr || byte == kLf) {
+            escape_ = NoEscape;
+            return false;
+        }
+        escape_ = byte == kEsc ? OscAfterEsc : Osc;
+        return true;
+    }
+    return false;
 }
 
 std::string LineEndFolder::fold(std::string_view bytes) {

@@ -1,6 +1,6 @@
-// Receive side of the TCP setup terminal: strips Telnet option negotiation and
-// control bytes from what a device sends and turns the rest into display edits.
-// Plain C++ with no Qt, so it runs and is tested without a window.
+// Receive side of the TCP setup terminal: strips Telnet option negotiation,
+// terminal escape sequences and control bytes from what a device sends and turns the rest into
+// display edits. Plain C++ with no Qt, so it runs and is tested without a window.
 #pragma once
 
 #include <cstdint>
@@ -37,10 +37,21 @@ public:
     std::vector<DisplayEdit> feed(std::string_view chunk);
 
     State state() const { return state_; }
-    void reset() { state_ = Plain; }
+    void reset() {
+        state_ = Plain;
+        escape_ = NoEscape;
+    }
 
 private:
+    // Terminal escape sequences (ESC [ ... final, ESC ] ... BEL or ESC \,
+    // ESC with intermediates and a final byte) style a screen this display
+    // does not have: they are dropped whole, never answered.
+    enum Escape { NoEscape, AfterEsc, Intermediate, Csi, Osc, OscAfterEsc };
+    // True when `byte` belongs to an escape sequence and is dropped.
+    bool swallowEscape(unsigned char byte);
+
     State state_ = Plain;
+    Escape escape_ = NoEscape;
 };
 
 // Turns the line ends of appended text into '\n' for a display that keeps one

@@ -1,8 +1,10 @@
 #include "ttelnetform.h"
 #include "ui_ttelnetform.h"
 
+#include "accessiblenames.h"
 #include "macrotranslate.h"
 #include "sendtext.h"
+#include "usersettings.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -16,15 +18,14 @@
 #include <QTextCursor>
 #include <QTimer>
 
+#include <algorithm>
+
 using kelvo::terminal::DisplayEdit;
 
 namespace {
 // A long session must not grow the display without limit.
 constexpr int kDisplayMaxLines = 10000;
 
-QSettings macroSettings() {
-    return QSettings(QStringLiteral("Marvane"), QStringLiteral("Kelvo"));
-}
 } // namespace
 
 TTelnetForm::TTelnetForm(QWidget *owner, quint16 tcpPort)
@@ -82,6 +83,10 @@ TTelnetForm::TTelnetForm(QWidget *owner, quint16 tcpPort)
     hexBoxes[2] = ui->Hex3CheckBox;
     hexBoxes[3] = ui->Hex4CheckBox;
     const QString hint = QString::fromUtf8(kelvo::terminal::kMacroLineHint);
+    for (QCheckBox *box : hexBoxes) {
+        // Wide enough for its caption in any font and at any scale.
+        box->setFixedWidth(std::max(box->minimumWidth(), box->sizeHint().width()));
+    }
     for (QLineEdit *edit : macroEdits) {
         edit->setToolTip(hint);
         // The window's shortcuts must win over the edit field's own keys.
@@ -102,6 +107,12 @@ TTelnetForm::TTelnetForm(QWidget *owner, quint16 tcpPort)
     connect(ClientSocket, &QAbstractSocket::errorOccurred, this, &TTelnetForm::ClientSocketError);
 
     LoadMacros();
+    ui->Memo->setAccessibleName(QStringLiteral("Device output"));
+    for (int i = 0; i < 4; ++i) {
+        macroEdits[i]->setAccessibleName(QStringLiteral("Macro %1").arg(i + 1));
+        hexBoxes[i]->setAccessibleName(QStringLiteral("Macro %1 is hexadecimal").arg(i + 1));
+    }
+    kelvo::terminal::NameControls(this);
     ui->Memo->setFocus();
 }
 
@@ -117,14 +128,17 @@ void TTelnetForm::runModal(QWidget *owner, const QString &host, quint16 tcpPort)
 }
 
 int TTelnetForm::Open(const QString &host) {
-    address = host;
-    ClientSocket->connectToHost(host, port);
+    BeginConnect(host);
     return exec();
 }
 
-void TTelnetForm::Connect(const QString &host) {
+void TTelnetForm::BeginConnect(const QString &host) {
     address = host;
     ClientSocket->connectToHost(host, port);
+}
+
+void TTelnetForm::Connect(const QString &host) {
+    BeginConnect(host);
     QDialog::show();
 }
 
@@ -164,12 +178,15 @@ void TTelnetForm::beep() {
 
 // ---- socket ---------------------------------------------------------------
 
+// The caption names the port too: a device's setup port need not be 99.
 void TTelnetForm::ClientSocketConnecting() {
-    setWindowTitle(baseCaption + QStringLiteral(" - ") + address + QStringLiteral(" (Connecting)"));
+    setWindowTitle(baseCaption + QStringLiteral(" - ") + address + QLatin1Char(':') +
+                   QString::number(port) + QStringLiteral(" (Connecting)"));
 }
 
 void TTelnetForm::ClientSocketConnect() {
-    setWindowTitle(baseCaption + QStringLiteral(" - ") + address);
+    setWindowTitle(baseCaption + QStringLiteral(" - ") + address + QLatin1Char(':') +
+                   QString::number(port));
 }
 
 void TTelnetForm::ClientSocketRead() {
@@ -372,12 +389,18 @@ void TTelnetForm::sendMacro(int row) {
 }
 
 void TTelnetForm::LoadMacros() {
-    QSettings settings = macroSettings();
+    QSettings settings = kelvo::terminal::UserSettings();
+    const auto remember = [this] {
+        for (int i = 0; i < 4; ++i) {
+            loadedText[i] = macroEdits[i]->text();
+            loadedHex[i] = hexBoxes[i]->isChecked();
+        }
+    };
     for (int i = 0; i < 4; ++i) {
         const QString key = QStringLiteral("Macro%1").arg(i + 1);
         const QVariant value = settings.value(key);
         if (!value.isValid() || !value.canConvert<QString>()) {
-            return;
+            return remember();
         }
         macroEdits[i]->setText(value.toString());
     }
@@ -386,19 +409,28 @@ void TTelnetForm::LoadMacros() {
         bool ok = false;
         const int value = settings.value(key).toInt(&ok);
         if (!ok) {
-            return;
+            return remember();
         }
         hexBoxes[i]->setChecked(value != 0);
     }
+    remember();
 }
 
 void TTelnetForm::SaveMacros() {
-    QSettings settings = macroSettings();
+    QSettings settings = kelvo::terminal::UserSettings();
+    // Values nobody has stored yet are written too, so the next window can
+    // read the whole set.
     for (int i = 0; i < 4; ++i) {
-        settings.setValue(QStringLiteral("Macro%1").arg(i + 1), macroEdits[i]->text());
+        const QString key = QStringLiteral("Macro%1").arg(i + 1);
+        if (macroEdits[i]->text() != loadedText[i] || !settings.contains(key)) {
+            settings.setValue(key, macroEdits[i]->text());
+        }
     }
     for (int i = 0; i < 4; ++i) {
-        settings.setValue(QStringLiteral("Hex%1").arg(i + 1), hexBoxes[i]->isChecked() ? 1 : 0);
+        const QString key = QStringLiteral("Hex%1").arg(i + 1);
+        if (hexBoxes[i]->isChecked() != loadedHex[i] || !settings.contains(key)) {
+            settings.setValue(key, hexBoxes[i]->isChecked() ? 1 : 0);
+        }
     }
     settings.sync();
 }

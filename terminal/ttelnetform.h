@@ -43,6 +43,10 @@ public:
     // dialog result once it has closed. The caller still owns the window.
     int Open(const QString &host);
 
+    // Starts connecting to `host` without showing the window; the caller
+    // then shows it modally (exec), so that it is modal from its first frame.
+    void BeginConnect(const QString &host);
+
     // Starts connecting to `host` and shows the window without blocking
     // (for callers that run their own event loop, such as tests).
     void Connect(const QString &host);
@@ -94,6 +98,10 @@ private:
     QMenu *PopupMenu;
     QLineEdit *macroEdits[4];
     QCheckBox *hexBoxes[4];
+    // The macro texts and boxes as loaded: a close writes back only what
+    // this window changed, so it never undoes what another window saved.
+    QString loadedText[4];
+    bool loadedHex[4] = {};
     QString baseCaption;
     QString address;
     quint16 port;

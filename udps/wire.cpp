@@ -1,6 +1,7 @@
 #include "wire.h"
 
 #include "qvplatform.h"
+#include "qvtext.h"
 #include "tea.h"
 
 #ifdef _WIN32
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <string_view>
 
 namespace udps {
 
@@ -225,13 +227,7 @@ void copy_utf8(char *dst, std::size_t cap, const char *src, std::size_t len) {
     const void *nul = std::memchr(src, 0, len);
     if (nul)
         len = static_cast<std::size_t>(static_cast<const char *>(nul) - src);
-    std::size_t n = len < cap - 1 ? len : cap - 1;
-    if (n < len) {
-        // Back up over continuation bytes so the first dropped byte starts
-        // a character.
-        while (n > 0 && (static_cast<uint8_t>(src[n]) & 0xC0) == 0x80)
-            --n;
-    }
+    const std::size_t n = qv::utf8_cut_length(std::string_view(src, len), cap - 1);
     std::memcpy(dst, src, n);
     dst[n] = '\0';
 }

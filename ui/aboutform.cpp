@@ -1,5 +1,6 @@
 #include "aboutform.h"
 
+#include "accessiblenames.h"
 #include "artwork.h"
 #include "ui_aboutform.h"
 #include "uihooks.h"
@@ -10,13 +11,17 @@ TAboutForm::TAboutForm(QWidget *owner, const QString &programName, const QString
                        const QString &firmName, const QString &comments)
     : QDialog(owner), ui(new Ui::AboutForm) {
     ui->setupUi(this);
-    FixDialogSize(this, QSize(314, 188));
-    ui->ProgramIcon->setPixmap(LoadBitmapResource("USER_ICON"));
+    ui->ProgramIcon->setPixmap(LoadBitmapResource("USER_ICON", palette(), devicePixelRatioF()));
     ui->ProductName->setText(programName);
     ui->Version->setText(version);
     ui->Copyright->setText(CopyrightText(firmName));
     ui->Comments->setText(comments);
+    // Sized after the texts are in, so that the copyright line and its build
+    // date fit on one line.
+    FixDialogSize(this, QSize(314, 188));
     connect(ui->OKButton, &QPushButton::clicked, this, &QDialog::accept);
+    ui->ProgramIcon->setAccessibleName(programName + " icon");
+    kelvo::terminal::NameControls(this);
 }
 
 TAboutForm::~TAboutForm() {

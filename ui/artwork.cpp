@@ -4,6 +4,8 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
+#include <cstdlib>
 
 namespace kelvo::ui {
 
@@ -36,9 +38,25 @@ void DrawMark(QPainter &p, const QRectF &r) {
     p.drawPath(wave);
 }
 
-QPixmap Logo() {
-    QPixmap pix(200, 56);
+// A transparent picture of `size` device-independent pixels for `dpr`.
+QPixmap Canvas(QSize size, qreal dpr) {
+    QPixmap pix(size * dpr);
+    pix.setDevicePixelRatio(dpr);
     pix.fill(Qt::transparent);
+    return pix;
+}
+
+// Lettering on the window's own background: the maker's colours where they
+// stand out from it, the palette's text colour where they would not.
+QColor Legible(const QColor &wanted, const QPalette &palette) {
+    const QColor back = palette.color(QPalette::Window);
+    return std::abs(wanted.lightness() - back.lightness()) >= 96
+               ? wanted
+               : palette.color(QPalette::WindowText);
+}
+
+QPixmap Logo(const QPalette &palette, qreal dpr) {
+    QPixmap pix = Canvas(QSize(200, 56), dpr);
     QPainter p(&pix);
     p.setRenderHint(QPainter::Antialiasing);
     DrawMark(p, QRectF(4, 4, 48, 48));
@@ -46,19 +64,18 @@ QPixmap Logo() {
     name.setPixelSize(26);
     name.setBold(true);
     p.setFont(name);
-    p.setPen(kNavy);
+    p.setPen(Legible(kNavy, palette));
     p.drawText(QRectF(60, 2, 140, 34), Qt::AlignLeft | Qt::AlignVCenter, "Marvane");
     QFont tag("Sans Serif");
     tag.setPixelSize(11);
     p.setFont(tag);
-    p.setPen(kTeal);
+    p.setPen(Legible(kTeal, palette));
     p.drawText(QRectF(61, 34, 140, 18), Qt::AlignLeft | Qt::AlignVCenter, "networked devices");
     return pix;
 }
 
-QPixmap Icon() {
-    QPixmap pix(32, 32);
-    pix.fill(Qt::transparent);
+QPixmap Icon(qreal dpr) {
+    QPixmap pix = Canvas(QSize(32, 32), dpr);
     QPainter p(&pix);
     p.setRenderHint(QPainter::Antialiasing);
     DrawMark(p, QRectF(1, 1, 30, 30));
@@ -67,11 +84,12 @@ QPixmap Icon() {
 
 } // namespace
 
-QPixmap LoadBitmapResource(const QString &name) {
+QPixmap LoadBitmapResource(const QString &name, const QPalette &palette, qreal devicePixelRatio) {
+    const qreal dpr = std::max<qreal>(1.0, devicePixelRatio);
     if (name == "USER_LOGO")
-        return Logo();
+        return Logo(palette, dpr);
     if (name == "USER_ICON")
-        return Icon();
+        return Icon(dpr);
     return {};
 }
 

@@ -1,5 +1,6 @@
 #include "authform.h"
 
+#include "accessiblenames.h"
 #include "detaillogic.h"
 #include "ui_authform.h"
 #include "uihooks.h"
@@ -12,6 +13,9 @@ TAuthForm::TAuthForm(QWidget *owner) : QDialog(owner), ui(new Ui::AuthForm) {
     ui->PassEdit->setStyleSheet("lineedit-password-character: 42;");
     connect(ui->OkButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui->CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    ui->UserLabel->setBuddy(ui->UserEdit);
+    ui->PassLabel->setBuddy(ui->PassEdit);
+    kelvo::terminal::NameControls(this);
 }
 
 TAuthForm::~TAuthForm() {

@@ -1,5 +1,6 @@
 #include "detailform.h"
 
+#include "accessiblenames.h"
 #include "authform.h"
 #include "detaillogic.h"
 #include "devicelist.h"
@@ -28,6 +29,14 @@ TDetailForm::TDetailForm(QWidget *owner, qvudps_module *record, int *spinnerInde
     : QDialog(owner), SetupTimer(new QTimer(this)), ui(new Ui::DetailForm), record_(record),
       spinner_(spinnerIndex) {
     ui->setupUi(this);
+    // The "(DHCP)" marks keep their room while hidden, so that ticking
+    // "Enable DHCP" neither squeezes them nor the fields beside them.
+    for (QLineEdit *mark : {ui->DHCPLabelEdit, ui->DHCPLabelEdit1, ui->DHCPLabelEdit2}) {
+        mark->setMinimumWidth(mark->fontMetrics().horizontalAdvance(mark->text()) + 8);
+        QSizePolicy policy = mark->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        mark->setSizePolicy(policy);
+    }
     FixDialogSize(this, QSize(411, 455));
     SetupTimer->setObjectName("SetupTimer");
     SetupTimer->setInterval(100);
@@ -43,6 +52,25 @@ TDetailForm::TDetailForm(QWidget *owner, qvudps_module *record, int *spinnerInde
     connect(ui->EnableFilterCheckBox, &QCheckBox::clicked, this,
             &TDetailForm::EnableFilterCheckBoxClick);
     connect(SetupTimer, &QTimer::timeout, this, &TDetailForm::SetupTimerTimer);
+
+    const std::pair<QLabel *, QWidget *> labelled[] = {
+        {ui->NameLabel, ui->NameEdit},
+        {ui->IPLabel, ui->IPEdit},
+        {ui->PortLabel, ui->PortEdit},
+        {ui->MaskLabel, ui->MaskEdit},
+        {ui->GatewayLabel, ui->GatewayEdit},
+        {ui->IPFilterLabel, ui->IPFilterEdit},
+        {ui->IPMaskFilterLabel, ui->IPMaskFilterEdit},
+        {ui->_MACLabel, ui->MACEdit},
+        {ui->_FWLabel, ui->FWEdit},
+        {ui->_DeviceLabel, ui->DeviceEdit},
+        {ui->_DHCPLabel, ui->DHCPEdit}};
+    for (const auto &[label, control] : labelled)
+        label->setBuddy(control);
+    ui->DHCPLabelEdit->setAccessibleName("IP address set by DHCP");
+    ui->DHCPLabelEdit1->setAccessibleName("Mask set by DHCP");
+    ui->DHCPLabelEdit2->setAccessibleName("Gateway set by DHCP");
+    kelvo::terminal::NameControls(this);
 }
 
 TDetailForm::~TDetailForm() {
@@ -192,8 +220,17 @@ void TDetailForm::SaveBitBtnClick() {
 }
 
 void TDetailForm::FinishApply(std::uint16_t port) {
-    if (AskDeviceCredentials(this, *record_))
+    // Nothing is being sent while the password is still being asked for.
+    const bool asks = record_->setup_auth_required != 0;
+    const QString sending = ui->StatusBar->currentMessage();
+    if (asks)
+        SetStatus("Waiting for user name and password...");
+    if (AskDeviceCredentials(this, *record_)) {
+        SetStatus("Ready");
         return;
+    }
+    if (asks)
+        SetStatus(sending.contains("Sending new settings") ? sending : "Sending new settings...");
     DetailValues v;
     v.name = ui->NameEdit->text();
     v.ip = ui->IPEdit->text().trimmed();
@@ -244,14 +281,14 @@ void TDetailForm::DefaultsBitBtnClick() {
 
 void TDetailForm::WEBBitBtnClick() {
     SetStatus("Openning in WEB Browser...");
-    OpenInBrowser(ui->IPEdit->text(), WebPortOf(*record_));
+    OpenInBrowser(ui->IPEdit->text(), WebPortOf(*record_), this);
     SetStatus("Ready");
 }
 
 void TDetailForm::TCPSetupButtonClick() {
     SetStatus("Openning TCP Setup...");
-    OpenTcpSetup(parentWidget() ? parentWidget() : this, ui->IPEdit->text(),
-                 TcpSetupPortOf(*record_));
+    // Owned by this dialog: it stays on top of it and takes input at once.
+    OpenTcpSetup(this, ui->IPEdit->text(), TcpSetupPortOf(*record_));
     SetStatus("Ready");
 }
 

@@ -1,8 +1,8 @@
 #include "detaillogic.h"
 
+#include "qvtext.h"
 #include "tea.h"
 
-#include <QStringList>
 #include <algorithm>
 #include <cstring>
 #include <string_view>
@@ -22,20 +22,8 @@ std::optional<std::uint16_t> ParsePort(const QString &text, QString *error) {
 }
 
 bool IsDottedIPv4(const QString &text) {
-    const QStringList parts = text.split('.');
-    if (parts.size() != 4)
-        return false;
-    for (const QString &part : parts) {
-        if (part.isEmpty() || part.size() > 3)
-            return false;
-        for (QChar c : part) {
-            if (c < '0' || c > '9')
-                return false;
-        }
-        if (part.toInt() > 255)
-            return false;
-    }
-    return true;
+    std::uint8_t parts[4];
+    return qv::parse_dotted_ipv4(text.toStdString(), parts);
 }
 
 bool AddressesValid(const DetailValues &v) {
@@ -44,13 +32,7 @@ bool AddressesValid(const DetailValues &v) {
 }
 
 std::string CutUtf8(const std::string &text, std::size_t maxBytes) {
-    if (text.size() <= maxBytes)
-        return text;
-    std::size_t end = maxBytes;
-    // Step back over continuation bytes to the start of the cut sequence.
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end;
-    return text.substr(0, end);
+    return text.substr(0, qv::utf8_cut_length(text, maxBytes));
 }
 
 namespace {

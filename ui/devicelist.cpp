@@ -1,10 +1,11 @@
 #include "devicelist.h"
 
 #include "devicetext.h"
+#include "qvtext.h"
 
 #include <QCollator>
 #include <algorithm>
-#include <cstdio>
+#include <string_view>
 
 namespace kelvo::ui {
 
@@ -50,14 +51,15 @@ QString SortKey(const qvudps_module &m, int column) {
         return Text(m.name) + "ZZZZZZ" + mac;
     case 2: {
         // Numbers written with three digits so that .9 sorts before .10; an
-        // address that does not read fully keeps zeros where it stops.
-        int a = 0, b = 0, c = 0, d = 0;
-        const std::string ip(m.ip, strnlen(m.ip, sizeof m.ip));
-        std::sscanf(ip.c_str(), "%d.%d.%d.%d", &a, &b, &c, &d);
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%03u.%03u.%03u.%03u", static_cast<unsigned>(a),
-                      static_cast<unsigned>(b), static_cast<unsigned>(c), static_cast<unsigned>(d));
-        return QString::fromLatin1(buf) + mac;
+        // address that does not read sorts as 0.0.0.0.
+        std::uint8_t n[4] = {0, 0, 0, 0};
+        qv::parse_dotted_ipv4(std::string_view(m.ip, strnlen(m.ip, sizeof m.ip)), n);
+        return QString("%1.%2.%3.%4")
+                   .arg(static_cast<unsigned>(n[0]), 3, 10, QChar('0'))
+                   .arg(static_cast<unsigned>(n[1]), 3, 10, QChar('0'))
+                   .arg(static_cast<unsigned>(n[2]), 3, 10, QChar('0'))
+                   .arg(static_cast<unsigned>(n[3]), 3, 10, QChar('0')) +
+               mac;
     }
     case 3:
         return Text(m.type_name) + mac;
@@ -68,7 +70,7 @@ QString SortKey(const qvudps_module &m, int column) {
     }
 }
 
-void SortDeviceTable(std::vector<DeviceEntry> &table, int count, int column) {
+void SortDeviceTable(std::vector<DeviceEntry> &table, int count, int column, bool descending) {
     count = std::clamp(count, 0, static_cast<int>(table.size()));
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
@@ -77,13 +79,38 @@ void SortDeviceTable(std::vector<DeviceEntry> &table, int count, int column) {
     for (int i = 0; i < count; ++i)
         keyed.emplace_back(table[i].record ? SortKey(*table[i].record, column) : QString(),
                            table[i]);
-    std::stable_sort(keyed.begin(), keyed.end(), [&collator](const auto &l, const auto &r) {
-        return collator.compare(l.first, r.first) < 0;
-    });
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [&collator, descending](const auto &l, const auto &r) {
+                         const int order = collator.compare(l.first, r.first);
+                         return descending ? order > 0 : order < 0;
+                     });
     std::vector<DeviceEntry> sorted(table.size());
     for (int i = 0; i < count; ++i)
         sorted[i] = keyed[i].second;
     table.swap(sorted);
+}
+
+QStringList SettingsNotTaken(const qvudps_module &sent, const qvudps_module &now) {
+    QStringList differ;
+    const auto compare = [&differ](bool checked, bool same, const char *what) {
+        if (checked && !same)
+            differ << what;
+    };
+    const bool addresses = !(sent.dhcp_supported && sent.dhcp_enabled);
+    compare(addresses, Text(sent.ip) == Text(now.ip), "IP address");
+    compare(addresses, Text(sent.mask) == Text(now.mask), "mask");
+    compare(addresses, Text(sent.gateway) == Text(now.gateway), "gateway");
+    compare(sent.port != 0, sent.port == now.port, "port");
+    compare(sent.filter_supported,
+            Text(sent.filter_ip) == Text(now.filter_ip) &&
+                Text(sent.filter_mask) == Text(now.filter_mask),
+            "IP access filter");
+    compare(sent.dhcp_supported, (sent.dhcp_enabled == 1) == (now.dhcp_enabled == 1), "DHCP");
+    compare(sent.tcp_setup_supported, (sent.tcp_setup_enabled == 1) == (now.tcp_setup_enabled == 1),
+            "TCP setup");
+    compare(sent.nvt_supported, (sent.nvt_enabled == 1) == (now.nvt_enabled == 1), "NVT");
+    compare(sent.tea_supported, (sent.tea_enabled == 1) == (now.tea_enabled == 1), "TEA");
+    return differ;
 }
 
 bool SupportsConfigFiles(unsigned type) {

@@ -42,9 +42,16 @@ QString DeviceKey(const qvudps_module &m);
 QString SortKey(const qvudps_module &m, int column);
 
 // Orders the first `count` entries by their keys for `column`, compared
-// without regard to case in the user's locale; entries with equal keys keep
-// their order.
-void SortDeviceTable(std::vector<DeviceEntry> &table, int count, int column);
+// without regard to case in the user's locale, ascending or descending;
+// entries with equal keys keep their order.
+void SortDeviceTable(std::vector<DeviceEntry> &table, int count, int column,
+                     bool descending = false);
+
+// The settings a device did not take: readable names of the fields in which
+// what it reports after a setup (`now`) differs from what it was sent
+// (`sent`). Only what the device supports is compared; its addresses not when
+// DHCP was switched on, its port not when none was sent.
+QStringList SettingsNotTaken(const qvudps_module &sent, const qvudps_module &now);
 
 // Devices whose configuration can be downloaded and uploaded, by type code.
 bool SupportsConfigFiles(unsigned type);

@@ -12,6 +12,8 @@ namespace kelvo::ui {
 
 namespace {
 QPointer<QWidget> mainWindow;
+// The one terminal that may be open at a time.
+QPointer<TTelnetForm> openTerminal;
 } // namespace
 
 void GuiHostPrompts::error(const std::string &text) {
@@ -37,8 +39,13 @@ QWidget *MainWindow() {
     return mainWindow;
 }
 
-void OpenInBrowser(const QString &host, std::uint16_t port) {
-    Hooks().OpenUrl(QString::fromStdString(kelvo::host::BrowserUrl(host.toStdString(), port)));
+void OpenInBrowser(const QString &host, std::uint16_t port, QWidget *owner) {
+    const QString url = QString::fromStdString(kelvo::host::BrowserUrl(host.toStdString(), port));
+    if (!Hooks().OpenUrl(url)) {
+        // Without a browser the user can still copy the address from the box.
+        Hooks().Error(owner ? owner : MainWindow(),
+                      "No web browser could be opened. The device's address is:\n" + url);
+    }
 }
 
 int CheckReachable(const QString &host) {
@@ -48,10 +55,18 @@ int CheckReachable(const QString &host) {
 }
 
 void OpenTcpSetup(QWidget *owner, const QString &host, std::uint16_t port) {
+    if (openTerminal) {
+        openTerminal->raise();
+        openTerminal->activateWindow();
+        return;
+    }
     if (CheckReachable(host) != 0)
         return;
+    // Owned by the window that opens it, so it stays on top of that window;
+    // not shown before exec, so it is modal from its first frame.
     TTelnetForm terminal(owner, port);
-    terminal.Connect(host);
+    openTerminal = &terminal;
+    terminal.BeginConnect(host);
     Hooks().ExecDialog(terminal);
 }
 

@@ -32,9 +32,10 @@ private:
 void SetMainWindow(QWidget *window);
 QWidget *MainWindow();
 
-// Opens "http://" + host + ":" + port in the default browser; nothing is
-// reported when that fails.
-void OpenInBrowser(const QString &host, std::uint16_t port);
+// Opens "http://" + host + ":" + port in the default browser; when no
+// browser opens, a box owned by `owner` (or the main window) shows the
+// address as selectable text.
+void OpenInBrowser(const QString &host, std::uint16_t port, QWidget *owner = nullptr);
 
 // Runs the reachability check of `host` and, unless it stops, opens the TCP
 // setup terminal on host:port owned by `owner`, modally.

@@ -1,6 +1,7 @@
 #include "mainform.h"
 
 #include "aboutform.h"
+#include "accessiblenames.h"
 #include "appmutex.h"
 #include "artwork.h"
 #include "authform.h"
@@ -12,18 +13,25 @@
 #include "ui_authform.h"
 #include "ui_mainform.h"
 #include "uihooks.h"
+#include "usersettings.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QIcon>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSaveFile>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 #include <algorithm>
 
 namespace kelvo::ui {
@@ -31,8 +39,6 @@ namespace kelvo::ui {
 namespace {
 
 const char kSpinner[4] = {'-', '\\', '|', '/'};
-const QColor kWhite(255, 255, 255);
-const QColor kNewDevice(225, 239, 251);
 const QColor kLinkInCurrentRow(166, 202, 240);
 
 // Hands the grid's cell painting to the window, which knows the devices.
@@ -195,8 +201,10 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
 
     // 13, 14.
     ui->VersionLabel->setText(AppVersion);
-    ui->LogoImage->setPixmap(LoadBitmapResource("USER_LOGO"));
-    setWindowIcon(LoadBitmapResource("USER_ICON"));
+    DrawArtwork();
+    SetUpKeyboardAndNames();
+    // The place and size the user left the window at.
+    restoreGeometry(kelvo::terminal::UserSettings().value("MainWindow/Geometry").toByteArray());
 }
 
 TMainForm::~TMainForm() {
@@ -211,6 +219,7 @@ QString TMainForm::StatusText() const {
 }
 
 void TMainForm::SetStatus(const QString &text) {
+    statusText_ = text;
     ui->StatusBar->showMessage(text);
 }
 
@@ -292,6 +301,7 @@ void TMainForm::SearchTimerTimer() {
     FillDeviceGrid();
     searching = false;
     SetStatus("Searching modules... " + QString::number(deviceCount) + " device(s) found");
+    CheckSettingsTaken();
 }
 
 void TMainForm::AboutBitBtnClick() {
@@ -299,11 +309,11 @@ void TMainForm::AboutBitBtnClick() {
 }
 
 void TMainForm::WWWLabelClick() {
-    OpenInBrowser(WebSite, 80);
+    OpenInBrowser(WebSite, 80, this);
 }
 
 void TMainForm::LogoImageClick() {
-    OpenInBrowser(WebSite, 80);
+    OpenInBrowser(WebSite, 80, this);
 }
 
 void TMainForm::closeEvent(QCloseEvent *event) {
@@ -317,6 +327,8 @@ void TMainForm::FormClose() {
     XmlTimer->stop();
     // The library keeps running; it must not hand this window to anyone later.
     qvudps_clr_ptr(this);
+    if (session)
+        kelvo::terminal::UserSettings().setValue("MainWindow/Geometry", saveGeometry());
     session.reset();
 }
 
@@ -338,9 +350,15 @@ int TMainForm::RowCount() const {
 
 void TMainForm::SetGridHeaders() {
     ui->StringGrid->setHorizontalHeaderLabels(GridHeaders(sortColumn));
+    QHeaderView *header = ui->StringGrid->horizontalHeader();
+    header->setSortIndicatorShown(sortColumn >= 0 && sortColumn <= 4);
+    header->setSortIndicator(sortColumn, sortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void TMainForm::ClearDeviceGrid() {
+    if (const QTableWidgetItem *item = ui->StringGrid->item(ui->StringGrid->currentRow(), 0);
+        item && !item->text().isEmpty())
+        keepMac_ = item->text();
     SetCurrentRow(1);
     ui->StringGrid->clearContents();
     ui->StringGrid->setRowCount(1);
@@ -350,7 +368,7 @@ void TMainForm::ClearDeviceGrid() {
 }
 
 void TMainForm::SortDeviceTable(int column) {
-    kelvo::ui::SortDeviceTable(DeviceTable, deviceCount, column);
+    kelvo::ui::SortDeviceTable(DeviceTable, deviceCount, column, sortDescending);
 }
 
 void TMainForm::FillDeviceGrid() {
@@ -363,6 +381,12 @@ void TMainForm::FillDeviceGrid() {
         const QStringList cells = RowTexts(*DeviceTable[i].record);
         for (int c = 0; c < kColumnCount; ++c)
             ui->StringGrid->setItem(i, c, new QTableWidgetItem(cells[c]));
+    }
+    for (int i = 0; i < deviceCount && !keepMac_.isEmpty(); ++i) {
+        if (ui->StringGrid->item(i, 0)->text() == keepMac_) {
+            SetCurrentRow(i + 1);
+            break;
+        }
     }
     ui->StringGrid->viewport()->update();
 }
@@ -388,7 +412,7 @@ void TMainForm::StringGridDrawCell(QPainter *painter, const QStyleOptionViewItem
     const QRect r = option.rect;
     painter->save();
     if (row > deviceCount) {
-        painter->fillRect(r, kWhite);
+        painter->fillRect(r, option.palette.color(QPalette::Base));
         painter->restore();
         return;
     }
@@ -398,7 +422,7 @@ void TMainForm::StringGridDrawCell(QPainter *painter, const QStyleOptionViewItem
     QColor background = current ? pal.color(QPalette::Highlight) : pal.color(QPalette::Base);
     QColor text = current ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::Text);
     if (newMarkDelay == 0 && entry.isNew && !current)
-        background = kNewDevice;
+        background = NewDeviceColor(pal);
     QFont font = option.font;
     if (col == 0 || (col == 2 && entry.record->web_supported)) {
         font.setUnderline(true);
@@ -410,8 +434,11 @@ void TMainForm::StringGridDrawCell(QPainter *painter, const QStyleOptionViewItem
     painter->fillRect(r, background);
     painter->setFont(font);
     painter->setPen(text);
-    painter->drawText(r.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                      index.data().toString());
+    // A text longer than its cell ends in an ellipsis; the tool tip has it all.
+    const QRect textRect = r.adjusted(2, 2, -2, 0);
+    painter->drawText(
+        textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+        QFontMetrics(font).elidedText(index.data().toString(), Qt::ElideRight, textRect.width()));
     painter->restore();
 }
 
@@ -438,6 +465,7 @@ void TMainForm::StringGridMouseDown(Qt::MouseButton button, int row, int column,
                                     const QPoint &globalPos) {
     if (row < 1) {
         if (!searching && row == 0 && column >= 0 && column <= 4) {
+            sortDescending = column == sortColumn && !sortDescending;
             sortColumn = column;
             SetGridHeaders();
             ClearDeviceGrid();
@@ -469,7 +497,7 @@ void TMainForm::HandleGridClick() {
     if (!m.web_supported || CheckReachable(FIELD(m, ip)) != 0)
         return;
     SetStatus("Openning in WEB Browser...");
-    OpenInBrowser(FIELD(m, ip), WebPortOf(m));
+    OpenInBrowser(FIELD(m, ip), WebPortOf(m), this);
     SetStatus("Ready");
 }
 
@@ -487,6 +515,11 @@ void TMainForm::StringGridKeyDown(int key) {
 bool TMainForm::eventFilter(QObject *watched, QEvent *event) {
     QWidget *gridArea = ui->StringGrid->viewport();
     if (watched == gridArea) {
+        if (event->type() == QEvent::ToolTip) {
+            auto *he = static_cast<QHelpEvent *>(event);
+            QToolTip::showText(he->globalPos(), StringGridHint(he->pos()), gridArea);
+            return true;
+        }
         if (event->type() == QEvent::MouseMove) {
             StringGridMouseMove(static_cast<QMouseEvent *>(event)->position().toPoint());
         } else if (event->type() == QEvent::MouseButtonPress) {
@@ -518,6 +551,15 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event) {
                 StringGridKeyDown(13);
                 return true;
             }
+            if (ke->matches(QKeySequence::Copy)) {
+                QGuiApplication::clipboard()->setText(SelectedRowsText());
+                return true;
+            }
+            if (ke->key() == Qt::Key_Menu ||
+                (ke->key() == Qt::Key_F10 && ke->modifiers() == Qt::ShiftModifier)) {
+                OpenPopupMenuForCurrentRow();
+                return true;
+            }
         }
     } else if (event->type() == QEvent::MouseButtonPress &&
                static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
@@ -545,6 +587,12 @@ void TMainForm::PopupMenuPopup() {
     ui->DownloadPopupMenu->setEnabled(s.download);
     ui->UploadPopupMenu->setEnabled(s.upload);
     ui->OpenTCPsetup1->setEnabled(s.tcpSetup);
+    // The entries name the ports they will really use.
+    const qvudps_module *m = selectedDevice == -1 ? nullptr : DeviceTable[selectedDevice].record;
+    ui->OpeninWebbrowser1->setText(
+        QString("Open in &WEB Browser (port %1)").arg(m ? WebPortOf(*m) : 80));
+    ui->OpenTCPsetup1->setText(
+        QString("Open &TCP Setup (port %1)").arg(m ? TcpSetupPortOf(*m) : 99));
 }
 
 void TMainForm::EditParameters1Click() {
@@ -558,7 +606,7 @@ void TMainForm::OpeninWebbrowser1Click() {
     if (CheckReachable(FIELD(m, ip)) != 0)
         return;
     SetStatus("Openning in WEB Browser...");
-    OpenInBrowser(FIELD(m, ip), WebPortOf(m));
+    OpenInBrowser(FIELD(m, ip), WebPortOf(m), this);
     SetStatus("Ready");
 }
 
@@ -584,6 +632,7 @@ void TMainForm::Loaddefaultvalues1Click() {
         Hooks().Error(this, "Sending new setting failed");
         return;
     }
+    ExpectSettings(*record);
     defaultTicks = 150;
     DefaultTimer->start();
 }
@@ -594,6 +643,7 @@ void TMainForm::DefaultTimerTimer() {
         if (--defaultTicks < 0) {
             DefaultTimer->stop();
             SetStatus("Sending default settings... timeout error");
+            sentSettings_.reset();
         }
         return;
     }
@@ -610,8 +660,10 @@ void TMainForm::ShowDetailDialog() {
         Hooks().ExecDialog(dialog);
         applied = dialog.settingsApplied;
     }
-    if (applied)
+    if (applied) {
+        ExpectSettings(*DeviceTable[selectedDevice].record);
         SearchBitBtnClick();
+    }
 }
 
 // ---------------------------------------------------- configuration transfer
@@ -745,6 +797,144 @@ void TMainForm::XmlErrorEvent(mvxapi::TSdkErrorEventArgs *args) {
             session->Open();
         }
     }
+}
+
+// ------------------------------------------------- keyboard, names, feedback
+
+void TMainForm::SetUpKeyboardAndNames() {
+    QTableWidget *grid = ui->StringGrid;
+    // Tab leaves the grid for the window's other controls; rows can be
+    // selected together for copying.
+    grid->setTabKeyNavigation(false);
+    grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
+
+    auto *searchAgain = new QAction("Search again", this);
+    searchAgain->setObjectName("SearchAgainAction");
+    searchAgain->setShortcut(QKeySequence(Qt::Key_F5));
+    connect(searchAgain, &QAction::triggered, this, &TMainForm::SearchBitBtnClick);
+    addAction(searchAgain);
+
+    // The status line keeps its text while the pointer crosses the menu.
+    ui->EditParameters1->setStatusTip("Show and change every setting of the device");
+    ui->OpeninWebbrowser1->setStatusTip("Open the device's web page");
+    ui->OpenTCPsetup1->setStatusTip("Open a terminal on the device's TCP setup port");
+    ui->DownloadPopupMenu->setStatusTip("Save the device's configuration to a file");
+    ui->UploadPopupMenu->setStatusTip("Send a configuration file to the device");
+    ui->Loaddefaultvalues1->setStatusTip("Restore the device's default settings");
+
+    ui->LIPCaption->setBuddy(ui->LIPLabel);
+    ui->LNetmaskCaption->setBuddy(ui->LNetmaskLabel);
+    ui->LGatewayCaption->setBuddy(ui->LGatewayLabel);
+    ui->_VersionLabel->setBuddy(ui->VersionLabel);
+    ui->Label1->setBuddy(grid);
+    ui->LogoImage->setAccessibleName(FirmName + " logo");
+    ui->WWWLabel->setAccessibleName("Web site " + WebSite);
+    kelvo::terminal::NameControls(this);
+}
+
+void TMainForm::DrawArtwork() {
+    const qreal dpr = devicePixelRatioF();
+    ui->LogoImage->setPixmap(LoadBitmapResource("USER_LOGO", palette(), dpr));
+    QIcon icon;
+    for (qreal scale : {1.0, 2.0})
+        icon.addPixmap(LoadBitmapResource("USER_ICON", palette(), scale));
+    setWindowIcon(icon);
+}
+
+QColor NewDeviceColor(const QPalette &palette) {
+    // A tint of the selection colour over the row's own background, so the
+    // mark shows on light and dark desktops alike.
+    const QColor base = palette.color(QPalette::Base);
+    const QColor tint = palette.color(QPalette::Highlight);
+    const auto mix = [](int b, int t) { return (b * 4 + t) / 5; };
+    return QColor(mix(base.red(), tint.red()), mix(base.green(), tint.green()),
+                  mix(base.blue(), tint.blue()));
+}
+
+QString TMainForm::StringGridHint(const QPoint &pos) const {
+    const QTableWidget *grid = ui->StringGrid;
+    const QModelIndex index = grid->indexAt(pos);
+    const QString text = index.data().toString();
+    if (index.isValid() &&
+        QFontMetrics(grid->font()).horizontalAdvance(text) > grid->visualRect(index).width() - 4)
+        return text;
+    return grid->toolTip();
+}
+
+bool TMainForm::event(QEvent *event) {
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ScreenChangeInternal)
+        DrawArtwork();
+    if (event->type() == QEvent::StatusTip) {
+        const QString tip = static_cast<QStatusTipEvent *>(event)->tip();
+        ui->StatusBar->showMessage(tip.isEmpty() ? statusText_ : tip);
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+QString TMainForm::SelectedRowsText() const {
+    QModelIndexList rows = ui->StringGrid->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(),
+              [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
+    QStringList lines;
+    for (const QModelIndex &index : rows) {
+        if (index.row() >= deviceCount)
+            continue;
+        QStringList cells;
+        for (int c = 0; c < kColumnCount; ++c) {
+            const QTableWidgetItem *item = ui->StringGrid->item(index.row(), c);
+            cells << (item ? item->text() : QString());
+        }
+        lines << cells.join('\t');
+    }
+    return lines.isEmpty() ? QString() : lines.join('\n') + '\n';
+}
+
+void TMainForm::OpenPopupMenuForCurrentRow() {
+    QTableWidget *grid = ui->StringGrid;
+    const QRect cell = grid->visualRect(grid->model()->index(CurrentRow() - 1, 0));
+    PopupMenu->popup(grid->viewport()->mapToGlobal(cell.isValid() ? cell.bottomLeft() : QPoint()));
+}
+
+void TMainForm::ExpectSettings(const qvudps_module &sent) {
+    sentSettings_ = sent;
+}
+
+void TMainForm::CheckSettingsTaken() {
+    if (!sentSettings_)
+        return;
+    const qvudps_module sent = *sentSettings_;
+    sentSettings_.reset();
+    const QString mac = FIELD(sent, mac);
+    const qvudps_module *now = nullptr;
+    for (int i = 0; i < deviceCount && !now; ++i) {
+        if (FIELD(*DeviceTable[i].record, mac) == mac)
+            now = DeviceTable[i].record;
+    }
+    const QString password = sent.setup_auth_required ? " Check the password." : "";
+    QString message;
+    if (!now) {
+        message = QString("The device %1 did not answer the search after the setup.").arg(mac);
+    } else if (sent.load_defaults) {
+        // The defaults themselves are the device's to know: settings that did
+        // not change may already have been the defaults, so this is only said
+        // in the status line.
+        if (sent.setup_auth_required && SettingsNotTaken(sent, *now).isEmpty())
+            SetStatus(statusText_ +
+                      QString(". The device %1 reports the same settings as "
+                              "before; unless they were its defaults already, it "
+                              "did not take the default values.")
+                          .arg(mac) +
+                      password);
+        return;
+    } else if (const QStringList differ = SettingsNotTaken(sent, *now); !differ.isEmpty()) {
+        message = QString("The device %1 did not take the new settings (%2).")
+                      .arg(mac, differ.join(", "));
+    }
+    if (message.isEmpty())
+        return;
+    SetStatus(statusText_ + ". " + message + password);
+    Hooks().Error(this, message + password);
 }
 
 } // namespace kelvo::ui

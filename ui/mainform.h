@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QMenu;
@@ -36,6 +37,9 @@ struct MainOptions {
     // The MAC filter file; empty means the one beside the program.
     QString macFilterFile;
 };
+
+// The background of a device that was not in the previous search.
+QColor NewDeviceColor(const QPalette &palette);
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -123,7 +127,21 @@ public:
     QString StatusText() const;
     void SetStatus(const QString &text);
 
+    // Keyboard and selection.
+    // A second click on the sort column's header reverses the order.
+    bool sortDescending = false;
+    // The selected rows' cells, tab-separated, one line per row.
+    QString SelectedRowsText() const;
+    void OpenPopupMenuForCurrentRow();
+    // The tool tip over the grid: a cell's whole text when it is cut short,
+    // otherwise the grid's hint.
+    QString StringGridHint(const QPoint &pos) const;
+    // After the search that follows an apply or "Load default values": says
+    // so when the device reports other settings than it was sent.
+    void CheckSettingsTaken();
+
 protected:
+    bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -131,7 +149,18 @@ protected:
 private:
     void FormClose();
     QChar NextSpinner();
+    void SetUpKeyboardAndNames();
+    // The logo and icon for the palette and the screen's pixel density.
+    void DrawArtwork();
+    void ExpectSettings(const qvudps_module &sent);
     bool shown_ = false;
+    // The status text proper; a menu's status tip shows over it only while
+    // the pointer is on an entry.
+    QString statusText_;
+    // The device that stays selected across a search or a sort.
+    QString keepMac_;
+    // What the last setup sent, until the next search has checked it.
+    std::optional<qvudps_module> sentSettings_;
 };
 
 } // namespace kelvo::ui

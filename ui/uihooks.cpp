@@ -1,10 +1,13 @@
 #include "uihooks.h"
 
 #include "hostping.h"
+#include "usersettings.h"
 
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -38,15 +41,17 @@ bool UiHooks::Question(QWidget *owner, const QString &text) {
 
 void UiHooks::Error(QWidget *owner, const QString &text) {
     QMessageBox box(QMessageBox::Critical, "Error", text, QMessageBox::Ok, owner);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     box.exec();
 }
 
 QString UiHooks::SaveFileName(QWidget *owner, const QString &suggested) {
-    QFileDialog dialog(owner, QString(), suggested, kXmlFilter);
+    QFileDialog dialog(owner, QString(), FileDialogStartPath(suggested), kXmlFilter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix("xml");
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
+    RememberFileDialogFolder(dialog.selectedFiles().constFirst());
     return WithDefaultExtension(dialog.selectedFiles().constFirst());
 }
 
@@ -63,23 +68,32 @@ QString UiHooks::SaveListFileName(QWidget *owner) {
 }
 
 QString UiHooks::OpenFileName(QWidget *owner, const QString &suggested) {
-    QFileDialog dialog(owner, QString(), suggested, kXmlFilter);
+    QFileDialog dialog(owner, QString(), FileDialogStartPath(suggested), kXmlFilter);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix("xml");
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
+    RememberFileDialogFolder(dialog.selectedFiles().constFirst());
     return dialog.selectedFiles().constFirst();
+}
+
+QString FileDialogStartPath(const QString &suggested) {
+    const QString folder = kelvo::terminal::UserSettings().value("LastFolder").toString();
+    return folder.isEmpty() || !QFileInfo(folder).isDir() ? suggested
+                                                          : QDir(folder).filePath(suggested);
+}
+
+void RememberFileDialogFolder(const QString &chosenFile) {
+    kelvo::terminal::UserSettings().setValue("LastFolder", QFileInfo(chosenFile).absolutePath());
 }
 
 int UiHooks::ExecDialog(QDialog &dialog) {
     return dialog.exec();
 }
 
-void UiHooks::OpenUrl(const QString &url) {
-    // The opener's result is not examined: nothing is reported when no
-    // browser is available.
-    QDesktopServices::openUrl(QUrl(url));
+bool UiHooks::OpenUrl(const QString &url) {
+    return QDesktopServices::openUrl(QUrl(url));
 }
 
 int UiHooks::Ping(const std::string &ipText) {

@@ -23,7 +23,7 @@ public:
     // Yes/No box captioned "Confirmation", question icon, No as default.
     // Returns true only for Yes.
     virtual bool Question(QWidget *owner, const QString &text);
-    // Error box with one OK button.
+    // Error box with one OK button; its text can be selected and copied.
     virtual void Error(QWidget *owner, const QString &text);
     // Save / open file choosers with the XML filter and default extension
     // "xml". An empty result means the user cancelled.
@@ -34,8 +34,8 @@ public:
     virtual QString SaveListFileName(QWidget *owner);
     // Shows a dialog modally and returns its result code (QDialog::exec).
     virtual int ExecDialog(QDialog &dialog);
-    // Hands an address to the desktop's URL opener.
-    virtual void OpenUrl(const QString &url);
+    // Hands an address to the desktop's URL opener; false when none took it.
+    virtual bool OpenUrl(const QString &url);
     // The ping test of an address: 0 answered, 1 no answer, -1 unusable.
     virtual int Ping(const std::string &ipText);
 };
@@ -43,6 +43,11 @@ public:
 // Gives a dialog its fixed border at the designed client size, or larger when
 // the fonts in use need more room.
 void FixDialogSize(QDialog *dialog, const QSize &designed);
+
+// Where a file chooser starts: `suggested` (a file name) in the folder of the
+// last file chosen, remembered in the user's settings across runs.
+QString FileDialogStartPath(const QString &suggested);
+void RememberFileDialogFolder(const QString &chosenFile);
 
 // The hooks in force; never null.
 UiHooks &Hooks();

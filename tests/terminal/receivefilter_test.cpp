@@ -102,6 +102,29 @@ TEST(ReceiveFilter, ControlBytesAreDroppedAndBellBeeps) {
     EXPECT_EQ(screen.beeps, 2);
 }
 
+TEST(ReceiveFilter, DropsTerminalEscapeSequencesWholeOrSplit) {
+    const struct {
+        std::initializer_list<std::string> chunks;
+        std::string shown;
+    } cases[] = {
+        {{"\x1b[1mBOLD\x1b[0m"}, "BOLD"},
+        {{"a\x1b[", "38;5;", "196mb"}, "ab"},
+        {{"\x1b]0;title\x07x"}, "x"},
+        {{"\x1b]2;t", "\x1b", "\\y"}, "y"},
+        {{"\x1b(B\x1b"
+          "7z\x1b[m"},
+         "z"},
+        // A line end breaks off an unfinished sequence; the rest still shows.
+        {{"\x1b]0;never ends\r\nok"}, "\r\nok"},
+        {{"\x1b[12\nq"}, "\nq"},
+        // Telnet negotiation inside a sequence is still hidden.
+        {{"\x1b[" + bytes({255, 251, 1}) + "1mw"}, "w"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(show(c.chunks), c.shown) << *c.chunks.begin();
+    }
+}
+
 TEST(ReceiveFilter, KeepsLineEndsAndHighBytes) {
     EXPECT_EQ(show({bytes({'a', 13, 10, 'b', 0xE9, 0xFE})}), bytes({'a', 13, 10, 'b', 0xE9, 0xFE}));
 }

@@ -19,6 +19,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -136,11 +138,12 @@ TEST_F(TerminalWindow, ShowsDeviceTextWithoutNegotiationAndSendsKeys) {
     TestForm form(nullptr, peer.port());
     EXPECT_EQ(form.windowTitle(), QStringLiteral("TCP Setup"));
     form.Connect(kLoopback);
-    EXPECT_EQ(form.windowTitle(), QStringLiteral("TCP Setup - 127.0.0.1 (Connecting)"));
+    const QString target = QStringLiteral("127.0.0.1:%1").arg(peer.port());
+    EXPECT_EQ(form.windowTitle(), "TCP Setup - " + target + " (Connecting)");
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.memo()->toPlainText() == "login: "; }, kWaitMs));
-    EXPECT_EQ(form.windowTitle(), QStringLiteral("TCP Setup - 127.0.0.1"));
+    EXPECT_EQ(form.windowTitle(), "TCP Setup - " + target);
     form.memo()->setFocus();
 
     // Keys go to the device only; the display shows its echo.
@@ -170,6 +173,13 @@ TEST_F(TerminalWindow, ShowsDeviceTextWithoutNegotiationAndSendsKeys) {
         [&] { return form.memo()->toPlainText().endsWith(QString::fromUtf8("\xC3\xA9")); },
         kWaitMs));
     EXPECT_EQ(receivedUpToMarker(form, peer), QByteArray("\xE9"));
+
+    // Styling and queries of real servers are dropped, never answered.
+    peer.send("\r\n\x1b[1mBOLD\x1b[0m\x1b[6n\x1b]0;title\a.");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return form.memo()->toPlainText().endsWith(QStringLiteral("\nBOLD.")); }, kWaitMs))
+        << form.memo()->toPlainText().toStdString();
+    EXPECT_EQ(receivedUpToMarker(form, peer), QByteArray());
 }
 
 TEST_F(TerminalWindow, MacrosAreSentByButtonAndShortcutAndErrorsSendNothing) {
@@ -283,6 +293,24 @@ TEST_F(TerminalWindow, EscClosesAndMacrosComeBackInTheNextWindow) {
     EXPECT_FALSE(again.hex(1)->isChecked());
 }
 
+TEST_F(TerminalWindow, ClosingWritesBackOnlyWhatThatWindowChanged) {
+    QSettings(QStringLiteral("Marvane"), QStringLiteral("Kelvo")).setValue("Macro1", "old");
+    auto first = std::make_unique<TestForm>(nullptr, 0);
+    {
+        TestForm second(nullptr, 0);
+        second.macro(1)->setText(QStringLiteral("new"));
+        second.hex(3)->setChecked(true);
+        second.reject();
+    }
+    first->macro(2)->setText(QStringLiteral("mine"));
+    first->reject();
+    first.reset();
+    QSettings settings(QStringLiteral("Marvane"), QStringLiteral("Kelvo"));
+    EXPECT_EQ(settings.value("Macro1").toString(), QStringLiteral("new"));
+    EXPECT_EQ(settings.value("Macro2").toString(), QStringLiteral("mine"));
+    EXPECT_EQ(settings.value("Hex3").toInt(), 1);
+}
+
 TEST_F(TerminalWindow, LoadingStopsAtTheFirstMissingValue) {
     {
         QSettings settings(QStringLiteral("Marvane"), QStringLiteral("Kelvo"));
@@ -386,8 +414,11 @@ TEST_F(TerminalWindow, MacroRowsSitInTheirPanelPositions) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     for (int n = 1; n <= 4; ++n) {
         const int y = 8 + 32 * (n - 1);
-        EXPECT_EQ(form.macro(n)->geometry(), QRect(8, y, 521, 25)) << n;
-        EXPECT_EQ(form.hex(n)->geometry().topLeft(), QPoint(536, y)) << n;
+        // The designed places, except that a box whose caption needs more
+        // room takes it from the edit field.
+        const int wider = std::max(0, form.hex(n)->sizeHint().width() - 41);
+        EXPECT_EQ(form.macro(n)->geometry(), QRect(8, y, 521 - wider, 25)) << n;
+        EXPECT_EQ(form.hex(n)->geometry().topLeft(), QPoint(536 - wider, y)) << n;
         EXPECT_EQ(form.send(n)->geometry(), QRect(584, y, 75, 25)) << n;
         EXPECT_EQ(form.hex(n)->text(), QStringLiteral("HEX"));
         EXPECT_EQ(form.send(n)->toolTip(), QStringLiteral("Send macro (Alt+%1)").arg(n));
@@ -395,6 +426,19 @@ TEST_F(TerminalWindow, MacroRowsSitInTheirPanelPositions) {
     EXPECT_EQ(form.macro(1)->parentWidget()->height(), 137);
     EXPECT_EQ(form.memo()->geometry().bottom() + 1, 519 - 137);
     EXPECT_TRUE(form.memo()->font().fixedPitch());
+
+    // With a large font the boxes grow with their caption instead of
+    // cutting it.
+    const QFont normal = QApplication::font();
+    QFont large = normal;
+    large.setPointSizeF(normal.pointSizeF() * 2);
+    QApplication::setFont(large);
+    TestForm big(nullptr, 0);
+    big.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&big));
+    QApplication::setFont(normal);
+    for (int n = 1; n <= 4; ++n)
+        EXPECT_GE(big.hex(n)->width(), big.hex(n)->sizeHint().width()) << n;
 }
 
 } // namespace

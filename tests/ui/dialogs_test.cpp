@@ -3,11 +3,13 @@
 // library sends nothing for them).
 #include "aboutform.h"
 #include "appmutex.h"
+#include "artwork.h"
 #include "authform.h"
 #include "confirmform.h"
 #include "detailform.h"
 #include "launch.h"
 #include "mainform.h"
+#include "ttelnetform.h"
 #include "ui_aboutform.h"
 #include "ui_authform.h"
 #include "ui_confirmform.h"
@@ -15,14 +17,23 @@
 #include "ui_mainform.h"
 #include "uitest_support.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
 #include <QLocale>
 #include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTableWidget>
+#include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTimer>
 #include <clocale>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
 
 using namespace kelvo::uitest;
@@ -103,6 +114,10 @@ TEST_F(Dialogs, DetailDialogShowsTheRecord) {
     EXPECT_FALSE(g.ui->IPEdit->isEnabled());
     EXPECT_FALSE(g.ui->GatewayEdit->isEnabled());
     EXPECT_TRUE(g.ui->DHCPLabelEdit1->isVisibleTo(&g));
+    // The marks have room for their whole text.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&g));
+    for (QLineEdit *mark : {g.ui->DHCPLabelEdit, g.ui->DHCPLabelEdit1, g.ui->DHCPLabelEdit2})
+        EXPECT_GT(mark->width(), mark->fontMetrics().horizontalAdvance("(DHCP)") + 4);
     EXPECT_TRUE(g.ui->EnableFilterCheckBox->isChecked());
     EXPECT_TRUE(g.ui->IPFilterEdit->isEnabled());
     // Unticking the filter writes zeros into both fields.
@@ -197,8 +212,18 @@ TEST_F(Dialogs, ApplyWritesTheRecordAndCancelledCredentialsSendNothing) {
     EXPECT_EQ(std::memcmp(&m, &original, sizeof m), 0);
     EXPECT_FALSE(f.SetupTimer->isActive());
 
-    hooks.dialogs.push_back([](QDialog &) { return int(QDialog::Accepted); });
+    // With the address test on, nothing claims to be sending while the
+    // password is still asked for.
+    f.ui->ValidCheckBox->setChecked(true);
+    hooks.answers = {true}; // outside the PC's network: go on
+    QString whileAsked;
+    hooks.dialogs.push_back([&](QDialog &) {
+        whileAsked = Status(f);
+        return int(QDialog::Accepted);
+    });
     f.SaveBitBtnClick();
+    EXPECT_FALSE(whileAsked.contains("Sending")) << whileAsked.toStdString();
+    EXPECT_TRUE(Status(f).startsWith("Sending new settings...")) << Status(f).toStdString();
     EXPECT_STREQ(m.ip, "10.9.8.70");
     EXPECT_EQ(std::strlen(m.name), 32u);
     EXPECT_EQ(std::string(m.name), std::string(32, 'n'));
@@ -259,6 +284,11 @@ TEST_F(Dialogs, DefaultsButtonAsksAndSetsTheFlag) {
 TEST_F(Dialogs, ConfirmationShowsTheAddressInColour) {
     kelvo::ui::TConfirmForm c(nullptr, "192.168.5.20", "192.168.1.X");
     EXPECT_EQ(c.windowTitle(), "Confirm");
+    // The text fills the dialog down to its buttons.
+    c.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&c));
+    EXPECT_LT(c.height() - c.ui->RichEdit1->height() - c.ui->YesButton->height(), 50);
+    EXPECT_GE(c.ui->RichEdit1->height(), c.ui->RichEdit1->document()->size().height());
     QTextDocument *doc = c.ui->RichEdit1->document();
     const QString text = doc->toPlainText();
     auto formatAt = [doc](int pos) {
@@ -304,6 +334,10 @@ TEST_F(Dialogs, AboutAndTheWindowsOtherLinks) {
         EXPECT_TRUE(a.ui->Copyright->text().contains("Marvane"));
         EXPECT_EQ(a.ui->Comments->text(), "Config utility for the original Marvane devices.");
         EXPECT_FALSE(a.ui->ProgramIcon->pixmap().isNull());
+        // The copyright line with its build date is not wrapped or cut.
+        a.show();
+        EXPECT_FALSE(a.ui->Copyright->wordWrap());
+        EXPECT_GE(a.ui->Copyright->width(), a.ui->Copyright->sizeHint().width());
         return int(QDialog::Accepted);
     });
     kelvo::ui::MainOptions o;
@@ -321,6 +355,129 @@ TEST_F(Dialogs, AboutAndTheWindowsOtherLinks) {
     QTest::mouseClick(w.ui->LogoImage, Qt::LeftButton);
     EXPECT_EQ(hooks.urls,
               (QStringList{"http://www.marvane.example:80", "http://www.marvane.example:80"}));
+
+    // Without a browser the address is shown, to be copied by hand.
+    hooks.browserOpens = false;
+    QTest::mouseClick(w.ui->WWWLabel, Qt::LeftButton);
+    ASSERT_EQ(hooks.errors.size(), 1);
+    EXPECT_TRUE(hooks.errors[0].endsWith("http://www.marvane.example:80"));
+
+    // A menu's status tips show only while the pointer is on an entry.
+    w.SetStatus("Searching modules... 3 device(s) found");
+    w.ui->Loaddefaultvalues1->showStatusText(&w);
+    EXPECT_EQ(w.StatusText(), w.ui->Loaddefaultvalues1->statusTip());
+    QStatusTipEvent left{QString()};
+    QApplication::sendEvent(&w, &left);
+    EXPECT_EQ(w.StatusText(), "Searching modules... 3 device(s) found");
+}
+
+TEST_F(Dialogs, TerminalOpensModalOnTopOfTheWindowThatAsksAndOnlyOnce) {
+    QTcpServer device;
+    ASSERT_TRUE(device.listen(QHostAddress::LocalHost, 0));
+    qvudps_module d = Record();
+    d.tcp_setup_port = device.serverPort();
+    QWidget mainWindow;
+    TDetailForm g(&mainWindow, &d, &spinner);
+    g.show();
+    g.ui->IPEdit->setText("127.0.0.1");
+    QWidget *owner = nullptr;
+    bool modal = false;
+    hooks.dialogs.push_back([&](QDialog &terminal) {
+        owner = terminal.parentWidget();
+        QTimer::singleShot(0, &terminal, [&] {
+            modal = QGuiApplication::modalWindow() == terminal.windowHandle();
+            // Asking again while it is open opens no second terminal.
+            kelvo::ui::OpenTcpSetup(&mainWindow, "127.0.0.1", device.serverPort());
+            terminal.reject();
+        });
+        return terminal.exec();
+    });
+    QTest::mouseClick(g.ui->TCPSetupButton, Qt::LeftButton);
+    EXPECT_EQ(owner, &g);
+    EXPECT_TRUE(modal);
+    ASSERT_EQ(hooks.dialogTitles.size(), 1);
+    EXPECT_TRUE(hooks.dialogTitles[0].startsWith("TCP Setup - 127.0.0.1:"));
+}
+
+TEST_F(Dialogs, GridAndPicturesFollowThePaletteTheScreenAndTheCellWidth) {
+    const QPalette normal = QApplication::palette();
+    const QPalette dark = DarkPalette();
+    QApplication::setPalette(dark);
+    kelvo::ui::MainOptions o;
+    o.relayPort = 9; // never searched
+    o.macFilterFile = "/nonexistent/kelvo.filter";
+    auto w = std::make_unique<kelvo::ui::TMainForm>(nullptr, o);
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    QTableWidget *grid = w->ui->StringGrid;
+    const QRect empty = grid->visualRect(grid->model()->index(0, 1));
+    EXPECT_EQ(grid->viewport()->grab().toImage().pixelColor(empty.center()),
+              dark.color(QPalette::Base));
+    // The new-device tint is a dark one on a dark desktop.
+    const QColor mark = kelvo::ui::NewDeviceColor(dark);
+    EXPECT_NE(mark, dark.color(QPalette::Base));
+    EXPECT_LT(mark.lightness(), 100);
+    // The logo: sharp at twice the density, its lettering light on the dark
+    // window, and the window shows the one for its palette.
+    const QPixmap logo = kelvo::ui::LoadBitmapResource("USER_LOGO", dark, 2.0);
+    EXPECT_EQ(logo.size(), QSize(400, 112));
+    EXPECT_EQ(logo.deviceIndependentSize(), QSizeF(200, 56));
+    const QImage lettering = logo.toImage();
+    int light = 0;
+    for (int y = 4; y < 72; ++y)
+        for (int x = 120; x < 400; ++x)
+            light += lettering.pixelColor(x, y).alpha() > 200 &&
+                     lettering.pixelColor(x, y).lightness() > 160;
+    EXPECT_GT(light, 100);
+    EXPECT_EQ(w->ui->LogoImage->pixmap().toImage(),
+              kelvo::ui::LoadBitmapResource("USER_LOGO", dark, w->devicePixelRatioF()).toImage());
+    QApplication::setPalette(normal);
+
+    // A text too long for its cell: the tool tip holds all of it.
+    const QString longText = "TCP setup=Y, TEA=Y, NVT=Y, DHCP=Y and more than fits";
+    grid->setItem(0, 5, new QTableWidgetItem(longText));
+    grid->setColumnWidth(5, 60);
+    EXPECT_EQ(w->StringGridHint(grid->visualRect(grid->model()->index(0, 5)).center()), longText);
+    EXPECT_EQ(w->StringGridHint(empty.center()), grid->toolTip());
+
+    // The window comes back where the user left it.
+    w->setGeometry(QRect(40, 50, 900, 500));
+    const QRect left = w->geometry();
+    w->close();
+    w.reset();
+    kelvo::ui::TMainForm again(nullptr, o);
+    EXPECT_EQ(again.geometry(), left);
+    // So does the file choosers' folder.
+    QTemporaryDir folder;
+    kelvo::ui::RememberFileDialogFolder(folder.filePath("backup.xml"));
+    EXPECT_EQ(kelvo::ui::FileDialogStartPath("device.xml"), folder.filePath("device.xml"));
+}
+
+TEST_F(Dialogs, EveryControlHasAnAccessibleName) {
+    kelvo::ui::MainOptions o;
+    o.relayPort = 9;
+    o.macFilterFile = "/nonexistent/kelvo.filter";
+    kelvo::ui::TMainForm w(nullptr, o);
+    qvudps_module d = Record();
+    TDetailForm detail(&w, &d, &spinner);
+    kelvo::ui::TAuthForm auth(&w);
+    kelvo::ui::TConfirmForm confirm(&w, "192.168.5.20", "192.168.1.X");
+    kelvo::ui::TAboutForm about(&w, "Mvx-Config", "1.0.0", "Marvane", "c");
+    TTelnetForm terminal(&w, 0);
+    for (QWidget *form :
+         std::initializer_list<QWidget *>{&w, &detail, &auth, &confirm, &about, &terminal}) {
+        for (QWidget *c : form->findChildren<QWidget *>()) {
+            const bool control = qobject_cast<QAbstractButton *>(c) ||
+                                 qobject_cast<QLineEdit *>(c) || qobject_cast<QLabel *>(c) ||
+                                 qobject_cast<QAbstractScrollArea *>(c);
+            if (control && !c->objectName().isEmpty() && !c->objectName().startsWith("qt_")) {
+                EXPECT_FALSE(c->accessibleName().isEmpty())
+                    << form->objectName().toStdString() << "/" << c->objectName().toStdString();
+            }
+        }
+    }
+    EXPECT_EQ(detail.ui->IPEdit->accessibleName(), "IP address");
+    EXPECT_EQ(detail.ui->SaveBitBtn->accessibleName(), "Apply changes");
 }
 
 TEST_F(Dialogs, SearchCountsDownAndATimedOutSearchCanBeStartedAgain) {

@@ -118,6 +118,45 @@ TEST(DeviceList, SortsByMacTypeAndPort) {
               (QStringList{"02:00:00:00:00:0B", "02:00:00:00:00:0a", "02:00:00:00:00:01"}));
 }
 
+TEST(DeviceList, SettingsNotTakenNamesWhatTheDeviceStillReports) {
+    qvudps_module sent = Device("02:00:00:00:00:01", "10.0.0.5");
+    std::strcpy(sent.mask, "255.255.255.0");
+    sent.dhcp_supported = sent.tea_supported = sent.filter_supported = 1;
+    sent.tea_enabled = 1;
+    const struct {
+        void (*change)(qvudps_module &);
+        void (*sentChange)(qvudps_module &);
+        QStringList differ;
+    } cases[] = {
+        {[](qvudps_module &) {}, [](qvudps_module &) {}, {}},
+        {[](qvudps_module &n) { std::strcpy(n.ip, "10.0.0.6"); },
+         [](qvudps_module &) {},
+         {"IP address"}},
+        // With DHCP on, the device chooses its own address.
+        {[](qvudps_module &n) { std::strcpy(n.ip, "10.0.0.6"); },
+         [](qvudps_module &s) { s.dhcp_enabled = 1; },
+         {"DHCP"}},
+        {[](qvudps_module &n) {
+             n.port = 81;
+             n.tea_enabled = 0;
+         },
+         [](qvudps_module &) {},
+         {"port", "TEA"}},
+        // Switches the device does not have are not compared.
+        {[](qvudps_module &n) { n.nvt_enabled = 1; }, [](qvudps_module &) {}, {}},
+        {[](qvudps_module &n) { std::strcpy(n.filter_mask, "255.0.0.0"); },
+         [](qvudps_module &) {},
+         {"IP access filter"}},
+    };
+    for (const auto &c : cases) {
+        qvudps_module s = sent;
+        c.sentChange(s);
+        qvudps_module now = sent;
+        c.change(now);
+        EXPECT_EQ(SettingsNotTaken(s, now), c.differ) << c.differ.join(",").toStdString();
+    }
+}
+
 TEST(DeviceList, MenuStatesFollowTheDevice) {
     EXPECT_EQ(MenuStateFor(nullptr), PopupMenuState{});
     qvudps_module m = Device("02:00:00:00:00:01", "10.0.0.1");

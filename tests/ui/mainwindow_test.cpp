@@ -8,12 +8,15 @@
 #include "ui_mainform.h"
 #include "uitest_support.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QCollator>
 #include <QFile>
 #include <QHeaderView>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <regex>
 
@@ -142,6 +145,112 @@ TEST_F(MainWindow, FirstSearchFillsTheGridAndEveryColumnSorts) {
     EXPECT_EQ(w.deviceCount, 7);
 }
 
+TEST_F(MainWindow, KeyboardReachesEveryActionAndTheSelectionStays) {
+    TMainForm w(nullptr, lab.options());
+    ASSERT_TRUE(WaitForSearch(w));
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QTableWidget *grid = w.ui->StringGrid;
+    const QString mac = Mac(lab.fleet(), 3); // reports its own setup port
+    w.SetCurrentRow(RowOf(w, mac));
+    grid->setFocus();
+
+    // The menu for the current row, from the Menu key and from Shift+F10.
+    for (const auto &[key, mods] :
+         {std::pair{Qt::Key_Menu, Qt::KeyboardModifiers()},
+          std::pair{Qt::Key_F10, Qt::KeyboardModifiers(Qt::ShiftModifier)}}) {
+        QTest::keyClick(grid, key, mods);
+        ASSERT_TRUE(WaitFor([&w] { return w.PopupMenu->isVisible(); }, 2000)) << key;
+        EXPECT_EQ(w.selectedDevice, RowOf(w, mac) - 1);
+        EXPECT_EQ(w.ui->OpenTCPsetup1->text(),
+                  QString("Open &TCP Setup (port %1)").arg(lab.fleet().device(3).setup_port));
+        w.PopupMenu->close();
+    }
+
+    // Ctrl+C: the selected rows as tab-separated text.
+    QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
+    const QStringList cells = QGuiApplication::clipboard()->text().split('\t');
+    ASSERT_EQ(cells.size(), 6);
+    EXPECT_EQ(cells[0], mac);
+    EXPECT_TRUE(cells[5].endsWith('\n'));
+
+    // A second click on the sort column reverses it; the device stays
+    // selected through every sort and search.
+    ClickHeader(w, 2);
+    EXPECT_TRUE(w.sortDescending);
+    EXPECT_EQ(grid->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+    const QStringList ips = ColumnTexts(w, 2);
+    for (int r = 1; r < ips.size(); ++r)
+        EXPECT_GE(kelvo::ui::SortKey(*w.DeviceTable[r - 1].record, 2),
+                  kelvo::ui::SortKey(*w.DeviceTable[r].record, 2));
+    EXPECT_EQ(w.CurrentRow(), RowOf(w, mac));
+    QTest::keyClick(grid, Qt::Key_F5);
+    EXPECT_TRUE(w.searching);
+    ASSERT_TRUE(WaitForSearch(w));
+    EXPECT_EQ(w.CurrentRow(), RowOf(w, mac));
+    ClickHeader(w, 0);
+    EXPECT_FALSE(w.sortDescending);
+    EXPECT_EQ(w.CurrentRow(), RowOf(w, mac));
+
+    // Tab leaves the grid for the window's next control.
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), grid);
+}
+
+TEST_F(MainWindow, MenuTerminalIsModalAndNamesTheSetupPort) {
+    TMainForm w(nullptr, lab.options());
+    ASSERT_TRUE(WaitForSearch(w));
+    const int row = RowOf(w, Mac(lab.fleet(), 3));
+    ASSERT_TRUE(MenuAt(w, row)[2]);
+    const kelvo::devsim::DeviceState box = lab.fleet().device(3);
+    QString caption;
+    bool modal = false;
+    hooks.dialogs.push_back([&](QDialog &terminal) {
+        QTimer::singleShot(0, &terminal, [&] {
+            modal = QGuiApplication::modalWindow() == terminal.windowHandle();
+            WaitFor([&] { return !terminal.windowTitle().endsWith("(Connecting)"); }, 5000);
+            caption = terminal.windowTitle();
+            terminal.reject();
+        });
+        return terminal.exec();
+    });
+    w.ui->OpenTCPsetup1->trigger();
+    EXPECT_TRUE(modal);
+    EXPECT_EQ(caption, QString("TCP Setup - %1:%2")
+                           .arg(QString::fromStdString(box.config.ip))
+                           .arg(box.setup_port));
+}
+
+TEST_F(MainWindow, ASetupTheDeviceDidNotTakeIsReported) {
+    TMainForm w(nullptr, lab.options());
+    ASSERT_TRUE(WaitForSearch(w));
+    const QString mac = Mac(lab.fleet(), 5); // authorised setup, admin/secret
+    ASSERT_TRUE(MenuAt(w, RowOf(w, mac))[0]);
+    hooks.dialogs.push_back([&](QDialog &d) {
+        auto &form = static_cast<kelvo::ui::TDetailForm &>(d);
+        form.show();
+        form.ui->PortEdit->setText("8123");
+        form.ui->ValidCheckBox->setChecked(false);
+        QTimer::singleShot(30000, &form, &QDialog::reject); // never hang
+        QTest::mouseClick(form.ui->SaveBitBtn, Qt::LeftButton);
+        return form.exec();
+    });
+    hooks.dialogs.push_back([](QDialog &d) {
+        auto &auth = static_cast<kelvo::ui::TAuthForm &>(d);
+        auth.ui->UserEdit->setText("admin");
+        auth.ui->PassEdit->setText("wrong");
+        return int(QDialog::Accepted);
+    });
+    w.ui->EditParameters1->trigger();
+    ASSERT_TRUE(WaitFor([&w] { return w.searching; }, 15000));
+    ASSERT_TRUE(WaitFor([&w] { return !w.searching; }, 30000));
+    ASSERT_EQ(hooks.errors.size(), 1);
+    EXPECT_EQ(hooks.errors[0],
+              "The device " + mac + " did not take the new settings (port). Check the password.");
+    EXPECT_EQ(lab.fleet().device(5).setups_applied, 0u);
+}
+
 TEST_F(MainWindow, MenuEntriesFollowTheDeviceAndTheFilterHidesDevices) {
     QTemporaryDir dir;
     const QString filter = dir.filePath("kelvo.filter");
@@ -250,13 +359,13 @@ TEST_F(MainWindow, DetailDialogAppliesNewSettingsAndTheNextSearchMarksTheDevice)
     EXPECT_EQ(w.newMarkDelay, 0);
     for (int r = 0; r < w.deviceCount; ++r)
         EXPECT_EQ(w.DeviceTable[r].isNew, r == moved - 1 ? 1 : 0) << r;
-    // Drawn light blue unless it is the current row.
+    // Drawn in the new-device tint unless it is the current row.
     w.SetCurrentRow(moved == 1 ? 2 : 1);
     const QImage grid = w.ui->StringGrid->viewport()->grab().toImage();
     const QRect movedCell =
         w.ui->StringGrid->visualRect(w.ui->StringGrid->model()->index(moved - 1, 3));
     EXPECT_EQ(grid.pixelColor(movedCell.right() - 3, movedCell.center().y()),
-              QColor(225, 239, 251));
+              kelvo::ui::NewDeviceColor(w.ui->StringGrid->palette()));
 }
 
 TEST_F(MainWindow, DefaultsAskFirstAndUseTheSetupKeyOfAuthorisedDevices) {

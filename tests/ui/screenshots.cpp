@@ -1,17 +1,45 @@
-// Renders the real main window (after a search of a simulated fleet) and the
-// detail dialog to PNG files:
+// Renders the real windows to PNG files:
 //   kelvo-ui-screenshots OUTPUT_DIR
-// writes OUTPUT_DIR/main-window.png and OUTPUT_DIR/detail-dialog.png.
+// writes main-window.png (after two searches of a simulated fleet),
+// main-window-dark.png (the same under a dark palette), detail-dialog.png,
+// detail-dhcp.png, terminal.png (connected to a device's setup terminal),
+// about.png, authorization.png and confirm.png. Run it with QT_SCALE_FACTOR
+// set to look at the forms on a high-density screen.
+#include "aboutform.h"
+#include "authform.h"
+#include "confirmform.h"
 #include "detailform.h"
+#include "ttelnetform.h"
+#include "ui_detailform.h"
 #include "ui_mainform.h"
 #include "uitest_support.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QPlainTextEdit>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <cstdio>
 
 using namespace kelvo::uitest;
+
+namespace {
+
+bool Save(QWidget &w, const QDir &out, const char *name) {
+    w.show();
+    QApplication::processEvents();
+    const QString file = out.filePath(name);
+    if (!w.grab().save(file)) {
+        std::fprintf(stderr, "kelvo-ui-screenshots: cannot write %s\n", qPrintable(file));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(file));
+    return true;
+}
+
+} // namespace
 
 int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -23,6 +51,9 @@ int main(int argc, char **argv) {
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
     QDir().mkpath(out.path());
+    // Macros and window places of the pictures stay out of the user's settings.
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
 
     ScriptedHooks hooks;
     Lab lab(kelvo::devsim::mixed_devices(8, true));
@@ -37,28 +68,49 @@ int main(int argc, char **argv) {
     }
     // A second search, so that the table shows a device that moved as new.
     w.SetCurrentRow(2);
-    const bool moved = !w.seenDevices.isEmpty();
-    if (moved)
+    if (!w.seenDevices.isEmpty())
         w.seenDevices.removeLast();
     w.SearchBitBtnClick();
     WaitForSearch(w);
     w.SetCurrentRow(2);
-    QApplication::processEvents();
-    const QString mainFile = out.filePath("main-window.png");
-    if (!w.grab().save(mainFile)) {
-        std::fprintf(stderr, "kelvo-ui-screenshots: cannot write %s\n", qPrintable(mainFile));
-        return 1;
-    }
+    bool ok = Save(w, out, "main-window.png");
 
     w.selectedDevice = w.FindDeviceByRow(1);
-    kelvo::ui::TDetailForm detail(&w, w.DeviceTable[w.selectedDevice].record, &w.spinnerIndex);
-    detail.show();
-    QApplication::processEvents();
-    const QString detailFile = out.filePath("detail-dialog.png");
-    if (!detail.grab().save(detailFile)) {
-        std::fprintf(stderr, "kelvo-ui-screenshots: cannot write %s\n", qPrintable(detailFile));
-        return 1;
+    qvudps_module *record = w.DeviceTable[w.selectedDevice].record;
+    {
+        kelvo::ui::TDetailForm detail(&w, record, &w.spinnerIndex);
+        ok = Save(detail, out, "detail-dialog.png") && ok;
+        detail.ui->DHCPCheckBox->setEnabled(true);
+        detail.ui->DHCPCheckBox->click();
+        ok = Save(detail, out, "detail-dhcp.png") && ok;
     }
-    std::printf("%s\n%s\n", qPrintable(mainFile), qPrintable(detailFile));
-    return 0;
+    {
+        kelvo::ui::TAboutForm about(nullptr, w.AppName, w.AppVersion, w.FirmName, w.AppComments);
+        ok = Save(about, out, "about.png") && ok;
+        kelvo::ui::TAuthForm auth(&w);
+        ok = Save(auth, out, "authorization.png") && ok;
+        kelvo::ui::TConfirmForm confirm(&w, "192.168.5.20", "192.168.1.X");
+        ok = Save(confirm, out, "confirm.png") && ok;
+    }
+    {
+        // The first device's setup terminal, after a command and its answer.
+        const kelvo::devsim::DeviceState device = lab.fleet().device(0);
+        TTelnetForm terminal(&w, device.setup_port);
+        terminal.Connect(QString::fromStdString(device.config.ip));
+        auto *display = terminal.findChild<QPlainTextEdit *>("Memo");
+        const bool greeted =
+            QTest::qWaitFor([&] { return display->toPlainText().contains("Choice:"); }, 5000);
+        QTest::keyClicks(display, "1\r");
+        if (!greeted ||
+            !QTest::qWaitFor([&] { return display->toPlainText().count("Choice:") == 2; }, 5000))
+            std::fprintf(stderr, "kelvo-ui-screenshots: the terminal did not answer\n");
+        ok = Save(terminal, out, "terminal.png") && ok;
+        terminal.reject();
+    }
+
+    QApplication::setPalette(DarkPalette());
+    QApplication::processEvents();
+    w.SetCurrentRow(3);
+    ok = Save(w, out, "main-window-dark.png") && ok;
+    return ok ? 0 : 1;
 }

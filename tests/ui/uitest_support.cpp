@@ -52,8 +52,9 @@ int ScriptedHooks::ExecDialog(QDialog &dialog) {
     return handler(dialog);
 }
 
-void ScriptedHooks::OpenUrl(const QString &url) {
+bool ScriptedHooks::OpenUrl(const QString &url) {
     urls << url;
+    return browserOpens;
 }
 
 int ScriptedHooks::Ping(const std::string &) {
@@ -113,10 +114,35 @@ bool WaitFor(const std::function<bool()> &done, int ms) {
     return QTest::qWaitFor(done, ms);
 }
 
+QPalette DarkPalette() {
+    QPalette p;
+    const QColor window(45, 45, 48), base(30, 30, 30), text(230, 230, 230);
+    for (auto group : {QPalette::Active, QPalette::Inactive}) {
+        p.setColor(group, QPalette::Window, window);
+        p.setColor(group, QPalette::WindowText, text);
+        p.setColor(group, QPalette::Base, base);
+        p.setColor(group, QPalette::AlternateBase, window);
+        p.setColor(group, QPalette::Text, text);
+        p.setColor(group, QPalette::Button, window);
+        p.setColor(group, QPalette::ButtonText, text);
+        p.setColor(group, QPalette::Highlight, QColor(38, 79, 120));
+        p.setColor(group, QPalette::HighlightedText, Qt::white);
+        p.setColor(group, QPalette::ToolTipBase, base);
+        p.setColor(group, QPalette::ToolTipText, text);
+        p.setColor(group, QPalette::PlaceholderText, QColor(140, 140, 140));
+    }
+    p.setColor(QPalette::Disabled, QPalette::Text, QColor(120, 120, 120));
+    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(120, 120, 120));
+    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(120, 120, 120));
+    p.setColor(QPalette::Disabled, QPalette::Base, base);
+    p.setColor(QPalette::Disabled, QPalette::Window, window);
+    return p;
+}
+
 bool WaitForSearch(kelvo::ui::TMainForm &w, int ms) {
     if (!w.isVisible())
         w.show();
-    return WaitFor([&w] { return !w.searching && w.StatusText().endsWith("device(s) found"); }, ms);
+    return WaitFor([&w] { return !w.searching && w.StatusText().contains("device(s) found"); }, ms);
 }
 
 QStringList ColumnTexts(const kelvo::ui::TMainForm &w, int column) {

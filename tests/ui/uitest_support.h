@@ -8,6 +8,7 @@
 #include "uihooks.h"
 
 #include <QDialog>
+#include <QPalette>
 #include <QProcess>
 #include <QStringList>
 #include <deque>
@@ -29,7 +30,7 @@ public:
     QString OpenFileName(QWidget *owner, const QString &suggested) override;
     QString SaveListFileName(QWidget *owner) override;
     int ExecDialog(QDialog &dialog) override;
-    void OpenUrl(const QString &url) override;
+    bool OpenUrl(const QString &url) override;
     int Ping(const std::string &ipText) override;
 
     // Answers in order; when they run out, questions get No and dialogs
@@ -39,6 +40,7 @@ public:
     std::deque<std::function<int(QDialog &)>> dialogs;
     QString fileName; // what the file choosers return
     int pingResult = 1;
+    bool browserOpens = true; // what the URL opener reports
 
     QStringList questions, errors, urls, suggestedNames, dialogTitles;
 };
@@ -62,6 +64,9 @@ private:
     int relayPort_ = 0;
     std::string error_;
 };
+
+// A dark palette such as a desktop in dark mode gives the program.
+QPalette DarkPalette();
 
 // Waits (running the event loop) until `done` holds; false after `ms`.
 bool WaitFor(const std::function<bool()> &done, int ms);

@@ -1,5 +1,7 @@
 #include "textutil.h"
 
+#include "qvtext.h"
+
 #include <algorithm>
 
 namespace kelvo::cli {
@@ -20,21 +22,8 @@ bool ParseNumber(const std::string &text, int low, int high, int *value) {
 }
 
 bool IsDottedIPv4(const std::string &text) {
-    int parts = 0;
-    size_t start = 0;
-    while (true) {
-        const size_t dot = text.find('.', start);
-        const std::string part =
-            text.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
-        int v = 0;
-        if (part.size() > 3 || !ParseNumber(part, 0, 255, &v))
-            return false;
-        ++parts;
-        if (dot == std::string::npos)
-            break;
-        start = dot + 1;
-    }
-    return parts == 4;
+    std::uint8_t parts[4];
+    return qv::parse_dotted_ipv4(text, parts);
 }
 
 bool ParseSwitch(const std::string &text, bool *value) {
@@ -53,13 +42,7 @@ bool ParseSwitch(const std::string &text, bool *value) {
 }
 
 std::string CutUtf8(const std::string &text, std::size_t maxBytes) {
-    if (text.size() <= maxBytes)
-        return text;
-    size_t n = maxBytes;
-    // Step back over continuation bytes to the start of the cut sequence.
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-        --n;
-    return text.substr(0, n);
+    return text.substr(0, qv::utf8_cut_length(text, maxBytes));
 }
 
 } // namespace kelvo::cli

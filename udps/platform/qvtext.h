@@ -3,6 +3,7 @@
 #define QVTEXT_H
 
 #ifdef __cplusplus
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -55,6 +56,49 @@ inline void append_utf8(std::string &out, std::uint32_t cp) {
         out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
+}
+
+// Reads a dotted-decimal IPv4 text: exactly four numbers of one to three
+// digits, each 0 to 255, joined by "." and nothing else. On success the four
+// numbers go to `out`; on failure `out` is left untouched.
+inline bool parse_dotted_ipv4(std::string_view text, std::uint8_t out[4]) {
+    std::uint8_t parts[4];
+    std::size_t pos = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) {
+            if (pos >= text.size() || text[pos] != '.')
+                return false;
+            ++pos;
+        }
+        unsigned value = 0;
+        std::size_t digits = 0;
+        while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && digits < 3) {
+            value = value * 10 + static_cast<unsigned>(text[pos] - '0');
+            ++pos;
+            ++digits;
+        }
+        if (digits == 0 || value > 255)
+            return false;
+        parts[i] = static_cast<std::uint8_t>(value);
+    }
+    if (pos != text.size())
+        return false;
+    for (int i = 0; i < 4; ++i)
+        out[i] = parts[i];
+    return true;
+}
+
+// How many bytes of the UTF-8 `text` fit in `max_bytes` without cutting a
+// character in two: `max_bytes` itself, or less where a character would be
+// split.
+inline std::size_t utf8_cut_length(std::string_view text, std::size_t max_bytes) {
+    if (text.size() <= max_bytes)
+        return text.size();
+    std::size_t n = max_bytes;
+    // Step back over continuation bytes to the start of the cut character.
+    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+        --n;
+    return n;
 }
 
 } // namespace qv
