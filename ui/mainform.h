@@ -11,6 +11,7 @@
 #include "ioxml.h"
 
 #include <QMainWindow>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 #include <cstdint>
@@ -128,7 +129,17 @@ protected:
 private:
     void FormClose();
     QChar NextSpinner();
+    // Rows from the records gathered so far while the search runs.
+    void ShowPartialResult();
+    // Writes the rows of DeviceTable, keeping the current device current.
+    void FillRows();
     bool shown_ = false;
+    // Copies of the records read during the running search; DeviceTable
+    // points into them until the final list replaces them.
+    std::vector<qvudps_module> partialRecords_;
+    int partialCount_ = 0;
+    // Devices of the previous result, for the "new" mark during a search.
+    QSet<QString> previousKeys_;
 };
 
 } // namespace kelvo::ui

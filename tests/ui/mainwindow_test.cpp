@@ -141,6 +141,21 @@ TEST_F(MainWindow, FirstSearchFillsTheGridAndEveryColumnSorts) {
     EXPECT_EQ(w.deviceCount, 7);
 }
 
+TEST_F(MainWindow, RowsAppearWhileTheSearchRunsAndDevicesLeftOutAreCounted) {
+    TMainForm w(nullptr, lab.options());
+    // A table smaller than the fleet, set before the first search starts.
+    ASSERT_EQ(qvudps_set_capacity(5), 0);
+    w.show();
+    ASSERT_TRUE(WaitFor([&w] { return w.searching && w.deviceCount > 0; }, 30000))
+        << "rows are listed before the search ends";
+    EXPECT_EQ(w.ui->StringGrid->item(0, 0)->text(), QString(w.DeviceTable[0].record->mac));
+    ASSERT_TRUE(WaitFor([&w] { return !w.searching; }, 30000));
+    EXPECT_EQ(w.StatusText(),
+              "Searching modules... 5 device(s) found, 2 more answered but did not fit the list");
+    EXPECT_EQ(w.ui->StringGrid->rowCount(), 5);
+    EXPECT_EQ(qvudps_set_capacity(kelvo::ui::kMaxDevices), 0);
+}
+
 TEST_F(MainWindow, MenuEntriesFollowTheDeviceAndTheFilterHidesDevices) {
     QTemporaryDir dir;
     const QString filter = dir.filePath("kelvo.filter");
