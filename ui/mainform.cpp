@@ -405,11 +405,19 @@ void TMainForm::FillRows() {
     const QString currentMac = current ? current->text() : QString();
     ui->StringGrid->setUpdatesEnabled(false);
     ui->StringGrid->setRowCount(std::max(deviceCount, 1));
+    // One change notice for the whole grid instead of one per cell: the
+    // rows already exist, only their texts are new.
+    QAbstractItemModel *model = ui->StringGrid->model();
+    const bool wasBlocked = model->blockSignals(true);
     for (int i = 0; i < deviceCount; ++i) {
         const QStringList cells = RowTexts(*DeviceTable[i].record);
         for (int c = 0; c < kColumnCount; ++c)
             ui->StringGrid->setItem(i, c, new QTableWidgetItem(cells[c]));
     }
+    model->blockSignals(wasBlocked);
+    if (deviceCount > 0)
+        emit model->dataChanged(model->index(0, 0),
+                                model->index(deviceCount - 1, kColumnCount - 1));
     if (!currentMac.isEmpty()) {
         for (int i = 0; i < deviceCount; ++i) {
             if (FIELD(*DeviceTable[i].record, mac) == currentMac) {
