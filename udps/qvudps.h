@@ -120,7 +120,12 @@ QVUDPS_API int qvudps_uninit(void);
 
 /* Asks for a search; the caller polls qvudps_search_finish or waits for
  * on_search_done. name_lookup 1 fetches the names of devices that do not
- * report them. The context is handed to the search hooks. */
+ * report them. The context is handed to the search hooks.
+ * A search always ends: the replies are collected until the quiet period
+ * (or at most 30 s, however they keep coming; a full table keeps collecting
+ * only to count the devices left out), then all name lookups run at once,
+ * each cut 4 s after it began; a device that misses that keeps its record
+ * without a name. */
 QVUDPS_API int qvudps_search(int name_lookup, void *context);
 /* 0 when no search is under way, -1 while one runs. */
 QVUDPS_API int qvudps_search_finish(void);

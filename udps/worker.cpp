@@ -229,8 +229,11 @@ int collect_replies(const Config &cfg, net::Socket s) {
                 continue;
             decode_reply(buf, len, l.records[count], l.raw_macs[count].data());
             ++count;
-            if (++taken % publish_every == 0)
+            if (++taken % publish_every == 0) {
                 publish();
+                if (now_ms() >= give_up)
+                    break; // a flood that never lets the queue empty
+            }
         }
         publish();
     }

@@ -15,7 +15,9 @@
 
 namespace kelvo::ui {
 
-inline constexpr int kMaxDevices = 1000;
+// Devices the window lists; the discovery library's table is set to the
+// same size.
+inline constexpr int kMaxDevices = 10000;
 inline constexpr int kColumnCount = 6;
 
 // One row of the device table: the record belongs to the discovery library

@@ -1,6 +1,7 @@
 // The kelvo program: the main window and its message loop.
 #include "mainform.h"
 #include "options.h"
+#include "qvplatform.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -8,6 +9,9 @@
 #include <exception>
 
 int main(int argc, char **argv) {
+    // A search of a large plant looks the names up over as many connections
+    // at once as the system allows.
+    qv_raise_fd_limit();
     QApplication app(argc, argv);
     QApplication::setApplicationName("Kelvo");
     QApplication::setOrganizationName("Marvane");

@@ -33,6 +33,7 @@
 #include <QStyledItemDelegate>
 #include <QToolTip>
 #include <algorithm>
+#include <cstring>
 
 namespace kelvo::ui {
 
@@ -175,8 +176,9 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     searching = false;
 
     // 9. The discovery library (a second window in the same process finds it
-    // already running, which is fine).
+    // already running, which is fine), with room for a large plant.
     qvudps_init();
+    qvudps_set_capacity(kMaxDevices);
 
     // 10, 11. Title texts.
     AppVersion = "1.0.0";
@@ -256,6 +258,11 @@ void TMainForm::SearchBitBtnClick() {
         SetStatus("Searching modules... error");
         return;
     }
+    // The rows of the previous result go; their keys stay for the mark.
+    deviceCount = 0;
+    partialCount_ = 0;
+    partialRecords_.assign(kMaxDevices, qvudps_module{});
+    previousKeys_ = QSet<QString>(seenDevices.begin(), seenDevices.end());
     searching = true;
     SearchTimer->start();
     spinnerIndex = 0;
@@ -264,8 +271,43 @@ void TMainForm::SearchBitBtnClick() {
         --newMarkDelay;
 }
 
+void TMainForm::ShowPartialResult() {
+    const int total = std::min(qvudps_count_partial(), kMaxDevices);
+    bool added = false, renamed = false;
+    for (; partialCount_ < total; ++partialCount_) {
+        qvudps_module &m = partialRecords_[partialCount_];
+        if (qvudps_record_partial(partialCount_, &m) != 0)
+            break;
+        if (kelvo::host::IsMacFiltered(std::string(m.mac, strnlen(m.mac, sizeof m.mac))))
+            continue;
+        DeviceTable[deviceCount].isNew = previousKeys_.contains(DeviceKey(m)) ? 0 : 1;
+        DeviceTable[deviceCount].record = &m;
+        ++deviceCount;
+        added = true;
+    }
+    // Names come in after the replies; only rows still without one can change.
+    for (int row = 0; row < deviceCount; ++row) {
+        qvudps_module &m = *DeviceTable[row].record;
+        if (m.name[0] != '\0')
+            continue;
+        const auto index = static_cast<int>(&m - partialRecords_.data());
+        qvudps_module fresh;
+        if (qvudps_record_partial(index, &fresh) != 0 || fresh.name[0] == '\0')
+            continue;
+        std::memcpy(m.name, fresh.name, sizeof m.name);
+        renamed = true;
+        if (!added && sortColumn != 1)
+            ui->StringGrid->setItem(row, 1, new QTableWidgetItem(RowTexts(m)[1]));
+    }
+    if (added || (renamed && sortColumn == 1)) {
+        SortDeviceTable(sortColumn);
+        FillRows();
+    }
+}
+
 void TMainForm::SearchTimerTimer() {
     if (qvudps_search_finish() == -1) {
+        ShowPartialResult();
         const QChar spin = NextSpinner();
         SetStatus(QString("Searching modules (remains %1 seconds)... %2")
                       .arg(searchTicks / 10)
@@ -291,7 +333,7 @@ void TMainForm::SearchTimerTimer() {
                 SetStatus("Searching modules... too many devices");
                 break;
             }
-            DeviceTable[i].isNew = seenDevices.contains(DeviceKey(*record)) ? 0 : 1;
+            DeviceTable[i].isNew = previousKeys_.contains(DeviceKey(*record)) ? 0 : 1;
             DeviceTable[i].record = record;
             ++i;
         }
@@ -300,7 +342,10 @@ void TMainForm::SearchTimerTimer() {
     SortDeviceTable(sortColumn);
     FillDeviceGrid();
     searching = false;
-    SetStatus("Searching modules... " + QString::number(deviceCount) + " device(s) found");
+    QString found = "Searching modules... " + QString::number(deviceCount) + " device(s) found";
+    if (const int dropped = qvudps_count_dropped(); dropped > 0)
+        found += ", " + QString::number(dropped) + " more answered but did not fit the list";
+    SetStatus(found);
     CheckSettingsTaken();
 }
 
@@ -373,21 +418,43 @@ void TMainForm::SortDeviceTable(int column) {
 
 void TMainForm::FillDeviceGrid() {
     seenDevices.clear();
+    seenDevices.reserve(deviceCount);
     for (int i = 0; i < deviceCount; ++i)
         seenDevices.append(DeviceKey(*DeviceTable[i].record));
+    FillRows();
+}
+
+void TMainForm::FillRows() {
+    // The chosen device stays current when rows are added, sorted or replaced
+    // by the final list; until it shows up again, the row that happens to be
+    // current is not the user's choice.
+    if (const QTableWidgetItem *current = ui->StringGrid->item(CurrentRow() - 1, 0);
+        current && !current->text().isEmpty() && (keepMac_.isEmpty() || keepShown_))
+        keepMac_ = current->text();
+    ui->StringGrid->setUpdatesEnabled(false);
+    ui->StringGrid->setRowCount(std::max(deviceCount, 1));
+    // One change notice for the whole grid instead of one per cell: the
+    // rows already exist, only their texts are new.
+    QAbstractItemModel *model = ui->StringGrid->model();
+    const bool wasBlocked = model->blockSignals(true);
     for (int i = 0; i < deviceCount; ++i) {
-        if (i > 0)
-            ui->StringGrid->setRowCount(i + 1);
         const QStringList cells = RowTexts(*DeviceTable[i].record);
         for (int c = 0; c < kColumnCount; ++c)
             ui->StringGrid->setItem(i, c, new QTableWidgetItem(cells[c]));
     }
+    model->blockSignals(wasBlocked);
+    if (deviceCount > 0)
+        emit model->dataChanged(model->index(0, 0),
+                                model->index(deviceCount - 1, kColumnCount - 1));
+    keepShown_ = false;
     for (int i = 0; i < deviceCount && !keepMac_.isEmpty(); ++i) {
-        if (ui->StringGrid->item(i, 0)->text() == keepMac_) {
+        if (FIELD(*DeviceTable[i].record, mac) == keepMac_) {
             SetCurrentRow(i + 1);
+            keepShown_ = true;
             break;
         }
     }
+    ui->StringGrid->setUpdatesEnabled(true);
     ui->StringGrid->viewport()->update();
 }
 

@@ -11,6 +11,7 @@
 #include "ioxml.h"
 
 #include <QMainWindow>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 #include <cstdint>
@@ -153,7 +154,6 @@ private:
     // The logo and icon for the palette and the screen's pixel density.
     void DrawArtwork();
     void ExpectSettings(const qvudps_module &sent);
-    bool shown_ = false;
     // The status text proper; a menu's status tip shows over it only while
     // the pointer is on an entry.
     QString statusText_;
@@ -161,6 +161,20 @@ private:
     QString keepMac_;
     // What the last setup sent, until the next search has checked it.
     std::optional<qvudps_module> sentSettings_;
+    // Rows from the records gathered so far while the search runs.
+    void ShowPartialResult();
+    // Writes the rows of DeviceTable, keeping the current device current.
+    void FillRows();
+    bool shown_ = false;
+    // Copies of the records read during the running search; DeviceTable
+    // points into them until the final list replaces them.
+    std::vector<qvudps_module> partialRecords_;
+    int partialCount_ = 0;
+    // Devices of the previous result, for the "new" mark during a search.
+    QSet<QString> previousKeys_;
+    // Whether keepMac_ was on screen at the last fill: then the current row
+    // is the user's choice and replaces it.
+    bool keepShown_ = false;
 };
 
 } // namespace kelvo::ui

@@ -1,0 +1,110 @@
+// The main window's device grid at plant size: sorting and filling 10,000
+// rows, marking new devices against the previous result, and how soon the
+// first device is on screen when the window starts (simulated fleet behind a
+// real relay on loopback).
+#include "qvplatform.h"
+#include "ui_mainform.h"
+#include "uitest_support.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QSet>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+using namespace kelvo::uitest;
+
+namespace {
+
+std::vector<qvudps_module> Plant(int n) {
+    std::vector<qvudps_module> recs(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        qvudps_module &m = recs[static_cast<std::size_t>(i)];
+        // Scrambled so that no column arrives sorted.
+        const unsigned k = static_cast<unsigned>(i) * 7919u % 65521u;
+        std::snprintf(m.mac, sizeof m.mac, "02:4B:56:%02X:%02X:%02X", (k >> 16) & 0xFF,
+                      (k >> 8) & 0xFF, k & 0xFF);
+        std::snprintf(m.ip, sizeof m.ip, "10.%u.%u.%u", (k >> 12) & 0xFF, (k >> 4) & 0xFF,
+                      (k & 0xF) + 1);
+        std::snprintf(m.name, sizeof m.name, "Unit %u", k % 977);
+        std::snprintf(m.type_name, sizeof m.type_name, "Type %u", k % 27);
+        m.port = static_cast<uint16_t>(1000 + k % 9000);
+        m.tcp_setup_enabled = 1;
+    }
+    return recs;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qv_raise_fd_limit();
+    QApplication app(argc, argv);
+    ScriptedHooks hooks;
+    constexpr int rows = kelvo::ui::kMaxDevices;
+
+    {
+        kelvo::ui::MainOptions o;
+        o.relayPort = 9; // never shown, so it never searches
+        o.macFilterFile = "/nonexistent/kelvo.filter";
+        kelvo::ui::TMainForm w(nullptr, o);
+        std::vector<qvudps_module> recs = Plant(rows);
+        for (int i = 0; i < rows; ++i)
+            w.DeviceTable[static_cast<std::size_t>(i)] = {0, &recs[static_cast<std::size_t>(i)]};
+        w.deviceCount = rows;
+        std::printf("window grid, %d rows (target <= 100 ms for sort + fill)\n", rows);
+        for (int column : {2, 2, 0, 1, 3, 4}) {
+            QElapsedTimer t;
+            t.start();
+            w.ClearDeviceGrid();
+            const qint64 cleared = t.elapsed();
+            w.SortDeviceTable(column);
+            const qint64 sorted = t.elapsed();
+            w.FillDeviceGrid();
+            std::printf("  sort by column %d + fill: %lld ms (clear %lld, sort %lld, fill %lld)\n",
+                        column, t.elapsed(), cleared, sorted - cleared, t.elapsed() - sorted);
+        }
+        // The "new" mark: every device looked up among the previous result's
+        // keys, as a list (one scan per device) and as a set.
+        const QStringList seen = w.seenDevices;
+        QElapsedTimer t;
+        t.start();
+        int hits = 0;
+        for (int i = 0; i < rows; ++i)
+            hits += seen.contains(kelvo::ui::DeviceKey(recs[static_cast<std::size_t>(i)]));
+        const double listMs = static_cast<double>(t.nsecsElapsed()) / 1e6;
+        t.restart();
+        const QSet<QString> keys(seen.begin(), seen.end());
+        for (int i = 0; i < rows; ++i)
+            hits += keys.contains(kelvo::ui::DeviceKey(recs[static_cast<std::size_t>(i)]));
+        const double setMs = static_cast<double>(t.nsecsElapsed()) / 1e6;
+        std::printf("  new-device mark of %d rows: list %.1f ms, set %.1f ms, ratio %.0fx (%d)\n",
+                    rows, listMs, setMs, listMs / std::max(0.01, setMs), hits);
+    }
+
+    const int fleet = argc > 1 ? std::atoi(argv[1]) : 500;
+    Lab lab(kelvo::devsim::mixed_devices(static_cast<std::size_t>(fleet), true));
+    if (!lab.ok()) {
+        std::fprintf(stderr, "ui_grid_bench: %s\n", lab.error().c_str());
+        return 1;
+    }
+    kelvo::ui::TMainForm w(nullptr, lab.options());
+    QElapsedTimer t;
+    t.start();
+    w.show();
+    WaitFor([&w] { return w.searching; }, 10000);
+    const qint64 started = t.elapsed();
+    WaitFor([&w] { return w.deviceCount > 0; }, 30000);
+    const qint64 first = t.elapsed();
+    WaitFor([&w] { return !w.searching; }, 60000);
+    const qint64 ended = t.elapsed();
+    std::printf("window start, %d simulated devices: search starts %lld ms after show, first row "
+                "%lld ms after show (%lld ms after the search started; target <= 1300 ms after "
+                "show), final list %lld ms after show (when rows used to appear), %d rows, "
+                "ratio %.1fx\n",
+                fleet, started, first, first - started, ended, w.deviceCount,
+                static_cast<double>(ended) / static_cast<double>(std::max<qint64>(1, first)));
+    return 0;
+}
