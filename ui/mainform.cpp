@@ -7,6 +7,7 @@
 #include "detailform.h"
 #include "hostadapter.h"
 #include "hostmacfilter.h"
+#include "kelvo_version.h"
 #include "launch.h"
 #include "ui_authform.h"
 #include "ui_mainform.h"
@@ -165,7 +166,7 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     qvudps_init();
 
     // 10, 11. Title texts.
-    AppVersion = "1.0.0";
+    AppVersion = KELVO_VERSION;
     AppName = "Mvx-Config";
     FirmName = "Marvane";
     AppDescription = "Config utility for the Marvane devices";

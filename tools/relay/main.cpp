@@ -2,6 +2,7 @@
 //
 // Prints "kelvo-relay listening ADDR:PORT" as its first line and serves until
 // SIGINT or SIGTERM.
+#include "kelvo_version.h"
 #include "relay.h"
 
 #include <QCommandLineParser>
@@ -50,11 +51,13 @@ int bad(const char *what) {
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("kelvo-relay");
+    QCoreApplication::setApplicationVersion(KELVO_VERSION);
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Relays Kelvo's UDP search requests and setup messages to the devices and their replies "
         "back. Without --devices it broadcasts on every up IPv4 interface.");
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption listen("listen", "Address to listen on (default 127.0.0.1:9999).",
                                     "ADDR:PORT", "127.0.0.1:9999");
     const QCommandLineOption devices(
