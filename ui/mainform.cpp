@@ -179,6 +179,8 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     ui->FirmLabel->setText(FirmName);
 
     // 12. Every datagram goes through the local relay.
+    relayAddress = options.relayAddress;
+    relayPort = options.relayPort;
     qvudps_set_proxy(options.relayAddress.toLatin1().constData(), options.relayPort, "Mvx-Config");
 
     // The designed size, centred on the desktop.
@@ -232,7 +234,7 @@ void TMainForm::InitSearchTimerTimer() {
 }
 
 void TMainForm::SearchBitBtnClick() {
-    if (searching)
+    if (searching || !PrepareSearchRoute())
         return;
     ClearDeviceGrid();
     SetStatus("Searching modules... -");
@@ -284,7 +286,10 @@ void TMainForm::SearchTimerTimer() {
     SortDeviceTable(sortColumn);
     FillDeviceGrid();
     searching = false;
-    SetStatus("Searching modules... " + QString::number(deviceCount) + " device(s) found");
+    QString found = "Searching modules... " + QString::number(deviceCount) + " device(s) found";
+    if (qvudps_count() == 0 && !directSearch)
+        found += " (" + NothingFoundHint() + ")";
+    SetStatus(found);
 }
 
 void TMainForm::AboutBitBtnClick() {

@@ -71,6 +71,15 @@ public:
     QString SaveDialogFileName;
     QString OpenDialogFileName;
 
+    // Where searches go (searchroute.cpp): the relay, or the library's own
+    // broadcast once the user chose it because nothing listened on the relay's
+    // address. Asked before every search.
+    QString relayAddress;
+    int relayPort = 9999;
+    bool directSearch = false;
+    bool PrepareSearchRoute();
+    QString NothingFoundHint() const;
+
     // Search flow.
     void FormShow();
     void InitSearchTimerTimer();

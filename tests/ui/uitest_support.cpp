@@ -112,7 +112,8 @@ bool WaitFor(const std::function<bool()> &done, int ms) {
 bool WaitForSearch(kelvo::ui::TMainForm &w, int ms) {
     if (!w.isVisible())
         w.show();
-    return WaitFor([&w] { return !w.searching && w.StatusText().endsWith("device(s) found"); }, ms);
+    return WaitFor([&w] { return !w.searching && w.StatusText().contains(" device(s) found"); },
+                   ms);
 }
 
 QStringList ColumnTexts(const kelvo::ui::TMainForm &w, int column) {

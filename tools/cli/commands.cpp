@@ -29,7 +29,9 @@ const char *const kExitCodesText = "Exit codes:\n"
                                    "  4  the setup went out but the device does not report it\n"
                                    "  5  a check refused the new settings\n"
                                    "  6  credentials missing or refused\n"
-                                   "  7  backup: some devices could not be saved\n";
+                                   "  7  backup: some devices could not be saved\n"
+                                   "  8  no relay listens on the relay address (start kelvo-relay "
+                                   "or use --direct)\n";
 
 const char *const kOverviewText =
     "Usage: kelvo-cli COMMAND [options]\n"
@@ -195,6 +197,12 @@ bool ReadRoute(const CommandLine &cl, Context &ctx) {
 
 // Searches and returns the devices the MAC filter keeps (all with --all).
 int SearchDevices(Context &ctx, bool names, std::vector<qvudps_module> &devices) {
+    const Route &r = ctx.route;
+    if (!r.direct && host::ProbeRelay(r.relayAddress, r.relayPort) == host::RelayPresence::Absent) {
+        ctx.console.error(host::NoRelayText(r.relayAddress, r.relayPort) +
+                          "; or search without it: --direct");
+        return kExitNoRelay;
+    }
     std::string error;
     if (!StartDiscovery(ctx.route, &error)) {
         ctx.console.error(error);
@@ -211,6 +219,8 @@ int SearchDevices(Context &ctx, bool names, std::vector<qvudps_module> &devices)
     if (devices.size() != found.size())
         done += ", " + std::to_string(found.size() - devices.size()) + " hidden by the MAC filter";
     ctx.console.progressDone(done);
+    if (found.empty() && !r.direct)
+        ctx.console.note(host::NothingFoundText(r.relayAddress, r.relayPort));
     return kExitOk;
 }
 

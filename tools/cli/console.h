@@ -19,6 +19,7 @@ enum ExitCode : int {
     kExitRefused = 5,      // a check or question refused the new settings
     kExitAuth = 6,         // credentials missing, or refused by the device
     kExitPartial = 7,      // backup: some devices could not be saved
+    kExitNoRelay = 8,      // nothing listens on the relay's address (and no --direct)
 };
 
 class Console {

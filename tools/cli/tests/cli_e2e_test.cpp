@@ -9,10 +9,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <arpa/inet.h>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace clitest;
 using kelvo::devsim::DeviceConfig;
@@ -271,6 +275,25 @@ TEST(CliSet, UnknownDeviceAndBadArguments) {
         EXPECT_EQ(r.code, 2) << args.join(' ').toStdString() << "\n" << r.err;
         EXPECT_FALSE(r.err.empty());
     }
+}
+
+TEST(CliSearch, WithoutARelayItSaysSoAndExitsWithItsOwnCode) {
+    // A port nobody holds: bound and let go again.
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof sa;
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa), 0);
+    ASSERT_EQ(getsockname(fd, reinterpret_cast<sockaddr *>(&sa), &len), 0);
+    close(fd);
+    const std::string at = "127.0.0.1:" + std::to_string(ntohs(sa.sin_port));
+    const Result r = CliLab::runRaw({"search", "--relay", QString::fromStdString(at)});
+    EXPECT_EQ(r.code, 8) << r.err;
+    EXPECT_NE(r.err.find("No relay at " + at + ": start kelvo-relay (systemctl start kelvo-relay)"),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(r.out.empty());
 }
 
 TEST(CliDefaults, RestoresAndConfirmsOnlyWhereSupported) {
