@@ -151,10 +151,7 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     ClearDeviceGrid();
 
     // 7. The PC's own network.
-    kelvo::host::ReadLocalAdapter();
-    ui->LIPLabel->setText(QString::fromStdString(kelvo::host::LocalIpText));
-    ui->LNetmaskLabel->setText(QString::fromStdString(kelvo::host::LocalNetmaskText));
-    ui->LGatewayLabel->setText(QString::fromStdString(kelvo::host::LocalGatewayText));
+    SetUpAdapterChoice();
 
     // 8. Empty search state.
     seenDevices.clear();
@@ -602,6 +599,7 @@ void TMainForm::DefaultTimerTimer() {
 void TMainForm::ShowDetailDialog() {
     if (selectedDevice < 0 || selectedDevice >= deviceCount)
         return;
+    UseAdapterForDevice(*DeviceTable[selectedDevice].record);
     bool applied = false;
     {
         TDetailForm dialog(this, DeviceTable[selectedDevice].record, &spinnerIndex);

@@ -8,6 +8,7 @@
 #define KELVO_UI_MAINFORM_H
 
 #include "devicelist.h"
+#include "hostadapter.h"
 #include "ioxml.h"
 
 #include <QMainWindow>
@@ -17,6 +18,7 @@
 #include <memory>
 #include <vector>
 
+class QComboBox;
 class QMenu;
 class QModelIndex;
 class QPainter;
@@ -79,6 +81,15 @@ public:
     bool directSearch = false;
     bool PrepareSearchRoute();
     QString NothingFoundHint() const;
+
+    // This PC's adapters in a drop-down (adapterchoice.cpp); the address checks
+    // use the one shown.
+    QComboBox *AdapterComboBox = nullptr;
+    std::vector<kelvo::host::AdapterEntry> adapters;
+    bool adapterChosenByUser = false;
+    void SetUpAdapterChoice();
+    void ShowAdapter(int index);
+    void UseAdapterForDevice(const qvudps_module &record);
 
     // Search flow.
     void FormShow();

@@ -15,6 +15,7 @@
 #include "ui_mainform.h"
 #include "uitest_support.h"
 
+#include <QComboBox>
 #include <QStatusBar>
 #include <QTest>
 #include <QTextBlock>
@@ -332,6 +333,33 @@ TEST_F(Dialogs, SearchCountsDownAndATimedOutSearchCanBeStartedAgain) {
     EXPECT_TRUE(WaitFor([&] { return w.StatusText() == nothing; }, 10000))
         << w.StatusText().toStdString();
     EXPECT_TRUE(hooks.questions.isEmpty());
+}
+
+TEST_F(Dialogs, AdapterOfTheDeviceIsUsedUntilTheUserPicksOne) {
+    kelvo::ui::MainOptions o;
+    o.relayPort = 9; // never searched
+    o.macFilterFile = "/nonexistent/kelvo.filter";
+    kelvo::ui::TMainForm w(nullptr, o);
+    ASSERT_EQ(w.AdapterComboBox->count(), static_cast<int>(w.adapters.size()));
+    w.adapters = {{"eth0", "10.77.0.1", "255.255.255.0", "10.77.0.254"},
+                  {"wlan0", "192.168.5.10", "255.255.255.0", ""}};
+    w.AdapterComboBox->clear();
+    w.AdapterComboBox->addItems({"eth0", "wlan0"});
+    qvudps_module device{};
+    std::strcpy(device.ip, "192.168.5.20");
+    w.UseAdapterForDevice(device);
+    EXPECT_EQ(w.AdapterComboBox->currentIndex(), 1);
+    EXPECT_EQ(w.ui->LIPLabel->text(), "192.168.5.10");
+    EXPECT_EQ(kelvo::host::LocalIpText, "192.168.5.10");
+    std::strcpy(device.ip, "172.16.0.9");
+    w.UseAdapterForDevice(device);
+    EXPECT_EQ(kelvo::host::LocalIpText, "10.77.0.1") << "else the one with the default route";
+    EXPECT_EQ(w.ui->LGatewayLabel->text(), "10.77.0.254");
+    // The user's pick stays.
+    emit w.AdapterComboBox->activated(1);
+    std::strcpy(device.ip, "10.77.0.5");
+    w.UseAdapterForDevice(device);
+    EXPECT_EQ(kelvo::host::LocalIpText, "192.168.5.10");
 }
 
 TEST_F(Dialogs, WithoutARelayTheStatusNamesTheFixAndOffersADirectSearch) {

@@ -462,6 +462,10 @@ int CmdSet(const QStringList &args, Context &ctx) {
     cl.add({"password"}, "Password for a device that requires authorised setup.", "P");
     cl.add({"check"}, "Check the new address against this PC's network and by ping first; "
                       "refuse instead of asking.");
+    cl.add({"interface"},
+           "With --check: this PC's adapter to check against (default: the one whose subnet "
+           "holds the device, else the one with the default route).",
+           "NAME");
     cl.add({"yes"}, "Answer Yes to the questions of the checks (port 99, address conflicts).");
     cl.addRoute(true);
     if (!cl.parse(args, "set", ctx.console))
@@ -477,6 +481,10 @@ int CmdSet(const QStringList &args, Context &ctx) {
     SetupChanges changes;
     if (!ReadChanges(cl, changes, ctx.console) || !ReadRoute(cl, ctx))
         return kExitUsage;
+    if (cl.isSet("interface") && !cl.isSet("check")) {
+        ctx.console.error("--interface only goes with --check");
+        return kExitUsage;
+    }
     if (changes.empty()) {
         ctx.console.error("nothing to change: give at least one of --ip, --mask, --gateway, "
                           "--port, --name, --dhcp, --tcp-setup, --tea, --nvt, --filter, "
@@ -497,7 +505,13 @@ int CmdSet(const QStringList &args, Context &ctx) {
     qvudps_module settings = device;
     ApplyChanges(settings, changes);
     if (cl.isSet("check")) {
-        const int arc = ctx.env.readAdapter ? ctx.env.readAdapter() : host::ReadLocalAdapter();
+        const std::string adapter = cl.isSet("interface") ? cl.value("interface") : "";
+        const int arc = ctx.env.readAdapter ? ctx.env.readAdapter()
+                                            : host::UseAdapterFor(FieldText(device.ip), adapter);
+        if (arc == -2) {
+            ctx.console.error("no up IPv4 adapter named " + adapter + " on this PC");
+            return kExitUsage;
+        }
         if (arc != 0)
             ctx.console.note("cannot read this PC's network settings; the checks use none");
     }

@@ -268,6 +268,7 @@ TEST(CliSet, UnknownDeviceAndBadArguments) {
           QStringList{"set", mac, "--filter", "10.0.0.0", "--nvt", "on"},
           QStringList{"set", mac, "--filter", "1.2.3.4/255.0.0.0", "--no-filter"},
           QStringList{"set", "not-a-mac", "--nvt", "on"},
+          QStringList{"set", mac, "--nvt", "on", "--interface", "eth0"},
           QStringList{"search", "--relay", "localhost:9999"},
           QStringList{"search", "--direct", "--relay", "127.0.0.1:9"},
           QStringList{"search", "--format", "xml"}, QStringList{"frobnicate"}}) {
