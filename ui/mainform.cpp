@@ -121,12 +121,11 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     connect(ui->UploadPopupMenu, &QAction::triggered, this, &TMainForm::UploadPopupMenuClick);
     connect(ui->Loaddefaultvalues1, &QAction::triggered, this, &TMainForm::Loaddefaultvalues1Click);
 
-    // 2. The MAC filter beside the program.
-    const QString filterFile = options.macFilterFile.isEmpty()
-                                   ? QString::fromStdString(kelvo::host::MacFilterFileName())
-                                   : options.macFilterFile;
-    if (!filterFile.isEmpty())
-        kelvo::host::LoadMacFilterFile(QFile::encodeName(filterFile).toStdString());
+    // 2. The MAC filter: the user's file and the one beside the program.
+    if (options.macFilterFile.isEmpty())
+        kelvo::host::LoadDefaultMacFilters();
+    else
+        kelvo::host::LoadMacFilterFile(QFile::encodeName(options.macFilterFile).toStdString());
 
     // 3. The device table.
     DeviceTable.assign(kMaxDevices, DeviceEntry{});

@@ -50,8 +50,9 @@ const char *const kOverviewText =
     "\n"
     "Run \"kelvo-cli COMMAND --help\" for the options of a command.\n"
     "Progress goes to standard error; --quiet keeps it silent.\n"
-    "The MAC filter file beside the program (kelvo-cli.filter) hides devices as in\n"
-    "the main window; --all shows them.\n\n";
+    "The MAC filter files hide devices as in the main window: the one shared with\n"
+    "it, $XDG_CONFIG_HOME/Marvane/Kelvo.filter (~/.config/Marvane/Kelvo.filter),\n"
+    "and kelvo-cli.filter beside the program; --all shows them.\n\n";
 
 std::string S(const QString &q) {
     return q.toStdString();
@@ -120,8 +121,8 @@ public:
         if (withFilter) {
             add({"all"}, "Ignore the MAC filter file.");
             add({"filter-file"},
-                "Read the MAC filter from FILE instead of the file beside "
-                "the program.",
+                "Read the MAC filter from FILE instead of the user's and the "
+                "program's filter files.",
                 "FILE");
         }
     }
@@ -188,8 +189,8 @@ bool ReadRoute(const CommandLine &cl, Context &ctx) {
         if (cl.parser.optionNames().contains("filter-file") && cl.isSet("filter-file"))
             file = cl.value("filter-file");
         if (file.empty())
-            file = host::MacFilterFileName();
-        if (!file.empty())
+            host::LoadDefaultMacFilters();
+        else
             host::LoadMacFilterFile(file);
     }
     return true;
