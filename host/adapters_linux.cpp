@@ -93,7 +93,8 @@ int ListAdapters(std::vector<AdapterEntry> &out) {
     const std::string routes = routeTable();
     for (const ifaddrs *ifa = list; ifa != nullptr; ifa = ifa->ifa_next) {
         if (ifa->ifa_addr == nullptr || ifa->ifa_addr->sa_family != AF_INET ||
-            ifa->ifa_name == nullptr || (ifa->ifa_flags & IFF_LOOPBACK) != 0)
+            ifa->ifa_name == nullptr || (ifa->ifa_flags & IFF_LOOPBACK) != 0 ||
+            (ifa->ifa_flags & IFF_UP) == 0)
             continue;
         bool seen = false;
         for (const AdapterEntry &e : out)

@@ -40,6 +40,18 @@ bool startsWith(const std::string &text, const char *prefix) {
     return text.compare(0, std::strlen(prefix), prefix) == 0;
 }
 
+bool usable(const AdapterEntry &a) {
+    return !a.ip.empty() && !a.mask.empty() && a.ip != "0.0.0.0";
+}
+
+void resetLocal() {
+    LocalAddress = 0;
+    LocalNetmask = 0;
+    LocalIpText.clear();
+    LocalNetmaskText.clear();
+    LocalGatewayText.clear();
+}
+
 } // namespace
 
 int ReadLocalAdapter() {
@@ -47,25 +59,71 @@ int ReadLocalAdapter() {
 }
 
 int ReadLocalAdapter(const AdapterLister &lister) {
-    LocalAddress = 0;
-    LocalNetmask = 0;
-    LocalIpText.clear();
-    LocalNetmaskText.clear();
-    LocalGatewayText.clear();
-
+    resetLocal();
     std::vector<AdapterEntry> adapters;
     if (!lister || lister(adapters) != 0)
         return -1;
     for (const AdapterEntry &a : adapters) {
-        if (a.ip.empty() || a.mask.empty() || a.ip == "0.0.0.0")
-            continue;
-        LocalIpText = a.ip;
-        LocalNetmaskText = a.mask;
-        LocalGatewayText = a.gateway;
-        LocalAddress = parse(a.ip);
-        LocalNetmask = parse(a.mask);
-        break;
+        if (usable(a)) {
+            UseAdapter(a);
+            break;
+        }
     }
+    return 0;
+}
+
+int ListLocalAdapters(std::vector<AdapterEntry> &out) {
+    return platform::ListAdapters(out);
+}
+
+int ChooseAdapter(const std::vector<AdapterEntry> &adapters, const std::string &deviceIp) {
+    const std::uint32_t device = parse(deviceIp);
+    const bool known = !deviceIp.empty() && device != kNone;
+    int withGateway = -1, first = -1;
+    for (int i = 0; i < static_cast<int>(adapters.size()); ++i) {
+        const AdapterEntry &a = adapters[static_cast<std::size_t>(i)];
+        if (!usable(a))
+            continue;
+        const std::uint32_t mask = parse(a.mask);
+        if (known && (device & mask) == (parse(a.ip) & mask))
+            return i;
+        if (withGateway < 0 && !a.gateway.empty())
+            withGateway = i;
+        if (first < 0)
+            first = i;
+    }
+    return withGateway >= 0 ? withGateway : first;
+}
+
+void UseAdapter(const AdapterEntry &adapter) {
+    LocalIpText = adapter.ip;
+    LocalNetmaskText = adapter.mask;
+    LocalGatewayText = adapter.gateway;
+    LocalAddress = parse(adapter.ip);
+    LocalNetmask = parse(adapter.mask);
+}
+
+int UseAdapterFor(const std::string &deviceIp, const std::string &name) {
+    return UseAdapterFor(deviceIp, name, platform::ListAdapters);
+}
+
+int UseAdapterFor(const std::string &deviceIp, const std::string &name,
+                  const AdapterLister &lister) {
+    resetLocal();
+    std::vector<AdapterEntry> adapters;
+    if (!lister || lister(adapters) != 0)
+        return -1;
+    if (!name.empty()) {
+        for (const AdapterEntry &a : adapters)
+            if (a.name == name && usable(a)) {
+                UseAdapter(a);
+                return 0;
+            }
+        return -2;
+    }
+    const int i = ChooseAdapter(adapters, deviceIp);
+    if (i >= 0)
+        UseAdapter(adapters[static_cast<std::size_t>(i)]);
     return 0;
 }
 

@@ -53,6 +53,27 @@ int ReadLocalAdapter();
 // The same with another source of adapters (tests, diagnostics).
 int ReadLocalAdapter(const AdapterLister &lister);
 
+// The up IPv4 adapters of this PC in the system's order (loopback left out).
+// Returns 0, or -1 when the list cannot be read.
+int ListLocalAdapters(std::vector<AdapterEntry> &out);
+
+// The adapter the address checks should use for a device at `deviceIp`: the
+// first usable one (address and mask known, address not 0.0.0.0) whose subnet
+// holds the device, else the first with a default gateway, else the first
+// usable one. Returns its index, or -1 when none is usable.
+int ChooseAdapter(const std::vector<AdapterEntry> &adapters, const std::string &deviceIp);
+
+// Makes `adapter` the one the checks use: sets the Local* values from it.
+void UseAdapter(const AdapterEntry &adapter);
+
+// Lists the adapters and uses the one named `name`, or, when `name` is empty,
+// the one ChooseAdapter picks for `deviceIp`. Returns 0; -1 when the list
+// cannot be read; -2 when no usable up adapter has that name. The Local*
+// values are reset first either way.
+int UseAdapterFor(const std::string &deviceIp, const std::string &name,
+                  const AdapterLister &lister);
+int UseAdapterFor(const std::string &deviceIp, const std::string &name = {});
+
 // Vets the address, mask and gateway texts typed for a device before they are
 // written to it. Shows "Some of network parameters is not correct?" when a
 // text does not parse, and asks before using an address outside the PC's

@@ -165,6 +165,20 @@ std::string MacFilterFileName() {
     return path + ".filter";
 }
 
+std::string UserMacFilterFileName() {
+    const char *config = std::getenv("XDG_CONFIG_HOME");
+    if (config != nullptr && config[0] == '/')
+        return std::string(config) + "/Marvane/Kelvo.filter";
+    const char *home = std::getenv("HOME");
+    if (home != nullptr && home[0] != '\0')
+        return std::string(home) + "/.config/Marvane/Kelvo.filter";
+    return {};
+}
+
+int LoadDefaultMacFilters() {
+    return LoadMacFilterFile(UserMacFilterFileName()) + LoadMacFilterFile(MacFilterFileName());
+}
+
 int LoadMacFilterFile(const std::string &path) {
     std::vector<std::string> lines;
     if (path.empty() || !ReadTextFileLines(path, lines))

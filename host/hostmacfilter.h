@@ -45,6 +45,16 @@ bool ReadTextFileLines(const std::string &path, std::vector<std::string> &lines)
 // program's path cannot be found.
 std::string MacFilterFileName();
 
+// The user's filter file, shared by the window and kelvo-cli:
+// $XDG_CONFIG_HOME/Marvane/Kelvo.filter, with ~/.config when XDG_CONFIG_HOME
+// is unset or not absolute (the folder where the program's settings for
+// Marvane/Kelvo live). Empty when neither variable gives a folder.
+std::string UserMacFilterFileName();
+
+// Loads the user's filter file and the one beside the program, each where it
+// exists. Returns the number of ranges appended.
+int LoadDefaultMacFilters();
+
 // Loads the filter file at `path` into MacFilter; a missing file means no
 // filter. Returns the number of ranges appended.
 int LoadMacFilterFile(const std::string &path);

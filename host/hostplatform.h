@@ -11,10 +11,10 @@
 
 namespace kelvo::host::platform {
 
-// The IPv4 adapters in the system's order with their first address, mask and
-// default gateway. Loopback is left out; a text is empty where the adapter has
-// no such value. Lists the network namespace of the calling thread. Returns 0,
-// or -1 when the system's list cannot be read.
+// The up IPv4 adapters in the system's order with their first address, mask
+// and default gateway. Loopback and interfaces that are down are left out; a text is empty where
+// the adapter has no such value. Lists the network namespace of the calling thread. Returns 0, or
+// -1 when the system's list cannot be read.
 int ListAdapters(std::vector<AdapterEntry> &out);
 
 // The default gateway of `iface` in a kernel routing table in the text form of

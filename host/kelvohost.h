@@ -19,6 +19,7 @@
 #include "hostmacfilter.h"
 #include "hostping.h"
 #include "hostprompts.h"
+#include "hostrelay.h"
 #include "hosturl.h"
 
 #endif

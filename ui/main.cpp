@@ -1,4 +1,5 @@
 // The kelvo program: the main window and its message loop.
+#include "kelvo_version.h"
 #include "mainform.h"
 #include "options.h"
 #include "qvplatform.h"
@@ -8,20 +9,41 @@
 #include <cstdio>
 #include <exception>
 
+namespace {
+
+int Usage(const QString &error) {
+    std::fprintf(stderr, "kelvo: %s\n", error.toLocal8Bit().constData());
+    return 2;
+}
+
+} // namespace
+
 int main(int argc, char **argv) {
+    // --help and --version answer without a display (package checks, man pages).
+    QStringList early;
+    for (int i = 1; i < argc; ++i)
+        early << QString::fromLocal8Bit(argv[i]);
+    if (early.contains("--version") || early.contains("--help") || early.contains("-h")) {
+        kelvo::ui::MainOptions unused;
+        QString error, exitText;
+        if (!kelvo::ui::ParseCommandLine(early, unused, &error, &exitText))
+            return Usage(error);
+        std::fputs(exitText.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+
     // A search of a large plant looks the names up over as many connections
     // at once as the system allows.
     qv_raise_fd_limit();
     QApplication app(argc, argv);
     QApplication::setApplicationName("Kelvo");
     QApplication::setOrganizationName("Marvane");
+    QApplication::setApplicationVersion(KELVO_VERSION);
 
     kelvo::ui::MainOptions options;
     QString error;
-    if (!kelvo::ui::ParseCommandLine(QApplication::arguments().mid(1), options, &error)) {
-        std::fprintf(stderr, "kelvo: %s\n", error.toLocal8Bit().constData());
-        return 2;
-    }
+    if (!kelvo::ui::ParseCommandLine(QApplication::arguments().mid(1), options, &error))
+        return Usage(error);
     try {
         kelvo::ui::TMainForm window(nullptr, options);
         window.show();

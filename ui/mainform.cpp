@@ -9,6 +9,7 @@
 #include "devicelistformat.h"
 #include "hostadapter.h"
 #include "hostmacfilter.h"
+#include "kelvo_version.h"
 #include "launch.h"
 #include "ui_authform.h"
 #include "ui_mainform.h"
@@ -135,12 +136,11 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     connect(ui->Loaddefaultvalues1, &QAction::triggered, this, &TMainForm::Loaddefaultvalues1Click);
     connect(SaveDeviceList1, &QAction::triggered, this, &TMainForm::SaveDeviceListClick);
 
-    // 2. The MAC filter beside the program.
-    const QString filterFile = options.macFilterFile.isEmpty()
-                                   ? QString::fromStdString(kelvo::host::MacFilterFileName())
-                                   : options.macFilterFile;
-    if (!filterFile.isEmpty())
-        kelvo::host::LoadMacFilterFile(QFile::encodeName(filterFile).toStdString());
+    // 2. The MAC filter: the user's file and the one beside the program.
+    if (options.macFilterFile.isEmpty())
+        kelvo::host::LoadDefaultMacFilters();
+    else
+        kelvo::host::LoadMacFilterFile(QFile::encodeName(options.macFilterFile).toStdString());
 
     // 3. The device table.
     DeviceTable.assign(kMaxDevices, DeviceEntry{});
@@ -165,10 +165,7 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     ClearDeviceGrid();
 
     // 7. The PC's own network.
-    kelvo::host::ReadLocalAdapter();
-    ui->LIPLabel->setText(QString::fromStdString(kelvo::host::LocalIpText));
-    ui->LNetmaskLabel->setText(QString::fromStdString(kelvo::host::LocalNetmaskText));
-    ui->LGatewayLabel->setText(QString::fromStdString(kelvo::host::LocalGatewayText));
+    SetUpAdapterChoice();
 
     // 8. Empty search state.
     seenDevices.clear();
@@ -181,7 +178,7 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     qvudps_set_capacity(kMaxDevices);
 
     // 10, 11. Title texts.
-    AppVersion = "1.0.0";
+    AppVersion = KELVO_VERSION;
     AppName = "Mvx-Config";
     FirmName = "Marvane";
     AppDescription = "Config utility for the Marvane devices";
@@ -194,6 +191,8 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     ui->FirmLabel->setText(FirmName);
 
     // 12. Every datagram goes through the local relay.
+    relayAddress = options.relayAddress;
+    relayPort = options.relayPort;
     qvudps_set_proxy(options.relayAddress.toLatin1().constData(), options.relayPort, "Mvx-Config");
 
     // The designed size, centred on the desktop.
@@ -250,7 +249,7 @@ void TMainForm::InitSearchTimerTimer() {
 }
 
 void TMainForm::SearchBitBtnClick() {
-    if (searching)
+    if (searching || !PrepareSearchRoute())
         return;
     ClearDeviceGrid();
     SetStatus("Searching modules... -");
@@ -345,6 +344,8 @@ void TMainForm::SearchTimerTimer() {
     QString found = "Searching modules... " + QString::number(deviceCount) + " device(s) found";
     if (const int dropped = qvudps_count_dropped(); dropped > 0)
         found += ", " + QString::number(dropped) + " more answered but did not fit the list";
+    if (qvudps_count() == 0 && !directSearch)
+        found += " (" + NothingFoundHint() + ")";
     SetStatus(found);
     CheckSettingsTaken();
 }
@@ -721,6 +722,7 @@ void TMainForm::DefaultTimerTimer() {
 void TMainForm::ShowDetailDialog() {
     if (selectedDevice < 0 || selectedDevice >= deviceCount)
         return;
+    UseAdapterForDevice(*DeviceTable[selectedDevice].record);
     bool applied = false;
     {
         TDetailForm dialog(this, DeviceTable[selectedDevice].record, &spinnerIndex);

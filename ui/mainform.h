@@ -8,6 +8,7 @@
 #define KELVO_UI_MAINFORM_H
 
 #include "devicelist.h"
+#include "hostadapter.h"
 #include "ioxml.h"
 
 #include <QMainWindow>
@@ -19,6 +20,7 @@
 #include <optional>
 #include <vector>
 
+class QComboBox;
 class QMenu;
 class QModelIndex;
 class QPainter;
@@ -76,6 +78,24 @@ public:
     // The files chosen in the save and open choosers.
     QString SaveDialogFileName;
     QString OpenDialogFileName;
+
+    // Where searches go (searchroute.cpp): the relay, or the library's own
+    // broadcast once the user chose it because nothing listened on the relay's
+    // address. Asked before every search.
+    QString relayAddress;
+    int relayPort = 9999;
+    bool directSearch = false;
+    bool PrepareSearchRoute();
+    QString NothingFoundHint() const;
+
+    // This PC's adapters in a drop-down (adapterchoice.cpp); the address checks
+    // use the one shown.
+    QComboBox *AdapterComboBox = nullptr;
+    std::vector<kelvo::host::AdapterEntry> adapters;
+    bool adapterChosenByUser = false;
+    void SetUpAdapterChoice();
+    void ShowAdapter(int index);
+    void UseAdapterForDevice(const qvudps_module &record);
 
     // Search flow.
     void FormShow();

@@ -1,6 +1,6 @@
-// The program's command line. The only option, "--relay ADDR:PORT", points
-// the window at another relay (tests and the demo); without it the program
-// uses 127.0.0.1:9999.
+// The program's command line: "--relay ADDR:PORT" points the window at
+// another relay (tests and the demo; without it the program uses
+// 127.0.0.1:9999), "--help" and "--version" print and end the program.
 #ifndef KELVO_UI_OPTIONS_H
 #define KELVO_UI_OPTIONS_H
 
@@ -11,9 +11,12 @@
 namespace kelvo::ui {
 
 // Reads the arguments after the program name into `options`. False with
-// `error` set for an unknown option or a relay address that is not a dotted
-// IPv4 address followed by ":" and a port 1 to 65535.
-bool ParseCommandLine(const QStringList &arguments, MainOptions &options, QString *error);
+// `error` set for an unknown option, a stray argument, or a relay address that
+// is not a dotted IPv4 address followed by ":" and a port 1 to 65535. With
+// --help or --version it returns true and sets `exitText` to what the program
+// prints before it ends (empty otherwise).
+bool ParseCommandLine(const QStringList &arguments, MainOptions &options, QString *error,
+                      QString *exitText = nullptr);
 
 } // namespace kelvo::ui
 

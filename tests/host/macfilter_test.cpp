@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -116,4 +118,17 @@ TEST(MacFilterFileName, BesideTheProgram) {
     ASSERT_FALSE(program.empty());
     EXPECT_NE(program.find("host_checks_test"), std::string::npos) << program;
     EXPECT_EQ(MacFilterFileName(), program + ".filter");
+}
+
+TEST_F(MacFilterTest, UserFileLiesInTheConfigFolderSharedWithTheWindow) {
+    const std::string config = ::testing::TempDir() + "kelvo_host_config";
+    std::filesystem::create_directories(config + "/Marvane");
+    std::ofstream(config + "/Marvane/Kelvo.filter") << "02:00:00:00:00:07\n";
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    EXPECT_EQ(UserMacFilterFileName(), config + "/Marvane/Kelvo.filter");
+    EXPECT_GE(LoadDefaultMacFilters(), 1);
+    EXPECT_TRUE(IsMacFiltered("02:00:00:00:00:07"));
+    setenv("XDG_CONFIG_HOME", "relative", 1);
+    setenv("HOME", "/home/someone", 1);
+    EXPECT_EQ(UserMacFilterFileName(), "/home/someone/.config/Marvane/Kelvo.filter");
 }

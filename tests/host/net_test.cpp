@@ -100,6 +100,9 @@ protected:
                  n + "link set kh2 up",
                  n + "link set kh3 up",
                  n + "route add default via 10.77.0.254 dev kh0",
+                 // Down, so never listed although it has an address.
+                 n + "link add kh4 type veth peer name kh5",
+                 n + "addr add 10.99.0.1/24 dev kh4",
              }) {
             if (!run(cmd))
                 GTEST_SKIP() << "could not set up the namespace: " << cmd;
@@ -149,7 +152,7 @@ TEST_F(NamespaceTest, AdaptersInSystemOrderWithGateway) {
     inside([] {
         std::vector<AdapterEntry> list;
         ASSERT_EQ(platform::ListAdapters(list), 0);
-        ASSERT_EQ(list.size(), 2u) << "loopback and address-less peers are not listed";
+        ASSERT_EQ(list.size(), 2u) << "loopback, address-less peers and down links are not listed";
         const bool kh0First = if_nametoindex("kh0") < if_nametoindex("kh2");
         const AdapterEntry &a = list[kh0First ? 0 : 1];
         const AdapterEntry &b = list[kh0First ? 1 : 0];
@@ -165,6 +168,22 @@ TEST_F(NamespaceTest, AdaptersInSystemOrderWithGateway) {
         ASSERT_EQ(ReadLocalAdapter(), 0);
         EXPECT_EQ(LocalIpText, list[0].ip);
         EXPECT_EQ(LocalGatewayText, list[0].gateway);
+    });
+}
+
+TEST_F(NamespaceTest, ChecksUseTheAdapterWhoseSubnetHoldsTheDeviceElseTheDefaultRoute) {
+    inside([] {
+        ASSERT_EQ(UseAdapterFor("10.88.7.7"), 0);
+        EXPECT_EQ(LocalIpText, "10.88.1.1");
+        EXPECT_EQ(LocalNetmaskText, "255.255.0.0");
+        ASSERT_EQ(UseAdapterFor("192.168.5.5"), 0);
+        EXPECT_EQ(LocalIpText, "10.77.0.1") << "the adapter with the default route";
+        EXPECT_EQ(LocalGatewayText, "10.77.0.254");
+        ASSERT_EQ(UseAdapterFor("10.77.0.50", "kh2"), 0) << "a named adapter wins";
+        EXPECT_EQ(LocalIpText, "10.88.1.1");
+        EXPECT_EQ(UseAdapterFor("10.77.0.50", "kh4"), -2) << "down";
+        EXPECT_EQ(UseAdapterFor("10.77.0.50", "nope0"), -2);
+        EXPECT_EQ(LocalAddress, 0u);
     });
 }
 

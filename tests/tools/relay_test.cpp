@@ -56,8 +56,9 @@ TEST(RelayChecks, AcceptsOnlyWellFormedDatagramsFromThisPc) {
 
 TEST(RelayChecks, BroadcastTargetsAreNonLoopbackInterfacesOnPort9999) {
     for (const auto &t : kelvo::relay::broadcast_targets(9999)) {
-        EXPECT_NE(ntohl(t.sin_addr.s_addr) >> 24, 127u);
-        EXPECT_EQ(ntohs(t.sin_port), 9999);
+        EXPECT_NE(ntohl(t.address.sin_addr.s_addr) >> 24, 127u);
+        EXPECT_EQ(ntohs(t.address.sin_port), 9999);
+        EXPECT_FALSE(t.interface.empty());
     }
 }
 
@@ -270,31 +271,34 @@ bool receive_with_destination(int fd, lab::Bytes &out, std::string &to, sockaddr
     return true;
 }
 
-} // namespace
-
-TEST(RelayBroadcast, WithoutDevicesItBroadcastsOnEveryInterfaceOfItsOwnNamespace) {
-    if (geteuid() != 0)
-        GTEST_SKIP() << "needs root for a network namespace";
+// Runs kelvo-relay with `extra` options inside a fresh namespace, sends it one
+// search and returns how often each broadcast address got the request. Also
+// checks that a device's reply reaches the client.
+std::map<std::string, int> broadcast_destinations(const std::vector<std::string> &extra) {
     NetNs ns;
     if (!ns.ok())
-        GTEST_SKIP() << "cannot create a network namespace with veth interfaces here";
-
+        return {{"skip", 1}};
     std::unique_ptr<lab::Udp> device, client;
-    ASSERT_TRUE(ns.run_inside([&] {
+    EXPECT_TRUE(ns.run_inside([&] {
         device = std::make_unique<lab::Udp>("0.0.0.0", udps::device_port);
         client = std::make_unique<lab::Udp>("127.0.0.1");
     }));
+    if (!device)
+        return {};
     const int one = 1;
-    ASSERT_EQ(setsockopt(device->fd(), IPPROTO_IP, IP_PKTINFO, &one, sizeof one), 0);
-    ASSERT_EQ(device->port(), udps::device_port);
+    EXPECT_EQ(setsockopt(device->fd(), IPPROTO_IP, IP_PKTINFO, &one, sizeof one), 0);
+    EXPECT_EQ(device->port(), udps::device_port);
 
-    lab::Process relay({"ip", "netns", "exec", ns.name(), KELVO_RELAY_PATH, "--listen",
-                        "127.0.0.1:0", "--linger", "2", "--verbose", "0"});
+    std::vector<std::string> argv = {
+        "ip",       "netns", "exec",      ns.name(), KELVO_RELAY_PATH, "--listen", "127.0.0.1:0",
+        "--linger", "2",     "--verbose", "0"};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    lab::Process relay(argv);
     const std::uint16_t port = lab::port_in(relay.line());
-    ASSERT_NE(port, 0);
+    EXPECT_NE(port, 0);
 
     const lab::Bytes request = lab::search_request();
-    ASSERT_TRUE(
+    EXPECT_TRUE(
         client->send_to(lab::endpoint("127.0.0.1", port), lab::wrap(udps::proxy_search, request)));
     std::map<std::string, int> destinations;
     sockaddr_in from{}, reply_to{};
@@ -307,57 +311,132 @@ TEST(RelayBroadcast, WithoutDevicesItBroadcastsOnEveryInterfaceOfItsOwnNamespace
         ++destinations[to];
         reply_to = from;
     }
-    EXPECT_EQ(destinations.count("255.255.255.255"), 0u) << "never the limited broadcast";
-    EXPECT_GE(destinations["10.77.0.255"], 2) << "twice on the first interface";
-    EXPECT_GE(destinations["10.78.0.255"], 2) << "twice on the second interface";
 
-    ASSERT_TRUE(device->send_to(reply_to, lab::Bytes(48, 0x33)));
+    EXPECT_TRUE(device->send_to(reply_to, lab::Bytes(48, 0x33)));
     lab::Bytes reply;
     sockaddr_in src{};
-    ASSERT_TRUE(client->receive(reply, &src, 2s));
+    EXPECT_TRUE(client->receive(reply, &src, 2s));
     EXPECT_EQ(reply, lab::Bytes(48, 0x33));
     EXPECT_EQ(ntohs(src.sin_port), port);
     EXPECT_EQ(relay.stop(), 0);
+    return destinations;
 }
 
-TEST(RelayInProcess, RefusesSearchesBeyondItsLimitAndStopsOnItsPipe) {
-    lab::Udp device{"127.0.0.1"};
-    kelvo::relay::Options opt;
-    opt.listen_port = 0;
-    opt.devices = {lab::endpoint("127.0.0.1", device.port())};
-    opt.repeat = 1;
-    opt.linger_ms = 2000;
-    opt.max_requests = 2;
-    opt.verbose = 0;
-    kelvo::relay::Relay relay(opt);
-    std::string err;
-    ASSERT_TRUE(relay.open(&err)) << err;
-    int stop[2];
-    ASSERT_EQ(pipe(stop), 0);
-    std::thread runner([&] { relay.run(stop[0]); });
+} // namespace
 
+TEST(RelayBroadcast, WithoutDevicesItBroadcastsOnEveryInterfaceOfItsOwnNamespace) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root for a network namespace";
+    auto destinations = broadcast_destinations({});
+    if (destinations.count("skip"))
+        GTEST_SKIP() << "cannot create a network namespace with veth interfaces here";
+    EXPECT_EQ(destinations.count("255.255.255.255"), 0u) << "never the limited broadcast";
+    EXPECT_GE(destinations["10.77.0.255"], 2) << "twice on the first interface";
+    EXPECT_GE(destinations["10.78.0.255"], 2) << "twice on the second interface";
+}
+
+TEST(RelayBroadcast, InterfaceOptionLimitsTheBroadcastToTheNamedInterfaces) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root for a network namespace";
+    auto destinations = broadcast_destinations({"--interface", "kv1"});
+    if (destinations.count("skip"))
+        GTEST_SKIP() << "cannot create a network namespace with veth interfaces here";
+    EXPECT_EQ(destinations.count("10.77.0.255"), 0u) << "kv0 is not named";
+    EXPECT_GE(destinations["10.78.0.255"], 2);
+}
+
+TEST(RelayChecks, LogTextShowsControlCharactersEscaped) {
+    EXPECT_EQ(kelvo::relay::log_text("Mvx-Config"), "Mvx-Config");
+    EXPECT_EQ(kelvo::relay::log_text("\x1b]0;x\x07"), "\\x1b]0;x\\x07");
+    EXPECT_EQ(kelvo::relay::log_text("a\r\nkelvo-relay: b"), "a\\x0d\\x0akelvo-relay: b");
+    EXPECT_EQ(kelvo::relay::log_text("\\x41"), "\\\\x41") << "a backslash cannot fake an escape";
+    EXPECT_EQ(kelvo::relay::log_text("\xc3\xa9\x7f"), "\\xc3\\xa9\\x7f");
+}
+
+namespace {
+
+// An in-process relay unicasting to `device`, logging into a temporary file.
+struct RelayInProcess : ::testing::Test {
+    lab::Udp device{"127.0.0.1"};
+    std::FILE *log = std::tmpfile();
+    std::unique_ptr<kelvo::relay::Relay> relay;
+    int stop[2] = {-1, -1};
+    std::thread runner;
+
+    void start(std::size_t max_requests, int verbose) {
+        kelvo::relay::Options opt;
+        opt.listen_port = 0;
+        opt.devices = {lab::endpoint("127.0.0.1", device.port())};
+        opt.repeat = 1;
+        opt.linger_ms = 2000;
+        opt.max_requests = max_requests;
+        opt.verbose = verbose;
+        opt.log = log;
+        relay = std::make_unique<kelvo::relay::Relay>(opt);
+        std::string err;
+        ASSERT_TRUE(relay->open(&err)) << err;
+        ASSERT_EQ(pipe(stop), 0);
+        runner = std::thread([this] { relay->run(stop[0]); });
+    }
+    sockaddr_in at() const { return lab::endpoint("127.0.0.1", relay->port()); }
+    // Stops the relay and returns its log.
+    std::string finish() {
+        EXPECT_EQ(write(stop[1], "x", 1), 1);
+        runner.join();
+        close(stop[0]);
+        close(stop[1]);
+        std::string text;
+        std::rewind(log);
+        char b[4096];
+        for (std::size_t n; (n = std::fread(b, 1, sizeof b, log)) > 0;)
+            text.append(b, n);
+        return text;
+    }
+    ~RelayInProcess() override { std::fclose(log); }
+};
+
+} // namespace
+
+TEST_F(RelayInProcess, WhenAllSlotsAreTakenTheOldestSearchGivesWayAndTheLogSaysSo) {
+    start(2, 0);
     const auto search = lab::wrap(udps::proxy_search, lab::search_request());
-    const auto to = lab::endpoint("127.0.0.1", relay.port());
     lab::Udp a, b, c;
-    a.send_to(to, search);
-    b.send_to(to, search);
-    c.send_to(to, search);
+    a.send_to(at(), search);
+    b.send_to(at(), search);
+    c.send_to(at(), search);
     std::vector<sockaddr_in> from;
-    EXPECT_EQ(device.collect(300ms, 3s, &from).size(), 2u) << "the third client is refused";
-    EXPECT_EQ(relay.stats().dropped, 1u);
+    ASSERT_EQ(device.collect(300ms, 3s, &from).size(), 3u) << "the third client is served too";
+    EXPECT_EQ(relay->stats().evicted, 1u);
+    EXPECT_EQ(relay->stats().dropped, 0u);
+    // a's search gave way: its replies go nowhere, c's reach c.
+    device.send_to(from[0], reply_bytes(1));
+    device.send_to(from[2], reply_bytes(3));
+    lab::Bytes got;
+    ASSERT_TRUE(c.receive(got, nullptr, 2s));
+    EXPECT_EQ(got, reply_bytes(3));
+    EXPECT_FALSE(a.receive(got, nullptr, 300ms));
 
     // A client asking again replaces its own open search, so one socket
-    // flooding searches never takes the slot of another client.
+    // flooding searches pushes out nobody else.
     for (int i = 0; i < 20; ++i)
-        a.send_to(to, search);
+        c.send_to(at(), search);
     EXPECT_EQ(device.collect(300ms, 3s, &from).size(), 20u);
-    c.send_to(to, search);
-    EXPECT_EQ(device.collect(300ms, 3s, &from).size(), 0u) << "a and b still hold both slots";
-    EXPECT_EQ(relay.stats().dropped, 2u);
+    EXPECT_EQ(relay->stats().evicted, 1u);
+    const std::string text = finish();
+    EXPECT_EQ(relay->stats().searches, 23u);
+    EXPECT_NE(text.find("the oldest, from 127.0.0.1:" + std::to_string(a.port())),
+              std::string::npos)
+        << text;
+}
 
-    ASSERT_EQ(write(stop[1], "x", 1), 1);
-    runner.join();
-    close(stop[0]);
-    close(stop[1]);
-    EXPECT_EQ(relay.stats().searches, 22u);
+TEST_F(RelayInProcess, ClientNamesReachTheLogWithControlCharactersEscaped) {
+    start(4, 1);
+    lab::Udp client;
+    client.send_to(at(), lab::wrap(udps::proxy_search, lab::search_request(), "\x1b[2J\r\nforged"));
+    std::vector<sockaddr_in> from;
+    ASSERT_EQ(device.collect(300ms, 3s, &from).size(), 1u);
+    const std::string text = finish();
+    EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
+    EXPECT_EQ(text.find("\nforged"), std::string::npos) << text;
+    EXPECT_NE(text.find("(\\x1b[2J\\x0d\\x0aforged)"), std::string::npos) << text;
 }

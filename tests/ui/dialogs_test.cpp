@@ -19,6 +19,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QLocale>
 #include <QStatusBar>
@@ -30,6 +31,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTimer>
+#include <QUdpSocket>
 #include <clocale>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -481,8 +483,12 @@ TEST_F(Dialogs, EveryControlHasAnAccessibleName) {
 }
 
 TEST_F(Dialogs, SearchCountsDownAndATimedOutSearchCanBeStartedAgain) {
+    // A relay that never answers: its port is held, nothing replies, so the
+    // search ends after its quiet time.
+    QUdpSocket silent;
+    ASSERT_TRUE(silent.bind(QHostAddress::LocalHost, 0, QUdpSocket::DontShareAddress));
     kelvo::ui::MainOptions o;
-    o.relayPort = 9; // nothing answers on loopback: the search ends after its quiet time
+    o.relayPort = silent.localPort();
     o.macFilterFile = "/nonexistent/kelvo.filter";
     kelvo::ui::TMainForm w(nullptr, o);
     w.SearchBitBtnClick();
@@ -504,6 +510,64 @@ TEST_F(Dialogs, SearchCountsDownAndATimedOutSearchCanBeStartedAgain) {
     ASSERT_TRUE(WaitFor([] { return qvudps_search_finish() == 0; }, 10000));
     w.SearchBitBtnClick();
     EXPECT_TRUE(w.searching);
-    EXPECT_TRUE(WaitFor([&w] { return w.StatusText() == "Searching modules... 0 device(s) found"; },
-                        10000));
+    // Nothing found through a running relay: the status says where it looked.
+    const QString nothing =
+        QString("Searching modules... 0 device(s) found (no device answered through the relay at "
+                "127.0.0.1:%1 (its log names the interfaces it searched); a firewall blocking UDP "
+                "from the devices is the usual cause)")
+            .arg(o.relayPort);
+    EXPECT_TRUE(WaitFor([&] { return w.StatusText() == nothing; }, 10000))
+        << w.StatusText().toStdString();
+    EXPECT_TRUE(hooks.questions.isEmpty());
+}
+
+TEST_F(Dialogs, AdapterOfTheDeviceIsUsedUntilTheUserPicksOne) {
+    kelvo::ui::MainOptions o;
+    o.relayPort = 9; // never searched
+    o.macFilterFile = "/nonexistent/kelvo.filter";
+    kelvo::ui::TMainForm w(nullptr, o);
+    ASSERT_EQ(w.AdapterComboBox->count(), static_cast<int>(w.adapters.size()));
+    w.adapters = {{"eth0", "10.77.0.1", "255.255.255.0", "10.77.0.254"},
+                  {"wlan0", "192.168.5.10", "255.255.255.0", ""}};
+    w.AdapterComboBox->clear();
+    w.AdapterComboBox->addItems({"eth0", "wlan0"});
+    qvudps_module device{};
+    std::strcpy(device.ip, "192.168.5.20");
+    w.UseAdapterForDevice(device);
+    EXPECT_EQ(w.AdapterComboBox->currentIndex(), 1);
+    EXPECT_EQ(w.ui->LIPLabel->text(), "192.168.5.10");
+    EXPECT_EQ(kelvo::host::LocalIpText, "192.168.5.10");
+    std::strcpy(device.ip, "172.16.0.9");
+    w.UseAdapterForDevice(device);
+    EXPECT_EQ(kelvo::host::LocalIpText, "10.77.0.1") << "else the one with the default route";
+    EXPECT_EQ(w.ui->LGatewayLabel->text(), "10.77.0.254");
+    // The user's pick stays.
+    emit w.AdapterComboBox->activated(1);
+    std::strcpy(device.ip, "10.77.0.5");
+    w.UseAdapterForDevice(device);
+    EXPECT_EQ(kelvo::host::LocalIpText, "192.168.5.10");
+}
+
+TEST_F(Dialogs, WithoutARelayTheStatusNamesTheFixAndOffersADirectSearch) {
+    // A free port: nothing listens there.
+    int port = 0;
+    {
+        QUdpSocket probe;
+        ASSERT_TRUE(probe.bind(QHostAddress::LocalHost, 0, QUdpSocket::DontShareAddress));
+        port = probe.localPort();
+    }
+    kelvo::ui::MainOptions o;
+    o.relayPort = port;
+    o.macFilterFile = "/nonexistent/kelvo.filter";
+    kelvo::ui::TMainForm w(nullptr, o);
+    const QString noRelay =
+        QString("No relay at 127.0.0.1:%1: start kelvo-relay (systemctl start kelvo-relay)")
+            .arg(port);
+    hooks.answers = {false}; // No: nothing is searched (Yes would broadcast)
+    w.SearchBitBtnClick();
+    EXPECT_FALSE(w.searching);
+    EXPECT_EQ(w.StatusText(), noRelay);
+    ASSERT_EQ(hooks.questions.size(), 1);
+    EXPECT_TRUE(hooks.questions[0].startsWith(noRelay + ".\r\n\r\nSearch directly"));
+    EXPECT_FALSE(w.directSearch);
 }

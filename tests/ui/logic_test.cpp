@@ -1,6 +1,7 @@
 // Window-free logic of the main window and the detail dialog.
 #include "detaillogic.h"
 #include "devicelist.h"
+#include "kelvo_version.h"
 #include "options.h"
 
 #include <QCoreApplication>
@@ -306,4 +307,16 @@ TEST(Options, RelayOverride) {
         EXPECT_FALSE(ParseCommandLine({"--relay", bad}, o, &error)) << bad;
     EXPECT_FALSE(ParseCommandLine({"--bogus"}, o, &error));
     EXPECT_FALSE(ParseCommandLine({"--relay"}, o, &error));
+    EXPECT_FALSE(ParseCommandLine({"stray"}, o, &error));
+}
+
+TEST(Options, HelpAndVersionEndTheProgramWithTheirText) {
+    MainOptions o;
+    QString error, text;
+    ASSERT_TRUE(ParseCommandLine({"--version"}, o, &error, &text));
+    EXPECT_EQ(text, "kelvo " KELVO_VERSION "\n");
+    ASSERT_TRUE(ParseCommandLine({"--help"}, o, &error, &text));
+    EXPECT_TRUE(text.contains("--relay")) << text.toStdString();
+    ASSERT_TRUE(ParseCommandLine({"--relay", "127.0.0.1:5"}, o, &error, &text));
+    EXPECT_TRUE(text.isEmpty());
 }

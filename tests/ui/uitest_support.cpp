@@ -142,7 +142,8 @@ QPalette DarkPalette() {
 bool WaitForSearch(kelvo::ui::TMainForm &w, int ms) {
     if (!w.isVisible())
         w.show();
-    return WaitFor([&w] { return !w.searching && w.StatusText().contains("device(s) found"); }, ms);
+    return WaitFor([&w] { return !w.searching && w.StatusText().contains(" device(s) found"); },
+                   ms);
 }
 
 QStringList ColumnTexts(const kelvo::ui::TMainForm &w, int column) {

@@ -33,7 +33,9 @@ const char *const kExitCodesText = "Exit codes:\n"
                                    "  6  credentials missing or refused\n"
                                    "  7  some devices done, others not (backup, set with several\n"
                                    "     devices)\n"
-                                   "  8  search: more devices answered than the list holds\n";
+                                   "  8  search: more devices answered than the list holds\n"
+                                   "  9  no relay listens on the relay address (start kelvo-relay "
+                                   "or use --direct)\n";
 
 const char *const kOverviewText =
     "Usage: kelvo-cli COMMAND [options]\n"
@@ -52,8 +54,9 @@ const char *const kOverviewText =
     "\n"
     "Run \"kelvo-cli COMMAND --help\" for the options of a command.\n"
     "Progress goes to standard error; --quiet keeps it silent.\n"
-    "The MAC filter file beside the program (kelvo-cli.filter) hides devices as in\n"
-    "the main window; --all shows them.\n\n";
+    "The MAC filter files hide devices as in the main window: the one shared with\n"
+    "it, $XDG_CONFIG_HOME/Marvane/Kelvo.filter (~/.config/Marvane/Kelvo.filter),\n"
+    "and kelvo-cli.filter beside the program; --all shows them.\n\n";
 
 std::string S(const QString &q) {
     return q.toStdString();
@@ -122,8 +125,8 @@ public:
         if (withFilter) {
             add({"all"}, "Ignore the MAC filter file.");
             add({"filter-file"},
-                "Read the MAC filter from FILE instead of the file beside "
-                "the program.",
+                "Read the MAC filter from FILE instead of the user's and the "
+                "program's filter files.",
                 "FILE");
         }
     }
@@ -220,8 +223,8 @@ bool ReadRoute(const CommandLine &cl, Context &ctx) {
         if (cl.parser.optionNames().contains("filter-file") && cl.isSet("filter-file"))
             file = cl.value("filter-file");
         if (file.empty())
-            file = host::MacFilterFileName();
-        if (!file.empty())
+            host::LoadDefaultMacFilters();
+        else
             host::LoadMacFilterFile(file);
     }
     return true;
@@ -229,6 +232,12 @@ bool ReadRoute(const CommandLine &cl, Context &ctx) {
 
 // Searches and returns the devices the MAC filter keeps (all with --all).
 int SearchDevices(Context &ctx, bool names, std::vector<qvudps_module> &devices) {
+    const Route &r = ctx.route;
+    if (!r.direct && host::ProbeRelay(r.relayAddress, r.relayPort) == host::RelayPresence::Absent) {
+        ctx.console.error(host::NoRelayText(r.relayAddress, r.relayPort) +
+                          "; or search without it: --direct");
+        return kExitNoRelay;
+    }
     std::string error;
     if (!StartDiscovery(ctx.route, &error, ctx.env.capacity)) {
         ctx.console.error(error);
@@ -251,6 +260,8 @@ int SearchDevices(Context &ctx, bool names, std::vector<qvudps_module> &devices)
         ctx.console.error(std::to_string(ctx.dropped) +
                           " more device(s) answered than the list holds (" +
                           std::to_string(found.size()) + "): they are not listed");
+    if (found.empty() && !r.direct)
+        ctx.console.note(host::NothingFoundText(r.relayAddress, r.relayPort));
     return kExitOk;
 }
 
@@ -471,13 +482,22 @@ int Confirm(Context &ctx, const std::string &mac, const SetupChanges *changes, b
     return kExitOk;
 }
 
-// Reads this PC's adapter for the address checks of --check.
-void ReadAdapterForChecks(Context &ctx, const CommandLine &cl) {
+// Reads this PC's adapter for the address checks of --check: the one named by
+// --interface, else the one whose subnet holds `deviceIp`, else the one with
+// the default route. kExitUsage for an --interface this PC does not have.
+int ReadAdapterForChecks(Context &ctx, const CommandLine &cl, const std::string &deviceIp) {
     if (!cl.isSet("check"))
-        return;
-    const int rc = ctx.env.readAdapter ? ctx.env.readAdapter() : host::ReadLocalAdapter();
+        return kExitOk;
+    const std::string adapter = cl.isSet("interface") ? cl.value("interface") : "";
+    const int rc =
+        ctx.env.readAdapter ? ctx.env.readAdapter() : host::UseAdapterFor(deviceIp, adapter);
+    if (rc == -2) {
+        ctx.console.error("no up IPv4 adapter named " + adapter + " on this PC");
+        return kExitUsage;
+    }
     if (rc != 0)
         ctx.console.note("cannot read this PC's network settings; the checks use none");
+    return kExitOk;
 }
 
 host::PingFunction PingOf(const Context &ctx) {
@@ -499,7 +519,8 @@ int SetOne(Context &ctx, const CommandLine &cl, const std::string &macText,
     }
     qvudps_module settings = device;
     ApplyChanges(settings, changes);
-    ReadAdapterForChecks(ctx, cl);
+    if ((rc = ReadAdapterForChecks(ctx, cl, FieldText(device.ip))) != kExitOk)
+        return rc;
     ConsolePrompts prompts(ctx.console, cl.isSet("yes"));
     std::vector<std::string> notes;
     if (!AskBeforeSetup(settings, FieldText(device.ip), cl.isSet("check"), prompts, PingOf(ctx),
@@ -533,7 +554,9 @@ int SetMany(Context &ctx, const CommandLine &cl, const std::vector<PlannedSetup>
     ctx.all = all;
     if (rc != kExitOk)
         return rc;
-    ReadAdapterForChecks(ctx, cl);
+    // One adapter for the whole batch: the named one, else the default route's.
+    if ((rc = ReadAdapterForChecks(ctx, cl, "")) != kExitOk)
+        return rc;
     ConsolePrompts prompts(ctx.console, cl.isSet("yes"));
     const host::PingFunction ping = PingOf(ctx);
     std::vector<qvudps_module> settings, stored;
@@ -748,6 +771,10 @@ int CmdSet(const QStringList &args, Context &ctx) {
     cl.addPassword(kSetupPassword);
     cl.add({"check"}, "Check the new address against this PC's network and by ping first; "
                       "refuse instead of asking.");
+    cl.add({"interface"},
+           "With --check: this PC's adapter to check against (default: the one whose subnet "
+           "holds the device, else the one with the default route).",
+           "NAME");
     cl.add({"yes"}, "Answer Yes to the questions of the checks (port 99, address conflicts).");
     cl.addRoute(true);
     if (!cl.parse(args, "set", ctx.console))
@@ -760,6 +787,10 @@ int CmdSet(const QStringList &args, Context &ctx) {
     if (fromFile == !cl.positional().isEmpty()) {
         ctx.console.error(fromFile ? "set --from takes no MAC addresses"
                                    : "set needs a MAC address, several, or --from FILE");
+        return kExitUsage;
+    }
+    if (cl.isSet("interface") && !cl.isSet("check")) {
+        ctx.console.error("--interface only goes with --check");
         return kExitUsage;
     }
     if (cl.isSet("ip-range") && cl.isSet("ip")) {

@@ -3,6 +3,7 @@
 // Prints "kelvo-devsim udp ADDR:PORT devices N" as its first line, then one
 // line per device, and runs until SIGINT or SIGTERM.
 #include "devsim.h"
+#include "kelvo_version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -75,11 +76,13 @@ bool apply_fault(FleetConfig &cfg, const std::string &spec, std::string &err) {
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("kelvo-devsim");
+    QCoreApplication::setApplicationVersion(KELVO_VERSION);
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Simulated Kelvo devices on loopback addresses: UDP search and setup, HTTP documents, "
         "setup terminal.");
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption listen("listen", "UDP address of the fleet (default 127.0.0.2:9999).",
                                     "ADDR:PORT", "127.0.0.2:9999");
     const QCommandLineOption count("count", "Number of mixed devices (default 24 without --fleet).",

@@ -12,6 +12,25 @@ constexpr std::size_t kMinPayload = 48;
 
 } // namespace
 
+std::string log_text(std::string_view text) {
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (const char ch : text) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b == '\\') {
+            out += "\\\\";
+        } else if (b >= 0x20 && b < 0x7f) {
+            out += ch;
+        } else {
+            out += "\\x";
+            out += hex[b >> 4];
+            out += hex[b & 15];
+        }
+    }
+    return out;
+}
+
 const char *verdict_text(Verdict v) {
     switch (v) {
     case Verdict::ok:

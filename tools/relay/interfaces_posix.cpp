@@ -4,10 +4,12 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 
+#include <algorithm>
+
 namespace kelvo::relay {
 
-std::vector<sockaddr_in> broadcast_targets(std::uint16_t port) {
-    std::vector<sockaddr_in> out;
+std::vector<Target> broadcast_targets(std::uint16_t port, const std::vector<std::string> &only) {
+    std::vector<Target> out;
     ifaddrs *list = nullptr;
     if (getifaddrs(&list) != 0)
         return out;
@@ -17,14 +19,16 @@ std::vector<sockaddr_in> broadcast_targets(std::uint16_t port) {
         if (!(i->ifa_flags & IFF_UP) || (i->ifa_flags & IFF_LOOPBACK) ||
             !(i->ifa_flags & IFF_BROADCAST) || !i->ifa_broadaddr)
             continue;
+        if (!only.empty() && std::find(only.begin(), only.end(), i->ifa_name) == only.end())
+            continue;
         sockaddr_in sa = *reinterpret_cast<const sockaddr_in *>(i->ifa_broadaddr);
         sa.sin_family = AF_INET;
         sa.sin_port = htons(port);
         bool seen = false;
         for (const auto &o : out)
-            seen = seen || o.sin_addr.s_addr == sa.sin_addr.s_addr;
+            seen = seen || o.address.sin_addr.s_addr == sa.sin_addr.s_addr;
         if (!seen && sa.sin_addr.s_addr != 0)
-            out.push_back(sa);
+            out.push_back({sa, i->ifa_name});
     }
     freeifaddrs(list);
     return out;

@@ -2,6 +2,7 @@
 //
 // Prints "kelvo-relay listening ADDR:PORT" as its first line and serves until
 // SIGINT or SIGTERM.
+#include "kelvo_version.h"
 #include "relay.h"
 
 #include <QCommandLineParser>
@@ -9,6 +10,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <net/if.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -50,23 +52,29 @@ int bad(const char *what) {
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("kelvo-relay");
+    QCoreApplication::setApplicationVersion(KELVO_VERSION);
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Relays Kelvo's UDP search requests and setup messages to the devices and their replies "
-        "back. Without --devices it broadcasts on every up IPv4 interface.");
+        "back. Without --devices it broadcasts on every up IPv4 interface (or the --interface "
+        "ones).");
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption listen("listen", "Address to listen on (default 127.0.0.1:9999).",
                                     "ADDR:PORT", "127.0.0.1:9999");
     const QCommandLineOption devices(
         "devices", "Send by unicast to this device address instead of broadcasting (repeatable).",
         "ADDR:PORT");
+    const QCommandLineOption interface(
+        "interface", "Broadcast on this interface only (repeatable; default: every up one).",
+        "NAME");
     const QCommandLineOption linger("linger", "Seconds to forward replies to a search (10).",
                                     "SECONDS", "10");
     const QCommandLineOption repeat("repeat", "Times a search request is sent, 100 ms apart (2).",
                                     "N", "2");
     const QCommandLineOption verbose("verbose", "0 errors, 1 requests and drops, 2 every reply.",
                                      "LEVEL", "1");
-    parser.addOptions({listen, devices, linger, repeat, verbose});
+    parser.addOptions({listen, devices, interface, linger, repeat, verbose});
     parser.process(app);
 
     kelvo::relay::Options options;
@@ -83,6 +91,13 @@ int main(int argc, char **argv) {
         inet_pton(AF_INET, address.c_str(), &sa.sin_addr);
         options.devices.push_back(sa);
     }
+    for (const auto &name : parser.values(interface)) {
+        if (name.isEmpty() || name.size() >= IF_NAMESIZE)
+            return bad("--interface wants an interface name");
+        options.interfaces.push_back(name.toStdString());
+    }
+    if (!options.interfaces.empty() && !options.devices.empty())
+        return bad("--interface and --devices exclude each other");
     bool ok = false;
     const double seconds = parser.value(linger).toDouble(&ok);
     if (!ok || seconds < 0.1 || seconds > 600)
@@ -111,14 +126,21 @@ int main(int argc, char **argv) {
     }
     std::printf("kelvo-relay listening %s:%u\n", options.listen_address.c_str(), relay.port());
     std::fflush(stdout);
-    if (options.devices.empty() && options.verbose >= 1)
-        std::fprintf(stderr, "kelvo-relay: broadcasting to %zu interface(s)\n",
-                     kelvo::relay::broadcast_targets(udps::device_port).size());
+    if (options.devices.empty() && options.verbose >= 1) {
+        std::string where;
+        for (const auto &t : kelvo::relay::broadcast_targets(udps::device_port, options.interfaces))
+            where += " " + kelvo::relay::log_text(t.interface);
+        std::fprintf(stderr, "kelvo-relay: broadcasting on%s\n",
+                     where.empty() ? " no interface yet" : where.c_str());
+    }
     const int rc = relay.run(stop_pipe[0]);
     const auto &s = relay.stats();
     std::fprintf(
-        stderr, "kelvo-relay: stopped; %llu searches, %llu setups, %llu replies, %llu dropped\n",
+        stderr,
+        "kelvo-relay: stopped; %llu searches, %llu setups, %llu replies, %llu dropped, %llu gave "
+        "way\n",
         static_cast<unsigned long long>(s.searches), static_cast<unsigned long long>(s.setups),
-        static_cast<unsigned long long>(s.replies), static_cast<unsigned long long>(s.dropped));
+        static_cast<unsigned long long>(s.replies), static_cast<unsigned long long>(s.dropped),
+        static_cast<unsigned long long>(s.evicted));
     return rc;
 }

@@ -18,8 +18,10 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kelvo::relay {
@@ -30,11 +32,15 @@ struct Options {
     // Unicast targets. Empty: a broadcast to port 9999 on every up,
     // non-loopback IPv4 interface's broadcast address.
     std::vector<sockaddr_in> devices;
+    // Interface names the broadcast is limited to; empty: all of them.
+    std::vector<std::string> interfaces;
     int linger_ms = 10000;          // how long replies to one search are forwarded
     int repeat = 2;                 // a search request is sent this many times...
     int repeat_interval_ms = 100;   // ...this far apart
     int verbose = 1;                // 0 errors, 1 requests and drops, 2 every reply
-    std::size_t max_requests = 256; // searches forwarded at the same time
+    std::size_t max_requests = 256; // searches forwarded at the same time;
+                                    // when all are taken the oldest gives way
+    std::FILE *log = stderr;        // where the log lines go
 };
 
 enum class Verdict { ok, not_loopback, too_short, bad_kind, bad_crc };
@@ -49,15 +55,30 @@ Verdict check_datagram(const sockaddr_in &from, const std::uint8_t *data, std::s
                        udps::ProxyHeader &header, const std::uint8_t *&payload,
                        std::size_t &payload_len);
 
+// Text from a client or a device as the log shows it: printable ASCII as it
+// is, a backslash doubled, every other byte as \xHH, so no text can move the
+// terminal's cursor, change its title or forge a log line.
+std::string log_text(std::string_view text);
+
+// Where a search goes: an address and the interface it belongs to ("" for a
+// unicast target given with --devices).
+struct Target {
+    sockaddr_in address{};
+    std::string interface;
+};
+
 // The broadcast address of every up, non-loopback IPv4 interface that has
-// one, with the given port. Reads the interface list only.
-std::vector<sockaddr_in> broadcast_targets(std::uint16_t port);
+// one, with the given port; only the named interfaces when `only` is not
+// empty. Reads the interface list only.
+std::vector<Target> broadcast_targets(std::uint16_t port,
+                                      const std::vector<std::string> &only = {});
 
 struct Stats {
     std::uint64_t searches = 0;
     std::uint64_t setups = 0;
     std::uint64_t replies = 0;
     std::uint64_t dropped = 0; // malformed or refused datagrams
+    std::uint64_t evicted = 0; // open searches that gave way to a newer one
 };
 
 class Relay {
@@ -81,8 +102,9 @@ private:
                        const std::uint8_t *payload, std::size_t len);
     void send_payload(Request &r);
     void forward_replies(Request &r);
-    std::vector<sockaddr_in> targets() const;
+    std::vector<Target> targets() const;
     bool drop_log_allowed();
+    void log(const char *format, ...) __attribute__((format(printf, 2, 3)));
 
     Options options_;
     int fd_ = -1;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -43,6 +44,7 @@ struct Relay::Request {
     std::string client_name;
     std::vector<std::uint8_t> payload;
     int sends_left = 0;
+    bool announced = false; // "sent to" is logged once per request
     Clock::time_point next_send;
     Clock::time_point deadline;
     std::uint64_t forwarded = 0;
@@ -83,21 +85,43 @@ bool Relay::open(std::string *error) {
     return true;
 }
 
-std::vector<sockaddr_in> Relay::targets() const {
-    if (!options_.devices.empty())
-        return options_.devices;
-    return broadcast_targets(udps::device_port);
+void Relay::log(const char *format, ...) {
+    std::fputs("kelvo-relay: ", options_.log);
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(options_.log, format, args);
+    va_end(args);
+    std::fflush(options_.log);
+}
+
+std::vector<Target> Relay::targets() const {
+    if (options_.devices.empty())
+        return broadcast_targets(udps::device_port, options_.interfaces);
+    std::vector<Target> out;
+    for (const auto &d : options_.devices)
+        out.push_back({d, ""});
+    return out;
 }
 
 void Relay::send_payload(Request &r) {
     const auto to = targets();
-    if (to.empty() && options_.verbose >= 0)
-        std::fprintf(stderr, "kelvo-relay: no up IPv4 interface with a broadcast address\n");
-    for (const auto &t : to)
+    if (to.empty())
+        log(options_.interfaces.empty() ? "no up IPv4 interface with a broadcast address\n"
+                                        : "none of the --interface interfaces is up with a "
+                                          "broadcast address\n");
+    // The first sending of a search says where it looked: a search that finds
+    // nothing is then explained by the log.
+    std::string where;
+    for (const auto &t : to) {
         if (sendto(r.fd, r.payload.data(), r.payload.size(), 0,
-                   reinterpret_cast<const sockaddr *>(&t), sizeof t) < 0)
-            std::fprintf(stderr, "kelvo-relay: send to %s: %s\n", text_of(t).c_str(),
-                         std::strerror(errno));
+                   reinterpret_cast<const sockaddr *>(&t.address), sizeof t.address) < 0)
+            log("send to %s: %s\n", text_of(t.address).c_str(), std::strerror(errno));
+        where += (where.empty() ? "" : ", ") +
+                 (t.interface.empty() ? "" : log_text(t.interface) + " ") + text_of(t.address);
+    }
+    if (options_.verbose >= 1 && !r.announced && !to.empty())
+        log("sent to %s\n", where.c_str());
+    r.announced = true;
     --r.sends_left;
     r.next_send = Clock::now() + std::chrono::milliseconds(options_.repeat_interval_ms);
 }
@@ -119,17 +143,20 @@ void Relay::start_request(const sockaddr_in &client, const udps::ProxyHeader &he
             }
         }
     }
-    if (search && requests_.size() >= options_.max_requests) {
-        ++stats_.dropped;
-        if (options_.verbose >= 1 && drop_log_allowed())
-            std::fprintf(stderr, "kelvo-relay: drop search from %s: %zu searches already open\n",
-                         text_of(client).c_str(), requests_.size());
-        return;
+    // All slots taken (throwaway sockets, a flood): the oldest open search
+    // gives way, so a client asking now is always served.
+    if (search && options_.max_requests > 0 && requests_.size() >= options_.max_requests) {
+        ++stats_.evicted;
+        if (drop_log_allowed())
+            log("all %zu searches open: the oldest, from %s, gives way to %s\n", requests_.size(),
+                text_of(requests_.front()->client).c_str(), text_of(client).c_str());
+        close(requests_.front()->fd);
+        requests_.erase(requests_.begin());
     }
     auto r = std::make_unique<Request>();
     r->fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (r->fd < 0) {
-        std::fprintf(stderr, "kelvo-relay: socket: %s\n", std::strerror(errno));
+        log("socket: %s\n", std::strerror(errno));
         return;
     }
     // Also with --devices: an address book entry may be a remote subnet's
@@ -144,9 +171,8 @@ void Relay::start_request(const sockaddr_in &client, const udps::ProxyHeader &he
     r->sends_left = search ? std::max(1, options_.repeat) : 1;
     r->deadline = Clock::now() + std::chrono::milliseconds(options_.linger_ms);
     if (options_.verbose >= 1)
-        std::fprintf(stderr, "kelvo-relay: %s from %s (%s), %zu bytes\n",
-                     search ? "search" : "setup", text_of(client).c_str(), r->client_name.c_str(),
-                     len);
+        log("%s from %s (%s), %zu bytes\n", search ? "search" : "setup", text_of(client).c_str(),
+            log_text(r->client_name).c_str(), len);
     send_payload(*r);
     if (search) {
         ++stats_.searches;
@@ -163,8 +189,7 @@ bool Relay::drop_log_allowed() {
     const auto now = Clock::now();
     if (now - drop_window_ >= std::chrono::seconds(1)) {
         if (drops_unlogged_ > 0)
-            std::fprintf(stderr, "kelvo-relay: %llu more datagrams dropped\n",
-                         static_cast<unsigned long long>(drops_unlogged_));
+            log("%llu more datagrams dropped\n", static_cast<unsigned long long>(drops_unlogged_));
         drop_window_ = now;
         drops_logged_ = 0;
         drops_unlogged_ = 0;
@@ -199,8 +224,8 @@ void Relay::on_client_datagram() {
         if (v != Verdict::ok) {
             ++stats_.dropped;
             if (options_.verbose >= 1 && drop_log_allowed())
-                std::fprintf(stderr, "kelvo-relay: drop %zd bytes from %s: %s\n", n,
-                             text_of(from).c_str(), too_long ? "too long" : verdict_text(v));
+                log("drop %zd bytes from %s: %s\n", n, text_of(from).c_str(),
+                    too_long ? "too long" : verdict_text(v));
             continue;
         }
         start_request(from, header, payload, payload_len);
@@ -218,15 +243,14 @@ void Relay::forward_replies(Request &r) {
             return;
         if (sendto(fd_, buf, static_cast<std::size_t>(n), 0,
                    reinterpret_cast<const sockaddr *>(&r.client), sizeof r.client) < 0) {
-            std::fprintf(stderr, "kelvo-relay: forward to %s: %s\n", text_of(r.client).c_str(),
-                         std::strerror(errno));
+            log("forward to %s: %s\n", text_of(r.client).c_str(), std::strerror(errno));
             continue;
         }
         ++r.forwarded;
         ++stats_.replies;
         if (options_.verbose >= 2)
-            std::fprintf(stderr, "kelvo-relay: reply of %zd bytes from %s to %s\n", n,
-                         text_of(from).c_str(), text_of(r.client).c_str());
+            log("reply of %zd bytes from %s to %s\n", n, text_of(from).c_str(),
+                text_of(r.client).c_str());
     }
 }
 
@@ -247,7 +271,7 @@ int Relay::run(int stop_fd) {
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(wake - now).count();
         const int n = poll(fds.data(), fds.size(), static_cast<int>(std::max<long long>(ms, 0)));
         if (n < 0 && errno != EINTR) {
-            std::fprintf(stderr, "kelvo-relay: poll: %s\n", std::strerror(errno));
+            log("poll: %s\n", std::strerror(errno));
             return 1;
         }
         if (n > 0 && fds[0].revents)
@@ -266,9 +290,8 @@ int Relay::run(int stop_fd) {
             if (now >= r.deadline) {
                 forward_replies(r);
                 if (options_.verbose >= 1)
-                    std::fprintf(stderr, "kelvo-relay: search from %s done, %llu replies\n",
-                                 text_of(r.client).c_str(),
-                                 static_cast<unsigned long long>(r.forwarded));
+                    log("search from %s done, %llu replies\n", text_of(r.client).c_str(),
+                        static_cast<unsigned long long>(r.forwarded));
                 close(r.fd);
                 it = requests_.erase(it);
             } else {

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <arpa/inet.h>
 #include <clocale>
 #include <cstdio>
 #include <filesystem>
@@ -17,7 +18,10 @@
 #include <iterator>
 #include <set>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace clitest;
 using kelvo::devsim::DeviceConfig;
@@ -297,6 +301,7 @@ TEST(CliSet, UnknownDeviceAndBadArguments) {
           QStringList{"set", mac, "--filter", "10.0.0.0", "--nvt", "on"},
           QStringList{"set", mac, "--filter", "1.2.3.4/255.0.0.0", "--no-filter"},
           QStringList{"set", "not-a-mac", "--nvt", "on"},
+          QStringList{"set", mac, "--nvt", "on", "--interface", "eth0"},
           QStringList{"search", "--relay", "localhost:9999"},
           QStringList{"search", "--direct", "--relay", "127.0.0.1:9"},
           QStringList{"search", "--format", "xml"}, QStringList{"frobnicate"}}) {
@@ -346,6 +351,25 @@ TEST(CliSet, SeveralDevicesInOneGoWithAResultLineEach) {
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("2 of 3 device(s) confirmed"), std::string::npos) << r.out;
+}
+
+TEST(CliSearch, WithoutARelayItSaysSoAndExitsWithItsOwnCode) {
+    // A port nobody holds: bound and let go again.
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof sa;
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa), 0);
+    ASSERT_EQ(getsockname(fd, reinterpret_cast<sockaddr *>(&sa), &len), 0);
+    close(fd);
+    const std::string at = "127.0.0.1:" + std::to_string(ntohs(sa.sin_port));
+    const Result r = CliLab::runRaw({"search", "--relay", QString::fromStdString(at)});
+    EXPECT_EQ(r.code, 9) << r.err;
+    EXPECT_NE(r.err.find("No relay at " + at + ": start kelvo-relay (systemctl start kelvo-relay)"),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(r.out.empty());
 }
 
 TEST(CliDefaults, RestoresAndConfirmsOnlyWhereSupported) {

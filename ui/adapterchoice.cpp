@@ -1,0 +1,60 @@
+// The drop-down of this PC's adapters under " Your PC network settings ": the
+// address checks use the adapter shown there. Until the user picks one, a
+// device's detail dialog switches it to the adapter whose subnet holds the
+// device, else the one with the default route.
+#include "hostadapter.h"
+#include "mainform.h"
+#include "ui_mainform.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+
+namespace kelvo::ui {
+
+namespace {
+
+QString AdapterText(const kelvo::host::AdapterEntry &a) {
+    QString text = QString::fromStdString(a.name + "  " + a.ip + " / " + a.mask);
+    if (!a.gateway.empty())
+        text += QString::fromStdString(", gateway " + a.gateway);
+    return text;
+}
+
+} // namespace
+
+void TMainForm::SetUpAdapterChoice() {
+    AdapterComboBox = new QComboBox(ui->NetworkGroupBox);
+    AdapterComboBox->setObjectName("AdapterComboBox");
+    AdapterComboBox->setToolTip("The network of this PC that the address checks use");
+    ui->NetworkLayout->addWidget(AdapterComboBox, 1, 0, 1, -1);
+    adapters.clear();
+    kelvo::host::ListLocalAdapters(adapters);
+    for (const auto &a : adapters)
+        AdapterComboBox->addItem(AdapterText(a));
+    AdapterComboBox->setEnabled(!adapters.empty());
+    connect(AdapterComboBox, &QComboBox::activated, this, [this](int index) {
+        adapterChosenByUser = true;
+        ShowAdapter(index);
+    });
+    ShowAdapter(kelvo::host::ChooseAdapter(adapters, {}));
+}
+
+void TMainForm::ShowAdapter(int index) {
+    kelvo::host::UseAdapter(index >= 0 && index < static_cast<int>(adapters.size())
+                                ? adapters[static_cast<std::size_t>(index)]
+                                : kelvo::host::AdapterEntry{});
+    if (index >= 0)
+        AdapterComboBox->setCurrentIndex(index);
+    ui->LIPLabel->setText(QString::fromStdString(kelvo::host::LocalIpText));
+    ui->LNetmaskLabel->setText(QString::fromStdString(kelvo::host::LocalNetmaskText));
+    ui->LGatewayLabel->setText(QString::fromStdString(kelvo::host::LocalGatewayText));
+}
+
+void TMainForm::UseAdapterForDevice(const qvudps_module &record) {
+    if (adapterChosenByUser)
+        return;
+    ShowAdapter(kelvo::host::ChooseAdapter(
+        adapters, std::string(record.ip, strnlen(record.ip, sizeof record.ip))));
+}
+
+} // namespace kelvo::ui
