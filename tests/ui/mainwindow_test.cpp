@@ -249,320 +249,317 @@ TEST_F(MainWindow, ASetupTheDeviceDidNotTakeIsReported) {
     EXPECT_EQ(hooks.errors[0],
               "The device " + mac + " did not take the new settings (port). Check the password.");
     EXPECT_EQ(lab.fleet().device(5).setups_applied, 0u);
+}
 
-    TEST_F(MainWindow, RowsAppearWhileTheSearchRunsAndDevicesLeftOutAreCounted) {
-        TMainForm w(nullptr, lab.options());
-        // A table smaller than the fleet, set before the first search starts.
-        ASSERT_EQ(qvudps_set_capacity(5), 0);
-        w.show();
-        ASSERT_TRUE(WaitFor([&w] { return w.searching && w.deviceCount > 0; }, 30000))
-            << "rows are listed before the search ends";
-        EXPECT_EQ(w.ui->StringGrid->item(0, 0)->text(), QString(w.DeviceTable[0].record->mac));
-        ASSERT_TRUE(WaitFor([&w] { return !w.searching; }, 30000));
-        EXPECT_EQ(
-            w.StatusText(),
-            "Searching modules... 5 device(s) found, 2 more answered but did not fit the list");
-        EXPECT_EQ(w.ui->StringGrid->rowCount(), 5);
-        EXPECT_EQ(qvudps_set_capacity(kelvo::ui::kMaxDevices), 0);
+TEST_F(MainWindow, RowsAppearWhileTheSearchRunsAndDevicesLeftOutAreCounted) {
+    TMainForm w(nullptr, lab.options());
+    // A table smaller than the fleet, set before the first search starts.
+    ASSERT_EQ(qvudps_set_capacity(5), 0);
+    w.show();
+    ASSERT_TRUE(WaitFor([&w] { return w.searching && w.deviceCount > 0; }, 30000))
+        << "rows are listed before the search ends";
+    EXPECT_EQ(w.ui->StringGrid->item(0, 0)->text(), QString(w.DeviceTable[0].record->mac));
+    ASSERT_TRUE(WaitFor([&w] { return !w.searching; }, 30000));
+    EXPECT_EQ(w.StatusText(),
+              "Searching modules... 5 device(s) found, 2 more answered but did not fit the list");
+    EXPECT_EQ(w.ui->StringGrid->rowCount(), 5);
+    EXPECT_EQ(qvudps_set_capacity(kelvo::ui::kMaxDevices), 0);
+}
+
+TEST_F(MainWindow, MenuEntriesFollowTheDeviceAndTheFilterHidesDevices) {
+    QTemporaryDir dir;
+    const QString filter = dir.filePath("kelvo.filter");
+    {
+        QFile f(filter);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        // The thermometer alone, written in lower case.
+        f.write(("# lab filter\n" + Mac(lab.fleet(), 0).toLower() + "\n").toUtf8());
     }
+    kelvo::host::MacFilter.clear();
+    TMainForm w(nullptr, lab.options(filter));
+    ASSERT_TRUE(WaitForSearch(w));
+    EXPECT_EQ(w.StatusText(), "Searching modules... 6 device(s) found");
+    EXPECT_EQ(RowOf(w, Mac(lab.fleet(), 0)), -1);
 
-    TEST_F(MainWindow, MenuEntriesFollowTheDeviceAndTheFilterHidesDevices) {
-        QTemporaryDir dir;
-        const QString filter = dir.filePath("kelvo.filter");
-        {
-            QFile f(filter);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            // The thermometer alone, written in lower case.
-            f.write(("# lab filter\n" + Mac(lab.fleet(), 0).toLower() + "\n").toUtf8());
-        }
-        kelvo::host::MacFilter.clear();
-        TMainForm w(nullptr, lab.options(filter));
-        ASSERT_TRUE(WaitForSearch(w));
-        EXPECT_EQ(w.StatusText(), "Searching modules... 6 device(s) found");
-        EXPECT_EQ(RowOf(w, Mac(lab.fleet(), 0)), -1);
+    using L = QList<bool>;
+    // Type 20: web, defaults, TCP; no configuration files.
+    EXPECT_EQ(MenuAt(w, RowOf(w, Mac(lab.fleet(), 1))), (L{true, true, true, false, false, true}));
+    // Type 7: no web, no files, no defaults.
+    EXPECT_EQ(MenuAt(w, RowOf(w, Mac(lab.fleet(), 2))),
+              (L{true, false, true, false, false, false}));
+    // Type 34 (extended): files allowed.
+    EXPECT_EQ(MenuAt(w, RowOf(w, "02:4B:56:00:00:22")), (L{true, true, true, true, true, true}));
+    EXPECT_EQ(w.selectedDevice, RowOf(w, "02:4B:56:00:00:22") - 1);
 
-        using L = QList<bool>;
-        // Type 20: web, defaults, TCP; no configuration files.
-        EXPECT_EQ(MenuAt(w, RowOf(w, Mac(lab.fleet(), 1))),
-                  (L{true, true, true, false, false, true}));
-        // Type 7: no web, no files, no defaults.
-        EXPECT_EQ(MenuAt(w, RowOf(w, Mac(lab.fleet(), 2))),
-                  (L{true, false, true, false, false, false}));
-        // Type 34 (extended): files allowed.
-        EXPECT_EQ(MenuAt(w, RowOf(w, "02:4B:56:00:00:22")),
-                  (L{true, true, true, true, true, true}));
-        EXPECT_EQ(w.selectedDevice, RowOf(w, "02:4B:56:00:00:22") - 1);
-
-        // The IP cell of a device with a web page opens it at its web port; the
-        // converter has none, so its IP cell is plain text.
-        auto clickCell = [&w](int row, int column) {
-            const QRect cell =
-                w.ui->StringGrid->visualRect(w.ui->StringGrid->model()->index(row - 1, column));
-            QTest::mouseMove(w.ui->StringGrid->viewport(), cell.center());
-            QTest::mouseClick(w.ui->StringGrid->viewport(), Qt::LeftButton, {}, cell.center());
-        };
-        const kelvo::devsim::DeviceState box = lab.fleet().device(1);
-        clickCell(RowOf(w, Mac(lab.fleet(), 1)), 2);
-        EXPECT_EQ(hooks.urls, QStringList{QString("http://%1:%2")
-                                              .arg(QString::fromStdString(box.config.ip))
-                                              .arg(box.http_port)});
-        EXPECT_EQ(w.StatusText(), "Ready");
-        clickCell(RowOf(w, Mac(lab.fleet(), 2)), 2);
-        EXPECT_EQ(hooks.urls.size(), 1);
-        // Enter on the current row opens the detail dialog.
-        QTest::keyClick(w.ui->StringGrid, Qt::Key_Return);
-        EXPECT_EQ(hooks.dialogTitles, QStringList{"Details"});
-
-        // Hide everyone: no devices, one empty row, every entry disabled.
-        kelvo::host::MacFilter.push_back({0x024B56000000ull, 0x024B56FFFFFFull});
-        ASSERT_TRUE(SearchAgain(w));
-        EXPECT_EQ(w.StatusText(), "Searching modules... 0 device(s) found");
-        EXPECT_EQ(w.ui->StringGrid->rowCount(), 1);
-        EXPECT_EQ(MenuAt(w, 1), (L{false, false, false, false, false, false}));
-        // A click on the empty row opens nothing.
-        QTest::mouseClick(
-            w.ui->StringGrid->viewport(), Qt::LeftButton, {},
-            w.ui->StringGrid->visualRect(w.ui->StringGrid->model()->index(0, 0)).center());
-        EXPECT_EQ(hooks.dialogTitles.size(), 1);
-        kelvo::host::MacFilter.clear();
-    }
-
-    TEST_F(MainWindow, DetailDialogAppliesNewSettingsAndTheNextSearchMarksTheDevice) {
-        TMainForm w(nullptr, lab.options());
-        ASSERT_TRUE(WaitForSearch(w));
-        const QString mac = Mac(lab.fleet(), 0); // thermometer: its name lives on its web server
-        const int row = RowOf(w, mac);
-        ASSERT_GT(row, 0);
-
-        bool sawApplied = false;
-        hooks.dialogs.push_back([&](QDialog &d) {
-            auto &form = static_cast<kelvo::ui::TDetailForm &>(d);
-            form.show();
-            EXPECT_EQ(form.ui->MACEdit->text(), mac);
-            EXPECT_EQ(form.ui->IPEdit->text(), "127.0.10.1");
-            EXPECT_TRUE(form.ui->DefaultsBitBtn->isEnabled());
-            form.ui->NameEdit->setText("Boiler room");
-            form.ui->IPEdit->setText("127.0.10.72");
-            form.ui->ValidCheckBox->setChecked(false);          // no ping from the test
-            QTimer::singleShot(30000, &form, &QDialog::reject); // never hang
-            QTest::mouseClick(form.ui->SaveBitBtn, Qt::LeftButton);
-            const int rc = form.exec();
-            sawApplied = form.settingsApplied;
-            return rc;
-        });
-        // The MAC cell is a link that opens the detail dialog.
+    // The IP cell of a device with a web page opens it at its web port; the
+    // converter has none, so its IP cell is plain text.
+    auto clickCell = [&w](int row, int column) {
         const QRect cell =
-            w.ui->StringGrid->visualRect(w.ui->StringGrid->model()->index(row - 1, 0));
+            w.ui->StringGrid->visualRect(w.ui->StringGrid->model()->index(row - 1, column));
         QTest::mouseMove(w.ui->StringGrid->viewport(), cell.center());
         QTest::mouseClick(w.ui->StringGrid->viewport(), Qt::LeftButton, {}, cell.center());
-        ASSERT_TRUE(sawApplied);
-        EXPECT_TRUE(hooks.errors.isEmpty()) << hooks.errors.join("|").toStdString();
+    };
+    const kelvo::devsim::DeviceState box = lab.fleet().device(1);
+    clickCell(RowOf(w, Mac(lab.fleet(), 1)), 2);
+    EXPECT_EQ(
+        hooks.urls,
+        QStringList{
+            QString("http://%1:%2").arg(QString::fromStdString(box.config.ip)).arg(box.http_port)});
+    EXPECT_EQ(w.StatusText(), "Ready");
+    clickCell(RowOf(w, Mac(lab.fleet(), 2)), 2);
+    EXPECT_EQ(hooks.urls.size(), 1);
+    // Enter on the current row opens the detail dialog.
+    QTest::keyClick(w.ui->StringGrid, Qt::Key_Return);
+    EXPECT_EQ(hooks.dialogTitles, QStringList{"Details"});
 
-        // The device took the settings...
-        EXPECT_TRUE(lab.fleet().wait_log(
-            [](const std::string &l) {
-                return l.find("\"kind\":\"setup\"") != std::string::npos &&
-                       l.find("127.0.10.72") != std::string::npos;
-            },
-            std::chrono::milliseconds(2000)));
-        EXPECT_EQ(lab.fleet().device(0).config.ip, "127.0.10.72");
-        // ...and the search that followed shows it, marked as new.
-        ASSERT_TRUE(WaitForSearch(w));
-        const int moved = RowOf(w, mac);
-        ASSERT_GT(moved, 0);
-        EXPECT_EQ(w.ui->StringGrid->item(moved - 1, 2)->text(), "127.0.10.72");
-        EXPECT_TRUE(WaitFor(
-            [&] { return w.ui->StringGrid->item(moved - 1, 1)->text() == "Boiler room"; }, 100));
-        EXPECT_EQ(w.newMarkDelay, 0);
-        for (int r = 0; r < w.deviceCount; ++r)
-            EXPECT_EQ(w.DeviceTable[r].isNew, r == moved - 1 ? 1 : 0) << r;
-        // Drawn in the new-device tint unless it is the current row.
-        w.SetCurrentRow(moved == 1 ? 2 : 1);
-        const QImage grid = w.ui->StringGrid->viewport()->grab().toImage();
-        const QRect movedCell =
-            w.ui->StringGrid->visualRect(w.ui->StringGrid->model()->index(moved - 1, 3));
-        EXPECT_EQ(grid.pixelColor(movedCell.right() - 3, movedCell.center().y()),
-                  kelvo::ui::NewDeviceColor(w.ui->StringGrid->palette()));
+    // Hide everyone: no devices, one empty row, every entry disabled.
+    kelvo::host::MacFilter.push_back({0x024B56000000ull, 0x024B56FFFFFFull});
+    ASSERT_TRUE(SearchAgain(w));
+    EXPECT_EQ(w.StatusText(), "Searching modules... 0 device(s) found");
+    EXPECT_EQ(w.ui->StringGrid->rowCount(), 1);
+    EXPECT_EQ(MenuAt(w, 1), (L{false, false, false, false, false, false}));
+    // A click on the empty row opens nothing.
+    QTest::mouseClick(
+        w.ui->StringGrid->viewport(), Qt::LeftButton, {},
+        w.ui->StringGrid->visualRect(w.ui->StringGrid->model()->index(0, 0)).center());
+    EXPECT_EQ(hooks.dialogTitles.size(), 1);
+    kelvo::host::MacFilter.clear();
+}
+
+TEST_F(MainWindow, DetailDialogAppliesNewSettingsAndTheNextSearchMarksTheDevice) {
+    TMainForm w(nullptr, lab.options());
+    ASSERT_TRUE(WaitForSearch(w));
+    const QString mac = Mac(lab.fleet(), 0); // thermometer: its name lives on its web server
+    const int row = RowOf(w, mac);
+    ASSERT_GT(row, 0);
+
+    bool sawApplied = false;
+    hooks.dialogs.push_back([&](QDialog &d) {
+        auto &form = static_cast<kelvo::ui::TDetailForm &>(d);
+        form.show();
+        EXPECT_EQ(form.ui->MACEdit->text(), mac);
+        EXPECT_EQ(form.ui->IPEdit->text(), "127.0.10.1");
+        EXPECT_TRUE(form.ui->DefaultsBitBtn->isEnabled());
+        form.ui->NameEdit->setText("Boiler room");
+        form.ui->IPEdit->setText("127.0.10.72");
+        form.ui->ValidCheckBox->setChecked(false);          // no ping from the test
+        QTimer::singleShot(30000, &form, &QDialog::reject); // never hang
+        QTest::mouseClick(form.ui->SaveBitBtn, Qt::LeftButton);
+        const int rc = form.exec();
+        sawApplied = form.settingsApplied;
+        return rc;
+    });
+    // The MAC cell is a link that opens the detail dialog.
+    const QRect cell = w.ui->StringGrid->visualRect(w.ui->StringGrid->model()->index(row - 1, 0));
+    QTest::mouseMove(w.ui->StringGrid->viewport(), cell.center());
+    QTest::mouseClick(w.ui->StringGrid->viewport(), Qt::LeftButton, {}, cell.center());
+    ASSERT_TRUE(sawApplied);
+    EXPECT_TRUE(hooks.errors.isEmpty()) << hooks.errors.join("|").toStdString();
+
+    // The device took the settings...
+    EXPECT_TRUE(lab.fleet().wait_log(
+        [](const std::string &l) {
+            return l.find("\"kind\":\"setup\"") != std::string::npos &&
+                   l.find("127.0.10.72") != std::string::npos;
+        },
+        std::chrono::milliseconds(2000)));
+    EXPECT_EQ(lab.fleet().device(0).config.ip, "127.0.10.72");
+    // ...and the search that followed shows it, marked as new.
+    ASSERT_TRUE(WaitForSearch(w));
+    const int moved = RowOf(w, mac);
+    ASSERT_GT(moved, 0);
+    EXPECT_EQ(w.ui->StringGrid->item(moved - 1, 2)->text(), "127.0.10.72");
+    EXPECT_TRUE(WaitFor(
+        [&] { return w.ui->StringGrid->item(moved - 1, 1)->text() == "Boiler room"; }, 100));
+    EXPECT_EQ(w.newMarkDelay, 0);
+    for (int r = 0; r < w.deviceCount; ++r)
+        EXPECT_EQ(w.DeviceTable[r].isNew, r == moved - 1 ? 1 : 0) << r;
+    // Drawn in the new-device tint unless it is the current row.
+    w.SetCurrentRow(moved == 1 ? 2 : 1);
+    const QImage grid = w.ui->StringGrid->viewport()->grab().toImage();
+    const QRect movedCell =
+        w.ui->StringGrid->visualRect(w.ui->StringGrid->model()->index(moved - 1, 3));
+    EXPECT_EQ(grid.pixelColor(movedCell.right() - 3, movedCell.center().y()),
+              kelvo::ui::NewDeviceColor(w.ui->StringGrid->palette()));
+}
+
+TEST_F(MainWindow, DefaultsAskFirstAndUseTheSetupKeyOfAuthorisedDevices) {
+    TMainForm w(nullptr, lab.options());
+    ASSERT_TRUE(WaitForSearch(w));
+    const QString mac = Mac(lab.fleet(), 5); // authorised setup, admin/secret
+    ASSERT_EQ(MenuAt(w, RowOf(w, mac)).last(), true);
+
+    // No: nothing is sent.
+    hooks.answers = {false};
+    w.ui->Loaddefaultvalues1->trigger();
+    EXPECT_EQ(hooks.questions.value(0), "Are you sure to set default values?");
+    EXPECT_FALSE(w.DefaultTimer->isActive());
+
+    // Yes, then the credentials: the device takes the restore.
+    hooks.answers = {true};
+    hooks.dialogs.push_back([](QDialog &d) {
+        auto &auth = static_cast<kelvo::ui::TAuthForm &>(d);
+        EXPECT_EQ(auth.windowTitle(), "Authorization");
+        auth.ui->UserEdit->setText("admin");
+        auth.ui->PassEdit->setText("secret");
+        return int(QDialog::Accepted);
+    });
+    w.ui->Loaddefaultvalues1->trigger();
+    ASSERT_TRUE(w.DefaultTimer->isActive());
+    EXPECT_TRUE(
+        WaitFor([&w] { return w.StatusText().startsWith("Sending default settings... "); }, 2000));
+    ASSERT_TRUE(WaitFor([&w] { return w.searching; }, 15000)) << w.StatusText().toStdString();
+    ASSERT_TRUE(WaitForSearch(w));
+    EXPECT_EQ(lab.fleet().device(5).defaults_loaded, 1u);
+    EXPECT_EQ(w.deviceCount, 7);
+}
+
+TEST_F(MainWindow, DownloadWritesTheDocumentAndUploadDropsUnknownSensors) {
+    QTemporaryDir dir;
+    TMainForm w(nullptr, lab.options());
+    ASSERT_TRUE(WaitForSearch(w));
+    const QString mac = Mac(lab.fleet(), 0); // thermometer, sensors 301 and 302
+    MenuAt(w, RowOf(w, mac));
+
+    hooks.fileName = dir.filePath("thermometer.xml");
+    w.ui->DownloadPopupMenu->trigger();
+    EXPECT_EQ(hooks.suggestedNames.value(0), "Thermometer 1");
+    ASSERT_TRUE(
+        WaitFor([&w] { return w.session->GetState() == 0 && !w.XmlTimer->isActive(); }, 10000));
+    EXPECT_EQ(w.StatusText(), "Downloading configuration... done");
+    QFile saved(hooks.fileName);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray document = saved.readAll();
+    EXPECT_EQ(WithoutClock(document.toStdString()),
+              WithoutClock(lab.fleet().setup_xml(mac.toStdString())));
+
+    // Upload: one sensor renamed, one the device does not have added.
+    QByteArray edited = document;
+    const qsizetype senEnd = edited.indexOf("</SenSet>");
+    ASSERT_GT(senEnd, 0);
+    edited.insert(senEnd, "<Entry><Idx>9</Idx><Name>Ghost</Name><ID>999</ID></Entry>");
+    const qsizetype firstName = edited.indexOf("<Name>", edited.indexOf("<SenSet>"));
+    edited.insert(firstName + 6, "Cellar ");
+    hooks.fileName = dir.filePath("upload.xml");
+    {
+        QFile f(hooks.fileName);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(edited);
     }
-
-    TEST_F(MainWindow, DefaultsAskFirstAndUseTheSetupKeyOfAuthorisedDevices) {
-        TMainForm w(nullptr, lab.options());
-        ASSERT_TRUE(WaitForSearch(w));
-        const QString mac = Mac(lab.fleet(), 5); // authorised setup, admin/secret
-        ASSERT_EQ(MenuAt(w, RowOf(w, mac)).last(), true);
-
-        // No: nothing is sent.
-        hooks.answers = {false};
-        w.ui->Loaddefaultvalues1->trigger();
-        EXPECT_EQ(hooks.questions.value(0), "Are you sure to set default values?");
-        EXPECT_FALSE(w.DefaultTimer->isActive());
-
-        // Yes, then the credentials: the device takes the restore.
-        hooks.answers = {true};
-        hooks.dialogs.push_back([](QDialog &d) {
-            auto &auth = static_cast<kelvo::ui::TAuthForm &>(d);
-            EXPECT_EQ(auth.windowTitle(), "Authorization");
-            auth.ui->UserEdit->setText("admin");
-            auth.ui->PassEdit->setText("secret");
-            return int(QDialog::Accepted);
-        });
-        w.ui->Loaddefaultvalues1->trigger();
-        ASSERT_TRUE(w.DefaultTimer->isActive());
-        EXPECT_TRUE(WaitFor(
-            [&w] { return w.StatusText().startsWith("Sending default settings... "); }, 2000));
-        ASSERT_TRUE(WaitFor([&w] { return w.searching; }, 15000)) << w.StatusText().toStdString();
-        ASSERT_TRUE(WaitForSearch(w));
-        EXPECT_EQ(lab.fleet().device(5).defaults_loaded, 1u);
-        EXPECT_EQ(w.deviceCount, 7);
+    const std::size_t logFrom = lab.fleet().log_size();
+    MenuAt(w, RowOf(w, mac));
+    w.ui->UploadPopupMenu->trigger();
+    ASSERT_TRUE(
+        WaitFor([&w] { return w.StatusText() == "Uploading configuration... done"; }, 10000))
+        << w.StatusText().toStdString();
+    EXPECT_TRUE(WaitFor([&w] { return w.session->GetState() == 0; }, 2000));
+    const std::string now = lab.fleet().setup_xml(mac.toStdString());
+    EXPECT_NE(now.find("Cellar "), std::string::npos);
+    EXPECT_EQ(now.find("Ghost"), std::string::npos);
+    bool posted = false;
+    for (const std::string &l : lab.fleet().log()) {
+        if (l.find("\"method\":\"POST\"") != std::string::npos) {
+            posted = true;
+            EXPECT_EQ(l.find("999"), std::string::npos) << l;
+        }
     }
+    EXPECT_TRUE(posted);
+    EXPECT_GT(lab.fleet().log_size(), logFrom);
 
-    TEST_F(MainWindow, DownloadWritesTheDocumentAndUploadDropsUnknownSensors) {
-        QTemporaryDir dir;
-        TMainForm w(nullptr, lab.options());
-        ASSERT_TRUE(WaitForSearch(w));
-        const QString mac = Mac(lab.fleet(), 0); // thermometer, sensors 301 and 302
-        MenuAt(w, RowOf(w, mac));
+    // A file that is not a setup document never reaches the device.
+    {
+        QFile f(hooks.fileName);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        // Sensor entries but no closing root element.
+        f.write("<Root><SenSet><Entry><ID>301</ID></Entry></SenSet>");
+    }
+    MenuAt(w, RowOf(w, mac));
+    w.ui->UploadPopupMenu->trigger();
+    ASSERT_TRUE(WaitFor(
+        [&w] { return w.StatusText() == "Uploading configuration... Invalid XML file"; }, 10000))
+        << w.StatusText().toStdString();
 
-        hooks.fileName = dir.filePath("thermometer.xml");
-        w.ui->DownloadPopupMenu->trigger();
-        EXPECT_EQ(hooks.suggestedNames.value(0), "Thermometer 1");
-        ASSERT_TRUE(
-            WaitFor([&w] { return w.session->GetState() == 0 && !w.XmlTimer->isActive(); }, 10000));
-        EXPECT_EQ(w.StatusText(), "Downloading configuration... done");
+    // A file that cannot be written is reported, not announced as done.
+    hooks.fileName = dir.filePath("missing-folder/thermometer.xml");
+    MenuAt(w, RowOf(w, mac));
+    w.ui->DownloadPopupMenu->trigger();
+    ASSERT_TRUE(
+        WaitFor([&w] { return w.session->GetState() == 0 && !w.XmlTimer->isActive(); }, 10000));
+    EXPECT_TRUE(w.StatusText().startsWith("Downloading configuration... "))
+        << w.StatusText().toStdString();
+    EXPECT_NE(w.StatusText(), "Downloading configuration... done");
+    EXPECT_FALSE(QFile::exists(hooks.fileName));
+
+    // Cancel in the file chooser opens nothing.
+    hooks.fileName.clear();
+    w.ui->DownloadPopupMenu->trigger();
+    EXPECT_EQ(w.session->GetState(), 0);
+}
+
+TEST_F(MainWindow, CtrlSSavesTheListAsTheCommandLineFormatsIt) {
+    QTemporaryDir dir;
+    TMainForm w(nullptr, lab.options());
+    ASSERT_TRUE(WaitForSearch(w));
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    std::vector<qvudps_module> list;
+    for (int i = 0; i < w.deviceCount; ++i)
+        list.push_back(*w.DeviceTable[static_cast<size_t>(i)].record);
+    for (const auto format : {kelvo::host::Format::Csv, kelvo::host::Format::Json}) {
+        const bool json = format == kelvo::host::Format::Json;
+        hooks.fileName = dir.filePath(json ? "fleet.json" : "fleet.csv");
+        if (json)
+            w.SaveDeviceList1->trigger(); // the menu entry
+        else
+            QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
         QFile saved(hooks.fileName);
-        ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-        const QByteArray document = saved.readAll();
-        EXPECT_EQ(WithoutClock(document.toStdString()),
-                  WithoutClock(lab.fleet().setup_xml(mac.toStdString())));
-
-        // Upload: one sensor renamed, one the device does not have added.
-        QByteArray edited = document;
-        const qsizetype senEnd = edited.indexOf("</SenSet>");
-        ASSERT_GT(senEnd, 0);
-        edited.insert(senEnd, "<Entry><Idx>9</Idx><Name>Ghost</Name><ID>999</ID></Entry>");
-        const qsizetype firstName = edited.indexOf("<Name>", edited.indexOf("<SenSet>"));
-        edited.insert(firstName + 6, "Cellar ");
-        hooks.fileName = dir.filePath("upload.xml");
-        {
-            QFile f(hooks.fileName);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(edited);
-        }
-        const std::size_t logFrom = lab.fleet().log_size();
-        MenuAt(w, RowOf(w, mac));
-        w.ui->UploadPopupMenu->trigger();
-        ASSERT_TRUE(
-            WaitFor([&w] { return w.StatusText() == "Uploading configuration... done"; }, 10000))
-            << w.StatusText().toStdString();
-        EXPECT_TRUE(WaitFor([&w] { return w.session->GetState() == 0; }, 2000));
-        const std::string now = lab.fleet().setup_xml(mac.toStdString());
-        EXPECT_NE(now.find("Cellar "), std::string::npos);
-        EXPECT_EQ(now.find("Ghost"), std::string::npos);
-        bool posted = false;
-        for (const std::string &l : lab.fleet().log()) {
-            if (l.find("\"method\":\"POST\"") != std::string::npos) {
-                posted = true;
-                EXPECT_EQ(l.find("999"), std::string::npos) << l;
-            }
-        }
-        EXPECT_TRUE(posted);
-        EXPECT_GT(lab.fleet().log_size(), logFrom);
-
-        // A file that is not a setup document never reaches the device.
-        {
-            QFile f(hooks.fileName);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            // Sensor entries but no closing root element.
-            f.write("<Root><SenSet><Entry><ID>301</ID></Entry></SenSet>");
-        }
-        MenuAt(w, RowOf(w, mac));
-        w.ui->UploadPopupMenu->trigger();
-        ASSERT_TRUE(WaitFor(
-            [&w] { return w.StatusText() == "Uploading configuration... Invalid XML file"; },
-            10000))
-            << w.StatusText().toStdString();
-
-        // A file that cannot be written is reported, not announced as done.
-        hooks.fileName = dir.filePath("missing-folder/thermometer.xml");
-        MenuAt(w, RowOf(w, mac));
-        w.ui->DownloadPopupMenu->trigger();
-        ASSERT_TRUE(
-            WaitFor([&w] { return w.session->GetState() == 0 && !w.XmlTimer->isActive(); }, 10000));
-        EXPECT_TRUE(w.StatusText().startsWith("Downloading configuration... "))
-            << w.StatusText().toStdString();
-        EXPECT_NE(w.StatusText(), "Downloading configuration... done");
-        EXPECT_FALSE(QFile::exists(hooks.fileName));
-
-        // Cancel in the file chooser opens nothing.
-        hooks.fileName.clear();
-        w.ui->DownloadPopupMenu->trigger();
-        EXPECT_EQ(w.session->GetState(), 0);
+        ASSERT_TRUE(saved.open(QIODevice::ReadOnly)) << hooks.fileName.toStdString();
+        EXPECT_EQ(saved.readAll().toStdString(), kelvo::host::FormatDevices(list, format));
     }
+    EXPECT_TRUE(w.PopupMenu->actions().contains(w.SaveDeviceList1));
+}
 
-    TEST_F(MainWindow, CtrlSSavesTheListAsTheCommandLineFormatsIt) {
-        QTemporaryDir dir;
-        TMainForm w(nullptr, lab.options());
-        ASSERT_TRUE(WaitForSearch(w));
-        w.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-        std::vector<qvudps_module> list;
-        for (int i = 0; i < w.deviceCount; ++i)
-            list.push_back(*w.DeviceTable[static_cast<size_t>(i)].record);
-        for (const auto format : {kelvo::host::Format::Csv, kelvo::host::Format::Json}) {
-            const bool json = format == kelvo::host::Format::Json;
-            hooks.fileName = dir.filePath(json ? "fleet.json" : "fleet.csv");
-            if (json)
-                w.SaveDeviceList1->trigger(); // the menu entry
-            else
-                QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
-            QFile saved(hooks.fileName);
-            ASSERT_TRUE(saved.open(QIODevice::ReadOnly)) << hooks.fileName.toStdString();
-            EXPECT_EQ(saved.readAll().toStdString(), kelvo::host::FormatDevices(list, format));
-        }
-        EXPECT_TRUE(w.PopupMenu->actions().contains(w.SaveDeviceList1));
-    }
+TEST_F(MainWindow, UnauthorisedDownloadAsksForCredentialsAndRetries) {
+    QTemporaryDir dir;
+    TMainForm w(nullptr, lab.options());
+    ASSERT_TRUE(WaitForSearch(w));
+    const QString mac = Mac(lab.fleet(), 5); // HTTP admin/secret
+    MenuAt(w, RowOf(w, mac));
+    hooks.fileName = dir.filePath("secured");
+    QStringList seenStatus;
+    hooks.dialogs.push_back([&](QDialog &d) {
+        seenStatus << w.StatusText();
+        auto &auth = static_cast<kelvo::ui::TAuthForm &>(d);
+        auth.ui->UserEdit->setText("admin");
+        auth.ui->PassEdit->setText("wrong");
+        return int(QDialog::Accepted);
+    });
+    hooks.dialogs.push_back([&](QDialog &d) {
+        seenStatus << w.StatusText();
+        auto &auth = static_cast<kelvo::ui::TAuthForm &>(d);
+        EXPECT_TRUE(auth.ui->UserEdit->text().isEmpty());
+        auth.ui->UserEdit->setText("admin");
+        auth.ui->PassEdit->setText("secret");
+        return int(QDialog::Accepted);
+    });
+    w.ui->DownloadPopupMenu->trigger();
+    ASSERT_TRUE(
+        WaitFor([&w] { return w.StatusText() == "Downloading configuration... done"; }, 20000))
+        << w.StatusText().toStdString();
+    EXPECT_TRUE(WaitFor([&w] { return w.session->GetState() == 0; }, 2000));
+    EXPECT_EQ(seenStatus, (QStringList{"Downloading configuration... HTTP: Unauthorized",
+                                       "Downloading configuration... HTTP: Unauthorized"}));
+    EXPECT_EQ(w.session->user, "admin");
+    QFile saved(hooks.fileName);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(WithoutClock(saved.readAll().toStdString()),
+              WithoutClock(lab.fleet().setup_xml(mac.toStdString())));
 
-    TEST_F(MainWindow, UnauthorisedDownloadAsksForCredentialsAndRetries) {
-        QTemporaryDir dir;
-        TMainForm w(nullptr, lab.options());
-        ASSERT_TRUE(WaitForSearch(w));
-        const QString mac = Mac(lab.fleet(), 5); // HTTP admin/secret
-        MenuAt(w, RowOf(w, mac));
-        hooks.fileName = dir.filePath("secured");
-        QStringList seenStatus;
-        hooks.dialogs.push_back([&](QDialog &d) {
-            seenStatus << w.StatusText();
-            auto &auth = static_cast<kelvo::ui::TAuthForm &>(d);
-            auth.ui->UserEdit->setText("admin");
-            auth.ui->PassEdit->setText("wrong");
-            return int(QDialog::Accepted);
-        });
-        hooks.dialogs.push_back([&](QDialog &d) {
-            seenStatus << w.StatusText();
-            auto &auth = static_cast<kelvo::ui::TAuthForm &>(d);
-            EXPECT_TRUE(auth.ui->UserEdit->text().isEmpty());
-            auth.ui->UserEdit->setText("admin");
-            auth.ui->PassEdit->setText("secret");
-            return int(QDialog::Accepted);
-        });
-        w.ui->DownloadPopupMenu->trigger();
-        ASSERT_TRUE(
-            WaitFor([&w] { return w.StatusText() == "Downloading configuration... done"; }, 20000))
-            << w.StatusText().toStdString();
-        EXPECT_TRUE(WaitFor([&w] { return w.session->GetState() == 0; }, 2000));
-        EXPECT_EQ(seenStatus, (QStringList{"Downloading configuration... HTTP: Unauthorized",
-                                           "Downloading configuration... HTTP: Unauthorized"}));
-        EXPECT_EQ(w.session->user, "admin");
-        QFile saved(hooks.fileName);
-        ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-        EXPECT_EQ(WithoutClock(saved.readAll().toStdString()),
-                  WithoutClock(lab.fleet().setup_xml(mac.toStdString())));
-
-        // The credentials stay for the next device.
-        MenuAt(w, RowOf(w, "02:4B:56:00:00:22"));
-        hooks.fileName = dir.filePath("logger.xml");
-        w.ui->DownloadPopupMenu->trigger();
-        ASSERT_TRUE(
-            WaitFor([&w] { return w.StatusText() == "Downloading configuration... done"; }, 10000));
-        EXPECT_EQ(hooks.dialogTitles.size(), 2);
-    }
+    // The credentials stay for the next device.
+    MenuAt(w, RowOf(w, "02:4B:56:00:00:22"));
+    hooks.fileName = dir.filePath("logger.xml");
+    w.ui->DownloadPopupMenu->trigger();
+    ASSERT_TRUE(
+        WaitFor([&w] { return w.StatusText() == "Downloading configuration... done"; }, 10000));
+    EXPECT_EQ(hooks.dialogTitles.size(), 2);
+}
