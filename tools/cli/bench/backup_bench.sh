@@ -8,15 +8,7 @@ set -euo pipefail
 
 build=${1:?usage: backup_bench.sh BUILD_DIR [N]}
 count=${2:-100}
-tools="$build/tools"
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/lab.sh" "$build"
 
 # count thermometers (type 2) on 127.0.150.x / 127.0.151.x, ports chosen by the system
 {
@@ -29,17 +21,8 @@ trap cleanup EXIT
     printf ']}\n'
 } >"$work/fleet.json"
 
-"$tools/kelvo-devsim" --fleet "$work/fleet.json" >"$work/devsim.out" &
-pids+=($!)
-for _ in $(seq 100); do [[ -s "$work/devsim.out" ]] && break; sleep 0.1; done
-fleet_udp=$(head -1 "$work/devsim.out" | grep -o '127\.[0-9.]*:[0-9]*' | head -1)
-[[ -n "$fleet_udp" ]] || { echo "kelvo-devsim did not start" >&2; exit 1; }
-
-"$tools/kelvo-relay" --listen 127.0.0.1:0 --devices "$fleet_udp" --verbose 0 >"$work/relay.out" &
-pids+=($!)
-for _ in $(seq 100); do [[ -s "$work/relay.out" ]] && break; sleep 0.1; done
-relay=$(head -1 "$work/relay.out" | grep -o '127\.[0-9.]*:[0-9]*' | head -1)
-[[ -n "$relay" ]] || { echo "kelvo-relay did not start" >&2; exit 1; }
+start_fleet "$work/fleet.json"
+start_relay --devices "$fleet_udp"
 
 set +e
 timeout 600 /usr/bin/time -f '%e %M' -o "$work/time.txt" \
