@@ -169,12 +169,14 @@ int collect_replies(const Config &cfg, net::Socket s) {
     Library &l = library();
     int capacity;
     {
+        // Under the lock: a caller may be copying a record of the last search.
         Guard g;
         capacity = l.capacity;
         l.dropped = 0;
+        l.count = 0;
+        std::memset(l.records.data(), 0, l.records.size() * sizeof l.records[0]);
+        std::memset(l.raw_macs.data(), 0, l.raw_macs.size() * sizeof l.raw_macs[0]);
     }
-    std::memset(l.records.data(), 0, l.records.size() * sizeof l.records[0]);
-    std::memset(l.raw_macs.data(), 0, l.raw_macs.size() * sizeof l.raw_macs[0]);
     static MacSet seen;
     seen.reset(static_cast<std::size_t>(capacity));
     int count = 0;
