@@ -126,18 +126,15 @@ private:
     bool valid_ = false;
 };
 
-} // namespace
-
 // One forward pass with the same searches as FindSenSetEntry: what is kept is
 // moved down over what was dropped as the pass goes, so the searches from the
-// read position always see the file's own bytes.
-int TIoXmlCustom::FilterSenSet(char *text, long &length) {
-    qvxml_setup *setup = nullptr;
-    qvxml_setup_counts *counts = nullptr;
-    if (qvxml_get_setup_cache(handle, &setup, &counts) == -1)
-        return -1;
+// read position always see the file's own bytes. 0, or -8 for a file whose
+// sensor list or root does not end; `dropped` tells whether an entry left.
+int FilterSenSetPass(const qvxml_setup *setup, const qvxml_setup_counts *counts, char *text,
+                     long &length, bool &dropped) {
     const std::string_view all(text, strlen(text));
     constexpr size_t npos = std::string_view::npos;
+    dropped = false;
     size_t read = all.find("<SenSet>");
     if (read == npos)
         return all.find("</SenSet>") != npos ? -8 : 0;
@@ -171,16 +168,40 @@ int TIoXmlCustom::FilterSenSet(char *text, long &length) {
             break;
         }
         keep(entry);
-        if (SetupHasSensorId(setup, counts, strtol(text + id + 4, nullptr, 10)))
+        if (SetupHasSensorId(setup, counts, strtol(text + id + 4, nullptr, 10))) {
             keep(end + 8);
-        else
+        } else {
             read = end + 8; // the entry is dropped
+            dropped = true;
+        }
     }
     length = static_cast<long>(write);
     // The library reads the text up to its NUL; stale bytes behind the root
     // end must not reach it.
     text[length] = '\0';
     return 0;
+}
+
+} // namespace
+
+// A dropped entry can join the bytes around it into a new tag ("<" + "Entry>"
+// of a broken file), which a second upload of the result would filter again:
+// passes repeat until nothing more leaves, so filtering the result changes
+// nothing. A well-formed file takes two passes; a file still changing after
+// many is refused as no setup document.
+int TIoXmlCustom::FilterSenSet(char *text, long &length) {
+    qvxml_setup *setup = nullptr;
+    qvxml_setup_counts *counts = nullptr;
+    if (qvxml_get_setup_cache(handle, &setup, &counts) == -1)
+        return -1;
+    constexpr int max_passes = 64;
+    for (int pass = 0; pass < max_passes; ++pass) {
+        bool dropped = false;
+        const int rc = FilterSenSetPass(setup, counts, text, length, dropped);
+        if (rc != 0 || !dropped)
+            return rc;
+    }
+    return -8;
 }
 
 bool TIoXmlCustom::HasSensorId(long id) const {
