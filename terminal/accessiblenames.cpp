@@ -56,15 +56,28 @@ QString PlainCaption(const QString &text) {
 void NameControls(QWidget *root) {
     const QList<QWidget *> widgets = root->findChildren<QWidget *>();
     // Labelled controls first, so that the label's text wins over the rest.
+    // A caption of a value shown as text is that value's label (Qt reports
+    // the buddy relation); the value keeps its own text as its name, and
+    // follows it when it changes.
+    QList<QWidget *> values;
     for (QWidget *w : widgets) {
         auto *label = qobject_cast<QLabel *>(w);
-        if (label && label->buddy() && label->buddy()->accessibleName().isEmpty())
+        if (!label || !label->buddy())
+            continue;
+        if (qobject_cast<QLabel *>(label->buddy()))
+            values.append(label->buddy());
+        else if (label->buddy()->accessibleName().isEmpty())
             label->buddy()->setAccessibleName(PlainCaption(label->text()));
     }
     for (QWidget *w : widgets) {
         // Qt's own inner parts (viewports, scroll bars) are named by Qt.
         if (!w->accessibleName().isEmpty() || w->objectName().isEmpty() ||
-            w->objectName().startsWith(QLatin1String("qt_")))
+            w->objectName().startsWith(QLatin1String("qt_")) || values.contains(w))
+            continue;
+        // A plain container says nothing a user needs; its designer's name
+        // ("Panel1") would only be noise.
+        const QLatin1StringView kind(w->metaObject()->className());
+        if (kind == QLatin1StringView("QWidget") || kind == QLatin1StringView("QFrame"))
             continue;
         QString name = OwnText(w);
         if (name.isEmpty())

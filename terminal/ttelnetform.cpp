@@ -108,9 +108,25 @@ TTelnetForm::TTelnetForm(QWidget *owner, quint16 tcpPort)
 
     LoadMacros();
     ui->Memo->setAccessibleName(QStringLiteral("Device output"));
+    QPushButton *const sendButtons[4] = {ui->Send1Button, ui->Send2Button, ui->Send3Button,
+                                         ui->Send4Button};
+    QAction *const macroActions[4] = {ui->Macro1Action, ui->Macro2Action, ui->Macro3Action,
+                                      ui->Macro4Action};
+    QWidget *previous = ui->Memo;
     for (int i = 0; i < 4; ++i) {
         macroEdits[i]->setAccessibleName(QStringLiteral("Macro %1").arg(i + 1));
         hexBoxes[i]->setAccessibleName(QStringLiteral("Macro %1 is hexadecimal").arg(i + 1));
+        // Four buttons all called "Send" cannot be told apart by ear.
+        const QString keys = macroActions[i]->shortcut().toString(QKeySequence::NativeText);
+        sendButtons[i]->setAccessibleName(QStringLiteral("Send macro %1").arg(i + 1));
+        sendButtons[i]->setAccessibleDescription(QStringLiteral("Shortcut %1").arg(keys));
+        // Tab goes along each macro line before the next one.
+        for (QWidget *next :
+             {static_cast<QWidget *>(macroEdits[i]), static_cast<QWidget *>(hexBoxes[i]),
+              static_cast<QWidget *>(sendButtons[i])}) {
+            setTabOrder(previous, next);
+            previous = next;
+        }
     }
     kelvo::terminal::NameControls(this);
     ui->Memo->setFocus();

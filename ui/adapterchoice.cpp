@@ -8,6 +8,8 @@
 
 #include <QComboBox>
 #include <QGridLayout>
+#include <QLabel>
+#include <QSignalBlocker>
 
 namespace kelvo::ui {
 
@@ -26,13 +28,22 @@ void TMainForm::SetUpAdapterChoice() {
     AdapterComboBox = new QComboBox(ui->NetworkGroupBox);
     AdapterComboBox->setObjectName("AdapterComboBox");
     AdapterComboBox->setToolTip("The network of this PC that the address checks use");
-    ui->NetworkLayout->addWidget(AdapterComboBox, 1, 0, 1, -1);
+    auto *caption = new QLabel("&Adapter:", ui->NetworkGroupBox);
+    caption->setObjectName("AdapterCaption");
+    caption->setFont(ui->LIPCaption->font());
+    caption->setBuddy(AdapterComboBox);
+    ui->NetworkLayout->addWidget(caption, 1, 0);
+    ui->NetworkLayout->addWidget(AdapterComboBox, 1, 1, 1, -1);
     adapters.clear();
     kelvo::host::ListLocalAdapters(adapters);
     for (const auto &a : adapters)
         AdapterComboBox->addItem(AdapterText(a));
     AdapterComboBox->setEnabled(!adapters.empty());
-    connect(AdapterComboBox, &QComboBox::activated, this, [this](int index) {
+    // Whoever changes the choice (mouse, keys, a screen reader), it is the
+    // user's; the window's own changes below do not pass through here.
+    connect(AdapterComboBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index < 0)
+            return;
         adapterChosenByUser = true;
         ShowAdapter(index);
     });
@@ -43,8 +54,10 @@ void TMainForm::ShowAdapter(int index) {
     kelvo::host::UseAdapter(index >= 0 && index < static_cast<int>(adapters.size())
                                 ? adapters[static_cast<std::size_t>(index)]
                                 : kelvo::host::AdapterEntry{});
-    if (index >= 0)
+    if (index >= 0) {
+        const QSignalBlocker quiet(AdapterComboBox);
         AdapterComboBox->setCurrentIndex(index);
+    }
     ui->LIPLabel->setText(QString::fromStdString(kelvo::host::LocalIpText));
     ui->LNetmaskLabel->setText(QString::fromStdString(kelvo::host::LocalNetmaskText));
     ui->LGatewayLabel->setText(QString::fromStdString(kelvo::host::LocalGatewayText));

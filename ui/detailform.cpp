@@ -6,6 +6,7 @@
 #include "devicelist.h"
 #include "hostadapter.h"
 #include "launch.h"
+#include "readable.h"
 #include "ui_detailform.h"
 #include "uihooks.h"
 
@@ -47,9 +48,11 @@ TDetailForm::TDetailForm(QWidget *owner, qvudps_module *record, int *spinnerInde
     connect(ui->DefaultsBitBtn, &QPushButton::clicked, this, &TDetailForm::DefaultsBitBtnClick);
     connect(ui->WEBBitBtn, &QPushButton::clicked, this, &TDetailForm::WEBBitBtnClick);
     connect(ui->TCPSetupButton, &QPushButton::clicked, this, &TDetailForm::TCPSetupButtonClick);
-    connect(ui->DHCPCheckBox, &QCheckBox::clicked, this, &TDetailForm::DHCPCheckBoxClick);
-    connect(ui->TCPCheckBox, &QCheckBox::clicked, this, &TDetailForm::TCPCheckBoxClick);
-    connect(ui->EnableFilterCheckBox, &QCheckBox::clicked, this,
+    // The boxes act on their state, however it changed: mouse, keyboard,
+    // a screen reader's toggle action or the dialog's own filling.
+    connect(ui->DHCPCheckBox, &QCheckBox::toggled, this, &TDetailForm::DHCPCheckBoxClick);
+    connect(ui->TCPCheckBox, &QCheckBox::toggled, this, &TDetailForm::TCPCheckBoxClick);
+    connect(ui->EnableFilterCheckBox, &QCheckBox::toggled, this,
             &TDetailForm::EnableFilterCheckBoxClick);
     connect(SetupTimer, &QTimer::timeout, this, &TDetailForm::SetupTimerTimer);
 
@@ -86,20 +89,15 @@ void TDetailForm::showEvent(QShowEvent *event) {
 }
 
 void TDetailForm::SetStatus(const QString &text) {
-    ui->StatusBar->showMessage(text);
-}
-
-// A box whose state changes while the dialog is filled runs its click handler,
-// as if the user had clicked it.
-void TDetailForm::SetChecked(QCheckBox *box, bool checked, void (TDetailForm::*click)()) {
-    const bool changed = box->isChecked() != checked;
-    box->setChecked(checked);
-    if (changed && click)
-        (this->*click)();
+    AnnounceStatus(ui->StatusBar, text);
 }
 
 void TDetailForm::FormShow() {
     const qvudps_module &m = *record_;
+    // Says which device is being changed, also to a screen reader's window list.
+    const QString name = FIELD(m, name);
+    setWindowTitle(name.isEmpty() ? QString("Details - %1").arg(FIELD(m, mac))
+                                  : QString("Details - %1 (%2)").arg(name, FIELD(m, mac)));
     ui->NameEdit->setText(FIELD(m, name));
     ui->MACEdit->setText(FIELD(m, mac));
     ui->IPEdit->setText(FIELD(m, ip));
@@ -112,14 +110,14 @@ void TDetailForm::FormShow() {
     ui->IPFilterEdit->setText(FIELD(m, filter_ip));
     ui->IPMaskFilterEdit->setText(FIELD(m, filter_mask));
 
-    SetChecked(ui->NVTCheckBox, m.nvt_enabled, nullptr);
+    ui->NVTCheckBox->setChecked(m.nvt_enabled);
     ui->NVTCheckBox->setEnabled(m.nvt_supported);
-    SetChecked(ui->TCPCheckBox, m.tcp_setup_enabled, &TDetailForm::TCPCheckBoxClick);
+    ui->TCPCheckBox->setChecked(m.tcp_setup_enabled);
     ui->TCPCheckBox->setEnabled(m.tcp_setup_supported);
     ui->TCPSetupButton->setEnabled(m.tcp_setup_supported);
-    SetChecked(ui->DHCPCheckBox, m.dhcp_enabled, &TDetailForm::DHCPCheckBoxClick);
+    ui->DHCPCheckBox->setChecked(m.dhcp_enabled);
     ui->DHCPCheckBox->setEnabled(m.dhcp_supported);
-    SetChecked(ui->TEACheckBox, m.tea_enabled, nullptr);
+    ui->TEACheckBox->setChecked(m.tea_enabled);
     ui->TEACheckBox->setEnabled(m.tea_supported);
 
     ui->DefaultsBitBtn->setEnabled(m.defaults_supported);
@@ -128,7 +126,7 @@ void TDetailForm::FormShow() {
     ui->NameLabel->setEnabled(m.name_supported);
 
     const bool filterOff = FIELD(m, filter_ip) == "0.0.0.0" && FIELD(m, filter_mask) == "0.0.0.0";
-    SetChecked(ui->EnableFilterCheckBox, !filterOff, &TDetailForm::EnableFilterCheckBoxClick);
+    ui->EnableFilterCheckBox->setChecked(!filterOff);
     ui->EnableFilterCheckBox->setEnabled(m.filter_supported);
 }
 
@@ -178,8 +176,8 @@ void TDetailForm::SaveBitBtnClick() {
     v.gateway = ui->GatewayEdit->text().trimmed();
     v.filterIp = ui->IPFilterEdit->text().trimmed();
     v.filterMask = ui->IPMaskFilterEdit->text().trimmed();
-    if (!AddressesValid(v)) {
-        Hooks().Error(this, "Some of network parameters is not correct?");
+    if (const QString field = InvalidAddressField(v); !field.isEmpty()) {
+        Hooks().Error(this, "Some of network parameters is not correct?\n" + field);
         return;
     }
 
@@ -251,6 +249,7 @@ void TDetailForm::SendDeviceSettings() {
         Hooks().Error(this, "Sending new setting failed");
         return;
     }
+    SetStatus("Sending new settings...");
     setupTicks = 150;
     SetupTimer->start();
 }
@@ -258,7 +257,8 @@ void TDetailForm::SendDeviceSettings() {
 void TDetailForm::SetupTimerTimer() {
     if (qvudps_setup_finish() == -1) {
         *spinner_ = (*spinner_ + 1) % 4;
-        SetStatus(QString("Sending new settings... %1").arg(QChar(kSpinner[*spinner_])));
+        ShowProgressStatus(ui->StatusBar,
+                           QString("Sending new settings... %1").arg(QChar(kSpinner[*spinner_])));
         if (--setupTicks < 0) {
             SetupTimer->stop();
             SetStatus("Sending new settings... timeout error");

@@ -51,7 +51,6 @@ private:
     // The apply action after the address test: credentials, record, setup.
     void FinishApply(std::uint16_t port);
     void SetStatus(const QString &text);
-    void SetChecked(QCheckBox *box, bool checked, void (TDetailForm::*click)());
 
     qvudps_module *record_;
     int *spinner_;

@@ -27,8 +27,20 @@ bool IsDottedIPv4(const QString &text) {
 }
 
 bool AddressesValid(const DetailValues &v) {
-    return IsDottedIPv4(v.ip) && IsDottedIPv4(v.mask) && IsDottedIPv4(v.gateway) &&
-           IsDottedIPv4(v.filterIp) && IsDottedIPv4(v.filterMask);
+    return InvalidAddressField(v).isEmpty();
+}
+
+QString InvalidAddressField(const DetailValues &v) {
+    const std::pair<const char *, const QString *> fields[] = {{"IP address", &v.ip},
+                                                               {"Mask", &v.mask},
+                                                               {"Gateway", &v.gateway},
+                                                               {"IP filter value", &v.filterIp},
+                                                               {"IP filter mask", &v.filterMask}};
+    for (const auto &[caption, text] : fields) {
+        if (!IsDottedIPv4(*text))
+            return QString("%1: \"%2\" is not an address like 192.168.1.10").arg(caption, *text);
+    }
+    return {};
 }
 
 std::string CutUtf8(const std::string &text, std::size_t maxBytes) {

@@ -43,6 +43,11 @@ bool IsDottedIPv4(const QString &text);
 // True when all five address texts are dotted IPv4 addresses.
 bool AddressesValid(const DetailValues &v);
 
+// The first address field that is not a dotted IPv4 address, named by its
+// caption with what was typed ("Gateway: \"10.0.0\" is not an address like
+// 192.168.1.10"); empty when all five are.
+QString InvalidAddressField(const DetailValues &v);
+
 // `text` cut to at most `maxBytes` bytes without splitting a UTF-8 sequence.
 std::string CutUtf8(const std::string &text, std::size_t maxBytes);
 

@@ -11,6 +11,7 @@
 #include "hostmacfilter.h"
 #include "kelvo_version.h"
 #include "launch.h"
+#include "readable.h"
 #include "ui_authform.h"
 #include "ui_mainform.h"
 #include "uihooks.h"
@@ -29,6 +30,7 @@
 #include <QPainter>
 #include <QSaveFile>
 #include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QStyledItemDelegate>
@@ -116,10 +118,7 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     ui->StringGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     ui->LogoImage->installEventFilter(this);
     ui->WWWLabel->installEventFilter(this);
-    // Link colour of the web-site label.
-    QPalette wwwPalette = ui->WWWLabel->palette();
-    wwwPalette.setColor(QPalette::WindowText, palette().color(QPalette::Highlight));
-    ui->WWWLabel->setPalette(wwwPalette);
+    ShowWebSiteLink();
 
     connect(SearchTimer, &QTimer::timeout, this, &TMainForm::SearchTimerTimer);
     connect(InitSearchTimer, &QTimer::timeout, this, &TMainForm::InitSearchTimerTimer);
@@ -145,6 +144,7 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     // 3. The device table.
     DeviceTable.assign(kMaxDevices, DeviceEntry{});
     sortColumn = 2;
+    RestoreGridLayout();
 
     // 4. The marker installers look for.
     CreateInstallMutex();
@@ -221,7 +221,12 @@ QString TMainForm::StatusText() const {
 
 void TMainForm::SetStatus(const QString &text) {
     statusText_ = text;
-    ui->StatusBar->showMessage(text);
+    AnnounceStatus(ui->StatusBar, text);
+}
+
+void TMainForm::SetProgress(const QString &text) {
+    statusText_ = text;
+    ShowProgressStatus(ui->StatusBar, text);
 }
 
 QChar TMainForm::NextSpinner() {
@@ -308,9 +313,9 @@ void TMainForm::SearchTimerTimer() {
     if (qvudps_search_finish() == -1) {
         ShowPartialResult();
         const QChar spin = NextSpinner();
-        SetStatus(QString("Searching modules (remains %1 seconds)... %2")
-                      .arg(searchTicks / 10)
-                      .arg(spin));
+        SetProgress(QString("Searching modules (remains %1 seconds)... %2")
+                        .arg(searchTicks / 10)
+                        .arg(spin));
         if (--searchTicks < 0) {
             SearchTimer->stop();
             SetStatus(QString("Searching modules... timed out after %1 seconds").arg(60));
@@ -373,12 +378,44 @@ void TMainForm::FormClose() {
     XmlTimer->stop();
     // The library keeps running; it must not hand this window to anyone later.
     qvudps_clr_ptr(this);
-    if (session)
-        kelvo::terminal::UserSettings().setValue("MainWindow/Geometry", saveGeometry());
+    if (session) {
+        QSettings settings = kelvo::terminal::UserSettings();
+        settings.setValue("MainWindow/Geometry", saveGeometry());
+        settings.setValue("MainWindow/SortColumn", sortColumn);
+        settings.setValue("MainWindow/SortDescending", sortDescending);
+        QStringList widths;
+        for (int c = 0; c < kColumnCount; ++c)
+            widths << QString::number(ui->StringGrid->columnWidth(c));
+        settings.setValue("MainWindow/ColumnWidths", widths.join(','));
+    }
     session.reset();
 }
 
 // ---------------------------------------------------------------- device grid
+
+void TMainForm::RestoreGridLayout() {
+    // What another version or a hand edit left there is taken only when it
+    // makes sense; anything else keeps the designed layout.
+    const QSettings settings = kelvo::terminal::UserSettings();
+    bool ok = false;
+    const int column = settings.value("MainWindow/SortColumn").toInt(&ok);
+    if (ok && column >= 0 && column <= 4) {
+        sortColumn = column;
+        sortDescending = settings.value("MainWindow/SortDescending").toBool();
+    }
+    const QStringList widths =
+        settings.value("MainWindow/ColumnWidths").toString().split(',', Qt::SkipEmptyParts);
+    if (widths.size() != kColumnCount)
+        return;
+    int width[kColumnCount];
+    for (int c = 0; c < kColumnCount; ++c) {
+        width[c] = widths[c].toInt(&ok);
+        if (!ok || width[c] < 10 || width[c] > 4000)
+            return;
+    }
+    for (int c = 0; c < kColumnCount; ++c)
+        ui->StringGrid->setColumnWidth(c, width[c]);
+}
 
 int TMainForm::CurrentRow() const {
     const int r = ui->StringGrid->currentRow();
@@ -386,8 +423,23 @@ int TMainForm::CurrentRow() const {
 }
 
 void TMainForm::SetCurrentRow(int row) {
+    MoveCurrentRow(row);
+    NoteChosenRow(CurrentRow());
+}
+
+void TMainForm::MoveCurrentRow(int row) {
+    ++ownRowChange_;
     const int col = std::max(0, ui->StringGrid->currentColumn());
     ui->StringGrid->setCurrentCell(std::max(row, 1) - 1, col);
+    --ownRowChange_;
+}
+
+void TMainForm::NoteChosenRow(int row) {
+    if (const QTableWidgetItem *item = ui->StringGrid->item(row - 1, 0);
+        item && !item->text().isEmpty()) {
+        keepMac_ = item->text();
+        rowChosen_ = true;
+    }
 }
 
 int TMainForm::RowCount() const {
@@ -402,15 +454,14 @@ void TMainForm::SetGridHeaders() {
 }
 
 void TMainForm::ClearDeviceGrid() {
-    if (const QTableWidgetItem *item = ui->StringGrid->item(ui->StringGrid->currentRow(), 0);
-        item && !item->text().isEmpty())
-        keepMac_ = item->text();
-    SetCurrentRow(1);
+    ++ownRowChange_;
+    MoveCurrentRow(1);
     ui->StringGrid->clearContents();
     ui->StringGrid->setRowCount(1);
     for (int c = 0; c < kColumnCount; ++c)
         ui->StringGrid->setItem(0, c, new QTableWidgetItem);
-    SetCurrentRow(1);
+    MoveCurrentRow(1);
+    --ownRowChange_;
 }
 
 void TMainForm::SortDeviceTable(int column) {
@@ -426,12 +477,11 @@ void TMainForm::FillDeviceGrid() {
 }
 
 void TMainForm::FillRows() {
-    // The chosen device stays current when rows are added, sorted or replaced
-    // by the final list; until it shows up again, the row that happens to be
-    // current is not the user's choice.
-    if (const QTableWidgetItem *current = ui->StringGrid->item(CurrentRow() - 1, 0);
-        current && !current->text().isEmpty() && (keepMac_.isEmpty() || keepShown_))
-        keepMac_ = current->text();
+    // The device the user chose stays current when rows are added, sorted or
+    // replaced by the final list. Until the user chooses one, the first row
+    // is current and in view, however the devices' answers were ordered:
+    // Enter must never act on a device nobody picked.
+    ++ownRowChange_;
     ui->StringGrid->setUpdatesEnabled(false);
     ui->StringGrid->setRowCount(std::max(deviceCount, 1));
     // One change notice for the whole grid instead of one per cell: the
@@ -447,14 +497,17 @@ void TMainForm::FillRows() {
     if (deviceCount > 0)
         emit model->dataChanged(model->index(0, 0),
                                 model->index(deviceCount - 1, kColumnCount - 1));
-    keepShown_ = false;
-    for (int i = 0; i < deviceCount && !keepMac_.isEmpty(); ++i) {
+    int keep = 1;
+    for (int i = 0; rowChosen_ && i < deviceCount; ++i) {
         if (FIELD(*DeviceTable[i].record, mac) == keepMac_) {
-            SetCurrentRow(i + 1);
-            keepShown_ = true;
+            keep = i + 1;
             break;
         }
     }
+    MoveCurrentRow(keep);
+    if (!rowChosen_)
+        ui->StringGrid->scrollToTop();
+    --ownRowChange_;
     ui->StringGrid->setUpdatesEnabled(true);
     ui->StringGrid->viewport()->update();
 }
@@ -486,16 +539,13 @@ void TMainForm::StringGridDrawCell(QPainter *painter, const QStyleOptionViewItem
     }
     const DeviceEntry &entry = DeviceTable[row - 1];
     const bool current = index.row() == ui->StringGrid->currentRow();
-    const QPalette &pal = option.palette;
-    QColor background = current ? pal.color(QPalette::Highlight) : pal.color(QPalette::Base);
-    QColor text = current ? pal.color(QPalette::HighlightedText) : pal.color(QPalette::Text);
-    if (newMarkDelay == 0 && entry.isNew && !current)
-        background = NewDeviceColor(pal);
+    const bool link = col == 0 || (col == 2 && entry.record->web_supported);
+    const CellColors colors =
+        GridCellColors(option.palette, current, newMarkDelay == 0 && entry.isNew, link);
+    const QColor &background = colors.background;
+    const QColor &text = colors.text;
     QFont font = option.font;
-    if (col == 0 || (col == 2 && entry.record->web_supported)) {
-        font.setUnderline(true);
-        text = current ? kLinkInCurrentRow : pal.color(QPalette::Highlight);
-    }
+    font.setUnderline(link);
     // The background covers the grid line at the right edge as well.
     painter->setPen(background);
     painter->drawLine(r.right(), r.top(), r.right(), r.bottom());
@@ -701,13 +751,14 @@ void TMainForm::Loaddefaultvalues1Click() {
         return;
     }
     ExpectSettings(*record);
+    SetStatus("Sending default settings...");
     defaultTicks = 150;
     DefaultTimer->start();
 }
 
 void TMainForm::DefaultTimerTimer() {
     if (qvudps_setup_finish() == -1) {
-        SetStatus(QString("Sending default settings... %1").arg(NextSpinner()));
+        SetProgress(QString("Sending default settings... %1").arg(NextSpinner()));
         if (--defaultTicks < 0) {
             DefaultTimer->stop();
             SetStatus("Sending default settings... timeout error");
@@ -788,7 +839,8 @@ void TMainForm::StartTransfer(bool upload) {
         SaveDialogFileName = file;
     }
     // Failures arrive as OnError; a session still busy refuses with -2.
-    session->Open();
+    if (session->Open() == 0)
+        SetStatus(upload ? "Uploading configuration..." : "Downloading configuration...");
 }
 
 void TMainForm::XmlOpenEvent(mvxapi::TSdkSimpleEventArgs *) {
@@ -805,9 +857,9 @@ void TMainForm::XmlTimerTimer() {
     const QChar spin(kSpinner[spinnerIndex]);
     const int state = session ? session->GetState() : 0;
     if (state == mvxapi::xsSetup)
-        SetStatus(QString("Downloading configuration... %1").arg(spin));
+        SetProgress(QString("Downloading configuration... %1").arg(spin));
     else if (state == mvxapi::xsSendSetup)
-        SetStatus(QString("Uploading configuration... %1").arg(spin));
+        SetProgress(QString("Uploading configuration... %1").arg(spin));
 }
 
 void TMainForm::XmlSetupEvent(mvxapi::TIoXmlSetupEventArgs *) {
@@ -876,6 +928,13 @@ void TMainForm::SetUpKeyboardAndNames() {
     // selected together for copying.
     grid->setTabKeyNavigation(false);
     grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // A row made current by the keyboard or assistive technology is the
+    // user's choice as much as a click.
+    connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                if (ownRowChange_ == 0 && current.isValid())
+                    NoteChosenRow(current.row() + 1);
+            });
 
     auto *searchAgain = new QAction("Search again", this);
     searchAgain->setObjectName("SearchAgainAction");
@@ -920,6 +979,31 @@ QColor NewDeviceColor(const QPalette &palette) {
                   mix(base.blue(), tint.blue()));
 }
 
+CellColors GridCellColors(const QPalette &palette, bool current, bool newMark, bool link) {
+    CellColors c;
+    c.background = current ? palette.color(QPalette::Highlight) : palette.color(QPalette::Base);
+    c.text = current ? palette.color(QPalette::HighlightedText) : palette.color(QPalette::Text);
+    if (newMark && !current)
+        c.background = NewDeviceColor(palette);
+    if (link)
+        c.text = current ? kLinkInCurrentRow : palette.color(QPalette::Highlight);
+    // The designed link colours were chosen for one light desktop; on others
+    // they can vanish into the row, the selected one above all.
+    c.text = ReadableOn(c.text, c.background);
+    return c;
+}
+
+QColor WebSiteLinkColor(const QPalette &palette) {
+    return ReadableOn(palette.color(QPalette::Highlight), palette.color(QPalette::Window));
+}
+
+void TMainForm::ShowWebSiteLink() {
+    // The label keeps its own palette, so it is set from the window's.
+    QPalette link = ui->WWWLabel->palette();
+    link.setColor(QPalette::WindowText, WebSiteLinkColor(palette()));
+    ui->WWWLabel->setPalette(link);
+}
+
 QString TMainForm::StringGridHint(const QPoint &pos) const {
     const QTableWidget *grid = ui->StringGrid;
     const QModelIndex index = grid->indexAt(pos);
@@ -933,9 +1017,11 @@ QString TMainForm::StringGridHint(const QPoint &pos) const {
 bool TMainForm::event(QEvent *event) {
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ScreenChangeInternal)
         DrawArtwork();
+    if (event->type() == QEvent::PaletteChange)
+        ShowWebSiteLink();
     if (event->type() == QEvent::StatusTip) {
         const QString tip = static_cast<QStatusTipEvent *>(event)->tip();
-        ui->StatusBar->showMessage(tip.isEmpty() ? statusText_ : tip);
+        AnnounceStatus(ui->StatusBar, tip.isEmpty() ? statusText_ : tip);
         return true;
     }
     return QMainWindow::event(event);
@@ -982,6 +1068,13 @@ void TMainForm::CheckSettingsTaken() {
     }
     const QString password = sent.setup_auth_required ? " Check the password." : "";
     QString message;
+    if (now && !sent.load_defaults && SettingsNotTaken(sent, *now).isEmpty()) {
+        // The dialog closed and a search ran; only this says it worked.
+        const QString name = FIELD(sent, name);
+        SetStatus(statusText_ + QString(". Settings applied to %1; confirmed by a new search")
+                                    .arg(name.isEmpty() ? mac : QString("%1 (%2)").arg(name, mac)));
+        return;
+    }
     if (!now) {
         message = QString("The device %1 did not answer the search after the setup.").arg(mac);
     } else if (sent.load_defaults) {

@@ -44,6 +44,16 @@ struct MainOptions {
 // The background of a device that was not in the previous search.
 QColor NewDeviceColor(const QPalette &palette);
 
+// The colours of a device cell: the row's background (selection, new-device
+// tint or plain) and its text, a link's in the MAC and web IP cells; the text
+// is always readable on the background.
+struct CellColors {
+    QColor background, text;
+};
+CellColors GridCellColors(const QPalette &palette, bool current, bool newMark, bool link);
+// The web-site link's colour on the window.
+QColor WebSiteLinkColor(const QPalette &palette);
+
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
@@ -121,6 +131,8 @@ public:
     void HandleGridClick();
     // The grid row under the cursor's row index (row 1 is the first device).
     int CurrentRow() const;
+    // Makes a row current as the user's choice, which then stays current
+    // through searches and sorts.
     void SetCurrentRow(int row);
     int RowCount() const;
 
@@ -146,7 +158,10 @@ public:
     void XmlErrorEvent(mvxapi::TSdkErrorEventArgs *args);
 
     QString StatusText() const;
+    // Status texts are announced to assistive technology; progress steps
+    // (spinner, countdown) only shown.
     void SetStatus(const QString &text);
+    void SetProgress(const QString &text);
 
     // Keyboard and selection.
     // A second click on the sort column's header reverses the order.
@@ -173,6 +188,9 @@ private:
     void SetUpKeyboardAndNames();
     // The logo and icon for the palette and the screen's pixel density.
     void DrawArtwork();
+    void ShowWebSiteLink();
+    // The sort order and column widths the user left the grid with.
+    void RestoreGridLayout();
     void ExpectSettings(const qvudps_module &sent);
     // The status text proper; a menu's status tip shows over it only while
     // the pointer is on an entry.
@@ -192,9 +210,12 @@ private:
     int partialCount_ = 0;
     // Devices of the previous result, for the "new" mark during a search.
     QSet<QString> previousKeys_;
-    // Whether keepMac_ was on screen at the last fill: then the current row
-    // is the user's choice and replaces it.
-    bool keepShown_ = false;
+    // Whether the user has chosen a device (keepMac_) yet.
+    bool rowChosen_ = false;
+    // Above 0 while the window itself moves the current row.
+    int ownRowChange_ = 0;
+    void MoveCurrentRow(int row);
+    void NoteChosenRow(int row);
 };
 
 } // namespace kelvo::ui

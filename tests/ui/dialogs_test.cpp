@@ -9,6 +9,7 @@
 #include "detailform.h"
 #include "launch.h"
 #include "mainform.h"
+#include "readable.h"
 #include "ttelnetform.h"
 #include "ui_aboutform.h"
 #include "ui_authform.h"
@@ -18,12 +19,15 @@
 #include "uitest_support.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QLocale>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -32,8 +36,10 @@
 #include <QTextCursor>
 #include <QTimer>
 #include <QUdpSocket>
+#include <algorithm>
 #include <clocale>
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -78,13 +84,33 @@ QString Status(TDetailForm &f) {
     return f.ui->StatusBar->currentMessage();
 }
 
+// What assistive technology hears of the status lines while `run` runs.
+QStringList Announced(const std::function<void()> &run) {
+    static QStringList heard;
+    heard.clear();
+    QAccessible::installUpdateHandler([](QAccessibleEvent *event) {
+        if (event->type() == QAccessible::ValueChanged &&
+            qobject_cast<QStatusBar *>(event->object()))
+            heard << static_cast<QAccessibleValueChangeEvent *>(event)->value().toString();
+    });
+    ActivateAccessibility(true);
+    run();
+    ActivateAccessibility(false);
+    QAccessible::installUpdateHandler(nullptr);
+    return heard;
+}
+
+QString AccessibleName(QWidget *w) {
+    return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+}
+
 } // namespace
 
 TEST_F(Dialogs, DetailDialogShowsTheRecord) {
     qvudps_module m = Record();
     TDetailForm f(nullptr, &m, &spinner);
     f.show();
-    EXPECT_EQ(f.windowTitle(), "Details");
+    EXPECT_EQ(f.windowTitle(), "Details - Old (02:AA:00:00:00:01)");
     EXPECT_EQ(f.ui->NameEdit->text(), "Old");
     EXPECT_EQ(f.ui->PortEdit->text(), "10001");
     EXPECT_EQ(f.ui->DeviceEdit->text(), "Serial converter (7)");
@@ -154,7 +180,8 @@ TEST_F(Dialogs, ApplyRefusesBadInputAndLeavesTheRecordAlone) {
     f.ui->PortEdit->setText("80");
     f.ui->GatewayEdit->setText("10.9.8");
     f.SaveBitBtnClick();
-    EXPECT_EQ(hooks.errors.value(1), "Some of network parameters is not correct?");
+    EXPECT_EQ(hooks.errors.value(1), "Some of network parameters is not correct?\n"
+                                     "Gateway: \"10.9.8\" is not an address like 192.168.1.10");
 
     // The address is in use: No ends the action with "Ready".
     f.ui->GatewayEdit->setText("10.9.8.1");
@@ -442,17 +469,47 @@ TEST_F(Dialogs, GridAndPicturesFollowThePaletteTheScreenAndTheCellWidth) {
     EXPECT_EQ(w->StringGridHint(grid->visualRect(grid->model()->index(0, 5)).center()), longText);
     EXPECT_EQ(w->StringGridHint(empty.center()), grid->toolTip());
 
-    // The window comes back where the user left it.
+    // The window comes back where the user left it, sorted as it was left,
+    // with the column widths the user gave.
     w->setGeometry(QRect(40, 50, 900, 500));
     const QRect left = w->geometry();
+    w->StringGridMouseDown(Qt::LeftButton, 0, 3, QPoint());
+    w->StringGridMouseDown(Qt::LeftButton, 0, 3, QPoint());
+    grid->setColumnWidth(1, 173);
     w->close();
     w.reset();
     kelvo::ui::TMainForm again(nullptr, o);
     EXPECT_EQ(again.geometry(), left);
+    EXPECT_EQ(again.sortColumn, 3);
+    EXPECT_TRUE(again.sortDescending);
+    EXPECT_TRUE(again.ui->StringGrid->horizontalHeaderItem(3)->text().startsWith("* "));
+    EXPECT_EQ(again.ui->StringGrid->columnWidth(1), 173);
     // So does the file choosers' folder.
     QTemporaryDir folder;
     kelvo::ui::RememberFileDialogFolder(folder.filePath("backup.xml"));
     EXPECT_EQ(kelvo::ui::FileDialogStartPath("device.xml"), folder.filePath("device.xml"));
+}
+
+TEST_F(Dialogs, EveryTextTheWindowDrawsIsReadable) {
+    using kelvo::ui::ContrastRatio;
+    const QPalette light = QApplication::style()->standardPalette();
+    ASSERT_GT(light.color(QPalette::Base).lightness(), 200);
+    for (const QPalette &palette : {light, DarkPalette()}) {
+        // Every cell the grid paints itself: plain, new, selected, links.
+        for (int kind = 0; kind < 8; ++kind) {
+            const bool current = (kind & 1) != 0, newMark = (kind & 2) != 0, link = (kind & 4) != 0;
+            const auto c = kelvo::ui::GridCellColors(palette, current, newMark, link);
+            EXPECT_GE(ContrastRatio(c.text, c.background), kelvo::ui::kMinTextContrast)
+                << "dark " << (&palette != &light) << " kind " << kind;
+        }
+        EXPECT_GE(
+            ContrastRatio(kelvo::ui::WebSiteLinkColor(palette), palette.color(QPalette::Window)),
+            kelvo::ui::kMinTextContrast);
+    }
+    // The designed link colour stays where it is readable.
+    EXPECT_EQ(kelvo::ui::GridCellColors(DarkPalette(), true, false, true).text,
+              QColor(166, 202, 240));
+    EXPECT_NEAR(ContrastRatio(Qt::black, Qt::white), 21.0, 1e-9);
 }
 
 TEST_F(Dialogs, EveryControlHasAnAccessibleName) {
@@ -472,14 +529,54 @@ TEST_F(Dialogs, EveryControlHasAnAccessibleName) {
             const bool control = qobject_cast<QAbstractButton *>(c) ||
                                  qobject_cast<QLineEdit *>(c) || qobject_cast<QLabel *>(c) ||
                                  qobject_cast<QAbstractScrollArea *>(c);
+            // A value that is empty (no gateway) has nothing to read.
+            const auto *value = qobject_cast<QLabel *>(c);
+            if (value && value->text().isEmpty() && value->pixmap().isNull())
+                continue;
             if (control && !c->objectName().isEmpty() && !c->objectName().startsWith("qt_")) {
-                EXPECT_FALSE(c->accessibleName().isEmpty())
+                EXPECT_FALSE(AccessibleName(c).isEmpty())
                     << form->objectName().toStdString() << "/" << c->objectName().toStdString();
             }
         }
     }
     EXPECT_EQ(detail.ui->IPEdit->accessibleName(), "IP address");
     EXPECT_EQ(detail.ui->SaveBitBtn->accessibleName(), "Apply changes");
+    // Containers are not announced by their designer's names.
+    EXPECT_EQ(AccessibleName(about.ui->Panel1), "");
+
+    // Values read as their values, whatever they become, their captions being
+    // their labels; the adapter drop-down is labelled too.
+    const std::pair<QLabel *, QWidget *> captioned[] = {
+        {w.ui->LIPCaption, w.ui->LIPLabel},
+        {w.ui->LNetmaskCaption, w.ui->LNetmaskLabel},
+        {w.ui->LGatewayCaption, w.ui->LGatewayLabel},
+        {w.ui->_VersionLabel, w.ui->VersionLabel},
+        {w.findChild<QLabel *>("AdapterCaption"), w.AdapterComboBox}};
+    for (const auto &[caption, value] : captioned) {
+        ASSERT_TRUE(caption);
+        if (auto *label = qobject_cast<QLabel *>(value)) {
+            label->setText("10.1.2.3");
+            EXPECT_EQ(AccessibleName(label), "10.1.2.3") << caption->text().toStdString();
+        }
+        const auto labels =
+            QAccessible::queryAccessibleInterface(value)->relations(QAccessible::Label);
+        EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [caption](const auto &r) {
+            return r.first->object() == caption;
+        })) << caption->text().toStdString();
+    }
+    EXPECT_EQ(AccessibleName(w.AdapterComboBox), "Adapter");
+
+    // The terminal's buttons say which macro they send and by which keys;
+    // Tab runs along each macro line: text, HEX, Send.
+    for (int i = 1; i <= 4; ++i) {
+        auto *send = terminal.findChild<QWidget *>(QString("Send%1Button").arg(i));
+        EXPECT_EQ(AccessibleName(send), QString("Send macro %1").arg(i));
+        EXPECT_TRUE(send->accessibleDescription().contains(QString("Alt+%1").arg(i)));
+        auto *edit = terminal.findChild<QWidget *>(QString("Macro%1Edit").arg(i));
+        EXPECT_EQ(edit->nextInFocusChain(),
+                  terminal.findChild<QWidget *>(QString("Hex%1CheckBox").arg(i)));
+        EXPECT_EQ(edit->nextInFocusChain()->nextInFocusChain(), send);
+    }
 }
 
 TEST_F(Dialogs, SearchCountsDownAndATimedOutSearchCanBeStartedAgain) {
@@ -491,19 +588,25 @@ TEST_F(Dialogs, SearchCountsDownAndATimedOutSearchCanBeStartedAgain) {
     o.relayPort = silent.localPort();
     o.macFilterFile = "/nonexistent/kelvo.filter";
     kelvo::ui::TMainForm w(nullptr, o);
-    w.SearchBitBtnClick();
-    ASSERT_TRUE(w.searching);
-    EXPECT_EQ(w.StatusText(), "Searching modules... -");
-    w.SearchTimer->stop(); // polled by hand below
-    w.SearchTimerTimer();
-    EXPECT_EQ(w.StatusText(), "Searching modules (remains 60 seconds)... \\");
-    for (int i = 0; i < 10; ++i)
+    // A screen reader hears the start and the end, not every tick.
+    const QStringList heard = Announced([&] {
+        w.SearchBitBtnClick();
+        ASSERT_TRUE(w.searching);
+        EXPECT_EQ(w.StatusText(), "Searching modules... -");
+        w.SearchTimer->stop(); // polled by hand below
         w.SearchTimerTimer();
-    EXPECT_EQ(w.StatusText(), "Searching modules (remains 59 seconds)... /");
-    // The last poll: the limit ends the wait and frees the button.
-    w.searchTicks = 0;
-    w.SearchTimerTimer();
+        EXPECT_EQ(w.StatusText(), "Searching modules (remains 60 seconds)... \\");
+        for (int i = 0; i < 10; ++i)
+            w.SearchTimerTimer();
+        EXPECT_EQ(w.StatusText(), "Searching modules (remains 59 seconds)... /");
+        // The last poll: the limit ends the wait and frees the button.
+        w.searchTicks = 0;
+        w.SearchTimerTimer();
+    });
     EXPECT_EQ(w.StatusText(), "Searching modules... timed out after 60 seconds");
+    EXPECT_EQ(heard, QStringList({"Searching modules... -",
+                                  "Searching modules... timed out after 60 seconds"}));
+    EXPECT_EQ(AccessibleName(w.ui->StatusBar), w.StatusText());
     EXPECT_FALSE(w.searching);
     EXPECT_FALSE(w.SearchTimer->isActive());
     // Once the library is done, the button starts a new search.
@@ -529,8 +632,11 @@ TEST_F(Dialogs, AdapterOfTheDeviceIsUsedUntilTheUserPicksOne) {
     ASSERT_EQ(w.AdapterComboBox->count(), static_cast<int>(w.adapters.size()));
     w.adapters = {{"eth0", "10.77.0.1", "255.255.255.0", "10.77.0.254"},
                   {"wlan0", "192.168.5.10", "255.255.255.0", ""}};
-    w.AdapterComboBox->clear();
-    w.AdapterComboBox->addItems({"eth0", "wlan0"});
+    {
+        const QSignalBlocker refill(w.AdapterComboBox); // not the user's choice
+        w.AdapterComboBox->clear();
+        w.AdapterComboBox->addItems({"eth0", "wlan0"});
+    }
     qvudps_module device{};
     std::strcpy(device.ip, "192.168.5.20");
     w.UseAdapterForDevice(device);
@@ -541,8 +647,8 @@ TEST_F(Dialogs, AdapterOfTheDeviceIsUsedUntilTheUserPicksOne) {
     w.UseAdapterForDevice(device);
     EXPECT_EQ(kelvo::host::LocalIpText, "10.77.0.1") << "else the one with the default route";
     EXPECT_EQ(w.ui->LGatewayLabel->text(), "10.77.0.254");
-    // The user's pick stays.
-    emit w.AdapterComboBox->activated(1);
+    // The user's pick stays, however it was made.
+    w.AdapterComboBox->setCurrentIndex(1);
     std::strcpy(device.ip, "10.77.0.5");
     w.UseAdapterForDevice(device);
     EXPECT_EQ(kelvo::host::LocalIpText, "192.168.5.10");

@@ -6,7 +6,27 @@
 #include <QRegularExpression>
 #include <QTest>
 
+// Qt offers no public switch: accessibility comes on when an assistive
+// technology connects. Its platform switch is exported for Qt's own tests;
+// the offscreen platform keeps Qt's default accessibility object.
+class QPlatformAccessibility {
+public:
+    void setActive(bool active);
+};
+class QPlatformIntegration {
+public:
+    QPlatformAccessibility *accessibility() const;
+};
+class QGuiApplicationPrivate {
+public:
+    static QPlatformIntegration *platform_integration;
+};
+
 namespace kelvo::uitest {
+
+void ActivateAccessibility(bool on) {
+    QGuiApplicationPrivate::platform_integration->accessibility()->setActive(on);
+}
 
 ScriptedHooks::ScriptedHooks() {
     kelvo::ui::SetHooks(this);

@@ -68,6 +68,10 @@ private:
 // A dark palette such as a desktop in dark mode gives the program.
 QPalette DarkPalette();
 
+// Switches Qt's accessibility on or off as an attached screen reader does, so
+// that the events the windows raise reach QAccessible's update handler.
+void ActivateAccessibility(bool on);
+
 // Waits (running the event loop) until `done` holds; false after `ms`.
 bool WaitFor(const std::function<bool()> &done, int ms);
 
