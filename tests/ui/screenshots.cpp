@@ -4,7 +4,8 @@
 // main-window-dark.png (the same under a dark palette), detail-dialog.png,
 // detail-dhcp.png, terminal.png (connected to a device's setup terminal),
 // about.png, authorization.png and confirm.png. Run it with QT_SCALE_FACTOR
-// set to look at the forms on a high-density screen.
+// set to look at the forms on a high-density screen (docs/main-window-scale2.png
+// is main-window.png from a run with QT_SCALE_FACTOR=2).
 #include "aboutform.h"
 #include "authform.h"
 #include "confirmform.h"
