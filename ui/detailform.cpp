@@ -41,7 +41,7 @@ TDetailForm::TDetailForm(QWidget *owner, qvudps_module *record, int *spinnerInde
     FixDialogSize(this, QSize(411, 455));
     SetupTimer->setObjectName("SetupTimer");
     SetupTimer->setInterval(100);
-    ui->StatusBar->showMessage("Ready");
+    SetStatus("Ready");
 
     connect(ui->SaveBitBtn, &QPushButton::clicked, this, &TDetailForm::SaveBitBtnClick);
     connect(ui->CancelBitBtn, &QPushButton::clicked, this, &TDetailForm::CancelBitBtnClick);
@@ -160,7 +160,7 @@ void TDetailForm::SaveBitBtnClick() {
     QString error;
     const auto port = ParsePort(ui->PortEdit->text(), &error);
     if (!port) {
-        Hooks().Error(this, error);
+        Hooks().Error(this, error + "\nPort: a whole number from 0 to 65535");
         return;
     }
     if (*port == 99 &&

@@ -96,7 +96,7 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     SaveDeviceList1->setShortcut(QKeySequence::Save);
     PopupMenu->addAction(SaveDeviceList1);
     addAction(SaveDeviceList1); // Ctrl+S without the menu
-    ui->StatusBar->showMessage("Loading application...");
+    SetStatus("Loading application...");
 
     // The widths were chosen for a small design font; they grow with the
     // font in use so that a MAC address fits its column.

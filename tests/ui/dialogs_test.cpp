@@ -168,7 +168,8 @@ TEST_F(Dialogs, ApplyRefusesBadInputAndLeavesTheRecordAlone) {
 
     f.ui->PortEdit->setText("80a");
     f.SaveBitBtnClick();
-    EXPECT_EQ(hooks.errors.value(0), "'80a' is not a valid integer value");
+    EXPECT_EQ(hooks.errors.value(0),
+              "'80a' is not a valid integer value\nPort: a whole number from 0 to 65535");
 
     f.ui->PortEdit->setText("99");
     hooks.answers = {false};
