@@ -1,11 +1,13 @@
 // The relay's datagram checks, and the kelvo-relay program between test
 // clients and a scripted device socket on loopback.
 #include "lab_support.h"
+#include "net.h"
 #include "relay.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <grp.h>
 #include <map>
 #include <optional>
 #include <sched.h>
@@ -16,12 +18,12 @@ using kelvo::relay::Verdict;
 
 namespace {
 
-Verdict verdict(const lab::Bytes &d, const std::string &from = "127.0.0.1") {
+Verdict verdict(const lab::Bytes &d, const std::string &from = "127.0.0.1", bool on_lo = true) {
     udps::ProxyHeader h{};
     const std::uint8_t *payload = nullptr;
     std::size_t len = 0;
-    return kelvo::relay::check_datagram(lab::endpoint(from, 5555), d.data(), d.size(), h, payload,
-                                        len);
+    return kelvo::relay::check_datagram(lab::endpoint(from, 5555), on_lo, d.data(), d.size(), h,
+                                        payload, len);
 }
 
 } // namespace
@@ -35,6 +37,8 @@ TEST(RelayChecks, AcceptsOnlyWellFormedDatagramsFromThisPc) {
     EXPECT_EQ(verdict(search, "192.168.1.20"), Verdict::not_loopback);
     EXPECT_EQ(verdict(search, "10.0.0.1"), Verdict::not_loopback);
     EXPECT_EQ(verdict(search, "128.0.0.1"), Verdict::not_loopback);
+    EXPECT_EQ(verdict(search, "127.0.0.1", false), Verdict::not_loopback_interface)
+        << "a loopback source that came in by a network interface is forged";
 
     EXPECT_EQ(verdict(lab::Bytes(search.begin(), search.begin() + 18)), Verdict::too_short);
     EXPECT_EQ(verdict(lab::Bytes(search.begin(), search.end() - 1)), Verdict::too_short)
@@ -80,6 +84,23 @@ TEST(RelayChecks, ProbeReplyCarriesTheNonceAndABoundedStatusText) {
     long_text += "\xc3\xa9\xc3\xa9"; // the first é straddles the bound
     const auto cut = kelvo::relay::probe_reply(nonce.data(), long_text);
     EXPECT_EQ(cut.size(), 21u + 199) << "cut before a split character";
+}
+
+TEST(RelayChecks, BroadcastAddressIsComputedWhereTheInterfaceNamesNone) {
+    struct Case {
+        std::uint32_t address, mask, given, want;
+    } const cases[] = {
+        {0x0A4E0001, 0xFFFFFF00, 0x0A4E00FF, 0x0A4E00FF}, // named: taken as it is
+        {0x0A4E0001, 0xFFFFFF00, 0x0A4E0001, 0x0A4E00FF}, // own address given: computed
+        {0x0A4E0001, 0xFFFFFF00, 0, 0x0A4E00FF},
+        {0x0A140501, 0xFFFF0000, 0, 0x0A14FFFF},
+        {0x0A4E00FF, 0xFFFFFF00, 0, 0},          // never its own address
+        {0x0A4E0001, 0xFFFFFFFE, 0, 0},          // /31 has no broadcast
+        {0x0A4E0001, 0xFFFFFFFF, 0x0A4E0001, 0}, // nor has /32
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(udps::net::broadcast_of(c.address, c.mask, c.given), c.want)
+            << std::hex << c.address;
 }
 
 TEST(RelayChecks, BroadcastTargetsAreNonLoopbackInterfacesOnPort9999) {
@@ -261,7 +282,87 @@ TEST(RelayProbe, ARelayWithNowhereToSendTellsItsReason) {
     ASSERT_TRUE(reply);
     ASSERT_GT(reply->size(), kelvo::relay::probe_reply_min);
     EXPECT_EQ(std::string(reply->begin() + kelvo::relay::probe_reply_min, reply->end()),
-              "none of the --interface interfaces is up with a broadcast address");
+              "none of the --interface interfaces is up");
+}
+
+// ----------------------------------------------------------- socket hand-over
+
+namespace {
+
+std::uint16_t free_port() {
+    lab::Udp probe_port;
+    return probe_port.port();
+}
+
+// How many ways of binding `port` as user nobody work (0: none), from a
+// child process; -1 when that user cannot be taken.
+int binds_as_another_user(std::uint16_t port) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(255);
+        int bound = 0;
+        for (const int reuse : {0, 1, 2}) {
+            const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+            const int one = 1;
+            if (reuse >= 1)
+                setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+            if (reuse >= 2)
+                setsockopt(fd, SOL_SOCKET, SO_REUSEPORT, &one, sizeof one);
+            const sockaddr_in sa = lab::endpoint("127.0.0.1", port);
+            bound += bind(fd, reinterpret_cast<const sockaddr *>(&sa), sizeof sa) == 0;
+            close(fd);
+        }
+        _exit(bound);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) != 255 ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+TEST(RelayHandOver, ServesOnTheSocketOfTheServiceManagerAndNobodyElseBindsBesideIt) {
+    if (access("/usr/bin/systemd-socket-activate", X_OK) != 0)
+        GTEST_SKIP() << "systemd-socket-activate is not installed";
+    const std::uint16_t port = free_port();
+    const std::string at = "127.0.0.1:" + std::to_string(port);
+    lab::Process manager({"/usr/bin/systemd-socket-activate", "--datagram", "-l", at,
+                          KELVO_RELAY_PATH, "--listen", "127.0.0.1:1", "--verbose", "0"});
+    // The relay starts at the first datagram, which it then answers.
+    lab::Udp client;
+    std::optional<lab::Bytes> reply;
+    for (int i = 0; i < 20 && !reply; ++i)
+        reply = probe(client, lab::endpoint("127.0.0.1", port), nonce_of(4));
+    ASSERT_TRUE(reply) << "no answer on " << at;
+    EXPECT_EQ(lab::Bytes(reply->begin() + 5, reply->begin() + 21), nonce_of(4));
+    EXPECT_EQ(manager.line(), "kelvo-relay listening " + at) << "--listen is not used";
+
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to try the address as another user";
+    EXPECT_EQ(binds_as_another_user(port), 0)
+        << "not even with SO_REUSEADDR, which the manager set on the socket";
+}
+
+TEST(RelayHandOver, RefusesAHandOverItCannotServeOn) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"exec 3</dev/null; LISTEN_FDS=1", "is not an AF_INET datagram socket"},
+        {"exec 3<>/dev/null; LISTEN_FDS=2", "wants exactly one listening socket"},
+    };
+    for (const auto &[setup, message] : cases) {
+        const std::string command = "sh -c '" + setup + " LISTEN_PID=$$ exec " + KELVO_RELAY_PATH +
+                                    " --listen 127.0.0.1:0' 2>&1";
+        std::FILE *p = popen(command.c_str(), "r");
+        ASSERT_TRUE(p);
+        std::string out;
+        char b[256];
+        while (std::fgets(b, sizeof b, p))
+            out += b;
+        const int status = pclose(p);
+        EXPECT_EQ(WEXITSTATUS(status), 1) << setup;
+        EXPECT_NE(out.find(message), std::string::npos) << out;
+        EXPECT_EQ(out.find("kelvo-relay listening"), std::string::npos) << "it never binds instead";
+    }
 }
 
 // ------------------------------------------------------------------ broadcast
@@ -280,7 +381,8 @@ public:
             "ip netns add " + name_,
             "ip" + n + "link add kv0 type veth peer name kv1",
             "ip" + n + "addr add 10.77.0.1/24 brd + dev kv0",
-            "ip" + n + "addr add 10.78.0.1/24 brd + dev kv1",
+            // No broadcast address given: the relay computes it.
+            "ip" + n + "addr add 10.78.0.1/24 dev kv1",
             "ip" + n + "link set kv0 up",
             "ip" + n + "link set kv1 up",
             "ip" + n + "link set lo up",
@@ -411,6 +513,7 @@ TEST(RelayBroadcast, WithoutDevicesItBroadcastsOnEveryInterfaceOfItsOwnNamespace
     if (destinations.count("skip"))
         GTEST_SKIP() << "cannot create a network namespace with veth interfaces here";
     EXPECT_EQ(destinations.count("255.255.255.255"), 0u) << "never the limited broadcast";
+    EXPECT_EQ(destinations.count("10.78.0.1"), 0u) << "never its own address";
     EXPECT_GE(destinations["10.77.0.255"], 2) << "twice on the first interface";
     EXPECT_GE(destinations["10.78.0.255"], 2) << "twice on the second interface";
 }

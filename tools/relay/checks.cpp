@@ -37,6 +37,8 @@ const char *verdict_text(Verdict v) {
         return "ok";
     case Verdict::not_loopback:
         return "source is not on this PC";
+    case Verdict::not_loopback_interface:
+        return "arrived on a network interface, not on loopback";
     case Verdict::too_short:
         return "too short";
     case Verdict::bad_kind:
@@ -72,11 +74,13 @@ bool source_accepted(const sockaddr_in &from) {
     return from.sin_family == AF_INET && (ntohl(from.sin_addr.s_addr) >> 24) == 127;
 }
 
-Verdict check_datagram(const sockaddr_in &from, const std::uint8_t *data, std::size_t len,
-                       udps::ProxyHeader &header, const std::uint8_t *&payload,
+Verdict check_datagram(const sockaddr_in &from, bool loopback_interface, const std::uint8_t *data,
+                       std::size_t len, udps::ProxyHeader &header, const std::uint8_t *&payload,
                        std::size_t &payload_len) {
     if (!source_accepted(from))
         return Verdict::not_loopback;
+    if (!loopback_interface)
+        return Verdict::not_loopback_interface;
     if (len < udps::proxy_header_size)
         return Verdict::too_short;
     const std::uint8_t kind = data[0];

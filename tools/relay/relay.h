@@ -60,17 +60,26 @@ inline constexpr std::size_t probe_reply_min = 4 + 1 + probe_nonce_size;
 // bound on a character boundary, NUL bytes left out.
 std::vector<std::uint8_t> probe_reply(const std::uint8_t *nonce, std::string_view status);
 
-enum class Verdict { ok, not_loopback, too_short, bad_kind, bad_crc, bad_probe };
+enum class Verdict {
+    ok,
+    not_loopback,
+    not_loopback_interface,
+    too_short,
+    bad_kind,
+    bad_crc,
+    bad_probe
+};
 const char *verdict_text(Verdict v);
 
 // Only clients on this PC may use the relay.
 bool source_accepted(const sockaddr_in &from);
 
-// Checks one datagram from a client: loopback source, kind 1 or 2 with at
-// least a 48-byte payload or kind 3 with exactly the nonce, CRC of the
-// payload.
-Verdict check_datagram(const sockaddr_in &from, const std::uint8_t *data, std::size_t len,
-                       udps::ProxyHeader &header, const std::uint8_t *&payload,
+// Checks one datagram from a client: loopback source that arrived on a
+// loopback interface (a forged 127.0.0.1 from another host arrives on a
+// network interface), kind 1 or 2 with at least a 48-byte payload or kind 3
+// with exactly the nonce, CRC of the payload.
+Verdict check_datagram(const sockaddr_in &from, bool loopback_interface, const std::uint8_t *data,
+                       std::size_t len, udps::ProxyHeader &header, const std::uint8_t *&payload,
                        std::size_t &payload_len);
 
 // Text from a client or a device as the log shows it: printable ASCII as it
@@ -85,9 +94,10 @@ struct Target {
     std::string interface;
 };
 
-// The broadcast address of every up, non-loopback IPv4 interface that has
-// one, with the given port; only the named interfaces when `only` is not
-// empty. Reads the interface list only.
+// The broadcast address of every up, non-loopback IPv4 interface that can
+// broadcast (computed from address and mask where the interface names none),
+// with the given port; only the named interfaces when `only` is not empty.
+// Reads the interface list only.
 std::vector<Target> broadcast_targets(std::uint16_t port,
                                       const std::vector<std::string> &only = {});
 
@@ -100,6 +110,12 @@ struct Stats {
     std::uint64_t probes = 0;
 };
 
+// The listening socket a service manager handed over: fd 3 when LISTEN_PID
+// names this process and LISTEN_FDS is 1 (the variables are removed, so no
+// child takes them for its own). -1 when none was handed over; -2, with a
+// message, when the hand-over is not one socket.
+int inherited_socket(std::string *error);
+
 class Relay {
 public:
     explicit Relay(Options options);
@@ -109,6 +125,11 @@ public:
 
     // Binds the listening socket. False with a message on failure.
     bool open(std::string *error);
+    // Serves on a socket bound by somebody else (see inherited_socket)
+    // instead; takes it over. False with a message when it cannot serve.
+    bool adopt(int fd, std::string *error);
+    // The listening address as "ADDR:PORT".
+    std::string address_text() const;
     std::uint16_t port() const { return port_; }
     // Empty while searches have somewhere to go, else why they have not.
     std::string status_text() const;
@@ -130,6 +151,9 @@ private:
 
     Options options_;
     int fd_ = -1;
+    sockaddr_in address_{};
+    std::vector<int> loopback_; // interface indexes a client's datagram may arrive on
+    bool pktinfo_seen_ = false;
     std::uint16_t port_ = 0;
     std::vector<std::unique_ptr<Request>> requests_;
     Stats stats_;

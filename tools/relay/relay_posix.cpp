@@ -2,6 +2,9 @@
 #include "relay.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -11,6 +14,7 @@
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace kelvo::relay {
@@ -34,6 +38,44 @@ void enlarge_buffers(int fd) {
         setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kSocketBuffer, sizeof kSocketBuffer);
     if (setsockopt(fd, SOL_SOCKET, SO_SNDBUFFORCE, &kSocketBuffer, sizeof kSocketBuffer) != 0)
         setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kSocketBuffer, sizeof kSocketBuffer);
+}
+
+// One datagram with the index of the interface it arrived on (0 when the
+// system did not tell).
+ssize_t receive(int fd, std::uint8_t *buf, std::size_t cap, sockaddr_in &from, int &ifindex) {
+    char control[CMSG_SPACE(sizeof(in_pktinfo))];
+    iovec iov{buf, cap};
+    msghdr msg{};
+    msg.msg_name = &from;
+    msg.msg_namelen = sizeof from;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    const ssize_t n = recvmsg(fd, &msg, 0);
+    ifindex = 0;
+    for (cmsghdr *c = n < 0 ? nullptr : CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c))
+        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+            in_pktinfo info{};
+            std::memcpy(&info, CMSG_DATA(c), sizeof info);
+            ifindex = info.ipi_ifindex;
+        }
+    return n;
+}
+
+std::vector<int> loopback_interfaces() {
+    std::vector<int> out;
+    ifaddrs *list = nullptr;
+    if (getifaddrs(&list) != 0)
+        return out;
+    for (ifaddrs *i = list; i; i = i->ifa_next)
+        if (i->ifa_flags & IFF_LOOPBACK) {
+            const int index = static_cast<int>(if_nametoindex(i->ifa_name));
+            if (index > 0 && std::find(out.begin(), out.end(), index) == out.end())
+                out.push_back(index);
+        }
+    freeifaddrs(list);
+    return out;
 }
 
 } // namespace
@@ -60,29 +102,84 @@ Relay::~Relay() {
 }
 
 bool Relay::open(std::string *error) {
-    fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd_ < 0) {
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
         if (error)
             *error = std::string("socket: ") + std::strerror(errno);
         return false;
     }
-    enlarge_buffers(fd_);
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(options_.listen_port);
     if (inet_pton(AF_INET, options_.listen_address.c_str(), &sa.sin_addr) != 1 ||
-        bind(fd_, reinterpret_cast<sockaddr *>(&sa), sizeof sa) != 0) {
+        bind(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) != 0) {
         if (error)
             *error = "cannot listen on " + options_.listen_address + ":" +
                      std::to_string(options_.listen_port) + ": " + std::strerror(errno);
-        close(fd_);
-        fd_ = -1;
+        close(fd);
         return false;
     }
+    return adopt(fd, error);
+}
+
+bool Relay::adopt(int fd, std::string *error) {
+    int type = 0;
+    socklen_t tlen = sizeof type;
+    sockaddr_in sa{};
     socklen_t len = sizeof sa;
-    getsockname(fd_, reinterpret_cast<sockaddr *>(&sa), &len);
+    if (getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &tlen) != 0 || type != SOCK_DGRAM ||
+        getsockname(fd, reinterpret_cast<sockaddr *>(&sa), &len) != 0 || sa.sin_family != AF_INET ||
+        len != sizeof sa) {
+        if (error)
+            *error = "the socket handed over (fd " + std::to_string(fd) +
+                     ") is not an AF_INET datagram socket";
+        return false;
+    }
+    if (sa.sin_port == 0) {
+        if (error)
+            *error = "the socket handed over (fd " + std::to_string(fd) + ") is not bound";
+        return false;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    const int one = 1, zero = 0;
+    // Without SO_REUSEADDR on the listening socket nobody else can bind the
+    // address beside it. The flag belongs to the socket, so it stays cleared
+    // while a service manager holds the socket between two runs.
+    if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0 ||
+        fcntl(fd, F_SETFD, FD_CLOEXEC) != 0 ||
+        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &zero, sizeof zero) != 0 ||
+        setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &one, sizeof one) != 0) {
+        if (error)
+            *error = std::string("cannot set up the listening socket: ") + std::strerror(errno);
+        return false;
+    }
+    enlarge_buffers(fd);
+    loopback_ = loopback_interfaces();
+    fd_ = fd;
+    address_ = sa;
     port_ = ntohs(sa.sin_port);
     return true;
+}
+
+std::string Relay::address_text() const {
+    return text_of(address_);
+}
+
+int inherited_socket(std::string *error) {
+    const char *pid = std::getenv("LISTEN_PID");
+    const char *fds = std::getenv("LISTEN_FDS");
+    if (!pid || !fds || std::strtoll(pid, nullptr, 10) != getpid())
+        return -1;
+    const std::string count = fds;
+    unsetenv("LISTEN_PID");
+    unsetenv("LISTEN_FDS");
+    unsetenv("LISTEN_FDNAMES");
+    if (count != "1") {
+        if (error)
+            *error = "LISTEN_FDS=" + log_text(count) + ": wants exactly one listening socket";
+        return -2;
+    }
+    return 3;
 }
 
 void Relay::log(const char *format, ...) {
@@ -106,9 +203,8 @@ std::vector<Target> Relay::targets() const {
 std::string Relay::status_text() const {
     if (!targets().empty())
         return {};
-    return options_.interfaces.empty()
-               ? "no up IPv4 interface with a broadcast address"
-               : "none of the --interface interfaces is up with a broadcast address";
+    return options_.interfaces.empty() ? "no up IPv4 interface to broadcast on"
+                                       : "none of the --interface interfaces is up";
 }
 
 void Relay::answer_probe(const sockaddr_in &client, const std::uint8_t *nonce) {
@@ -224,19 +320,26 @@ void Relay::on_client_datagram() {
     for (int round = 0; round < 512; ++round) {
         std::uint8_t buf[udps::max_datagram + udps::proxy_header_size + 1];
         sockaddr_in from{};
-        socklen_t flen = sizeof from;
-        const ssize_t n =
-            recvfrom(fd_, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&from), &flen);
+        int ifindex = 0;
+        const ssize_t n = receive(fd_, buf, sizeof buf, from, ifindex);
         if (n < 0)
             return;
+        // Datagrams queued on a handed-over socket before IP_PKTINFO was set
+        // come without the interface; from the first one that has it on,
+        // every one has it.
+        pktinfo_seen_ = pktinfo_seen_ || ifindex != 0;
+        const bool on_loopback =
+            (ifindex == 0 && !pktinfo_seen_) ||
+            std::find(loopback_.begin(), loopback_.end(), ifindex) != loopback_.end();
         udps::ProxyHeader header{};
         const std::uint8_t *payload = nullptr;
         std::size_t payload_len = 0;
         // A datagram that fills the buffer was cut by the kernel: refuse it.
         const bool too_long = static_cast<std::size_t>(n) >= sizeof buf;
-        const Verdict v = too_long ? Verdict::too_short
-                                   : check_datagram(from, buf, static_cast<std::size_t>(n), header,
-                                                    payload, payload_len);
+        const Verdict v = too_long
+                              ? Verdict::too_short
+                              : check_datagram(from, on_loopback, buf, static_cast<std::size_t>(n),
+                                               header, payload, payload_len);
         if (v != Verdict::ok) {
             ++stats_.dropped;
             if (options_.verbose >= 1 && drop_log_allowed())
