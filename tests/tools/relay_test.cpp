@@ -373,10 +373,16 @@ namespace {
 // removed again at the end. Needs root; the test skips otherwise.
 class NetNs {
 public:
-    NetNs() : name_("kelvo-lab-" + std::to_string(getpid())) {
+    // `bare`: only the loopback interface, for a topology built by the test.
+    explicit NetNs(const std::string &tag = "lab", bool bare = false)
+        : name_("kelvo-" + tag + "-" + std::to_string(getpid())) {
         if (geteuid() != 0)
             return;
         const std::string n = " -n " + name_ + " ";
+        if (bare) {
+            ok_ = shell("ip netns add " + name_) && shell("ip" + n + "link set lo up");
+            return;
+        }
         const std::string cmds[] = {
             "ip netns add " + name_,
             "ip" + n + "link add kv0 type veth peer name kv1",
@@ -388,9 +394,12 @@ public:
             "ip" + n + "link set lo up",
         };
         for (const auto &c : cmds)
-            if (std::system((c + " 2>/dev/null").c_str()) != 0)
+            if (!shell(c))
                 return;
         ok_ = true;
+    }
+    static bool shell(const std::string &c) {
+        return std::system((c + " 2>/dev/null").c_str()) == 0;
     }
     ~NetNs() {
         if (geteuid() == 0) [[maybe_unused]]
@@ -622,4 +631,65 @@ TEST_F(RelayInProcess, ClientNamesReachTheLogWithControlCharactersEscaped) {
     EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
     EXPECT_EQ(text.find("\nforged"), std::string::npos) << text;
     EXPECT_NE(text.find("(\\x1b[2J\\x0d\\x0aforged)"), std::string::npos) << text;
+}
+
+// ------------------------------------------------------------ setup routing
+
+TEST(RelayRouting, ASetupLeavesOnlyByTheInterfaceWhereItsDeviceAnswered) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root for network namespaces";
+    // The relay's PC with two networks, each a namespace of its own: a
+    // device on lan1, a listener on lan2.
+    NetNs pc("pc", true), lan1("lan1", true), lan2("lan2", true);
+    const std::string p = "ip -n " + pc.name() + " ";
+    if (!pc.ok() || !lan1.ok() || !lan2.ok() ||
+        !NetNs::shell(p + "link add a0 type veth peer name a1 netns " + lan1.name()) ||
+        !NetNs::shell(p + "link add b0 type veth peer name b1 netns " + lan2.name()))
+        GTEST_SKIP() << "cannot build two networks of namespaces here";
+    for (const std::string &c :
+         {p + "addr add 10.241.0.1/24 dev a0", p + "addr add 10.242.0.1/24 dev b0",
+          p + "link set a0 up", p + "link set b0 up",
+          "ip -n " + lan1.name() + " addr add 10.241.0.50/24 dev a1",
+          "ip -n " + lan2.name() + " addr add 10.242.0.50/24 dev b1",
+          "ip -n " + lan1.name() + " link set a1 up", "ip -n " + lan2.name() + " link set b1 up"})
+        ASSERT_TRUE(NetNs::shell(c)) << c;
+    std::unique_ptr<lab::Udp> device, listener, client;
+    ASSERT_TRUE(lan1.run_inside([&] { device = std::make_unique<lab::Udp>("0.0.0.0", 9999); }));
+    ASSERT_TRUE(lan2.run_inside([&] { listener = std::make_unique<lab::Udp>("0.0.0.0", 9999); }));
+    ASSERT_TRUE(pc.run_inside([&] { client = std::make_unique<lab::Udp>("127.0.0.1"); }));
+    lab::Process relay({"sh", "-c",
+                        "exec ip netns exec " + pc.name() + " " + KELVO_RELAY_PATH +
+                            " --listen 127.0.0.1:0 --linger 3 --repeat 1 2>&1"});
+    const sockaddr_in at = lab::endpoint("127.0.0.1", lab::port_in(relay.line()));
+    ASSERT_NE(at.sin_port, 0);
+
+    ASSERT_TRUE(client->send_to(at, lab::wrap(udps::proxy_search, lab::search_request())));
+    std::vector<sockaddr_in> from;
+    ASSERT_EQ(device->collect(300ms, 3s, &from).size(), 1u);
+    lab::Bytes reply(48, 0);
+    const lab::Bytes seen_mac = {0x02, 0x4b, 0x56, 0, 0, 0x11};
+    std::copy(seen_mac.begin(), seen_mac.end(), reply.begin());
+    ASSERT_TRUE(device->send_to(from[0], reply));
+    lab::Bytes got;
+    ASSERT_TRUE(client->receive(got, nullptr, 2s)) << "the reply passed the relay";
+    EXPECT_EQ(listener->collect(300ms, 3s).size(), 1u) << "the search went to lan2 too";
+
+    const auto setup_for = [](const lab::Bytes &mac) {
+        lab::Bytes setup(51, 0x42);
+        std::copy(mac.begin(), mac.end(), setup.begin());
+        return lab::wrap(udps::proxy_setup, setup);
+    };
+    ASSERT_TRUE(client->send_to(at, setup_for(seen_mac)));
+    EXPECT_EQ(device->collect(300ms, 3s).size(), 1u);
+    EXPECT_TRUE(listener->collect(500ms, 3s).empty()) << "no setup for a lan1 device on lan2";
+
+    const lab::Bytes unseen_mac = {0x02, 0x4b, 0x56, 0, 0, 0x22};
+    ASSERT_TRUE(client->send_to(at, setup_for(unseen_mac)));
+    EXPECT_EQ(device->collect(300ms, 3s).size(), 1u);
+    EXPECT_EQ(listener->collect(300ms, 3s).size(), 1u) << "a MAC never seen: every interface";
+    bool said = false;
+    for (std::string line; !said && !(line = relay.line(2s)).empty();)
+        said = line.find("setup for 02:4B:56:00:00:22, which answered no search: sent on every "
+                         "interface") != std::string::npos;
+    EXPECT_TRUE(said);
 }

@@ -19,9 +19,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace kelvo::relay {
@@ -145,6 +147,10 @@ private:
     void answer_probe(const sockaddr_in &client, const std::uint8_t *nonce);
     void send_payload(Request &r);
     void forward_replies(Request &r);
+    // Remembers the interface a device's reply to search `search` came in by.
+    void learn(const std::uint8_t *reply, std::size_t len, int ifindex, std::uint64_t search);
+    // The interfaces a setup for the MAC in `setup` goes by; empty: every one.
+    std::vector<std::string> setup_interfaces(const std::vector<std::uint8_t> &setup);
     std::vector<Target> targets() const;
     bool drop_log_allowed();
     void log(const char *format, ...) __attribute__((format(printf, 2, 3)));
@@ -156,6 +162,13 @@ private:
     bool pktinfo_seen_ = false;
     std::uint16_t port_ = 0;
     std::vector<std::unique_ptr<Request>> requests_;
+    std::uint64_t request_ids_ = 0;
+    struct MacSeen {
+        std::uint64_t search = 0;
+        std::vector<std::string> interfaces; // where it answered that search
+    };
+    std::unordered_map<std::uint64_t, MacSeen> macs_;
+    std::deque<std::uint64_t> macs_order_;
     Stats stats_;
     std::chrono::steady_clock::time_point drop_window_{};
     std::uint64_t drops_logged_ = 0;

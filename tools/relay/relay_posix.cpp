@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 
 namespace kelvo::relay {
 
@@ -82,6 +83,9 @@ std::vector<int> loopback_interfaces() {
 
 struct Relay::Request {
     int fd = -1;
+    std::uint64_t id = 0;
+    // A setup goes only by these interfaces; empty: every one.
+    std::vector<std::string> only;
     sockaddr_in client{};
     std::string client_name;
     std::vector<std::uint8_t> payload;
@@ -218,7 +222,14 @@ void Relay::answer_probe(const sockaddr_in &client, const std::uint8_t *nonce) {
 }
 
 void Relay::send_payload(Request &r) {
-    const auto to = targets();
+    auto to = targets();
+    if (!r.only.empty())
+        to.erase(std::remove_if(to.begin(), to.end(),
+                                [&](const Target &t) {
+                                    return std::find(r.only.begin(), r.only.end(), t.interface) ==
+                                           r.only.end();
+                                }),
+                 to.end());
     if (to.empty())
         log("%s\n", status_text().c_str());
     // The first sending of a search says where it looked: a search that finds
@@ -275,8 +286,12 @@ void Relay::start_request(const sockaddr_in &client, const udps::ProxyHeader &he
     // broadcast address.
     const int one = 1;
     setsockopt(r->fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
-    if (search)
+    if (search) {
         enlarge_buffers(r->fd);
+        // The interface each reply came in by tells where its device's
+        // setup has to go.
+        setsockopt(r->fd, IPPROTO_IP, IP_PKTINFO, &one, sizeof one);
+    }
     r->client = client;
     r->client_name = header.client_name;
     r->payload.assign(payload, payload + len);
@@ -285,6 +300,9 @@ void Relay::start_request(const sockaddr_in &client, const udps::ProxyHeader &he
     if (options_.verbose >= 1)
         log("%s from %s (%s), %zu bytes\n", search ? "search" : "setup", text_of(client).c_str(),
             log_text(r->client_name).c_str(), len);
+    r->id = ++request_ids_;
+    if (!search && options_.devices.empty())
+        r->only = setup_interfaces(r->payload);
     send_payload(*r);
     if (search) {
         ++stats_.searches;
@@ -354,15 +372,83 @@ void Relay::on_client_datagram() {
     }
 }
 
+namespace {
+
+std::uint64_t mac_key(const std::uint8_t *mac) {
+    std::uint64_t key = 0;
+    for (int i = 0; i < 6; ++i)
+        key = (key << 8) | mac[udps::off::mac + i];
+    return key;
+}
+
+std::string mac_text(std::uint64_t key) {
+    char b[18];
+    std::snprintf(b, sizeof b, "%02X:%02X:%02X:%02X:%02X:%02X", unsigned(key >> 40 & 255),
+                  unsigned(key >> 32 & 255), unsigned(key >> 24 & 255), unsigned(key >> 16 & 255),
+                  unsigned(key >> 8 & 255), unsigned(key & 255));
+    return b;
+}
+
+constexpr std::size_t kMacsKept = 65536;
+constexpr std::size_t kInterfacesPerMac = 8;
+
+} // namespace
+
+void Relay::learn(const std::uint8_t *reply, std::size_t len, int ifindex, std::uint64_t search) {
+    char name[IF_NAMESIZE] = {};
+    if (len < udps::reply_fixed_size || ifindex <= 0 ||
+        !if_indextoname(static_cast<unsigned>(ifindex), name))
+        return;
+    const std::uint64_t key = mac_key(reply);
+    auto [it, added] = macs_.try_emplace(key);
+    if (added) {
+        macs_order_.push_back(key);
+        // The table is bounded: the MAC learnt first is forgotten first.
+        if (macs_order_.size() > kMacsKept) {
+            macs_.erase(macs_order_.front());
+            macs_order_.pop_front();
+        }
+    }
+    MacSeen &seen = it->second;
+    // Only the latest search counts: a device moved to another network
+    // is found there.
+    if (seen.search != search) {
+        seen.search = search;
+        seen.interfaces.clear();
+    }
+    if (seen.interfaces.size() < kInterfacesPerMac &&
+        std::find(seen.interfaces.begin(), seen.interfaces.end(), name) == seen.interfaces.end())
+        seen.interfaces.emplace_back(name);
+}
+
+std::vector<std::string> Relay::setup_interfaces(const std::vector<std::uint8_t> &setup) {
+    const std::uint64_t key = mac_key(setup.data());
+    const auto it = macs_.find(key);
+    if (it == macs_.end()) {
+        log("setup for %s, which answered no search: sent on every interface\n",
+            mac_text(key).c_str());
+        return {};
+    }
+    const auto up = targets();
+    for (const auto &name : it->second.interfaces)
+        for (const auto &t : up)
+            if (t.interface == name)
+                return it->second.interfaces;
+    log("setup for %s: %s, where it answered, is not up: sent on every interface\n",
+        mac_text(key).c_str(), log_text(it->second.interfaces.front()).c_str());
+    return {};
+}
+
 void Relay::forward_replies(Request &r) {
     for (int round = 0; round < 4096; ++round) {
         std::uint8_t buf[2048];
         sockaddr_in from{};
-        socklen_t flen = sizeof from;
-        const ssize_t n =
-            recvfrom(r.fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&from), &flen);
+        int ifindex = 0;
+        const ssize_t n = receive(r.fd, buf, sizeof buf, from, ifindex);
         if (n < 0)
             return;
+        if (options_.devices.empty())
+            learn(buf, static_cast<std::size_t>(n), ifindex, r.id);
         if (sendto(fd_, buf, static_cast<std::size_t>(n), 0,
                    reinterpret_cast<const sockaddr *>(&r.client), sizeof r.client) < 0) {
             log("forward to %s: %s\n", text_of(r.client).c_str(), std::strerror(errno));
