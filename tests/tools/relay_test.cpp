@@ -616,7 +616,8 @@ TEST_F(RelayInProcess, WhenAllSlotsAreTakenTheOldestSearchGivesWayAndTheLogSaysS
     EXPECT_EQ(relay->stats().evicted, 1u);
     const std::string text = finish();
     EXPECT_EQ(relay->stats().searches, 23u);
-    EXPECT_NE(text.find("the oldest, from 127.0.0.1:" + std::to_string(a.port())),
+    EXPECT_NE(text.find("the oldest of the client holding most, from 127.0.0.1:" +
+                        std::to_string(a.port())),
               std::string::npos)
         << text;
 }
@@ -692,4 +693,70 @@ TEST(RelayRouting, ASetupLeavesOnlyByTheInterfaceWhereItsDeviceAnswered) {
         said = line.find("setup for 02:4B:56:00:00:22, which answered no search: sent on every "
                          "interface") != std::string::npos;
     EXPECT_TRUE(said);
+}
+
+TEST_F(RelayInProcess, AFloodFromAnotherUserLeavesASearchCompleteAndTheLogShort) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to flood as another user";
+    const auto began = lab::Clock::now();
+    start(16, 1);
+    const sockaddr_in to = at();
+    const lab::Bytes flood = lab::wrap(udps::proxy_search, lab::search_request());
+    lab::Bytes mine = lab::search_request();
+    mine.back() ^= 1; // tells the victim's request apart at the device
+    int ready[2], done[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(done), 0);
+    // User nobody with 300 sockets, 20 searches each, at most 3 s; says
+    // when the first round is out, and keeps its sockets until told (at
+    // most 10 s).
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(2);
+        int fds[300];
+        for (int &fd : fds)
+            fd = socket(AF_INET, SOCK_DGRAM, 0);
+        const auto until = lab::Clock::now() + 3s;
+        for (int round = 0; round < 20 && lab::Clock::now() < until; ++round) {
+            for (const int fd : fds)
+                sendto(fd, flood.data(), flood.size(), 0, reinterpret_cast<const sockaddr *>(&to),
+                       sizeof to);
+            if (round == 0 && write(ready[1], "r", 1) != 1)
+                _exit(3);
+        }
+        pollfd p{done[0], POLLIN, 0};
+        _exit(poll(&p, 1, 10000) == 1 ? 0 : 4);
+    }
+    close(ready[1]);
+    close(done[0]);
+    char r = 0;
+    ASSERT_EQ(read(ready[0], &r, 1), 1);
+    close(ready[0]);
+    lab::Udp victim;
+    ASSERT_TRUE(victim.send_to(to, lab::wrap(udps::proxy_search, mine)));
+
+    std::vector<sockaddr_in> from;
+    const auto heard = device.collect(300ms, 5s, &from);
+    const auto it = std::find(heard.begin(), heard.end(), mine);
+    ASSERT_NE(it, heard.end()) << "the victim's search went out";
+    EXPECT_LT(heard.size(), 400u) << "the flood is held back, not sent on";
+    ASSERT_TRUE(device.send_to(from[static_cast<std::size_t>(it - heard.begin())], reply_bytes(7)));
+    lab::Bytes got;
+    const bool kept = victim.receive(got, nullptr, 2s);
+    EXPECT_EQ(write(done[1], "d", 1), 1);
+    close(done[1]);
+    int status = 0;
+    EXPECT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const std::string text = finish();
+    EXPECT_TRUE(kept) << "its slot was kept through the flood\n" << text;
+    EXPECT_EQ(got, reply_bytes(7));
+
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(lab::Clock::now() - began);
+    const auto lines = std::count(text.begin(), text.end(), '\n');
+    EXPECT_LE(lines, 11 * (seconds.count() + 1)) << text;
+    EXPECT_NE(text.find("left out of the log (over 10 lines a second): "), std::string::npos)
+        << text;
 }

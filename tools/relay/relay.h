@@ -40,8 +40,9 @@ struct Options {
     int repeat = 2;                 // a search request is sent this many times...
     int repeat_interval_ms = 100;   // ...this far apart
     int verbose = 1;                // 0 errors, 1 requests and drops, 2 every reply
-    std::size_t max_requests = 256; // searches forwarded at the same time;
-                                    // when all are taken the oldest gives way
+    std::size_t max_requests = 256; // searches forwarded at the same time, shared
+                                    // fairly between the clients' users
+    int log_lines_per_second = 10;  // more are counted in one summary line
     std::FILE *log = stderr;        // where the log lines go
 };
 
@@ -107,8 +108,9 @@ struct Stats {
     std::uint64_t searches = 0;
     std::uint64_t setups = 0;
     std::uint64_t replies = 0;
-    std::uint64_t dropped = 0; // malformed or refused datagrams
+    std::uint64_t dropped = 0; // malformed or refused datagrams, requests over the allowance
     std::uint64_t evicted = 0; // open searches that gave way to a newer one
+    std::uint64_t refused = 0; // searches with every slot held within fair shares
     std::uint64_t probes = 0;
 };
 
@@ -117,6 +119,26 @@ struct Stats {
 // child takes them for its own). -1 when none was handed over; -2, with a
 // message, when the hand-over is not one socket.
 int inherited_socket(std::string *error);
+
+// The user owning a client's socket on this PC. Clients are told apart by
+// it: one user with many sockets is still one client.
+enum class Owner { found, gone, unknown };
+class OwnerLookup {
+public:
+    OwnerLookup();
+    ~OwnerLookup();
+    OwnerLookup(const OwnerLookup &) = delete;
+    OwnerLookup &operator=(const OwnerLookup &) = delete;
+    // The owner of the socket at `client` that datagrams from `relay` reach;
+    // `gone` when there is no such socket (any more), `unknown`, with a
+    // message, when the system cannot tell.
+    Owner owner(const sockaddr_in &client, const sockaddr_in &relay, std::uint32_t &uid,
+                std::string *error);
+
+private:
+    int fd_ = -1;
+    std::uint32_t sequence_ = 0;
+};
 
 class Relay {
 public:
@@ -142,8 +164,9 @@ public:
 private:
     struct Request;
     void on_client_datagram();
-    void start_request(const sockaddr_in &client, const udps::ProxyHeader &header,
-                       const std::uint8_t *payload, std::size_t len);
+    void start_request(std::uint64_t key, const sockaddr_in &client,
+                       const udps::ProxyHeader &header, const std::uint8_t *payload,
+                       std::size_t len);
     void answer_probe(const sockaddr_in &client, const std::uint8_t *nonce);
     void send_payload(Request &r);
     void forward_replies(Request &r);
@@ -152,8 +175,21 @@ private:
     // The interfaces a setup for the MAC in `setup` goes by; empty: every one.
     std::vector<std::string> setup_interfaces(const std::vector<std::uint8_t> &setup);
     std::vector<Target> targets() const;
-    bool drop_log_allowed();
-    void log(const char *format, ...) __attribute__((format(printf, 2, 3)));
+    // Who a client is for sharing: its user, or where the system cannot tell
+    // that, its socket address. `gone` when the client's socket is closed.
+    std::uint64_t client_key(const sockaddr_in &client, bool &gone);
+    // Takes one request of `kind` from the client's allowance; false when it
+    // has used it up.
+    bool allowed(std::uint64_t key, std::uint8_t kind);
+    // Makes room for a new search of `key`; false when every slot is held by
+    // clients within their fair share.
+    bool make_room(std::uint64_t key, const sockaddr_in &client);
+
+    // Every log line counts against one budget a second; the lines left out
+    // are counted by kind and told in one summary line.
+    enum class Line { request, sent, done, reply, probe, drop, share, route, error, kinds };
+    void log(Line kind, const char *format, ...) __attribute__((format(printf, 3, 4)));
+    void log_summary(bool now);
 
     Options options_;
     int fd_ = -1;
@@ -170,9 +206,16 @@ private:
     std::unordered_map<std::uint64_t, MacSeen> macs_;
     std::deque<std::uint64_t> macs_order_;
     Stats stats_;
-    std::chrono::steady_clock::time_point drop_window_{};
-    std::uint64_t drops_logged_ = 0;
-    std::uint64_t drops_unlogged_ = 0;
+    OwnerLookup owners_;
+    bool owners_failed_ = false; // said once
+    struct Allowance {
+        double searches = 0, setups = 0; // requests left
+        std::chrono::steady_clock::time_point refilled{};
+    };
+    std::unordered_map<std::uint64_t, Allowance> allowances_;
+    std::chrono::steady_clock::time_point log_window_{};
+    int log_lines_ = 0;
+    std::uint64_t left_out_[static_cast<int>(Line::kinds)] = {};
 };
 
 } // namespace kelvo::relay

@@ -83,6 +83,7 @@ std::vector<int> loopback_interfaces() {
 
 struct Relay::Request {
     int fd = -1;
+    std::uint64_t key = 0; // the client, see client_key
     std::uint64_t id = 0;
     // A setup goes only by these interfaces; empty: every one.
     std::vector<std::string> only;
@@ -186,13 +187,45 @@ int inherited_socket(std::string *error) {
     return 3;
 }
 
-void Relay::log(const char *format, ...) {
+namespace {
+
+constexpr const char *kLineNames[] = {"request", "sent",  "done",  "reply", "probe",
+                                      "drop",    "share", "route", "error"};
+
+} // namespace
+
+void Relay::log(Line kind, const char *format, ...) {
+    log_summary(false);
+    if (log_lines_ >= options_.log_lines_per_second) {
+        ++left_out_[static_cast<int>(kind)];
+        return;
+    }
+    ++log_lines_;
     std::fputs("kelvo-relay: ", options_.log);
     va_list args;
     va_start(args, format);
     std::vfprintf(options_.log, format, args);
     va_end(args);
     std::fflush(options_.log);
+}
+
+void Relay::log_summary(bool now) {
+    const auto t = Clock::now();
+    if (!now && t - log_window_ < std::chrono::seconds(1))
+        return;
+    std::string what;
+    for (int k = 0; k < static_cast<int>(Line::kinds); ++k)
+        if (left_out_[k] > 0)
+            what += (what.empty() ? "" : ", ") + std::to_string(left_out_[k]) + " " + kLineNames[k];
+    if (!what.empty()) {
+        std::fprintf(options_.log,
+                     "kelvo-relay: left out of the log (over %d lines a second): %s\n",
+                     options_.log_lines_per_second, what.c_str());
+        std::fflush(options_.log);
+    }
+    log_window_ = t;
+    log_lines_ = 0;
+    std::fill(std::begin(left_out_), std::end(left_out_), 0);
 }
 
 std::vector<Target> Relay::targets() const {
@@ -216,9 +249,9 @@ void Relay::answer_probe(const sockaddr_in &client, const std::uint8_t *nonce) {
     const auto reply = probe_reply(nonce, status_text());
     if (sendto(fd_, reply.data(), reply.size(), 0, reinterpret_cast<const sockaddr *>(&client),
                sizeof client) < 0)
-        log("probe reply to %s: %s\n", text_of(client).c_str(), std::strerror(errno));
+        log(Line::error, "probe reply to %s: %s\n", text_of(client).c_str(), std::strerror(errno));
     else if (options_.verbose >= 2)
-        log("probe from %s\n", text_of(client).c_str());
+        log(Line::probe, "probe from %s\n", text_of(client).c_str());
 }
 
 void Relay::send_payload(Request &r) {
@@ -231,26 +264,109 @@ void Relay::send_payload(Request &r) {
                                 }),
                  to.end());
     if (to.empty())
-        log("%s\n", status_text().c_str());
+        log(Line::error, "%s\n", status_text().c_str());
     // The first sending of a search says where it looked: a search that finds
     // nothing is then explained by the log.
     std::string where;
     for (const auto &t : to) {
         if (sendto(r.fd, r.payload.data(), r.payload.size(), 0,
                    reinterpret_cast<const sockaddr *>(&t.address), sizeof t.address) < 0)
-            log("send to %s: %s\n", text_of(t.address).c_str(), std::strerror(errno));
+            log(Line::error, "send to %s: %s\n", text_of(t.address).c_str(), std::strerror(errno));
         where += (where.empty() ? "" : ", ") +
                  (t.interface.empty() ? "" : log_text(t.interface) + " ") + text_of(t.address);
     }
     if (options_.verbose >= 1 && !r.announced && !to.empty())
-        log("sent to %s\n", where.c_str());
+        log(Line::sent, "sent to %s\n", where.c_str());
     r.announced = true;
     --r.sends_left;
     r.next_send = Clock::now() + std::chrono::milliseconds(options_.repeat_interval_ms);
 }
 
-void Relay::start_request(const sockaddr_in &client, const udps::ProxyHeader &header,
-                          const std::uint8_t *payload, std::size_t len) {
+std::uint64_t Relay::client_key(const sockaddr_in &client, bool &gone) {
+    gone = false;
+    sockaddr_in relay = address_;
+    if (relay.sin_addr.s_addr == htonl(INADDR_ANY))
+        relay.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::uint32_t uid = 0;
+    std::string error;
+    switch (owners_.owner(client, relay, uid, &error)) {
+    case Owner::found:
+        return std::uint64_t{1} << 48 | uid;
+    case Owner::gone:
+        gone = true;
+        break;
+    case Owner::unknown:
+        break;
+    }
+    if (!owners_failed_ && !gone)
+        log(Line::error, "cannot tell the users of clients apart (%s): each socket is a client\n",
+            error.c_str());
+    owners_failed_ = owners_failed_ || !gone;
+    return std::uint64_t{ntohl(client.sin_addr.s_addr)} << 16 | ntohs(client.sin_port);
+}
+
+bool Relay::allowed(std::uint64_t key, std::uint8_t kind) {
+    // Searches and probes: a burst of 64, then 32 a second; setups: a batch
+    // of 4096 devices at once, then 2048 a second.
+    constexpr double kSearchBurst = 64, kSearchRate = 32, kSetupBurst = 4096, kSetupRate = 2048;
+    const auto now = Clock::now();
+    if (allowances_.size() > 4096) // forget the clients that are full again
+        for (auto it = allowances_.begin(); it != allowances_.end();)
+            it = now - it->second.refilled > std::chrono::seconds(128) ? allowances_.erase(it)
+                                                                       : std::next(it);
+    auto [it, added] = allowances_.try_emplace(key);
+    Allowance &a = it->second;
+    const double seconds = added ? 1e9 : std::chrono::duration<double>(now - a.refilled).count();
+    a.refilled = now;
+    a.searches = std::min(kSearchBurst, a.searches + seconds * kSearchRate);
+    a.setups = std::min(kSetupBurst, a.setups + seconds * kSetupRate);
+    double &left = kind == udps::proxy_setup ? a.setups : a.searches;
+    if (left < 1)
+        return false;
+    left -= 1;
+    return true;
+}
+
+bool Relay::make_room(std::uint64_t key, const sockaddr_in &client) {
+    if (options_.max_requests == 0 || requests_.size() < options_.max_requests)
+        return true;
+    // Fair share: the slots divided by the clients holding one, the asking
+    // one included. The client holding the most gives way with its oldest
+    // search, but only while it holds more than its share, or when it is
+    // the asking client itself; nobody pushes out a client within its share.
+    std::unordered_map<std::uint64_t, std::size_t> held;
+    for (const auto &r : requests_)
+        ++held[r->key];
+    const std::size_t clients = held.size() + (held.count(key) ? 0 : 1);
+    const std::size_t share = std::max<std::size_t>(1, options_.max_requests / clients);
+    std::uint64_t victim = key;
+    if (held[key] < share) {
+        victim = requests_.front()->key;
+        for (const auto &r : requests_) // oldest first: ties go to the longest held
+            if (held[r->key] > held[victim])
+                victim = r->key;
+        if (held[victim] <= share) {
+            ++stats_.refused;
+            log(Line::share,
+                "all %zu searches open, every client within its share: search from %s refused\n",
+                requests_.size(), text_of(client).c_str());
+            return false;
+        }
+    }
+    const auto oldest = std::find_if(requests_.begin(), requests_.end(),
+                                     [&](const auto &r) { return r->key == victim; });
+    ++stats_.evicted;
+    log(Line::share,
+        "all %zu searches open: the oldest of the client holding most, from %s, gives way to %s\n",
+        requests_.size(), text_of((*oldest)->client).c_str(), text_of(client).c_str());
+    close((*oldest)->fd);
+    requests_.erase(oldest);
+    return true;
+}
+
+void Relay::start_request(std::uint64_t key, const sockaddr_in &client,
+                          const udps::ProxyHeader &header, const std::uint8_t *payload,
+                          std::size_t len) {
     const bool search = header.kind == udps::proxy_search;
     if (search) {
         // One open search per client socket: a client that asks again wants
@@ -266,20 +382,12 @@ void Relay::start_request(const sockaddr_in &client, const udps::ProxyHeader &he
             }
         }
     }
-    // All slots taken (throwaway sockets, a flood): the oldest open search
-    // gives way, so a client asking now is always served.
-    if (search && options_.max_requests > 0 && requests_.size() >= options_.max_requests) {
-        ++stats_.evicted;
-        if (drop_log_allowed())
-            log("all %zu searches open: the oldest, from %s, gives way to %s\n", requests_.size(),
-                text_of(requests_.front()->client).c_str(), text_of(client).c_str());
-        close(requests_.front()->fd);
-        requests_.erase(requests_.begin());
-    }
+    if (search && !make_room(key, client))
+        return;
     auto r = std::make_unique<Request>();
     r->fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (r->fd < 0) {
-        log("socket: %s\n", std::strerror(errno));
+        log(Line::error, "socket: %s\n", std::strerror(errno));
         return;
     }
     // Also with --devices: an address book entry may be a remote subnet's
@@ -298,9 +406,10 @@ void Relay::start_request(const sockaddr_in &client, const udps::ProxyHeader &he
     r->sends_left = search ? std::max(1, options_.repeat) : 1;
     r->deadline = Clock::now() + std::chrono::milliseconds(options_.linger_ms);
     if (options_.verbose >= 1)
-        log("%s from %s (%s), %zu bytes\n", search ? "search" : "setup", text_of(client).c_str(),
-            log_text(r->client_name).c_str(), len);
+        log(Line::request, "%s from %s (%s), %zu bytes\n", search ? "search" : "setup",
+            text_of(client).c_str(), log_text(r->client_name).c_str(), len);
     r->id = ++request_ids_;
+    r->key = key;
     if (!search && options_.devices.empty())
         r->only = setup_interfaces(r->payload);
     send_payload(*r);
@@ -311,25 +420,6 @@ void Relay::start_request(const sockaddr_in &client, const udps::ProxyHeader &he
         ++stats_.setups;
         close(r->fd); // nothing comes back to a setup
     }
-}
-
-// A flood of bad datagrams must not turn into a flood of log lines: at most
-// 20 lines a second, then one line with the number left out.
-bool Relay::drop_log_allowed() {
-    const auto now = Clock::now();
-    if (now - drop_window_ >= std::chrono::seconds(1)) {
-        if (drops_unlogged_ > 0)
-            log("%llu more datagrams dropped\n", static_cast<unsigned long long>(drops_unlogged_));
-        drop_window_ = now;
-        drops_logged_ = 0;
-        drops_unlogged_ = 0;
-    }
-    if (drops_logged_ < 20) {
-        ++drops_logged_;
-        return true;
-    }
-    ++drops_unlogged_;
-    return false;
 }
 
 void Relay::on_client_datagram() {
@@ -360,15 +450,32 @@ void Relay::on_client_datagram() {
                                                header, payload, payload_len);
         if (v != Verdict::ok) {
             ++stats_.dropped;
-            if (options_.verbose >= 1 && drop_log_allowed())
-                log("drop %zd bytes from %s: %s\n", n, text_of(from).c_str(),
+            if (options_.verbose >= 1)
+                log(Line::drop, "drop %zd bytes from %s: %s\n", n, text_of(from).c_str(),
                     too_long ? "too long" : verdict_text(v));
+            continue;
+        }
+        bool gone = false;
+        const std::uint64_t key = client_key(from, gone);
+        // Nobody would get the answers; a setup needs none and still goes.
+        if (gone && header.kind != udps::proxy_setup) {
+            ++stats_.dropped;
+            if (options_.verbose >= 1)
+                log(Line::drop, "drop %zd bytes from %s: its socket is closed\n", n,
+                    text_of(from).c_str());
+            continue;
+        }
+        if (!allowed(key, header.kind)) {
+            ++stats_.dropped;
+            if (options_.verbose >= 1)
+                log(Line::drop, "drop %zd bytes from %s: over its allowance of requests\n", n,
+                    text_of(from).c_str());
             continue;
         }
         if (header.kind == probe_kind)
             answer_probe(from, payload);
         else
-            start_request(from, header, payload, payload_len);
+            start_request(key, from, header, payload, payload_len);
     }
 }
 
@@ -425,7 +532,7 @@ std::vector<std::string> Relay::setup_interfaces(const std::vector<std::uint8_t>
     const std::uint64_t key = mac_key(setup.data());
     const auto it = macs_.find(key);
     if (it == macs_.end()) {
-        log("setup for %s, which answered no search: sent on every interface\n",
+        log(Line::route, "setup for %s, which answered no search: sent on every interface\n",
             mac_text(key).c_str());
         return {};
     }
@@ -434,7 +541,7 @@ std::vector<std::string> Relay::setup_interfaces(const std::vector<std::uint8_t>
         for (const auto &t : up)
             if (t.interface == name)
                 return it->second.interfaces;
-    log("setup for %s: %s, where it answered, is not up: sent on every interface\n",
+    log(Line::route, "setup for %s: %s, where it answered, is not up: sent on every interface\n",
         mac_text(key).c_str(), log_text(it->second.interfaces.front()).c_str());
     return {};
 }
@@ -451,13 +558,14 @@ void Relay::forward_replies(Request &r) {
             learn(buf, static_cast<std::size_t>(n), ifindex, r.id);
         if (sendto(fd_, buf, static_cast<std::size_t>(n), 0,
                    reinterpret_cast<const sockaddr *>(&r.client), sizeof r.client) < 0) {
-            log("forward to %s: %s\n", text_of(r.client).c_str(), std::strerror(errno));
+            log(Line::error, "forward to %s: %s\n", text_of(r.client).c_str(),
+                std::strerror(errno));
             continue;
         }
         ++r.forwarded;
         ++stats_.replies;
         if (options_.verbose >= 2)
-            log("reply of %zd bytes from %s to %s\n", n, text_of(from).c_str(),
+            log(Line::reply, "reply of %zd bytes from %s to %s\n", n, text_of(from).c_str(),
                 text_of(r.client).c_str());
     }
 }
@@ -479,11 +587,15 @@ int Relay::run(int stop_fd) {
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(wake - now).count();
         const int n = poll(fds.data(), fds.size(), static_cast<int>(std::max<long long>(ms, 0)));
         if (n < 0 && errno != EINTR) {
-            log("poll: %s\n", std::strerror(errno));
+            log(Line::error, "poll: %s\n", std::strerror(errno));
+            log_summary(true);
             return 1;
         }
-        if (n > 0 && fds[0].revents)
+        if (n > 0 && fds[0].revents) {
+            log_summary(true);
             return 0;
+        }
+        log_summary(false);
         // Replies first: they are what a client is waiting for.
         for (std::size_t i = 0; n > 0 && i < requests_.size(); ++i)
             if (fds[2 + i].revents)
@@ -498,8 +610,8 @@ int Relay::run(int stop_fd) {
             if (now >= r.deadline) {
                 forward_replies(r);
                 if (options_.verbose >= 1)
-                    log("search from %s done, %llu replies\n", text_of(r.client).c_str(),
-                        static_cast<unsigned long long>(r.forwarded));
+                    log(Line::done, "search from %s done, %llu replies\n",
+                        text_of(r.client).c_str(), static_cast<unsigned long long>(r.forwarded));
                 close(r.fd);
                 it = requests_.erase(it);
             } else {
