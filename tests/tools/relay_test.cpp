@@ -8,9 +8,13 @@
 
 #include <functional>
 #include <grp.h>
+#include <linux/if_packet.h>
 #include <map>
+#include <net/ethernet.h>
+#include <net/if.h>
 #include <optional>
 #include <sched.h>
+#include <sys/ioctl.h>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -759,4 +763,96 @@ TEST_F(RelayInProcess, AFloodFromAnotherUserLeavesASearchCompleteAndTheLogShort)
     EXPECT_LE(lines, 11 * (seconds.count() + 1)) << text;
     EXPECT_NE(text.find("left out of the log (over 10 lines a second): "), std::string::npos)
         << text;
+}
+
+namespace {
+
+std::uint16_t ip_checksum(const std::uint8_t *data, std::size_t len) {
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i + 1 < len; i += 2)
+        sum += static_cast<std::uint32_t>(data[i] << 8 | data[i + 1]);
+    while (sum >> 16)
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    return static_cast<std::uint16_t>(~sum);
+}
+
+// Sends `payload` as UDP 127.0.0.1:40000 -> 127.0.0.1:port in one Ethernet
+// frame out of `ifname` to the MAC `to`, as another host on the LAN could.
+bool send_forged(const std::string &ifname, const std::uint8_t *to, std::uint16_t port,
+                 const lab::Bytes &payload) {
+    const std::size_t size = 28 + payload.size();
+    std::uint8_t h[28] = {
+        0x45, 0, static_cast<std::uint8_t>(size >> 8), static_cast<std::uint8_t>(size), 0, 0, 0, 0,
+        64, IPPROTO_UDP, 0, 0, 127, 0, 0, 1, 127, 0, 0, 1,
+        // UDP: from port 40000, checksum 0 (none)
+        40000 >> 8, 40000 & 255, static_cast<std::uint8_t>(port >> 8),
+        static_cast<std::uint8_t>(port), static_cast<std::uint8_t>((size - 20) >> 8),
+        static_cast<std::uint8_t>(size - 20), 0, 0};
+    const std::uint16_t sum = ip_checksum(h, 20);
+    h[10] = static_cast<std::uint8_t>(sum >> 8);
+    h[11] = static_cast<std::uint8_t>(sum);
+    lab::Bytes frame(h, h + 28);
+    frame.insert(frame.end(), payload.begin(), payload.end());
+    const int fd = socket(AF_PACKET, SOCK_DGRAM, htons(ETH_P_IP));
+    sockaddr_ll ll{};
+    ll.sll_family = AF_PACKET;
+    ll.sll_protocol = htons(ETH_P_IP);
+    ll.sll_ifindex = static_cast<int>(if_nametoindex(ifname.c_str()));
+    ll.sll_halen = 6;
+    std::copy(to, to + 6, ll.sll_addr);
+    const bool sent =
+        fd >= 0 && sendto(fd, frame.data(), frame.size(), 0, reinterpret_cast<sockaddr *>(&ll),
+                          sizeof ll) == static_cast<ssize_t>(frame.size());
+    if (fd >= 0)
+        close(fd);
+    return sent;
+}
+
+} // namespace
+
+TEST(RelayLoopbackInterface, AForgedLoopbackSourceFromTheLanIsRefused) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root for network namespaces";
+    // The relay's PC lets 127/8 in by its LAN interface (route_localnet,
+    // accept_local): only the arrival interface tells the forgery.
+    NetNs pc("fpc", true), lan("flan", true);
+    const std::string p = "ip netns exec " + pc.name() + " ";
+    if (!pc.ok() || !lan.ok() ||
+        !NetNs::shell("ip -n " + pc.name() + " link add a0 type veth peer name a1 netns " +
+                      lan.name()))
+        GTEST_SKIP() << "cannot build a network of namespaces here";
+    for (const std::string &c :
+         {"ip -n " + pc.name() + " addr add 10.243.0.1/24 dev a0",
+          "ip -n " + pc.name() + " link set a0 up", "ip -n " + lan.name() + " link set a1 up",
+          p + "sysctl -qw net.ipv4.conf.all.route_localnet=1",
+          p + "sysctl -qw net.ipv4.conf.a0.route_localnet=1",
+          p + "sysctl -qw net.ipv4.conf.all.accept_local=1",
+          p + "sysctl -qw net.ipv4.conf.a0.accept_local=1",
+          p + "sysctl -qw net.ipv4.conf.all.rp_filter=0",
+          p + "sysctl -qw net.ipv4.conf.a0.rp_filter=0"})
+        ASSERT_TRUE(NetNs::shell(c)) << c;
+    std::uint8_t mac[6] = {};
+    ASSERT_TRUE(pc.run_inside([&] {
+        ifreq req{};
+        std::strncpy(req.ifr_name, "a0", IFNAMSIZ - 1);
+        const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+        if (ioctl(fd, SIOCGIFHWADDR, &req) == 0)
+            std::memcpy(mac, req.ifr_hwaddr.sa_data, 6);
+        close(fd);
+    }));
+    lab::Process relay(
+        {"sh", "-c",
+         "exec " + p + KELVO_RELAY_PATH + " --listen 127.0.0.1:0 --devices 127.0.0.1:9 2>&1"});
+    const std::uint16_t port = lab::port_in(relay.line());
+    ASSERT_NE(port, 0);
+    bool sent = false;
+    ASSERT_TRUE(lan.run_inside([&] {
+        sent = send_forged("a1", mac, port,
+                           lab::wrap(kelvo::relay::probe_kind, nonce_of(5), "Mvx-Config"));
+    }));
+    ASSERT_TRUE(sent);
+    bool refused = false;
+    for (std::string line; !refused && !(line = relay.line(3s)).empty();)
+        refused = line.find("arrived on a network interface, not on loopback") != std::string::npos;
+    EXPECT_TRUE(refused);
 }
