@@ -8,6 +8,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace udps::net {
 
@@ -39,6 +41,35 @@ int wait_readable(Socket s, int timeout_ms);
 // One datagram; its source address as dotted text into src (16 bytes).
 // Returns its length or -1.
 long receive_from(Socket s, void *buf, std::size_t cap, char *src);
+
+// ---- adapters -------------------------------------------------------------
+// The directed broadcast address of a subnet, host byte order: `given` when
+// the adapter names one of its own, else computed from address and mask (an
+// adapter without a broadcast address reports its own address there). 0 when
+// the subnet has none (/31, /32) or it would be the adapter's own address.
+inline uint32_t broadcast_of(uint32_t address, uint32_t mask, uint32_t given) {
+    if (given != 0 && given != address)
+        return given;
+    if ((~mask & 0xFFFFFFFEu) == 0)
+        return 0;
+    const uint32_t computed = (address & mask) | ~mask;
+    return computed == address ? 0 : computed;
+}
+
+struct BroadcastTarget {
+    std::string adapter;
+    char address[16]; // dotted
+};
+// One entry per distinct broadcast address of every up, non-loopback IPv4
+// adapter that can broadcast; only the named adapters when `only` is not
+// empty. Reads the adapter list only.
+std::vector<BroadcastTarget> broadcast_targets(const std::vector<std::string> &only = {});
+// "eth0 192.168.1.255, eth1 10.20.255.255"
+std::string targets_text(const std::vector<BroadcastTarget> &targets);
+// Sends one datagram to `port` at every target. 0 when every send went out,
+// -1 when one failed or there is no target (ENETUNREACH).
+int send_to_targets(Socket s, const void *data, std::size_t len,
+                    const std::vector<BroadcastTarget> &targets, uint16_t port);
 
 // ---- TCP ------------------------------------------------------------------
 Socket tcp_socket();

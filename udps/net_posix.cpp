@@ -2,6 +2,8 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/resource.h>
@@ -110,6 +112,61 @@ long receive_from(Socket s, void *buf, std::size_t cap, char *src) {
     if (!inet_ntop(AF_INET, &from.sin_addr, src, 16))
         src[0] = '\0';
     return static_cast<long>(n);
+}
+
+std::vector<BroadcastTarget> broadcast_targets(const std::vector<std::string> &only) {
+    std::vector<BroadcastTarget> out;
+    ifaddrs *list = nullptr;
+    if (::getifaddrs(&list) != 0)
+        return out;
+    for (ifaddrs *i = list; i; i = i->ifa_next) {
+        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET || !i->ifa_netmask)
+            continue;
+        if (!(i->ifa_flags & IFF_UP) || (i->ifa_flags & IFF_LOOPBACK) ||
+            !(i->ifa_flags & IFF_BROADCAST))
+            continue;
+        if (!only.empty() && std::find(only.begin(), only.end(), i->ifa_name) == only.end())
+            continue;
+        const auto host = [](const sockaddr *sa) {
+            return sa ? ntohl(reinterpret_cast<const sockaddr_in *>(sa)->sin_addr.s_addr) : 0u;
+        };
+        const uint32_t b =
+            broadcast_of(host(i->ifa_addr), host(i->ifa_netmask), host(i->ifa_broadaddr));
+        if (b == 0)
+            continue;
+        BroadcastTarget t;
+        t.adapter = i->ifa_name;
+        const in_addr a{htonl(b)};
+        inet_ntop(AF_INET, &a, t.address, sizeof t.address);
+        if (std::none_of(out.begin(), out.end(), [&](const BroadcastTarget &o) {
+                return std::strcmp(o.address, t.address) == 0;
+            }))
+            out.push_back(t);
+    }
+    ::freeifaddrs(list);
+    return out;
+}
+
+std::string targets_text(const std::vector<BroadcastTarget> &targets) {
+    std::string text;
+    for (const auto &t : targets)
+        text += (text.empty() ? "" : ", ") + t.adapter + " " + t.address;
+    return text;
+}
+
+int send_to_targets(Socket s, const void *data, std::size_t len,
+                    const std::vector<BroadcastTarget> &targets, uint16_t port) {
+    if (targets.empty()) {
+        errno = ENETUNREACH;
+        return -1;
+    }
+    // Every adapter is tried; the first failure is the one reported.
+    int failed = 0;
+    for (const auto &t : targets)
+        if (send_to(s, data, len, t.address, port) != 0 && failed == 0)
+            failed = errno;
+    errno = failed;
+    return failed == 0 ? 0 : -1;
 }
 
 Socket tcp_socket() {

@@ -22,7 +22,6 @@ constexpr int proxy_quiet_ms = 3000;
 constexpr unsigned setup_settle_ms = 6000;
 // Room for a burst of a full table of replies while the worker decodes.
 constexpr int receive_buffer_bytes = 4 * 1024 * 1024;
-constexpr const char *broadcast_address = "255.255.255.255";
 
 // What one wake-up works with, copied under the lock at its start.
 struct Config {
@@ -81,11 +80,12 @@ int open_udp(const Config &cfg, net::Socket &out) {
 }
 
 // Sends a payload the way the mode asks: behind the relay header to the
-// relay, or as a broadcast to the devices' port.
+// relay, or as a broadcast to the devices' port on every adapter (a limited
+// broadcast would leave by the default route's adapter only).
 int send_payload(const Config &cfg, net::Socket s, uint8_t kind, const uint8_t *payload,
                  std::size_t len) {
     if (!cfg.proxy)
-        return net::send_to(s, payload, len, broadcast_address, device_port);
+        return net::send_to_targets(s, payload, len, net::broadcast_targets(), device_port);
     uint8_t dgram[proxy_header_size + setup_max_size];
     const std::size_t n = wrap_proxy(kind, cfg.client_name, payload, len, dgram, sizeof dgram);
     if (n == 0) {

@@ -1,13 +1,20 @@
 // The relay's datagram checks, and the kelvo-relay program between test
 // clients and a scripted device socket on loopback.
 #include "lab_support.h"
+#include "net.h"
 #include "relay.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <grp.h>
+#include <linux/if_packet.h>
 #include <map>
+#include <net/ethernet.h>
+#include <net/if.h>
+#include <optional>
 #include <sched.h>
+#include <sys/ioctl.h>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -15,12 +22,12 @@ using kelvo::relay::Verdict;
 
 namespace {
 
-Verdict verdict(const lab::Bytes &d, const std::string &from = "127.0.0.1") {
+Verdict verdict(const lab::Bytes &d, const std::string &from = "127.0.0.1", bool on_lo = true) {
     udps::ProxyHeader h{};
     const std::uint8_t *payload = nullptr;
     std::size_t len = 0;
-    return kelvo::relay::check_datagram(lab::endpoint(from, 5555), d.data(), d.size(), h, payload,
-                                        len);
+    return kelvo::relay::check_datagram(lab::endpoint(from, 5555), on_lo, d.data(), d.size(), h,
+                                        payload, len);
 }
 
 } // namespace
@@ -34,6 +41,8 @@ TEST(RelayChecks, AcceptsOnlyWellFormedDatagramsFromThisPc) {
     EXPECT_EQ(verdict(search, "192.168.1.20"), Verdict::not_loopback);
     EXPECT_EQ(verdict(search, "10.0.0.1"), Verdict::not_loopback);
     EXPECT_EQ(verdict(search, "128.0.0.1"), Verdict::not_loopback);
+    EXPECT_EQ(verdict(search, "127.0.0.1", false), Verdict::not_loopback_interface)
+        << "a loopback source that came in by a network interface is forged";
 
     EXPECT_EQ(verdict(lab::Bytes(search.begin(), search.begin() + 18)), Verdict::too_short);
     EXPECT_EQ(verdict(lab::Bytes(search.begin(), search.end() - 1)), Verdict::too_short)
@@ -46,12 +55,56 @@ TEST(RelayChecks, AcceptsOnlyWellFormedDatagramsFromThisPc) {
     kind7[0] = 0;
     EXPECT_EQ(verdict(kind7), Verdict::bad_kind);
 
+    const lab::Bytes nonce(kelvo::relay::probe_nonce_size, 0x5a);
+    EXPECT_EQ(verdict(lab::wrap(kelvo::relay::probe_kind, nonce)), Verdict::ok);
+    EXPECT_EQ(verdict(lab::wrap(kelvo::relay::probe_kind, nonce), "10.0.0.1"),
+              Verdict::not_loopback);
+    for (const std::size_t size : {std::size_t{0}, std::size_t{15}, std::size_t{17}})
+        EXPECT_EQ(verdict(lab::wrap(kelvo::relay::probe_kind, lab::Bytes(size, 1))),
+                  Verdict::bad_probe)
+            << size;
+
     lab::Bytes crc = search;
     crc[17] ^= 1;
     EXPECT_EQ(verdict(crc), Verdict::bad_crc);
     lab::Bytes body = search;
     body[40] ^= 0x80;
     EXPECT_EQ(verdict(body), Verdict::bad_crc) << "the CRC covers the payload";
+}
+
+TEST(RelayChecks, ProbeReplyCarriesTheNonceAndABoundedStatusText) {
+    lab::Bytes nonce(kelvo::relay::probe_nonce_size);
+    for (std::size_t i = 0; i < nonce.size(); ++i)
+        nonce[i] = static_cast<std::uint8_t>(i * 17);
+    const auto plain = kelvo::relay::probe_reply(nonce.data(), "");
+    ASSERT_EQ(plain.size(), 21u);
+    EXPECT_EQ(std::string(plain.begin(), plain.begin() + 4), "KVRL");
+    EXPECT_EQ(plain[4], 1);
+    EXPECT_EQ(lab::Bytes(plain.begin() + 5, plain.end()), nonce);
+
+    EXPECT_EQ(kelvo::relay::probe_reply(nonce.data(), std::string("a\0b", 3)).size(), 23u)
+        << "no NUL in the status text";
+    std::string long_text(199, 'x');
+    long_text += "\xc3\xa9\xc3\xa9"; // the first é straddles the bound
+    const auto cut = kelvo::relay::probe_reply(nonce.data(), long_text);
+    EXPECT_EQ(cut.size(), 21u + 199) << "cut before a split character";
+}
+
+TEST(RelayChecks, BroadcastAddressIsComputedWhereTheInterfaceNamesNone) {
+    struct Case {
+        std::uint32_t address, mask, given, want;
+    } const cases[] = {
+        {0x0A4E0001, 0xFFFFFF00, 0x0A4E00FF, 0x0A4E00FF}, // named: taken as it is
+        {0x0A4E0001, 0xFFFFFF00, 0x0A4E0001, 0x0A4E00FF}, // own address given: computed
+        {0x0A4E0001, 0xFFFFFF00, 0, 0x0A4E00FF},
+        {0x0A140501, 0xFFFF0000, 0, 0x0A14FFFF},
+        {0x0A4E00FF, 0xFFFFFF00, 0, 0},          // never its own address
+        {0x0A4E0001, 0xFFFFFFFE, 0, 0},          // /31 has no broadcast
+        {0x0A4E0001, 0xFFFFFFFF, 0x0A4E0001, 0}, // nor has /32
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(udps::net::broadcast_of(c.address, c.mask, c.given), c.want)
+            << std::hex << c.address;
 }
 
 TEST(RelayChecks, BroadcastTargetsAreNonLoopbackInterfacesOnPort9999) {
@@ -184,6 +237,138 @@ TEST_F(RelayProcess, ServesSeveralClientsAtOnceEachWithItsOwnReplies) {
     EXPECT_EQ(relay->stop(), 0) << "SIGTERM ends it cleanly";
 }
 
+namespace {
+
+// Sends one probe from `client` and returns the reply that came back from
+// exactly `relay_at` within the client's wait, or nothing.
+std::optional<lab::Bytes> probe(const lab::Udp &client, const sockaddr_in &relay_at,
+                                const lab::Bytes &nonce) {
+    if (!client.send_to(relay_at, lab::wrap(kelvo::relay::probe_kind, nonce, "Mvx-Config")))
+        return std::nullopt;
+    lab::Bytes reply;
+    sockaddr_in from{};
+    if (!client.receive(reply, &from, 500ms) || from.sin_addr.s_addr != relay_at.sin_addr.s_addr ||
+        from.sin_port != relay_at.sin_port)
+        return std::nullopt;
+    return reply;
+}
+
+lab::Bytes nonce_of(std::uint8_t seed) {
+    lab::Bytes n(kelvo::relay::probe_nonce_size);
+    for (auto &b : n)
+        b = seed = static_cast<std::uint8_t>(seed * 31 + 7);
+    return n;
+}
+
+} // namespace
+
+TEST_F(RelayProcess, ProbeIsAnsweredFromTheListeningAddressWithEmptyStatus) {
+    lab::Udp client;
+    const auto reply = probe(client, relay_at, nonce_of(1));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(*reply, kelvo::relay::probe_reply(nonce_of(1).data(), ""));
+    std::vector<sockaddr_in> from;
+    EXPECT_TRUE(device_gets(from, 300ms).empty()) << "a probe never reaches the devices";
+
+    EXPECT_FALSE(probe(client, relay_at, lab::Bytes(15, 1))) << "a short nonce is no probe";
+    const auto again = probe(client, relay_at, nonce_of(2));
+    ASSERT_TRUE(again);
+    EXPECT_EQ(lab::Bytes(again->begin() + 5, again->end()), nonce_of(2));
+}
+
+TEST(RelayProbe, ARelayWithNowhereToSendTellsItsReason) {
+    lab::Process relay(
+        {KELVO_RELAY_PATH, "--listen", "127.0.0.1:0", "--interface", "kvnone0", "--verbose", "0"});
+    const std::uint16_t port = lab::port_in(relay.line());
+    ASSERT_NE(port, 0);
+    lab::Udp client;
+    const auto reply = probe(client, lab::endpoint("127.0.0.1", port), nonce_of(3));
+    ASSERT_TRUE(reply);
+    ASSERT_GT(reply->size(), kelvo::relay::probe_reply_min);
+    EXPECT_EQ(std::string(reply->begin() + kelvo::relay::probe_reply_min, reply->end()),
+              "none of the --interface interfaces is up");
+}
+
+// ----------------------------------------------------------- socket hand-over
+
+namespace {
+
+std::uint16_t free_port() {
+    lab::Udp probe_port;
+    return probe_port.port();
+}
+
+// How many ways of binding `port` as user nobody work (0: none), from a
+// child process; -1 when that user cannot be taken.
+int binds_as_another_user(std::uint16_t port) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(255);
+        int bound = 0;
+        for (const int reuse : {0, 1, 2}) {
+            const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+            const int one = 1;
+            if (reuse >= 1)
+                setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+            if (reuse >= 2)
+                setsockopt(fd, SOL_SOCKET, SO_REUSEPORT, &one, sizeof one);
+            const sockaddr_in sa = lab::endpoint("127.0.0.1", port);
+            bound += bind(fd, reinterpret_cast<const sockaddr *>(&sa), sizeof sa) == 0;
+            close(fd);
+        }
+        _exit(bound);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) != 255 ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+TEST(RelayHandOver, ServesOnTheSocketOfTheServiceManagerAndNobodyElseBindsBesideIt) {
+    if (access("/usr/bin/systemd-socket-activate", X_OK) != 0)
+        GTEST_SKIP() << "systemd-socket-activate is not installed";
+    const std::uint16_t port = free_port();
+    const std::string at = "127.0.0.1:" + std::to_string(port);
+    lab::Process manager({"/usr/bin/systemd-socket-activate", "--datagram", "-l", at,
+                          KELVO_RELAY_PATH, "--listen", "127.0.0.1:1", "--verbose", "0"});
+    // The relay starts at the first datagram, which it then answers.
+    lab::Udp client;
+    std::optional<lab::Bytes> reply;
+    for (int i = 0; i < 20 && !reply; ++i)
+        reply = probe(client, lab::endpoint("127.0.0.1", port), nonce_of(4));
+    ASSERT_TRUE(reply) << "no answer on " << at;
+    EXPECT_EQ(lab::Bytes(reply->begin() + 5, reply->begin() + 21), nonce_of(4));
+    EXPECT_EQ(manager.line(), "kelvo-relay listening " + at) << "--listen is not used";
+
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to try the address as another user";
+    EXPECT_EQ(binds_as_another_user(port), 0)
+        << "not even with SO_REUSEADDR, which the manager set on the socket";
+}
+
+TEST(RelayHandOver, RefusesAHandOverItCannotServeOn) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"exec 3</dev/null; LISTEN_FDS=1", "is not an AF_INET datagram socket"},
+        {"exec 3<>/dev/null; LISTEN_FDS=2", "wants exactly one listening socket"},
+    };
+    for (const auto &[setup, message] : cases) {
+        const std::string command = "sh -c '" + setup + " LISTEN_PID=$$ exec " + KELVO_RELAY_PATH +
+                                    " --listen 127.0.0.1:0' 2>&1";
+        std::FILE *p = popen(command.c_str(), "r");
+        ASSERT_TRUE(p);
+        std::string out;
+        char b[256];
+        while (std::fgets(b, sizeof b, p))
+            out += b;
+        const int status = pclose(p);
+        EXPECT_EQ(WEXITSTATUS(status), 1) << setup;
+        EXPECT_NE(out.find(message), std::string::npos) << out;
+        EXPECT_EQ(out.find("kelvo-relay listening"), std::string::npos) << "it never binds instead";
+    }
+}
+
 // ------------------------------------------------------------------ broadcast
 
 namespace {
@@ -192,23 +377,33 @@ namespace {
 // removed again at the end. Needs root; the test skips otherwise.
 class NetNs {
 public:
-    NetNs() : name_("kelvo-lab-" + std::to_string(getpid())) {
+    // `bare`: only the loopback interface, for a topology built by the test.
+    explicit NetNs(const std::string &tag = "lab", bool bare = false)
+        : name_("kelvo-" + tag + "-" + std::to_string(getpid())) {
         if (geteuid() != 0)
             return;
         const std::string n = " -n " + name_ + " ";
+        if (bare) {
+            ok_ = shell("ip netns add " + name_) && shell("ip" + n + "link set lo up");
+            return;
+        }
         const std::string cmds[] = {
             "ip netns add " + name_,
             "ip" + n + "link add kv0 type veth peer name kv1",
             "ip" + n + "addr add 10.77.0.1/24 brd + dev kv0",
-            "ip" + n + "addr add 10.78.0.1/24 brd + dev kv1",
+            // No broadcast address given: the relay computes it.
+            "ip" + n + "addr add 10.78.0.1/24 dev kv1",
             "ip" + n + "link set kv0 up",
             "ip" + n + "link set kv1 up",
             "ip" + n + "link set lo up",
         };
         for (const auto &c : cmds)
-            if (std::system((c + " 2>/dev/null").c_str()) != 0)
+            if (!shell(c))
                 return;
         ok_ = true;
+    }
+    static bool shell(const std::string &c) {
+        return std::system((c + " 2>/dev/null").c_str()) == 0;
     }
     ~NetNs() {
         if (geteuid() == 0) [[maybe_unused]]
@@ -331,6 +526,7 @@ TEST(RelayBroadcast, WithoutDevicesItBroadcastsOnEveryInterfaceOfItsOwnNamespace
     if (destinations.count("skip"))
         GTEST_SKIP() << "cannot create a network namespace with veth interfaces here";
     EXPECT_EQ(destinations.count("255.255.255.255"), 0u) << "never the limited broadcast";
+    EXPECT_EQ(destinations.count("10.78.0.1"), 0u) << "never its own address";
     EXPECT_GE(destinations["10.77.0.255"], 2) << "twice on the first interface";
     EXPECT_GE(destinations["10.78.0.255"], 2) << "twice on the second interface";
 }
@@ -424,7 +620,8 @@ TEST_F(RelayInProcess, WhenAllSlotsAreTakenTheOldestSearchGivesWayAndTheLogSaysS
     EXPECT_EQ(relay->stats().evicted, 1u);
     const std::string text = finish();
     EXPECT_EQ(relay->stats().searches, 23u);
-    EXPECT_NE(text.find("the oldest, from 127.0.0.1:" + std::to_string(a.port())),
+    EXPECT_NE(text.find("the oldest of the client holding most, from 127.0.0.1:" +
+                        std::to_string(a.port())),
               std::string::npos)
         << text;
 }
@@ -439,4 +636,223 @@ TEST_F(RelayInProcess, ClientNamesReachTheLogWithControlCharactersEscaped) {
     EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
     EXPECT_EQ(text.find("\nforged"), std::string::npos) << text;
     EXPECT_NE(text.find("(\\x1b[2J\\x0d\\x0aforged)"), std::string::npos) << text;
+}
+
+// ------------------------------------------------------------ setup routing
+
+TEST(RelayRouting, ASetupLeavesOnlyByTheInterfaceWhereItsDeviceAnswered) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root for network namespaces";
+    // The relay's PC with two networks, each a namespace of its own: a
+    // device on lan1, a listener on lan2.
+    NetNs pc("pc", true), lan1("lan1", true), lan2("lan2", true);
+    const std::string p = "ip -n " + pc.name() + " ";
+    if (!pc.ok() || !lan1.ok() || !lan2.ok() ||
+        !NetNs::shell(p + "link add a0 type veth peer name a1 netns " + lan1.name()) ||
+        !NetNs::shell(p + "link add b0 type veth peer name b1 netns " + lan2.name()))
+        GTEST_SKIP() << "cannot build two networks of namespaces here";
+    for (const std::string &c :
+         {p + "addr add 10.241.0.1/24 dev a0", p + "addr add 10.242.0.1/24 dev b0",
+          p + "link set a0 up", p + "link set b0 up",
+          "ip -n " + lan1.name() + " addr add 10.241.0.50/24 dev a1",
+          "ip -n " + lan2.name() + " addr add 10.242.0.50/24 dev b1",
+          "ip -n " + lan1.name() + " link set a1 up", "ip -n " + lan2.name() + " link set b1 up"})
+        ASSERT_TRUE(NetNs::shell(c)) << c;
+    std::unique_ptr<lab::Udp> device, listener, client;
+    ASSERT_TRUE(lan1.run_inside([&] { device = std::make_unique<lab::Udp>("0.0.0.0", 9999); }));
+    ASSERT_TRUE(lan2.run_inside([&] { listener = std::make_unique<lab::Udp>("0.0.0.0", 9999); }));
+    ASSERT_TRUE(pc.run_inside([&] { client = std::make_unique<lab::Udp>("127.0.0.1"); }));
+    lab::Process relay({"sh", "-c",
+                        "exec ip netns exec " + pc.name() + " " + KELVO_RELAY_PATH +
+                            " --listen 127.0.0.1:0 --linger 3 --repeat 1 2>&1"});
+    const sockaddr_in at = lab::endpoint("127.0.0.1", lab::port_in(relay.line()));
+    ASSERT_NE(at.sin_port, 0);
+
+    ASSERT_TRUE(client->send_to(at, lab::wrap(udps::proxy_search, lab::search_request())));
+    std::vector<sockaddr_in> from;
+    ASSERT_EQ(device->collect(300ms, 3s, &from).size(), 1u);
+    lab::Bytes reply(48, 0);
+    const lab::Bytes seen_mac = {0x02, 0x4b, 0x56, 0, 0, 0x11};
+    std::copy(seen_mac.begin(), seen_mac.end(), reply.begin());
+    ASSERT_TRUE(device->send_to(from[0], reply));
+    lab::Bytes got;
+    ASSERT_TRUE(client->receive(got, nullptr, 2s)) << "the reply passed the relay";
+    EXPECT_EQ(listener->collect(300ms, 3s).size(), 1u) << "the search went to lan2 too";
+
+    const auto setup_for = [](const lab::Bytes &mac) {
+        lab::Bytes setup(51, 0x42);
+        std::copy(mac.begin(), mac.end(), setup.begin());
+        return lab::wrap(udps::proxy_setup, setup);
+    };
+    ASSERT_TRUE(client->send_to(at, setup_for(seen_mac)));
+    EXPECT_EQ(device->collect(300ms, 3s).size(), 1u);
+    EXPECT_TRUE(listener->collect(500ms, 3s).empty()) << "no setup for a lan1 device on lan2";
+
+    const lab::Bytes unseen_mac = {0x02, 0x4b, 0x56, 0, 0, 0x22};
+    ASSERT_TRUE(client->send_to(at, setup_for(unseen_mac)));
+    EXPECT_EQ(device->collect(300ms, 3s).size(), 1u);
+    EXPECT_EQ(listener->collect(300ms, 3s).size(), 1u) << "a MAC never seen: every interface";
+    bool said = false;
+    for (std::string line; !said && !(line = relay.line(2s)).empty();)
+        said = line.find("setup for 02:4B:56:00:00:22, which answered no search: sent on every "
+                         "interface") != std::string::npos;
+    EXPECT_TRUE(said);
+}
+
+TEST_F(RelayInProcess, AFloodFromAnotherUserLeavesASearchCompleteAndTheLogShort) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to flood as another user";
+    const auto began = lab::Clock::now();
+    start(16, 1);
+    const sockaddr_in to = at();
+    const lab::Bytes flood = lab::wrap(udps::proxy_search, lab::search_request());
+    lab::Bytes mine = lab::search_request();
+    mine.back() ^= 1; // tells the victim's request apart at the device
+    int ready[2], done[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(done), 0);
+    // User nobody with 300 sockets, 20 searches each, at most 3 s; says
+    // when the first round is out, and keeps its sockets until told (at
+    // most 10 s).
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(2);
+        int fds[300];
+        for (int &fd : fds)
+            fd = socket(AF_INET, SOCK_DGRAM, 0);
+        const auto until = lab::Clock::now() + 3s;
+        for (int round = 0; round < 20 && lab::Clock::now() < until; ++round) {
+            for (const int fd : fds)
+                sendto(fd, flood.data(), flood.size(), 0, reinterpret_cast<const sockaddr *>(&to),
+                       sizeof to);
+            if (round == 0 && write(ready[1], "r", 1) != 1)
+                _exit(3);
+        }
+        pollfd p{done[0], POLLIN, 0};
+        _exit(poll(&p, 1, 10000) == 1 ? 0 : 4);
+    }
+    close(ready[1]);
+    close(done[0]);
+    char r = 0;
+    ASSERT_EQ(read(ready[0], &r, 1), 1);
+    close(ready[0]);
+    lab::Udp victim;
+    ASSERT_TRUE(victim.send_to(to, lab::wrap(udps::proxy_search, mine)));
+
+    std::vector<sockaddr_in> from;
+    const auto heard = device.collect(300ms, 5s, &from);
+    const auto it = std::find(heard.begin(), heard.end(), mine);
+    ASSERT_NE(it, heard.end()) << "the victim's search went out";
+    EXPECT_LT(heard.size(), 400u) << "the flood is held back, not sent on";
+    ASSERT_TRUE(device.send_to(from[static_cast<std::size_t>(it - heard.begin())], reply_bytes(7)));
+    lab::Bytes got;
+    const bool kept = victim.receive(got, nullptr, 2s);
+    EXPECT_EQ(write(done[1], "d", 1), 1);
+    close(done[1]);
+    int status = 0;
+    EXPECT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const std::string text = finish();
+    EXPECT_TRUE(kept) << "its slot was kept through the flood\n" << text;
+    EXPECT_EQ(got, reply_bytes(7));
+
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(lab::Clock::now() - began);
+    const auto lines = std::count(text.begin(), text.end(), '\n');
+    EXPECT_LE(lines, 11 * (seconds.count() + 1)) << text;
+    EXPECT_NE(text.find("left out of the log (over 10 lines a second): "), std::string::npos)
+        << text;
+}
+
+namespace {
+
+std::uint16_t ip_checksum(const std::uint8_t *data, std::size_t len) {
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i + 1 < len; i += 2)
+        sum += static_cast<std::uint32_t>(data[i] << 8 | data[i + 1]);
+    while (sum >> 16)
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    return static_cast<std::uint16_t>(~sum);
+}
+
+// Sends `payload` as UDP 127.0.0.1:40000 -> 127.0.0.1:port in one Ethernet
+// frame out of `ifname` to the MAC `to`, as another host on the LAN could.
+bool send_forged(const std::string &ifname, const std::uint8_t *to, std::uint16_t port,
+                 const lab::Bytes &payload) {
+    const std::size_t size = 28 + payload.size();
+    std::uint8_t h[28] = {
+        0x45, 0, static_cast<std::uint8_t>(size >> 8), static_cast<std::uint8_t>(size), 0, 0, 0, 0,
+        64, IPPROTO_UDP, 0, 0, 127, 0, 0, 1, 127, 0, 0, 1,
+        // UDP: from port 40000, checksum 0 (none)
+        40000 >> 8, 40000 & 255, static_cast<std::uint8_t>(port >> 8),
+        static_cast<std::uint8_t>(port), static_cast<std::uint8_t>((size - 20) >> 8),
+        static_cast<std::uint8_t>(size - 20), 0, 0};
+    const std::uint16_t sum = ip_checksum(h, 20);
+    h[10] = static_cast<std::uint8_t>(sum >> 8);
+    h[11] = static_cast<std::uint8_t>(sum);
+    lab::Bytes frame(h, h + 28);
+    frame.insert(frame.end(), payload.begin(), payload.end());
+    const int fd = socket(AF_PACKET, SOCK_DGRAM, htons(ETH_P_IP));
+    sockaddr_ll ll{};
+    ll.sll_family = AF_PACKET;
+    ll.sll_protocol = htons(ETH_P_IP);
+    ll.sll_ifindex = static_cast<int>(if_nametoindex(ifname.c_str()));
+    ll.sll_halen = 6;
+    std::copy(to, to + 6, ll.sll_addr);
+    const bool sent =
+        fd >= 0 && sendto(fd, frame.data(), frame.size(), 0, reinterpret_cast<sockaddr *>(&ll),
+                          sizeof ll) == static_cast<ssize_t>(frame.size());
+    if (fd >= 0)
+        close(fd);
+    return sent;
+}
+
+} // namespace
+
+TEST(RelayLoopbackInterface, AForgedLoopbackSourceFromTheLanIsRefused) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root for network namespaces";
+    // The relay's PC lets 127/8 in by its LAN interface (route_localnet,
+    // accept_local): only the arrival interface tells the forgery.
+    NetNs pc("fpc", true), lan("flan", true);
+    const std::string p = "ip netns exec " + pc.name() + " ";
+    if (!pc.ok() || !lan.ok() ||
+        !NetNs::shell("ip -n " + pc.name() + " link add a0 type veth peer name a1 netns " +
+                      lan.name()))
+        GTEST_SKIP() << "cannot build a network of namespaces here";
+    for (const std::string &c :
+         {"ip -n " + pc.name() + " addr add 10.243.0.1/24 dev a0",
+          "ip -n " + pc.name() + " link set a0 up", "ip -n " + lan.name() + " link set a1 up",
+          p + "sysctl -qw net.ipv4.conf.all.route_localnet=1",
+          p + "sysctl -qw net.ipv4.conf.a0.route_localnet=1",
+          p + "sysctl -qw net.ipv4.conf.all.accept_local=1",
+          p + "sysctl -qw net.ipv4.conf.a0.accept_local=1",
+          p + "sysctl -qw net.ipv4.conf.all.rp_filter=0",
+          p + "sysctl -qw net.ipv4.conf.a0.rp_filter=0"})
+        ASSERT_TRUE(NetNs::shell(c)) << c;
+    std::uint8_t mac[6] = {};
+    ASSERT_TRUE(pc.run_inside([&] {
+        ifreq req{};
+        std::strncpy(req.ifr_name, "a0", IFNAMSIZ - 1);
+        const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+        if (ioctl(fd, SIOCGIFHWADDR, &req) == 0)
+            std::memcpy(mac, req.ifr_hwaddr.sa_data, 6);
+        close(fd);
+    }));
+    lab::Process relay(
+        {"sh", "-c",
+         "exec " + p + KELVO_RELAY_PATH + " --listen 127.0.0.1:0 --devices 127.0.0.1:9 2>&1"});
+    const std::uint16_t port = lab::port_in(relay.line());
+    ASSERT_NE(port, 0);
+    bool sent = false;
+    ASSERT_TRUE(lan.run_inside([&] {
+        sent = send_forged("a1", mac, port,
+                           lab::wrap(kelvo::relay::probe_kind, nonce_of(5), "Mvx-Config"));
+    }));
+    ASSERT_TRUE(sent);
+    bool refused = false;
+    for (std::string line; !refused && !(line = relay.line(3s)).empty();)
+        refused = line.find("arrived on a network interface, not on loopback") != std::string::npos;
+    EXPECT_TRUE(refused);
 }

@@ -5,6 +5,7 @@
 #include "devicetext.h"
 #include "discovery.h"
 #include "kelvohost.h"
+#include "net.h"
 #include "passwords.h"
 #include "setupplan.h"
 #include "tea.h"
@@ -120,7 +121,8 @@ public:
             "Send searches and setups through the relay at ADDR:PORT "
             "(default 127.0.0.1:9999).",
             "ADDR:PORT");
-        add({"direct"}, "Broadcast searches and setups ourselves instead of using a relay.");
+        add({"direct"}, "Broadcast searches and setups ourselves, on every up IPv4 adapter, "
+                        "instead of using a relay.");
         add({"no-names"}, "Do not fetch device names over HTTP after the search.");
         if (withFilter) {
             add({"all"}, "Ignore the MAC filter file.");
@@ -237,6 +239,15 @@ int SearchDevices(Context &ctx, bool names, std::vector<qvudps_module> &devices)
         ctx.console.error(host::NoRelayText(r.relayAddress, r.relayPort) +
                           "; or search without it: --direct");
         return kExitNoRelay;
+    }
+    if (r.direct) {
+        // A search that finds nothing is explained by where it looked.
+        const auto targets = udps::net::broadcast_targets();
+        if (targets.empty()) {
+            ctx.console.error("no up IPv4 adapter to search on directly");
+            return kExitFailed;
+        }
+        ctx.console.note("Searching directly on " + Visible(udps::net::targets_text(targets)));
     }
     std::string error;
     if (!StartDiscovery(ctx.route, &error, ctx.env.capacity)) {

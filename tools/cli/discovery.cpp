@@ -243,9 +243,9 @@ int SetupMany(const Route &route, const std::vector<qvudps_module> &settings,
             u = why;
         return 0;
     }
-    const char *to = route.direct ? "255.255.255.255" : route.relayAddress.c_str();
-    const auto port =
-        static_cast<std::uint16_t>(route.direct ? udps::device_port : route.relayPort);
+    // Direct setups leave by every adapter, as the search did.
+    const auto targets =
+        route.direct ? udps::net::broadcast_targets() : std::vector<udps::net::BroadcastTarget>{};
     int sent = 0;
     std::vector<udps::HttpExchange> names;
     for (size_t i = 0; i < settings.size(); ++i) {
@@ -269,7 +269,9 @@ int SetupMany(const Route &route, const std::vector<qvudps_module> &settings,
                                  sizeof datagram);
             payload = datagram;
         }
-        if (udps::net::send_to(s, payload, n, to, port) != 0) {
+        if ((route.direct ? udps::net::send_to_targets(s, payload, n, targets, udps::device_port)
+                          : udps::net::send_to(s, payload, n, route.relayAddress.c_str(),
+                                               static_cast<std::uint16_t>(route.relayPort))) != 0) {
             unsent[i] =
                 "Sendto failed (" + std::string(std::strerror(udps::net::last_error())) + ")";
             continue;

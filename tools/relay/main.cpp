@@ -120,11 +120,15 @@ int main(int argc, char **argv) {
 
     kelvo::relay::Relay relay(options);
     std::string error;
-    if (!relay.open(&error)) {
+    // A service manager that holds the address hands its socket over; then
+    // --listen is not used.
+    const int inherited = kelvo::relay::inherited_socket(&error);
+    if (inherited == -2 ||
+        !(inherited >= 0 ? relay.adopt(inherited, &error) : relay.open(&error))) {
         std::fprintf(stderr, "kelvo-relay: %s\n", error.c_str());
         return 1;
     }
-    std::printf("kelvo-relay listening %s:%u\n", options.listen_address.c_str(), relay.port());
+    std::printf("kelvo-relay listening %s\n", relay.address_text().c_str());
     std::fflush(stdout);
     if (options.devices.empty() && options.verbose >= 1) {
         std::string where;
@@ -137,10 +141,11 @@ int main(int argc, char **argv) {
     const auto &s = relay.stats();
     std::fprintf(
         stderr,
-        "kelvo-relay: stopped; %llu searches, %llu setups, %llu replies, %llu dropped, %llu gave "
-        "way\n",
+        "kelvo-relay: stopped; %llu searches, %llu setups, %llu probes, %llu replies, %llu "
+        "dropped, %llu gave way, %llu refused\n",
         static_cast<unsigned long long>(s.searches), static_cast<unsigned long long>(s.setups),
-        static_cast<unsigned long long>(s.replies), static_cast<unsigned long long>(s.dropped),
-        static_cast<unsigned long long>(s.evicted));
+        static_cast<unsigned long long>(s.probes), static_cast<unsigned long long>(s.replies),
+        static_cast<unsigned long long>(s.dropped), static_cast<unsigned long long>(s.evicted),
+        static_cast<unsigned long long>(s.refused));
     return rc;
 }

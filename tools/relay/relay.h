@@ -1,10 +1,10 @@
 // The local UDP relay between the program and the device network.
 //
-// Clients on this PC send a search request (kind 1) or a setup message
-// (kind 2) behind the 19-byte relay header. The relay checks the header,
-// sends the payload to the devices from a fresh socket per request and
-// forwards every reply to the client, unchanged, from its listening address
-// for a while. Replies to a setup are not expected.
+// Clients on this PC send a search request (kind 1), a setup message
+// (kind 2) or a presence probe (kind 3) behind the 19-byte relay header. The relay checks the
+// header, sends the payload to the devices from a fresh socket per request and forwards every reply
+// to the client, unchanged, from its listening address for a while. Replies to a setup are not
+// expected.
 //
 // Threading: a Relay is used by one thread; run() blocks until stop_fd
 // becomes readable.
@@ -19,9 +19,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace kelvo::relay {
@@ -38,21 +40,49 @@ struct Options {
     int repeat = 2;                 // a search request is sent this many times...
     int repeat_interval_ms = 100;   // ...this far apart
     int verbose = 1;                // 0 errors, 1 requests and drops, 2 every reply
-    std::size_t max_requests = 256; // searches forwarded at the same time;
-                                    // when all are taken the oldest gives way
+    std::size_t max_requests = 256; // searches forwarded at the same time, shared
+                                    // fairly between the clients' users
+    int log_lines_per_second = 10;  // more are counted in one summary line
     std::FILE *log = stderr;        // where the log lines go
 };
 
-enum class Verdict { ok, not_loopback, too_short, bad_kind, bad_crc };
+// The presence probe: a client about to send a setup asks whether a relay,
+// and not merely some program holding the port, listens at the address.
+// Request: header with kind 3 + a 16-byte nonce (35 bytes). Reply, from the
+// listening socket to the requester: "KVRL", version 1, the nonce, then up
+// to 200 bytes of UTF-8 status text, empty while the relay has somewhere to
+// send searches to, else its reason.
+inline constexpr std::uint8_t probe_kind = 3;
+inline constexpr std::size_t probe_nonce_size = 16;
+inline constexpr char probe_magic[] = "KVRL";
+inline constexpr std::uint8_t probe_version = 1;
+inline constexpr std::size_t probe_status_max = 200;
+inline constexpr std::size_t probe_reply_min = 4 + 1 + probe_nonce_size;
+
+// The reply to a probe carrying `nonce`; the status text is cut to the
+// bound on a character boundary, NUL bytes left out.
+std::vector<std::uint8_t> probe_reply(const std::uint8_t *nonce, std::string_view status);
+
+enum class Verdict {
+    ok,
+    not_loopback,
+    not_loopback_interface,
+    too_short,
+    bad_kind,
+    bad_crc,
+    bad_probe
+};
 const char *verdict_text(Verdict v);
 
 // Only clients on this PC may use the relay.
 bool source_accepted(const sockaddr_in &from);
 
-// Checks one datagram from a client: loopback source, at least the header
-// and a 48-byte payload, kind 1 or 2, CRC of the payload.
-Verdict check_datagram(const sockaddr_in &from, const std::uint8_t *data, std::size_t len,
-                       udps::ProxyHeader &header, const std::uint8_t *&payload,
+// Checks one datagram from a client: loopback source that arrived on a
+// loopback interface (a forged 127.0.0.1 from another host arrives on a
+// network interface), kind 1 or 2 with at least a 48-byte payload or kind 3
+// with exactly the nonce, CRC of the payload.
+Verdict check_datagram(const sockaddr_in &from, bool loopback_interface, const std::uint8_t *data,
+                       std::size_t len, udps::ProxyHeader &header, const std::uint8_t *&payload,
                        std::size_t &payload_len);
 
 // Text from a client or a device as the log shows it: printable ASCII as it
@@ -67,9 +97,10 @@ struct Target {
     std::string interface;
 };
 
-// The broadcast address of every up, non-loopback IPv4 interface that has
-// one, with the given port; only the named interfaces when `only` is not
-// empty. Reads the interface list only.
+// The broadcast address of every up, non-loopback IPv4 interface that can
+// broadcast (computed from address and mask where the interface names none),
+// with the given port; only the named interfaces when `only` is not empty.
+// Reads the interface list only.
 std::vector<Target> broadcast_targets(std::uint16_t port,
                                       const std::vector<std::string> &only = {});
 
@@ -77,8 +108,36 @@ struct Stats {
     std::uint64_t searches = 0;
     std::uint64_t setups = 0;
     std::uint64_t replies = 0;
-    std::uint64_t dropped = 0; // malformed or refused datagrams
+    std::uint64_t dropped = 0; // malformed or refused datagrams, requests over the allowance
     std::uint64_t evicted = 0; // open searches that gave way to a newer one
+    std::uint64_t refused = 0; // searches with every slot held within fair shares
+    std::uint64_t probes = 0;
+};
+
+// The listening socket a service manager handed over: fd 3 when LISTEN_PID
+// names this process and LISTEN_FDS is 1 (the variables are removed, so no
+// child takes them for its own). -1 when none was handed over; -2, with a
+// message, when the hand-over is not one socket.
+int inherited_socket(std::string *error);
+
+// The user owning a client's socket on this PC. Clients are told apart by
+// it: one user with many sockets is still one client.
+enum class Owner { found, gone, unknown };
+class OwnerLookup {
+public:
+    OwnerLookup();
+    ~OwnerLookup();
+    OwnerLookup(const OwnerLookup &) = delete;
+    OwnerLookup &operator=(const OwnerLookup &) = delete;
+    // The owner of the socket at `client` that datagrams from `relay` reach;
+    // `gone` when there is no such socket (any more), `unknown`, with a
+    // message, when the system cannot tell.
+    Owner owner(const sockaddr_in &client, const sockaddr_in &relay, std::uint32_t &uid,
+                std::string *error);
+
+private:
+    int fd_ = -1;
+    std::uint32_t sequence_ = 0;
 };
 
 class Relay {
@@ -90,7 +149,14 @@ public:
 
     // Binds the listening socket. False with a message on failure.
     bool open(std::string *error);
+    // Serves on a socket bound by somebody else (see inherited_socket)
+    // instead; takes it over. False with a message when it cannot serve.
+    bool adopt(int fd, std::string *error);
+    // The listening address as "ADDR:PORT".
+    std::string address_text() const;
     std::uint16_t port() const { return port_; }
+    // Empty while searches have somewhere to go, else why they have not.
+    std::string status_text() const;
     // Serves until stop_fd is readable (or has an error). Returns 0.
     int run(int stop_fd);
     const Stats &stats() const { return stats_; }
@@ -98,22 +164,58 @@ public:
 private:
     struct Request;
     void on_client_datagram();
-    void start_request(const sockaddr_in &client, const udps::ProxyHeader &header,
-                       const std::uint8_t *payload, std::size_t len);
+    void start_request(std::uint64_t key, const sockaddr_in &client,
+                       const udps::ProxyHeader &header, const std::uint8_t *payload,
+                       std::size_t len);
+    void answer_probe(const sockaddr_in &client, const std::uint8_t *nonce);
     void send_payload(Request &r);
     void forward_replies(Request &r);
+    // Remembers the interface a device's reply to search `search` came in by.
+    void learn(const std::uint8_t *reply, std::size_t len, int ifindex, std::uint64_t search);
+    // The interfaces a setup for the MAC in `setup` goes by; empty: every one.
+    std::vector<std::string> setup_interfaces(const std::vector<std::uint8_t> &setup);
     std::vector<Target> targets() const;
-    bool drop_log_allowed();
-    void log(const char *format, ...) __attribute__((format(printf, 2, 3)));
+    // Who a client is for sharing: its user, or where the system cannot tell
+    // that, its socket address. `gone` when the client's socket is closed.
+    std::uint64_t client_key(const sockaddr_in &client, bool &gone);
+    // Takes one request of `kind` from the client's allowance; false when it
+    // has used it up.
+    bool allowed(std::uint64_t key, std::uint8_t kind);
+    // Makes room for a new search of `key`; false when every slot is held by
+    // clients within their fair share.
+    bool make_room(std::uint64_t key, const sockaddr_in &client);
+
+    // Every log line counts against one budget a second; the lines left out
+    // are counted by kind and told in one summary line.
+    enum class Line { request, sent, done, reply, probe, drop, share, route, error, kinds };
+    void log(Line kind, const char *format, ...) __attribute__((format(printf, 3, 4)));
+    void log_summary(bool now);
 
     Options options_;
     int fd_ = -1;
+    sockaddr_in address_{};
+    std::vector<int> loopback_; // interface indexes a client's datagram may arrive on
+    bool pktinfo_seen_ = false;
     std::uint16_t port_ = 0;
     std::vector<std::unique_ptr<Request>> requests_;
+    std::uint64_t request_ids_ = 0;
+    struct MacSeen {
+        std::uint64_t search = 0;
+        std::vector<std::string> interfaces; // where it answered that search
+    };
+    std::unordered_map<std::uint64_t, MacSeen> macs_;
+    std::deque<std::uint64_t> macs_order_;
     Stats stats_;
-    std::chrono::steady_clock::time_point drop_window_{};
-    std::uint64_t drops_logged_ = 0;
-    std::uint64_t drops_unlogged_ = 0;
+    OwnerLookup owners_;
+    bool owners_failed_ = false; // said once
+    struct Allowance {
+        double searches = 0, setups = 0; // requests left
+        std::chrono::steady_clock::time_point refilled{};
+    };
+    std::unordered_map<std::uint64_t, Allowance> allowances_;
+    std::chrono::steady_clock::time_point log_window_{};
+    int log_lines_ = 0;
+    std::uint64_t left_out_[static_cast<int>(Line::kinds)] = {};
 };
 
 } // namespace kelvo::relay

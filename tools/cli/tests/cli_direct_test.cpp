@@ -1,7 +1,8 @@
-// "search --direct" broadcasts, so it runs only inside a network namespace
-// that this test creates (and removes): the test binary starts itself again
-// inside it, where a responder on UDP port 9999 plays one device. Skipped
-// without root or without the ip tool.
+// "search --direct" broadcasts, so it runs only inside network namespaces
+// that this test creates (and removes): a PC with two adapters, each wired to
+// a LAN of its own where a responder on UDP port 9999 plays one device. The
+// test binary starts itself again inside the PC. Skipped without root or
+// without the ip tool.
 #include "commands.h"
 
 #include "tea.h"
@@ -23,6 +24,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sched.h>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -51,9 +55,9 @@ struct Namespace {
     bool created = false;
 };
 
-// Answers every search request on port 9999 with one signed reply, for at
-// most `seconds`.
-void Respond(int fd, std::atomic<int> &requests, std::atomic<bool> &stop) {
+// Answers every search request on port 9999 with one signed reply as the
+// device `ip`, for at most 20 seconds.
+void Respond(int fd, const char *ip, std::atomic<int> &requests, std::atomic<bool> &stop) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (!stop && std::chrono::steady_clock::now() < until) {
         pollfd p{fd, POLLIN, 0};
@@ -68,10 +72,12 @@ void Respond(int fd, std::atomic<int> &requests, std::atomic<bool> &stop) {
             continue;
         ++requests;
         qvudps_module m{};
-        std::snprintf(m.mac, sizeof m.mac, "02:4B:56:00:00:77");
-        std::snprintf(m.ip, sizeof m.ip, "10.231.0.77");
+        in_addr a{};
+        inet_pton(AF_INET, ip, &a);
+        std::snprintf(m.mac, sizeof m.mac, "02:4B:56:00:00:%02X", ntohl(a.s_addr) & 0xFF);
+        std::snprintf(m.ip, sizeof m.ip, "%s", ip);
         std::snprintf(m.mask, sizeof m.mask, "255.255.255.0");
-        std::snprintf(m.gateway, sizeof m.gateway, "10.231.0.254");
+        std::snprintf(m.gateway, sizeof m.gateway, "0.0.0.0");
         std::snprintf(m.filter_ip, sizeof m.filter_ip, "0.0.0.0");
         std::snprintf(m.filter_mask, sizeof m.filter_mask, "0.0.0.0");
         m.raw_type = (2 << 3) | 1;
@@ -85,57 +91,92 @@ void Respond(int fd, std::atomic<int> &requests, std::atomic<bool> &stop) {
     }
 }
 
-} // namespace
-
-TEST(CliDirect, SearchesByBroadcastInsideAPrivateNamespace) {
-    if (std::getenv(kInside)) {
-        // Inside the namespace: a device on port 9999 makes the library bind
-        // the next lower port for its own socket.
-        const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+// A device in the namespace `ns`: its socket belongs there for its life.
+struct Device {
+    Device(const std::string &ns, const char *ip) {
+        std::thread([&] {
+            const int nsfd = open(("/var/run/netns/" + ns).c_str(), O_RDONLY | O_CLOEXEC);
+            if (nsfd < 0 || setns(nsfd, CLONE_NEWNET) != 0)
+                return;
+            close(nsfd);
+            fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        }).join();
         const int on = 1;
         setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
         sockaddr_in sa{};
         sa.sin_family = AF_INET;
         sa.sin_port = htons(9999);
-        ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa), 0);
-        std::atomic<int> requests{0};
-        std::atomic<bool> stop{false};
-        std::thread responder(Respond, fd, std::ref(requests), std::ref(stop));
+        if (fd < 0 || bind(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) != 0)
+            return;
+        responder = std::thread(Respond, fd, ip, std::ref(requests), std::ref(stop));
+    }
+    ~Device() {
+        stop = true;
+        if (responder.joinable())
+            responder.join();
+        close(fd);
+    }
+    int fd = -1;
+    std::atomic<int> requests{0};
+    std::atomic<bool> stop{false};
+    std::thread responder;
+};
+
+} // namespace
+
+TEST(CliDirect, SearchesByBroadcastOnEveryAdapterInsidePrivateNamespaces) {
+    if (std::getenv(kInside)) {
         kelvo::cli::Environment env;
         env.filterFile = "/nonexistent/kelvo-cli.filter";
         std::ostringstream out, err;
         const int rc = kelvo::cli::RunCli({"search", "--direct", "--no-names", "--format", "json"},
                                           out, err, env);
-        stop = true;
-        responder.join();
-        close(fd);
         ASSERT_EQ(rc, 0) << err.str();
-        EXPECT_GE(requests, 1); // the request may arrive by both ends of the pair
+        EXPECT_NE(err.str().find("Searching directly on a0 10.231.0.255, b0 10.232.0.255"),
+                  std::string::npos)
+            << err.str();
         const QJsonArray list =
             QJsonDocument::fromJson(QByteArray::fromStdString(out.str())).array();
-        ASSERT_EQ(list.size(), 1) << out.str();
-        EXPECT_EQ(list[0].toObject()["ip"].toString(), "10.231.0.77");
+        ASSERT_EQ(list.size(), 2) << "one device on each LAN; " << out.str();
+        std::set<QString> ips;
+        for (const auto &d : list)
+            ips.insert(d.toObject()["ip"].toString());
+        EXPECT_EQ(ips, (std::set<QString>{"10.231.0.77", "10.232.0.78"}));
         EXPECT_EQ(list[0].toObject()["firmware"].toString(), "1.4.2");
         return;
     }
     if (geteuid() != 0 || Shell("ip -V") != 0)
-        GTEST_SKIP() << "needs root and the ip tool for a private network namespace";
-    Namespace ns("kelvo-cli-test-" + std::to_string(getpid()));
-    if (!ns.created)
-        GTEST_SKIP() << "cannot create a network namespace here";
-    ASSERT_EQ(ns.exec("ip link set lo up"), 0);
-    // A veth pair with both ends inside: the broadcast leaves by v0 and
-    // never reaches a real network.
-    ASSERT_EQ(ns.exec("ip link add v0 type veth peer name v1"), 0);
-    ASSERT_EQ(ns.exec("ip addr add 10.231.0.1/24 dev v0"), 0);
-    ASSERT_EQ(ns.exec("ip link set v0 up"), 0);
-    ASSERT_EQ(ns.exec("ip link set v1 up"), 0);
-    ASSERT_EQ(ns.exec("ip route add default dev v0"), 0);
+        GTEST_SKIP() << "needs root and the ip tool for private network namespaces";
+    const std::string id = std::to_string(getpid());
+    Namespace pc("kelvo-cli-pc-" + id), lan1("kelvo-cli-lan1-" + id), lan2("kelvo-cli-lan2-" + id);
+    if (!pc.created || !lan1.created || !lan2.created)
+        GTEST_SKIP() << "cannot create network namespaces here";
+    // The default route leaves by a0: a limited broadcast would reach lan1
+    // only. Neither LAN has a broadcast address configured on the PC side.
+    for (const std::string &c :
+         {"ip -n " + pc.name + " link add a0 type veth peer name a1 netns " + lan1.name,
+          "ip -n " + pc.name + " link add b0 type veth peer name b1 netns " + lan2.name,
+          "ip -n " + pc.name + " addr add 10.231.0.1/24 dev a0",
+          "ip -n " + pc.name + " addr add 10.232.0.1/24 dev b0",
+          "ip -n " + lan1.name + " addr add 10.231.0.77/24 dev a1",
+          "ip -n " + lan2.name + " addr add 10.232.0.78/24 dev b1"})
+        ASSERT_EQ(Shell(c), 0) << c;
+    for (const auto *ns : {&pc, &lan1, &lan2})
+        ASSERT_EQ(ns->exec("ip link set lo up"), 0);
+    for (const auto &[ns, dev] : {std::pair{&pc, "a0"}, {&pc, "b0"}, {&lan1, "a1"}, {&lan2, "b1"}})
+        ASSERT_EQ(ns->exec(std::string("ip link set up dev ") + dev), 0);
+    ASSERT_EQ(pc.exec("ip route add default dev a0"), 0);
+    Device one(lan1.name, "10.231.0.77"), two(lan2.name, "10.232.0.78");
+    ASSERT_TRUE(one.responder.joinable() && two.responder.joinable());
     char self[4096] = {};
     ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
-    EXPECT_EQ(ns.exec(std::string("env ") + kInside + "=1 timeout 60 " + self +
-                      " --gtest_filter=CliDirect.SearchesByBroadcastInsideAPrivateNamespace"),
-              0);
+    EXPECT_EQ(
+        pc.exec(
+            std::string("env ") + kInside + "=1 timeout 60 " + self +
+            " --gtest_filter=CliDirect.SearchesByBroadcastOnEveryAdapterInsidePrivateNamespaces"),
+        0);
+    EXPECT_GE(one.requests, 1);
+    EXPECT_GE(two.requests, 1) << "the second LAN is searched too";
 }
 
 int main(int argc, char **argv) {
