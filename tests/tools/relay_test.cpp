@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <sched.h>
 #include <thread>
 
@@ -46,12 +47,39 @@ TEST(RelayChecks, AcceptsOnlyWellFormedDatagramsFromThisPc) {
     kind7[0] = 0;
     EXPECT_EQ(verdict(kind7), Verdict::bad_kind);
 
+    const lab::Bytes nonce(kelvo::relay::probe_nonce_size, 0x5a);
+    EXPECT_EQ(verdict(lab::wrap(kelvo::relay::probe_kind, nonce)), Verdict::ok);
+    EXPECT_EQ(verdict(lab::wrap(kelvo::relay::probe_kind, nonce), "10.0.0.1"),
+              Verdict::not_loopback);
+    for (const std::size_t size : {std::size_t{0}, std::size_t{15}, std::size_t{17}})
+        EXPECT_EQ(verdict(lab::wrap(kelvo::relay::probe_kind, lab::Bytes(size, 1))),
+                  Verdict::bad_probe)
+            << size;
+
     lab::Bytes crc = search;
     crc[17] ^= 1;
     EXPECT_EQ(verdict(crc), Verdict::bad_crc);
     lab::Bytes body = search;
     body[40] ^= 0x80;
     EXPECT_EQ(verdict(body), Verdict::bad_crc) << "the CRC covers the payload";
+}
+
+TEST(RelayChecks, ProbeReplyCarriesTheNonceAndABoundedStatusText) {
+    lab::Bytes nonce(kelvo::relay::probe_nonce_size);
+    for (std::size_t i = 0; i < nonce.size(); ++i)
+        nonce[i] = static_cast<std::uint8_t>(i * 17);
+    const auto plain = kelvo::relay::probe_reply(nonce.data(), "");
+    ASSERT_EQ(plain.size(), 21u);
+    EXPECT_EQ(std::string(plain.begin(), plain.begin() + 4), "KVRL");
+    EXPECT_EQ(plain[4], 1);
+    EXPECT_EQ(lab::Bytes(plain.begin() + 5, plain.end()), nonce);
+
+    EXPECT_EQ(kelvo::relay::probe_reply(nonce.data(), std::string("a\0b", 3)).size(), 23u)
+        << "no NUL in the status text";
+    std::string long_text(199, 'x');
+    long_text += "\xc3\xa9\xc3\xa9"; // the first é straddles the bound
+    const auto cut = kelvo::relay::probe_reply(nonce.data(), long_text);
+    EXPECT_EQ(cut.size(), 21u + 199) << "cut before a split character";
 }
 
 TEST(RelayChecks, BroadcastTargetsAreNonLoopbackInterfacesOnPort9999) {
@@ -182,6 +210,58 @@ TEST_F(RelayProcess, ServesSeveralClientsAtOnceEachWithItsOwnReplies) {
     EXPECT_NE(ra[0], rb[0]);
 
     EXPECT_EQ(relay->stop(), 0) << "SIGTERM ends it cleanly";
+}
+
+namespace {
+
+// Sends one probe from `client` and returns the reply that came back from
+// exactly `relay_at` within the client's wait, or nothing.
+std::optional<lab::Bytes> probe(const lab::Udp &client, const sockaddr_in &relay_at,
+                                const lab::Bytes &nonce) {
+    if (!client.send_to(relay_at, lab::wrap(kelvo::relay::probe_kind, nonce, "Mvx-Config")))
+        return std::nullopt;
+    lab::Bytes reply;
+    sockaddr_in from{};
+    if (!client.receive(reply, &from, 500ms) || from.sin_addr.s_addr != relay_at.sin_addr.s_addr ||
+        from.sin_port != relay_at.sin_port)
+        return std::nullopt;
+    return reply;
+}
+
+lab::Bytes nonce_of(std::uint8_t seed) {
+    lab::Bytes n(kelvo::relay::probe_nonce_size);
+    for (auto &b : n)
+        b = seed = static_cast<std::uint8_t>(seed * 31 + 7);
+    return n;
+}
+
+} // namespace
+
+TEST_F(RelayProcess, ProbeIsAnsweredFromTheListeningAddressWithEmptyStatus) {
+    lab::Udp client;
+    const auto reply = probe(client, relay_at, nonce_of(1));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(*reply, kelvo::relay::probe_reply(nonce_of(1).data(), ""));
+    std::vector<sockaddr_in> from;
+    EXPECT_TRUE(device_gets(from, 300ms).empty()) << "a probe never reaches the devices";
+
+    EXPECT_FALSE(probe(client, relay_at, lab::Bytes(15, 1))) << "a short nonce is no probe";
+    const auto again = probe(client, relay_at, nonce_of(2));
+    ASSERT_TRUE(again);
+    EXPECT_EQ(lab::Bytes(again->begin() + 5, again->end()), nonce_of(2));
+}
+
+TEST(RelayProbe, ARelayWithNowhereToSendTellsItsReason) {
+    lab::Process relay(
+        {KELVO_RELAY_PATH, "--listen", "127.0.0.1:0", "--interface", "kvnone0", "--verbose", "0"});
+    const std::uint16_t port = lab::port_in(relay.line());
+    ASSERT_NE(port, 0);
+    lab::Udp client;
+    const auto reply = probe(client, lab::endpoint("127.0.0.1", port), nonce_of(3));
+    ASSERT_TRUE(reply);
+    ASSERT_GT(reply->size(), kelvo::relay::probe_reply_min);
+    EXPECT_EQ(std::string(reply->begin() + kelvo::relay::probe_reply_min, reply->end()),
+              "none of the --interface interfaces is up with a broadcast address");
 }
 
 // ------------------------------------------------------------------ broadcast

@@ -43,8 +43,29 @@ const char *verdict_text(Verdict v) {
         return "unknown kind";
     case Verdict::bad_crc:
         return "CRC mismatch";
+    case Verdict::bad_probe:
+        return "probe of the wrong size";
     }
     return "?";
+}
+
+std::vector<std::uint8_t> probe_reply(const std::uint8_t *nonce, std::string_view status) {
+    std::vector<std::uint8_t> out(probe_magic, probe_magic + 4);
+    out.push_back(probe_version);
+    out.insert(out.end(), nonce, nonce + probe_nonce_size);
+    std::string text;
+    for (const char ch : status)
+        if (ch != '\0')
+            text += ch;
+    if (text.size() > probe_status_max) {
+        std::size_t cut = probe_status_max;
+        // Back off over continuation bytes so no character is split.
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+            --cut;
+        text.resize(cut);
+    }
+    out.insert(out.end(), text.begin(), text.end());
+    return out;
 }
 
 bool source_accepted(const sockaddr_in &from) {
@@ -56,10 +77,15 @@ Verdict check_datagram(const sockaddr_in &from, const std::uint8_t *data, std::s
                        std::size_t &payload_len) {
     if (!source_accepted(from))
         return Verdict::not_loopback;
-    if (len < udps::proxy_header_size + kMinPayload)
+    if (len < udps::proxy_header_size)
         return Verdict::too_short;
-    if (data[0] != udps::proxy_search && data[0] != udps::proxy_setup)
+    const std::uint8_t kind = data[0];
+    if (kind != udps::proxy_search && kind != udps::proxy_setup && kind != probe_kind)
         return Verdict::bad_kind;
+    if (kind == probe_kind && len != udps::proxy_header_size + probe_nonce_size)
+        return Verdict::bad_probe;
+    if (kind != probe_kind && len < udps::proxy_header_size + kMinPayload)
+        return Verdict::too_short;
     switch (udps::decode_proxy_datagram(data, len, header, payload, payload_len)) {
     case udps::ProxyStatus::ok:
         return Verdict::ok;

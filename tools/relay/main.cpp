@@ -137,10 +137,10 @@ int main(int argc, char **argv) {
     const auto &s = relay.stats();
     std::fprintf(
         stderr,
-        "kelvo-relay: stopped; %llu searches, %llu setups, %llu replies, %llu dropped, %llu gave "
-        "way\n",
+        "kelvo-relay: stopped; %llu searches, %llu setups, %llu probes, %llu replies, %llu "
+        "dropped, %llu gave way\n",
         static_cast<unsigned long long>(s.searches), static_cast<unsigned long long>(s.setups),
-        static_cast<unsigned long long>(s.replies), static_cast<unsigned long long>(s.dropped),
-        static_cast<unsigned long long>(s.evicted));
+        static_cast<unsigned long long>(s.probes), static_cast<unsigned long long>(s.replies),
+        static_cast<unsigned long long>(s.dropped), static_cast<unsigned long long>(s.evicted));
     return rc;
 }

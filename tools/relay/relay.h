@@ -1,10 +1,10 @@
 // The local UDP relay between the program and the device network.
 //
-// Clients on this PC send a search request (kind 1) or a setup message
-// (kind 2) behind the 19-byte relay header. The relay checks the header,
-// sends the payload to the devices from a fresh socket per request and
-// forwards every reply to the client, unchanged, from its listening address
-// for a while. Replies to a setup are not expected.
+// Clients on this PC send a search request (kind 1), a setup message
+// (kind 2) or a presence probe (kind 3) behind the 19-byte relay header. The relay checks the
+// header, sends the payload to the devices from a fresh socket per request and forwards every reply
+// to the client, unchanged, from its listening address for a while. Replies to a setup are not
+// expected.
 //
 // Threading: a Relay is used by one thread; run() blocks until stop_fd
 // becomes readable.
@@ -43,14 +43,32 @@ struct Options {
     std::FILE *log = stderr;        // where the log lines go
 };
 
-enum class Verdict { ok, not_loopback, too_short, bad_kind, bad_crc };
+// The presence probe: a client about to send a setup asks whether a relay,
+// and not merely some program holding the port, listens at the address.
+// Request: header with kind 3 + a 16-byte nonce (35 bytes). Reply, from the
+// listening socket to the requester: "KVRL", version 1, the nonce, then up
+// to 200 bytes of UTF-8 status text, empty while the relay has somewhere to
+// send searches to, else its reason.
+inline constexpr std::uint8_t probe_kind = 3;
+inline constexpr std::size_t probe_nonce_size = 16;
+inline constexpr char probe_magic[] = "KVRL";
+inline constexpr std::uint8_t probe_version = 1;
+inline constexpr std::size_t probe_status_max = 200;
+inline constexpr std::size_t probe_reply_min = 4 + 1 + probe_nonce_size;
+
+// The reply to a probe carrying `nonce`; the status text is cut to the
+// bound on a character boundary, NUL bytes left out.
+std::vector<std::uint8_t> probe_reply(const std::uint8_t *nonce, std::string_view status);
+
+enum class Verdict { ok, not_loopback, too_short, bad_kind, bad_crc, bad_probe };
 const char *verdict_text(Verdict v);
 
 // Only clients on this PC may use the relay.
 bool source_accepted(const sockaddr_in &from);
 
-// Checks one datagram from a client: loopback source, at least the header
-// and a 48-byte payload, kind 1 or 2, CRC of the payload.
+// Checks one datagram from a client: loopback source, kind 1 or 2 with at
+// least a 48-byte payload or kind 3 with exactly the nonce, CRC of the
+// payload.
 Verdict check_datagram(const sockaddr_in &from, const std::uint8_t *data, std::size_t len,
                        udps::ProxyHeader &header, const std::uint8_t *&payload,
                        std::size_t &payload_len);
@@ -79,6 +97,7 @@ struct Stats {
     std::uint64_t replies = 0;
     std::uint64_t dropped = 0; // malformed or refused datagrams
     std::uint64_t evicted = 0; // open searches that gave way to a newer one
+    std::uint64_t probes = 0;
 };
 
 class Relay {
@@ -91,6 +110,8 @@ public:
     // Binds the listening socket. False with a message on failure.
     bool open(std::string *error);
     std::uint16_t port() const { return port_; }
+    // Empty while searches have somewhere to go, else why they have not.
+    std::string status_text() const;
     // Serves until stop_fd is readable (or has an error). Returns 0.
     int run(int stop_fd);
     const Stats &stats() const { return stats_; }
@@ -100,6 +121,7 @@ private:
     void on_client_datagram();
     void start_request(const sockaddr_in &client, const udps::ProxyHeader &header,
                        const std::uint8_t *payload, std::size_t len);
+    void answer_probe(const sockaddr_in &client, const std::uint8_t *nonce);
     void send_payload(Request &r);
     void forward_replies(Request &r);
     std::vector<Target> targets() const;

@@ -103,12 +103,28 @@ std::vector<Target> Relay::targets() const {
     return out;
 }
 
+std::string Relay::status_text() const {
+    if (!targets().empty())
+        return {};
+    return options_.interfaces.empty()
+               ? "no up IPv4 interface with a broadcast address"
+               : "none of the --interface interfaces is up with a broadcast address";
+}
+
+void Relay::answer_probe(const sockaddr_in &client, const std::uint8_t *nonce) {
+    ++stats_.probes;
+    const auto reply = probe_reply(nonce, status_text());
+    if (sendto(fd_, reply.data(), reply.size(), 0, reinterpret_cast<const sockaddr *>(&client),
+               sizeof client) < 0)
+        log("probe reply to %s: %s\n", text_of(client).c_str(), std::strerror(errno));
+    else if (options_.verbose >= 2)
+        log("probe from %s\n", text_of(client).c_str());
+}
+
 void Relay::send_payload(Request &r) {
     const auto to = targets();
     if (to.empty())
-        log(options_.interfaces.empty() ? "no up IPv4 interface with a broadcast address\n"
-                                        : "none of the --interface interfaces is up with a "
-                                          "broadcast address\n");
+        log("%s\n", status_text().c_str());
     // The first sending of a search says where it looked: a search that finds
     // nothing is then explained by the log.
     std::string where;
@@ -228,7 +244,10 @@ void Relay::on_client_datagram() {
                     too_long ? "too long" : verdict_text(v));
             continue;
         }
-        start_request(from, header, payload, payload_len);
+        if (header.kind == probe_kind)
+            answer_probe(from, payload);
+        else
+            start_request(from, header, payload, payload_len);
     }
 }
 
