@@ -140,6 +140,19 @@ TEST(CliProcess, SearchAndBackupThroughTheRealRelay) {
     EXPECT_EQ(r.out.count('\n'), 4);
 }
 
+// A relay limited to an interface this PC does not have says so, and that,
+// not the usual firewall hint, is what an empty search reports.
+TEST(CliProcess, NothingFoundShowsTheRelaysOwnReason) {
+    Background relay(KELVO_RELAY_PATH,
+                     {"--listen", "127.0.0.1:0", "--interface", "kvnone0", "--verbose", "0"});
+    ASSERT_FALSE(relay.endpoint().isEmpty()) << relay.firstLine.toStdString();
+    const CliRun r = Cli({"search", "--relay", relay.endpoint()});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("which says: none of the --interface interfaces is up"))
+        << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains("firewall")) << r.err.toStdString();
+}
+
 // Another local user watches the sockets of kelvo-cli and sends them signed
 // replies from a port of its own on 127.0.0.1: a device pointing at its web
 // server. Only what the relay's port sends counts, so the forged device is
