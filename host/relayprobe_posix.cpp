@@ -1,8 +1,15 @@
 #include "hostrelay.h"
 
+#include "wire.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
+#include <sys/random.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -10,36 +17,149 @@ namespace kelvo::host {
 
 namespace {
 
-std::string Endpoint(const std::string &address, int port) {
-    return address + ":" + std::to_string(port == 0 ? 9999 : port);
+constexpr char kMagic[4] = {'K', 'V', 'R', 'L'};
+constexpr std::size_t kAnswerFixed = sizeof kMagic + 1 + kProbeNonceSize;
+
+int PortOf(int port) {
+    return port == 0 ? 9999 : port;
 }
+
+std::string Endpoint(const std::string &address, int port) {
+    return address + ":" + std::to_string(PortOf(port));
+}
+
+bool RandomBytes(unsigned char *out, std::size_t n) {
+    while (n > 0) {
+        const ssize_t got = getrandom(out, n, 0);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        out += got;
+        n -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+// True when `data` is the answer to `nonce`; its status text into `status`.
+bool IsAnswer(const unsigned char *data, std::size_t len, const unsigned char *nonce,
+              std::string *status) {
+    if (len < kAnswerFixed || len > kAnswerFixed + kProbeStatusMax)
+        return false;
+    if (std::memcmp(data, kMagic, sizeof kMagic) != 0 || data[sizeof kMagic] != kProbeVersion ||
+        std::memcmp(data + sizeof kMagic + 1, nonce, kProbeNonceSize) != 0)
+        return false;
+    const char *text = reinterpret_cast<const char *>(data + kAnswerFixed);
+    const std::size_t textLen = len - kAnswerFixed;
+    if (std::memchr(text, '\0', textLen))
+        return false;
+    status->assign(text, textLen);
+    return true;
+}
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
 
 } // namespace
 
-RelayPresence ProbeRelay(const std::string &address, int port) {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(static_cast<std::uint16_t>(port == 0 ? 9999 : port));
-    if (port < 0 || port > 65535 || inet_pton(AF_INET, address.c_str(), &sa.sin_addr) != 1)
-        return RelayPresence::Unknown;
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return RelayPresence::Unknown;
-    // No SO_REUSEADDR: the bind must fail whenever anyone holds the port.
-    const int rc = bind(fd, reinterpret_cast<const sockaddr *>(&sa), sizeof sa);
-    const int error = errno;
-    close(fd);
-    if (rc == 0)
-        return RelayPresence::Absent;
-    return error == EADDRINUSE ? RelayPresence::Listening : RelayPresence::Unknown;
+RelayProbe ProbeRelay(const std::string &address, int port) {
+    using Clock = std::chrono::steady_clock;
+    RelayProbe result;
+    sockaddr_in relay{};
+    relay.sin_family = AF_INET;
+    relay.sin_port = htons(static_cast<std::uint16_t>(PortOf(port)));
+    if (port < 0 || port > 65535 || inet_pton(AF_INET, address.c_str(), &relay.sin_addr) != 1) {
+        result.text = "not an IPv4 address and port";
+        return result;
+    }
+    unsigned char nonce[kProbeNonceSize];
+    const Fd fd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (fd.get() < 0 || !RandomBytes(nonce, sizeof nonce)) {
+        result.text = std::string("cannot ask it: ") + std::strerror(errno);
+        return result;
+    }
+    // Connected, so the system drops datagrams from any other source and a
+    // closed port is reported at once instead of after the waits.
+    if (connect(fd.get(), reinterpret_cast<const sockaddr *>(&relay), sizeof relay) != 0) {
+        result.text = std::string("cannot reach it: ") + std::strerror(errno);
+        return result;
+    }
+    unsigned char request[udps::proxy_header_size + kProbeNonceSize];
+    if (udps::wrap_proxy(kProbeKind, "Mvx-Config", nonce, sizeof nonce, request, sizeof request) !=
+        sizeof request) {
+        result.text = "cannot build the probe";
+        return result;
+    }
+    result.presence = RelayPresence::Absent;
+    result.text = "nothing there answers as kelvo-relay";
+    for (int attempt = 0; attempt < kProbeTries; ++attempt) {
+        if (send(fd.get(), request, sizeof request, 0) != static_cast<ssize_t>(sizeof request)) {
+            if (errno == ECONNREFUSED)
+                result.text = "nothing listens there";
+            continue;
+        }
+        const auto deadline = Clock::now() + std::chrono::milliseconds(kProbeWaitMs);
+        for (;;) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
+                    .count();
+            if (left <= 0)
+                break;
+            pollfd p{fd.get(), POLLIN, 0};
+            const int ready = poll(&p, 1, static_cast<int>(left));
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready <= 0)
+                break;
+            unsigned char answer[kAnswerFixed + kProbeStatusMax + 1];
+            sockaddr_in from{};
+            socklen_t fromLen = sizeof from;
+            const ssize_t n = recvfrom(fd.get(), answer, sizeof answer, 0,
+                                       reinterpret_cast<sockaddr *>(&from), &fromLen);
+            if (n < 0) {
+                if (errno == ECONNREFUSED) {
+                    result.text = "nothing listens there";
+                    break;
+                }
+                continue;
+            }
+            // The connected socket filters already; the check stays so the
+            // rule does not hang on a socket option.
+            if (from.sin_addr.s_addr != relay.sin_addr.s_addr || from.sin_port != relay.sin_port)
+                continue;
+            std::string status;
+            if (IsAnswer(answer, static_cast<std::size_t>(n), nonce, &status)) {
+                result.presence = RelayPresence::Answering;
+                result.text = status;
+                return result;
+            }
+        }
+    }
+    return result;
 }
 
-std::string NoRelayText(const std::string &address, int port) {
-    return "No relay at " + Endpoint(address, port) +
-           ": start kelvo-relay (systemctl start kelvo-relay)";
+std::string NoRelayText(const std::string &address, int port, const std::string &why) {
+    return "No relay at " + Endpoint(address, port) + ": " + why +
+           "; start kelvo-relay (systemctl start kelvo-relay)";
 }
 
-std::string NothingFoundText(const std::string &address, int port) {
+std::string NothingFoundText(const std::string &address, int port, const std::string &relayStatus) {
+    if (!relayStatus.empty())
+        return "no device answered through the relay at " + Endpoint(address, port) +
+               ", which says: " + relayStatus;
     return "no device answered through the relay at " + Endpoint(address, port) +
            " (its log names the interfaces it searched); a firewall blocking UDP from the "
            "devices is the usual cause";

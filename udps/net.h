@@ -38,9 +38,9 @@ int bind_any(Socket s, uint16_t port);
 int send_to(Socket s, const void *data, std::size_t len, const char *ip, uint16_t port);
 // 1 readable, 0 time-out, -1 failure.
 int wait_readable(Socket s, int timeout_ms);
-// One datagram; its source address as dotted text into src (16 bytes).
-// Returns its length or -1.
-long receive_from(Socket s, void *buf, std::size_t cap, char *src);
+// One datagram; its source address as dotted text into src (16 bytes) and,
+// when asked, its source port into src_port. Returns its length or -1.
+long receive_from(Socket s, void *buf, std::size_t cap, char *src, uint16_t *src_port = nullptr);
 
 // ---- adapters -------------------------------------------------------------
 // The directed broadcast address of a subnet, host byte order: `given` when

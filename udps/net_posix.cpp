@@ -103,7 +103,7 @@ int wait_readable(Socket s, int timeout_ms) {
     }
 }
 
-long receive_from(Socket s, void *buf, std::size_t cap, char *src) {
+long receive_from(Socket s, void *buf, std::size_t cap, char *src, uint16_t *src_port) {
     sockaddr_in from{};
     socklen_t flen = sizeof from;
     const ssize_t n = ::recvfrom(s, buf, cap, 0, reinterpret_cast<sockaddr *>(&from), &flen);
@@ -111,6 +111,8 @@ long receive_from(Socket s, void *buf, std::size_t cap, char *src) {
         return -1;
     if (!inet_ntop(AF_INET, &from.sin_addr, src, 16))
         src[0] = '\0';
+    if (src_port)
+        *src_port = ntohs(from.sin_port);
     return static_cast<long>(n);
 }
 

@@ -188,6 +188,7 @@ int collect_replies(const Config &cfg, net::Socket s) {
     const int64_t give_up = now_ms() + collect_limit_ms;
     uint8_t buf[max_datagram];
     char source[16];
+    uint16_t source_port = 0;
     for (;;) {
         const int64_t left = give_up - now_ms();
         if (left <= 0)
@@ -204,7 +205,7 @@ int collect_replies(const Config &cfg, net::Socket s) {
         // replies is decoded without a wait per datagram.
         const qvudps_tea_key key = current_search_key();
         for (int taken = 0;;) {
-            const long n = net::receive_from(s, buf, sizeof buf, source);
+            const long n = net::receive_from(s, buf, sizeof buf, source, &source_port);
             if (n < 0) {
                 const int err = net::last_error();
                 if (net::would_block(err))
@@ -213,7 +214,10 @@ int collect_replies(const Config &cfg, net::Socket s) {
                 break;
             }
             const std::size_t len = static_cast<std::size_t>(n);
-            if (cfg.proxy && cfg.address != source)
+            // The search key is public: another local user can sign replies
+            // and send them to this socket from the relay's address, but
+            // cannot send from the port the relay holds.
+            if (cfg.proxy && (cfg.address != source || source_port != cfg.port))
                 continue;
             if (!reply_authentic(buf, len, key))
                 continue;

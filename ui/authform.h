@@ -7,6 +7,8 @@
 
 #include <QDialog>
 
+#include <string>
+
 namespace Ui {
 class AuthForm;
 }
@@ -22,11 +24,30 @@ public:
     Ui::AuthForm *ui;
 };
 
+// The password entered in `dialog`, taken out of its edit so that the result
+// is the only copy; the caller wipes it with WipeText once it is used.
+QString TakePassword(TAuthForm &dialog);
+// Overwrites the characters of `text` in place, then empties it.
+void WipeText(QString &text);
+
 // Before a setup of `record`: when the device requires authorised setup,
 // asks for credentials (dialog owned by `owner`) and sets the library's setup
 // key from them. Returns true when the calling action must stop (the dialog
 // was cancelled), false to go on. User-interface thread.
 bool AskDeviceCredentials(QWidget *owner, const qvudps_module &record);
+
+// Where setups and passwords go: the relay at `address`:`port`, or, with
+// `direct`, the library's own broadcast. The main window sets it.
+void SetSetupRoute(const std::string &address, int port, bool direct);
+
+// Before a setup leaves: true when the relay answers as one (or the user
+// chose the library's own broadcast), else shows the no-relay message.
+bool RelayReadyForSetup(QWidget *owner);
+
+// True, after telling the user, when the devices on show came from the
+// library's own broadcast search: their replies may be forged, so none gets
+// a password.
+bool PasswordRefusedForDirectSearch(QWidget *owner);
 
 } // namespace kelvo::ui
 

@@ -223,7 +223,8 @@ void TDetailForm::FinishApply(std::uint16_t port) {
     const QString sending = ui->StatusBar->currentMessage();
     if (asks)
         SetStatus("Waiting for user name and password...");
-    if (AskDeviceCredentials(this, *record_)) {
+    // The stored record stays as it was unless the setup can leave.
+    if (AskDeviceCredentials(this, *record_) || !RelayReadyForSetup(this)) {
         SetStatus("Ready");
         return;
     }
@@ -273,7 +274,7 @@ void TDetailForm::SetupTimerTimer() {
 void TDetailForm::DefaultsBitBtnClick() {
     if (!Hooks().Question(this, "Are you sure to set default values?"))
         return;
-    if (AskDeviceCredentials(this, *record_))
+    if (AskDeviceCredentials(this, *record_) || !RelayReadyForSetup(this))
         return;
     record_->load_defaults = 1;
     SendDeviceSettings();

@@ -9,6 +9,7 @@
 #include "devicelistformat.h"
 #include "hostadapter.h"
 #include "hostmacfilter.h"
+#include "hostsecrets.h"
 #include "kelvo_version.h"
 #include "launch.h"
 #include "readable.h"
@@ -193,6 +194,7 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     // 12. Every datagram goes through the local relay.
     relayAddress = options.relayAddress;
     relayPort = options.relayPort;
+    SetSetupRoute(options.relayAddress.toStdString(), options.relayPort, false);
     qvudps_set_proxy(options.relayAddress.toLatin1().constData(), options.relayPort, "Mvx-Config");
 
     // The designed size, centred on the desktop.
@@ -743,7 +745,7 @@ void TMainForm::Loaddefaultvalues1Click() {
     if (!Hooks().Question(this, "Are you sure to set default values?"))
         return;
     qvudps_module *record = DeviceTable[selectedDevice].record;
-    if (AskDeviceCredentials(this, *record))
+    if (AskDeviceCredentials(this, *record) || !RelayReadyForSetup(this))
         return;
     record->load_defaults = 1;
     if (qvudps_setup(record, 0, this) == -1) {
@@ -910,12 +912,19 @@ void TMainForm::XmlErrorEvent(mvxapi::TSdkErrorEventArgs *args) {
     else
         SetStatus("XML error: " + text);
     session->Close();
-    if (args->code == 48 || args->code == 50) {
+    if ((args->code == 48 || args->code == 50) && !PasswordRefusedForDirectSearch(this)) {
         TAuthForm dialog(this);
         if (Hooks().ExecDialog(dialog) == QDialog::Accepted) {
             session->user = dialog.ui->UserEdit->text().toLocal8Bit().toStdString();
-            session->password = dialog.ui->PassEdit->text().toLocal8Bit().toStdString();
+            QString entered = TakePassword(dialog);
+            QByteArray password = entered.toLocal8Bit();
+            WipeText(entered);
+            session->password.assign(password.constData(), static_cast<size_t>(password.size()));
+            password.fill('\0');
             session->Open();
+            // The handle keeps its own copy for this transfer; the next one
+            // asks again rather than keep the password in the window.
+            kelvo::host::WipeString(session->password);
         }
     }
 }

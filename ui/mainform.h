@@ -95,6 +95,7 @@ public:
     QString relayAddress;
     int relayPort = 9999;
     bool directSearch = false;
+    QString relayStatus; // the relay's own word on where it can search, when it has one
     bool PrepareSearchRoute();
     QString NothingFoundHint() const;
 

@@ -6,6 +6,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -18,6 +21,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <memory>
@@ -291,6 +296,31 @@ TEST_F(TerminalWindow, EscClosesAndMacrosComeBackInTheNextWindow) {
     EXPECT_EQ(again.macro(4)->text(), QStringLiteral("0d 0a"));
     EXPECT_TRUE(again.hex(4)->isChecked());
     EXPECT_FALSE(again.hex(1)->isChecked());
+}
+
+TEST_F(TerminalWindow, MacrosAreStoredReadableByTheOwnerOnly) {
+    // A settings file and folder left wider by an earlier version.
+    const QString file = QSettings(QStringLiteral("Marvane"), QStringLiteral("Kelvo")).fileName();
+    const QByteArray folder = QFile::encodeName(QFileInfo(file).absolutePath());
+    ASSERT_TRUE(QDir().mkpath(QString::fromLocal8Bit(folder)));
+    ASSERT_EQ(chmod(folder.constData(), 0755), 0);
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    ASSERT_EQ(chmod(QFile::encodeName(file).constData(), 0644), 0);
+    {
+        TestForm form(nullptr, 0);
+        form.macro(2)->setText(QStringLiteral("login admin secret<cr>"));
+        form.reject();
+    }
+    EXPECT_EQ(QSettings(QStringLiteral("Marvane"), QStringLiteral("Kelvo")).value("Macro2"),
+              QStringLiteral("login admin secret<cr>"));
+    struct stat st {};
+    ASSERT_EQ(stat(QFile::encodeName(file).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    ASSERT_EQ(stat(folder.constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
 }
 
 TEST_F(TerminalWindow, ClosingWritesBackOnlyWhatThatWindowChanged) {

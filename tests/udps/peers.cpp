@@ -73,6 +73,7 @@ uint16_t local_port(int s) {
 RelayPeer::RelayPeer() {
     sock_ = udp_bound("127.0.0.1", 0);
     other_ = udp_bound("127.0.0.2", 0);
+    other_port_ = udp_bound("127.0.0.1", 0);
     port_ = local_port(sock_);
     thread_ = std::thread([this] { run(); });
 }
@@ -82,6 +83,7 @@ RelayPeer::~RelayPeer() {
     thread_.join();
     ::close(sock_);
     ::close(other_);
+    ::close(other_port_);
 }
 
 void RelayPeer::set_scripts(std::vector<Script> scripts) {
@@ -137,8 +139,9 @@ void RelayPeer::run() {
                 break;
             if (a.delay_ms)
                 std::this_thread::sleep_for(std::chrono::milliseconds(a.delay_ms));
-            ::sendto(a.from_other_address ? other_ : sock_, a.bytes.data(), a.bytes.size(), 0,
-                     reinterpret_cast<sockaddr *>(&from), flen);
+            const int via = a.from_other_address ? other_ : a.from_other_port ? other_port_ : sock_;
+            ::sendto(via, a.bytes.data(), a.bytes.size(), 0, reinterpret_cast<sockaddr *>(&from),
+                     flen);
         }
         if (!script.empty()) {
             std::lock_guard lk(m_);

@@ -42,6 +42,7 @@ public:
         Bytes bytes;
         int delay_ms = 0;                // pause before this datagram
         bool from_other_address = false; // send from 127.0.0.2
+        bool from_other_port = false;    // send from 127.0.0.1, another port
     };
     using Script = std::vector<Answer>;
 
@@ -60,6 +61,7 @@ private:
     void run();
     int sock_ = -1;
     int other_ = -1;
+    int other_port_ = -1;
     uint16_t port_ = 0;
     std::atomic<bool> stop_{false};
     std::mutex m_;

@@ -82,6 +82,7 @@ TEST_F(Search, CollectsSignedRepliesFromTheRelayOnly) {
     Bytes forged_reply = reply_of(forged);
     forged_reply[45] ^= 0x01;
     Bytes from_other = reply_of(make_device(4, 2));
+    Bytes from_other_port = reply_of(make_device(7, 2));
     Bytes wrapped(19 + 48);
     udps::wrap_proxy(udps::proxy_search, "Mvx-Config", reply_of(make_device(5, 2)).data(), 48,
                      wrapped.data(), wrapped.size());
@@ -93,6 +94,7 @@ TEST_F(Search, CollectsSignedRepliesFromTheRelayOnly) {
     relay.set_scripts({{{reply_of(a)},
                         {forged_reply},
                         {from_other, 0, true},
+                        {from_other_port, 0, false, true},
                         {wrapped},
                         {short_reply},
                         {reply_of(a_again)},

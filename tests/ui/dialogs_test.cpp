@@ -24,6 +24,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QLocale>
+#include <QNetworkDatagram>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -71,11 +72,19 @@ qvudps_module Record() {
 class Dialogs : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        // Setups of unknown devices end at once without sending anything; the
-        // relay address is never used for them.
+        // Setups of unknown devices end at once without sending anything
+        // after the relay answered its probe.
+        relay = std::make_unique<Lab>(std::vector<kelvo::devsim::DeviceConfig>{});
         qvudps_init();
-        qvudps_set_proxy("127.0.0.1", 9, "Mvx-Config");
     }
+    // A main window of an earlier test may have pointed both elsewhere.
+    void SetUp() override {
+        ASSERT_TRUE(relay->ok()) << relay->error();
+        qvudps_set_proxy("127.0.0.1", relay->relayPort(), "Mvx-Config");
+        kelvo::ui::SetSetupRoute("127.0.0.1", relay->relayPort(), false);
+    }
+    static void TearDownTestSuite() { relay.reset(); }
+    static inline std::unique_ptr<Lab> relay;
     ScriptedHooks hooks;
     int spinner = 0;
 };
@@ -353,6 +362,13 @@ TEST_F(Dialogs, CredentialsOnlyForDevicesThatNeedThem) {
     });
     EXPECT_FALSE(kelvo::ui::AskDeviceCredentials(nullptr, m));
     EXPECT_TRUE(kelvo::ui::AskDeviceCredentials(nullptr, m)); // no answer: cancelled
+    // Devices of the program's own broadcast search get no password at all.
+    kelvo::ui::SetSetupRoute("127.0.0.1", relay->relayPort(), true);
+    hooks.dialogTitles.clear();
+    EXPECT_TRUE(kelvo::ui::AskDeviceCredentials(nullptr, m));
+    EXPECT_TRUE(hooks.dialogTitles.isEmpty());
+    ASSERT_EQ(hooks.errors.size(), 1);
+    EXPECT_TRUE(hooks.errors[0].contains("no password is sent")) << hooks.errors[0].toStdString();
 }
 
 TEST_F(Dialogs, AboutAndTheWindowsOtherLinks) {
@@ -581,13 +597,11 @@ TEST_F(Dialogs, EveryControlHasAnAccessibleName) {
 }
 
 TEST_F(Dialogs, SearchCountsDownAndATimedOutSearchCanBeStartedAgain) {
-    // A relay that never answers: its port is held, nothing replies, so the
-    // search ends after its quiet time.
-    QUdpSocket silent;
-    ASSERT_TRUE(silent.bind(QHostAddress::LocalHost, 0, QUdpSocket::DontShareAddress));
-    kelvo::ui::MainOptions o;
-    o.relayPort = silent.localPort();
-    o.macFilterFile = "/nonexistent/kelvo.filter";
+    // A relay with no device behind it: nothing replies, so the search ends
+    // after its quiet time.
+    Lab lab({});
+    ASSERT_TRUE(lab.ok()) << lab.error();
+    kelvo::ui::MainOptions o = lab.options();
     kelvo::ui::TMainForm w(nullptr, o);
     // A screen reader hears the start and the end, not every tick.
     const QStringList heard = Announced([&] {
@@ -656,25 +670,47 @@ TEST_F(Dialogs, AdapterOfTheDeviceIsUsedUntilTheUserPicksOne) {
 }
 
 TEST_F(Dialogs, WithoutARelayTheStatusNamesTheFixAndOffersADirectSearch) {
-    // A free port: nothing listens there.
-    int port = 0;
-    {
-        QUdpSocket probe;
-        ASSERT_TRUE(probe.bind(QHostAddress::LocalHost, 0, QUdpSocket::DontShareAddress));
-        port = probe.localPort();
+    // A free port, and a plain UDP listener that took the relay's port:
+    // neither answers as a relay, and neither gets a search.
+    for (const bool squatted : {false, true}) {
+        SCOPED_TRACE(squatted);
+        hooks.questions.clear();
+        QUdpSocket holder;
+        ASSERT_TRUE(holder.bind(QHostAddress::LocalHost, 0, QUdpSocket::DontShareAddress));
+        const int port = holder.localPort();
+        if (!squatted)
+            holder.close();
+        kelvo::ui::MainOptions o;
+        o.relayPort = port;
+        o.macFilterFile = "/nonexistent/kelvo.filter";
+        kelvo::ui::TMainForm w(nullptr, o);
+        const QString noRelay =
+            QString("No relay at 127.0.0.1:%1: %2; start kelvo-relay (systemctl start kelvo-relay)")
+                .arg(port)
+                .arg(squatted ? "nothing there answers as kelvo-relay" : "nothing listens there");
+        hooks.answers = {false}; // No: nothing is searched (Yes would broadcast)
+        w.SearchBitBtnClick();
+        EXPECT_FALSE(w.searching);
+        EXPECT_EQ(w.StatusText(), noRelay);
+        ASSERT_EQ(hooks.questions.size(), 1);
+        EXPECT_TRUE(hooks.questions[0].startsWith(noRelay + ".\r\n\r\nSearch directly"));
+        EXPECT_FALSE(w.directSearch);
+        while (holder.hasPendingDatagrams())
+            EXPECT_EQ(holder.receiveDatagram().data().at(0), 3) << "a probe, nothing else";
     }
-    kelvo::ui::MainOptions o;
-    o.relayPort = port;
-    o.macFilterFile = "/nonexistent/kelvo.filter";
-    kelvo::ui::TMainForm w(nullptr, o);
-    const QString noRelay =
-        QString("No relay at 127.0.0.1:%1: start kelvo-relay (systemctl start kelvo-relay)")
-            .arg(port);
-    hooks.answers = {false}; // No: nothing is searched (Yes would broadcast)
+}
+
+TEST_F(Dialogs, NothingFoundShowsTheRelaysOwnReason) {
+    Lab lab({}, {"--interface", "kvnone0"}); // an interface this PC does not have
+    ASSERT_TRUE(lab.ok()) << lab.error();
+    kelvo::ui::TMainForm w(nullptr, lab.options());
     w.SearchBitBtnClick();
-    EXPECT_FALSE(w.searching);
-    EXPECT_EQ(w.StatusText(), noRelay);
-    ASSERT_EQ(hooks.questions.size(), 1);
-    EXPECT_TRUE(hooks.questions[0].startsWith(noRelay + ".\r\n\r\nSearch directly"));
-    EXPECT_FALSE(w.directSearch);
+    ASSERT_TRUE(w.searching);
+    const QString expected =
+        QString("Searching modules... 0 device(s) found (no device answered through the relay at "
+                "127.0.0.1:%1, which says: none of the --interface interfaces is up with a "
+                "broadcast address)")
+            .arg(lab.relayPort());
+    EXPECT_TRUE(WaitFor([&] { return w.StatusText() == expected; }, 15000))
+        << w.StatusText().toStdString();
 }

@@ -16,11 +16,13 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QMenu>
+#include <QNetworkDatagram>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUdpSocket>
 #include <gtest/gtest.h>
 #include <regex>
 
@@ -419,6 +421,30 @@ TEST_F(MainWindow, DefaultsAskFirstAndUseTheSetupKeyOfAuthorisedDevices) {
     ASSERT_TRUE(WaitForSearch(w));
     EXPECT_EQ(lab.fleet().device(5).defaults_loaded, 1u);
     EXPECT_EQ(w.deviceCount, 7);
+
+    // The relay stops and a plain listener takes its port: the signed setup
+    // is not sent, and the error names the missing relay.
+    lab.stopRelay();
+    QUdpSocket squatter;
+    ASSERT_TRUE(squatter.bind(QHostAddress::LocalHost, static_cast<quint16>(lab.relayPort()),
+                              QUdpSocket::DontShareAddress));
+    hooks.answers = {true};
+    hooks.dialogs.push_back([](QDialog &d) {
+        auto &auth = static_cast<kelvo::ui::TAuthForm &>(d);
+        auth.ui->UserEdit->setText("admin");
+        auth.ui->PassEdit->setText("secret");
+        return int(QDialog::Accepted);
+    });
+    w.ui->Loaddefaultvalues1->trigger();
+    EXPECT_FALSE(w.DefaultTimer->isActive());
+    ASSERT_EQ(hooks.errors.size(), 1);
+    EXPECT_TRUE(hooks.errors[0].startsWith(
+        QString("No relay at 127.0.0.1:%1: nothing there answers as kelvo-relay")
+            .arg(lab.relayPort())))
+        << hooks.errors[0].toStdString();
+    while (squatter.hasPendingDatagrams())
+        EXPECT_EQ(squatter.receiveDatagram().data().at(0), 3) << "a probe, no setup";
+    EXPECT_EQ(lab.fleet().device(5).defaults_loaded, 1u);
 }
 
 TEST_F(MainWindow, DownloadWritesTheDocumentAndUploadDropsUnknownSensors) {

@@ -81,7 +81,7 @@ int ScriptedHooks::Ping(const std::string &) {
     return pingResult;
 }
 
-Lab::Lab(std::vector<kelvo::devsim::DeviceConfig> devices) {
+Lab::Lab(std::vector<kelvo::devsim::DeviceConfig> devices, QStringList relayArgs) {
     kelvo::devsim::FleetConfig config;
     config.udp_address = "127.0.0.2";
     config.udp_port = 0;
@@ -91,7 +91,9 @@ Lab::Lab(std::vector<kelvo::devsim::DeviceConfig> devices) {
         return;
     const QString devicesArg = QString("127.0.0.2:%1").arg(fleet_->udp_port());
     relay_.setProgram(KELVO_RELAY_PATH);
-    relay_.setArguments({"--listen", "127.0.0.1:0", "--devices", devicesArg});
+    if (relayArgs.isEmpty())
+        relayArgs = {"--devices", devicesArg};
+    relay_.setArguments(QStringList{"--listen", "127.0.0.1:0"} + relayArgs);
     relay_.setProcessChannelMode(QProcess::SeparateChannels);
     relay_.start();
     if (!relay_.waitForStarted(5000)) {
@@ -111,7 +113,7 @@ Lab::Lab(std::vector<kelvo::devsim::DeviceConfig> devices) {
         error_ = "kelvo-relay did not report its port: " + out.toStdString();
 }
 
-Lab::~Lab() {
+void Lab::stopRelay() {
     if (relay_.state() != QProcess::NotRunning) {
         relay_.terminate();
         if (!relay_.waitForFinished(3000)) {
@@ -119,6 +121,10 @@ Lab::~Lab() {
             relay_.waitForFinished(1000);
         }
     }
+}
+
+Lab::~Lab() {
+    stopRelay();
     fleet_->stop();
 }
 

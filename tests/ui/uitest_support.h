@@ -48,12 +48,15 @@ public:
 // A fleet on 127.0.10.x with ephemeral ports, reached through kelvo-relay.
 class Lab {
 public:
-    explicit Lab(std::vector<kelvo::devsim::DeviceConfig> devices);
+    // `relayArgs` replace the relay's "--devices" argument when given.
+    explicit Lab(std::vector<kelvo::devsim::DeviceConfig> devices, QStringList relayArgs = {});
     ~Lab();
     bool ok() const { return relayPort_ != 0; }
     const std::string &error() const { return error_; }
     int relayPort() const { return relayPort_; }
     kelvo::devsim::Fleet &fleet() { return *fleet_; }
+    // Ends the relay; its port is free afterwards.
+    void stopRelay();
 
     // Main-window options pointing at this lab's relay, no MAC filter file.
     kelvo::ui::MainOptions options(const QString &filterFile = "/nonexistent/kelvo.filter") const;

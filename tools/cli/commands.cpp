@@ -35,7 +35,7 @@ const char *const kExitCodesText = "Exit codes:\n"
                                    "  7  some devices done, others not (backup, set with several\n"
                                    "     devices)\n"
                                    "  8  search: more devices answered than the list holds\n"
-                                   "  9  no relay listens on the relay address (start kelvo-relay "
+                                   "  9  no relay answers on the relay address (start kelvo-relay "
                                    "or use --direct)\n";
 
 const char *const kOverviewText =
@@ -193,7 +193,7 @@ public:
     QCommandLineParser parser;
     std::string usage;
     std::vector<const PasswordSource *> passwords; // their sources are explained in the help
-    std::string setupPassword;                     // set by readSetupLogin
+    host::Secret setupPassword;                    // set by readSetupLogin
 };
 
 // Everything a command needs to reach devices.
@@ -203,8 +203,39 @@ struct Context {
     Route route;
     bool names = true;
     bool all = false;
-    int dropped = 0; // devices the last search could not keep
+    int dropped = 0;         // devices the last search could not keep
+    std::string relayStatus; // what the relay said of itself when last asked
 };
+
+// Asks the relay to answer as one before anything is sent through it, so a
+// search or a signed setup never goes to another program that took its port.
+int RelayAnswers(Context &ctx) {
+    const Route &r = ctx.route;
+    if (r.direct)
+        return kExitOk;
+    const host::RelayProbe probe = host::ProbeRelay(r.relayAddress, r.relayPort);
+    if (probe.presence != host::RelayPresence::Answering) {
+        ctx.console.error(host::NoRelayText(r.relayAddress, r.relayPort, probe.text) +
+                          "; or search without it: --direct");
+        return kExitNoRelay;
+    }
+    ctx.relayStatus = probe.text;
+    return kExitOk;
+}
+
+// A password goes only to a device found through the relay or named by its
+// address: the library's own broadcast search takes replies from anyone,
+// another local user included.
+int PasswordAllowed(Context &ctx, const std::string &what) {
+    if (!ctx.route.direct)
+        return kExitOk;
+    ctx.console.error(
+        what +
+        " is not sent to a device found by --direct: its reply may come from "
+        "anyone on this PC or network; search through the relay" +
+        std::string(what == "the web server password" ? ", or give its IP[:PORT]" : ""));
+    return kExitUsage;
+}
 
 bool ReadRoute(const CommandLine &cl, Context &ctx) {
     if (cl.isSet("relay") && cl.isSet("direct")) {
@@ -235,11 +266,8 @@ bool ReadRoute(const CommandLine &cl, Context &ctx) {
 // Searches and returns the devices the MAC filter keeps (all with --all).
 int SearchDevices(Context &ctx, bool names, std::vector<qvudps_module> &devices) {
     const Route &r = ctx.route;
-    if (!r.direct && host::ProbeRelay(r.relayAddress, r.relayPort) == host::RelayPresence::Absent) {
-        ctx.console.error(host::NoRelayText(r.relayAddress, r.relayPort) +
-                          "; or search without it: --direct");
-        return kExitNoRelay;
-    }
+    if (const int rc = RelayAnswers(ctx); rc != kExitOk)
+        return rc;
     if (r.direct) {
         // A search that finds nothing is explained by where it looked.
         const auto targets = udps::net::broadcast_targets();
@@ -272,7 +300,7 @@ int SearchDevices(Context &ctx, bool names, std::vector<qvudps_module> &devices)
                           " more device(s) answered than the list holds (" +
                           std::to_string(found.size()) + "): they are not listed");
     if (found.empty() && !r.direct)
-        ctx.console.note(host::NothingFoundText(r.relayAddress, r.relayPort));
+        ctx.console.note(host::NothingFoundText(r.relayAddress, r.relayPort, ctx.relayStatus));
     return kExitOk;
 }
 
@@ -304,6 +332,11 @@ int FindDevice(Context &ctx, const std::string &macText, bool names, qvudps_modu
     return kExitOk;
 }
 
+// Asked before any search: --user signs setups with the password.
+int SetupKeyAllowed(Context &ctx, const CommandLine &cl) {
+    return cl.isSet("user") ? PasswordAllowed(ctx, "a setup signed with your password") : kExitOk;
+}
+
 // Sets the setup key when the device signs setups with it.
 int PrepareSetupKey(Context &ctx, const qvudps_module &device, const CommandLine &cl) {
     if (!device.setup_auth_required)
@@ -314,7 +347,7 @@ int PrepareSetupKey(Context &ctx, const qvudps_module &device, const CommandLine
         return kExitAuth;
     }
     qvudps_tea_key key{};
-    if (!udps::setup_key_from_login(cl.value("user"), cl.setupPassword, key)) {
+    if (!udps::setup_key_from_login(cl.value("user"), cl.setupPassword.view(), key)) {
         ctx.console.error("cannot compute the setup key");
         return kExitFailed;
     }
@@ -541,7 +574,7 @@ int SetOne(Context &ctx, const CommandLine &cl, const std::string &macText,
     }
     for (const auto &n : notes)
         ctx.console.note(n);
-    if ((rc = PrepareSetupKey(ctx, device, cl)) != kExitOk)
+    if ((rc = PrepareSetupKey(ctx, device, cl)) != kExitOk || (rc = RelayAnswers(ctx)) != kExitOk)
         return rc;
     std::string error;
     if (!Setup(settings, 1, ctx.console, &error)) {
@@ -623,8 +656,11 @@ int SetMany(Context &ctx, const CommandLine &cl, const std::vector<PlannedSetup>
                           std::to_string(plan.size()) + " device(s) cannot take their settings");
         return firstFault;
     }
+    if ((rc = RelayAnswers(ctx)) != kExitOk)
+        return rc;
     qvudps_tea_key key{};
-    if (cl.isSet("user") && !udps::setup_key_from_login(cl.value("user"), cl.setupPassword, key)) {
+    if (cl.isSet("user") &&
+        !udps::setup_key_from_login(cl.value("user"), cl.setupPassword.view(), key)) {
         ctx.console.error("cannot compute the setup key");
         return kExitFailed;
     }
@@ -812,6 +848,8 @@ int CmdSet(const QStringList &args, Context &ctx) {
     if (!ReadChanges(cl, changes, ctx.console) || !cl.readSetupLogin(ctx.console) ||
         !ReadRoute(cl, ctx))
         return kExitUsage;
+    if (const int rc = SetupKeyAllowed(ctx, cl); rc != kExitOk)
+        return rc;
     if (!fromFile && cl.positional().size() == 1 && !cl.isSet("ip-range")) {
         if (changes.empty()) {
             ctx.console.error("nothing to change: give at least one of --ip, --mask, --gateway, "
@@ -860,6 +898,8 @@ int CmdDefaults(const QStringList &args, Context &ctx) {
         return kExitUsage;
     if (!ReadRoute(cl, ctx))
         return kExitUsage;
+    if (const int rc = SetupKeyAllowed(ctx, cl); rc != kExitOk)
+        return rc;
     qvudps_module device{};
     int rc = FindDevice(ctx, S(cl.positional()[0]), ctx.names, device);
     if (rc != kExitOk)
@@ -869,7 +909,7 @@ int CmdDefaults(const QStringList &args, Context &ctx) {
         ctx.console.error(mac + ": this device cannot restore its default settings");
         return kExitUsage;
     }
-    if ((rc = PrepareSetupKey(ctx, device, cl)) != kExitOk)
+    if ((rc = PrepareSetupKey(ctx, device, cl)) != kExitOk || (rc = RelayAnswers(ctx)) != kExitOk)
         return rc;
     qvudps_module settings = device;
     settings.load_defaults = 1;
@@ -941,10 +981,13 @@ int ParseTransfer(CommandLine &cl, const QStringList &args, const char *command,
 // The device a transfer goes to, by MAC (searched for; it must keep a
 // configuration document, or have a web interface for `values`) or by
 // IP[:PORT]. `name` is the device's name when it was searched for.
-int TransferTarget(Context &ctx, const std::string &target, bool values, Endpoint &endpoint,
-                   std::string *name) {
+int TransferTarget(Context &ctx, const std::string &target, bool values, const HttpLogin &login,
+                   Endpoint &endpoint, std::string *name) {
     qvudps_module device{};
     bool found = false;
+    if (!login.user.empty() && ParseMac(target, nullptr))
+        if (const int rc = PasswordAllowed(ctx, "the web server password"); rc != kExitOk)
+            return rc;
     if (const int rc = ResolveEndpoint(ctx, target, endpoint, &device, &found); rc != kExitOk)
         return rc;
     if (!found)
@@ -981,7 +1024,7 @@ int CmdDownload(const QStringList &args, Context &ctx) {
         return rc;
     Endpoint endpoint;
     std::string name;
-    if (const int rc = TransferTarget(ctx, S(cl.positional()[0]), false, endpoint, &name);
+    if (const int rc = TransferTarget(ctx, S(cl.positional()[0]), false, login, endpoint, &name);
         rc != kExitOk)
         return rc;
     SaveItem item;
@@ -1030,7 +1073,7 @@ int CmdUpload(const QStringList &args, Context &ctx) {
         return kExitFailed;
     }
     Endpoint endpoint;
-    if (const int rc = TransferTarget(ctx, S(cl.positional()[0]), false, endpoint, nullptr);
+    if (const int rc = TransferTarget(ctx, S(cl.positional()[0]), false, login, endpoint, nullptr);
         rc != kExitOk)
         return rc;
     const int rc =
@@ -1068,6 +1111,9 @@ int CmdBackup(const QStringList &args, Context &ctx) {
     if (const int rc = ParseTransfer(cl, args, "backup", 1, "backup needs one folder", ctx, login);
         rc >= 0)
         return rc;
+    if (!login.user.empty())
+        if (const int rc = PasswordAllowed(ctx, "the web server password"); rc != kExitOk)
+            return rc;
     SaveOptions options;
     options.login = login;
     options.showCount = true;
@@ -1141,7 +1187,7 @@ int CmdValues(const QStringList &args, Context &ctx) {
         return kExitUsage;
     }
     Endpoint endpoint;
-    if (const int rc = TransferTarget(ctx, S(cl.positional()[0]), true, endpoint, nullptr);
+    if (const int rc = TransferTarget(ctx, S(cl.positional()[0]), true, login, endpoint, nullptr);
         rc != kExitOk)
         return rc;
     ValuesResult result;
@@ -1176,7 +1222,7 @@ int RunCli(const QStringList &args, std::ostream &out, std::ostream &err, const 
         console.error("unknown command \"" + S(args[0]) + "\" (see kelvo-cli --help)");
         return kExitUsage;
     }
-    Context ctx{console, env, Route{}, true, false};
+    Context ctx{console, env, Route{}, true, false, 0, {}};
     return it->second(args.mid(1), ctx);
 }
 

@@ -20,7 +20,7 @@ enum ExitCode : int {
     kExitAuth = 6,         // credentials missing, or refused by the device
     kExitPartial = 7,      // some devices done, others not (backup, set of several)
     kExitDropped = 8,      // search: more devices answered than the list holds
-    kExitNoRelay = 9,      // nothing listens on the relay's address (and no --direct)
+    kExitNoRelay = 9,      // no relay answers on the relay's address (and no --direct)
 };
 
 class Console {

@@ -37,7 +37,7 @@ std::string PasswordHelpText(const std::vector<const PasswordSource *> &sources)
 
 namespace {
 
-bool ReadFirstLine(const QString &path, std::string *line, std::string *error) {
+bool ReadFirstLine(const QString &path, host::Secret *line, bool *tooLong, std::string *error) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = "cannot read " + path.toStdString() + ": " + file.errorString().toStdString();
@@ -50,37 +50,46 @@ bool ReadFirstLine(const QString &path, std::string *line, std::string *error) {
         text.truncate(eol);
     if (text.endsWith('\r'))
         text.chop(1);
-    *line = text.toStdString();
+    *tooLong = !line->assign(std::string_view(text.constData(), static_cast<size_t>(text.size())));
+    text.fill('\0');
     return true;
 }
 
 } // namespace
 
 bool ReadPassword(const QCommandLineParser &parser, const PasswordSource &source, bool prompt,
-                  std::string *password, bool *found, std::string *error) {
+                  host::Secret *password, bool *found, std::string *error) {
     *found = false;
     password->clear();
     const bool hasValue = parser.isSet(source.option);
     const bool hasFile = parser.isSet(source.fileOption);
+    const char *env = std::getenv(source.environment);
+    if (hasValue || hasFile || env || (prompt && StdinIsTerminal()))
+        host::KeepSecretsOutOfDumps();
+    bool tooLong = false;
     if (hasValue && hasFile) {
         *error = "--" + source.option.toStdString() + " and --" + source.fileOption.toStdString() +
                  " exclude each other";
         return false;
     }
     if (hasValue) {
-        *password = parser.value(source.option).toStdString();
+        QByteArray value = parser.value(source.option).toUtf8();
+        tooLong = !password->assign(
+            std::string_view(value.constData(), static_cast<size_t>(value.size())));
+        value.fill('\0');
         *found = true;
     } else if (hasFile) {
-        if (!ReadFirstLine(parser.value(source.fileOption), password, error))
+        if (!ReadFirstLine(parser.value(source.fileOption), password, &tooLong, error))
             return false;
         *found = true;
-    } else if (const char *env = std::getenv(source.environment)) {
-        *password = env;
+    } else if (env) {
+        tooLong = !password->assign(env);
         *found = true;
     } else if (prompt && StdinIsTerminal()) {
-        *found = ReadHiddenLine(STDIN_FILENO, std::string(source.what) + ": ", password);
+        *found = ReadHiddenLine(STDIN_FILENO, std::string(source.what) + ": ", password, &tooLong);
     }
-    if (password->size() > kCredentialMax) {
+    if (tooLong || password->size() > kCredentialMax) {
+        password->clear();
         *error = std::string("the ") + source.what + " is longer than " +
                  std::to_string(kCredentialMax) + " bytes, more than a device keeps";
         return false;

@@ -5,6 +5,8 @@
 #ifndef KELVO_CLI_PASSWORDS_H
 #define KELVO_CLI_PASSWORDS_H
 
+#include "hostsecrets.h"
+
 #include <QCommandLineParser>
 #include <QString>
 
@@ -38,16 +40,18 @@ std::string PasswordHelpText(const std::vector<const PasswordSource *> &sources)
 // option, the environment variable and, when `prompt` is set and standard
 // input is a terminal, a prompt without echo. `found` tells whether any of
 // them gave one. False with `error` when both options are given, the file
-// cannot be read or the password is longer than kCredentialMax.
+// cannot be read or the password is longer than kCredentialMax. Whenever a
+// password may come, the process stops leaving core dumps first.
 bool ReadPassword(const QCommandLineParser &parser, const PasswordSource &source, bool prompt,
-                  std::string *password, bool *found, std::string *error);
+                  host::Secret *password, bool *found, std::string *error);
 
 // Platform part. True when standard input is a terminal.
 bool StdinIsTerminal();
 // Shows `prompt` on the terminal `fd` and reads one line from it with echo
 // switched off (restored afterwards); false when `fd` is no terminal or
-// nothing could be read.
-bool ReadHiddenLine(int fd, const std::string &prompt, std::string *line);
+// nothing could be read. A line longer than the secret holds is read to its
+// end and reported by `tooLong`, leaving `line` empty.
+bool ReadHiddenLine(int fd, const std::string &prompt, host::Secret *line, bool *tooLong);
 
 } // namespace kelvo::cli
 

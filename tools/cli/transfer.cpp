@@ -19,6 +19,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <set>
@@ -104,7 +105,7 @@ public:
         session.host = device.host;
         session.port = device.port;
         session.user = login.user;
-        session.password = login.password;
+        session.password.assign(login.password.view());
         QTimer ticker;
         QObject::connect(&ticker, &QTimer::timeout, [this] { Tick(); });
         ticker.start(100);
@@ -128,6 +129,7 @@ public:
             loop.exec();
         ticker.stop();
         session.Close();
+        host::WipeString(session.password);
         if (exitCode != kExitOk && error)
             *error = message;
         return exitCode;
@@ -296,10 +298,15 @@ int StartRequest(SaveItem &item, const SaveOptions &options, Wakeup &wakeup) {
     qvxml_options o;
     qvxml_clr_settings_struct(&o);
     CopyField(o.get_user, options.login.user);
-    CopyField(o.get_password, options.login.password);
+    // ReadPassword refused anything longer than the field holds.
+    const std::string_view password = options.login.password.view();
+    const std::size_t n = std::min(password.size(), sizeof o.get_password - 1);
+    std::memcpy(o.get_password, password.data(), n);
+    o.get_password[n] = '\0';
     o.callbacks.setup_done = OnSetupDone;
     qvxml_error_record record{};
     const int h = qvxml_open(item.device.host.c_str(), item.device.port, &o, &wakeup);
+    host::WipeMemory(o.get_password, sizeof o.get_password); // the handle keeps its own copy
     if (h == -1) {
         qvxml_error(0, &record);
         item.error = "cannot open a handle: " + RecordText(record);
@@ -462,10 +469,13 @@ int FetchValues(const Endpoint &device, const HttpLogin &login, Console &console
     // One request per connection, as the devices' servers work; and no retry
     // that would count as a second failed login.
     request.setRawHeader("Connection", "close");
-    if (!login.user.empty())
-        request.setRawHeader(
-            "Authorization",
-            "Basic " + QByteArray::fromStdString(login.user + ":" + login.password).toBase64());
+    if (!login.user.empty()) {
+        std::string pair = login.user + ":" + login.password.c_str();
+        QByteArray header = "Basic " + QByteArray::fromStdString(pair).toBase64();
+        host::WipeString(pair);
+        request.setRawHeader("Authorization", header);
+        header.fill('\0');
+    }
     std::unique_ptr<QNetworkReply> reply(manager.get(request));
     QByteArray body;
     bool tooLarge = false;

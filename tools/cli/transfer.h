@@ -8,6 +8,7 @@
 #define KELVO_CLI_TRANSFER_H
 
 #include "console.h"
+#include "hostsecrets.h"
 #include "qvudps.h"
 #include "qvxml.h"
 
@@ -22,7 +23,7 @@ namespace kelvo::cli {
 // HTTP Basic credentials; an empty user sends none.
 struct HttpLogin {
     std::string user;
-    std::string password;
+    host::Secret password;
 };
 
 // A device's web server.

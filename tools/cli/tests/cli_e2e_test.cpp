@@ -354,22 +354,59 @@ TEST(CliSet, SeveralDevicesInOneGoWithAResultLineEach) {
 }
 
 TEST(CliSearch, WithoutARelayItSaysSoAndExitsWithItsOwnCode) {
-    // A port nobody holds: bound and let go again.
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof sa;
-    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa), 0);
-    ASSERT_EQ(getsockname(fd, reinterpret_cast<sockaddr *>(&sa), &len), 0);
-    close(fd);
-    const std::string at = "127.0.0.1:" + std::to_string(ntohs(sa.sin_port));
-    const Result r = CliLab::runRaw({"search", "--relay", QString::fromStdString(at)});
-    EXPECT_EQ(r.code, 9) << r.err;
-    EXPECT_NE(r.err.find("No relay at " + at + ": start kelvo-relay (systemctl start kelvo-relay)"),
-              std::string::npos)
-        << r.err;
-    EXPECT_TRUE(r.out.empty());
+    // A port nobody holds (bound and let go again), and a plain UDP listener
+    // that took the relay's port: neither answers as a relay, so neither gets
+    // a search or a setup.
+    for (const bool squatted : {false, true}) {
+        SCOPED_TRACE(squatted);
+        const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof sa;
+        ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa), 0);
+        ASSERT_EQ(getsockname(fd, reinterpret_cast<sockaddr *>(&sa), &len), 0);
+        if (!squatted)
+            close(fd);
+        const std::string at = "127.0.0.1:" + std::to_string(ntohs(sa.sin_port));
+        const Result r = CliLab::runRaw({"set", "02:00:00:00:00:01", "--ip", "127.0.0.5", "--user",
+                                         "admin", "--password", "secret", "--yes", "--relay",
+                                         QString::fromStdString(at)});
+        EXPECT_EQ(r.code, 9) << r.err;
+        const std::string why =
+            squatted ? "nothing there answers as kelvo-relay" : "nothing listens there";
+        EXPECT_NE(r.err.find("No relay at " + at + ": " + why +
+                             "; start kelvo-relay (systemctl start kelvo-relay)"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_TRUE(r.out.empty());
+        if (!squatted)
+            continue;
+        unsigned char buf[512];
+        int probes = 0;
+        for (ssize_t n; (n = recv(fd, buf, sizeof buf, 0)) > 0; ++probes)
+            EXPECT_EQ(buf[0], 3) << "only probes reach the listener, no search, no setup";
+        EXPECT_EQ(probes, 2);
+        close(fd);
+    }
+}
+
+TEST(CliSearch, NoPasswordForDevicesOfADirectSearch) {
+    // Refused before anything is sent: replies to the program's own broadcast
+    // may come from anyone.
+    const QStringList mac = {"02:00:00:00:00:01"};
+    const QStringList http = {"--direct", "--http-user", "admin", "--http-password", "x"};
+    const QStringList setup = {"--direct", "--user", "admin", "--password", "x"};
+    for (const QStringList &args :
+         {QStringList{"backup", "/nonexistent/kelvo-backup"} + http,
+          QStringList{"download"} + mac + http, QStringList{"values"} + mac + http,
+          QStringList{"set"} + mac + QStringList{"--ip", "127.0.0.5"} + setup,
+          QStringList{"defaults"} + mac + setup}) {
+        const Result r = CliLab::runRaw(args);
+        EXPECT_EQ(r.code, 2) << args.join(' ').toStdString();
+        EXPECT_NE(r.err.find("is not sent to a device found by --direct"), std::string::npos)
+            << r.err;
+    }
 }
 
 TEST(CliDefaults, RestoresAndConfirmsOnlyWhereSupported) {

@@ -214,9 +214,9 @@ TEST(CliDeviceText, FileNamesStayInsideTheFolder) {
 TEST(CliPasswords, PromptReadsALineWithoutEcho) {
     int master = -1, slave = -1;
     ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    std::string line;
-    bool read = false;
-    std::thread reader([&] { read = ReadHiddenLine(slave, "Password: ", &line); });
+    kelvo::host::Secret line;
+    bool read = false, tooLong = false;
+    std::thread reader([&] { read = ReadHiddenLine(slave, "Password: ", &line, &tooLong); });
     // What the terminal shows, until `until` appears (bounded).
     std::string shown;
     auto showUntil = [&](const std::string &until) {
@@ -234,14 +234,15 @@ TEST(CliPasswords, PromptReadsALineWithoutEcho) {
     reader.join();
     showUntil("\n");
     EXPECT_TRUE(read);
-    EXPECT_EQ(line, "s3cret");
+    EXPECT_EQ(line.view(), "s3cret");
+    EXPECT_FALSE(tooLong);
     EXPECT_EQ(shown.find("s3cret"), std::string::npos) << shown;
     termios now{};
     ASSERT_EQ(tcgetattr(slave, &now), 0);
     EXPECT_TRUE(now.c_lflag & ECHO); // restored
     close(master);
     close(slave);
-    EXPECT_FALSE(ReadHiddenLine(-1, "x", &line));
+    EXPECT_FALSE(ReadHiddenLine(-1, "x", &line, &tooLong));
 }
 
 TEST(CliSetupPlan, ChangesOnlyWhatIsGivenAndComparesIt) {

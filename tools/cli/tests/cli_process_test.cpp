@@ -9,6 +9,29 @@
 #include <QProcess>
 #include <QRegularExpression>
 
+#include "hostile_http.h"
+#include "tea.h"
+#include "wire.h"
+
+#include <QTemporaryDir>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+
 namespace {
 
 // A program that runs until the test ends; its first line names its port.
@@ -40,6 +63,17 @@ public:
 
     QProcess process;
     QString firstLine;
+};
+
+// kelvo-devsim with `count` devices from `firstIp`, behind kelvo-relay.
+struct FleetBehindRelay {
+    FleetBehindRelay(int count, const QString &firstIp)
+        : fleet(KELVO_DEVSIM_PATH, {"--listen", "127.0.0.2:0", "--count", QString::number(count),
+                                    "--ephemeral", "--first-ip", firstIp}),
+          relay(KELVO_RELAY_PATH,
+                {"--listen", "127.0.0.1:0", "--devices", fleet.endpoint(), "--verbose", "0"}) {}
+    Background fleet;
+    Background relay;
 };
 
 struct CliRun {
@@ -83,14 +117,10 @@ TEST(CliProcess, HelpForEveryCommand) {
 }
 
 TEST(CliProcess, SearchAndBackupThroughTheRealRelay) {
-    Background fleet(KELVO_DEVSIM_PATH, {"--listen", "127.0.0.2:0", "--count", "3", "--ephemeral",
-                                         "--first-ip", "127.0.140.1"});
-    const QString fleetUdp = fleet.endpoint();
-    ASSERT_FALSE(fleetUdp.isEmpty()) << fleet.firstLine.toStdString();
-    Background relay(KELVO_RELAY_PATH,
-                     {"--listen", "127.0.0.1:0", "--devices", fleetUdp, "--verbose", "0"});
-    const QString relayAt = relay.endpoint();
-    ASSERT_FALSE(relayAt.isEmpty()) << relay.firstLine.toStdString();
+    const FleetBehindRelay lab(3, "127.0.140.1");
+    const QString relayAt = lab.relay.endpoint();
+    ASSERT_FALSE(relayAt.isEmpty())
+        << lab.fleet.firstLine.toStdString() << lab.relay.firstLine.toStdString();
 
     CliRun r = Cli({"search", "--format", "json", "--relay", relayAt, "--quiet"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
@@ -108,6 +138,164 @@ TEST(CliProcess, SearchAndBackupThroughTheRealRelay) {
     ASSERT_EQ(r.code, 0);
     EXPECT_TRUE(r.err.contains("Searching modules")) << r.err.toStdString();
     EXPECT_EQ(r.out.count('\n'), 4);
+}
+
+// A relay limited to an interface this PC does not have says so, and that,
+// not the usual firewall hint, is what an empty search reports.
+TEST(CliProcess, NothingFoundShowsTheRelaysOwnReason) {
+    Background relay(KELVO_RELAY_PATH,
+                     {"--listen", "127.0.0.1:0", "--interface", "kvnone0", "--verbose", "0"});
+    ASSERT_FALSE(relay.endpoint().isEmpty()) << relay.firstLine.toStdString();
+    const CliRun r = Cli({"search", "--relay", relay.endpoint()});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("which says: none of the --interface interfaces is up"))
+        << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains("firewall")) << r.err.toStdString();
+}
+
+// Another local user watches the sockets of kelvo-cli and sends them signed
+// replies from a port of its own on 127.0.0.1: a device pointing at its web
+// server. Only what the relay's port sends counts, so the forged device is
+// neither listed nor sent the web server password.
+TEST(CliProcess, ForgedRepliesFromAnotherPortGetNoPassword) {
+    const FleetBehindRelay lab(1, "127.0.141.1");
+    const QString fleetUdp = lab.fleet.endpoint();
+    const QString relayAt = lab.relay.endpoint();
+    ASSERT_FALSE(relayAt.isEmpty())
+        << lab.fleet.firstLine.toStdString() << lab.relay.firstLine.toStdString();
+    clitest::HostileHttp web(clitest::HostileHttp::Unauthorized, "");
+
+    // A real reply of the simulated device, re-signed with the public key
+    // after pointing it at the listener.
+    const int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in dev{};
+    dev.sin_family = AF_INET;
+    dev.sin_port = htons(static_cast<uint16_t>(fleetUdp.section(':', 1).toUInt()));
+    inet_pton(AF_INET, "127.0.0.2", &dev.sin_addr);
+    uint8_t request[udps::request_size];
+    udps::encode_search_request(request);
+    ASSERT_EQ(sendto(s, request, sizeof request, 0, reinterpret_cast<sockaddr *>(&dev), sizeof dev),
+              static_cast<ssize_t>(sizeof request));
+    uint8_t reply[udps::max_datagram];
+    pollfd p{s, POLLIN, 0};
+    ASSERT_EQ(poll(&p, 1, 10000), 1);
+    const ssize_t n = recv(s, reply, sizeof reply, 0);
+    close(s);
+    qvudps_module forged{};
+    uint8_t rawMac[6];
+    ASSERT_TRUE(udps::decode_reply(reply, static_cast<size_t>(n), forged, rawMac));
+    std::snprintf(forged.mac, sizeof forged.mac, "02:66:66:66:66:66");
+    std::snprintf(forged.ip, sizeof forged.ip, "127.0.0.1");
+    forged.port = forged.web_port = web.port;
+    uint8_t fake[udps::max_datagram];
+    const size_t fakeLen = udps::encode_reply(forged, udps::builtin_search_key, fake, sizeof fake);
+    ASSERT_GT(fakeLen, 0u);
+
+    QTemporaryDir dir;
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("KELVO_HTTP_PASSWORD", "secret");
+    cli.setProcessEnvironment(env);
+    cli.start(KELVO_CLI_PATH,
+              {"backup", dir.path(), "--no-names", "--http-user", "admin", "--relay", relayAt});
+    ASSERT_TRUE(cli.waitForStarted(5000));
+    const std::string fds = "/proc/" + std::to_string(cli.processId()) + "/fd";
+    std::atomic<bool> done{false};
+    int sent = 0;
+    // Bounded: at most 4000 rounds 5 ms apart, to 127.0.0.1 only.
+    std::thread forger([&] {
+        const int out = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        for (int round = 0; round < 4000 && !done; ++round) {
+            std::set<std::string> inodes;
+            std::error_code ec;
+            for (const auto &e : std::filesystem::directory_iterator(fds, ec)) {
+                const std::string target = std::filesystem::read_symlink(e.path(), ec).string();
+                if (target.rfind("socket:[", 0) == 0)
+                    inodes.insert(target.substr(8, target.size() - 9));
+            }
+            std::ifstream table("/proc/net/udp");
+            std::string line;
+            std::getline(table, line);
+            while (std::getline(table, line)) {
+                std::istringstream fields(line);
+                std::string sl, local, remote, st, queues, timer, retr, uid, timeout, inode;
+                fields >> sl >> local >> remote >> st >> queues >> timer >> retr >> uid >>
+                    timeout >> inode;
+                if (!inodes.count(inode) || local.size() < 13)
+                    continue;
+                sockaddr_in to{};
+                to.sin_family = AF_INET;
+                to.sin_port =
+                    htons(static_cast<uint16_t>(std::stoul(local.substr(9), nullptr, 16)));
+                to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+                if (sendto(out, fake, fakeLen, 0, reinterpret_cast<sockaddr *>(&to), sizeof to) > 0)
+                    ++sent;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        close(out);
+    });
+    const bool finished = cli.waitForFinished(60000);
+    done = true;
+    forger.join();
+    ASSERT_TRUE(finished);
+    const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString() << out.toStdString();
+    EXPECT_GT(sent, 0) << "the forger found no socket of kelvo-cli";
+    EXPECT_FALSE(out.contains("02:66:66:66:66:66")) << out.toStdString();
+    EXPECT_TRUE(web.requests().empty()) << "the forged device was asked, with the password";
+}
+
+// While kelvo-cli waits at the password prompt it already keeps the password
+// out of reach: no core dump, and its /proc files belong to root, not to the
+// user who runs it (as root, the program runs as nobody to tell the two apart).
+TEST(CliProcess, APasswordPromptMakesTheProcessUndumpable) {
+    int master = -1, slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    const uid_t runAs = geteuid() == 0 ? 65534 : geteuid();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        dup2(slave, STDIN_FILENO);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        if (geteuid() == 0 && (setgid(runAs) != 0 || setuid(runAs) != 0))
+            _exit(99);
+        execl(KELVO_CLI_PATH, "kelvo-cli", "set", "02:00:00:00:00:01", "--ip", "127.0.0.5",
+              "--user", "admin", "--relay", "127.0.0.1:9", static_cast<char *>(nullptr));
+        _exit(98);
+    }
+    close(slave);
+    std::string shown;
+    char buf[256];
+    pollfd p{master, POLLIN, 0};
+    while (shown.find("setup password: ") == std::string::npos && poll(&p, 1, 10000) > 0) {
+        const ssize_t n = read(master, buf, sizeof buf);
+        if (n <= 0)
+            break;
+        shown.append(buf, static_cast<size_t>(n));
+    }
+    const std::string proc = "/proc/" + std::to_string(child);
+    struct stat st {};
+    const bool asked = shown.find("setup password: ") != std::string::npos;
+    const bool statted = stat((proc + "/status").c_str(), &st) == 0;
+    std::ifstream limits(proc + "/limits");
+    std::string line, coreLimit;
+    while (std::getline(limits, line))
+        if (line.rfind("Max core file size", 0) == 0)
+            coreLimit = line;
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    close(master);
+    ASSERT_TRUE(asked) << shown;
+    ASSERT_TRUE(statted);
+    EXPECT_EQ(st.st_uid, 0u) << "a dumpable process owns its /proc files";
+    EXPECT_NE(runAs, 0u);
+    EXPECT_TRUE(QRegularExpression("Max core file size\\s+0\\s+0\\s")
+                    .match(QString::fromStdString(coreLimit))
+                    .hasMatch())
+        << coreLimit;
 }
 
 int main(int argc, char **argv) {

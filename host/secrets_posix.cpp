@@ -1,0 +1,94 @@
+#include "hostsecrets.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kelvo::host {
+
+namespace {
+
+bool Fail(const std::string &what, const std::string &path, std::string *error) {
+    *error = what + " " + path + ": " + std::strerror(errno);
+    return false;
+}
+
+// Takes group and other access away from an open file we own.
+bool Tighten(int fd, mode_t keep, const std::string &path, std::string *error) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0)
+        return Fail("cannot look at", path, error);
+    if (st.st_uid != geteuid()) {
+        *error = path + " belongs to another user";
+        return false;
+    }
+    if ((st.st_mode & 077) != 0 && fchmod(fd, st.st_mode & keep) != 0)
+        return Fail("cannot make private", path, error);
+    return true;
+}
+
+} // namespace
+
+void WipeMemory(void *p, std::size_t n) {
+    if (p && n)
+        explicit_bzero(p, n);
+}
+
+void WipeString(std::string &s) {
+    WipeMemory(s.data(), s.size());
+    s.clear();
+}
+
+bool Secret::assign(std::string_view text) {
+    clear();
+    if (text.size() >= kCapacity)
+        return false;
+    std::memcpy(data_, text.data(), text.size());
+    size_ = text.size();
+    data_[size_] = '\0';
+    return true;
+}
+
+bool Secret::append(char c) {
+    if (size_ + 1 >= kCapacity)
+        return false;
+    data_[size_++] = c;
+    data_[size_] = '\0';
+    return true;
+}
+
+void Secret::clear() {
+    WipeMemory(data_, sizeof data_);
+    size_ = 0;
+}
+
+bool MakePrivateFolder(const std::string &path, std::string *error) {
+    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+        return Fail("cannot create", path, error);
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return Fail("cannot open the folder", path, error);
+    const bool ok = Tighten(fd, 0700, path, error);
+    close(fd);
+    return ok;
+}
+
+bool MakePrivateFile(const std::string &path, std::string *error) {
+    const int fd =
+        open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return Fail("cannot open", path, error);
+    struct stat st {};
+    if (fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
+        close(fd);
+        *error = path + " is not a regular file";
+        return false;
+    }
+    const bool ok = Tighten(fd, 0600, path, error);
+    close(fd);
+    return ok;
+}
+
+} // namespace kelvo::host
