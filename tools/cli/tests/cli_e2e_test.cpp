@@ -194,6 +194,16 @@ TEST(CliSearch, CsvHonoursTheMacFilterFileAndAllIgnoresIt) {
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find(lab.mac(1)), std::string::npos);
     EXPECT_EQ(r.out.rfind("MAC  ", 0), 0u) << r.out;
+
+    // A FIFO or a device is refused at once, without a search.
+    const fs::path fifo = dir.path / "fifo.filter";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const fs::path &bad : {fifo, fs::path("/dev/zero")}) {
+        r = lab.run({"search", "--filter-file", Q(bad)});
+        EXPECT_EQ(r.code, 2) << bad;
+        EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
 }
 
 TEST(CliSearch, DevicesThatDoNotFitAreCountedAndChangeTheExitCode) {
