@@ -6,7 +6,6 @@
 #include <boost/regex.hpp>
 
 #include <cstdlib>
-#include <fstream>
 #include <stdexcept>
 
 namespace kelvo::host {
@@ -112,14 +111,12 @@ bool IsMacFiltered(const std::string &macText) {
     return false;
 }
 
-bool ReadTextFileLines(const std::string &path, std::vector<std::string> &lines) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
+bool ReadTextFileLines(const std::string &path, std::vector<std::string> &lines,
+                       std::string *error) {
     std::string bytes;
-    char chunk[4096];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0)
-        bytes.append(chunk, static_cast<std::size_t>(in.gcount()));
+    if (platform::ReadRegularFile(path, kMacFilterFileMax, bytes, error) !=
+        platform::ReadResult::Ok)
+        return false;
 
     std::string text;
     if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
@@ -175,13 +172,14 @@ std::string UserMacFilterFileName() {
     return {};
 }
 
-int LoadDefaultMacFilters() {
-    return LoadMacFilterFile(UserMacFilterFileName()) + LoadMacFilterFile(MacFilterFileName());
+int LoadDefaultMacFilters(std::string *error) {
+    return LoadMacFilterFile(UserMacFilterFileName(), error) +
+           LoadMacFilterFile(MacFilterFileName(), error);
 }
 
-int LoadMacFilterFile(const std::string &path) {
+int LoadMacFilterFile(const std::string &path, std::string *error) {
     std::vector<std::string> lines;
-    if (path.empty() || !ReadTextFileLines(path, lines))
+    if (path.empty() || !ReadTextFileLines(path, lines, error))
         return 0;
     return LoadMacFilter(lines);
 }

@@ -35,10 +35,16 @@ int LoadMacFilter(const std::vector<std::string> &lines);
 // is never filtered.
 bool IsMacFiltered(const std::string &macText);
 
+// Largest filter file read: far above any list of ranges a site keeps.
+constexpr std::size_t kMacFilterFileMax = 1u << 20;
+
 // Reads a text file as UTF-8 lines: a UTF-8 byte-order mark is skipped, a file
 // with a UTF-16 byte-order mark is converted to UTF-8, line ends are "\n" or
-// "\r\n". Returns false when the file cannot be opened.
-bool ReadTextFileLines(const std::string &path, std::vector<std::string> &lines);
+// "\r\n". Only a regular file of at most kMacFilterFileMax bytes is read.
+// Returns false when the file cannot be opened or is refused, with `error`
+// telling why (empty when the file does not exist).
+bool ReadTextFileLines(const std::string &path, std::vector<std::string> &lines,
+                       std::string *error = nullptr);
 
 // The filter file beside the program: the program's path with ".filter"
 // appended (on Windows its extension replaced by ".filter"). Empty when the
@@ -52,12 +58,14 @@ std::string MacFilterFileName();
 std::string UserMacFilterFileName();
 
 // Loads the user's filter file and the one beside the program, each where it
-// exists. Returns the number of ranges appended.
-int LoadDefaultMacFilters();
+// exists. Returns the number of ranges appended; `error` as for
+// LoadMacFilterFile.
+int LoadDefaultMacFilters(std::string *error = nullptr);
 
 // Loads the filter file at `path` into MacFilter; a missing file means no
-// filter. Returns the number of ranges appended.
-int LoadMacFilterFile(const std::string &path);
+// filter. Returns the number of ranges appended; a file that cannot be read
+// or is refused appends none and says why in `error`.
+int LoadMacFilterFile(const std::string &path, std::string *error = nullptr);
 
 } // namespace kelvo::host
 

@@ -35,6 +35,13 @@ int Ping(std::uint32_t address, IcmpSocket kind, int requests, int timeoutMs);
 // Full path of the running program, "" when unknown.
 std::string ProgramPath();
 
+enum class ReadResult { Ok, Missing, Refused };
+// The whole of the regular file at `path`, at most `limit` bytes. A FIFO, a
+// device or a folder is refused at once, without waiting on it, and so is a
+// file larger than `limit`; `error` then says why. Missing: no such file.
+ReadResult ReadRegularFile(const std::string &path, std::size_t limit, std::string &bytes,
+                           std::string *error);
+
 } // namespace kelvo::host::platform
 
 #endif

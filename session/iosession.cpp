@@ -2,7 +2,7 @@
 // callbacks with their plain default behaviour.
 #include "session_internal.h"
 
-#include <QSaveFile>
+#include "qvfile.h"
 
 #include <algorithm>
 #include <cstring>
@@ -309,23 +309,22 @@ int TIoXmlCustom::GetSetupToFile(const char *path) {
     if (qvxml_get_setup_xml(handle, &text, &length) != 0)
         return -1;
     // Written beside the target and renamed over it only when complete, so a
-    // full disk never costs the previous file; readable by the owner only,
-    // since a configuration holds the device's passwords.
-    // Unbuffered: a buffered flush does not report a short write (a full
-    // disk) and the truncated file would be committed.
-    QSaveFile file(QString::fromLocal8Bit(path ? path : ""));
-    if (!path || !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    // full disk never costs the previous file, and never through a link;
+    // readable by the owner only, since a configuration holds the device's
+    // passwords.
+    if (!path) {
         SetOwnError(6); // "File open failure"
         return -1;
     }
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (file.write(text, length) != length) {
-        file.cancelWriting();
-        SetOwnError(7); // "File write failure"
-        return -1;
-    }
-    if (!file.commit()) {
-        SetOwnError(7);
+    const qv::write_result r = qv::write_file(path, text, static_cast<size_t>(std::max(length, 0)),
+                                              qv::write_mode::replace, 0600);
+    if (!r.ok()) {
+        // The window shows this text: it says why, not only which step.
+        qvxml_error_record record{};
+        detail::MakeErrorRecord(record, r.step == qv::write_step::create ? 6 : 7,
+                                qv::write_error_text(path, r).c_str());
+        record.sys_errno = r.error;
+        SetOwnError(record);
         return -1;
     }
     return 0;

@@ -144,4 +144,21 @@ std::string LineEndFolder::fold(std::string_view bytes) {
     return out;
 }
 
+std::string WrapLongLines(std::string_view text, std::size_t &column, std::size_t max) {
+    std::string out;
+    out.reserve(text.size() + text.size() / max + 1);
+    for (char ch : text) {
+        if (ch == '\n') {
+            column = 0;
+        } else if (column >= max) {
+            out.push_back('\n');
+            column = 1;
+        } else {
+            ++column;
+        }
+        out.push_back(ch);
+    }
+    return out;
+}
+
 } // namespace kelvo::terminal

@@ -67,4 +67,15 @@ private:
     bool afterCr_ = false;
 };
 
+// Longest line the display keeps as one. Laying out a line costs the window
+// time in proportion to its length on every append, so a device that sends
+// no line feed gets its text wrapped here instead of freezing the window.
+constexpr std::size_t kDisplayLineMax = 1024;
+
+// `text` (line ends folded to '\n') with a '\n' added wherever a line would
+// grow past `max` characters. `column` is the length of the line the text
+// continues, and becomes the length of its last line.
+std::string WrapLongLines(std::string_view text, std::size_t &column,
+                          std::size_t max = kDisplayLineMax);
+
 } // namespace kelvo::terminal

@@ -15,7 +15,9 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QTcpSocket>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <algorithm>
@@ -25,6 +27,8 @@ using kelvo::terminal::DisplayEdit;
 namespace {
 // A long session must not grow the display without limit.
 constexpr int kDisplayMaxLines = 10000;
+// Received bytes shown in one go before the window handles its other events.
+constexpr qint64 kReadSlice = 16 * 1024;
 
 } // namespace
 
@@ -206,8 +210,16 @@ void TTelnetForm::ClientSocketConnect() {
 }
 
 void TTelnetForm::ClientSocketRead() {
-    const QByteArray chunk = ClientSocket->readAll();
+    if (closed) {
+        return;
+    }
+    // A slice at a time, the rest after the window's other events: a device
+    // that floods the connection must not freeze the window.
+    const QByteArray chunk = ClientSocket->read(kReadSlice);
     showEdits(filter.feed(std::string_view(chunk.constData(), static_cast<size_t>(chunk.size()))));
+    if (ClientSocket->bytesAvailable() > 0) {
+        QTimer::singleShot(0, this, &TTelnetForm::ClientSocketRead);
+    }
 }
 
 void TTelnetForm::ClientSocketDisconnect() {
@@ -240,7 +252,10 @@ void TTelnetForm::showEdits(const std::vector<DisplayEdit> &edits) {
     for (const DisplayEdit &edit : edits) {
         switch (edit.kind) {
         case DisplayEdit::Kind::Append: {
-            const std::string text = lineEnds.fold(edit.bytes);
+            auto column = static_cast<std::size_t>(
+                std::max(0, ui->Memo->document()->lastBlock().length() - 1));
+            const std::string text =
+                kelvo::terminal::WrapLongLines(lineEnds.fold(edit.bytes), column);
             end.insertText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
             break;
         }

@@ -64,20 +64,54 @@ inline std::string SuggestedFileName(const std::string &name, const std::string 
     return host + "_" + std::to_string(port);
 }
 
-// `base` made safe to use as one file name inside a chosen folder: path
+// `base` made safe as one visible file name inside a chosen folder: path
 // separators, control characters and the characters other systems refuse
-// become "_", "." and ".." become "_", and ".xml" is appended unless the name
-// ends with it already (any case). A device name is chosen by whoever set up
-// the device, so it must never reach outside the folder.
-inline std::string SafeXmlFileName(const std::string &base) {
-    std::string s = base;
-    for (char &c : s) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F || std::strchr("/\\:*?\"<>|", c))
-            c = '_';
+// become "_", bytes that are not UTF-8 become U+FFFD (so the name on disk is
+// the name shown), a leading "." becomes "_" (no hidden files), and a name of
+// only dots and spaces becomes "_". A device name is chosen by whoever set up
+// the device, so it must never reach outside the folder or hide in it.
+inline std::string SafeFileStem(const std::string &base) {
+    std::string s;
+    for (std::size_t i = 0; i < base.size();) {
+        const auto u = static_cast<unsigned char>(base[i]);
+        if (u < 0x80) {
+            s += u < 0x20 || u == 0x7F || std::strchr("/\\:*?\"<>|", u) ? '_' : base[i];
+            ++i;
+            continue;
+        }
+        // Length of a well-formed sequence starting here, 0 when there is none
+        // (overlong forms, surrogates and values past U+10FFFF included).
+        const std::size_t n = u >= 0xC2 && u <= 0xDF   ? 2
+                              : u >= 0xE0 && u <= 0xEF ? 3
+                              : u >= 0xF0 && u <= 0xF4 ? 4
+                                                       : 0;
+        bool valid = n != 0 && i + n <= base.size();
+        for (std::size_t k = 1; valid && k < n; ++k)
+            valid = (static_cast<unsigned char>(base[i + k]) & 0xC0) == 0x80;
+        if (valid && n >= 3) {
+            const auto second = static_cast<unsigned char>(base[i + 1]);
+            valid = !(u == 0xE0 && second < 0xA0) && !(u == 0xED && second >= 0xA0) &&
+                    !(u == 0xF0 && second < 0x90) && !(u == 0xF4 && second >= 0x90);
+        }
+        if (valid) {
+            s.append(base, i, n);
+            i += n;
+        } else {
+            s += "\xEF\xBF\xBD";
+            ++i;
+        }
     }
-    if (s.empty() || s == "." || s == "..")
-        s = "_";
+    if (s.find_first_not_of(". ") == std::string::npos)
+        return "_";
+    if (s[0] == '.')
+        s[0] = '_';
+    return s;
+}
+
+// SafeFileStem of `base`, with ".xml" appended unless the name ends with it
+// already (any case).
+inline std::string SafeXmlFileName(const std::string &base) {
+    std::string s = SafeFileStem(base);
     auto endsWithXml = [&] {
         if (s.size() < 4)
             return false;

@@ -25,7 +25,9 @@ void CreateInstallMutex() {
     if (heldFd >= 0)
         return;
     const std::string path = InstallMutexPath();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+    // The folder may be /tmp, where another user can plant a link at the
+    // name: it must neither create nor open (and open up) the link's target.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0)
         return;
     // Not owned: several instances may hold it together; only an exclusive
@@ -35,7 +37,7 @@ void CreateInstallMutex() {
         return;
     }
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_uid == ::getuid())
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid())
         ::fchmod(fd, 0666);
     heldFd = fd;
 }

@@ -131,8 +131,8 @@ PopupMenuState MenuStateFor(const qvudps_module *m) {
 }
 
 QString SuggestedFileName(const qvudps_module &m) {
-    return QString::fromStdString(
-        kelvo::SuggestedFileName(kelvo::FieldText(m.name), kelvo::FieldText(m.ip), m.port));
+    return QString::fromStdString(kelvo::SafeFileStem(
+        kelvo::SuggestedFileName(kelvo::FieldText(m.name), kelvo::FieldText(m.ip), m.port)));
 }
 
 std::uint16_t WebPortOf(const qvudps_module &m) {

@@ -12,6 +12,7 @@
 #include "hostsecrets.h"
 #include "kelvo_version.h"
 #include "launch.h"
+#include "qvfile.h"
 #include "readable.h"
 #include "ui_authform.h"
 #include "ui_mainform.h"
@@ -29,7 +30,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QSaveFile>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
@@ -800,13 +800,15 @@ void TMainForm::SaveDeviceListClick() {
     const auto format = path.endsWith(".json", Qt::CaseInsensitive) ? kelvo::host::Format::Json
                                                                     : kelvo::host::Format::Csv;
     const std::string text = kelvo::host::FormatDevices(list, format);
-    // The old file stays whole until the new one is complete.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()) ||
-        !file.commit()) {
-        Hooks().Error(this, "Saving the device list failed: " + file.errorString());
+    // The old file stays whole until the new one is complete, and a link at
+    // the chosen name is refused rather than followed.
+    const QByteArray name = QFile::encodeName(path);
+    const qv::write_result r =
+        qv::write_file(name.constData(), text.data(), text.size(), qv::write_mode::replace, 0666);
+    if (!r.ok()) {
+        Hooks().Error(this,
+                      "Saving the device list failed: " +
+                          QString::fromLocal8Bit(qv::write_error_text(name.toStdString(), r)));
         return;
     }
     SetStatus(QString("Device list saved to %1 (%2 device(s))").arg(path).arg(deviceCount));

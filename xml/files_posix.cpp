@@ -1,52 +1,25 @@
 // Saving a document to a file on POSIX systems.
 #include "files.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include "qvfile.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
 
 namespace qvx::files {
 
 int replace_file(const char *path, const char *text, size_t length) {
-    std::string temporary = std::string(path) + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data()); // created 0600
-    if (fd < 0) {
+    const qv::write_result r = qv::write_file(path, text, length, qv::write_mode::replace, 0600);
+    errno = r.error;
+    switch (r.step) {
+    case qv::write_step::none:
+        return 0;
+    case qv::write_step::create:
         return 6;
+    case qv::write_step::close:
+        return 9;
+    default:
+        return 7;
     }
-    auto fail = [&](int code, bool open) {
-        const int saved = errno;
-        if (open) {
-            ::close(fd);
-        }
-        ::unlink(temporary.c_str());
-        errno = saved;
-        return code;
-    };
-    size_t written = 0;
-    while (written < length) {
-        const ssize_t n = ::write(fd, text + written, length - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return fail(7, true);
-        }
-        written += static_cast<size_t>(n);
-    }
-    if (::fsync(fd) != 0) {
-        return fail(7, true);
-    }
-    if (::close(fd) != 0) {
-        return fail(9, false);
-    }
-    if (std::rename(temporary.c_str(), path) != 0) {
-        return fail(7, false);
-    }
-    return 0;
 }
 
 } // namespace qvx::files

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -111,6 +113,31 @@ TEST_F(MacFilterTest, FileWithByteOrderMarksAndLineEnds) {
     EXPECT_EQ(LoadMacFilterFile(::testing::TempDir() + "kelvo_host_missing.filter"), 0);
     EXPECT_EQ(LoadMacFilterFile(""), 0);
     std::remove(utf8.c_str());
+}
+
+TEST_F(MacFilterTest, OnlyBoundedRegularFilesAreRead) {
+    const std::string fifo = ::testing::TempDir() + "kelvo_host_filter.fifo";
+    std::remove(fifo.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string big =
+        tempFile("big.filter", std::string(kMacFilterFileMax, '#') + "\n02:00:00:00:00:01\n");
+    const struct {
+        std::string path;
+        const char *says;
+    } cases[] = {{fifo, "not a regular file"},
+                 {"/dev/zero", "not a regular file"},
+                 {::testing::TempDir(), "not a regular file"},
+                 {big, "larger than 1048576 bytes"}};
+    for (const auto &c : cases) {
+        std::string error;
+        EXPECT_EQ(LoadMacFilterFile(c.path, &error), 0) << c.path;
+        EXPECT_NE(error.find(c.says), std::string::npos) << c.path << ": " << error;
+    }
+    std::string error;
+    EXPECT_EQ(LoadMacFilterFile(::testing::TempDir() + "kelvo_host_missing.filter", &error), 0);
+    EXPECT_EQ(error, "");
+    std::remove(fifo.c_str());
+    std::remove(big.c_str());
 }
 
 TEST(MacFilterFileName, BesideTheProgram) {

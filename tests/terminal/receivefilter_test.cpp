@@ -150,3 +150,22 @@ TEST(LineEndFolder, EachKindOfLineEndGivesOneBreak) {
     folder.reset();
     EXPECT_EQ(folder.fold("\n"), "\n");
 }
+
+TEST(WrapLongLines, NoLineGrowsPastTheBound) {
+    const struct {
+        const char *text;
+        std::size_t column;
+        const char *wrapped;
+        std::size_t after;
+    } cases[] = {
+        {"abcdefg", 0, "abcd\nefg", 3},
+        {"ab\ncdefgh", 3, "a\nb\ncdef\ngh", 2},
+        {"abcd\n", 0, "abcd\n", 0},
+        {"", 4, "", 4},
+    };
+    for (const auto &c : cases) {
+        std::size_t column = c.column;
+        EXPECT_EQ(kelvo::terminal::WrapLongLines(c.text, column, 4), c.wrapped) << c.text;
+        EXPECT_EQ(column, c.after) << c.text;
+    }
+}

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -20,11 +21,14 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <iostream>
 #include <memory>
 #include <vector>
 
@@ -185,6 +189,37 @@ TEST_F(TerminalWindow, ShowsDeviceTextWithoutNegotiationAndSendsKeys) {
         [&] { return form.memo()->toPlainText().endsWith(QStringLiteral("\nBOLD.")); }, kWaitMs))
         << form.memo()->toPlainText().toStdString();
     EXPECT_EQ(receivedUpToMarker(form, peer), QByteArray());
+}
+
+TEST_F(TerminalWindow, ATextWithoutLineFeedsIsWrappedAndTheWindowKeepsUp) {
+    TelnetPeer peer("go ", TelnetPeer::Silent);
+    TestForm form(nullptr, peer.port());
+    open(form, QStringLiteral("go "));
+    // The longest the window went without handling its events, as a figure.
+    QElapsedTimer clock;
+    qint64 last = 0, longest = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        longest = std::max(longest, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    const qsizetype flood = 2 * 1024 * 1024;
+    peer.send(QByteArray(flood, 'A'));
+    clock.start();
+    tick.start(5);
+    QTextDocument *doc = form.memo()->document();
+    const int lines = static_cast<int>((flood + 3 + 1023) / 1024);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return doc->blockCount() == lines &&
+                   doc->lastBlock().length() - 1 == (flood + 3) % 1024;
+        },
+        60000))
+        << doc->blockCount();
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+        ASSERT_LE(b.length() - 1, 1024);
+    std::cout << "[ figure ] longest stall while showing 2 MiB without a line feed: " << longest
+              << " ms\n";
 }
 
 TEST_F(TerminalWindow, MacrosAreSentByButtonAndShortcutAndErrorsSendNothing) {

@@ -1,12 +1,16 @@
 // Window-free logic of the main window and the detail dialog.
+#include "appmutex.h"
 #include "detaillogic.h"
 #include "devicelist.h"
 #include "kelvo_version.h"
 #include "options.h"
 
 #include <QCoreApplication>
+#include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kelvo::ui;
 
@@ -319,4 +323,23 @@ TEST(Options, HelpAndVersionEndTheProgramWithTheirText) {
     EXPECT_TRUE(text.contains("--relay")) << text.toStdString();
     ASSERT_TRUE(ParseCommandLine({"--relay", "127.0.0.1:5"}, o, &error, &text));
     EXPECT_TRUE(text.isEmpty());
+}
+
+TEST(InstallMutex, ALinkPlantedAtItsNameIsNotFollowed) {
+    const std::string dir = ::testing::TempDir() + "kelvo-mutex-" + std::to_string(getpid());
+    ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
+    const std::string created = dir + "/created";
+    const char *was = std::getenv("XDG_RUNTIME_DIR");
+    const std::string before = was ? was : "";
+    ASSERT_EQ(setenv("XDG_RUNTIME_DIR", dir.c_str(), 1), 0);
+    ASSERT_EQ(symlink(created.c_str(), kelvo::ui::InstallMutexPath().c_str()), 0);
+    kelvo::ui::CreateInstallMutex();
+    EXPECT_NE(access(created.c_str(), F_OK), 0);
+    EXPECT_FALSE(kelvo::ui::InstallMutexHeld());
+    unlink(kelvo::ui::InstallMutexPath().c_str());
+    if (was)
+        setenv("XDG_RUNTIME_DIR", before.c_str(), 1);
+    else
+        unsetenv("XDG_RUNTIME_DIR");
+    rmdir(dir.c_str());
 }

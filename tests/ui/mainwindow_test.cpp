@@ -523,6 +523,16 @@ TEST_F(MainWindow, DownloadWritesTheDocumentAndUploadDropsUnknownSensors) {
     EXPECT_NE(w.StatusText(), "Downloading configuration... done");
     EXPECT_FALSE(QFile::exists(hooks.fileName));
 
+    // A link at the chosen name is refused, never followed.
+    const QString victim = dir.filePath("victim");
+    hooks.fileName = dir.filePath("link.xml");
+    ASSERT_TRUE(QFile::link(victim, hooks.fileName));
+    w.ui->DownloadPopupMenu->trigger();
+    ASSERT_TRUE(
+        WaitFor([&w] { return w.session->GetState() == 0 && !w.XmlTimer->isActive(); }, 10000));
+    EXPECT_TRUE(w.StatusText().contains("is a symbolic link")) << w.StatusText().toStdString();
+    EXPECT_FALSE(QFile::exists(victim));
+
     // Cancel in the file chooser opens nothing.
     hooks.fileName.clear();
     w.ui->DownloadPopupMenu->trigger();
@@ -549,6 +559,13 @@ TEST_F(MainWindow, CtrlSSavesTheListAsTheCommandLineFormatsIt) {
         ASSERT_TRUE(saved.open(QIODevice::ReadOnly)) << hooks.fileName.toStdString();
         EXPECT_EQ(saved.readAll().toStdString(), kelvo::host::FormatDevices(list, format));
     }
+    // Nor is the list written through a link.
+    hooks.fileName = dir.filePath("link.csv");
+    ASSERT_TRUE(QFile::link(dir.filePath("victim.csv"), hooks.fileName));
+    QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+    ASSERT_EQ(hooks.errors.size(), 1);
+    EXPECT_TRUE(hooks.errors[0].contains("is a symbolic link")) << hooks.errors[0].toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath("victim.csv")));
     EXPECT_TRUE(w.PopupMenu->actions().contains(w.SaveDeviceList1));
 }
 

@@ -7,6 +7,7 @@
 #include "kelvohost.h"
 #include "net.h"
 #include "passwords.h"
+#include "qvfile.h"
 #include "setupplan.h"
 #include "tea.h"
 #include "textutil.h"
@@ -16,6 +17,7 @@
 #include <QCommandLineParser>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -255,10 +257,16 @@ bool ReadRoute(const CommandLine &cl, Context &ctx) {
         std::string file = ctx.env.filterFile;
         if (cl.parser.optionNames().contains("filter-file") && cl.isSet("filter-file"))
             file = cl.value("filter-file");
+        // A filter that cannot be read must not let filtered devices through.
+        std::string refused;
         if (file.empty())
-            host::LoadDefaultMacFilters();
+            host::LoadDefaultMacFilters(&refused);
         else
-            host::LoadMacFilterFile(file);
+            host::LoadMacFilterFile(file, &refused);
+        if (!refused.empty()) {
+            ctx.console.error("MAC filter file " + refused);
+            return false;
+        }
     }
     return true;
 }
@@ -1037,7 +1045,13 @@ int CmdDownload(const QStringList &args, Context &ctx) {
         item.path = SafeXmlFileName(
             SuggestedFileName(name, endpoint.host, static_cast<unsigned>(endpoint.port)));
         options.overwrite = cl.isSet("force");
-        if (!options.overwrite && std::filesystem::exists(item.path)) {
+        std::error_code ec;
+        const auto type = std::filesystem::symlink_status(item.path, ec).type();
+        if (type == std::filesystem::file_type::symlink) {
+            ctx.console.error(qv::write_error_text(item.path, {qv::write_step::create, ELOOP}));
+            return kExitFailed;
+        }
+        if (!options.overwrite && type != std::filesystem::file_type::not_found) {
             ctx.console.error(item.path + " exists already: give --force to replace it, or -o");
             return kExitFailed;
         }
@@ -1122,10 +1136,8 @@ int CmdBackup(const QStringList &args, Context &ctx) {
         return kExitUsage;
     }
     const std::string folder = S(cl.positional()[0]);
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (!std::filesystem::is_directory(folder, ec)) {
-        ctx.console.error("cannot create the folder " + folder);
+    if (std::string error; !CreateBackupFolder(folder, &error)) {
+        ctx.console.error(error);
         return kExitFailed;
     }
     std::vector<qvudps_module> devices;
@@ -1148,6 +1160,8 @@ int CmdBackup(const QStringList &args, Context &ctx) {
         item.mac = FieldText(keeping[i].mac);
         item.device = {FieldText(keeping[i].ip), keeping[i].port};
         item.path = (std::filesystem::path(folder) / names[i]).string();
+        item.nameBase = SafeXmlFileName(SuggestedFileName(
+            FieldText(keeping[i].name), FieldText(keeping[i].ip), keeping[i].port));
         items.push_back(item);
     }
     options.overwrite = false;
@@ -1158,7 +1172,8 @@ int CmdBackup(const QStringList &args, Context &ctx) {
         const std::string address = item.device.host + ":" + std::to_string(item.device.port);
         if (item.saved) {
             rows.push_back({item.mac, address, "saved",
-                            names[i] + " (" + std::to_string(item.bytes) + " bytes)"});
+                            std::filesystem::path(item.path).filename().string() + " (" +
+                                std::to_string(item.bytes) + " bytes)"});
         } else {
             ++failed;
             rows.push_back({item.mac, address, "failed", item.error});

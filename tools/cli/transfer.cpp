@@ -2,6 +2,7 @@
 
 #include "devicetext.h"
 #include "mvxapi.h"
+#include "qvfile.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -9,7 +10,6 @@
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSaveFile>
 #include <QTimer>
 #include <QUrl>
 #include <QXmlStreamReader>
@@ -24,6 +24,10 @@
 #include <mutex>
 #include <set>
 #include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kelvo::cli {
 
@@ -247,26 +251,43 @@ template <std::size_t N> void CopyField(char (&field)[N], const std::string &tex
     std::snprintf(field, N, "%s", text.c_str());
 }
 
-// Writes `document` to `item.path` through a temporary file beside it.
-void WriteDocument(SaveItem &item, const std::string &document, bool overwrite) {
-    if (!overwrite && std::filesystem::exists(item.path)) {
+// How many names a backup tries for one document before it gives up.
+constexpr int kNameTries = 100;
+
+// Writes `document` to `item.path` through a temporary file beside it. In a
+// backup a name taken meanwhile (another run into the same folder, a file of
+// the same bytes on disk) moves on to the next candidate: the check and the
+// creation are one step, so nothing is ever replaced.
+void WriteDocument(SaveItem &item, const std::string &document, const SaveOptions &options) {
+    const auto mode = options.overwrite ? qv::write_mode::replace : qv::write_mode::create_new;
+    std::filesystem::path target(item.path);
+    qv::write_result r;
+    for (int n = 0; n <= kNameTries; ++n) {
+        if (n > 0) {
+            if (item.nameBase.empty() || r.error != EEXIST)
+                break;
+            const std::string next = BackupNameCandidate(item.nameBase, item.mac, n);
+            if (next == target.filename().string())
+                continue;
+            target.replace_filename(next);
+        }
+        // The document holds the device's passwords.
+        r = qv::write_file(target.c_str(), document.data(), document.size(), mode, 0600);
+        if (r.ok()) {
+            item.path = target.string();
+            item.saved = true;
+            item.bytes = static_cast<long>(document.size());
+            item.code = kExitOk;
+            return;
+        }
+    }
+    if (!item.nameBase.empty() && r.error == EEXIST)
+        item.error = "no free file name for " + item.nameBase + " after " +
+                     std::to_string(kNameTries) + " tries";
+    else if (r.error == EEXIST)
         item.error = item.path + " exists already (--force replaces it)";
-        return;
-    }
-    QSaveFile file(QString::fromStdString(item.path));
-    // The document holds the device's passwords.
-    if (!file.open(QIODevice::WriteOnly) ||
-        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
-        file.write(document.data(), static_cast<qint64>(document.size())) !=
-            static_cast<qint64>(document.size()) ||
-        !file.commit()) {
-        item.error = "cannot write " + item.path + ": " + file.errorString().toStdString();
-        file.cancelWriting();
-        return;
-    }
-    item.saved = true;
-    item.bytes = static_cast<long>(document.size());
-    item.code = kExitOk;
+    else
+        item.error = qv::write_error_text(item.path, r);
 }
 
 // The document of a handle whose setup request has ended, checked and saved.
@@ -289,7 +310,7 @@ void CollectDocument(int handle, SaveItem &item, const SaveOptions &options) {
         item.error = "the device's document is incomplete or not well-formed XML: " + problem;
         return;
     }
-    WriteDocument(item, document, options.overwrite);
+    WriteDocument(item, document, options);
 }
 
 // Opens a handle for `item` and asks for its setup document; -1 with the
@@ -554,6 +575,15 @@ int FetchValues(const Endpoint &device, const HttpLogin &login, Console &console
     return kExitOk;
 }
 
+std::string BackupNameCandidate(const std::string &name, const std::string &mac, int n) {
+    if (n == 0)
+        return name;
+    std::string plain = mac;
+    std::erase(plain, ':');
+    const std::string stem = name.substr(0, name.size() - 4);
+    return SafeXmlFileName(stem + "_" + plain + (n > 1 ? "_" + std::to_string(n) : ""));
+}
+
 std::vector<std::string> BackupFileNames(const std::vector<qvudps_module> &devices,
                                          const std::vector<std::string> &existing) {
     auto folded = [](std::string s) {
@@ -568,16 +598,42 @@ std::vector<std::string> BackupFileNames(const std::vector<qvudps_module> &devic
     for (const auto &m : devices) {
         const std::string name =
             SafeXmlFileName(SuggestedFileName(FieldText(m.name), FieldText(m.ip), m.port));
-        std::string mac = FieldText(m.mac);
-        std::erase(mac, ':');
-        const std::string stem = name.substr(0, name.size() - 4);
         std::string chosen = name;
         for (int n = 1; taken.count(folded(chosen)); ++n)
-            chosen = SafeXmlFileName(stem + "_" + mac + (n > 1 ? "_" + std::to_string(n) : ""));
+            chosen = BackupNameCandidate(name, FieldText(m.mac), n);
         taken.insert(folded(chosen));
         names.push_back(chosen);
     }
     return names;
+}
+
+bool CreateBackupFolder(const std::string &folder, std::string *error) {
+    std::filesystem::path path;
+    for (const auto &part : std::filesystem::path(folder)) {
+        path /= part;
+        if (::mkdir(path.c_str(), 0700) == 0) {
+            // mkdir's mode passes through the umask; this one must not. Through
+            // a descriptor, so a link put in the folder's place is not followed.
+            const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            const bool owned = fd >= 0 && ::fchmod(fd, 0700) == 0;
+            const int why = errno;
+            if (fd >= 0)
+                ::close(fd);
+            if (!owned) {
+                *error = "cannot make " + path.string() + " owner-only: " + std::strerror(why);
+                return false;
+            }
+        } else if (errno != EEXIST) {
+            *error = "cannot create the folder " + path.string() + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec)) {
+        *error = "cannot create the folder " + folder + ": it is not a folder";
+        return false;
+    }
+    return true;
 }
 
 } // namespace kelvo::cli

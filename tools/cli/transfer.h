@@ -46,6 +46,10 @@ struct SaveItem {
     std::string mac; // for the report only
     Endpoint device;
     std::string path; // the file to write
+    // Backup: the device's own file name. When `path` is taken by the time
+    // the document is written, the next free BackupNameCandidate beside it is
+    // used and `path` tells which.
+    std::string nameBase;
     bool saved = false;
     long bytes = 0;
     int code = kExitFailed; // ExitCode when not saved
@@ -100,6 +104,14 @@ std::string XmlProblem(std::string_view text);
 // same, so the folder may lie on a file system that ignores case.
 std::vector<std::string> BackupFileNames(const std::vector<qvudps_module> &devices,
                                          const std::vector<std::string> &existing = {});
+
+// The n-th choice of file name for a device whose own is `name` (n = 0).
+std::string BackupNameCandidate(const std::string &name, const std::string &mac, int n);
+
+// Creates `folder` and any missing folder above it, owner-only whatever the
+// umask, since it receives configurations with passwords; an existing folder
+// is kept as it is. False with `error` when it cannot be made.
+bool CreateBackupFolder(const std::string &folder, std::string *error);
 
 } // namespace kelvo::cli
 

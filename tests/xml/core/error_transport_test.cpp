@@ -3,8 +3,10 @@
 #include "xml_fixture.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -231,6 +233,18 @@ TEST_F(Download, ValuesAreStoredByteForByteAndParsed) {
     EXPECT_EQ(qvxml_get_values_to_file(h, busy.c_str()), -1);
     EXPECT_EQ(code_of(h), 7);
     ASSERT_EQ(rmdir(busy.c_str()), 0); // still an empty folder
+    // A link at the target is refused, never followed, and stays a link.
+    const std::string link = testing::TempDir() + "values_link.xml";
+    const std::string victim = testing::TempDir() + "values_victim";
+    std::remove(link.c_str());
+    std::remove(victim.c_str());
+    ASSERT_EQ(symlink(victim.c_str(), link.c_str()), 0);
+    ASSERT_EQ(qvxml_get_values(h), 0);
+    ASSERT_EQ(qvxml_wait_finish(h, 2, 10), 0);
+    EXPECT_EQ(qvxml_get_values_to_file(h, link.c_str()), -1);
+    EXPECT_EQ(code_of(h), 6);
+    EXPECT_NE(access(victim.c_str(), F_OK), 0);
+    EXPECT_EQ(unlink(link.c_str()), 0);
     for (const auto &entry : std::filesystem::directory_iterator(testing::TempDir())) {
         EXPECT_NE(entry.path().filename().string().rfind("values_busy.", 0), 0u);
     }

@@ -17,8 +17,10 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <thread>
 
 #include <netinet/in.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -192,6 +194,16 @@ TEST(CliSearch, CsvHonoursTheMacFilterFileAndAllIgnoresIt) {
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find(lab.mac(1)), std::string::npos);
     EXPECT_EQ(r.out.rfind("MAC  ", 0), 0u) << r.out;
+
+    // A FIFO or a device is refused at once, without a search.
+    const fs::path fifo = dir.path / "fifo.filter";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const fs::path &bad : {fifo, fs::path("/dev/zero")}) {
+        r = lab.run({"search", "--filter-file", Q(bad)});
+        EXPECT_EQ(r.code, 2) << bad;
+        EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
 }
 
 TEST(CliSearch, DevicesThatDoNotFitAreCountedAndChangeTheExitCode) {
@@ -653,6 +665,145 @@ TEST(CliBackup, ReportsTheDevicesThatFailed) {
     EXPECT_EQ(saved.size(), 2u);
     EXPECT_EQ(saved.count(""), 0u);
     EXPECT_EQ(Entries(dir.path), 3u);
+}
+
+TEST(CliTransfer, NeverWritesThroughALink) {
+    CliLab lab(Pick("127.0.134.1", {kThermometer}));
+    ASSERT_TRUE(lab.started);
+    TempDir dir, elsewhere;
+    const fs::path victim = elsewhere.path / "authorized_keys";
+    WriteFile(victim, "victim");
+    const fs::path dangling = elsewhere.path / "created";
+    const fs::path cwd = fs::current_path();
+    fs::current_path(dir.path);
+    // At the suggested name (with and without --force) and as -o.
+    const struct {
+        fs::path to;
+        QStringList args;
+    } cases[] = {{dangling, {}}, {victim, {"--force"}}, {victim, {"-o", "Thermometer 1.xml"}}};
+    for (const auto &c : cases) {
+        fs::create_symlink(c.to, "Thermometer 1.xml");
+        const Result r =
+            lab.run(QStringList{"download", QString::fromStdString(lab.mac(0))} + c.args);
+        EXPECT_EQ(r.code, 1) << r.out;
+        EXPECT_NE(r.err.find("Thermometer 1.xml is a symbolic link"), std::string::npos) << r.err;
+        EXPECT_TRUE(fs::is_symlink("Thermometer 1.xml"));
+        EXPECT_EQ(Entries(dir.path), 1u);
+        fs::remove("Thermometer 1.xml");
+    }
+    fs::current_path(cwd);
+    EXPECT_EQ(ReadFile(victim), "victim");
+    EXPECT_FALSE(fs::exists(dangling));
+}
+
+TEST(CliBackup, NamesAreVisibleAndDistinctOnDiskInAnOwnerOnlyFolder) {
+    auto devices = Pick("127.0.135.1", {kThermometer, kThermometer, kThermometer});
+    const char *names[] = {".bashrc", "...", " . "};
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        devices[i].name = names[i];
+        devices[i].ip = "127.0.135." + std::to_string(i + 1);
+    }
+    CliLab lab(devices);
+    ASSERT_TRUE(lab.started);
+    TempDir dir;
+    const fs::path folder = dir.path / "new" / "backup";
+    const mode_t mask = umask(0);
+    Result r = lab.run({"backup", Q(folder)});
+    umask(mask);
+    ASSERT_EQ(r.code, 0) << r.err << r.out;
+    EXPECT_EQ(Mode(dir.path / "new"), 0700);
+    EXPECT_EQ(Mode(folder), 0700);
+    std::string mac[3];
+    for (std::size_t i = 0; i < 3; ++i) {
+        mac[i] = lab.mac(i);
+        std::erase(mac[i], ':');
+    }
+    auto names_in = [&] {
+        std::set<std::string> files;
+        for (const auto &e : fs::directory_iterator(folder))
+            files.insert(e.path().filename().string());
+        return files;
+    };
+    EXPECT_EQ(names_in(), (std::set<std::string>{"_bashrc.xml", "_.xml", "__" + mac[2] + ".xml"}));
+    // A second run into the same folder replaces nothing and loses nothing.
+    r = lab.run({"backup", Q(folder)});
+    EXPECT_EQ(r.code, 0) << r.err << r.out;
+    EXPECT_EQ(names_in().size(), 6u);
+    EXPECT_EQ(r.out.find("--force"), std::string::npos) << r.out;
+}
+
+TEST(CliBackup, ALinkPlantedDuringTheTransferIsNotFollowed) {
+    auto devices = Pick("127.0.136.1", {kThermometer});
+    devices[0].faults.http_delay_ms = 1500;
+    CliLab lab(devices);
+    ASSERT_TRUE(lab.started);
+    TempDir dir, elsewhere;
+    const fs::path victim = elsewhere.path / "victim";
+    WriteFile(victim, "victim");
+    // Planted once the device has the request and before its answer.
+    std::thread planter([&] {
+        for (int i = 0; i < 500; ++i) {
+            for (const auto &line : lab.fleet->log())
+                if (line.find("\"GET\"") != std::string::npos) {
+                    fs::create_symlink(victim, dir.path / "Thermometer 1.xml");
+                    return;
+                }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    const Result r = lab.run({"backup", Q(dir.path)});
+    planter.join();
+    ASSERT_TRUE(fs::is_symlink(dir.path / "Thermometer 1.xml"));
+    EXPECT_EQ(r.code, 0) << r.err << r.out;
+    EXPECT_EQ(ReadFile(victim), "victim");
+    std::string mac = lab.mac(0);
+    std::erase(mac, ':');
+    EXPECT_TRUE(SameDocument(ReadFile(dir.path / ("Thermometer 1_" + mac + ".xml")),
+                             lab.fleet->setup_xml(lab.mac(0))));
+}
+
+// A small file system: whatever is said saved is whole, the rest is said
+// failed, an earlier file stays and the exit code tells. Root only.
+TEST(CliBackup, AFullDiskIsNeverReportedAsSaved) {
+    TempDir dir;
+    if (geteuid() != 0 || mount("kelvo-full", dir.path.c_str(), "tmpfs", 0, "size=16k") != 0)
+        GTEST_SKIP() << "needs root to mount a small tmpfs";
+    CliLab lab(mixed_devices(6, true, "127.0.137.1"));
+    ASSERT_TRUE(lab.started);
+    Result r = lab.run({"backup", Q(dir.path)});
+    EXPECT_NE(r.code, 0) << r.out;
+    std::size_t whole = 0;
+    for (const auto &e : fs::directory_iterator(dir.path)) {
+        bool matched = false;
+        for (std::size_t i = 0; i < 6; ++i)
+            matched |= static_cast<bool>(
+                SameDocument(ReadFile(e.path()), lab.fleet->setup_xml(lab.mac(i))));
+        EXPECT_TRUE(matched) << e.path();
+        whole += matched;
+    }
+    EXPECT_NE(r.out.find(std::to_string(whole) + " of 4 configuration document(s) saved"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("No space left on device"), std::string::npos) << r.out;
+
+    // A good file on the full disk is kept when its replacement does not fit.
+    const fs::path good = dir.path / "good.xml";
+    for (const auto &e : fs::directory_iterator(dir.path))
+        fs::remove(e.path());
+    WriteFile(good, "good");
+    ASSERT_EQ(ReadFile(good), "good");
+    {
+        std::ofstream filler(dir.path / "filler", std::ios::binary);
+        for (int i = 0; i < 64 && filler; ++i)
+            filler << std::string(1024, 'f') << std::flush;
+    }
+    const std::size_t before = Entries(dir.path);
+    r = lab.run({"download", QString::fromStdString(lab.mac(kThermometer)), "-o", Q(good)});
+    EXPECT_EQ(r.code, 1) << r.out;
+    EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile(good), "good");
+    EXPECT_EQ(Entries(dir.path), before);
+    umount2(dir.path.c_str(), MNT_DETACH);
 }
 
 TEST(CliValues, ShowsSensorsInputsAndOutputs) {

@@ -188,9 +188,15 @@ TEST(CliDeviceText, FileNamesStayInsideTheFolder) {
     EXPECT_EQ(SuggestedFileName("Boiler room", "10.0.0.5", 80), "Boiler room");
     EXPECT_EQ(SafeXmlFileName("Boiler room"), "Boiler room.xml");
     EXPECT_EQ(SafeXmlFileName("lab.XML"), "lab.XML");
-    EXPECT_EQ(SafeXmlFileName("../../etc/passwd"), ".._.._etc_passwd.xml");
-    EXPECT_EQ(SafeXmlFileName(".."), "_.xml");
+    EXPECT_EQ(SafeXmlFileName("../../etc/passwd"), "_._.._etc_passwd.xml");
     EXPECT_EQ(SafeXmlFileName(std::string("a\tb\x01:c")), "a_b__c.xml");
+    // Visible names only, and the bytes on disk are valid UTF-8.
+    for (const char *hidden : {".", "..", "...", " . ", ""})
+        EXPECT_EQ(SafeXmlFileName(hidden), "_.xml") << hidden;
+    EXPECT_EQ(SafeXmlFileName(".bashrc"), "_bashrc.xml");
+    EXPECT_EQ(SafeXmlFileName("\xff"), "\xef\xbf\xbd.xml");
+    EXPECT_EQ(SafeXmlFileName("K\xc3\xa9s\xed\xa0\x80"),
+              "K\xc3\xa9s\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd.xml");
 
     const std::vector<qvudps_module> devices = {Device("02:00:00:00:00:01", "Tank", "10.0.0.1", 80),
                                                 Device("02:00:00:00:00:02", "Tank", "10.0.0.2", 80),
@@ -209,6 +215,10 @@ TEST(CliDeviceText, FileNamesStayInsideTheFolder) {
     EXPECT_EQ(BackupFileNames(boxes, {"BOX_020000000004.XML"}),
               (std::vector<std::string>{"Box.xml", "Box_020000000003.xml", "Box_020000000003_2.xml",
                                         "box_020000000004_2.xml"}));
+    // Names that differ only in bytes that are not UTF-8 differ on disk too.
+    EXPECT_EQ(BackupFileNames({Device("02:00:00:00:00:01", "\xff", "10.0.0.1", 80),
+                               Device("02:00:00:00:00:02", "\xfe", "10.0.0.2", 80)}),
+              (std::vector<std::string>{"\xef\xbf\xbd.xml", "\xef\xbf\xbd_020000000002.xml"}));
 }
 
 TEST(CliPasswords, PromptReadsALineWithoutEcho) {

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include "hostile_http.h"
 #include "tea.h"
@@ -296,6 +298,30 @@ TEST(CliProcess, APasswordPromptMakesTheProcessUndumpable) {
                     .match(QString::fromStdString(coreLimit))
                     .hasMatch())
         << coreLimit;
+TEST(CliProcess, TwoBackupsIntoOneFolderAtOnceLoseNothing) {
+    Background fleet(KELVO_DEVSIM_PATH, {"--listen", "127.0.0.2:0", "--count", "4", "--ephemeral",
+                                         "--first-ip", "127.0.141.1"});
+    Background relay(KELVO_RELAY_PATH,
+                     {"--listen", "127.0.0.1:0", "--devices", fleet.endpoint(), "--verbose", "0"});
+    ASSERT_FALSE(relay.endpoint().isEmpty()) << relay.firstLine.toStdString();
+    QTemporaryDir dir;
+    QProcess runs[2];
+    for (auto &p : runs)
+        p.start(KELVO_CLI_PATH, {"backup", dir.path(), "--relay", relay.endpoint()});
+    int saved = 0;
+    for (auto &p : runs) {
+        ASSERT_TRUE(p.waitForFinished(60000));
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
+        EXPECT_EQ(p.exitCode(), 0) << out.toStdString();
+        EXPECT_FALSE(out.contains("--force")) << out.toStdString();
+        saved += static_cast<int>(out.count("  saved  "));
+    }
+    // Every document saved under a name of its own, none empty.
+    const auto files = QDir(dir.path()).entryInfoList(QDir::Files | QDir::Hidden);
+    EXPECT_EQ(saved, 4); // two devices of the four keep a document
+    EXPECT_EQ(files.size(), saved);
+    for (const auto &f : files)
+        EXPECT_GT(f.size(), 0) << f.fileName().toStdString();
 }
 
 int main(int argc, char **argv) {
