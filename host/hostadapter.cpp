@@ -2,6 +2,7 @@
 
 #include "hostping.h"
 #include "hostplatform.h"
+#include "qvtext.h"
 
 #include <cstring>
 
@@ -18,6 +19,7 @@ std::uint32_t LocalNetmask = 0;
 std::string LocalIpText;
 std::string LocalNetmaskText;
 std::string LocalGatewayText;
+std::string LocalAdapterName;
 
 namespace {
 
@@ -50,6 +52,7 @@ void resetLocal() {
     LocalIpText.clear();
     LocalNetmaskText.clear();
     LocalGatewayText.clear();
+    LocalAdapterName.clear();
 }
 
 } // namespace
@@ -76,21 +79,28 @@ int ListLocalAdapters(std::vector<AdapterEntry> &out) {
     return platform::ListAdapters(out);
 }
 
-int ChooseAdapter(const std::vector<AdapterEntry> &adapters, const std::string &deviceIp) {
-    const std::uint32_t device = parse(deviceIp);
-    const bool known = !deviceIp.empty() && device != kNone;
+int ChooseAdapter(const std::vector<AdapterEntry> &adapters, const std::string &newIp,
+                  const std::string &currentIp) {
     int withGateway = -1, first = -1;
     for (int i = 0; i < static_cast<int>(adapters.size()); ++i) {
         const AdapterEntry &a = adapters[static_cast<std::size_t>(i)];
         if (!usable(a))
             continue;
-        const std::uint32_t mask = parse(a.mask);
-        if (known && (device & mask) == (parse(a.ip) & mask))
-            return i;
         if (withGateway < 0 && !a.gateway.empty())
             withGateway = i;
         if (first < 0)
             first = i;
+    }
+    for (const std::string &ip : {newIp, currentIp}) {
+        const std::uint32_t device = parse(ip);
+        if (ip.empty() || device == kNone)
+            continue;
+        for (int i = 0; i < static_cast<int>(adapters.size()); ++i) {
+            const AdapterEntry &a = adapters[static_cast<std::size_t>(i)];
+            const std::uint32_t mask = parse(a.mask);
+            if (usable(a) && (device & mask) == (parse(a.ip) & mask))
+                return i;
+        }
     }
     return withGateway >= 0 ? withGateway : first;
 }
@@ -101,6 +111,7 @@ void UseAdapter(const AdapterEntry &adapter) {
     LocalGatewayText = adapter.gateway;
     LocalAddress = parse(adapter.ip);
     LocalNetmask = parse(adapter.mask);
+    LocalAdapterName = adapter.name;
 }
 
 int UseAdapterFor(const std::string &deviceIp, const std::string &name) {
@@ -109,9 +120,14 @@ int UseAdapterFor(const std::string &deviceIp, const std::string &name) {
 
 int UseAdapterFor(const std::string &deviceIp, const std::string &name,
                   const AdapterLister &lister) {
+    return UseAdapterForMove(deviceIp, {}, name, lister);
+}
+
+int UseAdapterForMove(const std::string &newIp, const std::string &currentIp,
+                      const std::string &name, const AdapterLister &lister) {
     resetLocal();
     std::vector<AdapterEntry> adapters;
-    if (!lister || lister(adapters) != 0)
+    if ((lister ? lister(adapters) : platform::ListAdapters(adapters)) != 0)
         return -1;
     if (!name.empty()) {
         for (const AdapterEntry &a : adapters)
@@ -121,10 +137,65 @@ int UseAdapterFor(const std::string &deviceIp, const std::string &name,
             }
         return -2;
     }
-    const int i = ChooseAdapter(adapters, deviceIp);
+    const int i = ChooseAdapter(adapters, newIp, currentIp);
     if (i >= 0)
         UseAdapter(adapters[static_cast<std::size_t>(i)]);
     return 0;
+}
+
+int PrefixLength(const std::string &maskText) {
+    std::uint8_t b[4];
+    if (!qv::parse_dotted_ipv4(maskText, b))
+        return -1;
+    const std::uint32_t m =
+        std::uint32_t{b[0]} << 24 | std::uint32_t{b[1]} << 16 | std::uint32_t{b[2]} << 8 | b[3];
+    // Ones followed by zeros: the complement plus one is a power of two.
+    const std::uint32_t hostPart = ~m;
+    if ((hostPart & (hostPart + 1)) != 0)
+        return -1;
+    int bits = 0;
+    for (std::uint32_t v = m; v != 0; v <<= 1)
+        ++bits;
+    return bits;
+}
+
+std::string AddressFault(const std::string &ipText, const std::string &maskText) {
+    std::uint8_t b[4];
+    if (!qv::parse_dotted_ipv4(ipText, b))
+        return ipText + " is not a dotted IPv4 address";
+    const int prefix = PrefixLength(maskText);
+    if (prefix <= 0) {
+        std::uint8_t m[4];
+        return qv::parse_dotted_ipv4(maskText, m)
+                   ? "mask " + maskText + " is not a subnet mask (ones, then zeros)"
+                   : maskText + " is not a dotted IPv4 address";
+    }
+    if (b[0] == 0 || b[0] >= 224)
+        return ipText + " is not an address a device can have";
+    const std::uint32_t ip =
+        std::uint32_t{b[0]} << 24 | std::uint32_t{b[1]} << 16 | std::uint32_t{b[2]} << 8 | b[3];
+    const std::uint32_t hostPart = prefix == 32 ? 0 : 0xFFFFFFFFu >> prefix;
+    const std::uint32_t network = ip & ~hostPart;
+    unsigned char n[4] = {
+        static_cast<unsigned char>(network >> 24), static_cast<unsigned char>(network >> 16),
+        static_cast<unsigned char>(network >> 8), static_cast<unsigned char>(network)};
+    std::uint32_t networkOrder;
+    std::memcpy(&networkOrder, n, sizeof n);
+    const std::string subnet = dotted(networkOrder) + "/" + std::to_string(prefix);
+    if (prefix <= 30 && ip == network)
+        return ipText + " is the network address of " + subnet;
+    if (prefix <= 30 && ip == (network | hostPart))
+        return ipText + " is the broadcast address of " + subnet;
+    return "";
+}
+
+std::string CheckedNetworkText() {
+    if (LocalIpText.empty())
+        return "";
+    const int prefix = PrefixLength(LocalNetmaskText);
+    return (LocalAdapterName.empty() ? LocalIpText : LocalAdapterName) + ", network " +
+           dotted(LocalAddress & LocalNetmask) + "/" +
+           (prefix >= 0 ? std::to_string(prefix) : LocalNetmaskText);
 }
 
 bool CheckNewAddress(const std::string &ipText, const std::string &maskText,

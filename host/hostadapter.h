@@ -44,6 +44,7 @@ extern std::uint32_t LocalNetmask;
 extern std::string LocalIpText;
 extern std::string LocalNetmaskText;
 extern std::string LocalGatewayText;
+extern std::string LocalAdapterName;
 
 // Reads the system's adapters and chooses the first one that has an address
 // and a mask and whose address is not "0.0.0.0" (loopback is never listed).
@@ -57,11 +58,13 @@ int ReadLocalAdapter(const AdapterLister &lister);
 // Returns 0, or -1 when the list cannot be read.
 int ListLocalAdapters(std::vector<AdapterEntry> &out);
 
-// The adapter the address checks should use for a device at `deviceIp`: the
-// first usable one (address and mask known, address not 0.0.0.0) whose subnet
-// holds the device, else the first with a default gateway, else the first
-// usable one. Returns its index, or -1 when none is usable.
-int ChooseAdapter(const std::vector<AdapterEntry> &adapters, const std::string &deviceIp);
+// The adapter the address checks should use for a device that is to get the
+// address `newIp` and now has `currentIp`: the first usable one (address and
+// mask known, address not 0.0.0.0) whose subnet will hold the device, else
+// the first whose subnet holds it now, else the first with a default gateway,
+// else the first usable one. Returns its index, or -1 when none is usable.
+int ChooseAdapter(const std::vector<AdapterEntry> &adapters, const std::string &newIp,
+                  const std::string &currentIp = {});
 
 // Makes `adapter` the one the checks use: sets the Local* values from it.
 void UseAdapter(const AdapterEntry &adapter);
@@ -73,6 +76,25 @@ void UseAdapter(const AdapterEntry &adapter);
 int UseAdapterFor(const std::string &deviceIp, const std::string &name,
                   const AdapterLister &lister);
 int UseAdapterFor(const std::string &deviceIp, const std::string &name = {});
+// The same for a device that is to move from `currentIp` to `newIp`
+// (ChooseAdapter's rule); `lister` empty: the system's adapters.
+int UseAdapterForMove(const std::string &newIp, const std::string &currentIp,
+                      const std::string &name, const AdapterLister &lister);
+
+// Why a device must not be given the address `ipText` with the mask
+// `maskText`, or "" when it may: a text the strict dotted-decimal reader
+// refuses, a mask that is not ones followed by zeros (or is 0.0.0.0), an
+// address 0.x.x.x or from 224.0.0.0 up, and the network or broadcast address
+// of the subnet the two make (subnets of /31 and /32 have neither). The
+// detail dialog and kelvo-cli refuse the same settings with it.
+std::string AddressFault(const std::string &ipText, const std::string &maskText);
+
+// The prefix length of a subnet mask (ones followed by zeros), or -1.
+int PrefixLength(const std::string &maskText);
+
+// "lan2, network 10.20.0.0/16": the adapter the checks use and the network
+// they compare with, for messages ("" when no adapter was chosen).
+std::string CheckedNetworkText();
 
 // Vets the address, mask and gateway texts typed for a device before they are
 // written to it. Shows "Some of network parameters is not correct?" when a

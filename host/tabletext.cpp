@@ -1,6 +1,8 @@
 #include "tabletext.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <string_view>
 
 namespace kelvo::host {
@@ -48,22 +50,43 @@ void AppendHex(std::string &out, const char *prefix, unsigned v) {
     out += digits[v & 15];
 }
 
+// Code points that draw nothing or reorder what follows: bidi overrides,
+// embeddings, isolates and marks, zero-width characters, line and paragraph
+// separators, the byte order mark and invisible tags. Shown raw they let a
+// device name hide or reverse text around it.
+bool Invisible(std::uint32_t cp) {
+    return cp == 0xAD || cp == 0x61C || cp == 0x180E || (cp >= 0x200B && cp <= 0x200F) ||
+           (cp >= 0x2028 && cp <= 0x202E) || (cp >= 0x2060 && cp <= 0x206F) || cp == 0xFEFF ||
+           (cp >= 0xFFF9 && cp <= 0xFFFB) || (cp >= 0xE0000 && cp <= 0xE007F);
+}
+
+std::uint32_t CodePoint(const std::string &text, std::size_t i, std::size_t n) {
+    static const unsigned lead[] = {0, 0, 0x1F, 0x0F, 0x07};
+    std::uint32_t cp = static_cast<unsigned char>(text[i]) & lead[n];
+    for (std::size_t k = 1; k < n; ++k)
+        cp = cp << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    return cp;
+}
+
 } // namespace
 
-std::string Visible(const std::string &text) {
+std::string Visible(const std::string &text, std::string_view keep) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x20 && c < 0x7F) {
+        if ((c >= 0x20 && c < 0x7F) ||
+            (c < 0x20 && keep.find(static_cast<char>(c)) != std::string_view::npos)) {
             out += static_cast<char>(c);
             ++i;
         } else if (const std::size_t n = c >= 0x80 ? Utf8Sequence(text, i) : 0; n == 0) {
             AppendHex(out, "\\x", c);
             ++i;
-        } else if (c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
-            AppendHex(out, "\\u00", static_cast<unsigned char>(text[i + 1]));
-            i += 2;
+        } else if (const std::uint32_t cp = CodePoint(text, i, n); cp < 0xA0 || Invisible(cp)) {
+            char hex[16];
+            std::snprintf(hex, sizeof hex, cp > 0xFFFF ? "\\U%08x" : "\\u%04x", cp);
+            out += hex;
+            i += n;
         } else {
             out.append(text, i, n);
             i += n;
@@ -72,8 +95,16 @@ std::string Visible(const std::string &text) {
     return out;
 }
 
+namespace {
+
+// A cell starting with one of these reaches a spreadsheet as a formula, or,
+// for the quote itself, loses it on import.
+constexpr std::string_view kProtected = "=+-@\t\r'";
+
+} // namespace
+
 std::string CsvSafe(const std::string &text) {
-    if (text.empty() || std::string_view("=+-@\t\r").find(text[0]) == std::string_view::npos)
+    if (text.empty() || kProtected.find(text[0]) == std::string_view::npos)
         return text;
     // A signed decimal number cannot carry a formula.
     const std::string_view rest = std::string_view(text).substr(1);
@@ -82,6 +113,16 @@ std::string CsvSafe(const std::string &text) {
         std::count(rest.begin(), rest.end(), '.') <= 1)
         return text;
     return "'" + text;
+}
+
+std::string CsvText(const std::string &text) {
+    return Visible(text, "\t\r\n");
+}
+
+std::string CsvUnprotected(const std::string &cell) {
+    if (cell.size() >= 2 && cell[0] == '\'' && kProtected.find(cell[1]) != std::string_view::npos)
+        return cell.substr(1);
+    return cell;
 }
 
 std::string CsvField(const std::string &text) {
@@ -196,7 +237,7 @@ std::string FormatCsv(const std::vector<std::string> &header,
     std::string out;
     auto emit = [&](const std::vector<std::string> &row) {
         for (size_t i = 0; i < row.size(); ++i)
-            out += (i ? "," : "") + CsvField(CsvSafe(row[i]));
+            out += (i ? "," : "") + CsvField(CsvSafe(CsvText(row[i])));
         out += "\n";
     };
     emit(header);

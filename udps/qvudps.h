@@ -167,7 +167,9 @@ QVUDPS_API int qvudps_record_partial(int index, qvudps_module *dst);
 
 /* Asks for a setup of the device whose `mac` the settings name; the library
  * copies *settings. name_upload 1 uploads the new name over HTTP for the
- * device types that take it. */
+ * device types that take it, and only when it differs from the name the
+ * last search stored for the device, so that a name the search could not
+ * read is never overwritten. */
 QVUDPS_API int qvudps_setup(const qvudps_module *settings, int name_upload, void *context);
 /* 0 when no setup is under way, -1 while one runs. */
 QVUDPS_API int qvudps_setup_finish(void);

@@ -59,6 +59,13 @@ struct Library {
     // full (guarded by the lock).
     int dropped = 0;
 
+    // The names as the last search left them, by table index. Callers edit
+    // the records in place (the window writes a dialog's values into the
+    // stored record), so only this copy tells a name the caller chose from
+    // the one the search found, or failed to find. Written by the worker
+    // under the lock.
+    std::vector<std::string> searched_names;
+
     qvudps_module setup_request;
 
     bool proxy = false;

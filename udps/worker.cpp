@@ -176,6 +176,7 @@ int collect_replies(const Config &cfg, net::Socket s) {
         l.count = 0;
         std::memset(l.records.data(), 0, l.records.size() * sizeof l.records[0]);
         std::memset(l.raw_macs.data(), 0, l.raw_macs.size() * sizeof l.raw_macs[0]);
+        l.searched_names.clear();
     }
     static MacSet seen;
     seen.reset(static_cast<std::size_t>(capacity));
@@ -250,6 +251,11 @@ int collect_replies(const Config &cfg, net::Socket s) {
     }
     if (lookup)
         lookup_names(l.records.data(), count);
+    Guard g;
+    l.searched_names.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+        l.searched_names.emplace_back(l.records[i].name,
+                                      strnlen(l.records[i].name, sizeof l.records[i].name));
     return 0;
 }
 
@@ -295,6 +301,15 @@ void run_setup(const Config &cfg, net::Socket s) {
         return;
     }
     qvudps_module &stored = l.records[at];
+    // A name is written only when the caller chose a new one: a name the
+    // search could not read (mute web server, no lookup) must not be
+    // overwritten with whatever the record holds.
+    bool renamed;
+    {
+        Guard g;
+        renamed = static_cast<std::size_t>(at) < l.searched_names.size() &&
+                  l.searched_names[static_cast<std::size_t>(at)] != req.name;
+    }
     stored.raw_flags = merge_setup_flags(stored.raw_flags, req);
     const qvudps_tea_key &key = stored.setup_auth_required ? setup_key : search_key;
     uint8_t msg[setup_max_size];
@@ -305,7 +320,7 @@ void run_setup(const Config &cfg, net::Socket s) {
         setup_error_hook(l);
     }
     qv_sleep_ms(setup_settle_ms);
-    if (upload && in_name_set(type_code_of(stored.raw_type)))
+    if (upload && renamed && in_name_set(type_code_of(stored.raw_type)))
         upload_name(req.ip, req.port, req.name);
 }
 

@@ -1,7 +1,8 @@
 // The drop-down of this PC's adapters under " Your PC network settings ": the
 // address checks use the adapter shown there. Until the user picks one, a
-// device's detail dialog switches it to the adapter whose subnet holds the
-// device, else the one with the default route.
+// device's detail dialog switches it to the adapter whose subnet will hold the
+// device at its new address, else the one that holds it now, else the one
+// with the default route.
 #include "hostadapter.h"
 #include "mainform.h"
 #include "ui_mainform.h"
@@ -63,11 +64,11 @@ void TMainForm::ShowAdapter(int index) {
     ui->LGatewayLabel->setText(QString::fromStdString(kelvo::host::LocalGatewayText));
 }
 
-void TMainForm::UseAdapterForDevice(const qvudps_module &record) {
+void TMainForm::UseAdapterForDevice(const qvudps_module &record, const std::string &newIp) {
     if (adapterChosenByUser)
         return;
     ShowAdapter(kelvo::host::ChooseAdapter(
-        adapters, std::string(record.ip, strnlen(record.ip, sizeof record.ip))));
+        adapters, newIp, std::string(record.ip, strnlen(record.ip, sizeof record.ip))));
 }
 
 } // namespace kelvo::ui

@@ -94,13 +94,16 @@ void TDetailForm::SetStatus(const QString &text) {
 
 void TDetailForm::FormShow() {
     const qvudps_module &m = *record_;
+    shownName_ = FIELD(m, name);
+    shownIp_ = FIELD(m, ip);
+    shownMask_ = FIELD(m, mask);
     // Says which device is being changed, also to a screen reader's window list.
-    const QString name = FIELD(m, name);
-    setWindowTitle(name.isEmpty() ? QString("Details - %1").arg(FIELD(m, mac))
-                                  : QString("Details - %1 (%2)").arg(name, FIELD(m, mac)));
-    ui->NameEdit->setText(FIELD(m, name));
+    setWindowTitle(shownName_.isEmpty()
+                       ? QString("Details - %1").arg(FIELD(m, mac))
+                       : QString("Details - %1 (%2)").arg(shownName_, FIELD(m, mac)));
+    ui->NameEdit->setText(shownName_);
     ui->MACEdit->setText(FIELD(m, mac));
-    ui->IPEdit->setText(FIELD(m, ip));
+    ui->IPEdit->setText(shownIp_);
     ui->PortEdit->setText(QString::number(m.port));
     ui->MaskEdit->setText(FIELD(m, mask));
     ui->GatewayEdit->setText(FIELD(m, gateway));
@@ -180,8 +183,21 @@ void TDetailForm::SaveBitBtnClick() {
         Hooks().Error(this, "Some of network parameters is not correct?\n" + field);
         return;
     }
+    // A new address or mask that no device should get is refused as
+    // kelvo-cli refuses it, whatever "Check if new IP address is empty" says.
+    if (!ui->DHCPCheckBox->isChecked() && (v.ip != shownIp_ || v.mask != shownMask_)) {
+        const std::string fault =
+            kelvo::host::AddressFault(v.ip.toStdString(), v.mask.toStdString());
+        if (!fault.empty()) {
+            Hooks().Error(this, "Some of network parameters is not correct?\r\n\r\n" +
+                                    QString::fromStdString(fault));
+            return;
+        }
+    }
 
     if (ui->ValidCheckBox->isChecked() && !ui->DHCPCheckBox->isChecked()) {
+        if (chooseAdapter)
+            chooseAdapter(v.ip.toStdString());
         GuiHostPrompts prompts(this);
         if (!kelvo::host::CheckNewAddress(v.ip.toStdString(), v.mask.toStdString(),
                                           v.gateway.toStdString(), prompts))
@@ -232,6 +248,9 @@ void TDetailForm::FinishApply(std::uint16_t port) {
         SetStatus(sending.contains("Sending new settings") ? sending : "Sending new settings...");
     DetailValues v;
     v.name = ui->NameEdit->text();
+    // An untouched name stays byte for byte: a name the search did not read,
+    // or one longer than the dialog writes, is not replaced.
+    v.nameEdited = v.name != shownName_;
     v.ip = ui->IPEdit->text().trimmed();
     v.mask = ui->MaskEdit->text().trimmed();
     v.gateway = ui->GatewayEdit->text().trimmed();

@@ -8,6 +8,9 @@
 #include <QDialog>
 #include <QTimer>
 
+#include <functional>
+#include <string>
+
 class QCheckBox;
 
 namespace Ui {
@@ -32,6 +35,10 @@ public:
     QTimer *SetupTimer;
     Ui::DetailForm *ui;
 
+    // Makes the address checks use the adapter for a device that is to get
+    // the given address (set by the main window; may be empty).
+    std::function<void(const std::string &newIp)> chooseAdapter;
+
     void FormShow();
     void SaveBitBtnClick();
     void SetupTimerTimer();
@@ -55,6 +62,8 @@ private:
     qvudps_module *record_;
     int *spinner_;
     bool shown_ = false;
+    // The texts the fields showed when the dialog was filled.
+    QString shownName_, shownIp_, shownMask_;
 };
 
 } // namespace kelvo::ui

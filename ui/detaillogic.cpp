@@ -59,7 +59,8 @@ void CopyField(char (&field)[N], const std::string &value, std::size_t max) {
 } // namespace
 
 void WriteDetailValues(qvudps_module &record, const DetailValues &v, std::uint16_t port) {
-    CopyField(record.name, v.name.toStdString(), kMaxNameBytes);
+    if (v.nameEdited)
+        CopyField(record.name, v.name.toStdString(), kMaxNameBytes);
     CopyField(record.ip, v.ip.toStdString(), kMaxAddressBytes);
     CopyField(record.mask, v.mask.toStdString(), kMaxAddressBytes);
     CopyField(record.gateway, v.gateway.toStdString(), kMaxAddressBytes);

@@ -31,6 +31,8 @@ struct DetailValues {
     bool tcpSetup = false;
     bool dhcp = false;
     bool tea = false;
+    // False: the record keeps its name as it is.
+    bool nameEdited = true;
 };
 
 // Reads the port text as a whole number 0 to 65535 (blanks around it are
@@ -51,7 +53,8 @@ QString InvalidAddressField(const DetailValues &v);
 // `text` cut to at most `maxBytes` bytes without splitting a UTF-8 sequence.
 std::string CutUtf8(const std::string &text, std::size_t maxBytes);
 
-// Writes the values into the record: the name as UTF-8 cut to 33 bytes, the
+// Writes the values into the record: the name (when edited) as UTF-8 cut to
+// 33 bytes, the
 // addresses cut to 15 bytes, the port and the four switches.
 void WriteDetailValues(qvudps_module &record, const DetailValues &v, std::uint16_t port);
 

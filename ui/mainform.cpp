@@ -779,6 +779,10 @@ void TMainForm::ShowDetailDialog() {
     bool applied = false;
     {
         TDetailForm dialog(this, DeviceTable[selectedDevice].record, &spinnerIndex);
+        const qvudps_module current = *DeviceTable[selectedDevice].record;
+        dialog.chooseAdapter = [this, current](const std::string &newIp) {
+            UseAdapterForDevice(current, newIp);
+        };
         Hooks().ExecDialog(dialog);
         applied = dialog.settingsApplied;
     }

@@ -106,7 +106,8 @@ public:
     bool adapterChosenByUser = false;
     void SetUpAdapterChoice();
     void ShowAdapter(int index);
-    void UseAdapterForDevice(const qvudps_module &record);
+    // `newIp`: the address the device is to get ("" while none is typed).
+    void UseAdapterForDevice(const qvudps_module &record, const std::string &newIp = {});
 
     // Search flow.
     void FormShow();

@@ -181,6 +181,16 @@ TEST_F(NamespaceTest, ChecksUseTheAdapterWhoseSubnetHoldsTheDeviceElseTheDefault
         EXPECT_EQ(LocalGatewayText, "10.77.0.254");
         ASSERT_EQ(UseAdapterFor("10.77.0.50", "kh2"), 0) << "a named adapter wins";
         EXPECT_EQ(LocalIpText, "10.88.1.1");
+        // A device to move: the network of its new address first, then the
+        // one it is on now, then the default route; the message names it.
+        ASSERT_EQ(UseAdapterForMove("10.88.7.7", "172.16.5.20", "", {}), 0);
+        EXPECT_EQ(CheckedNetworkText(), "kh2, network 10.88.0.0/16");
+        ASSERT_EQ(UseAdapterForMove("10.88.7.7", "10.77.0.8", "", {}), 0);
+        EXPECT_EQ(LocalAdapterName, "kh2") << "the new address decides";
+        ASSERT_EQ(UseAdapterForMove("172.16.5.20", "10.88.7.7", "", {}), 0);
+        EXPECT_EQ(LocalAdapterName, "kh2");
+        ASSERT_EQ(UseAdapterForMove("172.16.5.20", "192.168.5.5", "", {}), 0);
+        EXPECT_EQ(CheckedNetworkText(), "kh0, network 10.77.0.0/24");
         EXPECT_EQ(UseAdapterFor("10.77.0.50", "kh4"), -2) << "down";
         EXPECT_EQ(UseAdapterFor("10.77.0.50", "nope0"), -2);
         EXPECT_EQ(LocalAddress, 0u);

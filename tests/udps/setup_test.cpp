@@ -168,6 +168,21 @@ TEST_F(Setup, SignedMessageThenNameUploadAtTheNewAddress) {
     EXPECT_EQ(udps::name_upload_body("Lab 1").size(), 93u);
 }
 
+TEST_F(Setup, NameTheSearchDidNotReadIsNeverUploaded) {
+    HttpPeer web("HTTP/1.0 200 OK\r\n\r\n");
+    // Searched without the lookup: the record's name is empty, as after a
+    // lookup that met a mute web server.
+    auto recs = find({make_device(1, 2, "127.0.0.1", 80)});
+    ASSERT_EQ(recs.size(), 1u);
+    ASSERT_STREQ(recs[0]->name, "");
+    recs[0]->port = web.port();
+    recs[0]->nvt_enabled = 1;
+    ASSERT_EQ(qvudps_setup(recs[0], 1, nullptr), 0);
+    ASSERT_TRUE(wait_setup(20s));
+    EXPECT_EQ(setup_payloads(relay).size(), 1u);
+    EXPECT_EQ(web.connections(), 0) << "the name was not changed";
+}
+
 TEST_F(Setup, ExtendedDeviceDefaultsSignedWithTheSetupKey) {
     HttpPeer web("HTTP/1.0 200 OK\r\n\r\n");
     auto ext = make_device(5, 31, "127.0.0.1", web.port());

@@ -193,8 +193,24 @@ TEST_F(Dialogs, ApplyRefusesBadInputAndLeavesTheRecordAlone) {
     EXPECT_EQ(hooks.errors.value(1), "Some of network parameters is not correct?\n"
                                      "Gateway: \"10.9.8\" is not an address like 192.168.1.10");
 
-    // The address is in use: No ends the action with "Ready".
+    // What kelvo-cli refuses, whether the address check is ticked or not.
     f.ui->GatewayEdit->setText("10.9.8.1");
+    const char *const refused[][3] = {{"10.9.8.7", "255.0.255.0", "not a subnet mask"},
+                                      {"10.9.8.7", "0.0.0.255", "not a subnet mask"},
+                                      {"10.9.8.255", "255.255.255.0", "broadcast address"},
+                                      {"010.9.8.8", "255.255.255.0", ""}};
+    for (const auto &[ip, mask, why] : refused) {
+        f.ui->IPEdit->setText(ip);
+        f.ui->MaskEdit->setText(mask);
+        f.SaveBitBtnClick();
+        EXPECT_TRUE(hooks.errors.last().startsWith("Some of network parameters is not correct?"));
+        EXPECT_TRUE(hooks.errors.last().contains(why)) << hooks.errors.last().toStdString();
+    }
+    EXPECT_EQ(hooks.errors.size(), 6);
+    f.ui->IPEdit->setText("10.9.8.7");
+    f.ui->MaskEdit->setText("255.255.255.0");
+
+    // The address is in use: No ends the action with "Ready".
     f.ui->ValidCheckBox->setChecked(true);
     hooks.pingResult = 0;
     hooks.answers = {false};
@@ -271,6 +287,19 @@ TEST_F(Dialogs, ApplyWritesTheRecordAndCancelledCredentialsSendNothing) {
     // closes as applied.
     ASSERT_TRUE(WaitFor([&f] { return f.settingsApplied; }, 5000));
     EXPECT_EQ(f.result(), QDialog::Accepted);
+}
+
+TEST_F(Dialogs, AnUntouchedNameStaysByteForByte) {
+    qvudps_module m = Record();
+    std::strcpy(m.name, "Boiler room, second floor, cabinet 7\xff");
+    TDetailForm f(nullptr, &m, &spinner);
+    f.show();
+    f.ui->ValidCheckBox->setChecked(false);
+    f.ui->IPEdit->setText("10.9.8.70");
+    f.SaveBitBtnClick();
+    EXPECT_STREQ(m.ip, "10.9.8.70");
+    EXPECT_STREQ(m.name, "Boiler room, second floor, cabinet 7\xff");
+    ASSERT_TRUE(WaitFor([&f] { return f.settingsApplied; }, 5000));
 }
 
 TEST_F(Dialogs, DhcpSkipsTheChecksAndAnUnusablePingPausesWithoutFreezing) {
@@ -659,6 +688,8 @@ TEST_F(Dialogs, AdapterOfTheDeviceIsUsedUntilTheUserPicksOne) {
     EXPECT_EQ(w.ui->LIPLabel->text(), "192.168.5.10");
     EXPECT_EQ(kelvo::host::LocalIpText, "192.168.5.10");
     std::strcpy(device.ip, "172.16.0.9");
+    w.UseAdapterForDevice(device, "192.168.5.30");
+    EXPECT_EQ(kelvo::host::LocalIpText, "192.168.5.10") << "the network of the new address";
     w.UseAdapterForDevice(device);
     EXPECT_EQ(kelvo::host::LocalIpText, "10.77.0.1") << "else the one with the default route";
     EXPECT_EQ(w.ui->LGatewayLabel->text(), "10.77.0.254");

@@ -217,10 +217,11 @@ TEST(DetailLogic, PortMustBeAWholeNumberInRange) {
 }
 
 TEST(DetailLogic, OnlyDottedQuadsAreAddresses) {
-    for (const char *good : {"0.0.0.0", "192.168.1.99", "255.255.255.255", "010.0.0.1"})
+    for (const char *good : {"0.0.0.0", "192.168.1.99", "255.255.255.255", "10.0.0.1"})
         EXPECT_TRUE(IsDottedIPv4(good)) << good;
-    for (const char *bad : {"", "1.2.3", "1.2.3.4.5", "256.1.1.1", "1.2.3.x", "0x7f.0.0.1",
-                            "1..2.3", " 1.2.3.4", "1.2.3.4 ", "1234.1.1.1", "+1.2.3.4"})
+    for (const char *bad :
+         {"", "1.2.3", "1.2.3.4.5", "256.1.1.1", "1.2.3.x", "0x7f.0.0.1", "1..2.3", " 1.2.3.4",
+          "1.2.3.4 ", "1234.1.1.1", "+1.2.3.4", "010.0.0.1"})
         EXPECT_FALSE(IsDottedIPv4(bad)) << bad;
     DetailValues v{"", "10.0.0.1", "255.0.0.0", "10.0.0.254", "0.0.0.0", "0.0.0.0"};
     EXPECT_TRUE(AddressesValid(v));

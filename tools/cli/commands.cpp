@@ -464,6 +464,20 @@ bool ReadChanges(const CommandLine &cl, SetupChanges &c, Console &console) {
         !onOff("dhcp", c.dhcp) || !onOff("tcp-setup", c.tcpSetup) || !onOff("tea", c.tea) ||
         !onOff("nvt", c.nvt))
         return false;
+    // What is wrong whatever the device: a mask that is no mask, an address
+    // no device can have (and, with both given, the subnet's network or
+    // broadcast address). The rest needs the device's own mask.
+    if (c.mask && host::PrefixLength(*c.mask) <= 0) {
+        console.error("--mask " + *c.mask + " is not a subnet mask (ones, then zeros)");
+        return false;
+    }
+    if (c.ip) {
+        const std::string fault = host::AddressFault(*c.ip, c.mask ? *c.mask : "255.255.255.255");
+        if (!fault.empty()) {
+            console.error("--ip: " + fault);
+            return false;
+        }
+    }
     if (cl.isSet("port")) {
         int port = 0;
         if (!ParseNumber(cl.value("port"), 0, 65535, &port)) {
@@ -534,15 +548,16 @@ int Confirm(Context &ctx, const std::string &mac, const SetupChanges *changes, b
     return kExitOk;
 }
 
-// Reads this PC's adapter for the address checks of --check: the one named by
-// --interface, else the one whose subnet holds `deviceIp`, else the one with
-// the default route. kExitUsage for an --interface this PC does not have.
-int ReadAdapterForChecks(Context &ctx, const CommandLine &cl, const std::string &deviceIp) {
+// Chooses this PC's adapter for the address checks of --check: the one named
+// by --interface, else the one whose subnet will hold the device at `newIp`,
+// else the one that holds it now at `currentIp`, else the one with the
+// default route. kExitUsage for an --interface this PC does not have.
+int ReadAdapterForChecks(Context &ctx, const CommandLine &cl, const std::string &newIp,
+                         const std::string &currentIp) {
     if (!cl.isSet("check"))
         return kExitOk;
     const std::string adapter = cl.isSet("interface") ? cl.value("interface") : "";
-    const int rc =
-        ctx.env.readAdapter ? ctx.env.readAdapter() : host::UseAdapterFor(deviceIp, adapter);
+    const int rc = host::UseAdapterForMove(newIp, currentIp, adapter, ctx.env.adapters);
     if (rc == -2) {
         ctx.console.error("no up IPv4 adapter named " + adapter + " on this PC");
         return kExitUsage;
@@ -550,6 +565,15 @@ int ReadAdapterForChecks(Context &ctx, const CommandLine &cl, const std::string 
     if (rc != 0)
         ctx.console.note("cannot read this PC's network settings; the checks use none");
     return kExitOk;
+}
+
+// The refusal of the checks, naming the network they compared with.
+std::string RefusedText(const CommandLine &cl, const qvudps_module &settings,
+                        const std::string &text) {
+    const std::string network = host::CheckedNetworkText();
+    if (!cl.isSet("check") || settings.dhcp_enabled || network.empty())
+        return text;
+    return text + " (checked against " + network + ")";
 }
 
 host::PingFunction PingOf(const Context &ctx) {
@@ -571,13 +595,14 @@ int SetOne(Context &ctx, const CommandLine &cl, const std::string &macText,
     }
     qvudps_module settings = device;
     ApplyChanges(settings, changes);
-    if ((rc = ReadAdapterForChecks(ctx, cl, FieldText(device.ip))) != kExitOk)
+    if ((rc = ReadAdapterForChecks(ctx, cl, FieldText(settings.ip), FieldText(device.ip))) !=
+        kExitOk)
         return rc;
     ConsolePrompts prompts(ctx.console, cl.isSet("yes"));
     std::vector<std::string> notes;
     if (!AskBeforeSetup(settings, FieldText(device.ip), cl.isSet("check"), prompts, PingOf(ctx),
                         &notes)) {
-        ctx.console.error("new settings not sent");
+        ctx.console.error(RefusedText(cl, settings, "new settings not sent"));
         return kExitRefused;
     }
     for (const auto &n : notes)
@@ -585,7 +610,9 @@ int SetOne(Context &ctx, const CommandLine &cl, const std::string &macText,
     if ((rc = PrepareSetupKey(ctx, device, cl)) != kExitOk || (rc = RelayAnswers(ctx)) != kExitOk)
         return rc;
     std::string error;
-    if (!Setup(settings, 1, ctx.console, &error)) {
+    // Only a name the user gave is written: the one the search read (or did
+    // not read) stays as the device has it.
+    if (!Setup(settings, changes.name ? 1 : 0, ctx.console, &error)) {
         ctx.console.error(error);
         return kExitFailed;
     }
@@ -606,11 +633,7 @@ int SetMany(Context &ctx, const CommandLine &cl, const std::vector<PlannedSetup>
     ctx.all = all;
     if (rc != kExitOk)
         return rc;
-    // One adapter for the whole batch: the named one, else the default route's.
-    if ((rc = ReadAdapterForChecks(ctx, cl, "")) != kExitOk)
-        return rc;
     ConsolePrompts prompts(ctx.console, cl.isSet("yes"));
-    const host::PingFunction ping = PingOf(ctx);
     std::vector<qvudps_module> settings, stored;
     std::vector<SetupChanges> sentChanges;
     std::vector<std::vector<std::string>> results;
@@ -622,6 +645,7 @@ int SetMany(Context &ctx, const CommandLine &cl, const std::vector<PlannedSetup>
         if (faults++ == 0)
             firstFault = code;
     };
+    std::vector<const PlannedSetup *> rows;
     for (const auto &row : plan) {
         const int i = FindByMac(found, row.mac);
         if (i < 0 || (!ctx.all && host::IsMacFiltered(row.mac))) {
@@ -646,18 +670,43 @@ int SetMany(Context &ctx, const CommandLine &cl, const std::vector<PlannedSetup>
             fault(kExitUsage, row, FieldText(s.ip) + " is given to another device as well");
             continue;
         }
-        std::vector<std::string> notes;
-        if (!AskBeforeSetup(s, FieldText(device.ip), cl.isSet("check"), prompts, ping, &notes)) {
-            fault(kExitRefused, row, "the checks refused the new settings");
-            continue;
-        }
         if (device.setup_auth_required && !cl.isSet("user")) {
             fault(kExitAuth, row, "requires authorised setup: give --user and --password");
             continue;
         }
+        rows.push_back(&row);
         settings.push_back(s);
         stored.push_back(device);
         sentChanges.push_back(changes);
+    }
+    if (cl.isSet("ip-range"))
+        if (const std::string why = RangeFault(settings); !why.empty()) {
+            ctx.console.error("--ip-range " + cl.value("ip-range") + ": " + why);
+            return kExitUsage;
+        }
+    // The pings of the whole batch go out together; the questions are then
+    // asked device by device, each against the adapter of its own network.
+    std::map<std::string, int> pings;
+    if (cl.isSet("check")) {
+        std::vector<std::string> addresses;
+        for (size_t k = 0; k < settings.size(); ++k)
+            if (!settings[k].dhcp_enabled && FieldText(settings[k].ip) != FieldText(stored[k].ip))
+                addresses.push_back(FieldText(settings[k].ip));
+        pings = PingAll(addresses, PingOf(ctx));
+    }
+    const host::PingFunction ping = [&pings](const std::string &ip) {
+        const auto it = pings.find(ip);
+        return it == pings.end() ? 1 : it->second;
+    };
+    for (size_t k = 0; k < settings.size(); ++k) {
+        if ((rc = ReadAdapterForChecks(ctx, cl, FieldText(settings[k].ip),
+                                       FieldText(stored[k].ip))) != kExitOk)
+            return rc;
+        std::vector<std::string> notes;
+        if (!AskBeforeSetup(settings[k], FieldText(stored[k].ip), cl.isSet("check"), prompts, ping,
+                            &notes))
+            fault(kExitRefused, *rows[k],
+                  RefusedText(cl, settings[k], "the checks refused the new settings"));
     }
     if (faults) {
         ctx.console.error("nothing sent: " + std::to_string(faults) + " of " +
@@ -827,8 +876,9 @@ int CmdSet(const QStringList &args, Context &ctx) {
     cl.add({"check"}, "Check the new address against this PC's network and by ping first; "
                       "refuse instead of asking.");
     cl.add({"interface"},
-           "With --check: this PC's adapter to check against (default: the one whose subnet "
-           "holds the device, else the one with the default route).",
+           "With --check: this PC's adapter to check against (default, for each device: the "
+           "one whose subnet will hold its new address, else the one that holds it now, else "
+           "the one with the default route).",
            "NAME");
     cl.add({"yes"}, "Answer Yes to the questions of the checks (port 99, address conflicts).");
     cl.addRoute(true);

@@ -22,9 +22,8 @@ namespace kelvo::cli {
 struct Environment {
     // The ping test of `set --check` (host::PingAddress when empty).
     host::PingFunction ping;
-    // Reads the PC's adapter for `set --check` (host::ReadLocalAdapter when
-    // empty).
-    std::function<int()> readAdapter;
+    // Lists the PC's adapters for `set --check` (the system's when empty).
+    host::AdapterLister adapters;
     // The MAC filter file (host::MacFilterFileName() when empty).
     std::string filterFile;
     // The error stream is a terminal: progress redraws one line.

@@ -279,7 +279,10 @@ int SetupMany(const Route &route, const std::vector<qvudps_module> &settings,
         ++sent;
         console.progress("Sending new settings",
                          " " + std::to_string(sent) + " of " + std::to_string(settings.size()));
-        if (udps::in_name_set(udps::type_code_of(have.raw_type))) {
+        // As the library does: a name is written only when it was changed,
+        // so a name the search could not read is never overwritten.
+        if (udps::in_name_set(udps::type_code_of(have.raw_type)) &&
+            FieldText(want.name) != FieldText(have.name)) {
             udps::HttpExchange x;
             x.ip = FieldText(want.ip);
             x.port = want.port;

@@ -56,10 +56,10 @@ bool Setup(const qvudps_module &settings, int nameUpload, Console &console, std:
 // `settings` (new values; `stored[i]` is the same device's record from the
 // last search), sent one after the other from one socket the way the library
 // sends one, then a single 6000 ms wait for all devices to apply them, then
-// the name uploads of the devices that keep their name over HTTP, all
-// concurrently. Devices that require authorised setup are signed with
-// `setupKey`. Returns the number of messages sent; `unsent[i]` says why
-// message i did not leave ("" when it did).
+// the name uploads of the devices that keep their name over HTTP and get a
+// name other than the one in `stored`, all concurrently. Devices that require authorised setup are
+// signed with `setupKey`. Returns the number of messages sent; `unsent[i]` says why message i did
+// not leave ("" when it did).
 int SetupMany(const Route &route, const std::vector<qvudps_module> &settings,
               const std::vector<qvudps_module> &stored, const qvudps_tea_key &setupKey,
               Console &console, std::vector<std::string> &unsent);

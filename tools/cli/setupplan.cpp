@@ -6,9 +6,11 @@
 #include "wire.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <set>
 #include <string_view>
+#include <thread>
 
 namespace kelvo::cli {
 
@@ -26,15 +28,6 @@ std::string Lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
-}
-
-// A cell as the user meant it: without the "'" that protects a formula-like
-// cell in our own CSV output.
-std::string Unprotected(const std::string &cell) {
-    if (cell.size() >= 2 && cell[0] == '\'' &&
-        std::string_view("=+-@\t\r").find(cell[1]) != std::string_view::npos)
-        return cell.substr(1);
-    return cell;
 }
 
 // The address as a number, first octet highest (the text is checked).
@@ -123,7 +116,7 @@ bool ParseSettingsCsv(const std::string &text, std::vector<PlannedSetup> &plan,
         row.line = lines[r];
         std::string fault;
         for (size_t c = 0; c < columns.size() && fault.empty(); ++c) {
-            const std::string cell = Unprotected(records[r][c]);
+            const std::string cell = CsvUnprotected(records[r][c]);
             if (cell.empty() && columns[c] != kMac)
                 continue;
             auto address = [&](std::optional<std::string> &field, const char *what) {
@@ -222,7 +215,8 @@ SetupChanges OnlyDifferences(const qvudps_module &d, const SetupChanges &c) {
         if (field && *field == have)
             field.reset();
     };
-    if (out.name && CutUtf8(*out.name, kMaxNameBytes) == FieldText(d.name))
+    // A fed-back search list shows the name as its CSV showed it.
+    if (out.name && (*out.name == FieldText(d.name) || *out.name == CsvText(FieldText(d.name))))
         out.name.reset();
     same(out.ip, FieldText(d.ip));
     same(out.mask, FieldText(d.mask));
@@ -255,7 +249,59 @@ std::string UnsupportedChange(const qvudps_module &d, const SetupChanges &c) {
         return "this device has no NVT mode";
     if ((c.filterIp || c.filterMask) && !d.filter_supported)
         return "this device has no IP access filter";
+    if (c.name && c.name->size() > kMaxNameBytes)
+        return "the name is " + std::to_string(c.name->size()) +
+               " bytes of UTF-8; a device keeps at most " + std::to_string(kMaxNameBytes) +
+               " and it is not cut";
+    if (c.ip || c.mask) {
+        qvudps_module s = d;
+        ApplyChanges(s, c);
+        const bool dhcp = c.dhcp ? *c.dhcp : d.dhcp_enabled != 0;
+        if (const std::string fault = host::AddressFault(FieldText(s.ip), FieldText(s.mask));
+            !dhcp && !fault.empty())
+            return fault;
+    }
     return "";
+}
+
+std::string RangeFault(const std::vector<qvudps_module> &settings) {
+    if (settings.empty())
+        return "";
+    const std::uint32_t first = AddressValue(FieldText(settings[0].ip));
+    for (const auto &s : settings) {
+        const int prefix = host::PrefixLength(FieldText(s.mask));
+        const std::uint32_t mask = prefix <= 0 ? 0 : 0xFFFFFFFFu << (32 - prefix);
+        if (prefix > 0 && (AddressValue(FieldText(s.ip)) & mask) != (first & mask))
+            return FieldText(s.ip) + " lies outside the subnet " + AddressText(first & mask) + "/" +
+                   std::to_string(prefix) + " of " + FieldText(settings[0].ip);
+    }
+    return "";
+}
+
+std::map<std::string, int> PingAll(const std::vector<std::string> &addresses,
+                                   const host::PingFunction &ping) {
+    const std::vector<std::string> distinct = [&] {
+        std::set<std::string> seen;
+        std::vector<std::string> out;
+        for (const auto &a : addresses)
+            if (seen.insert(a).second)
+                out.push_back(a);
+        return out;
+    }();
+    std::vector<int> answers(distinct.size(), 1);
+    std::atomic<std::size_t> next{0};
+    std::vector<std::thread> workers;
+    for (std::size_t w = 0; w < std::min(kParallelPings, distinct.size()); ++w)
+        workers.emplace_back([&] {
+            for (std::size_t i; (i = next++) < distinct.size();)
+                answers[i] = ping(distinct[i]);
+        });
+    for (auto &t : workers)
+        t.join();
+    std::map<std::string, int> out;
+    for (std::size_t i = 0; i < distinct.size(); ++i)
+        out[distinct[i]] = answers[i];
+    return out;
 }
 
 void ApplyChanges(qvudps_module &r, const SetupChanges &c) {

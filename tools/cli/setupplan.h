@@ -11,6 +11,7 @@
 #include "qvudps.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -69,8 +70,21 @@ SetupChanges Merged(const SetupChanges &base, const SetupChanges &over);
 SetupChanges OnlyDifferences(const qvudps_module &device, const SetupChanges &changes);
 
 // Why the device cannot take `changes` (a switch or field its record says it
-// does not have, as the detail dialog disables it), or "" when it can.
+// does not have, as the detail dialog disables it; a name longer than
+// kMaxNameBytes, which is refused rather than cut; an address and mask that
+// host::AddressFault refuses, unless DHCP will be on), or "" when it can.
 std::string UnsupportedChange(const qvudps_module &device, const SetupChanges &changes);
+
+// Why the new addresses of `settings`, handed out from one --ip-range, do
+// not all lie in the subnet of the first one (each compared under its own
+// mask), or "" when they do.
+std::string RangeFault(const std::vector<qvudps_module> &settings);
+
+// The ping test of every address, at most kParallelPings at once; each
+// distinct address is pinged once. The answers by address.
+inline constexpr std::size_t kParallelPings = 32;
+std::map<std::string, int> PingAll(const std::vector<std::string> &addresses,
+                                   const host::PingFunction &ping);
 
 // Writes `changes` into `record`; the name is cut to kMaxNameBytes bytes
 // without splitting a character.

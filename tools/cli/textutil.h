@@ -27,6 +27,8 @@ std::string CutUtf8(const std::string &text, std::size_t maxBytes);
 // The table and CSV texts are shared with the window.
 using host::CsvField;
 using host::CsvSafe;
+using host::CsvText;
+using host::CsvUnprotected;
 using host::DisplayWidth;
 using host::FormatCsv;
 using host::FormatTable;

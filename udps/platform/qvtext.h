@@ -59,7 +59,8 @@ inline void append_utf8(std::string &out, std::uint32_t cp) {
 }
 
 // Reads a dotted-decimal IPv4 text: exactly four numbers of one to three
-// digits, each 0 to 255, joined by "." and nothing else. On success the four
+// digits, each 0 to 255 and without a leading zero (other readers take
+// "010" as octal 8), joined by "." and nothing else. On success the four
 // numbers go to `out`; on failure `out` is left untouched.
 inline bool parse_dotted_ipv4(std::string_view text, std::uint8_t out[4]) {
     std::uint8_t parts[4];
@@ -77,7 +78,7 @@ inline bool parse_dotted_ipv4(std::string_view text, std::uint8_t out[4]) {
             ++pos;
             ++digits;
         }
-        if (digits == 0 || value > 255)
+        if (digits == 0 || value > 255 || (digits > 1 && text[pos - digits] == '0'))
             return false;
         parts[i] = static_cast<std::uint8_t>(value);
     }

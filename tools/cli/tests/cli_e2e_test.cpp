@@ -268,11 +268,9 @@ TEST(CliSet, ChecksRefuseInsteadOfAsking) {
     ASSERT_TRUE(lab.started);
     const QString mac = QString::fromStdString(lab.mac(0));
     auto env = CliLab::quietEnvironment();
-    env.readAdapter = [] {
-        return kelvo::host::ReadLocalAdapter([](std::vector<kelvo::host::AdapterEntry> &out) {
-            out.push_back({"lab0", "127.0.125.10", "255.255.255.0", "127.0.125.254"});
-            return 0;
-        });
+    env.adapters = [](std::vector<kelvo::host::AdapterEntry> &out) {
+        out.push_back({"lab0", "127.0.125.10", "255.255.255.0", "127.0.125.254"});
+        return 0;
     };
     Result r = lab.run({"set", mac, "--ip", "127.0.99.5", "--check", "--no-names"}, env);
     EXPECT_EQ(r.code, 5) << r.err;
@@ -308,6 +306,9 @@ TEST(CliSet, UnknownDeviceAndBadArguments) {
     const QString mac = QString::fromStdString(lab.mac(0));
     for (const QStringList &args :
          {QStringList{"set", mac}, QStringList{"set", mac, "--ip", "10.0.0.300"},
+          QStringList{"set", mac, "--ip", "010.0.0.1"},
+          QStringList{"set", mac, "--mask", "255.0.255.0"},
+          QStringList{"set", mac, "--mask", "0.0.0.255"},
           QStringList{"set", mac, "--dhcp", "maybe"}, QStringList{"set", mac, "--port", "70000"},
           QStringList{"set", mac, "--name", QString(34, 'n')},
           QStringList{"set", mac, "--filter", "10.0.0.0", "--nvt", "on"},
@@ -363,6 +364,120 @@ TEST(CliSet, SeveralDevicesInOneGoWithAResultLineEach) {
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("2 of 3 device(s) confirmed"), std::string::npos) << r.out;
+}
+
+// Thermometers (they keep their name over HTTP) at 127.0.`net`.1 upwards.
+std::vector<DeviceConfig> Thermometers(int net, const std::vector<std::string> &names) {
+    std::vector<DeviceConfig> out;
+    for (size_t i = 0; i < names.size(); ++i) {
+        DeviceConfig d = Pick("127.0." + std::to_string(net) + ".1", {kThermometer})[0];
+        char mac[18];
+        std::snprintf(mac, sizeof mac, "02:4B:56:00:%02X:%02X", net, static_cast<int>(i + 1));
+        d.mac = mac;
+        d.ip = "127.0." + std::to_string(net) + "." + std::to_string(i + 1);
+        d.name = names[i];
+        out.push_back(d);
+    }
+    return out;
+}
+
+TEST(CliSet, ANameTheSearchCouldNotReadIsNeverErased) {
+    auto devices = Thermometers(171, {"Boiler room"});
+    devices[0].faults.http_silent = true;
+    CliLab lab(devices);
+    ASSERT_TRUE(lab.started);
+    const QString mac = QString::fromStdString(lab.mac(0));
+    // One device alone, then through the batch path (--ip-range), with and
+    // without the lookup.
+    Result r = lab.run({"set", mac, "--tcp-setup", "off"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    r = lab.run({"set", mac, "--ip-range", "127.0.171.40", "--no-names"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(lab.fleet->device(0).setups_applied, 2u);
+    EXPECT_EQ(lab.fleet->device(0).config.name, "Boiler room");
+    EXPECT_TRUE(PostBodies(lab, lab.mac(0)).empty());
+
+    // A name that is given is written.
+    lab.fleet->set_faults(lab.mac(0), {});
+    r = lab.run({"set", mac, "--name", "Tank 2", "--no-names"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(lab.fleet->device(0).config.name, "Tank 2");
+}
+
+TEST(CliSet, AFedBackSearchListSendsOnlyWhatWasEdited) {
+    const std::string longName = "Boiler room, second floor, cabinet 7";
+    CliLab lab(Thermometers(172, {longName, "=quoted", "Hall"}));
+    ASSERT_TRUE(lab.started);
+    Result r = lab.run({"search", "--format", "csv"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    ASSERT_NE(r.out.find("'=quoted"), std::string::npos) << r.out;
+    std::string csv = r.out;
+    const auto at = csv.find("127.0.172.3");
+    ASSERT_NE(at, std::string::npos) << csv;
+    csv.replace(at, 11, "127.0.172.50");
+    TempDir dir;
+    const fs::path file = dir.path / "list.csv";
+    WriteFile(file, csv);
+    r = lab.run({"set", "--from", Q(file), "--no-names"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("1 of 1 device(s) confirmed"), std::string::npos) << r.out;
+    EXPECT_EQ(lab.fleet->device(0).setups_applied, 0u);
+    EXPECT_EQ(lab.fleet->device(1).setups_applied, 0u);
+    EXPECT_EQ(lab.fleet->device(2).config.ip, "127.0.172.50");
+    EXPECT_EQ(lab.fleet->device(0).config.name, longName);
+    EXPECT_EQ(lab.fleet->device(1).config.name, "=quoted");
+    EXPECT_TRUE(PostBodies(lab, lab.mac(2)).empty());
+
+    // A new name that a device would get cut is refused; nothing goes out.
+    csv.replace(csv.find(longName), longName.size(), longName + " left");
+    WriteFile(file, csv);
+    r = lab.run({"set", "--from", Q(file), "--no-names"});
+    EXPECT_EQ(r.code, 2) << r.err;
+    EXPECT_NE(r.err.find("not cut"), std::string::npos) << r.err;
+    EXPECT_EQ(lab.fleet->device(0).setups_applied, 0u);
+}
+
+TEST(CliSet, AddressesNoDeviceShouldGetAreNeverSent) {
+    CliLab lab(Thermometers(173, {"A", "B"}));
+    ASSERT_TRUE(lab.started);
+    const QString m1 = QString::fromStdString(lab.mac(0)), m2 = QString::fromStdString(lab.mac(1));
+    Result r = lab.run({"set", m1, m2, "--ip-range", "127.0.173.254", "--no-names"});
+    EXPECT_EQ(r.code, 2) << r.err;
+    EXPECT_NE(r.err.find("127.0.173.255 is the broadcast address of 127.0.173.0/24"),
+              std::string::npos)
+        << r.err;
+    r = lab.run({"set", m1, "--ip", "127.0.173.0", "--no-names"});
+    EXPECT_EQ(r.code, 2) << r.err;
+    EXPECT_NE(r.err.find("network address"), std::string::npos) << r.err;
+    EXPECT_EQ(lab.fleet->device(0).setups_applied + lab.fleet->device(1).setups_applied, 0u);
+}
+
+TEST(CliSet, BatchChecksUseTheAdapterOfEachDevicesNewNetwork) {
+    CliLab lab(Thermometers(174, {"A", "B"}));
+    ASSERT_TRUE(lab.started);
+    auto env = CliLab::quietEnvironment();
+    env.adapters = [](std::vector<kelvo::host::AdapterEntry> &out) {
+        out.push_back({"lan1", "127.0.175.10", "255.255.255.0", "127.0.175.254"});
+        out.push_back({"lan2", "127.0.176.10", "255.255.255.0", ""});
+        return 0;
+    };
+    TempDir dir;
+    const fs::path file = dir.path / "moves.csv";
+    // Neither device is on a network of the PC yet; the first moves to lan2.
+    WriteFile(file, "MAC,IP\n" + lab.mac(0) + ",127.0.176.20\n" + lab.mac(1) + ",127.0.177.5\n");
+    Result r = lab.run({"set", "--from", Q(file), "--check", "--no-names"}, env);
+    EXPECT_EQ(r.code, 5) << r.err;
+    EXPECT_EQ(r.err.find("line 2"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("line 3: " + lab.mac(1) +
+                         ": the checks refused the new settings (checked against lan1, network "
+                         "127.0.175.0/24)"),
+              std::string::npos)
+        << r.err;
+    WriteFile(file, "MAC,IP\n" + lab.mac(0) + ",127.0.176.20\n" + lab.mac(1) + ",127.0.175.20\n");
+    r = lab.run({"set", "--from", Q(file), "--check", "--no-names"}, env);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(lab.fleet->device(0).config.ip, "127.0.176.20");
+    EXPECT_EQ(lab.fleet->device(1).config.ip, "127.0.175.20");
 }
 
 TEST(CliSearch, WithoutARelayItSaysSoAndExitsWithItsOwnCode) {

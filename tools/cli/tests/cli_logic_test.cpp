@@ -17,9 +17,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include <poll.h>
 #include <pty.h>
@@ -141,10 +144,15 @@ TEST(CliText, DeviceTextsNeverReachTheTerminalRaw) {
         {"K\xc3\xbc"
          "che \xe2\x82\xac",
          "K\xc3\xbc"
-         "che \xe2\x82\xac"}}; // kept
+         "che \xe2\x82\xac"}, // kept
+        // Right-to-left override, zero-width space, isolate, line separator,
+        // byte order mark, invisible tag: they hide or reorder text.
+        {"a\u202eb\u200bc\u2066d\u2028e\ufefff\U000E0041",
+         "a\\u202eb\\u200bc\\u2066d\\u2028e\\ufefff\\U000e0041"}};
     for (const auto &[raw, visible] : shown)
         EXPECT_EQ(Visible(raw), visible);
     EXPECT_EQ(FormatTable({"Name"}, {{"\x1b[31mX"}}), "Name\n\\x1b[31mX\n");
+    EXPECT_EQ(FormatCsv({"Name"}, {{"\x1b[31m\u202eX"}}), "Name\n\\x1b[31m\\u202eX\n");
     std::ostringstream out, err;
     Console console(out, err, true, false);
     console.progress("Box\x1b]0;t\x07", "");
@@ -156,6 +164,21 @@ TEST(CliText, DeviceTextsNeverReachTheTerminalRaw) {
                         {{"=HYPERLINK(1)", "+1+1", "-2+3", "@SUM(A1)", "\tx", "-5.2", "+7"}}),
               "a,b,c,d,e,f,g\n'=HYPERLINK(1),'+1+1,'-2+3,'@SUM(A1),'\tx,-5.2,+7\n");
     EXPECT_EQ(FormatCsv({"a"}, {{"\rx"}}), "a\n\"'\rx\"\n");
+
+    // What the CSV protects comes back as it was when the list is fed back.
+    const std::vector<std::string> names = {"=x", "+1+1", "-2+3", "@a",   "\tx",  "\rx",
+                                            "'",  "'=x",  "''",   "-5.2", "'abc", "plain"};
+    std::vector<std::vector<std::string>> rows;
+    for (size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(CsvUnprotected(CsvSafe(names[i])), names[i]);
+        rows.push_back({"02:00:00:00:00:" + std::to_string(10 + i), names[i]});
+    }
+    std::vector<PlannedSetup> plan;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(ParseSettingsCsv(FormatCsv({"MAC", "Name"}, rows), plan, errors)) << errors[0];
+    ASSERT_EQ(plan.size(), names.size());
+    for (size_t i = 0; i < names.size(); ++i)
+        EXPECT_EQ(*plan[i].changes.name, names[i]);
 
     // JSON stays JSON: the name comes back exactly.
     qvudps_module m = Device("02:00:00:00:00:01", "\x1b[2J\x07", "10.0.0.1", 80);
@@ -265,6 +288,9 @@ TEST(CliSetupPlan, ChangesOnlyWhatIsGivenAndComparesIt) {
     c.tea = true;
     EXPECT_EQ(UnsupportedChange(device, c), "this device does not support TEA authorisation");
     device.tea_supported = 1;
+    EXPECT_NE(UnsupportedChange(device, c).find("40 bytes"), std::string::npos)
+        << "a name is refused, never cut";
+    c.name = std::string(33, 'n');
     EXPECT_EQ(UnsupportedChange(device, c), "");
 
     qvudps_module settings = device;
@@ -349,6 +375,77 @@ TEST(CliSetupPlan, SettingsFilesAndAddressRanges) {
     const SetupChanges diff =
         OnlyDifferences(Device("02:00:00:00:00:01", "Other", "192.168.1.5", 80), c);
     EXPECT_TRUE(diff.empty());
+    // A name longer than a setup writes, and one the CSV showed escaped, as
+    // the search reported them: no change either.
+    c.name = "Boiler room, second floor, cabinet 7";
+    EXPECT_TRUE(OnlyDifferences(Device("02:00:00:00:00:01", c.name->c_str(), "192.168.1.5", 80), c)
+                    .empty());
+    c.name = CsvText("Tank\x1b\u202e");
+    EXPECT_TRUE(OnlyDifferences(Device("02:00:00:00:00:01", "Tank\x1b\u202e", "192.168.1.5", 80), c)
+                    .empty());
+}
+
+TEST(CliSetupPlan, AddressesNoDeviceShouldGetAreRefused) {
+    const std::tuple<const char *, const char *, const char *> table[] = {
+        {"10.0.0.1", "255.255.255.0", ""},
+        {"10.0.0.254", "255.255.255.0", ""},
+        {"10.0.0.1", "255.255.255.254", ""}, // a /31 has no network or broadcast
+        {"10.0.0.255", "255.255.255.0", "broadcast address of 10.0.0.0/24"},
+        {"10.0.2.0", "255.255.254.0", "network address of 10.0.2.0/23"},
+        {"10.0.0.5", "255.0.255.0", "not a subnet mask"},
+        {"10.0.0.5", "0.0.0.255", "not a subnet mask"},
+        {"10.0.0.5", "0.0.0.0", "not a subnet mask"},
+        {"010.0.0.1", "255.0.0.0", "not a dotted IPv4 address"},
+        {"0.0.0.7", "255.0.0.0", "not an address"},
+        {"224.0.0.1", "255.0.0.0", "not an address"}};
+    for (const auto &[ip, mask, why] : table) {
+        const std::string fault = kelvo::host::AddressFault(ip, mask);
+        if (*why == '\0')
+            EXPECT_EQ(fault, "") << ip << "/" << mask;
+        else
+            EXPECT_NE(fault.find(why), std::string::npos) << ip << "/" << mask << ": " << fault;
+    }
+    qvudps_module device = Device("02:00:00:00:00:01", "", "10.0.0.20", 80);
+    SetupChanges c;
+    c.ip = "10.0.0.255";
+    EXPECT_NE(UnsupportedChange(device, c).find("broadcast"), std::string::npos);
+    c.dhcp = true;
+    device.dhcp_supported = 1;
+    EXPECT_EQ(UnsupportedChange(device, c), "") << "DHCP chooses the address";
+
+    // A range that runs into the next subnet.
+    std::vector<qvudps_module> range = {Device("02:00:00:00:00:01", "", "10.0.0.253", 80),
+                                        Device("02:00:00:00:00:02", "", "10.0.1.1", 80)};
+    EXPECT_NE(RangeFault(range).find("10.0.1.1 lies outside the subnet 10.0.0.0/24"),
+              std::string::npos);
+    Set(range[1].ip, "10.0.0.254");
+    EXPECT_EQ(RangeFault(range), "");
+}
+
+TEST(CliSetupPlan, PingsOfABatchRunTogetherWithinTheirBound) {
+    for (const std::size_t n : {std::size_t{5}, kParallelPings + 8}) {
+        std::mutex mu;
+        std::condition_variable cv;
+        std::size_t active = 0, most = 0;
+        const std::size_t expect = std::min(n, kParallelPings);
+        std::vector<std::string> addresses;
+        for (std::size_t i = 0; i < n; ++i)
+            addresses.push_back("10.0.0." + std::to_string(i + 1));
+        addresses.push_back("10.0.0.1"); // asked once only
+        const auto answers = PingAll(addresses, [&](const std::string &ip) {
+            std::unique_lock lock(mu);
+            most = std::max(most, ++active);
+            cv.notify_all();
+            // Hold until the batch's first wave is in, or give up.
+            cv.wait_for(lock, std::chrono::seconds(10), [&] { return most >= expect; });
+            --active;
+            return ip == "10.0.0.2" ? 0 : 1;
+        });
+        EXPECT_EQ(most, expect);
+        ASSERT_EQ(answers.size(), n);
+        EXPECT_EQ(answers.at("10.0.0.2"), 0);
+        EXPECT_EQ(answers.at("10.0.0.1"), 1);
+    }
 }
 
 TEST(CliSetupPlan, AsksTheDetailDialogsQuestions) {
