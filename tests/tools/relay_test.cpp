@@ -744,7 +744,7 @@ TEST_F(RelayInProcess, AFloodFromAnotherUserLeavesASearchCompleteAndTheLogShort)
     const auto heard = device.collect(300ms, 5s, &from);
     const auto it = std::find(heard.begin(), heard.end(), mine);
     ASSERT_NE(it, heard.end()) << "the victim's search went out";
-    EXPECT_LT(heard.size(), 400u) << "the flood is held back, not sent on";
+    EXPECT_LT(heard.size(), 1000u) << "the flood of 6000 is held back, not sent on";
     ASSERT_TRUE(device.send_to(from[static_cast<std::size_t>(it - heard.begin())], reply_bytes(7)));
     lab::Bytes got;
     const bool kept = victim.receive(got, nullptr, 2s);
