@@ -2,6 +2,7 @@
 // allows it (net.ipv4.ping_group_range), else a raw socket where the process
 // may open one.
 #include "hostplatform.h"
+#include "uniquefd_posix.h"
 
 #include <netinet/in.h>
 #include <poll.h>
@@ -40,20 +41,7 @@ std::uint16_t checksum(const unsigned char *data, std::size_t len) {
     return static_cast<std::uint16_t>(~sum);
 }
 
-class Socket {
-public:
-    explicit Socket(int fd) : fd_(fd) {}
-    ~Socket() {
-        if (fd_ >= 0)
-            close(fd_);
-    }
-    Socket(const Socket &) = delete;
-    Socket &operator=(const Socket &) = delete;
-    int fd() const { return fd_; }
-
-private:
-    int fd_;
-};
+using Socket = UniqueFd;
 
 int openIcmp(IcmpSocket kind, bool &raw) {
     if (kind != IcmpSocket::Raw) {

@@ -1,5 +1,6 @@
 #include "hostrelay.h"
 
+#include "uniquefd_posix.h"
 #include "wire.h"
 
 #include <arpa/inet.h>
@@ -58,21 +59,6 @@ bool IsAnswer(const unsigned char *data, std::size_t len, const unsigned char *n
     return true;
 }
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            close(fd_);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 } // namespace
 
 RelayProbe ProbeRelay(const std::string &address, int port) {
@@ -86,14 +72,14 @@ RelayProbe ProbeRelay(const std::string &address, int port) {
         return result;
     }
     unsigned char nonce[kProbeNonceSize];
-    const Fd fd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (fd.get() < 0 || !RandomBytes(nonce, sizeof nonce)) {
+    const platform::UniqueFd fd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (fd.fd() < 0 || !RandomBytes(nonce, sizeof nonce)) {
         result.text = std::string("cannot ask it: ") + std::strerror(errno);
         return result;
     }
     // Connected, so the system drops datagrams from any other source and a
     // closed port is reported at once instead of after the waits.
-    if (connect(fd.get(), reinterpret_cast<const sockaddr *>(&relay), sizeof relay) != 0) {
+    if (connect(fd.fd(), reinterpret_cast<const sockaddr *>(&relay), sizeof relay) != 0) {
         result.text = std::string("cannot reach it: ") + std::strerror(errno);
         return result;
     }
@@ -106,7 +92,7 @@ RelayProbe ProbeRelay(const std::string &address, int port) {
     result.presence = RelayPresence::Absent;
     result.text = "nothing there answers as kelvo-relay";
     for (int attempt = 0; attempt < kProbeTries; ++attempt) {
-        if (send(fd.get(), request, sizeof request, 0) != static_cast<ssize_t>(sizeof request)) {
+        if (send(fd.fd(), request, sizeof request, 0) != static_cast<ssize_t>(sizeof request)) {
             if (errno == ECONNREFUSED)
                 result.text = "nothing listens there";
             continue;
@@ -118,7 +104,7 @@ RelayProbe ProbeRelay(const std::string &address, int port) {
                     .count();
             if (left <= 0)
                 break;
-            pollfd p{fd.get(), POLLIN, 0};
+            pollfd p{fd.fd(), POLLIN, 0};
             const int ready = poll(&p, 1, static_cast<int>(left));
             if (ready < 0 && errno == EINTR)
                 continue;
@@ -127,7 +113,7 @@ RelayProbe ProbeRelay(const std::string &address, int port) {
             unsigned char answer[kAnswerFixed + kProbeStatusMax + 1];
             sockaddr_in from{};
             socklen_t fromLen = sizeof from;
-            const ssize_t n = recvfrom(fd.get(), answer, sizeof answer, 0,
+            const ssize_t n = recvfrom(fd.fd(), answer, sizeof answer, 0,
                                        reinterpret_cast<sockaddr *>(&from), &fromLen);
             if (n < 0) {
                 if (errno == ECONNREFUSED) {

@@ -1,5 +1,7 @@
 #include "hostsecrets.h"
 
+#include "uniquefd_posix.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -67,28 +69,24 @@ void Secret::clear() {
 bool MakePrivateFolder(const std::string &path, std::string *error) {
     if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
         return Fail("cannot create", path, error);
-    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
+    const platform::UniqueFd fd(
+        open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (fd.fd() < 0)
         return Fail("cannot open the folder", path, error);
-    const bool ok = Tighten(fd, 0700, path, error);
-    close(fd);
-    return ok;
+    return Tighten(fd.fd(), 0700, path, error);
 }
 
 bool MakePrivateFile(const std::string &path, std::string *error) {
-    const int fd =
-        open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-    if (fd < 0)
+    const platform::UniqueFd fd(
+        open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+    if (fd.fd() < 0)
         return Fail("cannot open", path, error);
     struct stat st {};
-    if (fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
-        close(fd);
+    if (fstat(fd.fd(), &st) == 0 && !S_ISREG(st.st_mode)) {
         *error = path + " is not a regular file";
         return false;
     }
-    const bool ok = Tighten(fd, 0600, path, error);
-    close(fd);
-    return ok;
+    return Tighten(fd.fd(), 0600, path, error);
 }
 
 } // namespace kelvo::host
