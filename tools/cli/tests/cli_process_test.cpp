@@ -298,6 +298,8 @@ TEST(CliProcess, APasswordPromptMakesTheProcessUndumpable) {
                     .match(QString::fromStdString(coreLimit))
                     .hasMatch())
         << coreLimit;
+}
+
 TEST(CliProcess, TwoBackupsIntoOneFolderAtOnceLoseNothing) {
     Background fleet(KELVO_DEVSIM_PATH, {"--listen", "127.0.0.2:0", "--count", "4", "--ephemeral",
                                          "--first-ip", "127.0.141.1"});
