@@ -158,6 +158,10 @@ TEST_F(RelayProcess, SearchIsSentTwiceAndEveryReplyComesBackUnchangedFromTheRela
     EXPECT_EQ(got[1], request);
     EXPECT_EQ(from[0].sin_port, from[1].sin_port) << "both from the request's own socket";
 
+    // Another local program that found the search's port forges a reply:
+    // it is no target, so the relay does not pass it on.
+    lab::Udp forger{"127.0.0.1"};
+    ASSERT_TRUE(forger.send_to(from[0], reply_bytes(7)));
     for (std::uint8_t tag = 1; tag <= 3; ++tag)
         ASSERT_TRUE(device.send_to(from[0], reply_bytes(tag)));
     std::vector<sockaddr_in> sources;

@@ -1,6 +1,8 @@
 // The relay's acceptance of a client datagram: portable.
 #include "relay.h"
 
+#include <algorithm>
+
 #include <arpa/inet.h>
 
 namespace kelvo::relay {
@@ -72,6 +74,15 @@ std::vector<std::uint8_t> probe_reply(const std::uint8_t *nonce, std::string_vie
 
 bool source_accepted(const sockaddr_in &from) {
     return from.sin_family == AF_INET && (ntohl(from.sin_addr.s_addr) >> 24) == 127;
+}
+
+bool reply_accepted(const sockaddr_in &from, bool loopback_interface,
+                    const std::vector<sockaddr_in> &devices) {
+    if (devices.empty())
+        return !loopback_interface;
+    return std::any_of(devices.begin(), devices.end(), [&](const sockaddr_in &d) {
+        return d.sin_addr.s_addr == from.sin_addr.s_addr && d.sin_port == from.sin_port;
+    });
 }
 
 Verdict check_datagram(const sockaddr_in &from, bool loopback_interface, const std::uint8_t *data,

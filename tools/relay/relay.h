@@ -85,6 +85,13 @@ Verdict check_datagram(const sockaddr_in &from, bool loopback_interface, const s
                        std::size_t len, udps::ProxyHeader &header, const std::uint8_t *&payload,
                        std::size_t &payload_len);
 
+// Whether a datagram on a search's socket is a device's reply worth
+// forwarding. With unicast targets only those addresses and ports answer;
+// with broadcasts only what came in by a network interface: another user of
+// this PC can send to the search's port too, but only by loopback.
+bool reply_accepted(const sockaddr_in &from, bool loopback_interface,
+                    const std::vector<sockaddr_in> &devices);
+
 // Text from a client or a device as the log shows it: printable ASCII as it
 // is, a backslash doubled, every other byte as \xHH, so no text can move the
 // terminal's cursor, change its title or forge a log line.

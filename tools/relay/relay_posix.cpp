@@ -554,6 +554,16 @@ void Relay::forward_replies(Request &r) {
         const ssize_t n = receive(r.fd, buf, sizeof buf, from, ifindex);
         if (n < 0)
             return;
+        // A search socket has had IP_PKTINFO from its start, so a missing
+        // index cannot be a network interface's.
+        const bool on_loopback = ifindex == 0 || std::find(loopback_.begin(), loopback_.end(),
+                                                           ifindex) != loopback_.end();
+        if (!reply_accepted(from, on_loopback, options_.devices)) {
+            ++stats_.dropped;
+            log(Line::drop, "datagram from %s on a search socket is no device's reply\n",
+                text_of(from).c_str());
+            continue;
+        }
         if (options_.devices.empty())
             learn(buf, static_cast<std::size_t>(n), ifindex, r.id);
         if (sendto(fd_, buf, static_cast<std::size_t>(n), 0,
