@@ -13,10 +13,11 @@ namespace {
 int runFile(const std::filesystem::path &p) {
     std::ifstream in(p, std::ios::binary);
     if (!in) {
-        std::fprintf(stderr, "replay: cannot read %s\n", p.c_str());
+        std::fprintf(stderr, "replay: cannot read %s\n", p.string().c_str());
         return 1;
     }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
     // An empty vector's data() may be null; libFuzzer never passes null.
     static const uint8_t empty = 0;
     LLVMFuzzerTestOneInput(bytes.empty() ? &empty : bytes.data(), bytes.size());

@@ -2,8 +2,7 @@
 #include "qvtext.h"
 
 #include "hostplatform.h"
-
-#include <boost/regex.hpp>
+#include "hostregex.h"
 
 #include <cstdlib>
 #include <stdexcept>
@@ -28,7 +27,7 @@ const char *const kRangePattern =
 
 // The captures first..last joined and read as one hexadecimal number. At most
 // twelve digits, so it always fits; an empty join reads as 0.
-std::uint64_t hexOfCaptures(const boost::smatch &m, int first, int last) {
+std::uint64_t hexOfCaptures(const rx::smatch &m, int first, int last) {
     std::string digits;
     for (int i = first; i <= last; ++i)
         digits += m.str(i);
@@ -69,19 +68,19 @@ std::string utf16ToUtf8(const std::string &bytes, std::size_t start, bool bigEnd
 } // namespace
 
 int LoadMacFilter(const std::vector<std::string> &lines) {
-    static const boost::regex single(kSinglePattern);
-    static const boost::regex range(kRangePattern);
+    static const rx::regex single(kSinglePattern);
+    static const rx::regex range(kRangePattern);
     int added = 0;
     for (const std::string &line : lines) {
         if (line.empty() || line[0] == '#')
             continue;
-        boost::smatch m;
+        rx::smatch m;
         try {
-            if (boost::regex_match(line, m, single)) {
+            if (rx::regex_match(line, m, single)) {
                 const std::uint64_t value = hexOfCaptures(m, 1, 6);
                 MacFilter.push_back({value, value});
                 ++added;
-            } else if (boost::regex_match(line, m, range)) {
+            } else if (rx::regex_match(line, m, range)) {
                 MacFilter.push_back({hexOfCaptures(m, 1, 6), hexOfCaptures(m, 7, 12)});
                 ++added;
             }

@@ -4,9 +4,11 @@
 #include "session_internal.h"
 #include "xmlviews.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -107,13 +109,17 @@ public:
     // npos when there is none.
     size_t From(size_t from) {
         if (!valid_ || from > found_) {
-            // memmem: '<' starts a marker's first byte everywhere in XML, so a
-            // search by first byte stops at every tag.
-            const void *at = from <= text_.size() ? memmem(text_.data() + from, text_.size() - from,
-                                                           marker_.data(), marker_.size())
-                                                  : nullptr;
-            found_ = at ? static_cast<size_t>(static_cast<const char *>(at) - text_.data())
-                        : std::string_view::npos;
+            // A whole-marker search: '<' starts a marker's first byte
+            // everywhere in XML, so a search by first byte stops at every tag.
+            const char *at = nullptr;
+            if (from <= text_.size()) {
+                const auto end = text_.end();
+                const auto hit =
+                    std::search(text_.begin() + static_cast<std::ptrdiff_t>(from), end,
+                                std::boyer_moore_horspool_searcher(marker_.begin(), marker_.end()));
+                at = hit == end ? nullptr : text_.data() + (hit - text_.begin());
+            }
+            found_ = at ? static_cast<size_t>(at - text_.data()) : std::string_view::npos;
             valid_ = true;
         }
         return found_;

@@ -1,8 +1,6 @@
 #include "tea.h"
 
-#include <openssl/evp.h>
-
-#include <memory>
+#include "md5.h"
 
 namespace udps {
 
@@ -56,13 +54,8 @@ void tea_sign(uint8_t *message, const qvudps_tea_key &key) {
 }
 
 bool setup_key_from_login(std::string_view user, std::string_view password, qvudps_tea_key &out) {
-    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-    unsigned char d[EVP_MAX_MD_SIZE];
-    unsigned int len = 0;
-    if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_md5(), nullptr) != 1 ||
-        EVP_DigestUpdate(ctx.get(), user.data(), user.size()) != 1 ||
-        EVP_DigestUpdate(ctx.get(), password.data(), password.size()) != 1 ||
-        EVP_DigestFinal_ex(ctx.get(), d, &len) != 1 || len != 16)
+    uint8_t d[16];
+    if (!md5_of_pair(user, password, d))
         return false;
     out.k0 = load_be32(d + 12);
     out.k1 = load_be32(d + 8);

@@ -111,7 +111,7 @@ static_assert(error_rows == 90);
 
 void copy_text(char *destination, const char *source, size_t size) {
     std::memset(destination, 0, size);
-    std::strncpy(destination, source, size - 1);
+    std::memcpy(destination, source, strnlen(source, size - 1));
 }
 
 } // namespace

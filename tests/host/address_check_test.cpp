@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
+#include "test_sockets.h"
 
 #include <cstring>
 #include <deque>

@@ -3,12 +3,7 @@
 #include "tea.h"
 #include "wire.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "test_sockets.h"
 
 #include <cstdio>
 #include <cstring>
@@ -49,13 +44,13 @@ Bytes reply_of(const qvudps_module &dev) {
 namespace {
 
 int udp_bound(const char *ip, uint16_t port) {
-    const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+    const int s = testsock::open_socket(SOCK_DGRAM);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(port);
     inet_pton(AF_INET, ip, &a.sin_addr);
     int big = 4 * 1024 * 1024;
-    setsockopt(s, SOL_SOCKET, SO_SNDBUF, &big, sizeof big);
+    testsock::set_int_option(s, SOL_SOCKET, SO_SNDBUF, big);
     if (::bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0)
         throw std::runtime_error("bind failed");
     return s;
@@ -75,15 +70,29 @@ RelayPeer::RelayPeer() {
     other_ = udp_bound("127.0.0.2", 0);
     other_port_ = udp_bound("127.0.0.1", 0);
     port_ = local_port(sock_);
+    // One datagram from the second address to the first, before the thread
+    // takes over: its source tells whether the two can be told apart.
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port_);
+    inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
+    ::sendto(other_, "?", 1, 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
+    if (testsock::wait(sock_, POLLIN, 2000) > 0) {
+        char byte;
+        sockaddr_in from{};
+        socklen_t flen = sizeof from;
+        if (::recvfrom(sock_, &byte, 1, 0, reinterpret_cast<sockaddr *>(&from), &flen) == 1)
+            other_seen_ = ntohl(from.sin_addr.s_addr) == 0x7F000002;
+    }
     thread_ = std::thread([this] { run(); });
 }
 
 RelayPeer::~RelayPeer() {
     stop_ = true;
     thread_.join();
-    ::close(sock_);
-    ::close(other_);
-    ::close(other_port_);
+    testsock::close_socket(sock_);
+    testsock::close_socket(other_);
+    testsock::close_socket(other_port_);
 }
 
 void RelayPeer::set_scripts(std::vector<Script> scripts) {
@@ -110,13 +119,12 @@ Clock::time_point RelayPeer::last_sent() {
 void RelayPeer::run() {
     uint8_t buf[2048];
     while (!stop_) {
-        pollfd p{sock_, POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0)
+        if (testsock::wait(sock_, POLLIN, 50) <= 0)
             continue;
         sockaddr_in from{};
         socklen_t flen = sizeof from;
-        const ssize_t n =
-            ::recvfrom(sock_, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&from), &flen);
+        const ssize_t n = ::recvfrom(sock_, reinterpret_cast<char *>(buf), sizeof buf, 0,
+                                     reinterpret_cast<sockaddr *>(&from), &flen);
         if (n < 0)
             continue;
         Script script;
@@ -140,8 +148,8 @@ void RelayPeer::run() {
             if (a.delay_ms)
                 std::this_thread::sleep_for(std::chrono::milliseconds(a.delay_ms));
             const int via = a.from_other_address ? other_ : a.from_other_port ? other_port_ : sock_;
-            ::sendto(via, a.bytes.data(), a.bytes.size(), 0, reinterpret_cast<sockaddr *>(&from),
-                     flen);
+            ::sendto(via, reinterpret_cast<const char *>(a.bytes.data()), a.bytes.size(), 0,
+                     reinterpret_cast<sockaddr *>(&from), flen);
         }
         if (!script.empty()) {
             std::lock_guard lk(m_);
@@ -152,9 +160,8 @@ void RelayPeer::run() {
 
 HttpPeer::HttpPeer(std::string reply, bool silent, int trickle_ms)
     : reply_(std::move(reply)), silent_(silent), trickle_ms_(trickle_ms) {
-    listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    int on = 1;
-    setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    listen_ = testsock::open_socket(SOCK_STREAM);
+    testsock::set_int_option(listen_, SOL_SOCKET, SO_REUSEADDR, 1);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -169,8 +176,8 @@ HttpPeer::~HttpPeer() {
     stop_ = true;
     thread_.join();
     for (int fd : held_)
-        ::close(fd);
-    ::close(listen_);
+        testsock::close_socket(fd);
+    testsock::close_socket(listen_);
 }
 
 std::vector<std::string> HttpPeer::requests() {
@@ -190,8 +197,7 @@ bool HttpPeer::wait_requests(std::size_t n, std::chrono::milliseconds timeout) {
 
 void HttpPeer::run() {
     while (!stop_) {
-        pollfd p{listen_, POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0)
+        if (testsock::wait(listen_, POLLIN, 50) <= 0)
             continue;
         const int fd = ::accept(listen_, nullptr, nullptr);
         if (fd < 0)
@@ -215,8 +221,7 @@ void HttpPeer::serve(int fd) {
     char buf[4096];
     const auto give_up = Clock::now() + 1s;
     while (Clock::now() < give_up) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 100) <= 0)
+        if (testsock::wait(fd, POLLIN, 100) <= 0)
             continue;
         const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
         if (n <= 0)
@@ -247,7 +252,7 @@ void HttpPeer::serve(int fd) {
         if (trickle_ms_)
             std::this_thread::sleep_for(std::chrono::milliseconds(trickle_ms_));
     }
-    ::close(fd);
+    testsock::close_socket(fd);
 }
 
 void restart_library() {

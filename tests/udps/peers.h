@@ -56,12 +56,15 @@ public:
     bool wait_received(std::size_t n, std::chrono::milliseconds timeout);
     // Time at which the last scripted answer left.
     std::chrono::steady_clock::time_point last_sent();
+    // False where datagrams from 127.0.0.2 arrive as from 127.0.0.1 (Wine).
+    bool other_address_seen() const { return other_seen_; }
 
 private:
     void run();
     int sock_ = -1;
     int other_ = -1;
     int other_port_ = -1;
+    bool other_seen_ = false;
     uint16_t port_ = 0;
     std::atomic<bool> stop_{false};
     std::mutex m_;

@@ -74,6 +74,8 @@ protected:
 };
 
 TEST_F(Search, CollectsSignedRepliesFromTheRelayOnly) {
+    if (!relay.other_address_seen())
+        GTEST_SKIP() << "this system shows 127.0.0.2 as 127.0.0.1, so a stranger cannot be made";
     const auto a = make_device(1, 7);
     auto a_again = a;
     std::strcpy(a_again.ip, "127.0.0.9");

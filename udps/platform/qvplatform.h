@@ -14,8 +14,10 @@
 #include <stdint.h>
 
 #ifdef _WIN32
-#include <windows.h>
+/* Before windows.h, which would otherwise pull in the old winsock.h. */
 #include <winsock2.h>
+
+#include <windows.h>
 #else
 #include <pthread.h>
 #endif

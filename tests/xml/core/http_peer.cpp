@@ -1,19 +1,15 @@
 #include "http_peer.h"
 
-#include <arpa/inet.h>
+#include "test_sockets.h"
+
 #include <cerrno>
 #include <chrono>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace xmltest {
 namespace {
 
 int loopback_listener(int backlog, int *port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int fd = testsock::open_socket(SOCK_STREAM);
     if (fd < 0) {
         return -1;
     }
@@ -24,7 +20,7 @@ int loopback_listener(int backlog, int *port) {
     if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
         ::listen(fd, backlog) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size) != 0) {
-        ::close(fd);
+        testsock::close_socket(fd);
         return -1;
     }
     *port = ntohs(address.sin_port);
@@ -48,7 +44,7 @@ http_peer::~http_peer() {
     stop_ = true;
     thread_.join();
     if (listener_ >= 0) {
-        ::close(listener_);
+        testsock::close_socket(listener_);
     }
 }
 
@@ -76,14 +72,13 @@ bool http_peer::pause(int ms) const {
 
 void http_peer::run() {
     while (!stop_ && listener_ >= 0) {
-        pollfd entry{listener_, POLLIN, 0};
-        if (::poll(&entry, 1, 50) <= 0) {
+        if (testsock::wait(listener_, POLLIN, 50) <= 0) {
             continue;
         }
         const int fd = ::accept(listener_, nullptr, nullptr);
         if (fd >= 0) {
             serve(fd);
-            ::close(fd);
+            testsock::close_socket(fd);
         }
     }
 }
@@ -103,8 +98,7 @@ void http_peer::serve(int fd) {
                 break;
             }
         }
-        pollfd entry{fd, POLLIN, 0};
-        if (::poll(&entry, 1, 50) <= 0) {
+        if (testsock::wait(fd, POLLIN, 50) <= 0) {
             continue;
         }
         char buffer[4096];
@@ -156,14 +150,13 @@ stalled_listener::stalled_listener() {
     address.sin_port = htons(static_cast<uint16_t>(port_));
     // Fill the accept queue until a further connect stays pending.
     for (int i = 0; i < 8 && !stalled_; ++i) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        ::fcntl(fd, F_SETFL, O_NONBLOCK);
+        const int fd = testsock::open_socket(SOCK_STREAM);
+        testsock::set_nonblocking(fd);
         fillers_.push_back(fd);
         if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0) {
             continue;
         }
-        pollfd entry{fd, POLLOUT, 0};
-        if (errno == EINPROGRESS && ::poll(&entry, 1, 300) == 0) {
+        if (testsock::in_progress() && testsock::wait(fd, POLLOUT, 300) == 0) {
             stalled_ = true;
         }
     }
@@ -171,10 +164,10 @@ stalled_listener::stalled_listener() {
 
 stalled_listener::~stalled_listener() {
     for (const int fd : fillers_) {
-        ::close(fd);
+        testsock::close_socket(fd);
     }
     if (listener_ >= 0) {
-        ::close(listener_);
+        testsock::close_socket(listener_);
     }
 }
 
@@ -182,7 +175,7 @@ int free_port() {
     int port = 0;
     const int fd = loopback_listener(1, &port);
     if (fd >= 0) {
-        ::close(fd);
+        testsock::close_socket(fd);
     }
     return port;
 }

@@ -1,0 +1,184 @@
+#include "net.h"
+
+#include <mswsock.h>
+#include <ws2tcpip.h>
+
+#include <cstring>
+#include <vector>
+
+namespace udps::net {
+
+namespace {
+
+bool make_address(const char *ip, uint16_t port, sockaddr_in &addr) {
+    std::memset(&addr, 0, sizeof addr);
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    if (!ip || inet_pton(AF_INET, ip, &addr.sin_addr) != 1) {
+        WSASetLastError(WSAEINVAL);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int last_error() {
+    return WSAGetLastError();
+}
+
+bool would_block(int error) {
+    return error == WSAEWOULDBLOCK || error == WSAEINPROGRESS || error == WSAEINTR;
+}
+
+int timeout_error() {
+    return WSAETIMEDOUT;
+}
+
+bool out_of_descriptors(int error) {
+    return error == WSAEMFILE || error == WSAENOBUFS;
+}
+
+long descriptor_limit() {
+    // No per-process ceiling on sockets; a bound keeps the parallel
+    // connections within what a desktop's stack serves without refusals.
+    return 4096;
+}
+
+Socket udp_socket() {
+    if (qv_socket_startup() != 0)
+        return invalid_socket;
+    Socket s = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (s == invalid_socket)
+        return s;
+    // Without this an ICMP "port unreachable" for an earlier datagram makes
+    // the next receive fail with WSAECONNRESET and ends the wait for replies.
+    BOOL report = FALSE;
+    DWORD bytes = 0;
+    WSAIoctl(s, SIO_UDP_CONNRESET, &report, sizeof report, nullptr, 0, &bytes, nullptr, nullptr);
+    return s;
+}
+
+int enable_broadcast(Socket s) {
+    BOOL on = TRUE;
+    return ::setsockopt(s, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char *>(&on),
+                        sizeof on) == 0
+               ? 0
+               : -1;
+}
+
+int set_receive_buffer(Socket s, int bytes) {
+    return ::setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char *>(&bytes),
+                        sizeof bytes) == 0
+               ? 0
+               : -1;
+}
+
+int bind_any(Socket s, uint16_t port) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    addr.sin_port = htons(port);
+    return ::bind(s, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0 ? 0 : -1;
+}
+
+int send_to(Socket s, const void *data, std::size_t len, const char *ip, uint16_t port) {
+    sockaddr_in addr;
+    if (!make_address(ip, port, addr) || len > 65535)
+        return -1;
+    const int n = ::sendto(s, static_cast<const char *>(data), static_cast<int>(len), 0,
+                           reinterpret_cast<sockaddr *>(&addr), sizeof addr);
+    return n == static_cast<int>(len) ? 0 : -1;
+}
+
+int wait_readable(Socket s, int timeout_ms) {
+    WSAPOLLFD p{};
+    p.fd = s;
+    p.events = POLLRDNORM;
+    const int r = ::WSAPoll(&p, 1, timeout_ms);
+    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
+long receive_from(Socket s, void *buf, std::size_t cap, char *src) {
+    sockaddr_in from{};
+    int flen = sizeof from;
+    const int n =
+        ::recvfrom(s, static_cast<char *>(buf), static_cast<int>(cap > 65536 ? 65536 : cap), 0,
+                   reinterpret_cast<sockaddr *>(&from), &flen);
+    if (n < 0) {
+        // A datagram longer than the buffer arrives cut to its size, as on
+        // POSIX, instead of failing.
+        if (WSAGetLastError() != WSAEMSGSIZE)
+            return -1;
+        if (!inet_ntop(AF_INET, &from.sin_addr, src, 16))
+            src[0] = '\0';
+        return static_cast<long>(cap);
+    }
+    if (!inet_ntop(AF_INET, &from.sin_addr, src, 16))
+        src[0] = '\0';
+    return static_cast<long>(n);
+}
+
+Socket tcp_socket() {
+    if (qv_socket_startup() != 0)
+        return invalid_socket;
+    return ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+}
+
+int connect_start(Socket s, const char *ip, uint16_t port) {
+    sockaddr_in addr;
+    if (!make_address(ip, port, addr))
+        return -1;
+    if (::connect(s, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0)
+        return 0;
+    return would_block(WSAGetLastError()) ? 0 : -1;
+}
+
+int pending_error(Socket s) {
+    int err = 0;
+    int len = sizeof err;
+    if (::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&err), &len) != 0)
+        return WSAGetLastError();
+    return err;
+}
+
+long send_some(Socket s, const void *data, std::size_t len) {
+    const int n = ::send(s, static_cast<const char *>(data),
+                         static_cast<int>(len > 1 << 30 ? 1 << 30 : len), 0);
+    return n < 0 ? -1 : static_cast<long>(n);
+}
+
+long receive_some(Socket s, void *buf, std::size_t cap) {
+    const int n =
+        ::recv(s, static_cast<char *>(buf), static_cast<int>(cap > 1 << 30 ? 1 << 30 : cap), 0);
+    return n < 0 ? -1 : static_cast<long>(n);
+}
+
+int poll_sockets(PollEntry *entries, std::size_t count, int timeout_ms) {
+    std::vector<WSAPOLLFD> fds(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        fds[i].fd = entries[i].socket;
+        fds[i].events = static_cast<short>(((entries[i].want & want_read) ? POLLRDNORM : 0) |
+                                           ((entries[i].want & want_write) ? POLLWRNORM : 0));
+        fds[i].revents = 0;
+        entries[i].ready = false;
+    }
+    if (count == 0) {
+        // WSAPoll refuses an empty set, where poll() just waits.
+        Sleep(static_cast<DWORD>(timeout_ms < 0 ? 0 : timeout_ms));
+        return 0;
+    }
+    const int r = ::WSAPoll(fds.data(), static_cast<ULONG>(count), timeout_ms);
+    if (r < 0)
+        return -1;
+    int ready = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (fds[i].revents & (fds[i].events | POLLERR | POLLHUP | POLLNVAL)) {
+            entries[i].ready = true;
+            ++ready;
+        }
+    }
+    return ready;
+}
+
+} // namespace udps::net
