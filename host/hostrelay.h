@@ -19,7 +19,8 @@ enum class RelayPresence {
 // and lets it go at once: a port that we can take is held by nobody.
 RelayPresence ProbeRelay(const std::string &address, int port);
 
-// "No relay at 127.0.0.1:9999: start kelvo-relay (systemctl start kelvo-relay)"
+// "No relay at 127.0.0.1:9999: start kelvo-relay (systemctl start kelvo-relay; where
+// systemd does not run, run kelvo-relay in a terminal)"
 std::string NoRelayText(const std::string &address, int port);
 
 // Why a search through a running relay may have found nothing, and where it

@@ -36,7 +36,8 @@ RelayPresence ProbeRelay(const std::string &address, int port) {
 
 std::string NoRelayText(const std::string &address, int port) {
     return "No relay at " + Endpoint(address, port) +
-           ": start kelvo-relay (systemctl start kelvo-relay)";
+           ": start kelvo-relay (systemctl start kelvo-relay; where systemd does not run, "
+           "run kelvo-relay in a terminal)";
 }
 
 std::string NothingFoundText(const std::string &address, int port) {

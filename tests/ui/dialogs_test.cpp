@@ -561,7 +561,8 @@ TEST_F(Dialogs, WithoutARelayTheStatusNamesTheFixAndOffersADirectSearch) {
     o.macFilterFile = "/nonexistent/kelvo.filter";
     kelvo::ui::TMainForm w(nullptr, o);
     const QString noRelay =
-        QString("No relay at 127.0.0.1:%1: start kelvo-relay (systemctl start kelvo-relay)")
+        QString("No relay at 127.0.0.1:%1: start kelvo-relay (systemctl start kelvo-relay; where "
+                "systemd does not run, run kelvo-relay in a terminal)")
             .arg(port);
     hooks.answers = {false}; // No: nothing is searched (Yes would broadcast)
     w.SearchBitBtnClick();
