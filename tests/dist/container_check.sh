@@ -75,6 +75,11 @@ for _ in $(seq 1 300); do
   sleep 0.2
 done
 [ -n "$leader" ] || { echo "the container did not start"; cat "$log"; exit 1; }
+# systemctl can talk to it once its private socket exists.
+for _ in $(seq 1 600); do
+  [ -S /proc/"$leader"/root/run/systemd/private ] && break
+  sleep 0.1
+done
 inside() { nsenter -t "$leader" -a env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 "$@"; }
 state=$(inside timeout 120 systemctl is-system-running --wait || true)
 echo "container: booted ($state)"

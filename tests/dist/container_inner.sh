@@ -13,11 +13,17 @@ snapshot >/tmp/before
 
 # What each role pulls into a minimal system: packages and disk space.
 for set in "kelvo" "kelvo-cli kelvo-relay" "kelvo-lab"; do
-  files=$(for p in $set; do echo ./${p}_*.deb; done)
+  files=$(for p in $set; do echo /debs/${p}_*.deb; done)
   # shellcheck disable=SC2086
   plan=$(apt-get install -s --no-download --no-install-recommends $files)
   count=$(echo "$plan" | grep -c '^Inst ')
-  echo "figures: $set: $count packages ($(echo "$plan" | grep -c '^Inst lib') libraries)"
+  kib=0
+  for name in $(echo "$plan" | awk '/^Inst / { print $2 }'); do
+    size=$(apt-cache show --no-all-versions "$name" 2>/dev/null | sed -n 's/^Installed-Size: //p' || true)
+    [ -n "$size" ] || size=$(dpkg-deb -f /debs/"${name}"_*.deb Installed-Size)
+    kib=$((kib + size))
+  done
+  echo "figures: $set: $count packages, $((kib / 1024)) MB installed"
   if [ "$set" = "kelvo-cli kelvo-relay" ] && echo "$plan" | grep -E '^Inst libqt6(gui|widgets)'; then
     fail "kelvo-cli and kelvo-relay pull Qt Gui or Widgets"
   fi
@@ -25,9 +31,8 @@ for set in "kelvo" "kelvo-cli kelvo-relay" "kelvo-lab"; do
     fail "kelvo-lab pulls the relay service"
   fi
 done
-apt-get install -y -qq --no-download --no-install-recommends ./kelvo-cli_*.deb ./kelvo-relay_*.deb >/dev/null
-echo "figures: disk used by kelvo-cli + kelvo-relay with their dependencies: $(du -sxm / 2>/dev/null | cut -f1) MB in all"
-apt-get install -y -qq --no-download --no-install-recommends ./kelvo_*.deb ./kelvo-lab_*.deb >/dev/null
+apt-get install -y -qq --no-install-recommends /debs/kelvo-cli_*.deb /debs/kelvo-relay_*.deb >/dev/null
+apt-get install -y -qq --no-install-recommends /debs/kelvo_*.deb /debs/kelvo-lab_*.deb >/dev/null
 dpkg-query -W -f='figures: ${Package} ${Version} installed size ${Installed-Size} KiB\n' 'kelvo*'
 
 wait_active() { # unit: bounded wait for a state a unit reaches by itself
@@ -37,13 +42,13 @@ wait_active() { # unit: bounded wait for a state a unit reaches by itself
 wait_active kelvo-relay.socket || fail "kelvo-relay.socket is not active"
 wait_active kelvo-relay.service || fail "kelvo-relay.service is not active"
 pid=$(systemctl show -p MainPID --value kelvo-relay)
-user=$(stat -c %U /proc/"$pid")
-[ "$user" != root ] || fail "the relay runs as root"
+user=$(stat -c %u /proc/"$pid")
+[ "$user" != 0 ] || fail "the relay runs as root"
 systemctl show -p DynamicUser --value kelvo-relay | grep -qx yes || fail "no dynamic user"
 for cap in CapInh CapPrm CapEff CapBnd CapAmb; do
   grep -q "^$cap:[[:space:]]*0000000000000000$" /proc/"$pid"/status || fail "$cap is not empty"
 done
-echo "relay active as $user, no capabilities"
+echo "relay active as dynamic uid $user, no capabilities"
 
 score=$(systemd-analyze security kelvo-relay.service --no-pager | sed -n 's/.*Overall exposure level for kelvo-relay.service: \([0-9.]*\).*/\1/p')
 echo "figures: systemd-analyze security kelvo-relay: $score"
@@ -64,6 +69,7 @@ kelvo-cli set "$mac" --name Packaged --yes >/dev/null 2>&1 || fail "set through 
 echo "set through the service: $mac renamed"
 
 # A crash brings the relay back; a stopped service leaves the address held.
+pid=$(systemctl show -p MainPID --value kelvo-relay)
 kill -SEGV "$pid"
 for _ in $(seq 1 100); do
   new=$(systemctl show -p MainPID --value kelvo-relay)
@@ -85,7 +91,7 @@ fi
 echo "stopped service: address still held, the next search starts it"
 
 # A reinstall keeps the administrator's edit.
-apt-get install -y -qq --reinstall --no-download ./kelvo-relay_*.deb >/dev/null
+apt-get install -y -qq --reinstall /debs/kelvo-relay_*.deb >/dev/null
 grep -qx 'KELVO_RELAY_OPTS="--devices 127.0.0.2:9999"' /etc/default/kelvo-relay ||
   fail "the reinstall replaced the configuration"
 [ "$(found)" = 6 ] || fail "search after the reinstall"
