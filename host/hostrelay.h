@@ -42,7 +42,7 @@ struct RelayProbe {
 RelayProbe ProbeRelay(const std::string &address, int port);
 
 // "No relay at 127.0.0.1:9999: <why>; start kelvo-relay (systemctl start
-// kelvo-relay)"
+// kelvo-relay; where systemd does not run, run kelvo-relay in a terminal)"
 std::string NoRelayText(const std::string &address, int port, const std::string &why);
 
 // Why a search through a running relay may have found nothing, and where it

@@ -139,7 +139,8 @@ RelayProbe ProbeRelay(const std::string &address, int port) {
 
 std::string NoRelayText(const std::string &address, int port, const std::string &why) {
     return "No relay at " + Endpoint(address, port) + ": " + why +
-           "; start kelvo-relay (systemctl start kelvo-relay)";
+           "; start kelvo-relay (systemctl start kelvo-relay; where systemd does not run, run "
+           "kelvo-relay in a terminal)";
 }
 
 std::string NothingFoundText(const std::string &address, int port, const std::string &relayStatus) {

@@ -2,6 +2,7 @@
 
 #include "accessiblenames.h"
 #include "artwork.h"
+#include "kelvo_version.h"
 #include "ui_aboutform.h"
 #include "uihooks.h"
 
@@ -30,7 +31,7 @@ TAboutForm::~TAboutForm() {
 
 QString CopyrightText(const QString &firmName) {
     return QString("Copyright (c) 2024-2026 %1, built %2")
-        .arg(firmName, QString(__DATE__).simplified());
+        .arg(firmName, QStringLiteral(KELVO_BUILD_DATE));
 }
 
 void ShowAboutDialog(const QString &programName, const QString &version, const QString &firmName,

@@ -39,6 +39,8 @@ int main(int argc, char **argv) {
     QApplication::setApplicationName("Kelvo");
     QApplication::setOrganizationName("Marvane");
     QApplication::setApplicationVersion(KELVO_VERSION);
+    // Lets docks match the window to its launcher (the Wayland app id).
+    QGuiApplication::setDesktopFileName("example.marvane.Kelvo");
 
     kelvo::ui::MainOptions options;
     QString error;

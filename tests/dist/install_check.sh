@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch DESTDIR under /usr and checks what a
 # package would ship: every program answers --version, the desktop entry,
-# the metainfo and the relay's unit validate, the completion completes.
+# the metainfo and the relay's units validate, the completion completes.
 # Usage: install_check.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$1 version=$2
@@ -14,11 +14,14 @@ for program in kelvo kelvo-cli kelvo-relay kelvo-devsim; do
   [ "$got" = "$program $version" ] || { echo "$program --version said: $got"; exit 1; }
 done
 for page in kelvo kelvo-cli kelvo-relay kelvo-devsim; do
-  gzip -t "$root/usr/share/man/man1/$page.1.gz"
+  grep -q "^.TH .* \"kelvo $version\"" "$root/usr/share/man/man1/$page.1"
 done
 
+# The service reads the options file where this prefix keeps it.
 unit=$root/usr/lib/systemd/system/kelvo-relay.service
-grep -qx "ExecStart=/usr/bin/kelvo-relay --listen 127.0.0.1:9999" "$unit"
+grep -qx 'ExecStart=/usr/bin/kelvo-relay $KELVO_RELAY_OPTS' "$unit"
+grep -qx "EnvironmentFile=-/etc/default/kelvo-relay" "$unit"
+grep -qx 'KELVO_RELAY_OPTS=""' "$root/etc/default/kelvo-relay"
 
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$root"/usr/share/applications/*.desktop
@@ -27,7 +30,7 @@ if command -v appstreamcli >/dev/null; then
   appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml
 else echo "skipped: appstreamcli (appstream) not installed"; fi
 if command -v systemd-analyze >/dev/null; then
-  systemd-analyze verify --root="$root" --man=no --recursive-errors=no "$unit"
+  systemd-analyze verify --root="$root" --man=no --recursive-errors=no "$unit" "${unit%.service}.socket"
 else echo "skipped: systemd-analyze (systemd) not installed"; fi
 
 # The completion offers the commands, then a command's own options.

@@ -716,7 +716,8 @@ TEST_F(Dialogs, WithoutARelayTheStatusNamesTheFixAndOffersADirectSearch) {
         o.macFilterFile = "/nonexistent/kelvo.filter";
         kelvo::ui::TMainForm w(nullptr, o);
         const QString noRelay =
-            QString("No relay at 127.0.0.1:%1: %2; start kelvo-relay (systemctl start kelvo-relay)")
+            QString("No relay at 127.0.0.1:%1: %2; start kelvo-relay (systemctl start kelvo-relay; "
+                    "where systemd does not run, run kelvo-relay in a terminal)")
                 .arg(port)
                 .arg(squatted ? "nothing there answers as kelvo-relay" : "nothing listens there");
         hooks.answers = {false}; // No: nothing is searched (Yes would broadcast)
