@@ -1,7 +1,7 @@
 #include "hostrelay.h"
+#include "relayprobe.h"
 
 #include "uniquefd_posix.h"
-#include "wire.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -18,17 +18,6 @@ namespace kelvo::host {
 
 namespace {
 
-constexpr char kMagic[4] = {'K', 'V', 'R', 'L'};
-constexpr std::size_t kAnswerFixed = sizeof kMagic + 1 + kProbeNonceSize;
-
-int PortOf(int port) {
-    return port == 0 ? 9999 : port;
-}
-
-std::string Endpoint(const std::string &address, int port) {
-    return address + ":" + std::to_string(PortOf(port));
-}
-
 bool RandomBytes(unsigned char *out, std::size_t n) {
     while (n > 0) {
         const ssize_t got = getrandom(out, n, 0);
@@ -43,22 +32,6 @@ bool RandomBytes(unsigned char *out, std::size_t n) {
     return true;
 }
 
-// True when `data` is the answer to `nonce`; its status text into `status`.
-bool IsAnswer(const unsigned char *data, std::size_t len, const unsigned char *nonce,
-              std::string *status) {
-    if (len < kAnswerFixed || len > kAnswerFixed + kProbeStatusMax)
-        return false;
-    if (std::memcmp(data, kMagic, sizeof kMagic) != 0 || data[sizeof kMagic] != kProbeVersion ||
-        std::memcmp(data + sizeof kMagic + 1, nonce, kProbeNonceSize) != 0)
-        return false;
-    const char *text = reinterpret_cast<const char *>(data + kAnswerFixed);
-    const std::size_t textLen = len - kAnswerFixed;
-    if (std::memchr(text, '\0', textLen))
-        return false;
-    status->assign(text, textLen);
-    return true;
-}
-
 } // namespace
 
 RelayProbe ProbeRelay(const std::string &address, int port) {
@@ -66,7 +39,7 @@ RelayProbe ProbeRelay(const std::string &address, int port) {
     RelayProbe result;
     sockaddr_in relay{};
     relay.sin_family = AF_INET;
-    relay.sin_port = htons(static_cast<std::uint16_t>(PortOf(port)));
+    relay.sin_port = htons(static_cast<std::uint16_t>(RelayPort(port)));
     if (port < 0 || port > 65535 || inet_pton(AF_INET, address.c_str(), &relay.sin_addr) != 1) {
         result.text = "not an IPv4 address and port";
         return result;
@@ -83,9 +56,8 @@ RelayProbe ProbeRelay(const std::string &address, int port) {
         result.text = std::string("cannot reach it: ") + std::strerror(errno);
         return result;
     }
-    unsigned char request[udps::proxy_header_size + kProbeNonceSize];
-    if (udps::wrap_proxy(kProbeKind, "Mvx-Config", nonce, sizeof nonce, request, sizeof request) !=
-        sizeof request) {
+    unsigned char request[kProbeRequestSize];
+    if (!BuildRelayProbe(nonce, request)) {
         result.text = "cannot build the probe";
         return result;
     }
@@ -110,7 +82,7 @@ RelayProbe ProbeRelay(const std::string &address, int port) {
                 continue;
             if (ready <= 0)
                 break;
-            unsigned char answer[kAnswerFixed + kProbeStatusMax + 1];
+            unsigned char answer[kProbeAnswerMax + 1];
             sockaddr_in from{};
             socklen_t fromLen = sizeof from;
             const ssize_t n = recvfrom(fd.fd(), answer, sizeof answer, 0,
@@ -127,7 +99,7 @@ RelayProbe ProbeRelay(const std::string &address, int port) {
             if (from.sin_addr.s_addr != relay.sin_addr.s_addr || from.sin_port != relay.sin_port)
                 continue;
             std::string status;
-            if (IsAnswer(answer, static_cast<std::size_t>(n), nonce, &status)) {
+            if (IsRelayAnswer(answer, static_cast<std::size_t>(n), nonce, &status)) {
                 result.presence = RelayPresence::Answering;
                 result.text = status;
                 return result;
@@ -138,18 +110,9 @@ RelayProbe ProbeRelay(const std::string &address, int port) {
 }
 
 std::string NoRelayText(const std::string &address, int port, const std::string &why) {
-    return "No relay at " + Endpoint(address, port) + ": " + why +
+    return "No relay at " + RelayEndpoint(address, port) + ": " + why +
            "; start kelvo-relay (systemctl start kelvo-relay; where systemd does not run, run "
            "kelvo-relay in a terminal)";
-}
-
-std::string NothingFoundText(const std::string &address, int port, const std::string &relayStatus) {
-    if (!relayStatus.empty())
-        return "no device answered through the relay at " + Endpoint(address, port) +
-               ", which says: " + relayStatus;
-    return "no device answered through the relay at " + Endpoint(address, port) +
-           " (its log names the interfaces it searched); a firewall blocking UDP from the "
-           "devices is the usual cause";
 }
 
 } // namespace kelvo::host

@@ -38,34 +38,6 @@ void WipeMemory(void *p, std::size_t n) {
         explicit_bzero(p, n);
 }
 
-void WipeString(std::string &s) {
-    WipeMemory(s.data(), s.size());
-    s.clear();
-}
-
-bool Secret::assign(std::string_view text) {
-    clear();
-    if (text.size() >= kCapacity)
-        return false;
-    std::memcpy(data_, text.data(), text.size());
-    size_ = text.size();
-    data_[size_] = '\0';
-    return true;
-}
-
-bool Secret::append(char c) {
-    if (size_ + 1 >= kCapacity)
-        return false;
-    data_[size_++] = c;
-    data_[size_] = '\0';
-    return true;
-}
-
-void Secret::clear() {
-    WipeMemory(data_, sizeof data_);
-    size_ = 0;
-}
-
 bool MakePrivateFolder(const std::string &path, std::string *error) {
     if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
         return Fail("cannot create", path, error);

@@ -22,6 +22,10 @@ int last_error();
 bool would_block(int error);
 // Error number for a wait that ran out of time.
 int timeout_error();
+// Error number for a send with no way out (ENETUNREACH).
+int no_route_error();
+// Sets what last_error() returns on this thread.
+void set_last_error(int error);
 // True when the error means the process or system has no descriptor left.
 bool out_of_descriptors(int error);
 // The process's current limit of open descriptors.

@@ -43,6 +43,14 @@ int timeout_error() {
     return ETIMEDOUT;
 }
 
+int no_route_error() {
+    return ENETUNREACH;
+}
+
+void set_last_error(int error) {
+    errno = error;
+}
+
 bool out_of_descriptors(int error) {
     return error == EMFILE || error == ENFILE;
 }
@@ -147,28 +155,6 @@ std::vector<BroadcastTarget> broadcast_targets(const std::vector<std::string> &o
     }
     ::freeifaddrs(list);
     return out;
-}
-
-std::string targets_text(const std::vector<BroadcastTarget> &targets) {
-    std::string text;
-    for (const auto &t : targets)
-        text += (text.empty() ? "" : ", ") + t.adapter + " " + t.address;
-    return text;
-}
-
-int send_to_targets(Socket s, const void *data, std::size_t len,
-                    const std::vector<BroadcastTarget> &targets, uint16_t port) {
-    if (targets.empty()) {
-        errno = ENETUNREACH;
-        return -1;
-    }
-    // Every adapter is tried; the first failure is the one reported.
-    int failed = 0;
-    for (const auto &t : targets)
-        if (send_to(s, data, len, t.address, port) != 0 && failed == 0)
-            failed = errno;
-    errno = failed;
-    return failed == 0 ? 0 : -1;
 }
 
 Socket tcp_socket() {

@@ -2,7 +2,10 @@
 
 #include <mswsock.h>
 #include <ws2tcpip.h>
+// After the socket headers, which must come before windows.h.
+#include <iphlpapi.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -33,6 +36,14 @@ bool would_block(int error) {
 
 int timeout_error() {
     return WSAETIMEDOUT;
+}
+
+int no_route_error() {
+    return WSAENETUNREACH;
+}
+
+void set_last_error(int error) {
+    WSASetLastError(error);
 }
 
 bool out_of_descriptors(int error) {
@@ -99,24 +110,90 @@ int wait_readable(Socket s, int timeout_ms) {
     return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }
 
-long receive_from(Socket s, void *buf, std::size_t cap, char *src) {
+long receive_from(Socket s, void *buf, std::size_t cap, char *src, uint16_t *src_port) {
     sockaddr_in from{};
     int flen = sizeof from;
-    const int n =
-        ::recvfrom(s, static_cast<char *>(buf), static_cast<int>(cap > 65536 ? 65536 : cap), 0,
-                   reinterpret_cast<sockaddr *>(&from), &flen);
+    int n = ::recvfrom(s, static_cast<char *>(buf), static_cast<int>(cap > 65536 ? 65536 : cap), 0,
+                       reinterpret_cast<sockaddr *>(&from), &flen);
     if (n < 0) {
         // A datagram longer than the buffer arrives cut to its size, as on
         // POSIX, instead of failing.
         if (WSAGetLastError() != WSAEMSGSIZE)
             return -1;
-        if (!inet_ntop(AF_INET, &from.sin_addr, src, 16))
-            src[0] = '\0';
-        return static_cast<long>(cap);
+        n = static_cast<int>(cap > 65536 ? 65536 : cap);
     }
     if (!inet_ntop(AF_INET, &from.sin_addr, src, 16))
         src[0] = '\0';
+    if (src_port)
+        *src_port = ntohs(from.sin_port);
     return static_cast<long>(n);
+}
+
+namespace {
+
+using GetAdaptersInfoFn = ULONG(WINAPI *)(PIP_ADAPTER_INFO, PULONG);
+
+// Loaded at run time, so the library loads even where the helper library is
+// missing; the search then finds no adapter to broadcast on.
+GetAdaptersInfoFn adapters_info() {
+    static const GetAdaptersInfoFn fn = [] {
+        HMODULE dll = LoadLibraryW(L"iphlpapi.dll");
+        return dll ? reinterpret_cast<GetAdaptersInfoFn>(
+                         reinterpret_cast<void *>(GetProcAddress(dll, "GetAdaptersInfo")))
+                   : nullptr;
+    }();
+    return fn;
+}
+
+uint32_t host_order(const char *dotted) {
+    in_addr a{};
+    return inet_pton(AF_INET, dotted, &a) == 1 ? ntohl(a.s_addr) : 0;
+}
+
+} // namespace
+
+std::vector<BroadcastTarget> broadcast_targets(const std::vector<std::string> &only) {
+    std::vector<BroadcastTarget> out;
+    const GetAdaptersInfoFn get = adapters_info();
+    if (get == nullptr)
+        return out;
+    // The list may grow between the size query and the read: retry a few times.
+    std::vector<unsigned char> buffer(16 * 1024);
+    ULONG size = static_cast<ULONG>(buffer.size());
+    ULONG rc = ERROR_BUFFER_OVERFLOW;
+    for (int tries = 0; tries < 4 && rc == ERROR_BUFFER_OVERFLOW; ++tries) {
+        if (size > buffer.size())
+            buffer.resize(size);
+        size = static_cast<ULONG>(buffer.size());
+        rc = get(reinterpret_cast<PIP_ADAPTER_INFO>(buffer.data()), &size);
+    }
+    if (rc != NO_ERROR)
+        return out;
+    for (auto *a = reinterpret_cast<PIP_ADAPTER_INFO>(buffer.data()); a != nullptr; a = a->Next) {
+        const std::string name(a->AdapterName, strnlen(a->AdapterName, sizeof a->AdapterName));
+        if (a->Type == MIB_IF_TYPE_LOOPBACK ||
+            (!only.empty() && std::find(only.begin(), only.end(), name) == only.end()))
+            continue;
+        // Every address of the adapter: each subnet has its own broadcast.
+        for (const IP_ADDR_STRING *ip = &a->IpAddressList; ip != nullptr; ip = ip->Next) {
+            const uint32_t address = host_order(ip->IpAddress.String);
+            if (address == 0)
+                continue;
+            const uint32_t b = broadcast_of(address, host_order(ip->IpMask.String), 0);
+            if (b == 0)
+                continue;
+            BroadcastTarget t;
+            t.adapter = name;
+            in_addr bin{};
+            bin.s_addr = htonl(b);
+            inet_ntop(AF_INET, &bin, t.address, sizeof t.address);
+            if (std::none_of(out.begin(), out.end(), [&](const BroadcastTarget &o) {
+                    return std::strcmp(o.address, t.address) == 0;
+                }))
+                out.push_back(t);
+        }
+    }
+    return out;
 }
 
 Socket tcp_socket() {

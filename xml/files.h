@@ -1,4 +1,4 @@
-// Saving a document to a file, per platform (files_<platform>.cpp).
+// Saving a document to a file (files.cpp, over the shared safe writer).
 #ifndef QVXML_FILES_H
 #define QVXML_FILES_H
 

@@ -333,6 +333,9 @@ TEST_F(TerminalWindow, EscClosesAndMacrosComeBackInTheNextWindow) {
     EXPECT_FALSE(again.hex(1)->isChecked());
 }
 
+// Mode bits are POSIX's; on Windows the settings live in the user's own
+// registry key.
+#ifndef _WIN32
 TEST_F(TerminalWindow, MacrosAreStoredReadableByTheOwnerOnly) {
     // A settings file and folder left wider by an earlier version.
     const QString file = QSettings(QStringLiteral("Marvane"), QStringLiteral("Kelvo")).fileName();
@@ -357,6 +360,7 @@ TEST_F(TerminalWindow, MacrosAreStoredReadableByTheOwnerOnly) {
     ASSERT_EQ(stat(folder.constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0700u);
 }
+#endif
 
 TEST_F(TerminalWindow, ClosingWritesBackOnlyWhatThatWindowChanged) {
     QSettings(QStringLiteral("Marvane"), QStringLiteral("Kelvo")).setValue("Macro1", "old");

@@ -10,7 +10,7 @@ bool StdinIsTerminal() {
     return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
 }
 
-bool ReadHiddenLine(int fd, const std::string &prompt, std::string *line) {
+bool ReadHiddenLine(int fd, const std::string &prompt, host::Secret *line, bool *tooLong) {
     HANDLE in = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
     DWORD saved = 0;
     if (in == INVALID_HANDLE_VALUE || !GetConsoleMode(in, &saved))
@@ -21,31 +21,41 @@ bool ReadHiddenLine(int fd, const std::string &prompt, std::string *line) {
     DWORD shown = 0;
     WriteConsoleA(err, prompt.data(), static_cast<DWORD>(prompt.size()), &shown, nullptr);
     line->clear();
+    *tooLong = false;
     bool ended = false;
-    // Read as UTF-16 so that any character of the password survives; bounded,
-    // a longer line is refused by the caller.
-    std::wstring wide;
-    for (wchar_t c; wide.size() <= 4096;) {
+    // Read as UTF-16 so that any character of the password survives, and
+    // turned into UTF-8 one character at a time straight into the secret, so
+    // no second copy of the whole password is left behind. Bounded: the rest
+    // of a longer line is read away so it does not reach the next reader.
+    wchar_t pair[2] = {};
+    DWORD held = 0;
+    for (std::size_t taken = 0; taken <= 4096; ++taken) {
         DWORD n = 0;
-        if (!ReadConsoleW(in, &c, 1, &n, nullptr) || n == 0) {
-            ended = !wide.empty();
+        if (!ReadConsoleW(in, &pair[held], 1, &n, nullptr) || n == 0 || pair[held] == L'\n') {
+            ended = n > 0 || !line->empty() || *tooLong;
             break;
         }
-        if (c == L'\n') {
-            ended = true;
-            break;
+        if (pair[held] == L'\r')
+            continue;
+        if (held == 0 && pair[0] >= 0xD800 && pair[0] <= 0xDBFF) {
+            held = 1; // the second half of the character follows
+            continue;
         }
-        if (c != L'\r')
-            wide.push_back(c);
+        char bytes[8];
+        const int count = WideCharToMultiByte(CP_UTF8, 0, pair, static_cast<int>(held + 1), bytes,
+                                              sizeof bytes, nullptr, nullptr);
+        for (int i = 0; i < count && !*tooLong; ++i)
+            if (!line->append(bytes[i]))
+                *tooLong = true;
+        SecureZeroMemory(bytes, sizeof bytes);
+        SecureZeroMemory(pair, sizeof pair);
+        held = 0;
     }
+    SecureZeroMemory(pair, sizeof pair);
     SetConsoleMode(in, saved);
     WriteConsoleA(err, "\n", 1, &shown, nullptr);
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                          nullptr, 0, nullptr, nullptr);
-    line->assign(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), line->data(), bytes,
-                        nullptr, nullptr);
-    SecureZeroMemory(wide.data(), wide.size() * sizeof(wchar_t));
+    if (*tooLong)
+        line->clear();
     return ended;
 }
 

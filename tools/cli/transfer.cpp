@@ -1,6 +1,7 @@
 #include "transfer.h"
 
 #include "devicetext.h"
+#include "hostsecrets.h"
 #include "mvxapi.h"
 #include "qvfile.h"
 
@@ -24,10 +25,6 @@
 #include <mutex>
 #include <set>
 #include <thread>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kelvo::cli {
 
@@ -272,7 +269,7 @@ void WriteDocument(SaveItem &item, const std::string &document, const SaveOption
             target.replace_filename(next);
         }
         // The document holds the device's passwords.
-        r = qv::write_file(target.c_str(), document.data(), document.size(), mode, 0600);
+        r = qv::write_file(target.string().c_str(), document.data(), document.size(), mode, 0600);
         if (r.ok()) {
             item.path = target.string();
             item.saved = true;
@@ -611,20 +608,14 @@ bool CreateBackupFolder(const std::string &folder, std::string *error) {
     std::filesystem::path path;
     for (const auto &part : std::filesystem::path(folder)) {
         path /= part;
-        if (::mkdir(path.c_str(), 0700) == 0) {
-            // mkdir's mode passes through the umask; this one must not. Through
-            // a descriptor, so a link put in the folder's place is not followed.
-            const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            const bool owned = fd >= 0 && ::fchmod(fd, 0700) == 0;
-            const int why = errno;
-            if (fd >= 0)
-                ::close(fd);
-            if (!owned) {
-                *error = "cannot make " + path.string() + " owner-only: " + std::strerror(why);
+        // Only what this run creates is made private: the folders above it
+        // keep the access their owner gave them.
+        std::error_code ec;
+        if (std::filesystem::create_directory(path, ec)) {
+            if (!host::MakePrivateFolder(path.string(), error))
                 return false;
-            }
-        } else if (errno != EEXIST) {
-            *error = "cannot create the folder " + path.string() + ": " + std::strerror(errno);
+        } else if (ec) {
+            *error = "cannot create the folder " + path.string() + ": " + ec.message();
             return false;
         }
     }

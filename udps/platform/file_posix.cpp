@@ -142,33 +142,4 @@ write_result write_file(const char *path, const void *data, std::size_t size, wr
     return {};
 }
 
-std::string write_error_text(const std::string &path, const write_result &result) {
-    if (result.ok()) {
-        return {};
-    }
-    switch (result.error) {
-    case ELOOP:
-        return path + " is a symbolic link; files are never written through a link";
-    case EEXIST:
-        return path + " exists already";
-    case EISDIR:
-        return path + " is a folder";
-    case EINVAL:
-        return path + " is not a regular file";
-    default:
-        break;
-    }
-    char buffer[128] = "";
-#if defined(__GLIBC__) && defined(_GNU_SOURCE)
-    const char *why = ::strerror_r(result.error, buffer, sizeof buffer);
-#else
-    const char *why = ::strerror_r(result.error, buffer, sizeof buffer) == 0 ? buffer : "";
-#endif
-    std::string text = "cannot write " + path + ": " + why;
-    if (result.step != write_step::create) {
-        text += "; any earlier file of that name is unchanged";
-    }
-    return text;
-}
-
 } // namespace qv

@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <filesystem>
@@ -75,20 +80,30 @@ TEST(FileWriter, NeverFollowsALinkNorReplacesWhatItMustNot) {
             Write(victim, "victim");
         if (c.before == Earlier)
             Write(target, "earlier");
-        if (c.before == DanglingLink || c.before == LinkToFile)
-            fs::create_symlink(victim, target);
+        if (c.before == DanglingLink || c.before == LinkToFile) {
+            std::error_code ec;
+            fs::create_symlink(victim, target, ec);
+#ifdef _WIN32
+            // Creating links needs a privilege or developer mode on Windows.
+            if (ec)
+                continue;
+#endif
+            ASSERT_FALSE(ec) << ec.message();
+        }
         if (c.before == SubFolder)
             fs::create_directory(target);
-        const auto r = qv::write_file(target.c_str(), "<new/>", 6, c.mode, 0600);
+        const auto r = qv::write_file(target.string().c_str(), "<new/>", 6, c.mode, 0600);
         const std::string what =
             std::to_string(c.before) + "/" + std::to_string(static_cast<int>(c.mode));
         EXPECT_EQ(r.error, c.error) << what;
         EXPECT_EQ(r.ok(), c.error == 0) << what;
         if (c.error == 0) {
             EXPECT_EQ(Read(target), "<new/>") << what;
+#ifndef _WIN32
             struct stat st {};
             ASSERT_EQ(lstat(target.c_str(), &st), 0);
             EXPECT_EQ(st.st_mode & 0777, 0600u) << what;
+#endif
         } else if (c.before == Earlier) {
             EXPECT_EQ(Read(target), "earlier") << what;
         }
@@ -103,6 +118,9 @@ TEST(FileWriter, NeverFollowsALinkNorReplacesWhatItMustNot) {
               std::string::npos);
 }
 
+// Other users, mounts and fork are POSIX's; Windows has its own access
+// lists, which Wine does not enforce.
+#ifndef _WIN32
 // Another user's link in a shared folder does not make root write through it.
 TEST(FileWriter, AnotherUsersLinkInASharedFolderIsRefused) {
     if (geteuid() != 0)
@@ -144,3 +162,4 @@ TEST(FileWriter, FullFileSystemKeepsTheEarlierFile) {
     EXPECT_EQ(Entries(dir.path), 1u);
     umount2(dir.path.c_str(), MNT_DETACH);
 }
+#endif

@@ -1,4 +1,4 @@
-// Saving a document to a file on POSIX systems.
+// Saving a document to a file through the shared safe writer.
 #include "files.h"
 
 #include "qvfile.h"
