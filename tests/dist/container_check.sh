@@ -19,6 +19,10 @@ ls "$debs"/kelvo-relay_*.deb >/dev/null 2>&1 || { echo "skipped: no packages in 
 # The service runs the relay on the socket systemd holds for it.
 dpkg-deb --fsys-tarfile "$debs"/kelvo-relay_*.deb | tar -xOf - ./usr/bin/kelvo-relay |
   grep -c LISTEN_FDS >/dev/null || { echo "skipped: this kelvo-relay cannot take its socket from systemd"; exit 77; }
+# systemd-nspawn needs the host's cgroup hierarchy (absent, for example, under
+# "ip netns exec", which mounts a /sys of its own).
+[ -e /sys/fs/cgroup/cgroup.controllers ] || [ -d /sys/fs/cgroup/systemd ] ||
+  { echo "skipped: no cgroup hierarchy mounted here"; exit 77; }
 tree=${KELVO_DEBIAN_TREE:-/var/cache/kelvo/bookworm}
 
 mirror() {
