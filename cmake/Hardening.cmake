@@ -3,8 +3,9 @@
 # from the LAN as a daemon, and the other programs parse devices' replies.
 # Sanitizer and fuzz builds bring their own instrumentation; fortify would
 # hide the accesses they check, so they get everything but fortify.
+# The flags are those of ELF systems; the Windows cross build has its own.
 option(KELVO_HARDENING "Build with stack protector, fortify, RELRO, BIND_NOW and PIE" ON)
-if(KELVO_HARDENING)
+if(KELVO_HARDENING AND NOT WIN32)
   include(CheckCXXCompilerFlag)
   include(CheckPIESupported)
   check_pie_supported()
