@@ -1,4 +1,4 @@
-// Direct mode broadcasts to 255.255.255.255, so it runs only inside a network
+// Direct mode broadcasts on every up adapter, so it runs only inside a network
 // namespace that the test creates (and removes); without root it is skipped.
 #include "peers.h"
 #include "wire.h"
