@@ -610,7 +610,15 @@ TEST_F(Dialogs, EveryControlHasAnAccessibleName) {
             return r.first->object() == caption;
         })) << caption->text().toStdString();
     }
+    // Qt's Linux bridge names a drop-down by its current choice and leaves the
+    // caption to the label relation checked above; elsewhere the caption is
+    // the name. An empty list is named by its caption everywhere.
+    const QString choice = w.AdapterComboBox->currentText();
+#ifdef Q_OS_UNIX
+    EXPECT_EQ(AccessibleName(w.AdapterComboBox), choice.isEmpty() ? "Adapter" : choice);
+#else
     EXPECT_EQ(AccessibleName(w.AdapterComboBox), "Adapter");
+#endif
 
     // The terminal's buttons say which macro they send and by which keys;
     // Tab runs along each macro line: text, HEX, Send.
