@@ -16,8 +16,8 @@ std::string RelayEndpoint(const std::string &address, int port) {
 }
 
 bool BuildRelayProbe(const unsigned char *nonce, unsigned char (&request)[kProbeRequestSize]) {
-    return udps::wrap_proxy(kProbeKind, "Mvx-Config", nonce, kProbeNonceSize, request,
-                            sizeof request) == sizeof request;
+    return qvudps::wrap_proxy(kProbeKind, "Mvx-Config", nonce, kProbeNonceSize, request,
+                              sizeof request) == sizeof request;
 }
 
 bool IsRelayAnswer(const unsigned char *data, std::size_t len, const unsigned char *nonce,

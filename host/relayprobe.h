@@ -11,7 +11,7 @@
 
 namespace kelvo::host {
 
-inline constexpr std::size_t kProbeRequestSize = udps::proxy_header_size + kProbeNonceSize;
+inline constexpr std::size_t kProbeRequestSize = qvudps::proxy_header_size + kProbeNonceSize;
 // "KVRL", the version byte and the nonce, then the status text.
 inline constexpr std::size_t kProbeAnswerFixed = 4 + 1 + kProbeNonceSize;
 inline constexpr std::size_t kProbeAnswerMax = kProbeAnswerFixed + kProbeStatusMax;

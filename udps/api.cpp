@@ -7,7 +7,7 @@
 #include <new>
 #include <system_error>
 
-namespace udps {
+namespace qvudps {
 
 Library &library() {
     // Deliberately leaked: the worker may still run while the process exits.
@@ -75,9 +75,9 @@ bool worker_accepts(const Library &l) {
 
 } // namespace
 
-} // namespace udps
+} // namespace qvudps
 
-using namespace udps;
+using namespace qvudps;
 
 extern "C" {
 

@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <string_view>
 
-namespace udps {
+namespace qvudps {
 
 // MD5 of `first` followed by `second` into out; false when the library fails.
 bool md5_of_pair(std::string_view first, std::string_view second, uint8_t out[16]);
 
-} // namespace udps
+} // namespace qvudps
 
 #endif

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-namespace udps {
+namespace qvudps {
 
 bool md5_of_pair(std::string_view first, std::string_view second, uint8_t out[16]) {
     std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx(EVP_MD_CTX_new(), EVP_MD_CTX_free);
@@ -20,4 +20,4 @@ bool md5_of_pair(std::string_view first, std::string_view second, uint8_t out[16
     return true;
 }
 
-} // namespace udps
+} // namespace qvudps

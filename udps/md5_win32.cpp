@@ -4,7 +4,7 @@
 
 #include <bcrypt.h>
 
-namespace udps {
+namespace qvudps {
 
 namespace {
 
@@ -37,4 +37,4 @@ bool md5_of_pair(std::string_view first, std::string_view second, uint8_t out[16
     return ok;
 }
 
-} // namespace udps
+} // namespace qvudps

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <cstring>
 
-namespace udps {
+namespace qvudps {
 
 namespace {
 
@@ -405,4 +405,4 @@ void upload_name(const char *ip, uint16_t port, std::string_view name) {
     replay_messages(one[0]);
 }
 
-} // namespace udps
+} // namespace qvudps

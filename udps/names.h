@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-namespace udps {
+namespace qvudps {
 
 // Each of connect, send and the wait for more answer data.
 inline constexpr int http_step_timeout_ms = 2000;
@@ -80,6 +80,6 @@ void lookup_names(qvudps_module *records, int count);
 // Uploads `name` to ip:port; the outcome only reaches the error record.
 void upload_name(const char *ip, uint16_t port, std::string_view name);
 
-} // namespace udps
+} // namespace qvudps
 
 #endif

@@ -1,7 +1,7 @@
 // The platform-free socket helpers over the per-platform operations.
 #include "net.h"
 
-namespace udps::net {
+namespace qvudps::net {
 
 std::string targets_text(const std::vector<BroadcastTarget> &targets) {
     std::string text;
@@ -25,4 +25,4 @@ int send_to_targets(Socket s, const void *data, std::size_t len,
     return failed == 0 ? 0 : -1;
 }
 
-} // namespace udps::net
+} // namespace qvudps::net

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace udps::net {
+namespace qvudps::net {
 
 using Socket = qv_socket_t;
 inline constexpr Socket invalid_socket = QV_INVALID_SOCKET;
@@ -97,6 +97,6 @@ struct PollEntry {
 // number of ready entries, 0 on time-out, -1 on failure.
 int poll_sockets(PollEntry *entries, std::size_t count, int timeout_ms);
 
-} // namespace udps::net
+} // namespace qvudps::net
 
 #endif

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-namespace udps::net {
+namespace qvudps::net {
 
 namespace {
 
@@ -258,4 +258,4 @@ int poll_sockets(PollEntry *entries, std::size_t count, int timeout_ms) {
     return ready;
 }
 
-} // namespace udps::net
+} // namespace qvudps::net

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace udps {
+namespace qvudps {
 
 inline constexpr uint16_t default_proxy_port = 9999;
 // Bounds of qvudps_set_capacity.
@@ -103,6 +103,6 @@ void set_refusal(const char *message);
 // Starts the worker thread's loop (worker.cpp).
 void worker_main();
 
-} // namespace udps
+} // namespace qvudps
 
 #endif

@@ -2,7 +2,7 @@
 
 #include "md5.h"
 
-namespace udps {
+namespace qvudps {
 
 namespace {
 
@@ -65,4 +65,4 @@ bool setup_key_from_login(std::string_view user, std::string_view password, qvud
     return true;
 }
 
-} // namespace udps
+} // namespace qvudps

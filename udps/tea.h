@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace udps {
+namespace qvudps {
 
 inline constexpr uint32_t tea_delta = 0x9E3779B9u;
 
@@ -45,6 +45,6 @@ void tea_sign(uint8_t *message, const qvudps_tea_key &key);
 // digest cannot be computed.
 bool setup_key_from_login(std::string_view user, std::string_view password, qvudps_tea_key &out);
 
-} // namespace udps
+} // namespace qvudps
 
 #endif

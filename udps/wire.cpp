@@ -15,7 +15,7 @@
 #include <initializer_list>
 #include <string_view>
 
-namespace udps {
+namespace qvudps {
 
 namespace {
 
@@ -467,4 +467,4 @@ ProxyStatus decode_proxy_datagram(const uint8_t *data, std::size_t len, ProxyHea
     return qv_crc16(0, payload, payload_len) == hdr.crc ? ProxyStatus::ok : ProxyStatus::bad_crc;
 }
 
-} // namespace udps
+} // namespace qvudps

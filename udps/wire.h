@@ -13,7 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace udps {
+namespace qvudps {
 
 // UDP port the devices listen on; also the relay's default port.
 inline constexpr uint16_t device_port = 9999;
@@ -211,6 +211,6 @@ enum class ProxyStatus { ok, too_short, bad_crc };
 ProxyStatus decode_proxy_datagram(const uint8_t *data, std::size_t len, ProxyHeader &hdr,
                                   const uint8_t *&payload, std::size_t &payload_len);
 
-} // namespace udps
+} // namespace qvudps
 
 #endif

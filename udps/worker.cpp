@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace udps {
+namespace qvudps {
 
 namespace {
 
@@ -419,4 +419,4 @@ void worker_main() {
     l.initialized = false;
 }
 
-} // namespace udps
+} // namespace qvudps

@@ -100,9 +100,9 @@ SetupKey SetupKeyFromCredentials(const QString &user, const QString &password) {
     const QByteArray u = user.toUtf8();
     QByteArray p = password.toUtf8();
     qvudps_tea_key key{};
-    udps::setup_key_from_login(std::string_view(u.constData(), static_cast<std::size_t>(u.size())),
-                               std::string_view(p.constData(), static_cast<std::size_t>(p.size())),
-                               key);
+    qvudps::setup_key_from_login(
+        std::string_view(u.constData(), static_cast<std::size_t>(u.size())),
+        std::string_view(p.constData(), static_cast<std::size_t>(p.size())), key);
     p.fill('\0');
     return {key.k0, key.k1, key.k2, key.k3};
 }

@@ -13,7 +13,7 @@
 #include <atomic>
 #include <stdint.h>
 
-namespace qvx {
+namespace qvxml {
 
 constexpr int modules_max = QVXML_MODULES_MAX;
 constexpr int ip_size = 16;
@@ -143,6 +143,6 @@ void fill_error(qvxml_error_record *record, int code);
 // Library-wide error message of a table row ("NULL" outside 0..89).
 const char *error_message(int code);
 
-} // namespace qvx
+} // namespace qvxml
 
 #endif

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace qvx {
+namespace qvxml {
 namespace {
 
 struct error_row {
@@ -186,9 +186,9 @@ void copy_error(int handle, qvxml_error_record *destination, const qvxml_error_r
     std::memcpy(destination, source, sizeof *destination);
 }
 
-} // namespace qvx
+} // namespace qvxml
 
-using namespace qvx;
+using namespace qvxml;
 
 extern "C" {
 

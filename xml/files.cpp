@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-namespace qvx::files {
+namespace qvxml::files {
 
 int replace_file(const char *path, const char *text, size_t length) {
     const qv::write_result r = qv::write_file(path, text, length, qv::write_mode::replace, 0600);
@@ -22,4 +22,4 @@ int replace_file(const char *path, const char *text, size_t length) {
     }
 }
 
-} // namespace qvx::files
+} // namespace qvxml::files

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-namespace qvx::files {
+namespace qvxml::files {
 
 // Writes `text` to a new file beside `path`, readable by the owner only, and
 // renames it over `path` once it is complete: a failure leaves the previous
@@ -14,6 +14,6 @@ namespace qvx::files {
 // failed) with errno telling why.
 int replace_file(const char *path, const char *text, size_t length);
 
-} // namespace qvx::files
+} // namespace qvxml::files
 
 #endif

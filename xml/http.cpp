@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace qvx {
+namespace qvxml {
 namespace {
 
 constexpr int connect_rounds = 5;
@@ -547,4 +547,4 @@ int http_post_setup(const endpoint &e, const char *request, char *buffer, int32_
     return 0;
 }
 
-} // namespace qvx
+} // namespace qvxml

@@ -11,7 +11,7 @@
 
 #include <string_view>
 
-namespace qvx {
+namespace qvxml {
 
 constexpr int result_closed = -2;
 
@@ -69,6 +69,6 @@ int http_post_setup(const endpoint &e, const char *request, char *buffer, int32_
 // user gives an empty text. -1 when it does not fit.
 int http_authorization(const char *user, const char *password, char *out, size_t capacity);
 
-} // namespace qvx
+} // namespace qvxml
 
 #endif

@@ -9,7 +9,7 @@
 
 #include <stddef.h>
 
-namespace qvx::net {
+namespace qvxml::net {
 
 // A new IPv4 TCP socket, or QV_INVALID_SOCKET.
 qv_socket_t tcp_socket();
@@ -28,6 +28,6 @@ long send_some(qv_socket_t s, const char *data, size_t length);
 // First IPv4 address of `host` in dotted form into ip_out (16 bytes): 0 or -1.
 int resolve_host(const char *host, char *ip_out);
 
-} // namespace qvx::net
+} // namespace qvxml::net
 
 #endif

@@ -10,7 +10,7 @@
 #include <sys/socket.h>
 #include <sys/types.h>
 
-namespace qvx::net {
+namespace qvxml::net {
 
 qv_socket_t tcp_socket() {
     return ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -96,4 +96,4 @@ int resolve_host(const char *host, char *ip_out) {
     return 0;
 }
 
-} // namespace qvx::net
+} // namespace qvxml::net

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace qvx::net {
+namespace qvxml::net {
 
 namespace {
 
@@ -159,4 +159,4 @@ int resolve_host(const char *host, char *ip_out) {
     return 0;
 }
 
-} // namespace qvx::net
+} // namespace qvxml::net

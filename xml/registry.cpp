@@ -13,7 +13,7 @@
 #include <new>
 #include <string_view>
 
-namespace qvx {
+namespace qvxml {
 namespace {
 
 // Serialises init, uninit and ref2zero against each other.
@@ -262,9 +262,9 @@ void slot_cleanup(int handle) {
     }
 }
 
-} // namespace qvx
+} // namespace qvxml
 
-using namespace qvx;
+using namespace qvxml;
 
 extern "C" {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace qvx {
+namespace qvxml {
 namespace {
 
 slot *make_table() {
@@ -80,4 +80,4 @@ void parse_unlock() {
     qv_thread_mutex_unlock(parse_mutex());
 }
 
-} // namespace qvx
+} // namespace qvxml

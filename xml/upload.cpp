@@ -6,7 +6,7 @@
 #include <cstring>
 #include <memory>
 
-namespace qvx {
+namespace qvxml {
 namespace {
 
 constexpr char post_format[] =
@@ -159,9 +159,9 @@ int check_text(int handle, const char *text, int length) {
 }
 
 } // namespace
-} // namespace qvx
+} // namespace qvxml
 
-using namespace qvx;
+using namespace qvxml;
 
 extern "C" {
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <new>
 
-namespace qvx {
+namespace qvxml {
 namespace {
 
 thread_local int this_worker = 0;
@@ -542,9 +542,9 @@ void worker_multi_main() {
     }
 }
 
-} // namespace qvx
+} // namespace qvxml
 
-using namespace qvx;
+using namespace qvxml;
 
 extern "C" {
 

@@ -10,7 +10,7 @@
 
 #include <stddef.h>
 
-namespace qvx {
+namespace qvxml {
 
 // Sizes shared by both halves.
 constexpr int slot_count = QVXML_ID_COUNT_MAX; // slots 0..99, 0 = the library
@@ -52,6 +52,6 @@ void parse_unlock();
 // 4*ceil(length/3)+1 bytes do not fit into out_capacity.
 int base64_encode(const void *data, size_t length, char *out, size_t out_capacity);
 
-} // namespace qvx
+} // namespace qvxml
 
 #endif

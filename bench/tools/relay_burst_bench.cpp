@@ -27,7 +27,7 @@ Round burst(const lab::Udp &client, const sockaddr_in &relay, std::chrono::milli
     Round r;
     std::set<std::string> macs;
     const auto t0 = Clock::now();
-    client.send_to(relay, lab::wrap(udps::proxy_search, lab::search_request(), "Bench"));
+    client.send_to(relay, lab::wrap(qvudps::proxy_search, lab::search_request(), "Bench"));
     lab::Bytes b;
     const auto until = t0 + 30s;
     while (Clock::now() < until && client.receive(b, nullptr, quiet)) {
@@ -38,7 +38,7 @@ Round burst(const lab::Udp &client, const sockaddr_in &relay, std::chrono::milli
         ++r.datagrams;
         qvudps_module m{};
         std::uint8_t mac[6];
-        if (udps::decode_reply(b.data(), b.size(), m, mac))
+        if (qvudps::decode_reply(b.data(), b.size(), m, mac))
             macs.insert(m.mac);
     }
     r.devices = macs.size();
@@ -87,7 +87,7 @@ int main(int argc, char **argv) {
             // Flood: malformed datagrams as fast as one socket sends them,
             // bounded in count; then one good search.
             const int flood = 50000;
-            lab::Bytes bad = lab::wrap(udps::proxy_search, lab::search_request());
+            lab::Bytes bad = lab::wrap(qvudps::proxy_search, lab::search_request());
             bad[17] ^= 0xFF; // CRC mismatch
             lab::Udp flooder;
             const auto t0 = Clock::now();

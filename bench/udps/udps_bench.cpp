@@ -47,8 +47,8 @@ Bytes device_reply(unsigned index, unsigned type_code, uint16_t port) {
     std::strcpy(d.gateway, "127.0.0.254");
     d.raw_type = static_cast<uint8_t>(type_code << 3);
     d.port = port;
-    Bytes b(udps::max_datagram);
-    b.resize(udps::encode_reply(d, udps::builtin_search_key, b.data(), b.size()));
+    Bytes b(qvudps::max_datagram);
+    b.resize(qvudps::encode_reply(d, qvudps::builtin_search_key, b.data(), b.size()));
     return b;
 }
 
@@ -220,14 +220,14 @@ std::vector<Bytes> fleet(unsigned n, unsigned first, unsigned type_code,
 // Seconds the name lookup of `n` mute devices takes with `parallel`
 // connections at once.
 double lookup_seconds(const SilentPeers &peers, std::size_t parallel) {
-    std::vector<udps::HttpExchange> xs(peers.ports().size());
+    std::vector<qvudps::HttpExchange> xs(peers.ports().size());
     for (std::size_t i = 0; i < xs.size(); ++i) {
         xs[i].ip = "127.0.0.1";
         xs[i].port = peers.ports()[i];
-        xs[i].request = udps::lookup_request;
+        xs[i].request = qvudps::lookup_request;
     }
     const auto t0 = Clock::now();
-    udps::run_http_exchanges(xs, parallel, {});
+    qvudps::run_http_exchanges(xs, parallel, {});
     return ms_between(t0, Clock::now()) / 1000.0;
 }
 
@@ -279,7 +279,7 @@ int main() {
         const double waves = lookup_seconds(peers, 64);
         std::printf("%4zu mute devices: search adds %.2f s with one deadline (%zu connections at "
                     "most); waves of 64 add %.2f s; ratio %.1fx (target <= %.1f s)\n",
-                    n, r.hook_after_quiet_ms / 1000.0, udps::name_connections(), waves,
+                    n, r.hook_after_quiet_ms / 1000.0, qvudps::name_connections(), waves,
                     waves / std::max(0.001, r.hook_after_quiet_ms / 1000.0), n > 200 ? 3.0 : 2.5);
     }
 

@@ -119,25 +119,25 @@ void compare(const char *label, size_t bytes, B &&bare, M &&model) {
 
 void report(const char *label, const std::string &text, bool setup) {
     auto bare = [&] {
-        qvx::sax_run(text.data(), text.size(), {empty_start, empty_end, empty_text}, nullptr);
+        qvxml::sax_run(text.data(), text.size(), {empty_start, empty_end, empty_text}, nullptr);
     };
     if (setup) {
         auto s = std::make_unique<qvxml_setup>();
         qvxml_setup_counts c{};
         compare(label, text.size(), bare,
-                [&] { qvx::parse_setup(text.data(), text.size(), s.get(), &c); });
+                [&] { qvxml::parse_setup(text.data(), text.size(), s.get(), &c); });
     } else {
         auto v = std::make_unique<qvxml_values>();
         qvxml_values_counts c{};
         compare(label, text.size(), bare,
-                [&] { qvx::parse_values(text.data(), text.size(), v.get(), &c); });
+                [&] { qvxml::parse_values(text.data(), text.size(), v.get(), &c); });
     }
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
-    qvx::init_xml_library();
+    qvxml::init_xml_library();
     std::string setup = argc > 1 ? read_file(argv[1]) : built_setup();
     std::string values = argc > 2 ? read_file(argv[2]) : built_values();
     report("setup.xml", setup, true);

@@ -105,7 +105,7 @@ int RunOne(bool session_filter, size_t bytes) {
         text.resize(input + 1024, '\0');
         before = PeakMiB();
         const double start = CpuMilliseconds();
-        rc = qvx::filter_upload_xml(0, text.data(), static_cast<int>(text.size()));
+        rc = qvxml::filter_upload_xml(0, text.data(), static_cast<int>(text.size()));
         ms = CpuMilliseconds() - start;
         kept = rc == 0 ? std::strlen(text.data()) : 0;
     }

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     char name[sizeof qvudps_module::name];
     std::memset(name, 'X', sizeof name);
-    if (udps::extract_device_name(answer, name, sizeof name)) {
+    if (qvudps::extract_device_name(answer, name, sizeof name)) {
         const void *nul = std::memchr(name, 0, sizeof name);
         FUZZ_REQUIRE(nul != nullptr);
         const std::size_t len = static_cast<const char *>(nul) - name;
@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         // in the answer: the byte after the cut would be a continuation.
         const std::size_t start = answer.find("<DeviceName>") + 12;
         const std::string full =
-            udps::xml_unescape(answer.substr(start, answer.find("</DeviceName>", start) - start));
+            qvudps::xml_unescape(answer.substr(start, answer.find("</DeviceName>", start) - start));
         FUZZ_REQUIRE(len <= full.size());
         FUZZ_REQUIRE(std::memcmp(name, full.data(), len) == 0);
         if (len < full.size() && full[len] != '\0')
@@ -39,12 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         return std::count_if(t.begin(), t.end(),
                              [](char c) { return static_cast<uint8_t>(c) < 0x20 || c == 0x7F; });
     };
-    FUZZ_REQUIRE(controls(udps::xml_unescape(answer)) <= controls(answer));
+    FUZZ_REQUIRE(controls(qvudps::xml_unescape(answer)) <= controls(answer));
 
     // Escaping for the upload and reading back give the same text.
-    const std::string escaped = udps::xml_escape(answer);
+    const std::string escaped = qvudps::xml_escape(answer);
     FUZZ_REQUIRE(escaped.find_first_of("<>\"'") == std::string::npos);
-    FUZZ_REQUIRE(udps::xml_unescape(escaped) == answer);
-    udps::name_upload_request(answer);
+    FUZZ_REQUIRE(qvudps::xml_unescape(escaped) == answer);
+    qvudps::name_upload_request(answer);
     return 0;
 }

@@ -14,13 +14,13 @@
 namespace {
 
 void checkSetup(const uint8_t *data, std::size_t size) {
-    udps::SetupMessage s;
-    if (!udps::decode_setup(data, size, s))
+    qvudps::SetupMessage s;
+    if (!qvudps::decode_setup(data, size, s))
         return;
     FUZZ_REQUIRE(std::memchr(s.name, 0, sizeof s.name) != nullptr);
     FUZZ_REQUIRE(std::strlen(s.mac_text) == 17);
     FUZZ_REQUIRE(std::strlen(s.ip) <= 15 && std::strlen(s.gateway) <= 15);
-    if (udps::type_code_of(s.raw_type) == udps::type_extended)
+    if (qvudps::type_code_of(s.raw_type) == qvudps::type_extended)
         FUZZ_REQUIRE(s.has_name);
 
     // Rebuild the message from what was read and compare the signed bytes.
@@ -41,38 +41,40 @@ void checkSetup(const uint8_t *data, std::size_t size) {
     stored.raw_reserved = s.reserved;
     std::memcpy(stored.token, s.token, sizeof s.token);
     qvudps_tea_key key{};
-    uint8_t out[udps::setup_max_size];
-    const std::size_t n = udps::encode_setup(request, stored, s.mac, s.flags, key, out, sizeof out);
-    FUZZ_REQUIRE(n >= udps::setup_fixed_size);
+    uint8_t out[qvudps::setup_max_size];
+    const std::size_t n =
+        qvudps::encode_setup(request, stored, s.mac, s.flags, key, out, sizeof out);
+    FUZZ_REQUIRE(n >= qvudps::setup_fixed_size);
     FUZZ_REQUIRE(std::memcmp(out, data, 40) == 0);
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    udps::is_search_request(data, size);
+    qvudps::is_search_request(data, size);
     checkSetup(data, size);
 
-    udps::ProxyHeader hdr;
+    qvudps::ProxyHeader hdr;
     const uint8_t *payload = nullptr;
     std::size_t payload_len = 0;
-    const udps::ProxyStatus st = udps::decode_proxy_datagram(data, size, hdr, payload, payload_len);
-    if (st == udps::ProxyStatus::too_short) {
-        FUZZ_REQUIRE(size < udps::proxy_header_size);
+    const qvudps::ProxyStatus st =
+        qvudps::decode_proxy_datagram(data, size, hdr, payload, payload_len);
+    if (st == qvudps::ProxyStatus::too_short) {
+        FUZZ_REQUIRE(size < qvudps::proxy_header_size);
         return 0;
     }
-    FUZZ_REQUIRE(payload == data + udps::proxy_header_size);
-    FUZZ_REQUIRE(payload_len == size - udps::proxy_header_size);
+    FUZZ_REQUIRE(payload == data + qvudps::proxy_header_size);
+    FUZZ_REQUIRE(payload_len == size - qvudps::proxy_header_size);
     FUZZ_REQUIRE(hdr.client_name[16] == '\0');
-    if (st == udps::ProxyStatus::ok) {
+    if (st == qvudps::ProxyStatus::ok) {
         // A header that checks out is one the library would have written.
-        uint8_t again[udps::proxy_header_size];
+        uint8_t again[qvudps::proxy_header_size];
         char name[17];
         std::memcpy(name, hdr.client_name, sizeof name);
-        udps::encode_proxy_header(hdr.kind, name, payload, payload_len, again);
+        qvudps::encode_proxy_header(hdr.kind, name, payload, payload_len, again);
         FUZZ_REQUIRE(std::memcmp(again + 17, data + 17, 2) == 0);
     }
-    udps::is_search_request(payload, payload_len);
+    qvudps::is_search_request(payload, payload_len);
     checkSetup(payload, payload_len);
     return 0;
 }

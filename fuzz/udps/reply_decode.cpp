@@ -45,12 +45,12 @@ void checkRecord(const qvudps_module &m) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     qvudps_tea_key key{};
-    udps::reply_authentic(data, size, key);
+    qvudps::reply_authentic(data, size, key);
 
     qvudps_module m;
     uint8_t raw_mac[6];
-    if (!udps::decode_reply(data, size, m, raw_mac)) {
-        FUZZ_REQUIRE(size < udps::reply_fixed_size);
+    if (!qvudps::decode_reply(data, size, m, raw_mac)) {
+        FUZZ_REQUIRE(size < qvudps::reply_fixed_size);
         return 0;
     }
     checkRecord(m);
@@ -60,12 +60,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // the same, apart from the code (signed anew) and an emptied type text,
     // which the encoder leaves out and the decoder then fills from the table.
     uint8_t wire[600];
-    const std::size_t n = udps::encode_reply(m, key, wire, sizeof wire);
-    FUZZ_REQUIRE(n >= udps::reply_fixed_size);
-    FUZZ_REQUIRE(udps::reply_authentic(wire, n, key));
+    const std::size_t n = qvudps::encode_reply(m, key, wire, sizeof wire);
+    FUZZ_REQUIRE(n >= qvudps::reply_fixed_size);
+    FUZZ_REQUIRE(qvudps::reply_authentic(wire, n, key));
     qvudps_module again;
     uint8_t raw_again[6];
-    FUZZ_REQUIRE(udps::decode_reply(wire, n, again, raw_again));
+    FUZZ_REQUIRE(qvudps::decode_reply(wire, n, again, raw_again));
     std::memcpy(again.auth_code, m.auth_code, sizeof m.auth_code);
     if (m.type_name[0] == '\0')
         std::memcpy(again.type_name, m.type_name, sizeof m.type_name);

@@ -12,43 +12,43 @@
 
 namespace {
 
-void check_tree(const qvx::qvxml_dom_node *root, size_t size) {
-    FUZZ_REQUIRE(std::strlen(qvx::dom_error(root)) < 128);
-    std::vector<const qvx::qvxml_dom_node *> stack{root};
+void check_tree(const qvxml::qvxml_dom_node *root, size_t size) {
+    FUZZ_REQUIRE(std::strlen(qvxml::dom_error(root)) < 128);
+    std::vector<const qvxml::qvxml_dom_node *> stack{root};
     size_t nodes = 0;
     while (!stack.empty()) {
-        const qvx::qvxml_dom_node *n = stack.back();
+        const qvxml::qvxml_dom_node *n = stack.back();
         stack.pop_back();
         FUZZ_REQUIRE(++nodes <= size + 1);
-        FUZZ_REQUIRE(n->name != nullptr && qvx::dom_text(n) != nullptr);
+        FUZZ_REQUIRE(n->name != nullptr && qvxml::dom_text(n) != nullptr);
         for (size_t i = 0; i < n->attribute_count; ++i) {
-            const char *v = qvx::dom_attr(n, n->attributes[i].name);
+            const char *v = qvxml::dom_attr(n, n->attributes[i].name);
             FUZZ_REQUIRE(v != nullptr);
         }
-        qvx::dom_attr(n, "id");
+        qvxml::dom_attr(n, "id");
         if (n->next)
             FUZZ_REQUIRE(std::strcmp(n->next->name, n->name) == 0);
         if (n->sibling)
             FUZZ_REQUIRE(std::strcmp(n->sibling->name, n->name) != 0);
-        for (const qvx::qvxml_dom_node *c = n->child; c; c = c->ordered) {
+        for (const qvxml::qvxml_dom_node *c = n->child; c; c = c->ordered) {
             FUZZ_REQUIRE(c->parent == n);
             stack.push_back(c);
         }
         if (n->child)
-            FUZZ_REQUIRE(qvx::dom_child(n, n->child->name) == n->child);
+            FUZZ_REQUIRE(qvxml::dom_child(n, n->child->name) == n->child);
     }
 }
 
 // The meter pass may only change the entry fields of the sensor and input
 // lists, in the slots from the earlier counts on; every other field, and
 // the time word in front, stays as it was.
-void check_only_appended(const qvx::field_table &table, const qvxml_values &before,
+void check_only_appended(const qvxml::field_table &table, const qvxml_values &before,
                          const qvxml_values &after, int sensors, int inputs) {
     FUZZ_REQUIRE(std::memcmp(&before, &after, table.rows[0].offset) == 0);
     const auto *a = reinterpret_cast<const char *>(&before);
     const auto *b = reinterpret_cast<const char *>(&after);
     for (int i = 0; i < table.count; ++i) {
-        const qvx::field_row &r = table.rows[i];
+        const qvxml::field_row &r = table.rows[i];
         const int first = r.list == 2 ? sensors : r.list == 0 ? inputs : r.capacity;
         for (int s = 0; s < std::min<int>(first, r.capacity); ++s) {
             const size_t at = r.offset + static_cast<size_t>(s) * r.size;
@@ -66,23 +66,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const size_t length = size - 2;
     std::vector<char> copy(text, text + length);
 
-    qvx::qvxml_dom_node *root = qvx::dom_parse(text, length);
+    qvxml::qvxml_dom_node *root = qvxml::dom_parse(text, length);
     FUZZ_REQUIRE(length == 0 || std::memcmp(copy.data(), text, length) == 0);
     if (root) {
         check_tree(root, length);
-        qvx::dom_free(root);
+        qvxml::dom_free(root);
     }
 
     // The meter pass over a structure that already holds some entries
     // (the first two bytes say how many), every field marked.
-    const qvx::field_table &table = qvx::values_table();
+    const qvxml::field_table &table = qvxml::values_table();
     static qvxml_values values_storage;
     static qvxml_values before;
     static qvxml_values_counts counts_storage;
     qvxml_values *values = &values_storage;
     qvxml_values_counts *counts = &counts_storage;
     for (int i = 0; i < table.count; ++i) {
-        const qvx::field_row &r = table.rows[i];
+        const qvxml::field_row &r = table.rows[i];
         for (int s = 0; s < r.capacity; ++s)
             std::memcpy(reinterpret_cast<char *>(values) + r.offset + s * r.size, "m", 2);
     }
@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     count[1] = 3;
     count[2] = sensors;
     before = *values;
-    qvx::meter_dialect_pass(text, length, values, counts);
+    qvxml::meter_dialect_pass(text, length, values, counts);
     FUZZ_REQUIRE(count[0] >= inputs && count[0] <= QVXML_LIST_MAX_BinaryInSet);
     FUZZ_REQUIRE(count[1] == 3);
     FUZZ_REQUIRE(count[2] >= sensors && count[2] <= QVXML_LIST_MAX_SenSet);

@@ -26,7 +26,7 @@ struct scan_result {
 
 // Feeds the reply in chunks whose sizes follow `seed` (0: one chunk).
 scan_result scan(const char *reply, long length, unsigned seed) {
-    qvx::header_scan s;
+    qvxml::header_scan s;
     scan_result r;
     long pos = 0;
     while (pos < length) {
@@ -35,7 +35,7 @@ scan_result scan(const char *reply, long length, unsigned seed) {
             seed = seed * 1103515245u + 12345u;
             n = std::min<long>(n, 1 + static_cast<long>((seed >> 16) % 40));
         }
-        const long off = qvx::http_header_end(handle, s, reply + pos, n);
+        const long off = qvxml::http_header_end(handle, s, reply + pos, n);
         if (off < 0) {
             r.refused = true;
             return r;
@@ -76,12 +76,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         written += n;
     }
     shutdown(sv[1], SHUT_WR);
-    qvx::slot &s = qvx::slot_at(handle);
+    qvxml::slot &s = qvxml::slot_at(handle);
     s.state.store(1);
     s.socket = sv[0];
-    static char buffer[qvx::buffer_size];
-    int32_t stored = qvx::buffer_size;
-    const int rc = qvx::http_receive(handle, buffer, &stored);
+    static char buffer[qvxml::buffer_size];
+    int32_t stored = qvxml::buffer_size;
+    const int rc = qvxml::http_receive(handle, buffer, &stored);
     s.socket = QV_INVALID_SOCKET;
     close(sv[0]);
     close(sv[1]);
@@ -90,17 +90,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     const long body_start = whole.body < 0 ? 0 : whole.body;
     const long body_length = length - body_start;
-    if (length == 0 || whole.refused || body_length >= qvx::buffer_size) {
+    if (length == 0 || whole.refused || body_length >= qvxml::buffer_size) {
         FUZZ_REQUIRE(rc == -1); // a device that said nothing did not answer
         return 0;
     }
     // Until its end is seen a header is stored like body, so a header close
     // to the buffer's size may be refused (12) depending on the chunks.
-    if (body_start + 1024 >= qvx::buffer_size && rc == -1)
+    if (body_start + 1024 >= qvxml::buffer_size && rc == -1)
         return 0;
-    qvx::reply_framing framing;
+    qvxml::reply_framing framing;
     if (whole.body >= 0)
-        qvx::read_framing(std::string_view(reply, static_cast<size_t>(whole.body)), framing);
+        qvxml::read_framing(std::string_view(reply, static_cast<size_t>(whole.body)), framing);
     if (framing.chunked) {
         // Decoded or refused; the data is never longer than its framing.
         FUZZ_REQUIRE(rc == -1 || (stored < body_length && buffer[stored] == '\0'));

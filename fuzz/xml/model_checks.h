@@ -12,18 +12,18 @@
 
 namespace fuzzcheck {
 
-inline const char *field_at(const void *structure, const qvx::field_row &r, int slot) {
+inline const char *field_at(const void *structure, const qvxml::field_row &r, int slot) {
     return static_cast<const char *>(structure) + r.offset + static_cast<size_t>(slot) * r.size;
 }
 
 // Fields hold at most size - 2 characters and a NUL; a list's count never
 // names a slot outside its arrays.
-inline void check_structure(const qvx::field_table &table, const void *structure,
+inline void check_structure(const qvxml::field_table &table, const void *structure,
                             const int32_t *counts, int list_count) {
     for (int i = 0; i < list_count; ++i)
         FUZZ_REQUIRE(counts[i] >= 0);
     for (int i = 0; i < table.count; ++i) {
-        const qvx::field_row &r = table.rows[i];
+        const qvxml::field_row &r = table.rows[i];
         if (r.list >= 0) {
             FUZZ_REQUIRE(r.list < list_count);
             FUZZ_REQUIRE(counts[r.list] <= r.capacity);

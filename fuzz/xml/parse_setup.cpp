@@ -15,27 +15,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // than the parse itself.
     static qvxml_setup setup;
     static qvxml_setup_counts counts;
-    const int rc = qvx::parse_setup(text.get(), size, &setup, &counts);
+    const int rc = qvxml::parse_setup(text.get(), size, &setup, &counts);
     FUZZ_REQUIRE(size == 0 ? rc == -1 : rc >= 0);
     FUZZ_REQUIRE(std::memcmp(text.get(), data, size) == 0);
-    fuzzcheck::check_structure(qvx::setup_table(), &setup,
+    fuzzcheck::check_structure(qvxml::setup_table(), &setup,
                                reinterpret_cast<const int32_t *>(&counts),
                                sizeof(qvxml_setup_counts) / sizeof(int32_t));
 
     // The worker's entry point over the same bytes gives the same structure.
-    if (size < static_cast<size_t>(qvx::buffer_size)) {
+    if (size < static_cast<size_t>(qvxml::buffer_size)) {
         constexpr int handle = 1;
-        qvx::parse_lock();
+        qvxml::parse_lock();
         const int prc =
-            qvx::parse_document(handle, text.get(), static_cast<int>(size), qvx::kind_setup);
+            qvxml::parse_document(handle, text.get(), static_cast<int>(size), qvxml::kind_setup);
         FUZZ_REQUIRE(prc == (rc < 0 ? -1 : 0));
-        const qvx::parse_results *r = qvx::slot_results(handle);
+        const qvxml::parse_results *r = qvxml::slot_results(handle);
         FUZZ_REQUIRE(r != nullptr);
         if (prc == 0) {
             FUZZ_REQUIRE(std::memcmp(r->setup, &setup, sizeof setup) == 0);
             FUZZ_REQUIRE(std::memcmp(r->setup_counts, &counts, sizeof counts) == 0);
         }
-        qvx::parse_unlock();
+        qvxml::parse_unlock();
     }
     return 0;
 }

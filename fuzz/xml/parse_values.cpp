@@ -15,10 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // than the parse itself.
     static qvxml_values values;
     static qvxml_values_counts counts;
-    const int rc = qvx::parse_values(text.get(), size, &values, &counts);
+    const int rc = qvxml::parse_values(text.get(), size, &values, &counts);
     FUZZ_REQUIRE(size == 0 ? rc == -1 : rc >= 0);
     FUZZ_REQUIRE(std::memcmp(text.get(), data, size) == 0); // the caller's text is not changed
-    fuzzcheck::check_structure(qvx::values_table(), &values,
+    fuzzcheck::check_structure(qvxml::values_table(), &values,
                                reinterpret_cast<const int32_t *>(&counts),
                                sizeof(qvxml_values_counts) / sizeof(int32_t));
     return 0;

@@ -17,7 +17,7 @@ namespace {
 constexpr char alphabet[] = "abcXYZ019 &<>\"';#=/?!-_.";
 constexpr int list_count = sizeof(qvxml_setup_counts) / sizeof(int32_t);
 
-char *field(qvxml_setup *setup, const qvx::field_row &r, int slot) {
+char *field(qvxml_setup *setup, const qvxml::field_row &r, int slot) {
     return reinterpret_cast<char *>(setup) + r.offset + static_cast<size_t>(slot) * r.size;
 }
 
@@ -26,7 +26,7 @@ char *field(qvxml_setup *setup, const qvx::field_row &r, int slot) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size < list_count)
         return 0;
-    const qvx::field_table &table = qvx::setup_table();
+    const qvxml::field_table &table = qvxml::setup_table();
     // Static: allocating these anew for every input costs more than the
     // work under test.
     static qvxml_setup setup_storage;
@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // Then records: row, slot, length, text bytes (mapped to the alphabet).
     size_t p = list_count;
     while (p + 3 <= size) {
-        const qvx::field_row &r = table.rows[data[p] % table.count];
+        const qvxml::field_row &r = table.rows[data[p] % table.count];
         const int slot = data[p + 1] % r.capacity;
         size_t n = std::min<size_t>(data[p + 2], r.size - 1);
         p += 3;
@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // Into the request-sized buffer: fits, or refused with an empty text.
     std::fill(small.begin(), small.end(), 'X');
     const int rc =
-        qvx::write_setup_xml(setup, counts, small.data(), static_cast<int>(small.size()));
+        qvxml::write_setup_xml(setup, counts, small.data(), static_cast<int>(small.size()));
     if (rc < 0) {
         FUZZ_REQUIRE(rc == -1 && small[0] == '\0');
     } else {
@@ -71,16 +71,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // Without a size limit the document always fits, parses cleanly and
     // gives back every field (except texts that fill their field to the
     // last byte: the parser keeps at most size - 2 characters).
-    const int n = qvx::write_setup_xml(setup, counts, big.data(), static_cast<int>(big.size()));
+    const int n = qvxml::write_setup_xml(setup, counts, big.data(), static_cast<int>(big.size()));
     FUZZ_REQUIRE(n > 0);
     if (rc >= 0)
         FUZZ_REQUIRE(n == rc && std::memcmp(big.data(), small.data(), static_cast<size_t>(n)) == 0);
     qvxml_setup *again = &again_storage;
     FUZZ_REQUIRE(
-        qvx::parse_setup(big.data(), static_cast<size_t>(n), again, &again_counts_storage) == 0);
+        qvxml::parse_setup(big.data(), static_cast<size_t>(n), again, &again_counts_storage) == 0);
     const auto *count_again = reinterpret_cast<const int32_t *>(&again_counts_storage);
     for (int i = 0; i < table.count; ++i) {
-        const qvx::field_row &r = table.rows[i];
+        const qvxml::field_row &r = table.rows[i];
         int slots = 1;
         if (r.list >= 0) {
             slots = std::clamp<int32_t>(count[r.list], 0, r.capacity);

@@ -26,7 +26,7 @@ int filter(const std::string &input, int spare, std::string &out) {
     std::unique_ptr<char[]> buffer(new char[static_cast<size_t>(capacity)]);
     std::memset(buffer.get(), 0, static_cast<size_t>(capacity));
     std::memcpy(buffer.get(), input.data(), input.size());
-    const int rc = qvx::filter_upload_xml(1, buffer.get(), capacity);
+    const int rc = qvxml::filter_upload_xml(1, buffer.get(), capacity);
     FUZZ_REQUIRE(rc == 0 || rc == -1);
     const void *nul = std::memchr(buffer.get(), 0, static_cast<size_t>(capacity));
     if (rc == -1) {

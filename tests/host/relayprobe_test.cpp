@@ -127,11 +127,11 @@ TEST(RelayProbe, OnlyTheRightAnswerFromTheRelaysPortCounts) {
         }
         for (const auto &d : got) {
             ASSERT_EQ(d.size(), 35u);
-            udps::ProxyHeader h{};
+            qvudps::ProxyHeader h{};
             const uint8_t *payload = nullptr;
             std::size_t len = 0;
-            EXPECT_EQ(udps::decode_proxy_datagram(d.data(), d.size(), h, payload, len),
-                      udps::ProxyStatus::ok);
+            EXPECT_EQ(qvudps::decode_proxy_datagram(d.data(), d.size(), h, payload, len),
+                      qvudps::ProxyStatus::ok);
             EXPECT_EQ(h.kind, kProbeKind);
             EXPECT_EQ(len, kProbeNonceSize);
         }

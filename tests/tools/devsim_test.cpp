@@ -91,9 +91,9 @@ std::map<std::string, Decoded> decode_all(const std::vector<lab::Bytes> &replies
     std::map<std::string, Decoded> out;
     for (const auto &r : replies) {
         Decoded d;
-        if (!udps::decode_reply(r.data(), r.size(), d.m, d.raw_mac))
+        if (!qvudps::decode_reply(r.data(), r.size(), d.m, d.raw_mac))
             continue;
-        d.authentic = udps::reply_authentic(r.data(), r.size(), udps::builtin_search_key);
+        d.authentic = qvudps::reply_authentic(r.data(), r.size(), qvudps::builtin_search_key);
         out[d.m.mac] = d;
     }
     return out;
@@ -101,9 +101,10 @@ std::map<std::string, Decoded> decode_all(const std::vector<lab::Bytes> &replies
 
 lab::Bytes setup_message(const Decoded &stored, const qvudps_module &request,
                          const qvudps_tea_key &key) {
-    lab::Bytes b(udps::setup_max_size);
-    const std::uint8_t flags = udps::merge_setup_flags(stored.m.raw_flags, request);
-    b.resize(udps::encode_setup(request, stored.m, stored.raw_mac, flags, key, b.data(), b.size()));
+    lab::Bytes b(qvudps::setup_max_size);
+    const std::uint8_t flags = qvudps::merge_setup_flags(stored.m.raw_flags, request);
+    b.resize(
+        qvudps::encode_setup(request, stored.m, stored.raw_mac, flags, key, b.data(), b.size()));
     return b;
 }
 
@@ -352,7 +353,7 @@ TEST_F(FleetFixture, SearchGetsOneSignedReplyPerDeviceWithItsFields) {
         EXPECT_STREQ(d.m.ip, s.config.ip.c_str());
         EXPECT_STREQ(d.m.mask, s.config.mask.c_str());
         EXPECT_EQ(d.m.port, s.config.port);
-        EXPECT_EQ(udps::type_code_of(d.m.raw_type), s.config.type);
+        EXPECT_EQ(qvudps::type_code_of(d.m.raw_type), s.config.type);
         if (s.config.type == 31) {
             EXPECT_STREQ(d.m.name, s.config.name.c_str());
             EXPECT_STREQ(d.m.type_name, s.config.type_name.c_str());
@@ -387,9 +388,9 @@ TEST_F(FleetFixture, SearchFaultsDropDuplicateDelayAndMissign) {
     for (const auto &r : replies) {
         qvudps_module m{};
         std::uint8_t mac[6];
-        ASSERT_TRUE(udps::decode_reply(r.data(), r.size(), m, mac));
+        ASSERT_TRUE(qvudps::decode_reply(r.data(), r.size(), m, mac));
         ++copies[m.mac];
-        authentic[m.mac] = udps::reply_authentic(r.data(), r.size(), udps::builtin_search_key);
+        authentic[m.mac] = qvudps::reply_authentic(r.data(), r.size(), qvudps::builtin_search_key);
     }
     EXPECT_EQ(copies.count(dev(0).config.mac), 0u);
     EXPECT_EQ(copies[dev(1).config.mac], 3);
@@ -415,7 +416,7 @@ TEST_F(FleetFixture, SetupMessageIsAppliedOnlyWithTheRightKeyAndMovesTheDevice) 
     req.port = static_cast<std::uint16_t>(plain.config.port); // keep the port
     req.dhcp_enabled = 1;
     req.dhcp_supported = 0; // never changes bit 3
-    qvudps_tea_key wrong = udps::builtin_search_key;
+    qvudps_tea_key wrong = qvudps::builtin_search_key;
     wrong.k0 ^= 1;
     ASSERT_TRUE(client.send_to(fleet_at, setup_message(stored, req, wrong)));
     ASSERT_TRUE(fleet->wait_log(
@@ -423,7 +424,7 @@ TEST_F(FleetFixture, SetupMessageIsAppliedOnlyWithTheRightKeyAndMovesTheDevice) 
         2s));
     EXPECT_EQ(dev(0).config.ip, plain.config.ip);
 
-    ASSERT_TRUE(client.send_to(fleet_at, setup_message(stored, req, udps::builtin_search_key)));
+    ASSERT_TRUE(client.send_to(fleet_at, setup_message(stored, req, qvudps::builtin_search_key)));
     ASSERT_TRUE(fleet->wait_log(
         [](const std::string &l) {
             return l.find("\"kind\":\"move\"") != std::string::npos &&
@@ -439,7 +440,7 @@ TEST_F(FleetFixture, SetupMessageIsAppliedOnlyWithTheRightKeyAndMovesTheDevice) 
 
     // Defaults flag: back to the first settings.
     req.load_defaults = 1;
-    ASSERT_TRUE(client.send_to(fleet_at, setup_message(stored, req, udps::builtin_search_key)));
+    ASSERT_TRUE(client.send_to(fleet_at, setup_message(stored, req, qvudps::builtin_search_key)));
     ASSERT_TRUE(fleet->wait_log(
         [](const std::string &l) { return l.find("\"defaults\":true") != std::string::npos; }, 2s));
     now = dev(0);
@@ -454,9 +455,9 @@ TEST_F(FleetFixture, SetupMessageIsAppliedOnlyWithTheRightKeyAndMovesTheDevice) 
     stored = found.at(secured.config.mac);
     req = stored.m;
     std::snprintf(req.name, sizeof req.name, "Renamed");
-    ASSERT_TRUE(client.send_to(fleet_at, setup_message(stored, req, udps::builtin_search_key)));
+    ASSERT_TRUE(client.send_to(fleet_at, setup_message(stored, req, qvudps::builtin_search_key)));
     qvudps_tea_key login{};
-    ASSERT_TRUE(udps::setup_key_from_login("admin", "secret", login));
+    ASSERT_TRUE(qvudps::setup_key_from_login("admin", "secret", login));
     ASSERT_TRUE(client.send_to(fleet_at, setup_message(stored, req, login)));
     ASSERT_TRUE(fleet->wait_log(
         [](const std::string &l) { return l.find("\"name\":\"Renamed\"") != std::string::npos; },

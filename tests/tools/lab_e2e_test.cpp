@@ -107,9 +107,9 @@ TEST(LabEndToEnd, SearchAndSetupThroughTheRelayReachEverySimulatedDevice) {
         const qvudps_module &m = found[mac];
         EXPECT_STREQ(m.ip, e.ip.c_str());
         EXPECT_EQ(m.port, e.port);
-        EXPECT_EQ(udps::type_code_of(m.raw_type), e.type);
+        EXPECT_EQ(qvudps::type_code_of(m.raw_type), e.type);
         // Names come from the reply (extended) or over HTTP (the name set).
-        if (e.type == udps::type_extended || udps::in_name_set(e.type))
+        if (e.type == qvudps::type_extended || qvudps::in_name_set(e.type))
             EXPECT_EQ(std::string(m.name), e.name) << mac;
         else
             EXPECT_STREQ(m.name, "") << mac;

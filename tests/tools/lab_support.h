@@ -192,15 +192,15 @@ private:
 };
 
 inline Bytes wrap(std::uint8_t kind, const Bytes &payload, const char *client = "Lab-Test") {
-    Bytes out(payload.size() + udps::proxy_header_size);
+    Bytes out(payload.size() + qvudps::proxy_header_size);
     out.resize(
-        udps::wrap_proxy(kind, client, payload.data(), payload.size(), out.data(), out.size()));
+        qvudps::wrap_proxy(kind, client, payload.data(), payload.size(), out.data(), out.size()));
     return out;
 }
 
 inline Bytes search_request() {
-    Bytes b(udps::request_size);
-    udps::encode_search_request(b.data());
+    Bytes b(qvudps::request_size);
+    qvudps::encode_search_request(b.data());
     return b;
 }
 

@@ -23,7 +23,7 @@ using kelvo::relay::Verdict;
 namespace {
 
 Verdict verdict(const lab::Bytes &d, const std::string &from = "127.0.0.1", bool on_lo = true) {
-    udps::ProxyHeader h{};
+    qvudps::ProxyHeader h{};
     const std::uint8_t *payload = nullptr;
     std::size_t len = 0;
     return kelvo::relay::check_datagram(lab::endpoint(from, 5555), on_lo, d.data(), d.size(), h,
@@ -33,10 +33,10 @@ Verdict verdict(const lab::Bytes &d, const std::string &from = "127.0.0.1", bool
 } // namespace
 
 TEST(RelayChecks, AcceptsOnlyWellFormedDatagramsFromThisPc) {
-    const lab::Bytes search = lab::wrap(udps::proxy_search, lab::search_request(), "Mvx-Config");
+    const lab::Bytes search = lab::wrap(qvudps::proxy_search, lab::search_request(), "Mvx-Config");
     EXPECT_EQ(verdict(search), Verdict::ok);
     EXPECT_EQ(verdict(search, "127.44.0.9"), Verdict::ok) << "all of 127/8 is this PC";
-    EXPECT_EQ(verdict(lab::wrap(udps::proxy_setup, lab::Bytes(51, 7))), Verdict::ok);
+    EXPECT_EQ(verdict(lab::wrap(qvudps::proxy_setup, lab::Bytes(51, 7))), Verdict::ok);
 
     EXPECT_EQ(verdict(search, "192.168.1.20"), Verdict::not_loopback);
     EXPECT_EQ(verdict(search, "10.0.0.1"), Verdict::not_loopback);
@@ -103,7 +103,7 @@ TEST(RelayChecks, BroadcastAddressIsComputedWhereTheInterfaceNamesNone) {
         {0x0A4E0001, 0xFFFFFFFF, 0x0A4E0001, 0}, // nor has /32
     };
     for (const auto &c : cases)
-        EXPECT_EQ(udps::net::broadcast_of(c.address, c.mask, c.given), c.want)
+        EXPECT_EQ(qvudps::net::broadcast_of(c.address, c.mask, c.given), c.want)
             << std::hex << c.address;
 }
 
@@ -150,7 +150,7 @@ lab::Bytes reply_bytes(std::uint8_t tag) {
 TEST_F(RelayProcess, SearchIsSentTwiceAndEveryReplyComesBackUnchangedFromTheRelay) {
     lab::Udp client;
     const lab::Bytes request = lab::search_request();
-    ASSERT_TRUE(client.send_to(relay_at, lab::wrap(udps::proxy_search, request, "Mvx-Config")));
+    ASSERT_TRUE(client.send_to(relay_at, lab::wrap(qvudps::proxy_search, request, "Mvx-Config")));
     std::vector<sockaddr_in> from;
     const auto got = device_gets(from);
     ASSERT_EQ(got.size(), 2u) << "sent twice, 100 ms apart";
@@ -183,7 +183,7 @@ TEST_F(RelayProcess, SearchIsSentTwiceAndEveryReplyComesBackUnchangedFromTheRela
 TEST_F(RelayProcess, SetupIsSentOnceAndNothingComesBack) {
     lab::Udp client;
     const lab::Bytes setup(51, 0x42);
-    ASSERT_TRUE(client.send_to(relay_at, lab::wrap(udps::proxy_setup, setup)));
+    ASSERT_TRUE(client.send_to(relay_at, lab::wrap(qvudps::proxy_setup, setup)));
     std::vector<sockaddr_in> from;
     const auto got = device_gets(from);
     ASSERT_EQ(got.size(), 1u);
@@ -195,7 +195,7 @@ TEST_F(RelayProcess, SetupIsSentOnceAndNothingComesBack) {
 
 TEST_F(RelayProcess, MalformedDatagramsAreDroppedAndTheRelayKeepsServing) {
     lab::Udp client;
-    lab::Bytes good = lab::wrap(udps::proxy_search, lab::search_request());
+    lab::Bytes good = lab::wrap(qvudps::proxy_search, lab::search_request());
     lab::Bytes kind7 = good;
     kind7[0] = 7;
     lab::Bytes crc = good;
@@ -217,8 +217,8 @@ TEST_F(RelayProcess, MalformedDatagramsAreDroppedAndTheRelayKeepsServing) {
 
 TEST_F(RelayProcess, ServesSeveralClientsAtOnceEachWithItsOwnReplies) {
     lab::Udp a, b;
-    ASSERT_TRUE(a.send_to(relay_at, lab::wrap(udps::proxy_search, lab::search_request(), "A")));
-    ASSERT_TRUE(b.send_to(relay_at, lab::wrap(udps::proxy_search, lab::search_request(), "B")));
+    ASSERT_TRUE(a.send_to(relay_at, lab::wrap(qvudps::proxy_search, lab::search_request(), "A")));
+    ASSERT_TRUE(b.send_to(relay_at, lab::wrap(qvudps::proxy_search, lab::search_request(), "B")));
     std::vector<sockaddr_in> from;
     const auto got = device_gets(from);
     ASSERT_EQ(got.size(), 4u);
@@ -479,14 +479,14 @@ std::map<std::string, int> broadcast_destinations(const std::vector<std::string>
         return {{"skip", 1}};
     std::unique_ptr<lab::Udp> device, client;
     EXPECT_TRUE(ns.run_inside([&] {
-        device = std::make_unique<lab::Udp>("0.0.0.0", udps::device_port);
+        device = std::make_unique<lab::Udp>("0.0.0.0", qvudps::device_port);
         client = std::make_unique<lab::Udp>("127.0.0.1");
     }));
     if (!device)
         return {};
     const int one = 1;
     EXPECT_EQ(setsockopt(device->fd(), IPPROTO_IP, IP_PKTINFO, &one, sizeof one), 0);
-    EXPECT_EQ(device->port(), udps::device_port);
+    EXPECT_EQ(device->port(), qvudps::device_port);
 
     std::vector<std::string> argv = {
         "ip",       "netns", "exec",      ns.name(), KELVO_RELAY_PATH, "--listen", "127.0.0.1:0",
@@ -497,8 +497,8 @@ std::map<std::string, int> broadcast_destinations(const std::vector<std::string>
     EXPECT_NE(port, 0);
 
     const lab::Bytes request = lab::search_request();
-    EXPECT_TRUE(
-        client->send_to(lab::endpoint("127.0.0.1", port), lab::wrap(udps::proxy_search, request)));
+    EXPECT_TRUE(client->send_to(lab::endpoint("127.0.0.1", port),
+                                lab::wrap(qvudps::proxy_search, request)));
     std::map<std::string, int> destinations;
     sockaddr_in from{}, reply_to{};
     lab::Bytes got;
@@ -599,7 +599,7 @@ struct RelayInProcess : ::testing::Test {
 
 TEST_F(RelayInProcess, WhenAllSlotsAreTakenTheOldestSearchGivesWayAndTheLogSaysSo) {
     start(2, 0);
-    const auto search = lab::wrap(udps::proxy_search, lab::search_request());
+    const auto search = lab::wrap(qvudps::proxy_search, lab::search_request());
     lab::Udp a, b, c;
     a.send_to(at(), search);
     b.send_to(at(), search);
@@ -633,7 +633,8 @@ TEST_F(RelayInProcess, WhenAllSlotsAreTakenTheOldestSearchGivesWayAndTheLogSaysS
 TEST_F(RelayInProcess, ClientNamesReachTheLogWithControlCharactersEscaped) {
     start(4, 1);
     lab::Udp client;
-    client.send_to(at(), lab::wrap(udps::proxy_search, lab::search_request(), "\x1b[2J\r\nforged"));
+    client.send_to(at(),
+                   lab::wrap(qvudps::proxy_search, lab::search_request(), "\x1b[2J\r\nforged"));
     std::vector<sockaddr_in> from;
     ASSERT_EQ(device.collect(300ms, 3s, &from).size(), 1u);
     const std::string text = finish();
@@ -672,7 +673,7 @@ TEST(RelayRouting, ASetupLeavesOnlyByTheInterfaceWhereItsDeviceAnswered) {
     const sockaddr_in at = lab::endpoint("127.0.0.1", lab::port_in(relay.line()));
     ASSERT_NE(at.sin_port, 0);
 
-    ASSERT_TRUE(client->send_to(at, lab::wrap(udps::proxy_search, lab::search_request())));
+    ASSERT_TRUE(client->send_to(at, lab::wrap(qvudps::proxy_search, lab::search_request())));
     std::vector<sockaddr_in> from;
     ASSERT_EQ(device->collect(300ms, 3s, &from).size(), 1u);
     lab::Bytes reply(48, 0);
@@ -686,7 +687,7 @@ TEST(RelayRouting, ASetupLeavesOnlyByTheInterfaceWhereItsDeviceAnswered) {
     const auto setup_for = [](const lab::Bytes &mac) {
         lab::Bytes setup(51, 0x42);
         std::copy(mac.begin(), mac.end(), setup.begin());
-        return lab::wrap(udps::proxy_setup, setup);
+        return lab::wrap(qvudps::proxy_setup, setup);
     };
     ASSERT_TRUE(client->send_to(at, setup_for(seen_mac)));
     EXPECT_EQ(device->collect(300ms, 3s).size(), 1u);
@@ -709,7 +710,7 @@ TEST_F(RelayInProcess, AFloodFromAnotherUserLeavesASearchCompleteAndTheLogShort)
     const auto began = lab::Clock::now();
     start(16, 1);
     const sockaddr_in to = at();
-    const lab::Bytes flood = lab::wrap(udps::proxy_search, lab::search_request());
+    const lab::Bytes flood = lab::wrap(qvudps::proxy_search, lab::search_request());
     lab::Bytes mine = lab::search_request();
     mine.back() ^= 1; // tells the victim's request apart at the device
     int ready[2], done[2];
@@ -742,7 +743,7 @@ TEST_F(RelayInProcess, AFloodFromAnotherUserLeavesASearchCompleteAndTheLogShort)
     ASSERT_EQ(read(ready[0], &r, 1), 1);
     close(ready[0]);
     lab::Udp victim;
-    ASSERT_TRUE(victim.send_to(to, lab::wrap(udps::proxy_search, mine)));
+    ASSERT_TRUE(victim.send_to(to, lab::wrap(qvudps::proxy_search, mine)));
 
     std::vector<sockaddr_in> from;
     const auto heard = device.collect(300ms, 5s, &from);

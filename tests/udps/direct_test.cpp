@@ -21,7 +21,7 @@
 
 namespace {
 
-using namespace udps::test;
+using namespace qvudps::test;
 using namespace std::chrono_literals;
 
 class Namespace {
@@ -83,7 +83,7 @@ public:
         setsockopt(sock_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
         sockaddr_in a{};
         a.sin_family = AF_INET;
-        a.sin_port = htons(udps::device_port);
+        a.sin_port = htons(qvudps::device_port);
         bound_ = ::bind(sock_, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
         thread_ = std::thread([this] { run(); });
     }
@@ -116,7 +116,7 @@ private:
                 std::lock_guard lk(m_);
                 heard_.push_back({Bytes(buf, buf + n), ntohs(from.sin_port), {}});
             }
-            if (!udps::is_search_request(buf, static_cast<size_t>(n)) || answered++ > 0)
+            if (!qvudps::is_search_request(buf, static_cast<size_t>(n)) || answered++ > 0)
                 continue; // one answer per test run, whatever the copies
             const Bytes r = reply_of(make_device(1, 2, "10.231.0.50", 80));
             ::sendto(sock_, r.data(), r.size(), 0, reinterpret_cast<sockaddr *>(&from), flen);
@@ -164,12 +164,12 @@ TEST(DirectMode, BroadcastSearchAndSetupInsideANamespace) {
     ns.leave();
 
     ASSERT_GE(heard.size(), 2u);
-    EXPECT_TRUE(udps::is_search_request(heard.front().bytes.data(), heard.front().bytes.size()));
+    EXPECT_TRUE(qvudps::is_search_request(heard.front().bytes.data(), heard.front().bytes.size()));
     EXPECT_EQ(heard.front().source_port, 9998) << "9999 is taken by the device, so the next lower";
     const Datagram &setup = heard.back();
     ASSERT_EQ(setup.bytes.size(), 48u) << "no relay header in direct mode";
-    udps::SetupMessage s;
-    ASSERT_TRUE(udps::decode_setup(setup.bytes.data(), setup.bytes.size(), s));
+    qvudps::SetupMessage s;
+    ASSERT_TRUE(qvudps::decode_setup(setup.bytes.data(), setup.bytes.size(), s));
     EXPECT_STREQ(s.ip, "10.231.0.60");
     EXPECT_STREQ(s.mac_text, found[0].mac);
 }

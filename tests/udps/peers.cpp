@@ -9,7 +9,7 @@
 #include <cstring>
 #include <stdexcept>
 
-namespace udps::test {
+namespace qvudps::test {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
@@ -300,4 +300,4 @@ std::vector<qvudps_module> all_records() {
     return out;
 }
 
-} // namespace udps::test
+} // namespace qvudps::test

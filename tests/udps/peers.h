@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-namespace udps::test {
+namespace qvudps::test {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -116,6 +116,6 @@ bool wait_setup(std::chrono::milliseconds timeout);
 std::string last_message();
 std::vector<qvudps_module> all_records();
 
-} // namespace udps::test
+} // namespace qvudps::test
 
 #endif

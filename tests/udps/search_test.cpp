@@ -12,7 +12,7 @@
 
 namespace {
 
-using namespace udps::test;
+using namespace qvudps::test;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
@@ -86,8 +86,8 @@ TEST_F(Search, CollectsSignedRepliesFromTheRelayOnly) {
     Bytes from_other = reply_of(make_device(4, 2));
     Bytes from_other_port = reply_of(make_device(7, 2));
     Bytes wrapped(19 + 48);
-    udps::wrap_proxy(udps::proxy_search, "Mvx-Config", reply_of(make_device(5, 2)).data(), 48,
-                     wrapped.data(), wrapped.size());
+    qvudps::wrap_proxy(qvudps::proxy_search, "Mvx-Config", reply_of(make_device(5, 2)).data(), 48,
+                       wrapped.data(), wrapped.size());
     Bytes short_reply = reply_of(make_device(6, 2));
     short_reply.resize(47);
     Bytes with_tail = reply_of(b);
@@ -107,14 +107,14 @@ TEST_F(Search, CollectsSignedRepliesFromTheRelayOnly) {
     const auto got = relay.received();
     ASSERT_EQ(got.size(), 1u);
     ASSERT_EQ(got[0].bytes.size(), 67u);
-    udps::ProxyHeader h;
+    qvudps::ProxyHeader h;
     const uint8_t *payload;
     size_t plen;
-    ASSERT_EQ(udps::decode_proxy_datagram(got[0].bytes.data(), 67, h, payload, plen),
-              udps::ProxyStatus::ok);
+    ASSERT_EQ(qvudps::decode_proxy_datagram(got[0].bytes.data(), 67, h, payload, plen),
+              qvudps::ProxyStatus::ok);
     EXPECT_EQ(h.kind, 1);
     EXPECT_STREQ(h.client_name, "Mvx-Config");
-    EXPECT_TRUE(udps::is_search_request(payload, plen));
+    EXPECT_TRUE(qvudps::is_search_request(payload, plen));
 
     ASSERT_EQ(qvudps_count(), 2);
     qvudps_module *p = nullptr;
@@ -210,8 +210,8 @@ TEST_F(Search, RequestsRightAfterTheEndAreAccepted) {
         ShortQuiet() { set(1); }
         ~ShortQuiet() { set(0); }
         static void set(int ms) {
-            udps::Guard g;
-            udps::library().quiet_ms = ms;
+            qvudps::Guard g;
+            qvudps::library().quiet_ms = ms;
         }
     } short_quiet;
     absent_device = make_device(0xABCDE, 2);
@@ -349,8 +349,8 @@ TEST_F(Search, KeysHooksAndContexts) {
     qvudps_set_tea_keys(1, 2, 3, 4);
     search();
     EXPECT_EQ(qvudps_count(), 0);
-    qvudps_set_tea_keys(udps::builtin_search_key.k0, udps::builtin_search_key.k1,
-                        udps::builtin_search_key.k2, udps::builtin_search_key.k3);
+    qvudps_set_tea_keys(qvudps::builtin_search_key.k0, qvudps::builtin_search_key.k1,
+                        qvudps::builtin_search_key.k2, qvudps::builtin_search_key.k3);
 
     // A context cleared before the hook runs reaches the hook as null.
     ASSERT_EQ(qvudps_search(0, ctx), 0);

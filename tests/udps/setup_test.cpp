@@ -11,7 +11,7 @@
 
 namespace {
 
-using namespace udps::test;
+using namespace qvudps::test;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
@@ -32,12 +32,12 @@ std::vector<std::string> seen() {
 std::vector<Bytes> setup_payloads(RelayPeer &relay) {
     std::vector<Bytes> out;
     for (const Datagram &d : relay.received()) {
-        udps::ProxyHeader h;
+        qvudps::ProxyHeader h;
         const uint8_t *payload;
         size_t len;
-        if (udps::decode_proxy_datagram(d.bytes.data(), d.bytes.size(), h, payload, len) ==
-                udps::ProxyStatus::ok &&
-            h.kind == udps::proxy_setup)
+        if (qvudps::decode_proxy_datagram(d.bytes.data(), d.bytes.size(), h, payload, len) ==
+                qvudps::ProxyStatus::ok &&
+            h.kind == qvudps::proxy_setup)
             out.emplace_back(payload, payload + len);
     }
     return out;
@@ -144,16 +144,16 @@ TEST_F(Setup, SignedMessageThenNameUploadAtTheNewAddress) {
     ASSERT_EQ(payloads.size(), 1u);
     ASSERT_EQ(payloads[0].size(), 48u);
     EXPECT_EQ(relay.received()[1].bytes.size(), 67u);
-    EXPECT_TRUE(udps::tea_check(payloads[0].data(), udps::builtin_search_key));
-    udps::SetupMessage s;
-    ASSERT_TRUE(udps::decode_setup(payloads[0].data(), payloads[0].size(), s));
+    EXPECT_TRUE(qvudps::tea_check(payloads[0].data(), qvudps::builtin_search_key));
+    qvudps::SetupMessage s;
+    ASSERT_TRUE(qvudps::decode_setup(payloads[0].data(), payloads[0].size(), s));
     EXPECT_STREQ(s.mac_text, dev->mac);
     EXPECT_STREQ(s.ip, "127.0.0.1");
     EXPECT_STREQ(s.mask, "255.255.255.255");
     EXPECT_STREQ(s.gateway, "127.0.0.254");
     EXPECT_EQ(s.port, web.port());
-    EXPECT_EQ(s.flags, 0xC0 | udps::flag_nvt | udps::flag_tcp_setup | udps::flag_dhcp_supported |
-                           udps::flag_dhcp)
+    EXPECT_EQ(s.flags, 0xC0 | qvudps::flag_nvt | qvudps::flag_tcp_setup |
+                           qvudps::flag_dhcp_supported | qvudps::flag_dhcp)
         << "bits 3, 6 and 7 as received";
     EXPECT_EQ(std::memcmp(s.token, dev->token, 8), 0);
 
@@ -165,7 +165,7 @@ TEST_F(Setup, SignedMessageThenNameUploadAtTheNewAddress) {
     EXPECT_EQ(web.requests()[0], "POST /setup.xml HTTP/1.0\r\nContent-Type: text/xml\r\n"
                                  "Content-Length: " +
                                      std::to_string(body.size()) + "\r\n\r\n" + body);
-    EXPECT_EQ(udps::name_upload_body("Lab 1").size(), 93u);
+    EXPECT_EQ(qvudps::name_upload_body("Lab 1").size(), 93u);
 }
 
 TEST_F(Setup, NameTheSearchDidNotReadIsNeverUploaded) {
@@ -196,7 +196,7 @@ TEST_F(Setup, ExtendedDeviceDefaultsSignedWithTheSetupKey) {
     ASSERT_EQ(recs[0]->setup_auth_required, 1);
 
     qvudps_tea_key key;
-    ASSERT_TRUE(udps::setup_key_from_login("admin", "secret", key));
+    ASSERT_TRUE(qvudps::setup_key_from_login("admin", "secret", key));
     qvudps_set_setup_tea_keys(key.k0, key.k1, key.k2, key.k3);
     recs[0]->load_defaults = 1;
     std::strcpy(recs[0]->name, "Tank 3");
@@ -206,13 +206,13 @@ TEST_F(Setup, ExtendedDeviceDefaultsSignedWithTheSetupKey) {
     const auto payloads = setup_payloads(relay);
     ASSERT_EQ(payloads.size(), 1u);
     ASSERT_EQ(payloads[0].size(), 51u + 6);
-    EXPECT_TRUE(udps::tea_check(payloads[0].data(), key));
-    EXPECT_FALSE(udps::tea_check(payloads[0].data(), udps::builtin_search_key));
-    udps::SetupMessage s;
-    ASSERT_TRUE(udps::decode_setup(payloads[0].data(), payloads[0].size(), s));
+    EXPECT_TRUE(qvudps::tea_check(payloads[0].data(), key));
+    EXPECT_FALSE(qvudps::tea_check(payloads[0].data(), qvudps::builtin_search_key));
+    qvudps::SetupMessage s;
+    ASSERT_TRUE(qvudps::decode_setup(payloads[0].data(), payloads[0].size(), s));
     EXPECT_TRUE(s.has_name);
     EXPECT_STREQ(s.name, "Tank 3");
-    EXPECT_EQ(s.flags & udps::flag_defaults, udps::flag_defaults);
+    EXPECT_EQ(s.flags & qvudps::flag_defaults, qvudps::flag_defaults);
     EXPECT_STREQ(s.ip, ext.ip) << "defaults carry the device's own values";
     EXPECT_EQ(web.connections(), 0) << "an extended device never gets the HTTP upload";
 }
@@ -230,7 +230,7 @@ TEST_F(Setup, SearchAndSetupInOneWakeUp) {
     {
         // Holding the library lock, both are asked for before the worker
         // can look at either, however the threads are scheduled.
-        udps::Guard g;
+        qvudps::Guard g;
         ASSERT_EQ(qvudps_search(0, nullptr), 0);
         ASSERT_EQ(qvudps_setup(&req, 1, nullptr), 0);
     }
@@ -241,8 +241,8 @@ TEST_F(Setup, SearchAndSetupInOneWakeUp) {
     ASSERT_GE(got.size(), 3u);
     const Datagram &search = got[got.size() - 2];
     const Datagram &setup = got.back();
-    EXPECT_EQ(search.bytes[0], udps::proxy_search);
-    EXPECT_EQ(setup.bytes[0], udps::proxy_setup);
+    EXPECT_EQ(search.bytes[0], qvudps::proxy_search);
+    EXPECT_EQ(setup.bytes[0], qvudps::proxy_setup);
     EXPECT_EQ(search.source_port, setup.source_port) << "one socket per wake-up";
     EXPECT_EQ(seen(), std::vector<std::string>{"done"});
     EXPECT_EQ(web.connections(), 0) << "type 7 is not in the name set";

@@ -9,7 +9,7 @@
 
 namespace {
 
-using udps::builtin_search_key;
+using qvudps::builtin_search_key;
 
 // Bytes 0..31 of the documented example, padded to 48 and signed.
 std::vector<uint8_t> example_reply() {
@@ -17,14 +17,14 @@ std::vector<uint8_t> example_reply() {
                               0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
                               0x5A, 0x3B, 0xC0, 0xA8, 0x01, 0x01, 0x05, 0x00, 0x27, 0x10};
     r.resize(48, 0);
-    udps::tea_sign(r.data(), builtin_search_key);
+    qvudps::tea_sign(r.data(), builtin_search_key);
     return r;
 }
 
 std::vector<uint8_t> extended_reply(std::vector<uint8_t> tlvs) {
     auto r = example_reply();
     r[23] = static_cast<uint8_t>((31 << 3) | 2);
-    udps::tea_sign(r.data(), builtin_search_key);
+    qvudps::tea_sign(r.data(), builtin_search_key);
     r.insert(r.end(), tlvs.begin(), tlvs.end());
     return r;
 }
@@ -32,16 +32,16 @@ std::vector<uint8_t> extended_reply(std::vector<uint8_t> tlvs) {
 qvudps_module decode(const std::vector<uint8_t> &bytes) {
     qvudps_module m;
     uint8_t raw[6];
-    EXPECT_TRUE(udps::decode_reply(bytes.data(), bytes.size(), m, raw));
+    EXPECT_TRUE(qvudps::decode_reply(bytes.data(), bytes.size(), m, raw));
     return m;
 }
 
 TEST(Reply, DocumentedExampleDecodesEveryField) {
     const auto r = example_reply();
-    EXPECT_TRUE(udps::reply_authentic(r.data(), r.size(), builtin_search_key));
+    EXPECT_TRUE(qvudps::reply_authentic(r.data(), r.size(), builtin_search_key));
     qvudps_module m;
     uint8_t raw[6];
-    ASSERT_TRUE(udps::decode_reply(r.data(), r.size(), m, raw));
+    ASSERT_TRUE(qvudps::decode_reply(r.data(), r.size(), m, raw));
     EXPECT_STREQ(m.mac, "00:11:22:33:44:55");
     EXPECT_EQ(std::memcmp(raw, r.data(), 6), 0);
     EXPECT_STREQ(m.ip, "192.168.1.99");
@@ -70,8 +70,8 @@ TEST(Reply, DocumentedExampleDecodesEveryField) {
     EXPECT_EQ(m.web_port, 0);
     EXPECT_EQ(m.name_supported, 0);
 
-    EXPECT_FALSE(udps::reply_authentic(r.data(), 47, builtin_search_key));
-    EXPECT_FALSE(udps::decode_reply(r.data(), 47, m, raw));
+    EXPECT_FALSE(qvudps::reply_authentic(r.data(), 47, builtin_search_key));
+    EXPECT_FALSE(qvudps::decode_reply(r.data(), 47, m, raw));
 }
 
 TEST(Reply, CapabilitiesFollowTheTypeCode) {
@@ -87,17 +87,17 @@ TEST(Reply, CapabilitiesFollowTheTypeCode) {
     r[23] = static_cast<uint8_t>(2 << 3);
     m = decode(r);
     EXPECT_EQ(m.name_supported, 1);
-    EXPECT_TRUE(udps::in_name_set(2));
+    EXPECT_TRUE(qvudps::in_name_set(2));
 
     for (unsigned code : {27u, 28u, 30u}) {
         r[23] = static_cast<uint8_t>(code << 3);
         EXPECT_STREQ(decode(r).type_name, "Reserved for future devices");
     }
-    EXPECT_STREQ(udps::type_name(0), "Unspecified device");
-    EXPECT_STREQ(udps::type_name(1), "Development version");
+    EXPECT_STREQ(qvudps::type_name(0), "Unspecified device");
+    EXPECT_STREQ(qvudps::type_name(1), "Development version");
     for (unsigned code = 2; code <= 26; ++code) {
-        EXPECT_LE(std::strlen(udps::type_name(code)), 100u);
-        EXPECT_EQ(std::string(udps::type_name(code)).rfind("Marvane ", 0), 0u);
+        EXPECT_LE(std::strlen(qvudps::type_name(code)), 100u);
+        EXPECT_EQ(std::string(qvudps::type_name(code)).rfind("Marvane ", 0), 0u);
     }
 }
 
@@ -176,9 +176,9 @@ TEST(Reply, EncodeRoundTripsFixedAndExtended) {
     std::memcpy(dev.token, "TOKEN-01", 8);
 
     uint8_t buf[512];
-    size_t n = udps::encode_reply(dev, builtin_search_key, buf, sizeof buf);
+    size_t n = qvudps::encode_reply(dev, builtin_search_key, buf, sizeof buf);
     ASSERT_EQ(n, 48u);
-    ASSERT_TRUE(udps::reply_authentic(buf, n, builtin_search_key));
+    ASSERT_TRUE(qvudps::reply_authentic(buf, n, builtin_search_key));
     auto m = decode({buf, buf + n});
     EXPECT_STREQ(m.mac, dev.mac);
     EXPECT_STREQ(m.ip, dev.ip);
@@ -202,7 +202,7 @@ TEST(Reply, EncodeRoundTripsFixedAndExtended) {
     dev.ext_value = 5;
     dev.setup_auth_required = 1;
     dev.filter_supported = 1;
-    n = udps::encode_reply(dev, builtin_search_key, buf, sizeof buf);
+    n = qvudps::encode_reply(dev, builtin_search_key, buf, sizeof buf);
     ASSERT_GT(n, 48u);
     m = decode({buf, buf + n});
     EXPECT_STREQ(m.name, "Boiler room");
@@ -215,22 +215,22 @@ TEST(Reply, EncodeRoundTripsFixedAndExtended) {
     EXPECT_EQ(m.filter_supported, 1);
     EXPECT_EQ(m.web_supported, 0);
 
-    EXPECT_EQ(udps::encode_reply(dev, builtin_search_key, buf, 60), 0u) << "too small";
+    EXPECT_EQ(qvudps::encode_reply(dev, builtin_search_key, buf, 60), 0u) << "too small";
     std::strcpy(dev.ip, "10.0.0");
-    EXPECT_EQ(udps::encode_reply(dev, builtin_search_key, buf, sizeof buf), 0u);
+    EXPECT_EQ(qvudps::encode_reply(dev, builtin_search_key, buf, sizeof buf), 0u);
 }
 
 TEST(SearchRequest, FixedLayout) {
     uint8_t req[48];
-    udps::encode_search_request(req);
+    qvudps::encode_search_request(req);
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(req[i], 0xFF);
     EXPECT_EQ(std::string(reinterpret_cast<char *>(req) + 6, 29), "IIIIMMMMFFFFWWWWUC12345678(c)");
-    EXPECT_EQ(std::string(reinterpret_cast<char *>(req) + 35, 13), udps::maker_domain);
-    EXPECT_TRUE(udps::is_search_request(req, 48));
-    EXPECT_FALSE(udps::is_search_request(req, 47));
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(req) + 35, 13), qvudps::maker_domain);
+    EXPECT_TRUE(qvudps::is_search_request(req, 48));
+    EXPECT_FALSE(qvudps::is_search_request(req, 47));
     req[40] ^= 1;
-    EXPECT_FALSE(udps::is_search_request(req, 48));
+    EXPECT_FALSE(qvudps::is_search_request(req, 48));
 }
 
 struct SetupFixture : ::testing::Test {
@@ -243,8 +243,8 @@ struct SetupFixture : ::testing::Test {
         r[28] = 0xC8 | 0x05; // bits 3, 6, 7 set on the device
         r[29] = 0x42;
         std::memcpy(r.data() + 32, "\x01\x02\x03\x04\x05\x06\x07\x08", 8);
-        udps::tea_sign(r.data(), builtin_search_key);
-        ASSERT_TRUE(udps::decode_reply(r.data(), r.size(), stored, raw_mac));
+        qvudps::tea_sign(r.data(), builtin_search_key);
+        ASSERT_TRUE(qvudps::decode_reply(r.data(), r.size(), stored, raw_mac));
         req = stored;
         std::strcpy(req.ip, "10.1.2.3");
         std::strcpy(req.mask, "255.255.255.255");
@@ -259,18 +259,18 @@ TEST_F(SetupFixture, FixedDeviceMessageIs48SignedBytes) {
     req.nvt_enabled = 3; // only the lowest bit counts
     req.dhcp_enabled = 1;
     req.load_defaults = 1;
-    const uint8_t flags = udps::merge_setup_flags(stored.raw_flags, req);
+    const uint8_t flags = qvudps::merge_setup_flags(stored.raw_flags, req);
     EXPECT_EQ(flags, 0xC8 | 0x02 | 0x04 | 0x10 | 0x20);
 
-    uint8_t buf[udps::setup_max_size];
-    const qvudps_tea_key key{1, 2, 3, 4, udps::tea_delta};
-    const size_t n = udps::encode_setup(req, stored, raw_mac, flags, key, buf, sizeof buf);
+    uint8_t buf[qvudps::setup_max_size];
+    const qvudps_tea_key key{1, 2, 3, 4, qvudps::tea_delta};
+    const size_t n = qvudps::encode_setup(req, stored, raw_mac, flags, key, buf, sizeof buf);
     ASSERT_EQ(n, 48u);
-    EXPECT_TRUE(udps::tea_check(buf, key));
-    EXPECT_FALSE(udps::tea_check(buf, builtin_search_key));
+    EXPECT_TRUE(qvudps::tea_check(buf, key));
+    EXPECT_FALSE(qvudps::tea_check(buf, builtin_search_key));
 
-    udps::SetupMessage s;
-    ASSERT_TRUE(udps::decode_setup(buf, n, s));
+    qvudps::SetupMessage s;
+    ASSERT_TRUE(qvudps::decode_setup(buf, n, s));
     EXPECT_STREQ(s.mac_text, "00:11:22:33:44:55");
     EXPECT_STREQ(s.ip, "10.1.2.3");
     EXPECT_STREQ(s.mask, "255.255.255.255");
@@ -286,88 +286,89 @@ TEST_F(SetupFixture, FixedDeviceMessageIs48SignedBytes) {
 
 TEST_F(SetupFixture, ExtendedDeviceCarriesTheNameEntry) {
     stored.raw_type = static_cast<uint8_t>(31 << 3);
-    uint8_t buf[udps::setup_max_size];
+    uint8_t buf[qvudps::setup_max_size];
     req.name[0] = '\0';
-    size_t n = udps::encode_setup(req, stored, raw_mac, 0, builtin_search_key, buf, sizeof buf);
+    size_t n = qvudps::encode_setup(req, stored, raw_mac, 0, builtin_search_key, buf, sizeof buf);
     ASSERT_EQ(n, 51u);
     EXPECT_EQ(buf[48], 0x02);
     EXPECT_EQ(buf[49], 0x00);
     EXPECT_EQ(buf[50], 0xFF);
 
     std::strcpy(req.name, "Pump hall \xE2\x82\xAC");
-    n = udps::encode_setup(req, stored, raw_mac, 0, builtin_search_key, buf, sizeof buf);
+    n = qvudps::encode_setup(req, stored, raw_mac, 0, builtin_search_key, buf, sizeof buf);
     ASSERT_EQ(n, 51u + std::strlen(req.name));
-    udps::SetupMessage s;
-    ASSERT_TRUE(udps::decode_setup(buf, n, s));
+    qvudps::SetupMessage s;
+    ASSERT_TRUE(qvudps::decode_setup(buf, n, s));
     EXPECT_TRUE(s.has_name);
     EXPECT_STREQ(s.name, req.name);
-    EXPECT_FALSE(udps::decode_setup(buf, n - 1, s)) << "end marker missing";
+    EXPECT_FALSE(qvudps::decode_setup(buf, n - 1, s)) << "end marker missing";
 
     std::memset(req.name, 'n', sizeof req.name); // no NUL at all
-    n = udps::encode_setup(req, stored, raw_mac, 0, builtin_search_key, buf, sizeof buf);
+    n = qvudps::encode_setup(req, stored, raw_mac, 0, builtin_search_key, buf, sizeof buf);
     EXPECT_EQ(n, 51u + sizeof req.name);
 }
 
 TEST_F(SetupFixture, InvalidAddressBuildsNothing) {
-    uint8_t buf[udps::setup_max_size];
+    uint8_t buf[qvudps::setup_max_size];
     for (const char *bad : {"", "10.1.2", "10.1.2.256", "1.2.3.4 ", "a.b.c.d"}) {
         qvudps_module r = req;
         std::strcpy(r.filter_mask, bad);
-        EXPECT_FALSE(udps::setup_addresses_valid(r)) << bad;
-        EXPECT_EQ(udps::encode_setup(r, stored, raw_mac, 0, builtin_search_key, buf, sizeof buf),
+        EXPECT_FALSE(qvudps::setup_addresses_valid(r)) << bad;
+        EXPECT_EQ(qvudps::encode_setup(r, stored, raw_mac, 0, builtin_search_key, buf, sizeof buf),
                   0u);
     }
     qvudps_module r = req;
     std::memset(r.gateway, '1', sizeof r.gateway); // unterminated field
-    EXPECT_FALSE(udps::setup_addresses_valid(r));
-    EXPECT_TRUE(udps::setup_addresses_valid(req));
+    EXPECT_FALSE(qvudps::setup_addresses_valid(r));
+    EXPECT_TRUE(qvudps::setup_addresses_valid(req));
 }
 
 TEST(ProxyHeader, ClientNameAndCrcLayout) {
     const uint8_t abc[3] = {'a', 'b', 'c'};
     uint8_t hdr[19];
-    udps::encode_proxy_header(udps::proxy_setup, "Mvx-Config", abc, 3, hdr);
+    qvudps::encode_proxy_header(qvudps::proxy_setup, "Mvx-Config", abc, 3, hdr);
     EXPECT_EQ(hdr[0], 2);
     EXPECT_EQ(std::memcmp(hdr + 1, "Mvx-Config\0\0\0\0\0\0", 16), 0);
     EXPECT_EQ(hdr[17], 0xD6);
     EXPECT_EQ(hdr[18], 0x9D);
 
-    udps::encode_proxy_header(udps::proxy_search, "A-very-long-client-name", abc, 3, hdr);
+    qvudps::encode_proxy_header(qvudps::proxy_search, "A-very-long-client-name", abc, 3, hdr);
     EXPECT_EQ(std::memcmp(hdr + 1, "A-very-long-cli", 15), 0);
     EXPECT_EQ(hdr[16], 0);
 
     uint8_t req[48], dgram[67];
-    udps::encode_search_request(req);
-    ASSERT_EQ(udps::wrap_proxy(udps::proxy_search, "Mvx-Config", req, 48, dgram, sizeof dgram),
+    qvudps::encode_search_request(req);
+    ASSERT_EQ(qvudps::wrap_proxy(qvudps::proxy_search, "Mvx-Config", req, 48, dgram, sizeof dgram),
               67u);
-    EXPECT_EQ(udps::wrap_proxy(udps::proxy_search, "x", req, 48, dgram, 66), 0u);
-    udps::ProxyHeader h;
+    EXPECT_EQ(qvudps::wrap_proxy(qvudps::proxy_search, "x", req, 48, dgram, 66), 0u);
+    qvudps::ProxyHeader h;
     const uint8_t *payload = nullptr;
     size_t len = 0;
-    ASSERT_EQ(udps::decode_proxy_datagram(dgram, 67, h, payload, len), udps::ProxyStatus::ok);
+    ASSERT_EQ(qvudps::decode_proxy_datagram(dgram, 67, h, payload, len), qvudps::ProxyStatus::ok);
     EXPECT_EQ(h.kind, 1);
     EXPECT_STREQ(h.client_name, "Mvx-Config");
-    EXPECT_TRUE(udps::is_search_request(payload, len));
+    EXPECT_TRUE(qvudps::is_search_request(payload, len));
     dgram[30] ^= 4;
-    EXPECT_EQ(udps::decode_proxy_datagram(dgram, 67, h, payload, len), udps::ProxyStatus::bad_crc);
-    EXPECT_EQ(udps::decode_proxy_datagram(dgram, 18, h, payload, len),
-              udps::ProxyStatus::too_short);
+    EXPECT_EQ(qvudps::decode_proxy_datagram(dgram, 67, h, payload, len),
+              qvudps::ProxyStatus::bad_crc);
+    EXPECT_EQ(qvudps::decode_proxy_datagram(dgram, 18, h, payload, len),
+              qvudps::ProxyStatus::too_short);
 }
 
 TEST(Texts, AddressAndMacParsing) {
     uint8_t a[4] = {9, 9, 9, 9};
-    EXPECT_TRUE(udps::parse_ipv4("255.255.255.255", a));
+    EXPECT_TRUE(qvudps::parse_ipv4("255.255.255.255", a));
     EXPECT_EQ(a[0] & a[1] & a[2] & a[3], 255);
-    EXPECT_FALSE(udps::parse_ipv4(nullptr, a));
-    EXPECT_FALSE(udps::parse_ipv4("1.2.3.4.5", a));
+    EXPECT_FALSE(qvudps::parse_ipv4(nullptr, a));
+    EXPECT_FALSE(qvudps::parse_ipv4("1.2.3.4.5", a));
     uint8_t mac[6];
-    EXPECT_TRUE(udps::parse_mac("0a:1B:2c:3D:4e:5F", mac));
+    EXPECT_TRUE(qvudps::parse_mac("0a:1B:2c:3D:4e:5F", mac));
     char text[18];
-    udps::format_mac(mac, text);
+    qvudps::format_mac(mac, text);
     EXPECT_STREQ(text, "0A:1B:2C:3D:4E:5F");
-    EXPECT_FALSE(udps::parse_mac("0a:1B:2c:3D:4e", mac));
-    EXPECT_FALSE(udps::parse_mac("0a:1B:2c:3D:4e:5F:", mac));
-    EXPECT_FALSE(udps::parse_mac("0a-1B-2c-3D-4e-5F", mac));
+    EXPECT_FALSE(qvudps::parse_mac("0a:1B:2c:3D:4e", mac));
+    EXPECT_FALSE(qvudps::parse_mac("0a:1B:2c:3D:4e:5F:", mac));
+    EXPECT_FALSE(qvudps::parse_mac("0a-1B-2c-3D-4e-5F", mac));
 }
 
 } // namespace

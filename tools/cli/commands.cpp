@@ -278,12 +278,12 @@ int SearchDevices(Context &ctx, bool names, std::vector<qvudps_module> &devices)
         return rc;
     if (r.direct) {
         // A search that finds nothing is explained by where it looked.
-        const auto targets = udps::net::broadcast_targets();
+        const auto targets = qvudps::net::broadcast_targets();
         if (targets.empty()) {
             ctx.console.error("no up IPv4 adapter to search on directly");
             return kExitFailed;
         }
-        ctx.console.note("Searching directly on " + Visible(udps::net::targets_text(targets)));
+        ctx.console.note("Searching directly on " + Visible(qvudps::net::targets_text(targets)));
     }
     std::string error;
     if (!StartDiscovery(ctx.route, &error, ctx.env.capacity)) {
@@ -355,7 +355,7 @@ int PrepareSetupKey(Context &ctx, const qvudps_module &device, const CommandLine
         return kExitAuth;
     }
     qvudps_tea_key key{};
-    if (!udps::setup_key_from_login(cl.value("user"), cl.setupPassword.view(), key)) {
+    if (!qvudps::setup_key_from_login(cl.value("user"), cl.setupPassword.view(), key)) {
         ctx.console.error("cannot compute the setup key");
         return kExitFailed;
     }
@@ -717,7 +717,7 @@ int SetMany(Context &ctx, const CommandLine &cl, const std::vector<PlannedSetup>
         return rc;
     qvudps_tea_key key{};
     if (cl.isSet("user") &&
-        !udps::setup_key_from_login(cl.value("user"), cl.setupPassword.view(), key)) {
+        !qvudps::setup_key_from_login(cl.value("user"), cl.setupPassword.view(), key)) {
         ctx.console.error("cannot compute the setup key");
         return kExitFailed;
     }

@@ -232,48 +232,51 @@ int SetupMany(const Route &route, const std::vector<qvudps_module> &settings,
               const std::vector<qvudps_module> &stored, const qvudps_tea_key &setupKey,
               Console &console, std::vector<std::string> &unsent) {
     unsent.assign(settings.size(), std::string());
-    const udps::net::Socket s = udps::net::udp_socket();
-    if (s == udps::net::invalid_socket || udps::net::bind_any(s, 0) != 0 ||
-        (route.direct && udps::net::enable_broadcast(s) != 0)) {
+    const qvudps::net::Socket s = qvudps::net::udp_socket();
+    if (s == qvudps::net::invalid_socket || qvudps::net::bind_any(s, 0) != 0 ||
+        (route.direct && qvudps::net::enable_broadcast(s) != 0)) {
         const std::string why =
-            "cannot open a UDP socket: " + std::string(std::strerror(udps::net::last_error()));
-        if (s != udps::net::invalid_socket)
+            "cannot open a UDP socket: " + std::string(std::strerror(qvudps::net::last_error()));
+        if (s != qvudps::net::invalid_socket)
             qv_socket_close(s);
         for (auto &u : unsent)
             u = why;
         return 0;
     }
     // Direct setups leave by every adapter, as the search did.
-    const auto targets =
-        route.direct ? udps::net::broadcast_targets() : std::vector<udps::net::BroadcastTarget>{};
+    const auto targets = route.direct ? qvudps::net::broadcast_targets()
+                                      : std::vector<qvudps::net::BroadcastTarget>{};
     int sent = 0;
-    std::vector<udps::HttpExchange> names;
+    std::vector<qvudps::HttpExchange> names;
     for (size_t i = 0; i < settings.size(); ++i) {
         const qvudps_module &want = settings[i];
         const qvudps_module &have = stored[i];
         std::uint8_t mac[6];
-        std::uint8_t message[udps::setup_max_size];
-        std::uint8_t datagram[udps::proxy_header_size + sizeof message];
-        const qvudps_tea_key &key = have.setup_auth_required ? setupKey : udps::builtin_search_key;
+        std::uint8_t message[qvudps::setup_max_size];
+        std::uint8_t datagram[qvudps::proxy_header_size + sizeof message];
+        const qvudps_tea_key &key =
+            have.setup_auth_required ? setupKey : qvudps::builtin_search_key;
         std::size_t n = 0;
-        if (udps::parse_mac(have.mac, mac))
-            n = udps::encode_setup(want, have, mac, udps::merge_setup_flags(have.raw_flags, want),
-                                   key, message, sizeof message);
+        if (qvudps::parse_mac(have.mac, mac))
+            n = qvudps::encode_setup(want, have, mac,
+                                     qvudps::merge_setup_flags(have.raw_flags, want), key, message,
+                                     sizeof message);
         if (n == 0) {
             unsent[i] = "the setup message could not be built";
             continue;
         }
         const std::uint8_t *payload = message;
         if (!route.direct) {
-            n = udps::wrap_proxy(udps::proxy_setup, "Mvx-Config", message, n, datagram,
-                                 sizeof datagram);
+            n = qvudps::wrap_proxy(qvudps::proxy_setup, "Mvx-Config", message, n, datagram,
+                                   sizeof datagram);
             payload = datagram;
         }
-        if ((route.direct ? udps::net::send_to_targets(s, payload, n, targets, udps::device_port)
-                          : udps::net::send_to(s, payload, n, route.relayAddress.c_str(),
-                                               static_cast<std::uint16_t>(route.relayPort))) != 0) {
+        if ((route.direct
+                 ? qvudps::net::send_to_targets(s, payload, n, targets, qvudps::device_port)
+                 : qvudps::net::send_to(s, payload, n, route.relayAddress.c_str(),
+                                        static_cast<std::uint16_t>(route.relayPort))) != 0) {
             unsent[i] =
-                "Sendto failed (" + std::string(std::strerror(udps::net::last_error())) + ")";
+                "Sendto failed (" + std::string(std::strerror(qvudps::net::last_error())) + ")";
             continue;
         }
         ++sent;
@@ -281,12 +284,12 @@ int SetupMany(const Route &route, const std::vector<qvudps_module> &settings,
                          " " + std::to_string(sent) + " of " + std::to_string(settings.size()));
         // As the library does: a name is written only when it was changed,
         // so a name the search could not read is never overwritten.
-        if (udps::in_name_set(udps::type_code_of(have.raw_type)) &&
+        if (qvudps::in_name_set(qvudps::type_code_of(have.raw_type)) &&
             FieldText(want.name) != FieldText(have.name)) {
-            udps::HttpExchange x;
+            qvudps::HttpExchange x;
             x.ip = FieldText(want.ip);
             x.port = want.port;
-            x.request = udps::name_upload_request(FieldText(want.name));
+            x.request = qvudps::name_upload_request(FieldText(want.name));
             names.push_back(std::move(x));
         }
     }
@@ -301,7 +304,7 @@ int SetupMany(const Route &route, const std::vector<qvudps_module> &settings,
     }
     if (!names.empty()) {
         console.progress("Writing device names", " " + std::to_string(names.size()));
-        udps::run_http_exchanges(names, udps::name_connections(), {});
+        qvudps::run_http_exchanges(names, qvudps::name_connections(), {});
     }
     console.progressDone("Sending new settings... " + std::to_string(sent) + " sent");
     return sent;

@@ -33,7 +33,7 @@ std::string Lower(std::string s) {
 // The address as a number, first octet highest (the text is checked).
 std::uint32_t AddressValue(const std::string &text) {
     std::uint8_t b[4] = {};
-    udps::parse_ipv4(text.c_str(), b);
+    qvudps::parse_ipv4(text.c_str(), b);
     return std::uint32_t{b[0]} << 24 | std::uint32_t{b[1]} << 16 | std::uint32_t{b[2]} << 8 | b[3];
 }
 
@@ -42,7 +42,7 @@ std::string AddressText(std::uint32_t v) {
                                static_cast<std::uint8_t>(v >> 16),
                                static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
     char text[16];
-    udps::format_ipv4(b, text);
+    qvudps::format_ipv4(b, text);
     return text;
 }
 

@@ -12,7 +12,7 @@
 namespace kelvo::devsim {
 
 std::array<std::uint32_t, 4> search_key() {
-    const qvudps_tea_key &k = udps::builtin_search_key;
+    const qvudps_tea_key &k = qvudps::builtin_search_key;
     return {k.k0, k.k1, k.k2, k.k3};
 }
 
@@ -35,22 +35,22 @@ qvudps_module record_of(const Device &dev) {
     m.raw_version = static_cast<std::uint8_t>(((c.fw_minor & 15) << 4) | (c.fw_build & 15));
     m.raw_type = static_cast<std::uint8_t>(((c.type & 31) << 3) | (c.fw_major & 7));
     m.raw_flags = static_cast<std::uint8_t>(
-        (c.tea_enabled ? udps::flag_tea : 0) | (c.nvt_enabled ? udps::flag_nvt : 0) |
-        (c.tcp_setup_enabled ? udps::flag_tcp_setup : 0) |
-        (c.dhcp_supported ? udps::flag_dhcp_supported : 0) |
-        (c.dhcp_enabled ? udps::flag_dhcp : 0) | (c.flags_high & 0xC0));
+        (c.tea_enabled ? qvudps::flag_tea : 0) | (c.nvt_enabled ? qvudps::flag_nvt : 0) |
+        (c.tcp_setup_enabled ? qvudps::flag_tcp_setup : 0) |
+        (c.dhcp_supported ? qvudps::flag_dhcp_supported : 0) |
+        (c.dhcp_enabled ? qvudps::flag_dhcp : 0) | (c.flags_high & 0xC0));
     m.raw_reserved = c.reserved;
     m.port = c.port;
     std::memcpy(m.token, c.token.data(), 8);
-    if (c.type == udps::type_extended) {
+    if (c.type == qvudps::type_extended) {
         const std::uint8_t caps = c.capabilities;
         m.setup_auth_required = c.setup_auth_required ? 1 : 0;
-        m.web_supported = (caps & udps::cap_web) ? 1 : 0;
-        m.defaults_supported = (caps & udps::cap_defaults) ? 1 : 0;
-        m.nvt_supported = (caps & udps::cap_nvt) ? 1 : 0;
-        m.tea_supported = (caps & udps::cap_tea) ? 1 : 0;
-        m.tcp_setup_supported = (caps & udps::cap_tcp_setup) ? 1 : 0;
-        m.filter_supported = (caps & udps::cap_filter) ? 1 : 0;
+        m.web_supported = (caps & qvudps::cap_web) ? 1 : 0;
+        m.defaults_supported = (caps & qvudps::cap_defaults) ? 1 : 0;
+        m.nvt_supported = (caps & qvudps::cap_nvt) ? 1 : 0;
+        m.tea_supported = (caps & qvudps::cap_tea) ? 1 : 0;
+        m.tcp_setup_supported = (caps & qvudps::cap_tcp_setup) ? 1 : 0;
+        m.filter_supported = (caps & qvudps::cap_filter) ? 1 : 0;
         m.name_supported = 1;
         copy_text(m.name, sizeof m.name, c.name);
         copy_text(m.type_name, sizeof m.type_name, c.type_name);
@@ -74,20 +74,20 @@ void Fleet::Impl::handle_datagram(const std::uint8_t *buf, std::size_t len,
                                   const sockaddr_in &from) {
     const auto now = Clock::now();
 
-    if (udps::is_search_request(buf, len)) {
+    if (qvudps::is_search_request(buf, len)) {
         add_log(JsonLine().add("from", from_text(from)), "search");
         std::size_t sent = 0;
         for (const Device &dev : devices) {
             const Faults &f = dev.cfg.faults;
             if (f.drop_replies)
                 continue;
-            qvudps_tea_key key = udps::builtin_search_key;
+            qvudps_tea_key key = qvudps::builtin_search_key;
             if (f.bad_auth)
                 key.k3 ^= 0x5A5A5A5Au;
             const qvudps_module rec = record_of(dev);
             Datagram g;
             g.bytes.resize(48 + 3 * 256);
-            const std::size_t size = udps::encode_reply(rec, key, g.bytes.data(), g.bytes.size());
+            const std::size_t size = qvudps::encode_reply(rec, key, g.bytes.data(), g.bytes.size());
             if (size == 0)
                 continue;
             g.bytes.resize(size);
@@ -103,8 +103,8 @@ void Fleet::Impl::handle_datagram(const std::uint8_t *buf, std::size_t len,
         return;
     }
 
-    udps::SetupMessage msg{};
-    if (!udps::decode_setup(buf, len, msg)) {
+    qvudps::SetupMessage msg{};
+    if (!qvudps::decode_setup(buf, len, msg)) {
         add_log(JsonLine()
                     .add("from", from_text(from))
                     .add("length", static_cast<long long>(len))
@@ -120,14 +120,14 @@ void Fleet::Impl::handle_datagram(const std::uint8_t *buf, std::size_t len,
         add_log(line, "setup");
         return;
     }
-    qvudps_tea_key key = udps::builtin_search_key;
+    qvudps_tea_key key = qvudps::builtin_search_key;
     if (dev->cfg.setup_auth_required &&
-        !udps::setup_key_from_login(dev->cfg.setup_user, dev->cfg.setup_password, key)) {
+        !qvudps::setup_key_from_login(dev->cfg.setup_user, dev->cfg.setup_password, key)) {
         line.add("applied", false).add("reason", "no setup key");
         add_log(line, "setup");
         return;
     }
-    if (!udps::tea_check(buf, key)) {
+    if (!qvudps::tea_check(buf, key)) {
         line.add("applied", false).add("reason", "bad authentication code");
         add_log(line, "setup");
         return;
@@ -135,7 +135,7 @@ void Fleet::Impl::handle_datagram(const std::uint8_t *buf, std::size_t len,
 
     DeviceConfig &c = dev->cfg;
     const DeviceConfig before = c;
-    const bool defaults = msg.flags & udps::flag_defaults;
+    const bool defaults = msg.flags & qvudps::flag_defaults;
     if (defaults) {
         const Faults faults = c.faults;
         c = dev->initial;
@@ -150,14 +150,14 @@ void Fleet::Impl::handle_datagram(const std::uint8_t *buf, std::size_t len,
         c.gateway = msg.gateway;
         if (msg.port != 0)
             c.port = msg.port;
-        c.tea_enabled = msg.flags & udps::flag_tea;
-        c.nvt_enabled = msg.flags & udps::flag_nvt;
-        c.tcp_setup_enabled = msg.flags & udps::flag_tcp_setup;
-        c.dhcp_enabled = msg.flags & udps::flag_dhcp;
+        c.tea_enabled = msg.flags & qvudps::flag_tea;
+        c.nvt_enabled = msg.flags & qvudps::flag_nvt;
+        c.tcp_setup_enabled = msg.flags & qvudps::flag_tcp_setup;
+        c.dhcp_enabled = msg.flags & qvudps::flag_dhcp;
         c.flags_high = msg.flags & 0xC0;
         // A device keeps 99 bytes of name, as the record does; a longer
         // one leaves the name as it was.
-        if (msg.has_name && c.type == udps::type_extended && std::strlen(msg.name) < 100)
+        if (msg.has_name && c.type == qvudps::type_extended && std::strlen(msg.name) < 100)
             c.name = msg.name;
     }
     ++dev->setups;

@@ -86,27 +86,27 @@ bool reply_accepted(const sockaddr_in &from, bool loopback_interface,
 }
 
 Verdict check_datagram(const sockaddr_in &from, bool loopback_interface, const std::uint8_t *data,
-                       std::size_t len, udps::ProxyHeader &header, const std::uint8_t *&payload,
+                       std::size_t len, qvudps::ProxyHeader &header, const std::uint8_t *&payload,
                        std::size_t &payload_len) {
     if (!source_accepted(from))
         return Verdict::not_loopback;
     if (!loopback_interface)
         return Verdict::not_loopback_interface;
-    if (len < udps::proxy_header_size)
+    if (len < qvudps::proxy_header_size)
         return Verdict::too_short;
     const std::uint8_t kind = data[0];
-    if (kind != udps::proxy_search && kind != udps::proxy_setup && kind != probe_kind)
+    if (kind != qvudps::proxy_search && kind != qvudps::proxy_setup && kind != probe_kind)
         return Verdict::bad_kind;
-    if (kind == probe_kind && len != udps::proxy_header_size + probe_nonce_size)
+    if (kind == probe_kind && len != qvudps::proxy_header_size + probe_nonce_size)
         return Verdict::bad_probe;
-    if (kind != probe_kind && len < udps::proxy_header_size + kMinPayload)
+    if (kind != probe_kind && len < qvudps::proxy_header_size + kMinPayload)
         return Verdict::too_short;
-    switch (udps::decode_proxy_datagram(data, len, header, payload, payload_len)) {
-    case udps::ProxyStatus::ok:
+    switch (qvudps::decode_proxy_datagram(data, len, header, payload, payload_len)) {
+    case qvudps::ProxyStatus::ok:
         return Verdict::ok;
-    case udps::ProxyStatus::too_short:
+    case qvudps::ProxyStatus::too_short:
         return Verdict::too_short;
-    case udps::ProxyStatus::bad_crc:
+    case qvudps::ProxyStatus::bad_crc:
         return Verdict::bad_crc;
     }
     return Verdict::bad_crc;

@@ -8,7 +8,7 @@ namespace kelvo::relay {
 
 std::vector<Target> broadcast_targets(std::uint16_t port, const std::vector<std::string> &only) {
     std::vector<Target> out;
-    for (const auto &t : udps::net::broadcast_targets(only)) {
+    for (const auto &t : qvudps::net::broadcast_targets(only)) {
         Target target;
         target.address.sin_family = AF_INET;
         target.address.sin_port = htons(port);

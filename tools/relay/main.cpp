@@ -82,7 +82,7 @@ int main(int argc, char **argv) {
         return bad("--listen wants ADDR:PORT");
     for (const auto &d : parser.values(devices)) {
         std::string address;
-        std::uint16_t port = udps::device_port;
+        std::uint16_t port = qvudps::device_port;
         if (!parse_endpoint(d, address, port) || port == 0)
             return bad("--devices wants ADDR:PORT");
         sockaddr_in sa{};
@@ -132,7 +132,8 @@ int main(int argc, char **argv) {
     std::fflush(stdout);
     if (options.devices.empty() && options.verbose >= 1) {
         std::string where;
-        for (const auto &t : kelvo::relay::broadcast_targets(udps::device_port, options.interfaces))
+        for (const auto &t :
+             kelvo::relay::broadcast_targets(qvudps::device_port, options.interfaces))
             where += " " + kelvo::relay::log_text(t.interface);
         std::fprintf(stderr, "kelvo-relay: broadcasting on%s\n",
                      where.empty() ? " no interface yet" : where.c_str());

@@ -30,7 +30,7 @@ namespace kelvo::relay {
 
 struct Options {
     std::string listen_address = "127.0.0.1";
-    std::uint16_t listen_port = udps::device_port; // 0: ephemeral, see Relay::port()
+    std::uint16_t listen_port = qvudps::device_port; // 0: ephemeral, see Relay::port()
     // Unicast targets. Empty: a broadcast to port 9999 on every up,
     // non-loopback IPv4 interface's broadcast address.
     std::vector<sockaddr_in> devices;
@@ -82,7 +82,7 @@ bool source_accepted(const sockaddr_in &from);
 // network interface), kind 1 or 2 with at least a 48-byte payload or kind 3
 // with exactly the nonce, CRC of the payload.
 Verdict check_datagram(const sockaddr_in &from, bool loopback_interface, const std::uint8_t *data,
-                       std::size_t len, udps::ProxyHeader &header, const std::uint8_t *&payload,
+                       std::size_t len, qvudps::ProxyHeader &header, const std::uint8_t *&payload,
                        std::size_t &payload_len);
 
 // Whether a datagram on a search's socket is a device's reply worth
@@ -172,7 +172,7 @@ private:
     struct Request;
     void on_client_datagram();
     void start_request(std::uint64_t key, const sockaddr_in &client,
-                       const udps::ProxyHeader &header, const std::uint8_t *payload,
+                       const qvudps::ProxyHeader &header, const std::uint8_t *payload,
                        std::size_t len);
     void answer_probe(const sockaddr_in &client, const std::uint8_t *nonce);
     void send_payload(Request &r);

@@ -230,7 +230,7 @@ void Relay::log_summary(bool now) {
 
 std::vector<Target> Relay::targets() const {
     if (options_.devices.empty())
-        return broadcast_targets(udps::device_port, options_.interfaces);
+        return broadcast_targets(qvudps::device_port, options_.interfaces);
     std::vector<Target> out;
     for (const auto &d : options_.devices)
         out.push_back({d, ""});
@@ -320,7 +320,7 @@ bool Relay::allowed(std::uint64_t key, std::uint8_t kind) {
     a.refilled = now;
     a.searches = std::min(kSearchBurst, a.searches + seconds * kSearchRate);
     a.setups = std::min(kSetupBurst, a.setups + seconds * kSetupRate);
-    double &left = kind == udps::proxy_setup ? a.setups : a.searches;
+    double &left = kind == qvudps::proxy_setup ? a.setups : a.searches;
     if (left < 1)
         return false;
     left -= 1;
@@ -365,9 +365,9 @@ bool Relay::make_room(std::uint64_t key, const sockaddr_in &client) {
 }
 
 void Relay::start_request(std::uint64_t key, const sockaddr_in &client,
-                          const udps::ProxyHeader &header, const std::uint8_t *payload,
+                          const qvudps::ProxyHeader &header, const std::uint8_t *payload,
                           std::size_t len) {
-    const bool search = header.kind == udps::proxy_search;
+    const bool search = header.kind == qvudps::proxy_search;
     if (search) {
         // One open search per client socket: a client that asks again wants
         // the new answers, and a client flooding from one socket holds one
@@ -426,7 +426,7 @@ void Relay::on_client_datagram() {
     // Bounded per wake-up so that a flood from one client cannot starve the
     // forwarding of replies.
     for (int round = 0; round < 512; ++round) {
-        std::uint8_t buf[udps::max_datagram + udps::proxy_header_size + 1];
+        std::uint8_t buf[qvudps::max_datagram + qvudps::proxy_header_size + 1];
         sockaddr_in from{};
         int ifindex = 0;
         const ssize_t n = receive(fd_, buf, sizeof buf, from, ifindex);
@@ -439,7 +439,7 @@ void Relay::on_client_datagram() {
         const bool on_loopback =
             (ifindex == 0 && !pktinfo_seen_) ||
             std::find(loopback_.begin(), loopback_.end(), ifindex) != loopback_.end();
-        udps::ProxyHeader header{};
+        qvudps::ProxyHeader header{};
         const std::uint8_t *payload = nullptr;
         std::size_t payload_len = 0;
         // A datagram that fills the buffer was cut by the kernel: refuse it.
@@ -458,7 +458,7 @@ void Relay::on_client_datagram() {
         bool gone = false;
         const std::uint64_t key = client_key(from, gone);
         // Nobody would get the answers; a setup needs none and still goes.
-        if (gone && header.kind != udps::proxy_setup) {
+        if (gone && header.kind != qvudps::proxy_setup) {
             ++stats_.dropped;
             if (options_.verbose >= 1)
                 log(Line::drop, "drop %zd bytes from %s: its socket is closed\n", n,
@@ -484,7 +484,7 @@ namespace {
 std::uint64_t mac_key(const std::uint8_t *mac) {
     std::uint64_t key = 0;
     for (int i = 0; i < 6; ++i)
-        key = (key << 8) | mac[udps::off::mac + i];
+        key = (key << 8) | mac[qvudps::off::mac + i];
     return key;
 }
 
@@ -503,7 +503,7 @@ constexpr std::size_t kInterfacesPerMac = 8;
 
 void Relay::learn(const std::uint8_t *reply, std::size_t len, int ifindex, std::uint64_t search) {
     char name[IF_NAMESIZE] = {};
-    if (len < udps::reply_fixed_size || ifindex <= 0 ||
+    if (len < qvudps::reply_fixed_size || ifindex <= 0 ||
         !if_indextoname(static_cast<unsigned>(ifindex), name))
         return;
     const std::uint64_t key = mac_key(reply);

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-namespace qvx {
+namespace qvxml {
 
 namespace {
 
@@ -753,4 +753,4 @@ void dom_free(qvxml_dom_node *root) {
     }
 }
 
-} // namespace qvx
+} // namespace qvxml

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace qvx {
+namespace qvxml {
 namespace {
 
 // clang-format off
@@ -151,4 +151,4 @@ int find_child(const field_table &table, int parent, const char *name, size_t na
     return -1;
 }
 
-} // namespace qvx
+} // namespace qvxml

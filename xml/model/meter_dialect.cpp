@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-namespace qvx {
+namespace qvxml {
 namespace {
 
 template <size_t N> void set(char (&field)[N], const char *text) {
@@ -166,4 +166,4 @@ void meter_dialect_pass(const char *text, size_t length, qvxml_values *values,
     dom_free(root);
 }
 
-} // namespace qvx
+} // namespace qvxml

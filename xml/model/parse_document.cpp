@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-namespace qvx {
+namespace qvxml {
 namespace {
 
 constexpr int error_no_memory = 5;
@@ -79,4 +79,4 @@ int parse_document(int handle, const char *text, int length, int kind) {
     return 0;
 }
 
-} // namespace qvx
+} // namespace qvxml

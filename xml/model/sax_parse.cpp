@@ -11,7 +11,7 @@
 #include <mutex>
 #include <new>
 
-namespace qvx {
+namespace qvxml {
 namespace {
 
 constexpr size_t path_capacity = 10000;
@@ -382,4 +382,4 @@ int parse_setup(const char *text, size_t length, qvxml_setup *setup, qvxml_setup
                       reinterpret_cast<int32_t *>(counts), sizeof *counts);
 }
 
-} // namespace qvx
+} // namespace qvxml

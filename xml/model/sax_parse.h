@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <memory>
 
-namespace qvx {
+namespace qvxml {
 
 struct sax_handlers {
     startElementSAXFunc start;
@@ -32,6 +32,6 @@ void sax_stop();
 // its start, same length. Otherwise (or without memory) NULL.
 std::unique_ptr<char[]> rewrite_prefixed_root(const char *text, size_t length, int kind);
 
-} // namespace qvx
+} // namespace qvxml
 
 #endif

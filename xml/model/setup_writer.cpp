@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace qvx {
+namespace qvxml {
 namespace {
 
 // The element path of a row below "Root", split at "_": the enclosing groups
@@ -125,4 +125,4 @@ int write_setup_xml(const qvxml_setup *setup, const qvxml_setup_counts *counts, 
     return static_cast<int>(out.length());
 }
 
-} // namespace qvx
+} // namespace qvxml

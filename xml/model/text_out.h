@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string_view>
 
-namespace qvx {
+namespace qvxml {
 
 class text_out {
 public:
@@ -64,6 +64,6 @@ private:
     bool full_ = false;
 };
 
-} // namespace qvx
+} // namespace qvxml
 
 #endif

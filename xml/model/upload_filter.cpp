@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-namespace qvx {
+namespace qvxml {
 namespace {
 
 constexpr int error_no_memory = 5;
@@ -353,4 +353,4 @@ int filter_upload_xml(int handle, char *text, int capacity) {
     return 0;
 }
 
-} // namespace qvx
+} // namespace qvxml

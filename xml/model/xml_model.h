@@ -17,7 +17,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-namespace qvx {
+namespace qvxml {
 
 constexpr int kind_values = 0;
 constexpr int kind_setup = 1;
@@ -147,6 +147,6 @@ void meter_dialect_pass(const char *text, size_t length, qvxml_values *values,
 // characters (cut there). Returns the text length.
 int fixed_point_text(long long value, int exponent, char *out, size_t capacity);
 
-} // namespace qvx
+} // namespace qvxml
 
 #endif

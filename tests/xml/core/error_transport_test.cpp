@@ -39,7 +39,7 @@ TEST(ErrorTable, MessagesByCodeAndOutOfRange) {
 
 TEST(ErrorRecord, RecordsErrnoAndPrintsOneLine) {
     errno = ENOENT;
-    qvx::record_error(57, 6);
+    qvxml::record_error(57, 6);
     EXPECT_EQ(errno, ENOENT);
     qvxml_error_record record{};
     ASSERT_EQ(qvxml_error(57, &record), 0);
@@ -57,14 +57,14 @@ TEST(ErrorRecord, RecordsErrnoAndPrintsOneLine) {
     // An error without a system cause never shows what an unrelated call
     // left in errno.
     errno = EINPROGRESS;
-    qvx::record_error(57, 48);
+    qvxml::record_error(57, 48);
     ASSERT_EQ(qvxml_error(57, &record), 0);
     EXPECT_STREQ(record.text, "HTTP: Unauthorized");
     EXPECT_EQ(record.sys_errno, 0);
     EXPECT_STREQ(record.sys_text, "");
 
     // A code without a row keeps the code and takes the text of row 0.
-    qvx::record_error(57, 1234);
+    qvxml::record_error(57, 1234);
     ASSERT_EQ(qvxml_error(57, &record), 0);
     EXPECT_EQ(record.code, 1234);
     EXPECT_STREQ(record.text, "NULL");
@@ -86,28 +86,28 @@ TEST(Base64, StandardAlphabetPaddingAndCapacity) {
         {"", ""},        {"f", "Zg=="},          {"fo", "Zm8="},
         {"foo", "Zm9v"}, {"foobar", "Zm9vYmFy"}, {"\xfb\xff", "+/8="}};
     for (const auto &[in, expected] : vectors) {
-        ASSERT_EQ(qvx::base64_encode(in, std::strlen(in), out, sizeof out),
+        ASSERT_EQ(qvxml::base64_encode(in, std::strlen(in), out, sizeof out),
                   static_cast<int>(std::strlen(expected)));
         EXPECT_STREQ(out, expected);
     }
     // "Zm9v" and its NUL need 5 bytes; 4 are refused and nothing is written.
     std::strcpy(out, "keep");
-    EXPECT_EQ(qvx::base64_encode("foo", 3, out, 4), -1);
+    EXPECT_EQ(qvxml::base64_encode("foo", 3, out, 4), -1);
     EXPECT_STREQ(out, "keep");
     // The longest credentials (99 + ":" + 99 characters) give 268 characters.
     const std::string user(99, 'u');
     const std::string password(99, 'p');
     char header[400];
-    ASSERT_EQ(qvx::http_authorization(user.c_str(), password.c_str(), header, sizeof header), 0);
+    ASSERT_EQ(qvxml::http_authorization(user.c_str(), password.c_str(), header, sizeof header), 0);
     EXPECT_EQ(std::strlen(header), std::strlen("Authorization: Basic \r\n") + 268);
-    ASSERT_EQ(qvx::http_authorization("", "secret", header, sizeof header), 0);
+    ASSERT_EQ(qvxml::http_authorization("", "secret", header, sizeof header), 0);
     EXPECT_STREQ(header, "");
 }
 
 // Feeds a reply split at the given offsets to the header scan and returns the
 // body it keeps, or "ERROR" for a refused status.
 std::string scan_reply(const std::string &reply, std::vector<size_t> cuts, int handle = 59) {
-    qvx::header_scan scan;
+    qvxml::header_scan scan;
     std::string body;
     cuts.push_back(reply.size());
     size_t from = 0;
@@ -119,7 +119,7 @@ std::string scan_reply(const std::string &reply, std::vector<size_t> cuts, int h
             continue;
         }
         const long offset =
-            qvx::http_header_end(handle, scan, chunk.data(), static_cast<long>(chunk.size()));
+            qvxml::http_header_end(handle, scan, chunk.data(), static_cast<long>(chunk.size()));
         if (offset < 0) {
             return "ERROR";
         }
@@ -157,15 +157,15 @@ TEST(HeaderScan, FindsTheHeaderEndAcrossChunksAndMapsTheStatus) {
 }
 
 TEST(HeaderScan, StatusTable) {
-    EXPECT_EQ(qvx::http_status_error(200), 0);
-    EXPECT_EQ(qvx::http_status_error(399), 0);
-    EXPECT_EQ(qvx::http_status_error(400), 47);
-    EXPECT_EQ(qvx::http_status_error(404), 51);
-    EXPECT_EQ(qvx::http_status_error(417), 64);
-    EXPECT_EQ(qvx::http_status_error(418), 0);
-    EXPECT_EQ(qvx::http_status_error(500), 65);
-    EXPECT_EQ(qvx::http_status_error(505), 70);
-    EXPECT_EQ(qvx::http_status_error(506), 0);
+    EXPECT_EQ(qvxml::http_status_error(200), 0);
+    EXPECT_EQ(qvxml::http_status_error(399), 0);
+    EXPECT_EQ(qvxml::http_status_error(400), 47);
+    EXPECT_EQ(qvxml::http_status_error(404), 51);
+    EXPECT_EQ(qvxml::http_status_error(417), 64);
+    EXPECT_EQ(qvxml::http_status_error(418), 0);
+    EXPECT_EQ(qvxml::http_status_error(500), 65);
+    EXPECT_EQ(qvxml::http_status_error(505), 70);
+    EXPECT_EQ(qvxml::http_status_error(506), 0);
 }
 
 using Download = library_test;

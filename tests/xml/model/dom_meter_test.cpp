@@ -8,21 +8,21 @@
 #include <string>
 
 using namespace model_test;
-using qvx::qvxml_dom_node;
+using qvxml::qvxml_dom_node;
 
 namespace {
 
 struct tree_deleter {
-    void operator()(qvxml_dom_node *root) const { qvx::dom_free(root); }
+    void operator()(qvxml_dom_node *root) const { qvxml::dom_free(root); }
 };
 using tree = std::unique_ptr<qvxml_dom_node, tree_deleter>;
 
 tree parse(const std::string &text) {
-    return tree(qvx::dom_parse(text.data(), text.size()));
+    return tree(qvxml::dom_parse(text.data(), text.size()));
 }
 
 std::string error_of(const std::string &text) {
-    return qvx::dom_error(parse(text).get());
+    return qvxml::dom_error(parse(text).get());
 }
 
 } // namespace
@@ -31,26 +31,26 @@ TEST(DomParser, BuildsTheTreeWithNameGroupsAndDocumentOrder) {
     tree t = parse("<?xml version=\"1.0\"?>\n<Root a=\"1\" b='x\ty'>lead<A>1</A><B/><A k=\"v\">2"
                    "</A>mid<C><A>inner</A></C>tail</Root>\n");
     ASSERT_TRUE(t);
-    EXPECT_STREQ(qvx::dom_error(t.get()), "");
+    EXPECT_STREQ(qvxml::dom_error(t.get()), "");
     EXPECT_STREQ(t->name, "Root");
-    EXPECT_STREQ(qvx::dom_text(t.get()), "leadmidtail");
-    EXPECT_STREQ(qvx::dom_attr(t.get(), "b"), "x y");
-    EXPECT_EQ(qvx::dom_attr(t.get(), "missing"), nullptr);
+    EXPECT_STREQ(qvxml::dom_text(t.get()), "leadmidtail");
+    EXPECT_STREQ(qvxml::dom_attr(t.get(), "b"), "x y");
+    EXPECT_EQ(qvxml::dom_attr(t.get(), "missing"), nullptr);
 
-    qvxml_dom_node *a1 = qvx::dom_child(t.get(), "A");
+    qvxml_dom_node *a1 = qvxml::dom_child(t.get(), "A");
     ASSERT_NE(a1, nullptr);
-    qvxml_dom_node *a2 = qvx::dom_next(a1);
+    qvxml_dom_node *a2 = qvxml::dom_next(a1);
     ASSERT_NE(a2, nullptr);
-    EXPECT_STREQ(qvx::dom_text(a2), "2");
-    EXPECT_STREQ(qvx::dom_attr(a2, "k"), "v");
-    EXPECT_EQ(qvx::dom_next(a2), nullptr); // the A inside C is not a sibling
+    EXPECT_STREQ(qvxml::dom_text(a2), "2");
+    EXPECT_STREQ(qvxml::dom_attr(a2, "k"), "v");
+    EXPECT_EQ(qvxml::dom_next(a2), nullptr); // the A inside C is not a sibling
     EXPECT_STREQ(a1->sibling->name, "B");
     EXPECT_STREQ(a1->sibling->sibling->name, "C");
     EXPECT_EQ(a1->ordered, a1->sibling);
     EXPECT_EQ(a1->ordered->ordered, a2);
-    EXPECT_STREQ(qvx::dom_text(qvx::dom_child(qvx::dom_child(t.get(), "C"), "A")), "inner");
+    EXPECT_STREQ(qvxml::dom_text(qvxml::dom_child(qvxml::dom_child(t.get(), "C"), "A")), "inner");
     EXPECT_EQ(a2->parent, t.get());
-    EXPECT_STREQ(qvx::dom_text(qvx::dom_child(t.get(), "B")), "");
+    EXPECT_STREQ(qvxml::dom_text(qvxml::dom_child(t.get(), "B")), "");
 }
 
 TEST(DomParser, ErrorTextsCarryTheLineAndKeepThePartialTree) {
@@ -82,8 +82,8 @@ TEST(DomParser, ErrorTextsCarryTheLineAndKeepThePartialTree) {
 
     tree t = parse("<Root>\n<A>x</A>\n<B><C>y</C>");
     ASSERT_TRUE(t);
-    EXPECT_STREQ(qvx::dom_text(qvx::dom_child(t.get(), "A")), "x");
-    EXPECT_STREQ(qvx::dom_text(qvx::dom_child(qvx::dom_child(t.get(), "B"), "C")), "y");
+    EXPECT_STREQ(qvxml::dom_text(qvxml::dom_child(t.get(), "A")), "x");
+    EXPECT_STREQ(qvxml::dom_text(qvxml::dom_child(qvxml::dom_child(t.get(), "B"), "C")), "y");
 
     tree empty = parse("");
     ASSERT_TRUE(empty);
@@ -103,12 +103,12 @@ TEST(DomParser, DecodesReferencesLineEndsAndCdata) {
                    "<R><E>&#x20AC;&#8364;&lt;&amp;lt;&who;&both;&unknown;&#0;&#65</E>"
                    "<L>a\r\nb\rc</L><D><![CDATA[&lt;<x>\r\n]]></D><P>%p;</P></R>");
     ASSERT_TRUE(t);
-    EXPECT_STREQ(qvx::dom_error(t.get()), "");
-    EXPECT_STREQ(qvx::dom_text(qvx::dom_child(t.get(), "E")),
+    EXPECT_STREQ(qvxml::dom_error(t.get()), "");
+    EXPECT_STREQ(qvxml::dom_text(qvxml::dom_child(t.get(), "E")),
                  "\xE2\x82\xAC\xE2\x82\xAC<&lt;WorldWorld!&unknown;&#0;&#65");
-    EXPECT_STREQ(qvx::dom_text(qvx::dom_child(t.get(), "L")), "a\nb\nc");
-    EXPECT_STREQ(qvx::dom_text(qvx::dom_child(t.get(), "D")), "&lt;<x>\n");
-    EXPECT_STREQ(qvx::dom_text(qvx::dom_child(t.get(), "P")), "%p;");
+    EXPECT_STREQ(qvxml::dom_text(qvxml::dom_child(t.get(), "L")), "a\nb\nc");
+    EXPECT_STREQ(qvxml::dom_text(qvxml::dom_child(t.get(), "D")), "&lt;<x>\n");
+    EXPECT_STREQ(qvxml::dom_text(qvxml::dom_child(t.get(), "P")), "%p;");
 }
 
 TEST(DomParser, AttributeDeclarationsGiveDefaultsAndWhitespaceRules) {
@@ -117,16 +117,16 @@ TEST(DomParser, AttributeDeclarationsGiveDefaultsAndWhitespaceRules) {
                    "<!ATTLIST V note NOTATION (n1|n2) #IMPLIED>]>\n"
                    "<R><V tok=\"  a \n  b  \" plain=\" x\ny \"/><W/></R>");
     ASSERT_TRUE(t);
-    EXPECT_STREQ(qvx::dom_error(t.get()), "");
-    qvxml_dom_node *v = qvx::dom_child(t.get(), "V");
+    EXPECT_STREQ(qvxml::dom_error(t.get()), "");
+    qvxml_dom_node *v = qvxml::dom_child(t.get(), "V");
     ASSERT_NE(v, nullptr);
-    EXPECT_STREQ(qvx::dom_attr(v, "tok"), "a b");
-    EXPECT_STREQ(qvx::dom_attr(v, "plain"), " x y ");
-    EXPECT_STREQ(qvx::dom_attr(v, "unit"), "C");
-    EXPECT_STREQ(qvx::dom_attr(v, "kind"), "a");
-    EXPECT_STREQ(qvx::dom_attr(v, "fixed"), "f");
-    EXPECT_EQ(qvx::dom_attr(v, "req"), nullptr);
-    EXPECT_EQ(qvx::dom_attr(qvx::dom_child(t.get(), "W"), "unit"), nullptr);
+    EXPECT_STREQ(qvxml::dom_attr(v, "tok"), "a b");
+    EXPECT_STREQ(qvxml::dom_attr(v, "plain"), " x y ");
+    EXPECT_STREQ(qvxml::dom_attr(v, "unit"), "C");
+    EXPECT_STREQ(qvxml::dom_attr(v, "kind"), "a");
+    EXPECT_STREQ(qvxml::dom_attr(v, "fixed"), "f");
+    EXPECT_EQ(qvxml::dom_attr(v, "req"), nullptr);
+    EXPECT_EQ(qvxml::dom_attr(qvxml::dom_child(t.get(), "W"), "unit"), nullptr);
 }
 
 TEST(DomParser, UnicodeTextWithByteOrderMark) {
@@ -142,8 +142,8 @@ TEST(DomParser, UnicodeTextWithByteOrderMark) {
     for (const std::string &doc : {le, be}) {
         tree t = parse(doc);
         ASSERT_TRUE(t);
-        EXPECT_STREQ(qvx::dom_error(t.get()), "");
-        EXPECT_STREQ(qvx::dom_text(t.get()), "x\xE2\x82\xAC\xF0\x9D\x84\x9E");
+        EXPECT_STREQ(qvxml::dom_error(t.get()), "");
+        EXPECT_STREQ(qvxml::dom_text(t.get()), "x\xE2\x82\xAC\xF0\x9D\x84\x9E");
     }
 }
 
@@ -177,9 +177,9 @@ TEST(DomParser, CircularAndExplodingEntitiesAreRefused) {
     }
     tree t = parse(moderate + "]>\n<R><A>kept</A>\n<B>&l5;&l5;&l5;&l5;</B></R>");
     ASSERT_TRUE(t);
-    EXPECT_EQ(std::string(qvx::dom_error(t.get())),
+    EXPECT_EQ(std::string(qvxml::dom_error(t.get())),
               "[error near line 3]: entity expansion limit exceeded &l5");
-    EXPECT_STREQ(qvx::dom_text(qvx::dom_child(t.get(), "A")), "kept");
+    EXPECT_STREQ(qvxml::dom_text(qvxml::dom_child(t.get(), "A")), "kept");
 }
 
 TEST(MeterDialect, SensorsAndInputsAreAppendedAfterTheSaxEntries) {
@@ -283,12 +283,12 @@ TEST(FixedPoint, ScalesIntegersByPowersOfTen) {
     };
     char out[32];
     for (const auto &c : cases) {
-        int length = qvx::fixed_point_text(c.v, c.e, out, sizeof out);
+        int length = qvxml::fixed_point_text(c.v, c.e, out, sizeof out);
         EXPECT_EQ(length, static_cast<int>(std::strlen(out)));
         EXPECT_EQ(out, c.text) << c.v << "e" << c.e;
     }
     char small[4];
-    qvx::fixed_point_text(123456, -1, small, sizeof small);
+    qvxml::fixed_point_text(123456, -1, small, sizeof small);
     EXPECT_STREQ(small, "123");
-    EXPECT_EQ(qvx::fixed_point_text(1, 60, out, sizeof out), 31);
+    EXPECT_EQ(qvxml::fixed_point_text(1, 60, out, sizeof out), 31);
 }

@@ -18,13 +18,13 @@ std::string read_data(const char *name) {
 
 values_doc parse_values(const std::string &text) {
     values_doc d;
-    d.result = qvx::parse_values(text.data(), text.size(), d.v.get(), &d.c);
+    d.result = qvxml::parse_values(text.data(), text.size(), d.v.get(), &d.c);
     return d;
 }
 
 setup_doc parse_setup(const std::string &text) {
     setup_doc d;
-    d.result = qvx::parse_setup(text.data(), text.size(), d.s.get(), &d.c);
+    d.result = qvxml::parse_setup(text.data(), text.size(), d.s.get(), &d.c);
     return d;
 }
 

@@ -15,14 +15,14 @@ namespace {
 // Every row's slots must follow the previous row's without gap or overlap,
 // and every path must find its own row: the layout, the path table and the
 // structure size come from one declaration and must agree.
-void expect_table_consistent(const qvx::field_table &t, size_t structure_size) {
+void expect_table_consistent(const qvxml::field_table &t, size_t structure_size) {
     uint32_t expected_offset = sizeof(int32_t);
     for (int i = 0; i < t.count; ++i) {
-        const qvx::field_row &r = t.rows[i];
+        const qvxml::field_row &r = t.rows[i];
         SCOPED_TRACE(r.path);
         EXPECT_EQ(r.offset, expected_offset);
         expected_offset = r.offset + r.size * r.capacity;
-        EXPECT_EQ(qvx::find_field(t, r.path, std::strlen(r.path)), i);
+        EXPECT_EQ(qvxml::find_field(t, r.path, std::strlen(r.path)), i);
         EXPECT_EQ(r.list >= 0, std::strstr(r.path, "_Entry_") != nullptr);
     }
     EXPECT_EQ(expected_offset, structure_size);
@@ -31,8 +31,8 @@ void expect_table_consistent(const qvx::field_table &t, size_t structure_size) {
 } // namespace
 
 TEST(FieldTables, AreGeneratedConsistentlyWithTheStructures) {
-    const qvx::field_table &v = qvx::values_table();
-    const qvx::field_table &s = qvx::setup_table();
+    const qvxml::field_table &v = qvxml::values_table();
+    const qvxml::field_table &s = qvxml::setup_table();
     ASSERT_EQ(v.count, 46);
     ASSERT_EQ(s.count, 161);
     EXPECT_STREQ(v.rows[0].path, "Root_Agent_Version");
@@ -42,11 +42,11 @@ TEST(FieldTables, AreGeneratedConsistentlyWithTheStructures) {
     expect_table_consistent(v, sizeof(qvxml_values));
     expect_table_consistent(s, sizeof(qvxml_setup));
 
-    EXPECT_EQ(qvx::find_field(s, "Root_Agent", 10), -1);
-    EXPECT_EQ(qvx::find_field(s, "Root_Agent_Version_X", 20), -1);
-    EXPECT_EQ(qvx::find_field(s, "root_agent_version", 18), -1); // case-sensitive
-    EXPECT_EQ(qvx::find_field(s, "Root_Agent_Version", 17), -1); // a prefix is no match
-    int dest = qvx::find_field(s, "Root_GroupSet_Entry_Dest_Snmp1", 30);
+    EXPECT_EQ(qvxml::find_field(s, "Root_Agent", 10), -1);
+    EXPECT_EQ(qvxml::find_field(s, "Root_Agent_Version_X", 20), -1);
+    EXPECT_EQ(qvxml::find_field(s, "root_agent_version", 18), -1); // case-sensitive
+    EXPECT_EQ(qvxml::find_field(s, "Root_Agent_Version", 17), -1); // a prefix is no match
+    int dest = qvxml::find_field(s, "Root_GroupSet_Entry_Dest_Snmp1", 30);
     ASSERT_GE(dest, 0);
     EXPECT_EQ(s.rows[dest].offset, offsetof(qvxml_setup, GroupSet_Entry_Dest_Snmp1));
     EXPECT_EQ(s.rows[dest].capacity, 42);
@@ -218,15 +218,15 @@ TEST(ParseDocument, FillsSlotResultsAndClearsEarlierDocuments) {
     };
     std::string five = sensors(5);
     const std::string five_copy = five;
-    ASSERT_EQ(qvx::parse_document(handle, five.data(), static_cast<int>(five.size()), 0), 0);
+    ASSERT_EQ(qvxml::parse_document(handle, five.data(), static_cast<int>(five.size()), 0), 0);
     EXPECT_EQ(five, five_copy);
-    qvx::parse_results *r = qvx::slot_results(handle);
+    qvxml::parse_results *r = qvxml::slot_results(handle);
     ASSERT_NE(r->values, nullptr);
     EXPECT_EQ(r->values_counts->SenSet, 5);
     qvxml_values *first = r->values;
 
     std::string two = sensors(2);
-    ASSERT_EQ(qvx::parse_document(handle, two.data(), static_cast<int>(two.size()), 0), 0);
+    ASSERT_EQ(qvxml::parse_document(handle, two.data(), static_cast<int>(two.size()), 0), 0);
     EXPECT_EQ(r->values, first);
     EXPECT_EQ(r->values_counts->SenSet, 2);
     for (int i = 2; i < 5; ++i) {
@@ -235,11 +235,11 @@ TEST(ParseDocument, FillsSlotResultsAndClearsEarlierDocuments) {
     EXPECT_EQ(r->setup, nullptr);
 
     qvxml_error_record record{};
-    EXPECT_EQ(qvx::parse_document(handle, two.data(), 0, 1), -1);
+    EXPECT_EQ(qvxml::parse_document(handle, two.data(), 0, 1), -1);
     qvxml_error(handle, &record);
     EXPECT_EQ(record.code, 45);
     EXPECT_STREQ(record.text, "XML file not valid");
-    qvx::slot_free_results(handle);
+    qvxml::slot_free_results(handle);
 }
 
 namespace {

@@ -18,7 +18,7 @@ const std::string declaration = "<?xml version=\"1.0\" encoding=\"utf-8\"?>";
 
 std::string write(const qvxml_setup &s, const qvxml_setup_counts &c, int capacity = 200000) {
     std::vector<char> out(capacity);
-    int n = qvx::write_setup_xml(&s, &c, out.data(), capacity);
+    int n = qvxml::write_setup_xml(&s, &c, out.data(), capacity);
     EXPECT_GE(n, 0);
     return n < 0 ? std::string() : std::string(out.data(), n);
 }
@@ -36,8 +36,8 @@ filtered filter(const std::string &in, int capacity = 0) {
     std::vector<char> buffer(capacity + 64, '#');
     std::memset(buffer.data(), 0, capacity);
     std::memcpy(buffer.data(), in.data(), std::min<size_t>(in.size(), capacity));
-    qvx::record_error(handle, 0);
-    int result = qvx::filter_upload_xml(handle, buffer.data(), capacity);
+    qvxml::record_error(handle, 0);
+    int result = qvxml::filter_upload_xml(handle, buffer.data(), capacity);
     for (size_t i = capacity; i < buffer.size(); ++i) {
         EXPECT_EQ(buffer[i], '#') << "written past the capacity";
     }
@@ -70,8 +70,8 @@ int well_formed(const std::string &text) {
     auto nothing_start = [](void *, const xmlChar *, const xmlChar **) {};
     auto nothing_end = [](void *, const xmlChar *) {};
     auto nothing_text = [](void *, const xmlChar *, int) {};
-    return qvx::sax_run(text.data(), text.size(), {nothing_start, nothing_end, nothing_text},
-                        nullptr);
+    return qvxml::sax_run(text.data(), text.size(), {nothing_start, nothing_end, nothing_text},
+                          nullptr);
 }
 
 } // namespace
@@ -126,23 +126,23 @@ TEST(SetupWriter, EscapesTextAndRefusesWhatDoesNotFit) {
     // writing past the buffer.
     int length = static_cast<int>(w.size());
     std::vector<char> out(length + 16, '#');
-    EXPECT_EQ(qvx::write_setup_xml(s.get(), &c, out.data(), length + 1), length);
+    EXPECT_EQ(qvxml::write_setup_xml(s.get(), &c, out.data(), length + 1), length);
     std::fill(out.begin(), out.end(), '#');
-    EXPECT_EQ(qvx::write_setup_xml(s.get(), &c, out.data(), length), -1);
+    EXPECT_EQ(qvxml::write_setup_xml(s.get(), &c, out.data(), length), -1);
     EXPECT_EQ(out[0], '\0');
     EXPECT_EQ(out[length], '#');
 
     // Every list full with every field filled is far larger than one request.
     std::memset(s.get(), 'x', sizeof *s);
-    for (int i = 0; i < qvx::setup_table().count; ++i) {
-        const qvx::field_row &r = qvx::setup_table().rows[i];
+    for (int i = 0; i < qvxml::setup_table().count; ++i) {
+        const qvxml::field_row &r = qvxml::setup_table().rows[i];
         for (int k = 0; k < r.capacity; ++k) {
             reinterpret_cast<char *>(s.get())[r.offset + (k + 1) * r.size - 1] = '\0';
         }
     }
     qvxml_setup_counts full{64, 64, 42, 42, 42, 4, 4, 2, 2};
     std::vector<char> request(20000 + 16, '#');
-    EXPECT_EQ(qvx::write_setup_xml(s.get(), &full, request.data(), 20000), -1);
+    EXPECT_EQ(qvxml::write_setup_xml(s.get(), &full, request.data(), 20000), -1);
     EXPECT_EQ(request[20000], '#');
     // Counts beyond the capacity (a caller's garbage) are clamped.
     qvxml_setup_counts wild{1000, -5, 42, 42, 42, 4, 4, 2, 2};
@@ -256,9 +256,9 @@ TEST(UploadFilter, RefusesWhatDoesNotFitAndLeavesTheTextAlone) {
 TEST(UploadFilter, WriterOutputFitsTheFilterAtItsOwnLength) {
     setup_doc d = parse_setup(read_data("setup.xml"));
     std::vector<char> buffer(20000, 0);
-    int n = qvx::write_setup_xml(d.s.get(), &d.c, buffer.data(), 20000);
+    int n = qvxml::write_setup_xml(d.s.get(), &d.c, buffer.data(), 20000);
     ASSERT_GT(n, 0);
-    ASSERT_EQ(qvx::filter_upload_xml(handle, buffer.data(), n), 0);
+    ASSERT_EQ(qvxml::filter_upload_xml(handle, buffer.data(), n), 0);
     setup_doc back = parse_setup(buffer.data());
     EXPECT_EQ(back.c.GroupSet, 2);
     EXPECT_STREQ(back.s->GroupSet_Entry_Dest_Mail1[1], "1");

@@ -4,7 +4,7 @@
 # are serial converters (no web server), so each needs one listener.
 # Everything runs on loopback; every process is stopped at the end.
 #
-#   tools/cli/bench/search_bench.sh BUILD_DIR [N]
+#   bench/tools/cli/search_bench.sh BUILD_DIR [N]
 set -euo pipefail
 
 build=${1:?usage: search_bench.sh BUILD_DIR [N]}

@@ -4,7 +4,7 @@
 # one command per device, measured on a few devices and scaled to N.
 # Everything runs on loopback addresses; every process is stopped at the end.
 #
-#   tools/cli/bench/set_bench.sh BUILD_DIR [N] [SINGLES]
+#   bench/tools/cli/set_bench.sh BUILD_DIR [N] [SINGLES]
 set -euo pipefail
 
 build=${1:?usage: set_bench.sh BUILD_DIR [N] [SINGLES]}

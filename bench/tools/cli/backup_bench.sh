@@ -3,7 +3,7 @@
 # all keep a setup document (default 100), through a real kelvo-relay.
 # Everything runs on loopback addresses; every process is stopped at the end.
 #
-#   tools/cli/bench/backup_bench.sh BUILD_DIR [N]
+#   bench/tools/cli/backup_bench.sh BUILD_DIR [N]
 set -euo pipefail
 
 build=${1:?usage: backup_bench.sh BUILD_DIR [N]}

@@ -68,7 +68,7 @@ void Respond(int fd, const char *ip, std::atomic<int> &requests, std::atomic<boo
         socklen_t len = sizeof from;
         const ssize_t n =
             recvfrom(fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&from), &len);
-        if (n <= 0 || !udps::is_search_request(buf, static_cast<std::size_t>(n)))
+        if (n <= 0 || !qvudps::is_search_request(buf, static_cast<std::size_t>(n)))
             continue;
         ++requests;
         qvudps_module m{};
@@ -86,7 +86,7 @@ void Respond(int fd, const char *ip, std::atomic<int> &requests, std::atomic<boo
         m.port = 80;
         std::uint8_t reply[128];
         const std::size_t size =
-            udps::encode_reply(m, udps::builtin_search_key, reply, sizeof reply);
+            qvudps::encode_reply(m, qvudps::builtin_search_key, reply, sizeof reply);
         sendto(fd, reply, size, 0, reinterpret_cast<sockaddr *>(&from), len);
     }
 }

@@ -174,23 +174,24 @@ TEST(CliProcess, ForgedRepliesFromAnotherPortGetNoPassword) {
     dev.sin_family = AF_INET;
     dev.sin_port = htons(static_cast<uint16_t>(fleetUdp.section(':', 1).toUInt()));
     inet_pton(AF_INET, "127.0.0.2", &dev.sin_addr);
-    uint8_t request[udps::request_size];
-    udps::encode_search_request(request);
+    uint8_t request[qvudps::request_size];
+    qvudps::encode_search_request(request);
     ASSERT_EQ(sendto(s, request, sizeof request, 0, reinterpret_cast<sockaddr *>(&dev), sizeof dev),
               static_cast<ssize_t>(sizeof request));
-    uint8_t reply[udps::max_datagram];
+    uint8_t reply[qvudps::max_datagram];
     pollfd p{s, POLLIN, 0};
     ASSERT_EQ(poll(&p, 1, 10000), 1);
     const ssize_t n = recv(s, reply, sizeof reply, 0);
     close(s);
     qvudps_module forged{};
     uint8_t rawMac[6];
-    ASSERT_TRUE(udps::decode_reply(reply, static_cast<size_t>(n), forged, rawMac));
+    ASSERT_TRUE(qvudps::decode_reply(reply, static_cast<size_t>(n), forged, rawMac));
     std::snprintf(forged.mac, sizeof forged.mac, "02:66:66:66:66:66");
     std::snprintf(forged.ip, sizeof forged.ip, "127.0.0.1");
     forged.port = forged.web_port = web.port;
-    uint8_t fake[udps::max_datagram];
-    const size_t fakeLen = udps::encode_reply(forged, udps::builtin_search_key, fake, sizeof fake);
+    uint8_t fake[qvudps::max_datagram];
+    const size_t fakeLen =
+        qvudps::encode_reply(forged, qvudps::builtin_search_key, fake, sizeof fake);
     ASSERT_GT(fakeLen, 0u);
 
     QTemporaryDir dir;
