@@ -110,6 +110,20 @@ int DeviceCommand::SearchDevices(Context &ctx, bool names, Listing listing,
     return kExitOk;
 }
 
+int DeviceCommand::SearchOne(Context &ctx, const std::string &mac, bool names,
+                             const std::string &missing, int missingCode, qvudps_module &device) {
+    std::vector<qvudps_module> devices;
+    if (const int rc = SearchDevices(ctx, names, Listing::Every, devices); rc != kExitOk)
+        return rc;
+    const int i = FindByMac(devices, mac);
+    if (i < 0) {
+        ctx.console.error(missing);
+        return missingCode;
+    }
+    device = devices[static_cast<size_t>(i)];
+    return kExitOk;
+}
+
 int DeviceCommand::FindDevice(Context &ctx, const std::string &macText, bool names,
                               qvudps_module &device) {
     std::string mac;
@@ -117,33 +131,25 @@ int DeviceCommand::FindDevice(Context &ctx, const std::string &macText, bool nam
         ctx.console.error("not a MAC address: " + macText);
         return kExitUsage;
     }
-    std::vector<qvudps_module> devices;
-    if (const int rc = SearchDevices(ctx, names, Listing::Every, devices); rc != kExitOk)
+    if (const int rc = SearchOne(ctx, mac, names, "no device " + mac + " answered the search",
+                                 kExitNotFound, device);
+        rc != kExitOk)
         return rc;
-    const int i = FindByMac(devices, mac);
-    if (i < 0) {
-        ctx.console.error("no device " + mac + " answered the search");
-        return kExitNotFound;
-    }
     if (!ctx.all && host::IsMacFiltered(mac)) {
         ctx.console.error("device " + mac + " is hidden by the MAC filter file (--all shows it)");
         return kExitNotFound;
     }
-    device = devices[static_cast<size_t>(i)];
     return kExitOk;
 }
 
 int DeviceCommand::Confirm(Context &ctx, const std::string &mac, const SetupChanges *changes,
                            bool names, qvudps_module *reported) {
-    std::vector<qvudps_module> devices;
-    if (const int rc = SearchDevices(ctx, names, Listing::Every, devices); rc != kExitOk)
+    qvudps_module now{};
+    if (const int rc =
+            SearchOne(ctx, mac, names, "device " + mac + " did not answer the new search",
+                      kExitNotConfirmed, now);
+        rc != kExitOk)
         return rc;
-    const int i = FindByMac(devices, mac);
-    if (i < 0) {
-        ctx.console.error("device " + mac + " did not answer the new search");
-        return kExitNotConfirmed;
-    }
-    const qvudps_module &now = devices[static_cast<size_t>(i)];
     if (reported)
         *reported = now;
     if (changes) {

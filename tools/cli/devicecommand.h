@@ -38,6 +38,10 @@ protected:
     // devices of `listing`.
     static int SearchDevices(Context &ctx, bool names, Listing listing,
                              std::vector<qvudps_module> &devices);
+    // Searches and picks the device `mac` (canonical) among every one that
+    // answered; `missingCode` with `missing` on the console when it did not.
+    static int SearchOne(Context &ctx, const std::string &mac, bool names,
+                         const std::string &missing, int missingCode, qvudps_module &device);
     // Searches and picks the device `macText`; kExitNotFound when it did not
     // answer (or the MAC filter hides it).
     static int FindDevice(Context &ctx, const std::string &macText, bool names,
