@@ -138,11 +138,6 @@ struct parse_guard {
     parse_guard &operator=(const parse_guard &) = delete;
 };
 
-// Fills an error record for `code` with the current errno.
-void fill_error(qvxml_error_record *record, int code);
-// Library-wide error message of a table row ("NULL" outside 0..89).
-const char *error_message(int code);
-
 } // namespace qvxml
 
 #endif

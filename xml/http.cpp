@@ -24,7 +24,7 @@ constexpr char values_request[] = "GET /values.xml HTTP/1.0\r\n\r\n";
 
 // Records a code with the given system error (0: the failure has no system
 // cause, whatever errno an earlier call left).
-void record_cause(int handle, int code, int sys_errno) {
+void record_cause(int handle, error_code code, int sys_errno) {
     errno = sys_errno;
     record_error(handle, code);
 }
@@ -124,14 +124,16 @@ int http_authorization(const char *user, const char *password, char *out, size_t
     return 0;
 }
 
-int http_status_error(int status) {
+error_code http_status_error(int status) {
     if (status >= 400 && status <= 417) {
-        return 47 + (status - 400);
+        return static_cast<error_code>(number_of(error_code::http_first_client_error) +
+                                       (status - 400));
     }
     if (status >= 500 && status <= 505) {
-        return 65 + (status - 500);
+        return static_cast<error_code>(number_of(error_code::http_first_server_error) +
+                                       (status - 500));
     }
-    return 0;
+    return error_code::none;
 }
 
 long http_header_end(int handle, header_scan &scan, const char *chunk, long length) {
@@ -191,8 +193,8 @@ long http_header_end(int handle, header_scan &scan, const char *chunk, long leng
             }
         }
     }
-    const int code = http_status_error(status);
-    if (code != 0) {
+    const error_code code = http_status_error(status);
+    if (code != error_code::none) {
         record_error(handle, code);
         return -1;
     }
@@ -202,7 +204,7 @@ long http_header_end(int handle, header_scan &scan, const char *chunk, long leng
 int http_connect(const endpoint &e) {
     slot &s = slot_at(e.handle);
     if (qv_socket_startup() != 0) {
-        record_error(e.handle, 26);
+        record_error(e.handle, error_code::socket_init);
         report_connect_error(e);
         return -1;
     }
@@ -214,23 +216,23 @@ int http_connect(const endpoint &e) {
             std::memcpy(e.ip, resolved, ip_size);
         }
         if (found != 0) {
-            record_error(e.handle, 89);
+            record_error(e.handle, error_code::resolve);
             report_connect_error(e);
             return -1;
         }
     }
     const qv_socket_t sock = net::tcp_socket();
     if (sock == QV_INVALID_SOCKET) {
-        record_error(e.handle, 27);
+        record_error(e.handle, error_code::socket_create);
         report_connect_error(e);
         return -1;
     }
     s.socket = sock;
-    int code = 0;
+    error_code code = error_code::none;
     if (qv_socket_nonblock(sock) != 0) {
-        code = 29;
+        code = error_code::socket_nonblock;
     } else if (net::connect_start(sock, e.ip, e.port) != 0) {
-        code = 28;
+        code = error_code::socket_connect;
     } else {
         const int ready = wait_ready(e.handle, sock, true, connect_rounds);
         if (ready == result_closed) {
@@ -238,12 +240,12 @@ int http_connect(const endpoint &e) {
         }
         if (ready == 0) {
             errno = ETIMEDOUT;
-            code = 28;
+            code = error_code::socket_connect;
         } else if (net::peer_connected(sock) != 0) {
-            code = 28;
+            code = error_code::socket_connect;
         }
     }
-    if (code != 0) {
+    if (code != error_code::none) {
         record_error(e.handle, code);
         http_close(e.handle);
         report_connect_error(e);
@@ -269,12 +271,12 @@ int http_send(int handle, const char *text, size_t length) {
             return result_closed;
         }
         if (ready == 0) {
-            record_cause(handle, 30, ETIMEDOUT);
+            record_cause(handle, error_code::socket_wait_write, ETIMEDOUT);
             return -1;
         }
         const long n = net::send_some(s.socket, text + sent, length - sent);
         if (n == -1) {
-            record_error(handle, 35);
+            record_error(handle, error_code::send);
             return -1;
         }
         if (n > 0) {
@@ -386,7 +388,7 @@ int http_receive(int handle, char *buffer, int32_t *length) {
             // Silence ends the reply; a device that never said anything did
             // not answer in time.
             if (!received) {
-                record_cause(handle, 19, 0);
+                record_cause(handle, error_code::timeout, 0);
                 return -1;
             }
             return finish_reply(handle, framing, scan.found, buffer, length, false);
@@ -397,13 +399,13 @@ int http_receive(int handle, char *buffer, int32_t *length) {
         }
         if (n == 0) {
             if (!received) {
-                record_cause(handle, 34, 0); // closed without a word
+                record_cause(handle, error_code::receive, 0); // closed without a word
                 return -1;
             }
             return finish_reply(handle, framing, scan.found, buffer, length, true);
         }
         if (n < 0) {
-            record_error(handle, 34);
+            record_error(handle, error_code::receive);
             return -1;
         }
         received = true;
@@ -427,7 +429,7 @@ int http_receive(int handle, char *buffer, int32_t *length) {
             }
         }
         if (static_cast<long>(*length) + keep_length >= capacity) {
-            record_error(handle, 12);
+            record_error(handle, error_code::file_too_large);
             return -1;
         }
         std::memcpy(buffer + *length, keep, static_cast<size_t>(keep_length));
@@ -445,18 +447,18 @@ int finish_reply(int handle, const reply_framing &framing, bool header_found, ch
     }
     if (framing.chunked) {
         if (!decode_chunked(buffer, length)) {
-            record_cause(handle, closed ? 34 : 19, 0);
+            record_cause(handle, closed ? error_code::receive : error_code::timeout, 0);
             return -1;
         }
         return 0;
     }
     if (framing.content_length == -2) {
-        record_cause(handle, 34, 0);
+        record_cause(handle, error_code::receive, 0);
         return -1;
     }
     if (framing.content_length >= 0) {
         if (*length < framing.content_length) {
-            record_cause(handle, closed ? 34 : 19, 0);
+            record_cause(handle, closed ? error_code::receive : error_code::timeout, 0);
             return -1;
         }
         *length = static_cast<int32_t>(framing.content_length);
@@ -487,7 +489,7 @@ int http_get_document(const endpoint &e, char *buffer, int32_t *length, int kind
             char authorization[400] = {};
             if (http_authorization(e.options->get_user, e.options->get_password, authorization,
                                    sizeof authorization) != 0) {
-                record_error(e.handle, 81);
+                record_error(e.handle, error_code::too_long);
                 http_close(e.handle);
                 *length = 0;
                 buffer[0] = '\0';

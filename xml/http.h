@@ -41,7 +41,7 @@ struct header_scan {
 // -1 (code recorded) when the status line carries a mapped error status.
 long http_header_end(int handle, header_scan &scan, const char *chunk, long length);
 // The library error code for an HTTP status, 0 when the status is accepted.
-int http_status_error(int status);
+error_code http_status_error(int status);
 
 // How a reply's body is framed, from its header lines.
 struct reply_framing {

@@ -62,11 +62,11 @@ void reset_slot(slot &s, void *user_data) {
 // The slot of a request function: valid, running. 0 or -1 (code recorded).
 int running_slot(int handle) {
     if (!handle_valid(handle)) {
-        record_error(0, 18);
+        record_error(0, error_code::id_out_of_range);
         return -1;
     }
     if (slot_at(handle).state.load() != 1) {
-        record_error(handle, 40);
+        record_error(handle, error_code::thread_not_running);
         return -1;
     }
     return 0;
@@ -96,13 +96,13 @@ bool contains_declaration(const char *text, int32_t length) {
 
 int write_file(int handle, const char *path, const char *text, int32_t length) {
     if (path == nullptr) {
-        record_error(handle, 6);
+        record_error(handle, error_code::file_open);
         return -1;
     }
     // A document holds the device's passwords; a full disk must not cost the
     // previous file.
-    const int code = files::replace_file(path, text, static_cast<size_t>(length));
-    if (code != 0) {
+    const error_code code = files::replace_file(path, text, static_cast<size_t>(length));
+    if (code != error_code::none) {
         record_error(handle, code);
         return -1;
     }
@@ -132,7 +132,7 @@ document_view single_document(slot &s, int kind) {
 // Steps 1 to 4 of the family for a single-device handle. 0 or -1.
 int check_single(int handle, int kind, document_view *view) {
     if (!handle_valid(handle)) {
-        record_error(0, 18);
+        record_error(0, error_code::id_out_of_range);
         return -1;
     }
     slot &s = slot_at(handle);
@@ -143,15 +143,15 @@ int check_single(int handle, int kind, document_view *view) {
     }
     *view = single_document(s, kind);
     if (view->done != 1) {
-        record_error(handle, 1);
+        record_error(handle, error_code::action_not_finished);
         return -1;
     }
     if (view->length == 0) {
-        record_error(handle, 10);
+        record_error(handle, error_code::file_not_found);
         return -1;
     }
     if (!contains_declaration(view->text, view->length)) {
-        record_error(handle, 11);
+        record_error(handle, error_code::file_not_valid);
         return -1;
     }
     return 0;
@@ -160,12 +160,12 @@ int check_single(int handle, int kind, document_view *view) {
 // The module of a multi-device handle, or null with 18 or 4 recorded.
 module_record *module_of(int handle, int index) {
     if (!handle_valid(handle)) {
-        record_error(0, 18);
+        record_error(0, error_code::id_out_of_range);
         return nullptr;
     }
     slot &s = slot_at(handle);
     if (index < 0 || index >= s.module_count || s.modules[index] == nullptr) {
-        record_error(handle, 4);
+        record_error(handle, error_code::index_not_valid);
         return nullptr;
     }
     return s.modules[index];
@@ -193,11 +193,11 @@ int check_module(int handle, int index, int kind, module_record **module, bool c
         text = kind == kind_values ? m->values_xml : m->setup_xml;
     }
     if (length == 0) {
-        record_error(handle, 10);
+        record_error(handle, error_code::file_not_found);
         return -1;
     }
     if (!contains_declaration(text, length)) {
-        record_error(handle, 11);
+        record_error(handle, error_code::file_not_valid);
         return -1;
     }
     *module = m;
@@ -206,7 +206,7 @@ int check_module(int handle, int index, int kind, module_record **module, bool c
 
 template <typename T> T *null_checked(int handle, T *pointer) {
     if (pointer == nullptr) {
-        record_error(handle, 85);
+        record_error(handle, error_code::null_pointer);
     }
     return pointer;
 }
@@ -228,7 +228,7 @@ void wake_worker(int handle) {
     // Under the mutex: a close on another thread destroys the semaphore under it.
     slot_lock lock(s);
     if (!s.wake_valid.load() || qv_sem_post(&s.wake) != 0) {
-        record_error(handle, 21);
+        record_error(handle, error_code::semaphore_post);
     }
 }
 
@@ -285,14 +285,14 @@ int qvxml_init(void) {
     std::lock_guard<std::mutex> guard(lifetime_mutex());
     library &l = lib();
     if (++l.init_count != 0) {
-        record_error(0, 80);
+        record_error(0, error_code::library_in_use);
         return -1;
     }
     l.next_slot.store(1);
     l.stop_flag.store(0);
     xmlInitParser();
     if (qv_sem_init(&l.open_lock) != 0) {
-        record_error(0, 20);
+        record_error(0, error_code::semaphore_init);
         l.init_count = -1;
         return -1;
     }
@@ -308,7 +308,7 @@ int qvxml_init(void) {
     }
     l.thread0 = qv_thread_create(thread0_main);
     if (qv_thread_valid(l.thread0) != 0) {
-        record_error(0, 37);
+        record_error(0, error_code::thread0_create);
         qv_sem_destroy(&l.open_lock);
         l.init_count = -1;
         return -1;
@@ -327,7 +327,7 @@ int qvxml_uninit(void) {
     }
     if (l.init_count > 0) {
         --l.init_count;
-        record_error(0, 80);
+        record_error(0, error_code::library_in_use);
         return -1;
     }
     l.init_count = -1;
@@ -338,7 +338,7 @@ int qvxml_uninit(void) {
         }
     }
     if (qv_thread_join(l.thread0) != 0) {
-        record_error(0, 36);
+        record_error(0, error_code::thread0_not_ended);
         return -1;
     }
     l.thread0 = nullptr;
@@ -359,12 +359,12 @@ static int open_slot(void *user_data) {
     {
         std::lock_guard<std::mutex> guard(lifetime_mutex());
         if (l.init_count < 0) {
-            record_error(0, 40);
+            record_error(0, error_code::thread_not_running);
             return -1;
         }
     }
     if (qv_sem_wait(&l.open_lock) != 0) {
-        record_error(0, 22);
+        record_error(0, error_code::semaphore_wait);
         return -1;
     }
     // next_slot is only a hint: when it is taken (or no free slot was left when
@@ -378,7 +378,7 @@ static int open_slot(void *user_data) {
         }
         if (handle == 0) {
             qv_sem_post(&l.open_lock);
-            record_error(0, 18);
+            record_error(0, error_code::id_out_of_range);
             return -1;
         }
         l.next_slot.store(handle);
@@ -398,7 +398,7 @@ static int start_worker(int handle, qv_thread_start_fn body) {
         s.state.store(0);
         s.in_use.store(false);
         qv_sem_post(&lib().open_lock);
-        record_error(0, 38);
+        record_error(0, error_code::thread_create);
         return -1;
     }
     // open_lock is given back by the new worker once it has moved next_slot on.
@@ -407,7 +407,7 @@ static int start_worker(int handle, qv_thread_start_fn body) {
 
 int qvxml_open(const char *host, int port, const qvxml_options *options, void *user_data) {
     if (!host_fits(host)) {
-        record_error(0, 13);
+        record_error(0, error_code::ip_not_valid);
         return -1;
     }
     const int handle = open_slot(user_data);
@@ -452,18 +452,18 @@ int qvxml_open_many(void *user_data) {
 
 int qvxml_close(int handle) {
     if (!handle_valid(handle)) {
-        record_error(0, 18);
+        record_error(0, error_code::id_out_of_range);
         return -1;
     }
     slot &s = slot_at(handle);
     if (!s.in_use.load()) {
-        record_error(handle, 16);
+        record_error(handle, error_code::id_not_found);
         return -1;
     }
     if (current_worker() == handle) {
         // A worker cannot wait for itself to end; qvxml_close_for_callback is
         // the way out of a callback. Nothing is changed.
-        record_error(handle, 39);
+        record_error(handle, error_code::thread_not_ended);
         return -1;
     }
     s.state.store(0);
@@ -471,7 +471,7 @@ int qvxml_close(int handle) {
         qv_sem_post(&s.wake);
     }
     if (qv_thread_join(s.thread) != 0) {
-        record_error(handle, 39);
+        record_error(handle, error_code::thread_not_ended);
         return -1;
     }
     s.thread = nullptr;
@@ -482,7 +482,7 @@ int qvxml_close(int handle) {
 
 void qvxml_close_for_callback(int handle) {
     if (!handle_valid(handle)) {
-        record_error(0, 18);
+        record_error(0, error_code::id_out_of_range);
         return;
     }
     slot &s = slot_at(handle);
@@ -497,32 +497,32 @@ void qvxml_close_for_callback(int handle) {
 
 int qvxml_add_module(int handle, const char *host, int port, const qvxml_options *options) {
     if (!handle_valid(handle)) {
-        record_error(0, 18);
+        record_error(0, error_code::id_out_of_range);
         return -1;
     }
     slot &s = slot_at(handle);
     if (s.module_count == -1) {
-        record_error(handle, 16);
+        record_error(handle, error_code::id_not_found);
         return -1;
     }
     if (!host_fits(host)) {
-        record_error(handle, 13);
+        record_error(handle, error_code::ip_not_valid);
         return -1;
     }
     if (s.module_count >= modules_max) {
-        record_error(handle, 41);
+        record_error(handle, error_code::too_many_modules);
         return -1;
     }
     for (int i = 0; i < s.module_count; ++i) {
         const module_record *m = s.modules[i];
         if (m->port == port && std::strcmp(m->host, host) == 0) {
-            record_error(handle, 15);
+            record_error(handle, error_code::address_in_use);
             return -1;
         }
     }
     auto *m = static_cast<module_record *>(std::calloc(1, sizeof(module_record)));
     if (m == nullptr) {
-        record_error(handle, 5);
+        record_error(handle, error_code::no_memory);
         return -1;
     }
     copy_text(m->host, host, sizeof m->host);
@@ -540,12 +540,12 @@ int qvxml_add_module(int handle, const char *host, int port, const qvxml_options
 
 int qvxml_count_modules(int handle) {
     if (!handle_valid(handle)) {
-        record_error(0, 18);
+        record_error(0, error_code::id_out_of_range);
         return -1;
     }
     slot &s = slot_at(handle);
     if (s.module_count == -1) {
-        record_error(handle, 16);
+        record_error(handle, error_code::id_not_found);
         return -1;
     }
     return s.module_count;
@@ -553,7 +553,7 @@ int qvxml_count_modules(int handle) {
 
 int qvxml_active_modules(int handle, const int *flags) {
     if (!handle_valid(handle)) {
-        record_error(0, 18);
+        record_error(0, error_code::id_out_of_range);
         return -1;
     }
     if (null_checked(handle, flags) == nullptr) {
@@ -569,12 +569,12 @@ int qvxml_active_modules(int handle, const int *flags) {
 
 int qvxml_type_of(int handle) {
     if (!handle_valid(handle)) {
-        record_error(0, 18);
+        record_error(0, error_code::id_out_of_range);
         return -1;
     }
     slot &s = slot_at(handle);
     if (s.state.load() != 1) {
-        record_error(handle, 40);
+        record_error(handle, error_code::thread_not_running);
         return -1;
     }
     return s.module_count == -1 ? 0 : 1;
@@ -582,16 +582,16 @@ int qvxml_type_of(int handle) {
 
 int qvxml_get_module_ex(int handle, char *host_out, char *ip_out, int *port_out) {
     if (!handle_valid(handle)) {
-        record_error(0, 18);
+        record_error(0, error_code::id_out_of_range);
         return -1;
     }
     slot &s = slot_at(handle);
     if (s.module_count != -1) {
-        record_error(handle, 16);
+        record_error(handle, error_code::id_not_found);
         return -1;
     }
     if (s.state.load() != 1) {
-        record_error(handle, 40);
+        record_error(handle, error_code::thread_not_running);
         return -1;
     }
     if (null_checked(handle, ip_out) == nullptr || null_checked(handle, port_out) == nullptr) {
@@ -612,16 +612,16 @@ int qvxml_get_module(int handle, char *ip_out, int *port_out) {
 
 int qvxml_get_module_many_ex(int handle, int index, char *host_out, char *ip_out, int *port_out) {
     if (!handle_valid(handle)) {
-        record_error(0, 18);
+        record_error(0, error_code::id_out_of_range);
         return -1;
     }
     slot &s = slot_at(handle);
     if (s.module_count == -1) {
-        record_error(handle, 16);
+        record_error(handle, error_code::id_not_found);
         return -1;
     }
     if (index < 0 || index >= s.module_count) {
-        record_error(handle, 3);
+        record_error(handle, error_code::index_not_found);
         return -1;
     }
     if (null_checked(handle, ip_out) == nullptr || null_checked(handle, port_out) == nullptr) {
@@ -682,11 +682,11 @@ int qvxml_get_setup(int handle) {
 
 static int request_load(int handle, const char *text, int length, int kind) {
     if (!handle_valid(handle)) {
-        record_error(0, 18);
+        record_error(0, error_code::id_out_of_range);
         return -1;
     }
     if (length < 0 || length >= buffer_size) {
-        record_error(handle, 81);
+        record_error(handle, error_code::too_long);
         return -1;
     }
     if (null_checked(handle, text) == nullptr || running_slot(handle) != 0) {
@@ -695,7 +695,7 @@ static int request_load(int handle, const char *text, int length, int kind) {
     slot &s = slot_at(handle);
     if (s.module_count != -1) {
         // The multi-device worker does not serve loaded documents.
-        record_error(handle, 16);
+        record_error(handle, error_code::id_not_found);
         return -1;
     }
     {
@@ -766,7 +766,7 @@ static void *cached(int handle, int kind, void **counts) {
     void *structure = kind == kind_values ? static_cast<void *>(r->values) : r->setup;
     *counts = kind == kind_values ? static_cast<void *>(r->values_counts) : r->setup_counts;
     if (structure == nullptr || *counts == nullptr) {
-        record_error(handle, 2);
+        record_error(handle, error_code::action_not_valid);
         return nullptr;
     }
     return structure;

@@ -24,14 +24,14 @@ using buffer_ptr = std::unique_ptr<char, free_deleter>;
 buffer_ptr make_buffer(int handle, size_t size) {
     buffer_ptr buffer(static_cast<char *>(std::calloc(1, size)));
     if (!buffer) {
-        record_error(handle, 5);
+        record_error(handle, error_code::no_memory);
     }
     return buffer;
 }
 
 int store_credentials(int handle, const char *user, const char *password, bool for_upload) {
     if (!handle_valid(handle)) {
-        record_error(0, 18);
+        record_error(0, error_code::id_out_of_range);
         return -1;
     }
     if (user == nullptr) {
@@ -41,11 +41,11 @@ int store_credentials(int handle, const char *user, const char *password, bool f
         password = "";
     }
     if (strnlen(user, QVXML_AUTHENTICATE_MAX) >= QVXML_AUTHENTICATE_MAX) {
-        record_error(handle, 43);
+        record_error(handle, error_code::user_too_long);
         return -1;
     }
     if (strnlen(password, QVXML_AUTHENTICATE_MAX) >= QVXML_AUTHENTICATE_MAX) {
-        record_error(handle, 42);
+        record_error(handle, error_code::password_too_long);
         return -1;
     }
     slot &s = slot_at(handle);
@@ -65,7 +65,7 @@ int build_request(int handle, const qvxml_options &options, const char *document
     char authorization[400] = {};
     if (http_authorization(options.set_user, options.set_password, authorization,
                            sizeof authorization) != 0) {
-        record_error(handle, 81);
+        record_error(handle, error_code::too_long);
         return -1;
     }
     buffer_ptr text = make_buffer(handle, buffer_size);
@@ -76,7 +76,7 @@ int build_request(int handle, const qvxml_options &options, const char *document
     const int n = std::snprintf(text.get(), buffer_size, post_format, authorization,
                                 static_cast<int>(length), document);
     if (n < 0 || n >= buffer_size) {
-        record_error(handle, 81);
+        record_error(handle, error_code::too_long);
         return -1;
     }
     std::memcpy(request, text.get(), buffer_size);
@@ -105,7 +105,7 @@ int prepare_from_structure(int handle, const qvxml_options &options, const qvxml
         return -1;
     }
     if (write_setup_xml(setup, counts, work.get(), buffer_size) < 0) {
-        record_error(handle, 81);
+        record_error(handle, error_code::too_long);
         return -1;
     }
     // The filter gets the whole buffer: its output must never be refused only
@@ -119,16 +119,16 @@ int prepare_from_structure(int handle, const qvxml_options &options, const qvxml
 // The running handle of an upload; multi-device or single-device as asked.
 int upload_slot(int handle, bool many) {
     if (!handle_valid(handle)) {
-        record_error(0, 18);
+        record_error(0, error_code::id_out_of_range);
         return -1;
     }
     slot &s = slot_at(handle);
     if (s.state.load() != 1) {
-        record_error(handle, 40);
+        record_error(handle, error_code::thread_not_running);
         return -1;
     }
     if ((s.module_count == -1) == many) {
-        record_error(handle, 16);
+        record_error(handle, error_code::id_not_found);
         return -1;
     }
     return 0;
@@ -148,11 +148,11 @@ void queue_upload(int handle) {
 // posted. Only a text far larger than any configuration is refused up front.
 int check_text(int handle, const char *text, int length) {
     if (text == nullptr) {
-        record_error(handle, 85);
+        record_error(handle, error_code::null_pointer);
         return -1;
     }
     if (length < 0 || length > QVXML_UPLOAD_TEXT_MAX) {
-        record_error(handle, 81);
+        record_error(handle, error_code::too_long);
         return -1;
     }
     return 0;
@@ -210,7 +210,7 @@ int qvxml_send_setup(int handle, const qvxml_setup *setup, const qvxml_setup_cou
         return -1;
     }
     if (setup == nullptr || counts == nullptr) {
-        record_error(handle, 85);
+        record_error(handle, error_code::null_pointer);
         return -1;
     }
     slot &s = slot_at(handle);
@@ -245,7 +245,7 @@ int qvxml_set_snmp_manager(int handle, const char *address, int port) {
         return -1;
     }
     if (address == nullptr || strnlen(address, ip_size) >= ip_size) {
-        record_error(handle, 13);
+        record_error(handle, error_code::ip_not_valid);
         return -1;
     }
     char body[512] = {};
@@ -283,17 +283,17 @@ int qvxml_get_snmp_manager(int handle) {
 
 int qvxml_get_snmp_manager_cache(int handle, char *address_out, int *port_out) {
     if (!handle_valid(handle)) {
-        record_error(0, 18);
+        record_error(0, error_code::id_out_of_range);
         return -1;
     }
     if (address_out == nullptr || port_out == nullptr) {
-        record_error(handle, 85);
+        record_error(handle, error_code::null_pointer);
         return -1;
     }
     slot &s = slot_at(handle);
     slot_lock lock(s);
     if (s.trap_target_ip[0] == '\0') {
-        record_error(handle, 14);
+        record_error(handle, error_code::address_not_found);
         return -1;
     }
     std::memset(address_out, 0, ip_size);

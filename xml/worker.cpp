@@ -191,7 +191,7 @@ int worker_start() {
     advance_next_slot();
     if (qv_sem_init(&s.wake) != 0) {
         qv_sem_post(&l.open_lock);
-        record_error(0, 20);
+        record_error(0, error_code::semaphore_init);
         return -1;
     }
     s.wake_valid.store(true);
@@ -360,7 +360,7 @@ bool serve_module(int handle, int index, int *round_op) {
         std::unique_ptr<char[]> answer(new (std::nothrow) char[buffer_size]);
         int32_t answer_length = 0;
         if (!answer) {
-            record_error(handle, 5);
+            record_error(handle, error_code::no_memory);
             result = -1;
         } else {
             result = http_post_setup(e, m->request, answer.get(), &answer_length);
@@ -550,17 +550,17 @@ extern "C" {
 
 int qvxml_callback(int handle, const qvxml_callbacks *callbacks) {
     if (!handle_valid(handle)) {
-        record_error(0, 18);
+        record_error(0, error_code::id_out_of_range);
         return -1;
     }
     if (callbacks == nullptr) {
-        record_error(handle, 85);
+        record_error(handle, error_code::null_pointer);
         return -1;
     }
     slot &s = slot_at(handle);
     slot_lock lock(s);
     if (s.state.load() != 1) {
-        record_error(handle, 40);
+        record_error(handle, error_code::thread_not_running);
         return -1;
     }
     s.options.callbacks = *callbacks;
@@ -576,41 +576,42 @@ int qvxml_clr_callback(int /*handle*/, qvxml_callbacks *callbacks) {
 
 int qvxml_finish(int handle, int what) {
     if (what < 0 || what > 10) {
-        record_error(0, 2);
+        record_error(0, error_code::action_not_valid);
         return -1;
     }
     if (!handle_valid(handle)) {
-        record_error(0, 18);
+        record_error(0, error_code::id_out_of_range);
         return -1;
     }
     if (finish_test(slot_at(handle), what) == 1) {
         return 0;
     }
-    record_error(0, 1);
+    record_error(0, error_code::action_not_finished);
     return -1;
 }
 
 int qvxml_wait_finish(int handle, int what, int timeout_seconds) {
     if (what < 0 || what >= 11) {
-        record_error(0, 2);
+        record_error(0, error_code::action_not_valid);
         return -1;
     }
     if (!handle_valid(handle)) {
-        record_error(0, 18);
+        record_error(0, error_code::id_out_of_range);
         return -1;
     }
     slot &s = slot_at(handle);
-    int refuse = 0;
+    error_code refuse = error_code::none;
     {
         slot_lock lock(s);
         const int32_t state = s.state.load();
         // A free slot is never looked at by Thread 0, so its wait would not end.
         if ((what >= 2 && state != 1) || state == 0) {
-            refuse = 40;
+            refuse = error_code::thread_not_running;
         } else if (s.waiting == 1) {
-            refuse = 2; // one waiter per handle: the wait semaphore is the handle's
+            refuse = error_code::action_not_valid; // one waiter per handle: the wait semaphore is
+                                                   // the handle's
         } else if (qv_sem_init(&s.wait_sem) != 0) {
-            refuse = 20;
+            refuse = error_code::semaphore_init;
         } else {
             s.waiting = 1;
             s.wait_closed = 0;
@@ -620,8 +621,8 @@ int qvxml_wait_finish(int handle, int what, int timeout_seconds) {
             }
         }
     }
-    if (refuse != 0) {
-        record_error(refuse == 40 ? handle : 0, refuse);
+    if (refuse != error_code::none) {
+        record_error(refuse == error_code::thread_not_running ? handle : 0, refuse);
         return -1;
     }
     bool ended = finish_test(s, what) == 1;
@@ -646,10 +647,10 @@ int qvxml_wait_finish(int handle, int what, int timeout_seconds) {
         return 0;
     }
     if (closed) {
-        record_error(handle, 40);
+        record_error(handle, error_code::thread_not_running);
         return -1;
     }
-    record_error(0, 19);
+    record_error(0, error_code::timeout);
     return -1;
 }
 
