@@ -46,13 +46,6 @@ int wait_ready(int handle, qv_socket_t sock, bool write, int rounds) {
     return 0;
 }
 
-// Copies at most size - 1 bytes of a caller's text that may lack its NUL.
-void bounded_copy(char *destination, const char *source, size_t size) {
-    const size_t n = source == nullptr ? 0 : strnlen(source, size - 1);
-    std::memcpy(destination, source, n);
-    destination[n] = '\0';
-}
-
 void report_connect_error(const endpoint &e) {
     qvxml_callbacks callbacks;
     void *user_data = nullptr;
@@ -63,13 +56,6 @@ void report_connect_error(const endpoint &e) {
         copy_error(e.handle, &record, &s.error);
         callbacks.connect_error(e.handle, user_data, e.module_index, &record);
     }
-}
-
-int parse_locked(int handle, const char *text, int32_t length, int kind) {
-    // A guard object, so that a callback that ends the thread from inside the
-    // parse (qvxml_close_for_callback) still gives the lock back while unwinding.
-    parse_guard guard;
-    return parse_document(handle, text, length, kind);
 }
 
 } // namespace
@@ -104,8 +90,8 @@ int http_authorization(const char *user, const char *password, char *out, size_t
     out[0] = '\0';
     char u[QVXML_AUTHENTICATE_MAX];
     char p[QVXML_AUTHENTICATE_MAX];
-    bounded_copy(u, user, sizeof u);
-    bounded_copy(p, password, sizeof p);
+    copy_text(u, user, sizeof u);
+    copy_text(p, password, sizeof p);
     if (u[0] == '\0') {
         return 0;
     }
@@ -475,52 +461,28 @@ void http_close(int handle) {
     }
 }
 
-int http_get_document(const endpoint &e, char *buffer, int32_t *length, int kind) {
-    slot &s = slot_at(e.handle);
-    if (s.state.load() == 0) {
-        return result_closed;
+int http_get_request(int handle, int kind, const qvxml_options &options, char *out,
+                     size_t capacity) {
+    if (kind == kind_values) {
+        std::snprintf(out, capacity, "%s", values_request);
+        return 0;
     }
-    int result = http_connect(e);
-    if (result == 0) {
-        char request[512] = {};
-        if (kind == kind_values) {
-            std::memcpy(request, values_request, sizeof values_request);
-        } else {
-            char authorization[400] = {};
-            if (http_authorization(e.options->get_user, e.options->get_password, authorization,
-                                   sizeof authorization) != 0) {
-                record_error(e.handle, error_code::too_long);
-                http_close(e.handle);
-                *length = 0;
-                buffer[0] = '\0';
-                return -1;
-            }
-            std::snprintf(request, sizeof request, "GET /setup.xml HTTP/1.0\r\n%s\r\n",
-                          authorization);
-        }
-        result = http_send(e.handle, request, std::strlen(request));
-        if (result == 0) {
-            result = http_receive(e.handle, buffer, length);
-        }
-        if (result == result_closed) {
-            return result_closed;
-        }
-        http_close(e.handle);
+    char authorization[400] = {};
+    if (http_authorization(options.get_user, options.get_password, authorization,
+                           sizeof authorization) != 0) {
+        record_error(handle, error_code::too_long);
+        return -1;
     }
-    if (result == result_closed) {
-        return result_closed;
+    const int n = std::snprintf(out, capacity, "GET /setup.xml HTTP/1.0\r\n%s\r\n", authorization);
+    if (n < 0 || static_cast<size_t>(n) >= capacity) {
+        record_error(handle, error_code::too_long);
+        return -1;
     }
-    if (result == 0 && parse_locked(e.handle, buffer, *length, kind) != 0) {
-        result = -1;
-    }
-    if (result != 0) {
-        *length = 0;
-        buffer[0] = '\0';
-    }
-    return result;
+    return 0;
 }
 
-int http_post_setup(const endpoint &e, const char *request, char *buffer, int32_t *length) {
+int http_exchange(const endpoint &e, const char *request, size_t request_length, char *buffer,
+                  int32_t *length) {
     slot &s = slot_at(e.handle);
     if (s.state.load() == 0) {
         return result_closed;
@@ -529,24 +491,15 @@ int http_post_setup(const endpoint &e, const char *request, char *buffer, int32_
     if (result != 0) {
         return result;
     }
-    result = http_send(e.handle, request, strnlen(request, buffer_size - 1));
+    result = http_send(e.handle, request, request_length);
     if (result == 0) {
-        *length = buffer_size;
         result = http_receive(e.handle, buffer, length);
     }
     if (result == result_closed) {
         return result_closed;
     }
     http_close(e.handle);
-    if (result != 0) {
-        return -1;
-    }
-    if (parse_locked(e.handle, buffer, *length, kind_setup) != 0) {
-        *length = 0;
-        buffer[0] = '\0';
-        return -1;
-    }
-    return 0;
+    return result;
 }
 
 } // namespace qvxml

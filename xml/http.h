@@ -60,11 +60,15 @@ int http_send(int handle, const char *text, size_t length);
 // On entry *length is the buffer's capacity; on return the stored body bytes.
 int http_receive(int handle, char *buffer, int32_t *length);
 void http_close(int handle);
-// GET a values (kind 0) or setup (kind 1) document and parse it. On failure
-// the stored length is 0.
-int http_get_document(const endpoint &e, char *buffer, int32_t *length, int kind);
-// POST the prepared request and parse the reply as a setup document.
-int http_post_setup(const endpoint &e, const char *request, char *buffer, int32_t *length);
+// The GET request of a values or setup document (with the download
+// credentials) into `out`. -1 (too_long recorded) when it does not fit.
+int http_get_request(int handle, int kind, const qvxml_options &options, char *out,
+                     size_t capacity);
+// One request and its reply: connects, sends `request`, receives the body
+// into `buffer` (*length: its capacity on entry, the stored bytes on return)
+// and closes. The bytes are not looked at beyond the HTTP framing.
+int http_exchange(const endpoint &e, const char *request, size_t request_length, char *buffer,
+                  int32_t *length);
 // Builds "Authorization: Basic ...\r\n" for user:password into out; an empty
 // user gives an empty text. -1 when it does not fit.
 int http_authorization(const char *user, const char *password, char *out, size_t capacity);

@@ -30,8 +30,8 @@ buffer_ptr make_buffer(int handle, size_t size) {
 }
 
 int store_credentials(int handle, const char *user, const char *password, bool for_upload) {
-    if (!handle_valid(handle)) {
-        record_error(0, error_code::id_out_of_range);
+    slot *s = checked_slot(handle);
+    if (s == nullptr) {
         return -1;
     }
     if (user == nullptr) {
@@ -48,10 +48,9 @@ int store_credentials(int handle, const char *user, const char *password, bool f
         record_error(handle, error_code::password_too_long);
         return -1;
     }
-    slot &s = slot_at(handle);
-    slot_lock lock(s);
-    char *u = for_upload ? s.options.set_user : s.options.get_user;
-    char *p = for_upload ? s.options.set_password : s.options.get_password;
+    slot_lock lock(*s);
+    char *u = for_upload ? s->options.set_user : s->options.get_user;
+    char *p = for_upload ? s->options.set_password : s->options.get_password;
     std::memset(u, 0, QVXML_AUTHENTICATE_MAX);
     std::memset(p, 0, QVXML_AUTHENTICATE_MAX);
     std::strcpy(u, user);
@@ -117,21 +116,13 @@ int prepare_from_structure(int handle, const qvxml_options &options, const qvxml
 }
 
 // The running handle of an upload; multi-device or single-device as asked.
-int upload_slot(int handle, bool many) {
-    if (!handle_valid(handle)) {
-        record_error(0, error_code::id_out_of_range);
-        return -1;
-    }
-    slot &s = slot_at(handle);
-    if (s.state.load() != 1) {
-        record_error(handle, error_code::thread_not_running);
-        return -1;
-    }
-    if ((s.module_count == -1) == many) {
+slot *upload_slot(int handle, bool many) {
+    slot *s = running_slot(handle);
+    if (s != nullptr && (s->module_count == -1) == many) {
         record_error(handle, error_code::id_not_found);
-        return -1;
+        return nullptr;
     }
-    return 0;
+    return s;
 }
 
 void queue_upload(int handle) {
@@ -174,12 +165,12 @@ int qvxml_authenticate_set(int handle, const char *user, const char *password) {
 }
 
 int qvxml_send_setup_xml(int handle, const char *text, int length) {
-    if (upload_slot(handle, false) != 0 || check_text(handle, text, length) != 0) {
+    slot *s = upload_slot(handle, false);
+    if (s == nullptr || check_text(handle, text, length) != 0) {
         return -1;
     }
-    slot &s = slot_at(handle);
     buffer_ptr filtered = filtered_copy(handle, text, length);
-    if (!filtered || build_request(handle, s.options, filtered.get(), s.request) != 0) {
+    if (!filtered || build_request(handle, s->options, filtered.get(), s->request) != 0) {
         return -1;
     }
     queue_upload(handle);
@@ -187,16 +178,16 @@ int qvxml_send_setup_xml(int handle, const char *text, int length) {
 }
 
 int qvxml_send_setup_xml_many(int handle, const char *text, int length) {
-    if (upload_slot(handle, true) != 0 || check_text(handle, text, length) != 0) {
+    slot *s = upload_slot(handle, true);
+    if (s == nullptr || check_text(handle, text, length) != 0) {
         return -1;
     }
-    slot &s = slot_at(handle);
     buffer_ptr filtered = filtered_copy(handle, text, length);
     if (!filtered) {
         return -1;
     }
-    for (int i = 0; i < s.module_count; ++i) {
-        module_record *m = s.modules[i];
+    for (int i = 0; i < s->module_count; ++i) {
+        module_record *m = s->modules[i];
         if (build_request(handle, m->options, filtered.get(), m->request) != 0) {
             return -1;
         }
@@ -206,15 +197,15 @@ int qvxml_send_setup_xml_many(int handle, const char *text, int length) {
 }
 
 int qvxml_send_setup(int handle, const qvxml_setup *setup, const qvxml_setup_counts *counts) {
-    if (upload_slot(handle, false) != 0) {
+    slot *s = upload_slot(handle, false);
+    if (s == nullptr) {
         return -1;
     }
     if (setup == nullptr || counts == nullptr) {
         record_error(handle, error_code::null_pointer);
         return -1;
     }
-    slot &s = slot_at(handle);
-    if (prepare_from_structure(handle, s.options, setup, counts, s.request) != 0) {
+    if (prepare_from_structure(handle, s->options, setup, counts, s->request) != 0) {
         return -1;
     }
     queue_upload(handle);
@@ -222,12 +213,12 @@ int qvxml_send_setup(int handle, const qvxml_setup *setup, const qvxml_setup_cou
 }
 
 int qvxml_send_setup_many(int handle, qvxml_setup_edit_fn edit) {
-    if (upload_slot(handle, true) != 0) {
+    slot *s = upload_slot(handle, true);
+    if (s == nullptr) {
         return -1;
     }
-    slot &s = slot_at(handle);
-    for (int i = 0; i < s.module_count; ++i) {
-        module_record *m = s.modules[i];
+    for (int i = 0; i < s->module_count; ++i) {
+        module_record *m = s->modules[i];
         if (edit != nullptr) {
             edit(&m->setup);
         }
@@ -241,7 +232,8 @@ int qvxml_send_setup_many(int handle, qvxml_setup_edit_fn edit) {
 }
 
 int qvxml_set_snmp_manager(int handle, const char *address, int port) {
-    if (upload_slot(handle, false) != 0) {
+    slot *s = upload_slot(handle, false);
+    if (s == nullptr) {
         return -1;
     }
     if (address == nullptr || strnlen(address, ip_size) >= ip_size) {
@@ -250,7 +242,6 @@ int qvxml_set_snmp_manager(int handle, const char *address, int port) {
     }
     char body[512] = {};
     std::snprintf(body, sizeof body, trap_body_format, address, port);
-    slot &s = slot_at(handle);
     // Built before send_done is cleared, so a pending wake-up never finds a
     // half-written request.
     char request[1024] = {};
@@ -258,47 +249,46 @@ int qvxml_set_snmp_manager(int handle, const char *address, int port) {
                   "POST /setup.xml HTTP/1.0\r\nContent-Type: text/xml\r\nContent-Length: "
                   "%i\r\n\r\n%s",
                   static_cast<int>(std::strlen(body)), body);
-    std::memset(s.request, 0, sizeof s.request);
-    std::memcpy(s.request, request, sizeof request);
+    std::memset(s->request, 0, sizeof s->request);
+    std::memcpy(s->request, request, sizeof request);
     queue_upload(handle);
     return 0;
 }
 
 int qvxml_get_snmp_manager(int handle) {
-    if (upload_slot(handle, false) != 0) {
+    slot *s = upload_slot(handle, false);
+    if (s == nullptr) {
         return -1;
     }
-    slot &s = slot_at(handle);
     {
-        slot_lock lock(s);
-        s.setup_done = 0;
-        s.trap_target_done = 0;
-        s.want_trap_target_from_setup = 1;
-        s.setup_xml[0] = '\0';
-        s.setup_length = 0;
+        slot_lock lock(*s);
+        kind_state &setup = s->kinds[kind_setup];
+        setup.done = 0;
+        setup.document.xml[0] = '\0';
+        setup.document.length = 0;
+        s->trap_target_done = 0;
+        s->want_trap_target = 1;
     }
     wake_worker(handle);
     return 0;
 }
 
 int qvxml_get_snmp_manager_cache(int handle, char *address_out, int *port_out) {
-    if (!handle_valid(handle)) {
-        record_error(0, error_code::id_out_of_range);
+    slot *s = checked_slot(handle);
+    if (s == nullptr) {
         return -1;
     }
     if (address_out == nullptr || port_out == nullptr) {
         record_error(handle, error_code::null_pointer);
         return -1;
     }
-    slot &s = slot_at(handle);
-    slot_lock lock(s);
-    if (s.trap_target_ip[0] == '\0') {
+    slot_lock lock(*s);
+    if (s->trap_target_ip[0] == '\0') {
         record_error(handle, error_code::address_not_found);
         return -1;
     }
-    std::memset(address_out, 0, ip_size);
-    std::memcpy(address_out, s.trap_target_ip, strnlen(s.trap_target_ip, ip_size - 1));
-    *port_out = s.trap_target_port;
+    copy_text(address_out, s->trap_target_ip, ip_size);
+    *port_out = s->trap_target_port;
     return 0;
 }
 
