@@ -1,8 +1,9 @@
 /*
- * HTTP/1.0 transport of the XML client library. Runs only on a handle's
- * worker thread. Results: 0 success, -1 failure (code recorded in the
- * handle's record), closed (-2) when the handle was closed during a wait: the
- * worker must then end at once without touching the slot any further.
+ * HTTP/1.0 transport of the XML client library: requests (http_request.cpp),
+ * the exchange over a socket (http.cpp) and reading replies (http_reply.cpp).
+ * The exchange runs only on a handle's worker thread. Results: 0 success, -1 failure (code recorded
+ * in the handle's record), closed (-2) when the handle was closed during a wait: the worker must
+ * then end at once without touching the slot any further.
  */
 #ifndef QVXML_HTTP_H
 #define QVXML_HTTP_H
@@ -69,6 +70,12 @@ int http_get_request(int handle, int kind, const qvxml_options &options, char *o
 // and closes. The bytes are not looked at beyond the HTTP framing.
 int http_exchange(const endpoint &e, const char *request, size_t request_length, char *buffer,
                   int32_t *length);
+// The POST of a setup document with an authorization line (may be empty) into
+// `out`: -1 when it does not fit whole.
+int http_post_request(const char *authorization, const char *document, char *out, size_t capacity);
+// Records a code with the given system error (0: the failure has no system
+// cause, whatever errno an earlier call left).
+void record_cause(int handle, error_code code, int sys_errno);
 // Builds "Authorization: Basic ...\r\n" for user:password into out; an empty
 // user gives an empty text. -1 when it does not fit.
 int http_authorization(const char *user, const char *password, char *out, size_t capacity);

@@ -9,8 +9,6 @@
 namespace qvxml {
 namespace {
 
-constexpr char post_format[] =
-    "POST /setup.xml HTTP/1.0\r\n%sContent-Type: text/xml\r\nContent-Length: %i\r\n\r\n%s";
 constexpr char trap_body_format[] =
     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Root>\n<SnmpTraps>\n<Entry>\n<Idx>1</Idx>\n"
     "<Community>public</Community>\n<IPaddr>%s</IPaddr>\n<Port>%i</Port>\n<E>1</E>\n"
@@ -71,10 +69,7 @@ int build_request(int handle, const qvxml_options &options, const char *document
     if (!text) {
         return -1;
     }
-    const size_t length = std::strlen(document);
-    const int n = std::snprintf(text.get(), buffer_size, post_format, authorization,
-                                static_cast<int>(length), document);
-    if (n < 0 || n >= buffer_size) {
+    if (http_post_request(authorization, document, text.get(), buffer_size) != 0) {
         record_error(handle, error_code::too_long);
         return -1;
     }
@@ -245,10 +240,7 @@ int qvxml_set_snmp_manager(int handle, const char *address, int port) {
     // Built before send_done is cleared, so a pending wake-up never finds a
     // half-written request.
     char request[1024] = {};
-    std::snprintf(request, sizeof request,
-                  "POST /setup.xml HTTP/1.0\r\nContent-Type: text/xml\r\nContent-Length: "
-                  "%i\r\n\r\n%s",
-                  static_cast<int>(std::strlen(body)), body);
+    http_post_request("", body, request, sizeof request);
     std::memset(s->request, 0, sizeof s->request);
     std::memcpy(s->request, request, sizeof request);
     queue_upload(handle);
