@@ -174,6 +174,9 @@ int current_worker();
 int finish_test(slot &s, int what);
 // Milliseconds of a monotonic clock.
 int64_t now_ms();
+// Asks the worker for a download of `kind`, forgetting the stored document;
+// trap_target: the setup document also gives the SNMP trap target.
+void queue_download(int handle, int kind, bool trap_target);
 // Wakes the worker; a wake-up already pending records semaphore_post.
 void wake_worker(int handle);
 

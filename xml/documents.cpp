@@ -105,10 +105,19 @@ int find_document(int handle, module_index index, int kind, document_ref &out) {
     return index ? find_module(handle, *index, kind, out, true) : find_single(handle, kind, out);
 }
 
+// find_document, and both outputs given (null_pointer recorded otherwise).
+template <typename A, typename B>
+int find_for(int handle, module_index index, int kind, document_ref &d, A *first, B *second) {
+    if (find_document(handle, index, kind, d) != 0 || null_checked(handle, first) == nullptr ||
+        null_checked(handle, second) == nullptr) {
+        return -1;
+    }
+    return 0;
+}
+
 int get_xml(int handle, module_index index, int kind, char **text_out, int *length_out) {
     document_ref d;
-    if (find_document(handle, index, kind, d) != 0 || null_checked(handle, text_out) == nullptr ||
-        null_checked(handle, length_out) == nullptr) {
+    if (find_for(handle, index, kind, d, text_out, length_out) != 0) {
         return -1;
     }
     *text_out = d.text;
@@ -118,8 +127,7 @@ int get_xml(int handle, module_index index, int kind, char **text_out, int *leng
 
 int get_xml_copy(int handle, module_index index, int kind, char *buffer, int *length_out) {
     document_ref d;
-    if (find_document(handle, index, kind, d) != 0 || null_checked(handle, buffer) == nullptr ||
-        null_checked(handle, length_out) == nullptr) {
+    if (find_for(handle, index, kind, d, buffer, length_out) != 0) {
         return -1;
     }
     std::memcpy(buffer, d.text, static_cast<size_t>(d.length) + 1);
@@ -171,9 +179,7 @@ template <int Kind>
 int get_cache(int handle, module_index index, typename results_of<Kind>::structure **structure_out,
               typename results_of<Kind>::counts **counts_out) {
     document_ref d;
-    if (find_document(handle, index, Kind, d) != 0 ||
-        null_checked(handle, structure_out) == nullptr ||
-        null_checked(handle, counts_out) == nullptr) {
+    if (find_for(handle, index, Kind, d, structure_out, counts_out) != 0) {
         return -1;
     }
     parse_guard guard;
@@ -185,9 +191,7 @@ int get_cache_copy(int handle, module_index index,
                    typename results_of<Kind>::structure *structure_out,
                    typename results_of<Kind>::counts *counts_out) {
     document_ref d;
-    if (find_document(handle, index, Kind, d) != 0 ||
-        null_checked(handle, structure_out) == nullptr ||
-        null_checked(handle, counts_out) == nullptr) {
+    if (find_for(handle, index, Kind, d, structure_out, counts_out) != 0) {
         return -1;
     }
     parse_guard guard;
@@ -215,21 +219,10 @@ template <int Kind> int many_status(int handle, int index, int32_t *time_out) {
 }
 
 int request_download(int handle, int kind) {
-    slot *s = running_slot(handle);
-    if (s == nullptr) {
+    if (running_slot(handle) == nullptr) {
         return -1;
     }
-    {
-        slot_lock lock(*s);
-        kind_state &k = s->kinds[kind];
-        k.done = 0;
-        k.document.xml[0] = '\0';
-        k.document.length = 0;
-        if (kind == kind_setup) {
-            s->want_trap_target = 0;
-        }
-    }
-    wake_worker(handle);
+    queue_download(handle, kind, false);
     return 0;
 }
 
@@ -266,6 +259,25 @@ int request_load(int handle, const char *text, int length, int kind) {
 }
 
 } // namespace
+
+void queue_download(int handle, int kind, bool trap_target) {
+    slot &s = slot_at(handle);
+    {
+        slot_lock lock(s);
+        kind_state &k = s.kinds[kind];
+        k.done = 0;
+        k.document.xml[0] = '\0';
+        k.document.length = 0;
+        if (kind == kind_setup) {
+            s.want_trap_target = trap_target ? 1 : 0;
+        }
+        if (trap_target) {
+            s.trap_target_done = 0;
+        }
+    }
+    wake_worker(handle);
+}
+
 } // namespace qvxml
 
 using namespace qvxml;

@@ -248,20 +248,10 @@ int qvxml_set_snmp_manager(int handle, const char *address, int port) {
 }
 
 int qvxml_get_snmp_manager(int handle) {
-    slot *s = upload_slot(handle, false);
-    if (s == nullptr) {
+    if (upload_slot(handle, false) == nullptr) {
         return -1;
     }
-    {
-        slot_lock lock(*s);
-        kind_state &setup = s->kinds[kind_setup];
-        setup.done = 0;
-        setup.document.xml[0] = '\0';
-        setup.document.length = 0;
-        s->trap_target_done = 0;
-        s->want_trap_target = 1;
-    }
-    wake_worker(handle);
+    queue_download(handle, kind_setup, true);
     return 0;
 }
 

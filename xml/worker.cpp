@@ -260,11 +260,14 @@ int download(const endpoint &e, stored_document &document, int kind) {
     return fetch(e, request, document, kind);
 }
 
+// A download (op_values, op_setup) or upload of a single-device handle.
 // false when the handle was closed during the operation.
-bool single_download(int handle, int kind) {
+bool single_exchange(int handle, int op) {
     slot &s = slot_at(handle);
     endpoint e{handle, -1, s.ip, s.host, s.port, &s.options};
-    const int result = download(e, s.kinds[kind].document, kind);
+    const int result = op == op_upload
+                           ? fetch(e, s.request, s.kinds[kind_setup].document, kind_setup)
+                           : download(e, s.kinds[op].document, op);
     if (result == result_closed) {
         return false;
     }
@@ -273,23 +276,8 @@ bool single_download(int handle, int kind) {
     }
     // Done before the callback runs, so that a new request made from inside the
     // callback, or by a caller woken by the flag, is not marked done by this one.
-    mark_done(handle, kind);
-    report_completion(handle, -1, kind, result != 0);
-    return true;
-}
-
-bool single_upload(int handle) {
-    slot &s = slot_at(handle);
-    endpoint e{handle, -1, s.ip, s.host, s.port, &s.options};
-    const int result = fetch(e, s.request, s.kinds[kind_setup].document, kind_setup);
-    if (result == result_closed) {
-        return false;
-    }
-    if (result != 0) {
-        set_idle(s);
-    }
-    mark_done(handle, op_upload);
-    report_completion(handle, -1, op_upload, result != 0);
+    mark_done(handle, op);
+    report_completion(handle, -1, op, result != 0);
     return true;
 }
 
@@ -466,10 +454,10 @@ void worker_single_main() {
         bool open = true;
         switch (choose_single(s)) {
         case single_op::values:
-            open = single_download(handle, kind_values);
+            open = single_exchange(handle, op_values);
             break;
         case single_op::setup:
-            open = single_download(handle, kind_setup);
+            open = single_exchange(handle, op_setup);
             break;
         case single_op::values_loaded:
             single_parse_loaded(handle, kind_values);
@@ -478,7 +466,7 @@ void worker_single_main() {
             single_parse_loaded(handle, kind_setup);
             break;
         case single_op::upload:
-            open = single_upload(handle);
+            open = single_exchange(handle, op_upload);
             break;
         case single_op::none:
             break;

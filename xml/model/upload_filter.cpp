@@ -20,10 +20,6 @@
 namespace qvxml {
 namespace {
 
-constexpr int error_no_memory = 5;
-constexpr int error_xml_not_valid = 45;
-constexpr int error_too_long = 81;
-
 constexpr size_t path_capacity = 10000;
 constexpr size_t idx_text_max = 1024;
 constexpr size_t idx_records_max = 1000;
