@@ -95,24 +95,27 @@ struct slot {
 
 // The parsed results of each kind: cached per handle (parse lock), copied per
 // module after its download.
-template <int Kind> struct results_of;
-template <> struct results_of<kind_values> {
-    using structure = qvxml_values;
-    using counts = qvxml_values_counts;
-    using done_cb = qvxml_values_done_cb;
-    static structure *cached(const parse_results &r) { return r.values; }
-    static counts *cached_counts(const parse_results &r) { return r.values_counts; }
-    static structure *of(module_record &m) { return &m.values; }
-    static counts *counts_of(module_record &m) { return &m.values_counts; }
+template <typename S, typename C, typename Done, S *parse_results::*Cached,
+          C *parse_results::*CachedCounts, S module_record::*Module, C module_record::*ModuleCounts>
+struct kind_results {
+    using structure = S;
+    using counts = C;
+    using done_cb = Done;
+    static S *cached(const parse_results &r) { return r.*Cached; }
+    static C *cached_counts(const parse_results &r) { return r.*CachedCounts; }
+    static S *of(module_record &m) { return &(m.*Module); }
+    static C *counts_of(module_record &m) { return &(m.*ModuleCounts); }
 };
-template <> struct results_of<kind_setup> {
-    using structure = qvxml_setup;
-    using counts = qvxml_setup_counts;
-    using done_cb = qvxml_setup_done_cb;
-    static structure *cached(const parse_results &r) { return r.setup; }
-    static counts *cached_counts(const parse_results &r) { return r.setup_counts; }
-    static structure *of(module_record &m) { return &m.setup; }
-    static counts *counts_of(module_record &m) { return &m.setup_counts; }
+template <int Kind> struct results_of;
+template <>
+struct results_of<kind_values>
+    : kind_results<qvxml_values, qvxml_values_counts, qvxml_values_done_cb, &parse_results::values,
+                   &parse_results::values_counts, &module_record::values,
+                   &module_record::values_counts> {};
+template <>
+struct results_of<kind_setup> : kind_results<qvxml_setup, qvxml_setup_counts, qvxml_setup_done_cb,
+                                             &parse_results::setup, &parse_results::setup_counts,
+                                             &module_record::setup, &module_record::setup_counts> {
 };
 
 // Slot `handle` (0..99); the table and every slot mutex exist from the first

@@ -1,6 +1,7 @@
 // A small non-validating XML parser that builds an element tree. Used for the
 // meter dialect, where elements are looked up by name rather than by path.
 #include "model/dom_document.h"
+#include "model/text_scan.h"
 #include "qvtext.h"
 
 #include <cstdarg>
@@ -107,18 +108,8 @@ private:
 
     // First `c` at or after p that is not inside a quoted value.
     size_t find_unquoted(size_t p, char c) const {
-        char quote = 0;
-        for (; p < src_size; ++p) {
-            char ch = src[p];
-            if (quote) {
-                quote = ch == quote ? 0 : quote;
-            } else if (ch == '"' || ch == '\'') {
-                quote = ch;
-            } else if (ch == c) {
-                return p;
-            }
-        }
-        return npos;
+        const size_t q = qvxml::find_unquoted(src, p, std::string_view(&c, 1));
+        return q < src_size ? q : npos;
     }
 
     __attribute__((format(printf, 3, 4))) size_t fail(size_t position, const char *format, ...) {
@@ -567,18 +558,7 @@ private:
     }
 
     size_t doctype(size_t p) {
-        size_t q = p + 9;
-        char quote = 0;
-        for (; q < src_size; ++q) {
-            char c = src[q];
-            if (quote) {
-                quote = c == quote ? 0 : quote;
-            } else if (c == '"' || c == '\'') {
-                quote = c;
-            } else if (c == '[' || c == '>') {
-                break;
-            }
-        }
+        size_t q = qvxml::find_unquoted(src, p + 9, "[>");
         if (q >= src_size) {
             return fail(p, "unclosed <!DOCTYPE");
         }
