@@ -28,10 +28,10 @@ struct list_info {
     int capacity;
 };
 
-#define QVX_LIST_INFO(list)                                                                        \
+#define QVXML_LIST_INFO(list)                                                                      \
     {"Root_" #list "_Entry", sizeof("Root_" #list "_Entry") - 1, QVXML_LIST_MAX_##list},
-constexpr list_info values_lists[] = {QVXML_VALUES_LISTS(QVX_LIST_INFO)};
-constexpr list_info setup_lists[] = {QVXML_SETUP_LISTS(QVX_LIST_INFO)};
+constexpr list_info values_lists[] = {QVXML_VALUES_LISTS(QVXML_LIST_INFO)};
+constexpr list_info setup_lists[] = {QVXML_SETUP_LISTS(QVXML_LIST_INFO)};
 
 // libxml2 hands out element names interned in the parser's dictionary, so a
 // name pointer seen once below a parent maps to the same child again.
