@@ -152,7 +152,7 @@ struct slot_lock {
     qv_thread_mutex *m;
 };
 
-// Records "nothing failed" (code 0) with a cleared errno.
+// Records "nothing failed" (error_code::none) with a cleared errno.
 void record_success(int handle);
 
 // Library state shared by the registry and the threads.

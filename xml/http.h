@@ -1,9 +1,10 @@
 /*
  * HTTP/1.0 transport of the XML client library: requests (http_request.cpp),
  * the exchange over a socket (http.cpp) and reading replies (http_reply.cpp).
- * The exchange runs only on a handle's worker thread. Results: 0 success, -1 failure (code recorded
- * in the handle's record), closed (-2) when the handle was closed during a wait: the worker must
- * then end at once without touching the slot any further.
+ * The exchange runs only on a handle's worker thread. Results: 0 success, -1
+ * failure (code recorded in the handle's record), closed (-2) when the handle
+ * was closed during a wait: the worker must then end at once without touching
+ * the slot any further.
  */
 #ifndef QVXML_HTTP_H
 #define QVXML_HTTP_H

@@ -57,7 +57,7 @@ int store_credentials(int handle, const char *user, const char *password, bool f
 }
 
 // The upload request for a filtered document, written into `request`
-// (buffer_size bytes) only when it fits whole; 81 otherwise.
+// (buffer_size bytes) only when it fits whole; too_long otherwise.
 int build_request(int handle, const qvxml_options &options, const char *document, char *request) {
     char authorization[400] = {};
     if (http_authorization(options.set_user, options.set_password, authorization,
