@@ -1,6 +1,8 @@
 #include "hostrelay.h"
 #include "relayprobe.h"
 
+#include "qvtext.h"
+
 #include "uniquefd_posix.h"
 
 #include <arpa/inet.h>
@@ -40,7 +42,7 @@ RelayProbe ProbeRelay(const std::string &address, int port) {
     sockaddr_in relay{};
     relay.sin_family = AF_INET;
     relay.sin_port = htons(static_cast<std::uint16_t>(RelayPort(port)));
-    if (port < 0 || port > 65535 || inet_pton(AF_INET, address.c_str(), &relay.sin_addr) != 1) {
+    if (port < 0 || port > 65535 || !qv::parse_dotted_ipv4(address, relay.sin_addr.s_addr)) {
         result.text = "not an IPv4 address and port";
         return result;
     }

@@ -1,6 +1,8 @@
 #include "hostrelay.h"
 #include "relayprobe.h"
 
+#include "qvtext.h"
+
 #include <winsock2.h>
 #include <ws2tcpip.h>
 // After winsock2.h, which must come before windows.h.
@@ -59,7 +61,7 @@ RelayProbe ProbeRelay(const std::string &address, int port) {
     relay.sin_family = AF_INET;
     relay.sin_port = htons(static_cast<u_short>(RelayPort(port)));
     if (port < 0 || port > 65535 || !winsock.ok() ||
-        inet_pton(AF_INET, address.c_str(), &relay.sin_addr) != 1) {
+        !qv::parse_dotted_ipv4(address, relay.sin_addr.s_addr)) {
         result.text = "not an IPv4 address and port";
         return result;
     }

@@ -5,8 +5,10 @@
 #ifdef __cplusplus
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace qv {
 
@@ -87,6 +89,30 @@ inline bool parse_dotted_ipv4(std::string_view text, std::uint8_t out[4]) {
     for (int i = 0; i < 4; ++i)
         out[i] = parts[i];
     return true;
+}
+
+// The same reader with the four numbers as one value in network byte order,
+// the form socket addresses and netmask arithmetic want (any unsigned 32-bit
+// word: Winsock's is an unsigned long).
+template <typename Word>
+requires(std::is_unsigned_v<Word> &&
+         sizeof(Word) == 4) bool parse_dotted_ipv4(std::string_view text, Word &network_order) {
+    std::uint8_t parts[4];
+    if (!parse_dotted_ipv4(text, parts))
+        return false;
+    std::memcpy(&network_order, parts, sizeof parts);
+    return true;
+}
+
+// A fixed-width record field as text: up to its first NUL, or the whole
+// field when a careless writer left none.
+inline std::string_view field_text(const char *field, std::size_t size) {
+    const void *nul = std::memchr(field, 0, size);
+    return {field, nul ? static_cast<std::size_t>(static_cast<const char *>(nul) - field) : size};
+}
+
+template <std::size_t N> std::string_view field_text(const char (&field)[N]) {
+    return field_text(field, N);
 }
 
 // How many bytes of the UTF-8 `text` fit in `max_bytes` without cutting a

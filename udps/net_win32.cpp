@@ -1,5 +1,7 @@
 #include "net.h"
 
+#include "qvtext.h"
+
 #include <mswsock.h>
 #include <ws2tcpip.h>
 // After the socket headers, which must come before windows.h.
@@ -17,7 +19,7 @@ bool make_address(const char *ip, uint16_t port, sockaddr_in &addr) {
     std::memset(&addr, 0, sizeof addr);
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
-    if (!ip || inet_pton(AF_INET, ip, &addr.sin_addr) != 1) {
+    if (!ip || !qv::parse_dotted_ipv4(ip, addr.sin_addr.s_addr)) {
         WSASetLastError(WSAEINVAL);
         return false;
     }
@@ -145,9 +147,9 @@ GetAdaptersInfoFn adapters_info() {
     return fn;
 }
 
-uint32_t host_order(const char *dotted) {
-    in_addr a{};
-    return inet_pton(AF_INET, dotted, &a) == 1 ? ntohl(a.s_addr) : 0;
+uint32_t host_order(const char (&dotted)[16]) {
+    uint32_t network_order = 0;
+    return qv::parse_dotted_ipv4(qv::field_text(dotted), network_order) ? ntohl(network_order) : 0;
 }
 
 } // namespace

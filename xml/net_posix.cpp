@@ -1,6 +1,8 @@
 // POSIX sockets for the HTTP transport.
 #include "net.h"
 
+#include "qvtext.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -20,7 +22,7 @@ int connect_start(qv_socket_t s, const char *ip, int port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
-    if (inet_pton(AF_INET, ip, &address.sin_addr) != 1) {
+    if (ip == nullptr || !qv::parse_dotted_ipv4(ip, address.sin_addr.s_addr)) {
         errno = EINVAL;
         return -1;
     }
