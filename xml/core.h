@@ -126,8 +126,6 @@ void worker_multi_main();
 int current_worker();
 // 1 when the operation `what` (0..10) of the slot has ended, 0 when not.
 int finish_test(slot &s, int what);
-// Milliseconds of a monotonic clock.
-int64_t now_ms();
 // Wakes the worker; a wake-up already pending records 21.
 void wake_worker(int handle);
 

@@ -5,7 +5,6 @@
 #include <libxml/parser.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -216,11 +215,6 @@ template <typename T> T *null_checked(int handle, T *pointer) {
 library &lib() {
     static library state;
     return state;
-}
-
-int64_t now_ms() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 void wake_worker(int handle) {

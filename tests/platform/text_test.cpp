@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace {
 
@@ -54,6 +55,16 @@ TEST(Text, FieldTextStopsAtNulOrFieldEnd) {
     const char full[4] = {'w', 'x', 'y', 'z'};
     EXPECT_EQ(qv::field_text(terminated), "ab");
     EXPECT_EQ(qv::field_text(full), "wxyz");
+}
+
+TEST(Text, Utf16DecodesPairsAndReplacesBrokenOnes) {
+    using namespace std::string_literals;
+    // "A", U+1F600 as a surrogate pair, a lone high surrogate before "B", an odd last byte.
+    const std::string little = "A\0\x3D\xD8\x00\xDE\x3D\xD8"
+                               "B\0\x7F"s;
+    EXPECT_EQ(qv::utf16_to_utf8(little, false), "A\xF0\x9F\x98\x80\xEF\xBF\xBD"
+                                                "B");
+    EXPECT_EQ(qv::utf16_to_utf8("\0A\xDC\x00"s, true), "A\xEF\xBF\xBD");
 }
 
 } // namespace
