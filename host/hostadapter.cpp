@@ -6,12 +6,6 @@
 
 #include <cstring>
 
-#ifdef _WIN32
-#include <winsock2.h>
-#else
-#include <arpa/inet.h>
-#endif
-
 namespace kelvo::host {
 
 std::uint32_t LocalAddress = 0;
@@ -23,12 +17,14 @@ std::string LocalAdapterName;
 
 namespace {
 
-// inet_addr's all-ones failure value; it also stands for "255.255.255.255",
-// which is why that address cannot be told apart from a typing error.
+// The all-ones value stands for a text that is no address; it is also the
+// value of "255.255.255.255", which is why that address cannot be told
+// apart from a typing error (as the address checks have always answered).
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
 std::uint32_t parse(const std::string &text) {
-    return inet_addr(text.c_str());
+    std::uint32_t networkOrder = kNone;
+    return qv::parse_dotted_ipv4(text, networkOrder) ? networkOrder : kNone;
 }
 
 std::string dotted(std::uint32_t networkOrder) {

@@ -36,9 +36,8 @@ using AdapterLister = std::function<int(std::vector<AdapterEntry> &out)>;
 // Sends the ping test to a dotted address text; returns as PingAddress does.
 using PingFunction = std::function<int(const std::string &ipText)>;
 
-// The chosen adapter. Address and mask in network byte order (as inet_addr
-// returns them), both 0 when no adapter was chosen; the texts are empty when
-// unknown and the gateway text is empty when the adapter has none.
+// The chosen adapter. Address and mask in network byte order, both 0 when no adapter was chosen;
+// the texts are empty when unknown and the gateway text is empty when the adapter has none.
 extern std::uint32_t LocalAddress;
 extern std::uint32_t LocalNetmask;
 extern std::string LocalIpText;

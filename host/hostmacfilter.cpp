@@ -38,33 +38,6 @@ bool isHex(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-// UTF-16 (after its byte-order mark) to UTF-8; broken surrogates become U+FFFD
-// and an odd last byte is dropped.
-std::string utf16ToUtf8(const std::string &bytes, std::size_t start, bool bigEndian) {
-    std::string out;
-    const auto unit = [&](std::size_t i) -> std::uint32_t {
-        const auto hi = static_cast<unsigned char>(bytes[bigEndian ? i : i + 1]);
-        const auto lo = static_cast<unsigned char>(bytes[bigEndian ? i + 1 : i]);
-        return (static_cast<std::uint32_t>(hi) << 8) | lo;
-    };
-    for (std::size_t i = start; i + 1 < bytes.size(); i += 2) {
-        std::uint32_t cp = unit(i);
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < bytes.size()) {
-            const std::uint32_t low = unit(i + 2);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                i += 2;
-            } else {
-                cp = 0xFFFD;
-            }
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
-        }
-        qv::append_utf8(out, cp);
-    }
-    return out;
-}
-
 } // namespace
 
 int LoadMacFilter(const std::vector<std::string> &lines) {
@@ -121,9 +94,9 @@ bool ReadTextFileLines(const std::string &path, std::vector<std::string> &lines,
     if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
         text = bytes.substr(3);
     else if (bytes.compare(0, 2, "\xFF\xFE") == 0)
-        text = utf16ToUtf8(bytes, 2, false);
+        text = qv::utf16_to_utf8(std::string_view(bytes).substr(2), false);
     else if (bytes.compare(0, 2, "\xFE\xFF") == 0)
-        text = utf16ToUtf8(bytes, 2, true);
+        text = qv::utf16_to_utf8(std::string_view(bytes).substr(2), true);
     else
         text = std::move(bytes);
 

@@ -1,20 +1,15 @@
 #include "hostping.h"
 
 #include "hostplatform.h"
-
-#ifdef _WIN32
-#include <winsock2.h>
-#else
-#include <arpa/inet.h>
-#endif
+#include "qvtext.h"
 
 namespace kelvo::host {
 
 int PingAddress(const std::string &ipText) {
-    const std::uint32_t address = inet_addr(ipText.c_str());
-    // A typing error parses to all ones, the limited broadcast: never send
+    std::uint32_t address = 0;
+    // A typing error would go to all ones, the limited broadcast: never send
     // there. Nobody can answer at an address that does not exist.
-    if (address == INADDR_NONE)
+    if (!qv::parse_dotted_ipv4(ipText, address) || address == 0xFFFFFFFFu)
         return 1;
     return platform::Ping(address, platform::IcmpSocket::Any, 2, 1000);
 }

@@ -1,5 +1,7 @@
 #include "relayprobe.h"
 
+#include "qvplatform.h"
+
 #include <cstring>
 
 namespace kelvo::host {
@@ -42,6 +44,46 @@ std::string NothingFoundText(const std::string &address, int port, const std::st
     return "no device answered through the relay at " + RelayEndpoint(address, port) +
            " (its log names the interfaces it searched); a firewall blocking UDP from the "
            "devices is the usual cause";
+}
+
+RelayProbe RunRelayProbe(ProbeChannel &channel, const unsigned char *nonce) {
+    RelayProbe result;
+    unsigned char request[kProbeRequestSize];
+    if (!BuildRelayProbe(nonce, request)) {
+        result.text = "cannot build the probe";
+        return result;
+    }
+    result.presence = RelayPresence::Absent;
+    result.text = "nothing there answers as kelvo-relay";
+    for (int attempt = 0; attempt < kProbeTries; ++attempt) {
+        bool refused = false;
+        if (!channel.Send(request, sizeof request, refused)) {
+            if (refused)
+                result.text = "nothing listens there";
+            continue;
+        }
+        const std::int64_t deadline = qv_monotonic_ms() + kProbeWaitMs;
+        for (;;) {
+            const std::int64_t left = deadline - qv_monotonic_ms();
+            if (left <= 0 || !channel.WaitReadable(static_cast<int>(left)))
+                break;
+            unsigned char answer[kProbeAnswerMax + 1];
+            std::size_t n = 0;
+            const ProbeChannel::Received got = channel.Receive(answer, sizeof answer, n);
+            if (got == ProbeChannel::Received::Refused)
+                result.text = "nothing listens there";
+            if (got == ProbeChannel::Received::Refused || got == ProbeChannel::Received::Stop)
+                break;
+            std::string status;
+            if (got == ProbeChannel::Received::Datagram &&
+                IsRelayAnswer(answer, n, nonce, &status)) {
+                result.presence = RelayPresence::Answering;
+                result.text = status;
+                return result;
+            }
+        }
+    }
+    return result;
 }
 
 } // namespace kelvo::host

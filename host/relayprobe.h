@@ -30,6 +30,25 @@ bool BuildRelayProbe(const unsigned char *nonce, unsigned char (&request)[kProbe
 bool IsRelayAnswer(const unsigned char *data, std::size_t len, const unsigned char *nonce,
                    std::string *status);
 
+// The sending and waiting of one platform's connected UDP socket.
+class ProbeChannel {
+public:
+    enum class Received { Datagram, Skip, Refused, Stop };
+
+    virtual ~ProbeChannel() = default;
+    // False when the request did not go out; `refused` when nothing listens.
+    virtual bool Send(const unsigned char *data, std::size_t len, bool &refused) = 0;
+    // True when a datagram (or an error) waits, false after `ms` or a failure.
+    virtual bool WaitReadable(int ms) = 0;
+    // One datagram into `buffer`, its length into `len`; Skip for one that
+    // is not the relay's, Refused when nothing listens, Stop to give up.
+    virtual Received Receive(unsigned char *buffer, std::size_t cap, std::size_t &len) = 0;
+};
+
+// Sends the probe carrying `nonce` kProbeTries times and waits kProbeWaitMs
+// after each for the matching answer.
+RelayProbe RunRelayProbe(ProbeChannel &channel, const unsigned char *nonce);
+
 } // namespace kelvo::host
 
 #endif

@@ -1,11 +1,12 @@
 #include "hostrelay.h"
 #include "relayprobe.h"
 
+#include "qvtext.h"
+
 #include "uniquefd_posix.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -32,15 +33,55 @@ bool RandomBytes(unsigned char *out, std::size_t n) {
     return true;
 }
 
+// The connected socket filters by source already; the check stays so the
+// rule does not hang on a socket option.
+class PosixChannel : public ProbeChannel {
+public:
+    PosixChannel(int fd, const sockaddr_in &relay) : socketFd(fd), relayAddress(relay) {}
+
+    bool Send(const unsigned char *data, std::size_t len, bool &refused) override {
+        if (send(socketFd, data, len, 0) == static_cast<ssize_t>(len))
+            return true;
+        refused = errno == ECONNREFUSED;
+        return false;
+    }
+
+    bool WaitReadable(int ms) override {
+        pollfd p{socketFd, POLLIN, 0};
+        int ready;
+        do {
+            ready = poll(&p, 1, ms);
+        } while (ready < 0 && errno == EINTR);
+        return ready > 0;
+    }
+
+    Received Receive(unsigned char *buffer, std::size_t cap, std::size_t &len) override {
+        sockaddr_in from{};
+        socklen_t fromLen = sizeof from;
+        const ssize_t n =
+            recvfrom(socketFd, buffer, cap, 0, reinterpret_cast<sockaddr *>(&from), &fromLen);
+        if (n < 0)
+            return errno == ECONNREFUSED ? Received::Refused : Received::Skip;
+        if (from.sin_addr.s_addr != relayAddress.sin_addr.s_addr ||
+            from.sin_port != relayAddress.sin_port)
+            return Received::Skip;
+        len = static_cast<std::size_t>(n);
+        return Received::Datagram;
+    }
+
+private:
+    int socketFd;
+    sockaddr_in relayAddress;
+};
+
 } // namespace
 
 RelayProbe ProbeRelay(const std::string &address, int port) {
-    using Clock = std::chrono::steady_clock;
     RelayProbe result;
     sockaddr_in relay{};
     relay.sin_family = AF_INET;
     relay.sin_port = htons(static_cast<std::uint16_t>(RelayPort(port)));
-    if (port < 0 || port > 65535 || inet_pton(AF_INET, address.c_str(), &relay.sin_addr) != 1) {
+    if (port < 0 || port > 65535 || !qv::parse_dotted_ipv4(address, relay.sin_addr.s_addr)) {
         result.text = "not an IPv4 address and port";
         return result;
     }
@@ -56,57 +97,8 @@ RelayProbe ProbeRelay(const std::string &address, int port) {
         result.text = std::string("cannot reach it: ") + std::strerror(errno);
         return result;
     }
-    unsigned char request[kProbeRequestSize];
-    if (!BuildRelayProbe(nonce, request)) {
-        result.text = "cannot build the probe";
-        return result;
-    }
-    result.presence = RelayPresence::Absent;
-    result.text = "nothing there answers as kelvo-relay";
-    for (int attempt = 0; attempt < kProbeTries; ++attempt) {
-        if (send(fd.fd(), request, sizeof request, 0) != static_cast<ssize_t>(sizeof request)) {
-            if (errno == ECONNREFUSED)
-                result.text = "nothing listens there";
-            continue;
-        }
-        const auto deadline = Clock::now() + std::chrono::milliseconds(kProbeWaitMs);
-        for (;;) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
-                    .count();
-            if (left <= 0)
-                break;
-            pollfd p{fd.fd(), POLLIN, 0};
-            const int ready = poll(&p, 1, static_cast<int>(left));
-            if (ready < 0 && errno == EINTR)
-                continue;
-            if (ready <= 0)
-                break;
-            unsigned char answer[kProbeAnswerMax + 1];
-            sockaddr_in from{};
-            socklen_t fromLen = sizeof from;
-            const ssize_t n = recvfrom(fd.fd(), answer, sizeof answer, 0,
-                                       reinterpret_cast<sockaddr *>(&from), &fromLen);
-            if (n < 0) {
-                if (errno == ECONNREFUSED) {
-                    result.text = "nothing listens there";
-                    break;
-                }
-                continue;
-            }
-            // The connected socket filters already; the check stays so the
-            // rule does not hang on a socket option.
-            if (from.sin_addr.s_addr != relay.sin_addr.s_addr || from.sin_port != relay.sin_port)
-                continue;
-            std::string status;
-            if (IsRelayAnswer(answer, static_cast<std::size_t>(n), nonce, &status)) {
-                result.presence = RelayPresence::Answering;
-                result.text = status;
-                return result;
-            }
-        }
-    }
-    return result;
+    PosixChannel channel(fd.fd(), relay);
+    return RunRelayProbe(channel, nonce);
 }
 
 std::string NoRelayText(const std::string &address, int port, const std::string &why) {

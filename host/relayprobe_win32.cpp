@@ -1,12 +1,12 @@
 #include "hostrelay.h"
 #include "relayprobe.h"
 
+#include "qvtext.h"
+
 #include <winsock2.h>
 #include <ws2tcpip.h>
 // After winsock2.h, which must come before windows.h.
 #include <bcrypt.h>
-
-#include <chrono>
 
 namespace kelvo::host {
 
@@ -49,17 +49,57 @@ private:
     SOCKET s_;
 };
 
+class WinsockChannel : public ProbeChannel {
+public:
+    WinsockChannel(SOCKET s, const sockaddr_in &relay) : handle(s), relayAddress(relay) {}
+
+    bool Send(const unsigned char *data, std::size_t len, bool &refused) override {
+        if (send(handle, reinterpret_cast<const char *>(data), static_cast<int>(len), 0) ==
+            static_cast<int>(len))
+            return true;
+        refused = WSAGetLastError() == WSAECONNRESET;
+        return false;
+    }
+
+    bool WaitReadable(int ms) override {
+        WSAPOLLFD p{handle, POLLRDNORM, 0};
+        return WSAPoll(&p, 1, static_cast<INT>(ms)) > 0;
+    }
+
+    Received Receive(unsigned char *buffer, std::size_t cap, std::size_t &len) override {
+        sockaddr_in from{};
+        int fromLen = sizeof from;
+        const int n = recvfrom(handle, reinterpret_cast<char *>(buffer), static_cast<int>(cap), 0,
+                               reinterpret_cast<sockaddr *>(&from), &fromLen);
+        if (n < 0) {
+            const int error = WSAGetLastError();
+            if (error == WSAECONNRESET)
+                return Received::Refused;
+            // Too long to be an answer: not ours.
+            return error == WSAEMSGSIZE ? Received::Skip : Received::Stop;
+        }
+        if (from.sin_addr.s_addr != relayAddress.sin_addr.s_addr ||
+            from.sin_port != relayAddress.sin_port)
+            return Received::Skip;
+        len = static_cast<std::size_t>(n);
+        return Received::Datagram;
+    }
+
+private:
+    SOCKET handle;
+    sockaddr_in relayAddress;
+};
+
 } // namespace
 
 RelayProbe ProbeRelay(const std::string &address, int port) {
-    using Clock = std::chrono::steady_clock;
     RelayProbe result;
     const Winsock winsock;
     sockaddr_in relay{};
     relay.sin_family = AF_INET;
     relay.sin_port = htons(static_cast<u_short>(RelayPort(port)));
     if (port < 0 || port > 65535 || !winsock.ok() ||
-        inet_pton(AF_INET, address.c_str(), &relay.sin_addr) != 1) {
+        !qv::parse_dotted_ipv4(address, relay.sin_addr.s_addr)) {
         result.text = "not an IPv4 address and port";
         return result;
     }
@@ -80,57 +120,8 @@ RelayProbe ProbeRelay(const std::string &address, int port) {
         result.text = SocketError("cannot reach it");
         return result;
     }
-    unsigned char request[kProbeRequestSize];
-    if (!BuildRelayProbe(nonce, request)) {
-        result.text = "cannot build the probe";
-        return result;
-    }
-    result.presence = RelayPresence::Absent;
-    result.text = "nothing there answers as kelvo-relay";
-    for (int attempt = 0; attempt < kProbeTries; ++attempt) {
-        if (send(s.get(), reinterpret_cast<const char *>(request), sizeof request, 0) !=
-            static_cast<int>(sizeof request)) {
-            if (WSAGetLastError() == WSAECONNRESET)
-                result.text = "nothing listens there";
-            continue;
-        }
-        const auto deadline = Clock::now() + std::chrono::milliseconds(kProbeWaitMs);
-        for (;;) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
-                    .count();
-            if (left <= 0)
-                break;
-            WSAPOLLFD p{s.get(), POLLRDNORM, 0};
-            if (WSAPoll(&p, 1, static_cast<INT>(left)) <= 0)
-                break;
-            unsigned char answer[kProbeAnswerMax + 1];
-            sockaddr_in from{};
-            int fromLen = sizeof from;
-            const int n = recvfrom(s.get(), reinterpret_cast<char *>(answer), sizeof answer, 0,
-                                   reinterpret_cast<sockaddr *>(&from), &fromLen);
-            if (n < 0) {
-                const int error = WSAGetLastError();
-                if (error == WSAECONNRESET) {
-                    result.text = "nothing listens there";
-                    break;
-                }
-                // Too long to be an answer: not ours.
-                if (error == WSAEMSGSIZE)
-                    continue;
-                break;
-            }
-            if (from.sin_addr.s_addr != relay.sin_addr.s_addr || from.sin_port != relay.sin_port)
-                continue;
-            std::string status;
-            if (IsRelayAnswer(answer, static_cast<std::size_t>(n), nonce, &status)) {
-                result.presence = RelayPresence::Answering;
-                result.text = status;
-                return result;
-            }
-        }
-    }
-    return result;
+    WinsockChannel channel(s.get(), relay);
+    return RunRelayProbe(channel, nonce);
 }
 
 std::string NoRelayText(const std::string &address, int port, const std::string &why) {

@@ -96,6 +96,9 @@ void qv_thread_exit(void);
 /* Sleeps the calling thread for ms milliseconds. */
 void qv_sleep_ms(unsigned ms);
 
+/* Milliseconds of a monotonic clock: only differences mean anything. */
+int64_t qv_monotonic_ms(void);
+
 /* CRC-16/XMODEM: polynomial 0x1021, MSB first, from `initial`. */
 uint16_t qv_crc16(uint16_t initial, const void *data, size_t length);
 

@@ -5,8 +5,10 @@
 #ifdef __cplusplus
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace qv {
 
@@ -58,6 +60,33 @@ inline void append_utf8(std::string &out, std::uint32_t cp) {
     }
 }
 
+// UTF-16 bytes (after their byte-order mark) as UTF-8: a surrogate without
+// its partner becomes U+FFFD and an odd last byte is dropped.
+inline std::string utf16_to_utf8(std::string_view bytes, bool big_endian) {
+    std::string out;
+    out.reserve(bytes.size());
+    const auto unit = [&](std::size_t i) -> std::uint32_t {
+        const auto first = static_cast<unsigned char>(bytes[i]);
+        const auto second = static_cast<unsigned char>(bytes[i + 1]);
+        return big_endian ? (std::uint32_t{first} << 8) | second
+                          : (std::uint32_t{second} << 8) | first;
+    };
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        std::uint32_t cp = unit(i);
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < bytes.size()) {
+            const std::uint32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            }
+        }
+        if (cp >= 0xD800 && cp <= 0xDFFF)
+            cp = 0xFFFD;
+        append_utf8(out, cp);
+    }
+    return out;
+}
+
 // Reads a dotted-decimal IPv4 text: exactly four numbers of one to three
 // digits, each 0 to 255 and without a leading zero (other readers take
 // "010" as octal 8), joined by "." and nothing else. On success the four
@@ -89,6 +118,30 @@ inline bool parse_dotted_ipv4(std::string_view text, std::uint8_t out[4]) {
     return true;
 }
 
+// The same reader with the four numbers as one value in network byte order,
+// the form socket addresses and netmask arithmetic want (any unsigned 32-bit
+// word: Winsock's is an unsigned long).
+template <typename Word>
+requires(std::is_unsigned_v<Word> &&
+         sizeof(Word) == 4) bool parse_dotted_ipv4(std::string_view text, Word &network_order) {
+    std::uint8_t parts[4];
+    if (!parse_dotted_ipv4(text, parts))
+        return false;
+    std::memcpy(&network_order, parts, sizeof parts);
+    return true;
+}
+
+// A fixed-width record field as text: up to its first NUL, or the whole
+// field when a careless writer left none.
+inline std::string_view field_text(const char *field, std::size_t size) {
+    const void *nul = std::memchr(field, 0, size);
+    return {field, nul ? static_cast<std::size_t>(static_cast<const char *>(nul) - field) : size};
+}
+
+template <std::size_t N> std::string_view field_text(const char (&field)[N]) {
+    return field_text(field, N);
+}
+
 // How many bytes of the UTF-8 `text` fit in `max_bytes` without cutting a
 // character in two: `max_bytes` itself, or less where a character would be
 // split.
@@ -100,6 +153,13 @@ inline std::size_t utf8_cut_length(std::string_view text, std::size_t max_bytes)
     while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
         --n;
     return n;
+}
+
+// The character a progress text shows at step `tick`: "-", "\", "|" and "/"
+// in turn.
+inline char spinner_char(unsigned tick) {
+    static constexpr char chars[4] = {'-', '\\', '|', '/'};
+    return chars[tick % 4];
 }
 
 } // namespace qv

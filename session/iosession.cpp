@@ -3,6 +3,7 @@
 #include "session_internal.h"
 
 #include "qvfile.h"
+#include "qvtext.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,9 +14,8 @@ using detail::LayerLock;
 using detail::SessionLink;
 
 TSdkError::TSdkError(const qvxml_error_record &record)
-    : code(record.code), sys_errno(record.sys_errno),
-      text(record.text, strnlen(record.text, sizeof record.text)),
-      sys_text(record.sys_text, strnlen(record.sys_text, sizeof record.sys_text)) {}
+    : code(record.code), sys_errno(record.sys_errno), text(qv::field_text(record.text)),
+      sys_text(qv::field_text(record.sys_text)) {}
 
 void TSdkErrorEventArgs::SetError(const TSdkError &error) {
     code = error.code;

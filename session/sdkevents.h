@@ -156,7 +156,6 @@ public:
     }
 
     explicit operator bool() const { return handler_ != nullptr; }
-    TEventCustom *Get() const { return handler_.get(); }
 
     // Calls the handler, if any; true when one was called.
     bool Raise(TArgs *args) const {

@@ -1,5 +1,7 @@
 #include "xmlviews.h"
 
+#include "qvtext.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -11,10 +13,6 @@ namespace mvxapi {
 
 namespace {
 
-template <size_t N> std::string Text(const char (&field)[N]) {
-    return std::string(field, strnlen(field, N));
-}
-
 template <size_t N> long Number(const char (&field)[N]) {
     char text[N + 1] = {}; // the field may lack its NUL
     std::memcpy(text, field, N);
@@ -23,8 +21,8 @@ template <size_t N> long Number(const char (&field)[N]) {
 
 // Devices write a decimal point whatever the reader's locale.
 template <size_t N> bool Real(const char (&field)[N], double &out) {
-    const std::string s = Text(field);
-    const char *p = s.c_str();
+    const std::string_view s = qv::field_text(field);
+    const char *p = s.data();
     const char *end = p + s.size();
     while (p != end && std::isspace(static_cast<unsigned char>(*p)))
         ++p;
@@ -32,6 +30,18 @@ template <size_t N> bool Real(const char (&field)[N], double &out) {
         ++p;
     out = 0;
     return std::from_chars(p, end, out).ptr != p;
+}
+
+// The fields every kind of entry has alike; false when the value is no
+// number.
+template <size_t I, size_t N, size_t V>
+bool ReadCommon(TXmlEntry &entry, const char (&id)[I], const char (&name)[N],
+                const char (&value)[V]) {
+    entry = TXmlEntry{};
+    entry.id = Number(id);
+    entry.name = qv::field_text(name);
+    entry.valueText = qv::field_text(value);
+    return Real(value, entry.value);
 }
 
 int StateFromText(long code) {
@@ -132,12 +142,9 @@ template <class TBuffer> bool TValuesXml<TBuffer>::GetSensorEntry(int n, TXmlEnt
     if (!document_ || n < 0 || n >= SensorCount())
         return false;
     const Document &d = *document_;
-    entry = TXmlEntry{};
-    entry.id = Number(d.SenSet_Entry_ID[n]);
-    entry.name = Text(d.SenSet_Entry_Name[n]);
-    entry.valueText = Text(d.SenSet_Entry_Value[n]);
-    const bool hasValue = Real(d.SenSet_Entry_Value[n], entry.value);
-    entry.unit = UnitCode(Text(d.SenSet_Entry_Units[n]).c_str(), "");
+    const bool hasValue =
+        ReadCommon(entry, d.SenSet_Entry_ID[n], d.SenSet_Entry_Name[n], d.SenSet_Entry_Value[n]);
+    entry.unit = UnitCode(std::string(qv::field_text(d.SenSet_Entry_Units[n])).c_str(), "");
     if (IsNewFirmware(d.Agent_Version, ekSensor)) {
         entry.state = StateFromText(Number(d.SenSet_Entry_State[n]));
     } else if (!hasValue) {
@@ -155,11 +162,8 @@ template <class TBuffer> bool TValuesXml<TBuffer>::GetBinaryInEntry(int n, TXmlE
     if (!document_ || n < 0 || n >= BinaryInCount())
         return false;
     const Document &d = *document_;
-    entry = TXmlEntry{};
-    entry.id = Number(d.BinaryInSet_Entry_ID[n]);
-    entry.name = Text(d.BinaryInSet_Entry_Name[n]);
-    entry.valueText = Text(d.BinaryInSet_Entry_Value[n]);
-    Real(d.BinaryInSet_Entry_Value[n], entry.value);
+    ReadCommon(entry, d.BinaryInSet_Entry_ID[n], d.BinaryInSet_Entry_Name[n],
+               d.BinaryInSet_Entry_Value[n]);
     if (IsNewFirmware(d.Agent_Version, ekBinaryIn))
         entry.state = StateFromText(Number(d.BinaryInSet_Entry_State[n]));
     else
@@ -173,11 +177,8 @@ bool TValuesXml<TBuffer>::GetBinaryOutEntry(int n, TXmlEntry &entry) const {
     if (!document_ || n < 0 || n >= BinaryOutCount())
         return false;
     const Document &d = *document_;
-    entry = TXmlEntry{};
-    entry.id = Number(d.BinaryOutSet_Entry_ID[n]);
-    entry.name = Text(d.BinaryOutSet_Entry_Name[n]);
-    entry.valueText = Text(d.BinaryOutSet_Entry_Value[n]);
-    Real(d.BinaryOutSet_Entry_Value[n], entry.value);
+    ReadCommon(entry, d.BinaryOutSet_Entry_ID[n], d.BinaryOutSet_Entry_Name[n],
+               d.BinaryOutSet_Entry_Value[n]);
     entry.state = esNormal;
     entry.mode = static_cast<int>(Number(d.BinaryOutSet_Entry_Mode[n]));
     return true;
@@ -189,12 +190,8 @@ template <class TBuffer> bool TSetupXml<TBuffer>::GetSensorEntry(int n, TXmlEntr
     if (!this->document_ || n < 0 || n >= this->SensorCount())
         return false;
     const auto &d = *this->document_;
-    entry = TXmlEntry{};
-    entry.id = Number(d.SenSet_Entry_ID[n]);
-    entry.name = Text(d.SenSet_Entry_Name[n]);
-    entry.valueText = Text(d.SenSet_Entry_Value[n]);
-    Real(d.SenSet_Entry_Value[n], entry.value);
-    entry.unit = UnitCode(Text(d.SenSet_Entry_Units[n]).c_str(), "");
+    ReadCommon(entry, d.SenSet_Entry_ID[n], d.SenSet_Entry_Name[n], d.SenSet_Entry_Value[n]);
+    entry.unit = UnitCode(std::string(qv::field_text(d.SenSet_Entry_Units[n])).c_str(), "");
     entry.state = StateFromText(Number(d.SenSet_Entry_State[n]));
     entry.mode = static_cast<int>(Number(d.SenSet_Entry_E[n]));
     return true;
@@ -204,27 +201,10 @@ template <class TBuffer> bool TSetupXml<TBuffer>::GetBinaryInEntry(int n, TXmlEn
     if (!this->document_ || n < 0 || n >= this->BinaryInCount())
         return false;
     const auto &d = *this->document_;
-    entry = TXmlEntry{};
-    entry.id = Number(d.BinaryInSet_Entry_ID[n]);
-    entry.name = Text(d.BinaryInSet_Entry_Name[n]);
-    entry.valueText = Text(d.BinaryInSet_Entry_Value[n]);
-    Real(d.BinaryInSet_Entry_Value[n], entry.value);
+    ReadCommon(entry, d.BinaryInSet_Entry_ID[n], d.BinaryInSet_Entry_Name[n],
+               d.BinaryInSet_Entry_Value[n]);
     entry.state = StateFromText(Number(d.BinaryInSet_Entry_State[n]));
     entry.mode = static_cast<int>(Number(d.BinaryInSet_Entry_AlarmState[n]));
-    return true;
-}
-
-template <class TBuffer> bool TSetupXml<TBuffer>::GetBinaryOutEntry(int n, TXmlEntry &entry) const {
-    if (!this->document_ || n < 0 || n >= this->BinaryOutCount())
-        return false;
-    const auto &d = *this->document_;
-    entry = TXmlEntry{};
-    entry.id = Number(d.BinaryOutSet_Entry_ID[n]);
-    entry.name = Text(d.BinaryOutSet_Entry_Name[n]);
-    entry.valueText = Text(d.BinaryOutSet_Entry_Value[n]);
-    Real(d.BinaryOutSet_Entry_Value[n], entry.value);
-    entry.state = esNormal;
-    entry.mode = static_cast<int>(Number(d.BinaryOutSet_Entry_Mode[n]));
     return true;
 }
 

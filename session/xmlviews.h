@@ -107,7 +107,6 @@ public:
     using TValuesXml<TBuffer>::TValuesXml;
 
     bool GetBinaryInEntry(int n, TXmlEntry &entry) const override;
-    bool GetBinaryOutEntry(int n, TXmlEntry &entry) const override;
     bool GetSensorEntry(int n, TXmlEntry &entry) const override;
 };
 

@@ -6,19 +6,11 @@
 #include "wire.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 
 namespace qvudps {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-int64_t now_ms() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
-        .count();
-}
 
 enum class Phase { connecting, sending, receiving, done };
 
@@ -70,8 +62,8 @@ bool start(Active &a, bool may_wait) {
         return true;
     }
     a.phase = Phase::connecting;
-    a.deadline = now_ms() + http_step_timeout_ms;
-    a.end = now_ms() + http_exchange_limit_ms;
+    a.deadline = qv_monotonic_ms() + http_step_timeout_ms;
+    a.end = qv_monotonic_ms() + http_exchange_limit_ms;
     return true;
 }
 
@@ -89,7 +81,7 @@ void try_send(Active &a) {
         a.sent += static_cast<std::size_t>(n);
     }
     a.phase = Phase::receiving;
-    a.deadline = now_ms() + http_step_timeout_ms;
+    a.deadline = qv_monotonic_ms() + http_step_timeout_ms;
 }
 
 void try_receive(Active &a) {
@@ -114,7 +106,7 @@ void try_receive(Active &a) {
             return;
         }
         a.x->answer.append(buf, static_cast<std::size_t>(n));
-        a.deadline = now_ms() + http_step_timeout_ms;
+        a.deadline = qv_monotonic_ms() + http_step_timeout_ms;
     }
 }
 
@@ -127,7 +119,7 @@ void on_ready(Active &a) {
             return;
         }
         a.phase = Phase::sending;
-        a.deadline = now_ms() + http_step_timeout_ms;
+        a.deadline = qv_monotonic_ms() + http_step_timeout_ms;
         try_send(a);
         return;
     }
@@ -245,7 +237,7 @@ void run_http_exchanges(std::vector<HttpExchange> &exchanges, std::size_t parall
                  static_cast<short>(a.phase == Phase::receiving ? net::want_read : net::want_write),
                  false});
         }
-        const int wait = static_cast<int>(std::max<int64_t>(0, soonest - now_ms()));
+        const int wait = static_cast<int>(std::max<int64_t>(0, soonest - qv_monotonic_ms()));
         const int r = net::poll_sockets(entries.data(), entries.size(), wait);
         if (r < 0) {
             const int err = net::last_error();
@@ -257,7 +249,7 @@ void run_http_exchanges(std::vector<HttpExchange> &exchanges, std::size_t parall
         for (std::size_t i = 0; i < active.size(); ++i) {
             if (entries[i].ready)
                 on_ready(active[i]);
-            const int64_t now = now_ms();
+            const int64_t now = qv_monotonic_ms();
             if (active[i].phase != Phase::done &&
                 (now >= active[i].deadline || now >= active[i].end))
                 on_timeout(active[i], now);

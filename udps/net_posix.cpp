@@ -1,5 +1,7 @@
 #include "net.h"
 
+#include "qvtext.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <ifaddrs.h>
@@ -22,7 +24,7 @@ bool make_address(const char *ip, uint16_t port, sockaddr_in &addr) {
     std::memset(&addr, 0, sizeof addr);
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
-    if (!ip || inet_pton(AF_INET, ip, &addr.sin_addr) != 1) {
+    if (!ip || !qv::parse_dotted_ipv4(ip, addr.sin_addr.s_addr)) {
         errno = EINVAL;
         return false;
     }

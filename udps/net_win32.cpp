@@ -1,9 +1,10 @@
 #include "net.h"
 
+#include "adaptersinfo_win32.h"
+#include "qvtext.h"
+
 #include <mswsock.h>
 #include <ws2tcpip.h>
-// After the socket headers, which must come before windows.h.
-#include <iphlpapi.h>
 
 #include <algorithm>
 #include <cstring>
@@ -17,7 +18,7 @@ bool make_address(const char *ip, uint16_t port, sockaddr_in &addr) {
     std::memset(&addr, 0, sizeof addr);
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
-    if (!ip || inet_pton(AF_INET, ip, &addr.sin_addr) != 1) {
+    if (!ip || !qv::parse_dotted_ipv4(ip, addr.sin_addr.s_addr)) {
         WSASetLastError(WSAEINVAL);
         return false;
     }
@@ -131,46 +132,21 @@ long receive_from(Socket s, void *buf, std::size_t cap, char *src, uint16_t *src
 
 namespace {
 
-using GetAdaptersInfoFn = ULONG(WINAPI *)(PIP_ADAPTER_INFO, PULONG);
-
-// Loaded at run time, so the library loads even where the helper library is
-// missing; the search then finds no adapter to broadcast on.
-GetAdaptersInfoFn adapters_info() {
-    static const GetAdaptersInfoFn fn = [] {
-        HMODULE dll = LoadLibraryW(L"iphlpapi.dll");
-        return dll ? reinterpret_cast<GetAdaptersInfoFn>(
-                         reinterpret_cast<void *>(GetProcAddress(dll, "GetAdaptersInfo")))
-                   : nullptr;
-    }();
-    return fn;
-}
-
-uint32_t host_order(const char *dotted) {
-    in_addr a{};
-    return inet_pton(AF_INET, dotted, &a) == 1 ? ntohl(a.s_addr) : 0;
+uint32_t host_order(const char (&dotted)[16]) {
+    uint32_t network_order = 0;
+    return qv::parse_dotted_ipv4(qv::field_text(dotted), network_order) ? ntohl(network_order) : 0;
 }
 
 } // namespace
 
 std::vector<BroadcastTarget> broadcast_targets(const std::vector<std::string> &only) {
     std::vector<BroadcastTarget> out;
-    const GetAdaptersInfoFn get = adapters_info();
-    if (get == nullptr)
-        return out;
-    // The list may grow between the size query and the read: retry a few times.
-    std::vector<unsigned char> buffer(16 * 1024);
-    ULONG size = static_cast<ULONG>(buffer.size());
-    ULONG rc = ERROR_BUFFER_OVERFLOW;
-    for (int tries = 0; tries < 4 && rc == ERROR_BUFFER_OVERFLOW; ++tries) {
-        if (size > buffer.size())
-            buffer.resize(size);
-        size = static_cast<ULONG>(buffer.size());
-        rc = get(reinterpret_cast<PIP_ADAPTER_INFO>(buffer.data()), &size);
-    }
+    std::vector<unsigned char> buffer;
+    const ULONG rc = qv::read_adapters_info(buffer);
     if (rc != NO_ERROR)
         return out;
     for (auto *a = reinterpret_cast<PIP_ADAPTER_INFO>(buffer.data()); a != nullptr; a = a->Next) {
-        const std::string name(a->AdapterName, strnlen(a->AdapterName, sizeof a->AdapterName));
+        const std::string name(qv::field_text(a->AdapterName));
         if (a->Type == MIB_IF_TYPE_LOOPBACK ||
             (!only.empty() && std::find(only.begin(), only.end(), name) == only.end()))
             continue;

@@ -4,12 +4,6 @@
 #include "qvtext.h"
 #include "tea.h"
 
-#ifdef _WIN32
-#include <ws2tcpip.h>
-#else
-#include <arpa/inet.h>
-#endif
-
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
@@ -18,6 +12,28 @@
 namespace qvudps {
 
 namespace {
+
+// The five address fields of a record or setup message, decoded from their
+// places in a datagram.
+template <typename Record> void format_addresses(const uint8_t *data, Record &r) {
+    format_ipv4(data + off::ip, r.ip);
+    format_ipv4(data + off::mask, r.mask);
+    format_ipv4(data + off::filter_ip, r.filter_ip);
+    format_ipv4(data + off::filter_mask, r.filter_mask);
+    format_ipv4(data + off::gateway, r.gateway);
+}
+
+// The reverse; false at the first field that is no dotted address. The
+// fields are caller-supplied and may lack their NUL: a field full of digits
+// is then too long to read as one.
+bool put_addresses(const qvudps_module &r, uint8_t *data) {
+    using qv::field_text, qv::parse_dotted_ipv4;
+    return parse_dotted_ipv4(field_text(r.ip), data + off::ip) &&
+           parse_dotted_ipv4(field_text(r.mask), data + off::mask) &&
+           parse_dotted_ipv4(field_text(r.filter_ip), data + off::filter_ip) &&
+           parse_dotted_ipv4(field_text(r.filter_mask), data + off::filter_mask) &&
+           parse_dotted_ipv4(field_text(r.gateway), data + off::gateway);
+}
 
 constexpr uint32_t code_set(std::initializer_list<unsigned> codes) {
     uint32_t bits = 0;
@@ -183,16 +199,6 @@ void format_mac(const uint8_t mac[6], char *out) {
                   mac[5]);
 }
 
-bool parse_ipv4(const char *text, uint8_t out[4]) {
-    if (!text)
-        return false;
-    in_addr a{};
-    if (inet_pton(AF_INET, text, &a) != 1)
-        return false;
-    std::memcpy(out, &a, 4); // already in network order
-    return true;
-}
-
 bool parse_mac(const char *text, uint8_t out[6]) {
     if (!text)
         return false;
@@ -256,11 +262,7 @@ bool decode_reply(const uint8_t *data, std::size_t len, qvudps_module &m, uint8_
     std::memset(&m, 0, sizeof m);
     std::memcpy(raw_mac, data + off::mac, 6);
     format_mac(data + off::mac, m.mac);
-    format_ipv4(data + off::ip, m.ip);
-    format_ipv4(data + off::mask, m.mask);
-    format_ipv4(data + off::filter_ip, m.filter_ip);
-    format_ipv4(data + off::filter_mask, m.filter_mask);
-    format_ipv4(data + off::gateway, m.gateway);
+    format_addresses(data, m);
     m.raw_version = data[off::version];
     m.raw_type = data[off::type];
     m.raw_flags = data[off::flags];
@@ -304,10 +306,7 @@ std::size_t encode_reply(const qvudps_module &dev, const qvudps_tea_key &key, ui
     if (cap < reply_fixed_size)
         return 0;
     uint8_t b[reply_fixed_size] = {};
-    if (!parse_mac(dev.mac, b + off::mac) || !parse_ipv4(dev.ip, b + off::ip) ||
-        !parse_ipv4(dev.mask, b + off::mask) || !parse_ipv4(dev.filter_ip, b + off::filter_ip) ||
-        !parse_ipv4(dev.filter_mask, b + off::filter_mask) ||
-        !parse_ipv4(dev.gateway, b + off::gateway))
+    if (!parse_mac(dev.mac, b + off::mac) || !put_addresses(dev, b))
         return 0;
     b[off::version] = dev.raw_version;
     b[off::type] = dev.raw_type;
@@ -364,12 +363,8 @@ uint8_t merge_setup_flags(uint8_t stored_flags, const qvudps_module &r) {
 }
 
 bool setup_addresses_valid(const qvudps_module &r) {
-    uint8_t a[4];
-    // The fields are caller-supplied and may lack their NUL.
-    auto ok = [&](const char(&field)[16]) {
-        return std::memchr(field, 0, sizeof field) && parse_ipv4(field, a);
-    };
-    return ok(r.ip) && ok(r.mask) && ok(r.filter_ip) && ok(r.filter_mask) && ok(r.gateway);
+    uint8_t scratch[setup_fixed_size];
+    return put_addresses(r, scratch);
 }
 
 std::size_t encode_setup(const qvudps_module &r, const qvudps_module &stored,
@@ -384,11 +379,7 @@ std::size_t encode_setup(const qvudps_module &r, const qvudps_module &stored,
         return 0;
     std::memset(out, 0, setup_fixed_size);
     std::memcpy(out + off::mac, raw_mac, 6);
-    parse_ipv4(r.ip, out + off::ip);
-    parse_ipv4(r.mask, out + off::mask);
-    parse_ipv4(r.filter_ip, out + off::filter_ip);
-    parse_ipv4(r.filter_mask, out + off::filter_mask);
-    parse_ipv4(r.gateway, out + off::gateway);
+    put_addresses(r, out);
     out[off::version] = stored.raw_version;
     out[off::type] = stored.raw_type;
     out[off::flags] = flags;
@@ -409,11 +400,7 @@ bool decode_setup(const uint8_t *data, std::size_t len, SetupMessage &s) {
     std::memset(&s, 0, sizeof s);
     std::memcpy(s.mac, data + off::mac, 6);
     format_mac(s.mac, s.mac_text);
-    format_ipv4(data + off::ip, s.ip);
-    format_ipv4(data + off::mask, s.mask);
-    format_ipv4(data + off::filter_ip, s.filter_ip);
-    format_ipv4(data + off::filter_mask, s.filter_mask);
-    format_ipv4(data + off::gateway, s.gateway);
+    format_addresses(data, s);
     s.raw_version = data[off::version];
     s.raw_type = data[off::type];
     s.flags = data[off::flags];

@@ -110,8 +110,6 @@ void apply_capabilities(qvudps_module &m);
 void format_ipv4(const uint8_t addr[4], char *out);
 // "00:11:22:33:44:55"; `out` holds at least 18 bytes.
 void format_mac(const uint8_t mac[6], char *out);
-// Strict dotted-decimal IPv4 (inet_pton); false leaves `out` untouched.
-bool parse_ipv4(const char *text, uint8_t out[4]);
 // Six hexadecimal pairs joined by ':' (either case).
 bool parse_mac(const char *text, uint8_t out[6]);
 // Copies at most cap-1 bytes of src[0..len) into dst and NUL-terminates,

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -159,12 +158,6 @@ constexpr int collect_limit_ms = 30000;
 // this often within a burst.
 constexpr int publish_every = 256;
 
-int64_t now_ms() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 int collect_replies(const Config &cfg, net::Socket s) {
     Library &l = library();
     int capacity;
@@ -186,12 +179,12 @@ int collect_replies(const Config &cfg, net::Socket s) {
         l.count = count;
     };
     publish();
-    const int64_t give_up = now_ms() + collect_limit_ms;
+    const int64_t give_up = qv_monotonic_ms() + collect_limit_ms;
     uint8_t buf[max_datagram];
     char source[16];
     uint16_t source_port = 0;
     for (;;) {
-        const int64_t left = give_up - now_ms();
+        const int64_t left = give_up - qv_monotonic_ms();
         if (left <= 0)
             break;
         const int r =
@@ -238,7 +231,7 @@ int collect_replies(const Config &cfg, net::Socket s) {
             ++count;
             if (++taken % publish_every == 0) {
                 publish();
-                if (now_ms() >= give_up)
+                if (qv_monotonic_ms() >= give_up)
                     break; // a flood that never lets the queue empty
             }
         }

@@ -6,6 +6,7 @@
 #include "devicelist.h"
 #include "hostadapter.h"
 #include "launch.h"
+#include "qvtext.h"
 #include "readable.h"
 #include "ui_detailform.h"
 #include "uihooks.h"
@@ -16,10 +17,8 @@ namespace kelvo::ui {
 
 namespace {
 
-const char kSpinner[4] = {'-', '\\', '|', '/'};
-
 QString FieldText(const char *field, std::size_t size) {
-    return QString::fromUtf8(field, static_cast<qsizetype>(strnlen(field, size)));
+    return QString::fromUtf8(qv::field_text(field, size));
 }
 
 #define FIELD(rec, f) FieldText((rec).f, sizeof((rec).f))
@@ -278,7 +277,8 @@ void TDetailForm::SetupTimerTimer() {
     if (qvudps_setup_finish() == -1) {
         *spinner_ = (*spinner_ + 1) % 4;
         ShowProgressStatus(ui->StatusBar,
-                           QString("Sending new settings... %1").arg(QChar(kSpinner[*spinner_])));
+                           QString("Sending new settings... %1")
+                               .arg(QChar(qv::spinner_char(static_cast<unsigned>(*spinner_)))));
         if (--setupTicks < 0) {
             SetupTimer->stop();
             SetStatus("Sending new settings... timeout error");

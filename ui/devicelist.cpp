@@ -13,7 +13,7 @@ namespace {
 
 QString Text(const char *field, std::size_t size) {
     // Record texts are NUL-terminated inside their fields; never read past one.
-    return QString::fromUtf8(field, static_cast<qsizetype>(strnlen(field, size)));
+    return QString::fromUtf8(qv::field_text(field, size));
 }
 
 template <std::size_t N> QString Text(const char (&field)[N]) {
@@ -53,7 +53,7 @@ QString SortKey(const qvudps_module &m, int column) {
         // Numbers written with three digits so that .9 sorts before .10; an
         // address that does not read sorts as 0.0.0.0.
         std::uint8_t n[4] = {0, 0, 0, 0};
-        qv::parse_dotted_ipv4(std::string_view(m.ip, strnlen(m.ip, sizeof m.ip)), n);
+        qv::parse_dotted_ipv4(qv::field_text(m.ip), n);
         return QString("%1.%2.%3.%4")
                    .arg(static_cast<unsigned>(n[0]), 3, 10, QChar('0'))
                    .arg(static_cast<unsigned>(n[1]), 3, 10, QChar('0'))

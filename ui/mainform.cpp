@@ -13,6 +13,7 @@
 #include "kelvo_version.h"
 #include "launch.h"
 #include "qvfile.h"
+#include "qvtext.h"
 #include "readable.h"
 #include "ui_authform.h"
 #include "ui_mainform.h"
@@ -43,7 +44,6 @@ namespace kelvo::ui {
 
 namespace {
 
-const char kSpinner[4] = {'-', '\\', '|', '/'};
 const QColor kLinkInCurrentRow(166, 202, 240);
 
 // Hands the grid's cell painting to the window, which knows the devices.
@@ -60,7 +60,7 @@ private:
 };
 
 QString RecordText(const char *field, std::size_t size) {
-    return QString::fromUtf8(field, static_cast<qsizetype>(strnlen(field, size)));
+    return QString::fromUtf8(qv::field_text(field, size));
 }
 
 #define FIELD(rec, f) RecordText((rec).f, sizeof((rec).f))
@@ -233,7 +233,7 @@ void TMainForm::SetProgress(const QString &text) {
 
 QChar TMainForm::NextSpinner() {
     spinnerIndex = (spinnerIndex + 1) % 4;
-    return QChar(kSpinner[spinnerIndex]);
+    return QChar(qv::spinner_char(static_cast<unsigned>(spinnerIndex)));
 }
 
 // ---------------------------------------------------------------- search flow
@@ -862,7 +862,7 @@ void TMainForm::XmlTimerTimer() {
     spinnerIndex += 1;
     if (spinnerIndex > 3)
         spinnerIndex = 0;
-    const QChar spin(kSpinner[spinnerIndex]);
+    const QChar spin(qv::spinner_char(static_cast<unsigned>(spinnerIndex)));
     const int state = session ? session->GetState() : 0;
     if (state == mvxapi::xsSetup)
         SetProgress(QString("Downloading configuration... %1").arg(spin));

@@ -175,8 +175,6 @@ void worker_multi_main();
 int current_worker();
 // 1 when the operation `what` (0..10) of the slot has ended, 0 when not.
 int finish_test(slot &s, int what);
-// Milliseconds of a monotonic clock.
-int64_t now_ms();
 // Asks the worker for a download of `kind`, forgetting the stored document;
 // trap_target: the setup document also gives the SNMP trap target.
 void queue_download(int handle, int kind, bool trap_target);

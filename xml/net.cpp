@@ -2,6 +2,8 @@
 // socket layer.
 #include "net_platform.h"
 
+#include "qvtext.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -23,7 +25,7 @@ int connect_start(qv_socket_t s, const char *ip, int port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
-    if (inet_pton(AF_INET, ip, &address.sin_addr) != 1) {
+    if (ip == nullptr || !qv::parse_dotted_ipv4(ip, address.sin_addr.s_addr)) {
         errno = EINVAL;
         return -1;
     }

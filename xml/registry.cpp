@@ -3,7 +3,6 @@
 
 #include <libxml/parser.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -128,11 +127,6 @@ int copy_address(int handle, const char *host, const char *ip, int port, char *h
 library &lib() {
     static library state;
     return state;
-}
-
-int64_t now_ms() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 void wake_worker(int handle) {

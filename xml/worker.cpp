@@ -408,7 +408,7 @@ void thread0_main() {
     library &l = lib();
     qv_sem_post(&l.open_lock);
     while (l.stop_flag.load() == 0) {
-        const int64_t now = now_ms();
+        const int64_t now = qv_monotonic_ms();
         for (int h = 0; h < slot_count; ++h) {
             slot &s = slot_at(h);
             if (s.state.load() == 0) {
@@ -587,7 +587,7 @@ int qvxml_wait_finish(int handle, int what, int timeout_seconds) {
         } else {
             s.waiting = 1;
             s.wait_closed = 0;
-            s.wait_deadline = now_ms() + static_cast<int64_t>(timeout_seconds) * 1000;
+            s.wait_deadline = qv_monotonic_ms() + static_cast<int64_t>(timeout_seconds) * 1000;
             if (s.wait_deadline == 0) {
                 s.wait_deadline = 1;
             }

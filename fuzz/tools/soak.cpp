@@ -7,6 +7,7 @@
 //
 // Everything stays on 127.x.x.x; the relay sends by unicast to the fleet.
 #include "devsim.h"
+#include "qvtext.h"
 #include "relay.h"
 
 #include <qvudps.h>
@@ -180,7 +181,7 @@ int main(int argc, char **argv) {
     sockaddr_in fleet_address{};
     fleet_address.sin_family = AF_INET;
     fleet_address.sin_port = htons(fleet.udp_port());
-    inet_pton(AF_INET, fleet.udp_address().c_str(), &fleet_address.sin_addr);
+    qv::parse_dotted_ipv4(fleet.udp_address(), fleet_address.sin_addr.s_addr);
     ro.devices.push_back(fleet_address); // unicast only: the relay never broadcasts here
     kelvo::relay::Relay relay(ro);
     if (!relay.open(&error)) {

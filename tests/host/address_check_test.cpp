@@ -1,4 +1,5 @@
 #include "kelvohost.h"
+#include "qvtext.h"
 
 #include <gtest/gtest.h>
 
@@ -107,6 +108,8 @@ TEST(CheckNewAddress, UnparseableTextsAreRefused) {
     for (const auto &[ip, mask, gw] :
          std::vector<std::tuple<std::string, std::string, std::string>>{
              {"192.168.1.300", "255.255.255.0", "192.168.1.1"},
+             {"010.0.0.1", "255.255.255.0", "192.168.1.1"},
+             {"192.168.1.20", "255.255.255.0", "192.168.01.1"},
              {"255.255.255.255", "255.255.255.0", "192.168.1.1"},
              {"192.168.1.20", "255.255.255.255", "192.168.1.1"},
              {"192.168.1.20", "255.255.255.0", "gateway"},
@@ -192,7 +195,7 @@ TEST(CheckReachable, OnlyPrivate192168NetworksAreChecked) {
 TEST(CheckReachable, BadAddressIsReportedWithoutPing) {
     usePc("192.168.1.10", "255.255.255.0");
     PingLog ping;
-    for (const char *ip : {"192.168.1.x", "192.168.1.256"}) {
+    for (const char *ip : {"192.168.1.x", "192.168.1.256", "192.168.01.5"}) {
         ScriptedPrompts p;
         EXPECT_EQ(CheckReachable(ip, p, ping.fn()), -2) << ip;
         EXPECT_EQ(p.shown, std::vector<std::string>{"error: Device IP address is not correct!"});
@@ -224,7 +227,10 @@ TEST(CheckReachable, NetworkTextReplacesOnlyLastCharacter) {
     ScriptedPrompts p({true});
     EXPECT_EQ(CheckReachable("192.168.1.5", p, ping.fn()), 0);
     EXPECT_EQ(p.shown, std::vector<std::string>{"range: 192.168.1.5 192.168.1.12X"});
-    EXPECT_EQ(NetworkText(inet_addr("10.20.30.40"), inet_addr("255.255.0.0")), "10.20.0.X");
+    std::uint32_t address = 0, mask = 0;
+    ASSERT_TRUE(qv::parse_dotted_ipv4("10.20.30.40", address));
+    ASSERT_TRUE(qv::parse_dotted_ipv4("255.255.0.0", mask));
+    EXPECT_EQ(NetworkText(address, mask), "10.20.0.X");
 }
 
 TEST(BrowserUrl, PortIsAlwaysWritten) {

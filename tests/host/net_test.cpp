@@ -3,6 +3,7 @@
 // namespace that the test creates and deletes (root only, skipped otherwise).
 #include "hostplatform.h"
 #include "kelvohost.h"
+#include "qvtext.h"
 
 #include <gtest/gtest.h>
 
@@ -26,9 +27,15 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+std::uint32_t addr(const char *dotted) {
+    std::uint32_t networkOrder = 0;
+    EXPECT_TRUE(qv::parse_dotted_ipv4(dotted, networkOrder)) << dotted;
+    return networkOrder;
+}
+
 std::string hexWord(const char *dotted) {
     char buf[9];
-    std::snprintf(buf, sizeof buf, "%08X", inet_addr(dotted));
+    std::snprintf(buf, sizeof buf, "%08X", addr(dotted));
     return buf;
 }
 
@@ -62,7 +69,7 @@ TEST(Ping, LoopbackAnswers) {
     EXPECT_EQ(rc, 0);
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000)) << "first reply ends it";
     if (geteuid() == 0) {
-        EXPECT_EQ(platform::Ping(inet_addr("127.0.0.1"), platform::IcmpSocket::Raw, 2, 1000), 0);
+        EXPECT_EQ(platform::Ping(addr("127.0.0.1"), platform::IcmpSocket::Raw, 2, 1000), 0);
     }
 }
 
@@ -220,7 +227,7 @@ TEST_F(NamespaceTest, DatagramSocketOnlyWhereAllowed) {
     const std::string knob = "/proc/sys/net/ipv4/ping_group_range";
     const std::string outside = readFile(knob);
     inside([&] {
-        const std::uint32_t self = inet_addr("10.77.0.1");
+        const std::uint32_t self = addr("10.77.0.1");
         if (readFile(knob) == "1\t0") { // a new namespace allows nobody
             EXPECT_EQ(platform::Ping(self, platform::IcmpSocket::Datagram, 1, 1000), -1);
         }
@@ -229,8 +236,7 @@ TEST_F(NamespaceTest, DatagramSocketOnlyWhereAllowed) {
         std::ofstream(knob) << "0 2147483647";
         ASSERT_EQ(readFile(knob), "0\t2147483647");
         EXPECT_EQ(platform::Ping(self, platform::IcmpSocket::Datagram, 1, 1000), 0);
-        EXPECT_EQ(platform::Ping(inet_addr("127.0.0.1"), platform::IcmpSocket::Datagram, 2, 1000),
-                  0);
+        EXPECT_EQ(platform::Ping(addr("127.0.0.1"), platform::IcmpSocket::Datagram, 2, 1000), 0);
         EXPECT_EQ(platform::Ping(self, platform::IcmpSocket::Raw, 1, 1000), 0);
     });
     EXPECT_EQ(readFile(knob), outside) << "the machine's own setting must be untouched";

@@ -1,4 +1,5 @@
 #include "peers.h"
+#include "qvtext.h"
 
 #include "tea.h"
 #include "wire.h"
@@ -48,7 +49,7 @@ int udp_bound(const char *ip, uint16_t port) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(port);
-    inet_pton(AF_INET, ip, &a.sin_addr);
+    qv::parse_dotted_ipv4(ip, a.sin_addr.s_addr);
     int big = 4 * 1024 * 1024;
     testsock::set_int_option(s, SOL_SOCKET, SO_SNDBUF, big);
     if (::bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0)
@@ -75,7 +76,7 @@ RelayPeer::RelayPeer() {
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(port_);
-    inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
+    qv::parse_dotted_ipv4("127.0.0.1", to.sin_addr.s_addr);
     ::sendto(other_, "?", 1, 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
     if (testsock::wait(sock_, POLLIN, 2000) > 0) {
         char byte;

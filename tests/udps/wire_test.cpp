@@ -310,7 +310,7 @@ TEST_F(SetupFixture, ExtendedDeviceCarriesTheNameEntry) {
 
 TEST_F(SetupFixture, InvalidAddressBuildsNothing) {
     uint8_t buf[qvudps::setup_max_size];
-    for (const char *bad : {"", "10.1.2", "10.1.2.256", "1.2.3.4 ", "a.b.c.d"}) {
+    for (const char *bad : {"", "10.1.2", "10.1.2.256", "1.2.3.4 ", "a.b.c.d", "010.0.0.1"}) {
         qvudps_module r = req;
         std::strcpy(r.filter_mask, bad);
         EXPECT_FALSE(qvudps::setup_addresses_valid(r)) << bad;
@@ -355,12 +355,7 @@ TEST(ProxyHeader, ClientNameAndCrcLayout) {
               qvudps::ProxyStatus::too_short);
 }
 
-TEST(Texts, AddressAndMacParsing) {
-    uint8_t a[4] = {9, 9, 9, 9};
-    EXPECT_TRUE(qvudps::parse_ipv4("255.255.255.255", a));
-    EXPECT_EQ(a[0] & a[1] & a[2] & a[3], 255);
-    EXPECT_FALSE(qvudps::parse_ipv4(nullptr, a));
-    EXPECT_FALSE(qvudps::parse_ipv4("1.2.3.4.5", a));
+TEST(Texts, MacParsing) {
     uint8_t mac[6];
     EXPECT_TRUE(qvudps::parse_mac("0a:1B:2c:3D:4e:5F", mac));
     char text[18];

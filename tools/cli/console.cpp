@@ -4,11 +4,6 @@
 
 namespace kelvo::cli {
 
-char Spinner(unsigned tick) {
-    static const char chars[4] = {'-', '\\', '|', '/'};
-    return chars[tick % 4];
-}
-
 void Console::closeLine() {
     if (lineOpen) {
         err << '\n';

@@ -4,6 +4,7 @@
 #ifndef KELVO_CLI_CONSOLE_H
 #define KELVO_CLI_CONSOLE_H
 
+#include "qvtext.h"
 #include <ostream>
 #include <string>
 
@@ -53,7 +54,9 @@ private:
 };
 
 // The spinner of the main window's progress texts.
-char Spinner(unsigned tick);
+inline char Spinner(unsigned tick) {
+    return qv::spinner_char(tick);
+}
 
 } // namespace kelvo::cli
 

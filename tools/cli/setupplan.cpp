@@ -2,6 +2,7 @@
 
 #include "devicetext.h"
 #include "discovery.h"
+#include "qvtext.h"
 #include "textutil.h"
 #include "wire.h"
 
@@ -33,7 +34,7 @@ std::string Lower(std::string s) {
 // The address as a number, first octet highest (the text is checked).
 std::uint32_t AddressValue(const std::string &text) {
     std::uint8_t b[4] = {};
-    qvudps::parse_ipv4(text.c_str(), b);
+    qv::parse_dotted_ipv4(text, b);
     return std::uint32_t{b[0]} << 24 | std::uint32_t{b[1]} << 16 | std::uint32_t{b[2]} << 8 | b[3];
 }
 

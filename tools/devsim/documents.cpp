@@ -1,4 +1,5 @@
 #include "documents.h"
+#include "qvtext.h"
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -533,14 +534,6 @@ bool parse_u16(const std::string &t, std::uint16_t &out) {
     return true;
 }
 
-bool parse_ipv4(const std::string &t) {
-    unsigned a, b, c, d;
-    char tail;
-    if (std::sscanf(t.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &tail) != 4)
-        return false;
-    return a < 256 && b < 256 && c < 256 && d < 256;
-}
-
 // Network settings live in the device's settings, not in the tree.
 bool apply_network(const std::string &field, const std::string &value, DeviceConfig &c,
                    PostResult &r) {
@@ -552,7 +545,8 @@ bool apply_network(const std::string &field, const std::string &value, DeviceCon
         return true;
     }
     if (field == "IPAddr" || field == "Submask" || field == "Gateway") {
-        if (!parse_ipv4(value))
+        std::uint8_t parts[4];
+        if (!qv::parse_dotted_ipv4(value, parts))
             return false;
         if (field == "IPAddr") {
             r.address_changed = r.address_changed || value != c.ip;

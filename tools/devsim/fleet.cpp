@@ -1,4 +1,5 @@
 #include "internal.h"
+#include "qvtext.h"
 
 #include <arpa/inet.h>
 
@@ -99,15 +100,15 @@ bool parse_mac(const std::string &text, std::array<std::uint8_t, 6> &out) {
 }
 
 bool is_loopback_text(const std::string &ip) {
-    in_addr a{};
-    return inet_pton(AF_INET, ip.c_str(), &a) == 1 && (ntohl(a.s_addr) >> 24) == 127;
+    std::uint8_t a[4];
+    return qv::parse_dotted_ipv4(ip, a) && a[0] == 127;
 }
 
 bool parse_endpoint(const std::string &text, std::string &address, std::uint16_t &port) {
     const auto colon = text.rfind(':');
     std::string a = colon == std::string::npos ? text : text.substr(0, colon);
-    in_addr tmp{};
-    if (inet_pton(AF_INET, a.c_str(), &tmp) != 1)
+    std::uint8_t tmp[4];
+    if (!qv::parse_dotted_ipv4(a, tmp))
         return false;
     if (colon != std::string::npos) {
         const std::string p = text.substr(colon + 1);
@@ -132,9 +133,9 @@ bool in_set(unsigned type, std::initializer_list<std::pair<unsigned, unsigned>> 
 }
 
 std::string address_of(std::size_t index, const std::string &first) {
-    in_addr a{};
-    inet_pton(AF_INET, first.c_str(), &a);
-    std::uint32_t base = ntohl(a.s_addr);
+    std::uint32_t network_order = 0;
+    qv::parse_dotted_ipv4(first, network_order);
+    std::uint32_t base = ntohl(network_order);
     // Skip .0 and .255 host parts so every address looks like a host's.
     std::uint32_t v = base;
     for (std::size_t i = 0; i < index; ++i) {
@@ -142,6 +143,7 @@ std::string address_of(std::size_t index, const std::string &first) {
         while ((v & 0xFF) == 0 || (v & 0xFF) == 255)
             ++v;
     }
+    in_addr a{};
     a.s_addr = htonl(v);
     char b[INET_ADDRSTRLEN];
     inet_ntop(AF_INET, &a, b, sizeof b);

@@ -1,5 +1,6 @@
 // The fleet's sockets and its worker loop on a POSIX system.
 #include "internal.h"
+#include "qvtext.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -30,7 +31,7 @@ int listen_on(const std::string &ip, std::uint16_t port, std::uint16_t &bound, s
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(port);
-    inet_pton(AF_INET, ip.c_str(), &sa.sin_addr);
+    qv::parse_dotted_ipv4(ip, sa.sin_addr.s_addr);
     if (bind(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) != 0 || listen(fd, 32) != 0) {
         if (error)
             *error = "bind " + ip + ":" + std::to_string(port) + ": " + std::strerror(errno);
@@ -125,7 +126,7 @@ bool Fleet::start(std::string *error) {
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(d->config.udp_port);
-    inet_pton(AF_INET, d->config.udp_address.c_str(), &sa.sin_addr);
+    qv::parse_dotted_ipv4(d->config.udp_address, sa.sin_addr.s_addr);
     if (bind(d->udp_fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) != 0)
         return fail("bind " + d->config.udp_address + ":" + std::to_string(d->config.udp_port) +
                     ": " + std::strerror(errno));

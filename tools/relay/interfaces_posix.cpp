@@ -1,5 +1,6 @@
 // Interface list of a POSIX system.
 #include "net.h"
+#include "qvtext.h"
 #include "relay.h"
 
 #include <arpa/inet.h>
@@ -12,7 +13,7 @@ std::vector<Target> broadcast_targets(std::uint16_t port, const std::vector<std:
         Target target;
         target.address.sin_family = AF_INET;
         target.address.sin_port = htons(port);
-        inet_pton(AF_INET, t.address, &target.address.sin_addr);
+        qv::parse_dotted_ipv4(qv::field_text(t.address), target.address.sin_addr.s_addr);
         target.interface = t.adapter;
         out.push_back(target);
     }

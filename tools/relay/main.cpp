@@ -3,6 +3,7 @@
 // Prints "kelvo-relay listening ADDR:PORT" as its first line and serves until
 // SIGINT or SIGTERM.
 #include "kelvo_version.h"
+#include "qvtext.h"
 #include "relay.h"
 
 #include <QCommandLineParser>
@@ -28,8 +29,8 @@ void on_signal(int) {
 bool parse_endpoint(const QString &text, std::string &address, std::uint16_t &port) {
     const auto colon = text.lastIndexOf(':');
     const QString a = colon < 0 ? text : text.left(colon);
-    in_addr tmp{};
-    if (inet_pton(AF_INET, a.toStdString().c_str(), &tmp) != 1)
+    std::uint8_t tmp[4];
+    if (!qv::parse_dotted_ipv4(a.toStdString(), tmp))
         return false;
     if (colon >= 0) {
         bool ok = false;
@@ -88,7 +89,7 @@ int main(int argc, char **argv) {
         sockaddr_in sa{};
         sa.sin_family = AF_INET;
         sa.sin_port = htons(port);
-        inet_pton(AF_INET, address.c_str(), &sa.sin_addr);
+        qv::parse_dotted_ipv4(address, sa.sin_addr.s_addr);
         options.devices.push_back(sa);
     }
     for (const auto &name : parser.values(interface)) {

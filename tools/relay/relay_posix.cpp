@@ -1,4 +1,5 @@
 // The relay's sockets and forwarding loop on a POSIX system.
+#include "qvtext.h"
 #include "relay.h"
 
 #include <arpa/inet.h>
@@ -116,7 +117,7 @@ bool Relay::open(std::string *error) {
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(options_.listen_port);
-    if (inet_pton(AF_INET, options_.listen_address.c_str(), &sa.sin_addr) != 1 ||
+    if (!qv::parse_dotted_ipv4(options_.listen_address, sa.sin_addr.s_addr) ||
         bind(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) != 0) {
         if (error)
             *error = "cannot listen on " + options_.listen_address + ":" +

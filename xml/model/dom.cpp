@@ -4,6 +4,7 @@
 #include "model/text_scan.h"
 #include "qvtext.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -36,29 +37,6 @@ bool is_name_char(char c) {
 }
 
 using qv::append_utf8;
-
-std::string utf16_to_utf8(const unsigned char *b, size_t length, bool big_endian) {
-    std::string out;
-    out.reserve(length);
-    auto unit = [&](size_t i) -> unsigned long {
-        return big_endian ? (b[i] << 8) | b[i + 1] : (b[i + 1] << 8) | b[i];
-    };
-    for (size_t i = 2; i + 1 < length; i += 2) {
-        unsigned long cp = unit(i);
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < length) {
-            unsigned long low = unit(i + 2);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                i += 2;
-            }
-        }
-        if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD; // a lone surrogate
-        }
-        append_utf8(out, cp);
-    }
-    return out;
-}
 
 struct group_key {
     const void *parent;
@@ -637,7 +615,10 @@ qvxml_dom_node *dom_parse(const char *text, size_t length) {
         d = new qvxml_dom_document;
         const auto *bytes = reinterpret_cast<const unsigned char *>(text);
         if (length > 0 && (bytes[0] == 0xFE || bytes[0] == 0xFF)) {
-            d->source = utf16_to_utf8(bytes, length, bytes[0] == 0xFE);
+            // Past the byte-order mark (or all of a one-byte text).
+            const std::string_view units(text, length);
+            d->source =
+                qv::utf16_to_utf8(units.substr(std::min<size_t>(2, length)), bytes[0] == 0xFE);
         } else if (length > 0) {
             d->source.assign(text, length);
         }

@@ -4,9 +4,10 @@
 // configuration document, and the file name offered for that document.
 //
 // Threading: pure functions over records the caller owns; any thread.
-#ifndef KELVO_UDPS_DEVICETEXT_H
-#define KELVO_UDPS_DEVICETEXT_H
+#ifndef KELVO_HOST_DEVICETEXT_H
+#define KELVO_HOST_DEVICETEXT_H
 
+#include "qvtext.h"
 #include "qvudps.h"
 
 #include <cctype>
@@ -15,9 +16,10 @@
 
 namespace kelvo {
 
-// The record's text field up to its NUL, never past the field.
+// The record's text field up to its NUL, never past the field, as a string
+// of its own.
 template <std::size_t N> std::string FieldText(const char (&field)[N]) {
-    return std::string(field, strnlen(field, N));
+    return std::string(qv::field_text(field));
 }
 
 // "TCP setup=Y, TEA=N, NVT=Y, DHCP=N": TCP setup always, the others only for
