@@ -112,7 +112,7 @@ HttpReply HttpReply::chunked(const std::string &document) {
 HttpReply HttpReply::trickle(const std::string &text, int ms, std::size_t at_once) {
     HttpReply r;
     r.delay_ms = ms;
-    at_once = std::min(at_once, text.size());
+    at_once = at_once < text.size() ? at_once : text.size();
     if (at_once > 0) {
         r.chunks.push_back(text.substr(0, at_once));
     }
@@ -222,7 +222,7 @@ Clock::time_point HttpPeer::first_connection() const {
 bool HttpPeer::pause(int ms) const {
     const auto until = Clock::now() + std::chrono::milliseconds(ms);
     while (!stop_ && Clock::now() < until) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 10)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms < 10 ? ms : 10));
     }
     return !stop_;
 }

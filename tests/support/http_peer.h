@@ -17,6 +17,7 @@
 #include <ostream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace kelvo::test {
