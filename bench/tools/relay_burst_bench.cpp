@@ -3,7 +3,7 @@
 // fast. Then a flood of malformed datagrams, after which the relay must
 // still serve. Everything runs on loopback; every loop is bounded.
 #include "devsim.h"
-#include "lab_support.h"
+#include "lab.h"
 
 #include "wire.h"
 
@@ -11,8 +11,8 @@
 #include <set>
 #include <thread>
 
+using namespace kelvo::test;
 using namespace std::chrono_literals;
-using lab::Clock;
 
 namespace {
 
@@ -23,12 +23,12 @@ struct Round {
     double last_ms = 0;
 };
 
-Round burst(const lab::Udp &client, const sockaddr_in &relay, std::chrono::milliseconds quiet) {
+Round burst(const Udp &client, const sockaddr_in &relay, std::chrono::milliseconds quiet) {
     Round r;
     std::set<std::string> macs;
     const auto t0 = Clock::now();
-    client.send_to(relay, lab::wrap(qvudps::proxy_search, lab::search_request(), "Bench"));
-    lab::Bytes b;
+    client.send_to(relay, wrap(qvudps::proxy_search, search_request(), "Bench"));
+    Bytes b;
     const auto until = t0 + 30s;
     while (Clock::now() < until && client.receive(b, nullptr, quiet)) {
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
@@ -63,16 +63,16 @@ int main(int argc, char **argv) {
 
     int lossless = 0;
     for (const int repeat : {1, 2}) {
-        lab::Process relay({KELVO_RELAY_PATH, "--listen", "127.0.0.1:0", "--devices",
-                            "127.0.0.2:" + std::to_string(fleet.udp_port()), "--linger", "3",
-                            "--repeat", std::to_string(repeat), "--verbose", "0"});
-        const std::uint16_t port = lab::port_in(relay.line());
+        Process relay({KELVO_RELAY_PATH, "--listen", "127.0.0.1:0", "--devices",
+                       "127.0.0.2:" + std::to_string(fleet.udp_port()), "--linger", "3", "--repeat",
+                       std::to_string(repeat), "--verbose", "0"});
+        const std::uint16_t port = port_in(relay.line());
         if (!port) {
             std::fprintf(stderr, "relay_burst_bench: kelvo-relay did not start\n");
             return 1;
         }
-        const sockaddr_in relay_at = lab::endpoint("127.0.0.1", port);
-        lab::Udp client;
+        const sockaddr_in relay_at = endpoint("127.0.0.1", port);
+        Udp client;
         for (int i = 0; i < rounds; ++i) {
             const Round r = burst(client, relay_at, 700ms);
             lossless += r.devices == count && r.datagrams == count * repeat;
@@ -87,9 +87,9 @@ int main(int argc, char **argv) {
             // Flood: malformed datagrams as fast as one socket sends them,
             // bounded in count; then one good search.
             const int flood = 50000;
-            lab::Bytes bad = lab::wrap(qvudps::proxy_search, lab::search_request());
+            Bytes bad = wrap(qvudps::proxy_search, search_request());
             bad[17] ^= 0xFF; // CRC mismatch
-            lab::Udp flooder;
+            Udp flooder;
             const auto t0 = Clock::now();
             for (int i = 0; i < flood; ++i)
                 flooder.send_to(relay_at, bad);

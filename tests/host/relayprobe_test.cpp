@@ -2,6 +2,7 @@
 // wrong or not at all, and the owner-only files that hold the settings.
 #include "hostrelay.h"
 #include "hostsecrets.h"
+#include "test_sockets.h"
 #include "wire.h"
 
 #include <gtest/gtest.h>
@@ -24,19 +25,9 @@ using namespace kelvo::host;
 namespace {
 
 int BoundUdp() {
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa), 0);
+    const int fd = kelvo::test::bound_udp("127.0.0.1", 0);
+    EXPECT_GE(fd, 0);
     return fd;
-}
-
-int PortOf(int fd) {
-    sockaddr_in sa{};
-    socklen_t len = sizeof sa;
-    getsockname(fd, reinterpret_cast<sockaddr *>(&sa), &len);
-    return ntohs(sa.sin_port);
 }
 
 enum class Answer { Right, Silent, WrongNonce, WrongVersion, OtherPort, StatusWithNul };
@@ -114,7 +105,7 @@ TEST(RelayProbe, OnlyTheRightAnswerFromTheRelaysPortCounts) {
     for (const auto &c : cases) {
         SCOPED_TRACE(static_cast<int>(c.how));
         Responder r(c.how, c.status);
-        const RelayProbe probe = ProbeRelay("127.0.0.1", PortOf(r.fd));
+        const RelayProbe probe = ProbeRelay("127.0.0.1", kelvo::test::local_port(r.fd));
         r.stop();
         const auto &got = r.received;
         EXPECT_EQ(probe.presence, c.expected);

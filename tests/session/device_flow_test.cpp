@@ -1,6 +1,7 @@
 // The main window's transfers end to end against the device simulator: the
 // session, the real XML client library and a simulated device on loopback.
 #include "session_fixture.h"
+#include "test_files.h"
 
 #include <devsim.h>
 
@@ -81,13 +82,6 @@ protected:
     QTemporaryDir dir;
 };
 
-std::string ReadFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 } // namespace
 
 TEST_F(DeviceFlow, DownloadWritesTheDevicesDocument) {
@@ -102,7 +96,7 @@ TEST_F(DeviceFlow, DownloadWritesTheDevicesDocument) {
 
     const std::string path = dir.filePath("download.xml").toStdString();
     ASSERT_EQ(s->GetSetupToFile(path.c_str()), 0);
-    const std::string file = ReadFile(path);
+    const std::string file = read_file(path);
     // The document carries the device's clock: it matches one of the two.
     EXPECT_TRUE(file == before || file == after) << file.substr(0, 200);
     EXPECT_EQ(s->Close(), 0);

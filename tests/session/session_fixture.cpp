@@ -96,19 +96,18 @@ void Recorder::Values(TIoXmlValuesEventArgs *a) {
 }
 
 void Recorder::Setup(TIoXmlSetupEventArgs *a) {
-    CheckGuiThread();
-    stateInHandler = a->sender->GetState();
-    setups.push_back(*a);
-    Note("setup", a->sender);
-    if (onSetup)
-        onSetup(a);
+    SetupEvent("setup", a);
 }
 
 void Recorder::SetupSent(TIoXmlSetupEventArgs *a) {
+    SetupEvent("sent", a);
+}
+
+void Recorder::SetupEvent(const std::string &what, TIoXmlSetupEventArgs *a) {
     CheckGuiThread();
     stateInHandler = a->sender->GetState();
     setups.push_back(*a);
-    Note("sent", a->sender);
+    Note(what, a->sender);
     if (onSetup)
         onSetup(a);
 }

@@ -70,6 +70,7 @@ public:
 
 private:
     void Note(const std::string &what, mvxapi::TIoXmlCustom *sender);
+    void SetupEvent(const std::string &what, mvxapi::TIoXmlSetupEventArgs *a);
     void CheckGuiThread();
 };
 

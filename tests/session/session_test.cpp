@@ -1,6 +1,7 @@
 // Session lifecycle, events and the receiver, against a real HTTP peer on
 // loopback and the real XML client library.
 #include "session_fixture.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -28,13 +29,6 @@ std::unique_ptr<TIoXml> SessionFor(const HttpPeer &peer, Recorder &rec) {
     s->port = peer.port();
     rec.Attach(*s);
     return s;
-}
-
-std::string ReadFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
 }
 
 } // namespace
@@ -71,7 +65,7 @@ TEST(Session, OpenGetSetupAndDownloadToFileByteForByte) {
     HttpPeer peer;
     // A document with CR LF line ends and non-ASCII bytes must arrive as sent.
     const std::string doc = std::string(kSetupXml) + "<!-- r\xc3\xa9sum\xc3\xa9 -->\r\n";
-    peer.setSetup(doc);
+    peer.set_setup(doc);
     Recorder rec;
     auto s = SessionFor(peer, rec);
 
@@ -102,7 +96,7 @@ TEST(Session, OpenGetSetupAndDownloadToFileByteForByte) {
     const std::string path = dir.filePath("device.xml").toStdString();
     EXPECT_EQ(s->GetSetupToFile(path.c_str()), 0);
     EXPECT_EQ(s->GetState(), xsReady);
-    EXPECT_EQ(ReadFile(path), doc);
+    EXPECT_EQ(read_file(path), doc);
     // The configuration holds the device's passwords.
     EXPECT_EQ(QFile::permissions(QString::fromStdString(path)),
               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
@@ -116,7 +110,7 @@ TEST(Session, OpenGetSetupAndDownloadToFileByteForByte) {
 
 TEST(Session, FailedDownloadKeepsThePreviousFileAndLeavesNoPartOne) {
     HttpPeer peer;
-    peer.setSetup(std::string(kSetupXml) + std::string(4000, ' '));
+    peer.set_setup(std::string(kSetupXml) + std::string(4000, ' '));
     Recorder rec;
     auto s = SessionFor(peer, rec);
     ASSERT_EQ(s->Open(), 0);
@@ -140,13 +134,13 @@ TEST(Session, FailedDownloadKeepsThePreviousFileAndLeavesNoPartOne) {
     s->GetSdkError(error, false);
     EXPECT_EQ(error.code, 7); // "File write failure", and why, for the window to show
     EXPECT_NE(error.text.find("File too large"), std::string::npos) << error.text;
-    EXPECT_EQ(ReadFile(path), "previous");
+    EXPECT_EQ(read_file(path), "previous");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"device.xml"});
 }
 
 TEST(Session, GetValuesDeliversParsedDocument) {
     HttpPeer peer;
-    peer.setValues(kValuesXml);
+    peer.set_values(kValuesXml);
     Recorder rec;
     auto s = SessionFor(peer, rec);
     ASSERT_EQ(s->Open(), 0);
@@ -192,8 +186,8 @@ struct ParseHooks {
 
 TEST(Session, CustomParserAndAfterParseHooks) {
     HttpPeer peer;
-    peer.setValues(kValuesXml);
-    peer.setSetup(kSetupXml);
+    peer.set_values(kValuesXml);
+    peer.set_setup(kSetupXml);
     Recorder rec;
     ParseHooks hooks;
     auto s = SessionFor(peer, rec);
@@ -254,10 +248,10 @@ TEST(Session, TwoSessionsShareOneReceiver) {
     const int before = SessionCount();
     EXPECT_FALSE(MessageWindowExists());
     HttpPeer peerA, peerB;
-    peerA.setSetup(kSetupXml);
+    peerA.set_setup(kSetupXml);
     std::string other = kSetupXml;
     other.replace(other.find("Lab box"), 7, "Other");
-    peerB.setSetup(other);
+    peerB.set_setup(other);
     Recorder recA, recB;
     {
         auto a = SessionFor(peerA, recA);
@@ -300,7 +294,7 @@ TEST(Session, DestroyingAnOpenSessionRaisesNoClose) {
 
 TEST(Session, SlotWithoutHandlerOnlyFreesThePayload) {
     HttpPeer peer;
-    peer.setSetup(kSetupXml);
+    peer.set_setup(kSetupXml);
     Recorder rec;
     auto s = SessionFor(peer, rec);
     s->OnSetup = nullptr;
@@ -320,7 +314,7 @@ TEST(Session, SlotWithoutHandlerOnlyFreesThePayload) {
 // the payloads are freed).
 TEST(Session, LateResultsNeverReachADestroyedSession) {
     HttpPeer peer;
-    peer.setSetup(kSetupXml);
+    peer.set_setup(kSetupXml);
     Recorder keepRec;
     auto keep = SessionFor(peer, keepRec); // keeps the receiver alive
 
@@ -354,15 +348,15 @@ TEST(Session, LateResultsNeverReachADestroyedSession) {
 
 TEST(Session, DestroyWhileRequestRunsAgainstSlowDevice) {
     HttpPeer peer;
-    peer.setSetup(kSetupXml);
-    peer.setDelayMs(1500);
+    peer.set_setup(kSetupXml);
+    peer.set_delay_ms(1500);
     Recorder keepRec, rec;
     auto keep = SessionFor(peer, keepRec);
     {
         auto s = SessionFor(peer, rec);
         ASSERT_EQ(s->Open(), 0);
         ASSERT_EQ(s->GetSetup(), 0);
-        ASSERT_TRUE(PumpUntil([&] { return peer.requestCount() == 1; }));
+        ASSERT_TRUE(PumpUntil([&] { return peer.request_count() == 1; }));
     }
     PumpFor(2000);
     EXPECT_FALSE(rec.Has("setup"));
@@ -371,7 +365,7 @@ TEST(Session, DestroyWhileRequestRunsAgainstSlowDevice) {
 
 TEST(Session, HandlerMayCloseAndDestroyTheSession) {
     HttpPeer peer;
-    peer.setSetup(kSetupXml);
+    peer.set_setup(kSetupXml);
     Recorder rec;
     auto s = SessionFor(peer, rec);
     rec.onSetup = [&](TIoXmlSetupEventArgs *) {

@@ -16,8 +16,8 @@ namespace {
 class Setters : public ::testing::Test {
 protected:
     void SetUp() override {
-        peer.setSetup(kSetupXml);
-        peer.setValues(kValuesXml); // sensors 5 and 9
+        peer.set_setup(kSetupXml);
+        peer.set_values(kValuesXml); // sensors 5 and 9
         s = std::make_unique<TIoXml>(nullptr);
         s->host = "127.0.0.1";
         s->port = peer.port();
@@ -152,7 +152,7 @@ TEST_F(Setters, DocumentsThatWouldNotFitAreRefused) {
     EXPECT_EQ(s->SetEntryName(65, longName.c_str()), -1);
     EXPECT_EQ(rec.errors.back().code, 81);
     PumpFor(100);
-    EXPECT_EQ(peer.requestCount(), 0u);
+    EXPECT_EQ(peer.request_count(), 0u);
 
     // A fitting name afterwards goes through.
     s->indexed = 0;
@@ -182,13 +182,13 @@ TEST_F(Setters, DestroyingTheSessionDuringTheTrialConnection) {
     Recorder keepRec;
     TIoXml keep(nullptr); // keeps the receiver alive
     keepRec.Attach(keep);
-    peer.setDelayMs(800);
+    peer.set_delay_ms(800);
     s->indexed = 1;
     ASSERT_EQ(s->SetSensorLimits(9, 1, 2), 0);
-    ASSERT_TRUE(PumpUntil([&] { return peer.requestCount() == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return peer.request_count() == 1; }));
     s.reset();
     PumpFor(1500);
     EXPECT_FALSE(rec.Has("sent"));
     EXPECT_FALSE(rec.Has("error"));
-    EXPECT_EQ(peer.requestCount(), 1u); // nothing was uploaded
+    EXPECT_EQ(peer.request_count(), 1u); // nothing was uploaded
 }

@@ -18,7 +18,7 @@ namespace {
 class Upload : public ::testing::Test {
 protected:
     void SetUp() override {
-        peer.setSetup(kSetupXml); // the device has sensors 1 and 3
+        peer.set_setup(kSetupXml); // the device has sensors 1 and 3
         s = std::make_unique<TIoXml>(nullptr);
         s->host = "127.0.0.1";
         s->port = peer.port();
@@ -139,13 +139,13 @@ TEST_F(Upload, FileProblemsLeaveTheSessionReadyAndSendNothing) {
     EXPECT_EQ(error.text, "File larger than 16 MiB");
     EXPECT_EQ(s->GetState(), xsReady);
     PumpFor(100);
-    EXPECT_EQ(peer.requestCount(), 1u); // only the setup download
-    EXPECT_FALSE(rec.Has("error"));     // SendSetupFile raises no events itself
+    EXPECT_EQ(peer.request_count(), 1u); // only the setup download
+    EXPECT_FALSE(rec.Has("error"));      // SendSetupFile raises no events itself
 }
 
 TEST_F(Upload, FilterNeedsTheDevicesSetup) {
     // After a failed download the cached setup is not available: -1.
-    peer.requireAuth("admin", "secret");
+    peer.require_auth("admin", "secret");
     ASSERT_EQ(s->GetSetup(), 0);
     ASSERT_TRUE(PumpUntil([&] { return rec.Has("error"); }));
     const std::string path = Write("up.xml", kThreeSensors);

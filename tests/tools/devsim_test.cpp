@@ -2,7 +2,7 @@
 // the terminal, and the UDP search and setup side.
 #include "devsim.h"
 #include "documents.h"
-#include "lab_support.h"
+#include "lab.h"
 
 #include "tea.h"
 #include "wire.h"
@@ -17,6 +17,7 @@
 #include <thread>
 
 using namespace kelvo::devsim;
+using namespace kelvo::test;
 using namespace std::chrono_literals;
 
 namespace {
@@ -38,10 +39,10 @@ struct FleetFixture : ::testing::Test {
         ASSERT_TRUE(fleet->start(&err)) << err;
     }
     DeviceState dev(std::size_t i) const { return fleet->device(i); }
-    lab::HttpAnswer ask(std::size_t i, const std::string &request,
-                        std::chrono::milliseconds timeout = 5s) const {
+    HttpAnswer ask(std::size_t i, const std::string &request,
+                   std::chrono::milliseconds timeout = 5s) const {
         const auto d = dev(i);
-        return lab::http(d.config.ip, d.http_port, request, timeout);
+        return http(d.config.ip, d.http_port, request, timeout);
     }
 };
 
@@ -72,11 +73,10 @@ std::map<std::string, std::string> flatten(const std::string &xml, bool *well_fo
     return out;
 }
 
-std::vector<std::uint8_t> search_once(const Fleet &f, std::vector<lab::Bytes> &replies,
+std::vector<std::uint8_t> search_once(const Fleet &f, std::vector<Bytes> &replies,
                                       std::chrono::milliseconds quiet = 500ms) {
-    lab::Udp client;
-    EXPECT_TRUE(
-        client.send_to(lab::endpoint(f.udp_address(), f.udp_port()), lab::search_request()));
+    Udp client;
+    EXPECT_TRUE(client.send_to(endpoint(f.udp_address(), f.udp_port()), search_request()));
     replies = client.collect(quiet);
     return {};
 }
@@ -87,7 +87,7 @@ struct Decoded {
     bool authentic = false;
 };
 
-std::map<std::string, Decoded> decode_all(const std::vector<lab::Bytes> &replies) {
+std::map<std::string, Decoded> decode_all(const std::vector<Bytes> &replies) {
     std::map<std::string, Decoded> out;
     for (const auto &r : replies) {
         Decoded d;
@@ -99,9 +99,9 @@ std::map<std::string, Decoded> decode_all(const std::vector<lab::Bytes> &replies
     return out;
 }
 
-lab::Bytes setup_message(const Decoded &stored, const qvudps_module &request,
-                         const qvudps_tea_key &key) {
-    lab::Bytes b(qvudps::setup_max_size);
+Bytes setup_message(const Decoded &stored, const qvudps_module &request,
+                    const qvudps_tea_key &key) {
+    Bytes b(qvudps::setup_max_size);
     const std::uint8_t flags = qvudps::merge_setup_flags(stored.m.raw_flags, request);
     b.resize(
         qvudps::encode_setup(request, stored.m, stored.raw_mac, flags, key, b.data(), b.size()));
@@ -121,7 +121,7 @@ TEST_F(FleetFixture, EveryModelServesWellFormedDocumentsThatFitTheClientBuffer) 
             continue;
         }
         for (const char *path : {"/values.xml", "/setup.xml"}) {
-            const auto a = ask(i, lab::get(path, d.config.http_user.empty() ? "" : kAdminSecret));
+            const auto a = ask(i, get(path, d.config.http_user.empty() ? "" : kAdminSecret));
             ASSERT_EQ(a.status, 200) << d.config.mac << path;
             EXPECT_LT(a.body.size(), 19999u) << path;
             EXPECT_EQ(a.body.rfind("<?xml", 0), 0u);
@@ -156,15 +156,15 @@ TEST_F(FleetFixture, SetupDocumentNeedsBasicAuthorisationWhenTheDeviceAsksForIt)
     start(6, "127.0.22.1");
     const std::size_t secured = 5;
     ASSERT_FALSE(dev(secured).config.http_user.empty());
-    auto a = ask(secured, lab::get("/setup.xml"));
+    auto a = ask(secured, get("/setup.xml"));
     EXPECT_EQ(a.status, 401);
     EXPECT_NE(a.head.find("WWW-Authenticate: Basic"), std::string::npos);
-    EXPECT_EQ(ask(secured, lab::get("/setup.xml", "YWRtaW46d3Jvbmc=")).status, 401); // admin:wrong
-    EXPECT_EQ(ask(secured, lab::post("/setup.xml", "<Root/>")).status, 401);
-    EXPECT_EQ(ask(secured, lab::get("/setup.xml", kAdminSecret)).status, 200);
-    EXPECT_EQ(ask(secured, lab::get("/values.xml")).status, 200) << "values are never protected";
-    EXPECT_EQ(ask(0, lab::get("/setup.xml")).status, 200);
-    EXPECT_EQ(ask(0, lab::get("/nothing")).status, 404);
+    EXPECT_EQ(ask(secured, get("/setup.xml", "YWRtaW46d3Jvbmc=")).status, 401); // admin:wrong
+    EXPECT_EQ(ask(secured, post("/setup.xml", "<Root/>")).status, 401);
+    EXPECT_EQ(ask(secured, get("/setup.xml", kAdminSecret)).status, 200);
+    EXPECT_EQ(ask(secured, get("/values.xml")).status, 200) << "values are never protected";
+    EXPECT_EQ(ask(0, get("/setup.xml")).status, 200);
+    EXPECT_EQ(ask(0, get("/nothing")).status, 404);
     EXPECT_EQ(ask(0, "DELETE /setup.xml HTTP/1.0\r\n\r\n").status, 405);
     EXPECT_EQ(ask(0, "POST /setup.xml HTTP/1.0\r\n\r\n").status, 411);
 
@@ -187,7 +187,7 @@ TEST_F(FleetFixture, UploadAppliesWritableElementsAndAnswersTheNewDocument) {
         "<Value>99.9</Value><Dest><Snmp2>1</Snmp2></Dest></Entry></SenSet>\n"
         "<Network><Name>Lab 1</Name><DNSPrimary>1.2.3.4</DNSPrimary></Network>\n"
         "<Nonsense>1</Nonsense>\n</Root>\n";
-    const auto a = ask(0, lab::post("/setup.xml", body));
+    const auto a = ask(0, post("/setup.xml", body));
     ASSERT_EQ(a.status, 200);
     const auto f = flatten(a.body);
     EXPECT_EQ(f.at("Root_Network_Name"), "Lab 1");
@@ -198,7 +198,7 @@ TEST_F(FleetFixture, UploadAppliesWritableElementsAndAnswersTheNewDocument) {
     EXPECT_NE(a.body.find("<IPaddr>127.0.0.9</IPaddr>"), std::string::npos);
     EXPECT_EQ(f.at("Root_SnmpTraps_Entry_IPaddr"), "127.0.0.1") << "entry 1 untouched";
     EXPECT_EQ(fleet->device(0).config.name, "Lab 1");
-    EXPECT_EQ(flatten(ask(0, lab::get("/setup.xml")).body).at("Root_Network_Name"), "Lab 1")
+    EXPECT_EQ(flatten(ask(0, get("/setup.xml")).body).at("Root_Network_Name"), "Lab 1")
         << "a later download shows the same";
 
     // The name upload of the discovery library: "HTTP 1.0" without a slash.
@@ -216,24 +216,24 @@ TEST_F(FleetFixture, UploadAppliesWritableElementsAndAnswersTheNewDocument) {
         },
         1s));
 
-    EXPECT_EQ(ask(0, lab::post("/setup.xml", "not xml at all")).status, 400);
+    EXPECT_EQ(ask(0, post("/setup.xml", "not xml at all")).status, 400);
 }
 
 TEST_F(FleetFixture, UploadOfANewAddressMovesTheListeners) {
     start(1, "127.0.24.1");
     const auto before = dev(0);
     const std::string moved = "127.0.24.77";
-    const auto a = ask(0, lab::post("/setup.xml", "<Root><Network><IPAddr>" + moved +
-                                                      "</IPAddr></Network></Root>"));
+    const auto a = ask(
+        0, post("/setup.xml", "<Root><Network><IPAddr>" + moved + "</IPAddr></Network></Root>"));
     ASSERT_EQ(a.status, 200) << "answered on the old connection";
     const auto after = dev(0);
     EXPECT_EQ(after.config.ip, moved);
     EXPECT_NE(after.http_port, 0);
-    EXPECT_EQ(lab::http(moved, after.http_port, lab::get("/values.xml")).status, 200);
-    EXPECT_EQ(lab::http(before.config.ip, before.http_port, lab::get("/values.xml")).status, 0);
+    EXPECT_EQ(http(moved, after.http_port, get("/values.xml")).status, 200);
+    EXPECT_EQ(http(before.config.ip, before.http_port, get("/values.xml")).status, 0);
 
     // Off loopback the device is gone from here, as on a real network.
-    ask(0, lab::post("/setup.xml", "<Root><Network><IPAddr>10.1.2.3</IPAddr></Network></Root>"));
+    ask(0, post("/setup.xml", "<Root><Network><IPAddr>10.1.2.3</IPAddr></Network></Root>"));
     EXPECT_EQ(dev(0).http_port, 0);
     EXPECT_EQ(dev(0).config.ip, "10.1.2.3");
 }
@@ -244,13 +244,13 @@ TEST_F(FleetFixture, HttpFaults) {
     Faults f;
     f.http_status = 403;
     fleet->set_faults(mac, f);
-    EXPECT_EQ(ask(0, lab::get("/setup.xml")).status, 403);
+    EXPECT_EQ(ask(0, get("/setup.xml")).status, 403);
 
     f = {};
     f.malformed_xml = true;
     fleet->set_faults(mac, f);
     bool ok = true;
-    auto a = ask(0, lab::get("/setup.xml"));
+    auto a = ask(0, get("/setup.xml"));
     EXPECT_EQ(a.status, 200);
     flatten(a.body, &ok);
     EXPECT_FALSE(ok) << "the document must not be well-formed";
@@ -258,7 +258,7 @@ TEST_F(FleetFixture, HttpFaults) {
     f = {};
     f.oversize = 25000;
     fleet->set_faults(mac, f);
-    a = ask(0, lab::get("/values.xml"));
+    a = ask(0, get("/values.xml"));
     EXPECT_GE(a.body.size(), 25000u);
     flatten(a.body, &ok);
     EXPECT_TRUE(ok) << "padding is a comment behind the root";
@@ -267,7 +267,7 @@ TEST_F(FleetFixture, HttpFaults) {
     f.slow_body_ms = 5;
     f.http_delay_ms = 50;
     fleet->set_faults(mac, f);
-    a = ask(0, lab::get("/setup.xml"));
+    a = ask(0, get("/setup.xml"));
     EXPECT_EQ(a.status, 200);
     EXPECT_EQ(a.body.substr(a.body.size() - 8), "</Root>\n") << "arrives whole";
     flatten(a.body, &ok);
@@ -276,7 +276,7 @@ TEST_F(FleetFixture, HttpFaults) {
     f = {};
     f.http_silent = true;
     fleet->set_faults(mac, f);
-    EXPECT_EQ(ask(0, lab::get("/values.xml"), 700ms).status, 0);
+    EXPECT_EQ(ask(0, get("/values.xml"), 700ms).status, 0);
 }
 
 // ------------------------------------------------------------------ terminal
@@ -285,23 +285,9 @@ TEST_F(FleetFixture, TerminalNegotiatesEchoesAndEditsTheLine) {
     start(1, "127.0.26.1");
     const auto d = dev(0);
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in sa = lab::endpoint(d.config.ip, d.setup_port);
+    sockaddr_in sa = endpoint(d.config.ip, d.setup_port);
     ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa), 0);
-    auto read_until = [&](const std::string &marker) {
-        std::string got;
-        const auto until = lab::Clock::now() + 3s;
-        while (got.find(marker) == std::string::npos && lab::Clock::now() < until) {
-            pollfd p{fd, POLLIN, 0};
-            if (poll(&p, 1, 200) <= 0)
-                continue;
-            char b[1024];
-            const ssize_t n = recv(fd, b, sizeof b, 0);
-            if (n <= 0)
-                break;
-            got.append(b, static_cast<std::size_t>(n));
-        }
-        return got;
-    };
+    auto read_until = [&](const std::string &marker) { return receive_until(fd, marker, 3s, 3s); };
     auto say = [&](const std::string &s) { send(fd, s.data(), s.size(), MSG_NOSIGNAL); };
 
     const std::string hello = read_until("Choice: ");
@@ -342,7 +328,7 @@ TEST_F(FleetFixture, TerminalNegotiatesEchoesAndEditsTheLine) {
 
 TEST_F(FleetFixture, SearchGetsOneSignedReplyPerDeviceWithItsFields) {
     start(6, "127.0.27.1");
-    std::vector<lab::Bytes> replies;
+    std::vector<Bytes> replies;
     search_once(*fleet, replies);
     ASSERT_EQ(replies.size(), 6u);
     const auto found = decode_all(replies);
@@ -381,7 +367,7 @@ TEST_F(FleetFixture, SearchFaultsDropDuplicateDelayAndMissign) {
     fleet->set_faults(dev(1).config.mac, dup);
     fleet->set_faults(dev(2).config.mac, bad);
     fleet->set_faults(dev(3).config.mac, late);
-    std::vector<lab::Bytes> replies;
+    std::vector<Bytes> replies;
     search_once(*fleet, replies, 800ms);
     std::map<std::string, int> copies;
     std::map<std::string, bool> authentic;
@@ -401,11 +387,11 @@ TEST_F(FleetFixture, SearchFaultsDropDuplicateDelayAndMissign) {
 
 TEST_F(FleetFixture, SetupMessageIsAppliedOnlyWithTheRightKeyAndMovesTheDevice) {
     start(6, "127.0.29.1");
-    std::vector<lab::Bytes> replies;
+    std::vector<Bytes> replies;
     search_once(*fleet, replies);
     auto found = decode_all(replies);
-    lab::Udp client;
-    const auto fleet_at = lab::endpoint(fleet->udp_address(), fleet->udp_port());
+    Udp client;
+    const auto fleet_at = endpoint(fleet->udp_address(), fleet->udp_port());
 
     // Plain device: signed with the search key.
     const auto plain = dev(0);
@@ -436,7 +422,7 @@ TEST_F(FleetFixture, SetupMessageIsAppliedOnlyWithTheRightKeyAndMovesTheDevice) 
     EXPECT_EQ(now.config.gateway, "127.0.29.254");
     EXPECT_TRUE(now.config.dhcp_enabled);
     EXPECT_TRUE(now.config.dhcp_supported);
-    EXPECT_EQ(lab::http("127.0.29.200", now.http_port, lab::get("/values.xml")).status, 200);
+    EXPECT_EQ(http("127.0.29.200", now.http_port, get("/values.xml")).status, 200);
 
     // Defaults flag: back to the first settings.
     req.load_defaults = 1;
@@ -466,7 +452,7 @@ TEST_F(FleetFixture, SetupMessageIsAppliedOnlyWithTheRightKeyAndMovesTheDevice) 
     EXPECT_EQ(dev(5).setups_applied, 1u) << "the one signed with the search key was refused";
 
     // Garbage is logged and the fleet keeps answering.
-    client.send_to(fleet_at, lab::Bytes{1, 2, 3});
+    client.send_to(fleet_at, Bytes{1, 2, 3});
     ASSERT_TRUE(fleet->wait_log(
         [](const std::string &l) { return l.find("\"kind\":\"udp\"") != std::string::npos; }, 2s));
     search_once(*fleet, replies);

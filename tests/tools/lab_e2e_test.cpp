@@ -2,7 +2,9 @@
 // process and finds every device of a real kelvo-devsim process; a setup
 // through the relay changes a device, seen in the next search and in the
 // simulator's log.
-#include "lab_support.h"
+#include "lab.h"
+#include "peers.h"
+#include "test_files.h"
 
 #include "qvudps.h"
 #include "wire.h"
@@ -16,6 +18,7 @@
 #include <sstream>
 #include <thread>
 
+using namespace kelvo::test;
 using namespace std::chrono_literals;
 
 namespace {
@@ -46,33 +49,14 @@ std::pair<std::string, Expected> parse_device_line(const std::string &line) {
     return {mac, e};
 }
 
-bool wait_until_done(int (*finish)(), std::chrono::seconds limit) {
-    const auto until = lab::Clock::now() + limit;
-    while (finish() != 0) {
-        if (lab::Clock::now() > until)
-            return false;
-        std::this_thread::sleep_for(50ms);
-    }
-    return true;
-}
-
 std::map<std::string, qvudps_module> search(bool name_lookup) {
     std::map<std::string, qvudps_module> found;
     EXPECT_EQ(qvudps_search(name_lookup ? 1 : 0, nullptr), 0);
-    EXPECT_TRUE(wait_until_done(qvudps_search_finish, 30s));
-    qvudps_rewind();
-    qvudps_module m{};
-    while (qvudps_record_copy(&m) == 0)
+    EXPECT_TRUE(wait_search(30s));
+    for (const qvudps_module &m : all_records())
         found[m.mac] = m;
     EXPECT_EQ(static_cast<std::size_t>(qvudps_count()), found.size());
     return found;
-}
-
-std::string read_file(const std::string &path) {
-    std::ifstream f(path);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
 }
 
 } // namespace
@@ -81,21 +65,14 @@ TEST(LabEndToEnd, SearchAndSetupThroughTheRelayReachEverySimulatedDevice) {
     const std::string log_path = ::testing::TempDir() + "/lab_e2e_log.jsonl";
     std::remove(log_path.c_str());
     const std::size_t count = 12;
-    lab::Process devsim({KELVO_DEVSIM_PATH, "--listen", "127.0.0.2:0", "--count",
-                         std::to_string(count), "--ephemeral", "--first-ip", "127.0.31.1", "--log",
-                         log_path});
-    const std::string head = devsim.line();
-    ASSERT_NE(head.find("kelvo-devsim udp 127.0.0.2:"), std::string::npos) << head;
+    const auto lab = Lab::processes(
+        {"--count", std::to_string(count), "--first-ip", "127.0.31.1", "--log", log_path});
+    ASSERT_TRUE(lab->ok()) << lab->error();
     std::map<std::string, Expected> expected;
-    for (std::size_t i = 0; i < count; ++i)
-        expected.insert(parse_device_line(devsim.line()));
+    for (const std::string &line : lab->device_lines())
+        expected.insert(parse_device_line(line));
     ASSERT_EQ(expected.size(), count);
-
-    lab::Process relay({KELVO_RELAY_PATH, "--listen", "127.0.0.1:0", "--devices",
-                        "127.0.0.2:" + std::to_string(lab::port_in(head))});
-    const std::string relay_head = relay.line();
-    const std::uint16_t relay_port = lab::port_in(relay_head);
-    ASSERT_NE(relay_port, 0) << relay_head;
+    const std::uint16_t relay_port = lab->relay_port();
 
     ASSERT_EQ(qvudps_init(), 0);
     ASSERT_EQ(qvudps_set_proxy("127.0.0.1", relay_port, "Mvx-Config"), 0);
@@ -108,8 +85,9 @@ TEST(LabEndToEnd, SearchAndSetupThroughTheRelayReachEverySimulatedDevice) {
         EXPECT_STREQ(m.ip, e.ip.c_str());
         EXPECT_EQ(m.port, e.port);
         EXPECT_EQ(qvudps::type_code_of(m.raw_type), e.type);
-        // Names come from the reply (extended) or over HTTP (the name set).
-        if (e.type == qvudps::type_extended || qvudps::in_name_set(e.type))
+        // The extended devices name themselves in the reply, the thermometer
+        // and the meter over HTTP; the I/O box and the converter have none.
+        if (e.type == 31 || e.type == 2 || e.type == 13)
             EXPECT_EQ(std::string(m.name), e.name) << mac;
         else
             EXPECT_STREQ(m.name, "") << mac;
@@ -126,7 +104,7 @@ TEST(LabEndToEnd, SearchAndSetupThroughTheRelayReachEverySimulatedDevice) {
     // name_upload 1: after the message the library posts the new name to the
     // device's new address over HTTP.
     ASSERT_EQ(qvudps_setup(&settings, 1, nullptr), 0);
-    ASSERT_TRUE(wait_until_done(qvudps_setup_finish, 20s));
+    ASSERT_TRUE(wait_setup(20s));
 
     found = search(true);
     ASSERT_EQ(found.count(target->first), 1u);
@@ -144,14 +122,14 @@ TEST(LabEndToEnd, SearchAndSetupThroughTheRelayReachEverySimulatedDevice) {
     // The device answers at its new address.
     const auto moved = log.find("\"kind\":\"move\",\"mac\":\"" + target->first);
     EXPECT_NE(moved, std::string::npos);
-    EXPECT_EQ(lab::http("127.0.31.222", static_cast<std::uint16_t>(target->second.port),
-                        lab::get("/values.xml"))
-                  .status,
-              200);
+    EXPECT_EQ(
+        http("127.0.31.222", static_cast<std::uint16_t>(target->second.port), get("/values.xml"))
+            .status,
+        200);
 
     qvudps_uninit();
-    EXPECT_EQ(relay.stop(), 0);
-    EXPECT_EQ(devsim.stop(), 0);
+    EXPECT_EQ(lab->stop_relay(), 0);
+    EXPECT_EQ(lab->stop_devsim(), 0);
 }
 
 TEST(LabPrograms, DevsimTakesFaultsAndAFleetFileAndRefusesBadOptions) {
@@ -162,19 +140,19 @@ TEST(LabPrograms, DevsimTakesFaultsAndAFleetFileAndRefusesBadOptions) {
                  "devices": [{"type": 2, "name": "From file", "ip": "127.0.34.1"},
                              {"type": 20, "ip": "127.0.34.2"}]})";
     }
-    lab::Process devsim({KELVO_DEVSIM_PATH, "--fleet", fleet_path, "--fault", "1:http_status=403"});
+    Process devsim({KELVO_DEVSIM_PATH, "--fleet", fleet_path, "--fault", "1:http_status=403"});
     ASSERT_NE(devsim.line().find(" devices 2"), std::string::npos);
     const auto first = parse_device_line(devsim.line());
     const auto second = parse_device_line(devsim.line());
     EXPECT_EQ(first.second.name, "From file");
-    EXPECT_EQ(lab::http(first.second.ip, static_cast<std::uint16_t>(first.second.port),
-                        lab::get("/values.xml"))
-                  .status,
-              200);
-    EXPECT_EQ(lab::http(second.second.ip, static_cast<std::uint16_t>(second.second.port),
-                        lab::get("/values.xml"))
-                  .status,
-              403);
+    EXPECT_EQ(
+        http(first.second.ip, static_cast<std::uint16_t>(first.second.port), get("/values.xml"))
+            .status,
+        200);
+    EXPECT_EQ(
+        http(second.second.ip, static_cast<std::uint16_t>(second.second.port), get("/values.xml"))
+            .status,
+        403);
     EXPECT_EQ(devsim.stop(), 0);
     std::remove(fleet_path.c_str());
 
@@ -190,7 +168,7 @@ TEST(LabPrograms, DevsimTakesFaultsAndAFleetFileAndRefusesBadOptions) {
         {KELVO_RELAY_PATH, "--linger", "-1"},
     };
     for (const auto &argv : bad) {
-        lab::Process p(argv);
+        Process p(argv);
         // No first line: the program ended (its stdout closed) before serving.
         EXPECT_EQ(p.line(5s), "") << argv[1] << " " << argv[2];
         EXPECT_EQ(p.stop(), 2) << argv[1] << " " << argv[2];

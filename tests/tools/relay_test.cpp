@@ -1,6 +1,6 @@
 // The relay's datagram checks, and the kelvo-relay program between test
 // clients and a scripted device socket on loopback.
-#include "lab_support.h"
+#include "lab.h"
 #include "net.h"
 #include "relay.h"
 
@@ -17,26 +17,27 @@
 #include <sys/ioctl.h>
 #include <thread>
 
+using namespace kelvo::test;
 using namespace std::chrono_literals;
 using kelvo::relay::Verdict;
 
 namespace {
 
-Verdict verdict(const lab::Bytes &d, const std::string &from = "127.0.0.1", bool on_lo = true) {
+Verdict verdict(const Bytes &d, const std::string &from = "127.0.0.1", bool on_lo = true) {
     qvudps::ProxyHeader h{};
     const std::uint8_t *payload = nullptr;
     std::size_t len = 0;
-    return kelvo::relay::check_datagram(lab::endpoint(from, 5555), on_lo, d.data(), d.size(), h,
-                                        payload, len);
+    return kelvo::relay::check_datagram(endpoint(from, 5555), on_lo, d.data(), d.size(), h, payload,
+                                        len);
 }
 
 } // namespace
 
 TEST(RelayChecks, AcceptsOnlyWellFormedDatagramsFromThisPc) {
-    const lab::Bytes search = lab::wrap(qvudps::proxy_search, lab::search_request(), "Mvx-Config");
+    const Bytes search = wrap(qvudps::proxy_search, search_request(), "Mvx-Config");
     EXPECT_EQ(verdict(search), Verdict::ok);
     EXPECT_EQ(verdict(search, "127.44.0.9"), Verdict::ok) << "all of 127/8 is this PC";
-    EXPECT_EQ(verdict(lab::wrap(qvudps::proxy_setup, lab::Bytes(51, 7))), Verdict::ok);
+    EXPECT_EQ(verdict(wrap(qvudps::proxy_setup, Bytes(51, 7))), Verdict::ok);
 
     EXPECT_EQ(verdict(search, "192.168.1.20"), Verdict::not_loopback);
     EXPECT_EQ(verdict(search, "10.0.0.1"), Verdict::not_loopback);
@@ -44,43 +45,41 @@ TEST(RelayChecks, AcceptsOnlyWellFormedDatagramsFromThisPc) {
     EXPECT_EQ(verdict(search, "127.0.0.1", false), Verdict::not_loopback_interface)
         << "a loopback source that came in by a network interface is forged";
 
-    EXPECT_EQ(verdict(lab::Bytes(search.begin(), search.begin() + 18)), Verdict::too_short);
-    EXPECT_EQ(verdict(lab::Bytes(search.begin(), search.end() - 1)), Verdict::too_short)
+    EXPECT_EQ(verdict(Bytes(search.begin(), search.begin() + 18)), Verdict::too_short);
+    EXPECT_EQ(verdict(Bytes(search.begin(), search.end() - 1)), Verdict::too_short)
         << "a payload shorter than 48 bytes is no request";
     EXPECT_EQ(verdict({}), Verdict::too_short);
 
-    lab::Bytes kind7 = search;
+    Bytes kind7 = search;
     kind7[0] = 7;
     EXPECT_EQ(verdict(kind7), Verdict::bad_kind);
     kind7[0] = 0;
     EXPECT_EQ(verdict(kind7), Verdict::bad_kind);
 
-    const lab::Bytes nonce(kelvo::relay::probe_nonce_size, 0x5a);
-    EXPECT_EQ(verdict(lab::wrap(kelvo::relay::probe_kind, nonce)), Verdict::ok);
-    EXPECT_EQ(verdict(lab::wrap(kelvo::relay::probe_kind, nonce), "10.0.0.1"),
-              Verdict::not_loopback);
+    const Bytes nonce(kelvo::relay::probe_nonce_size, 0x5a);
+    EXPECT_EQ(verdict(wrap(kelvo::relay::probe_kind, nonce)), Verdict::ok);
+    EXPECT_EQ(verdict(wrap(kelvo::relay::probe_kind, nonce), "10.0.0.1"), Verdict::not_loopback);
     for (const std::size_t size : {std::size_t{0}, std::size_t{15}, std::size_t{17}})
-        EXPECT_EQ(verdict(lab::wrap(kelvo::relay::probe_kind, lab::Bytes(size, 1))),
-                  Verdict::bad_probe)
+        EXPECT_EQ(verdict(wrap(kelvo::relay::probe_kind, Bytes(size, 1))), Verdict::bad_probe)
             << size;
 
-    lab::Bytes crc = search;
+    Bytes crc = search;
     crc[17] ^= 1;
     EXPECT_EQ(verdict(crc), Verdict::bad_crc);
-    lab::Bytes body = search;
+    Bytes body = search;
     body[40] ^= 0x80;
     EXPECT_EQ(verdict(body), Verdict::bad_crc) << "the CRC covers the payload";
 }
 
 TEST(RelayChecks, ProbeReplyCarriesTheNonceAndABoundedStatusText) {
-    lab::Bytes nonce(kelvo::relay::probe_nonce_size);
+    Bytes nonce(kelvo::relay::probe_nonce_size);
     for (std::size_t i = 0; i < nonce.size(); ++i)
         nonce[i] = static_cast<std::uint8_t>(i * 17);
     const auto plain = kelvo::relay::probe_reply(nonce.data(), "");
     ASSERT_EQ(plain.size(), 21u);
     EXPECT_EQ(std::string(plain.begin(), plain.begin() + 4), "KVRL");
     EXPECT_EQ(plain[4], 1);
-    EXPECT_EQ(lab::Bytes(plain.begin() + 5, plain.end()), nonce);
+    EXPECT_EQ(Bytes(plain.begin() + 5, plain.end()), nonce);
 
     EXPECT_EQ(kelvo::relay::probe_reply(nonce.data(), std::string("a\0b", 3)).size(), 23u)
         << "no NUL in the status text";
@@ -119,28 +118,28 @@ namespace {
 
 // kelvo-relay unicasting to one scripted device socket.
 struct RelayProcess : ::testing::Test {
-    lab::Udp device{"127.0.0.1"};
-    std::unique_ptr<lab::Process> relay;
+    Udp device{"127.0.0.1"};
+    std::unique_ptr<Process> relay;
     sockaddr_in relay_at{};
 
     void SetUp() override {
-        relay = std::make_unique<lab::Process>(std::vector<std::string>{
+        relay = std::make_unique<Process>(std::vector<std::string>{
             KELVO_RELAY_PATH, "--listen", "127.0.0.1:0", "--devices",
             "127.0.0.1:" + std::to_string(device.port()), "--linger", "1", "--verbose", "0"});
         const std::string first = relay->line();
         ASSERT_NE(first.find("kelvo-relay listening 127.0.0.1:"), std::string::npos) << first;
-        relay_at = lab::endpoint("127.0.0.1", lab::port_in(first));
+        relay_at = endpoint("127.0.0.1", port_in(first));
     }
 
     // What the device got within `quiet`, with the sources.
-    std::vector<lab::Bytes> device_gets(std::vector<sockaddr_in> &from,
-                                        std::chrono::milliseconds quiet = 400ms) {
+    std::vector<Bytes> device_gets(std::vector<sockaddr_in> &from,
+                                   std::chrono::milliseconds quiet = 400ms) {
         return device.collect(quiet, 5s, &from);
     }
 };
 
-lab::Bytes reply_bytes(std::uint8_t tag) {
-    lab::Bytes r(60, tag);
+Bytes reply_bytes(std::uint8_t tag) {
+    Bytes r(60, tag);
     r[59] = 0xFF;
     return r;
 }
@@ -148,9 +147,9 @@ lab::Bytes reply_bytes(std::uint8_t tag) {
 } // namespace
 
 TEST_F(RelayProcess, SearchIsSentTwiceAndEveryReplyComesBackUnchangedFromTheRelay) {
-    lab::Udp client;
-    const lab::Bytes request = lab::search_request();
-    ASSERT_TRUE(client.send_to(relay_at, lab::wrap(qvudps::proxy_search, request, "Mvx-Config")));
+    Udp client;
+    const Bytes request = search_request();
+    ASSERT_TRUE(client.send_to(relay_at, wrap(qvudps::proxy_search, request, "Mvx-Config")));
     std::vector<sockaddr_in> from;
     const auto got = device_gets(from);
     ASSERT_EQ(got.size(), 2u) << "sent twice, 100 ms apart";
@@ -160,7 +159,7 @@ TEST_F(RelayProcess, SearchIsSentTwiceAndEveryReplyComesBackUnchangedFromTheRela
 
     // Another local program that found the search's port forges a reply:
     // it is no target, so the relay does not pass it on.
-    lab::Udp forger{"127.0.0.1"};
+    Udp forger{"127.0.0.1"};
     ASSERT_TRUE(forger.send_to(from[0], reply_bytes(7)));
     for (std::uint8_t tag = 1; tag <= 3; ++tag)
         ASSERT_TRUE(device.send_to(from[0], reply_bytes(tag)));
@@ -176,32 +175,32 @@ TEST_F(RelayProcess, SearchIsSentTwiceAndEveryReplyComesBackUnchangedFromTheRela
     // After the linger time the request's socket is gone.
     std::this_thread::sleep_for(1200ms);
     device.send_to(from[0], reply_bytes(9));
-    lab::Bytes late;
+    Bytes late;
     EXPECT_FALSE(client.receive(late, nullptr, 300ms));
 }
 
 TEST_F(RelayProcess, SetupIsSentOnceAndNothingComesBack) {
-    lab::Udp client;
-    const lab::Bytes setup(51, 0x42);
-    ASSERT_TRUE(client.send_to(relay_at, lab::wrap(qvudps::proxy_setup, setup)));
+    Udp client;
+    const Bytes setup(51, 0x42);
+    ASSERT_TRUE(client.send_to(relay_at, wrap(qvudps::proxy_setup, setup)));
     std::vector<sockaddr_in> from;
     const auto got = device_gets(from);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0], setup);
     device.send_to(from[0], reply_bytes(1));
-    lab::Bytes none;
+    Bytes none;
     EXPECT_FALSE(client.receive(none, nullptr, 300ms));
 }
 
 TEST_F(RelayProcess, MalformedDatagramsAreDroppedAndTheRelayKeepsServing) {
-    lab::Udp client;
-    lab::Bytes good = lab::wrap(qvudps::proxy_search, lab::search_request());
-    lab::Bytes kind7 = good;
+    Udp client;
+    Bytes good = wrap(qvudps::proxy_search, search_request());
+    Bytes kind7 = good;
     kind7[0] = 7;
-    lab::Bytes crc = good;
+    Bytes crc = good;
     crc[18] ^= 0x55;
-    for (const lab::Bytes &bad : {lab::Bytes{1}, lab::Bytes(good.begin(), good.begin() + 30), kind7,
-                                  crc, lab::Bytes(600, 1)})
+    for (const Bytes &bad :
+         {Bytes{1}, Bytes(good.begin(), good.begin() + 30), kind7, crc, Bytes(600, 1)})
         ASSERT_TRUE(client.send_to(relay_at, bad));
     std::vector<sockaddr_in> from;
     EXPECT_TRUE(device_gets(from, 300ms).empty()) << "nothing malformed reaches the devices";
@@ -210,15 +209,15 @@ TEST_F(RelayProcess, MalformedDatagramsAreDroppedAndTheRelayKeepsServing) {
     const auto got = device_gets(from);
     ASSERT_EQ(got.size(), 2u);
     device.send_to(from[0], reply_bytes(5));
-    lab::Bytes r;
+    Bytes r;
     ASSERT_TRUE(client.receive(r, nullptr, 2s));
     EXPECT_EQ(r, reply_bytes(5));
 }
 
 TEST_F(RelayProcess, ServesSeveralClientsAtOnceEachWithItsOwnReplies) {
-    lab::Udp a, b;
-    ASSERT_TRUE(a.send_to(relay_at, lab::wrap(qvudps::proxy_search, lab::search_request(), "A")));
-    ASSERT_TRUE(b.send_to(relay_at, lab::wrap(qvudps::proxy_search, lab::search_request(), "B")));
+    Udp a, b;
+    ASSERT_TRUE(a.send_to(relay_at, wrap(qvudps::proxy_search, search_request(), "A")));
+    ASSERT_TRUE(b.send_to(relay_at, wrap(qvudps::proxy_search, search_request(), "B")));
     std::vector<sockaddr_in> from;
     const auto got = device_gets(from);
     ASSERT_EQ(got.size(), 4u);
@@ -245,11 +244,10 @@ namespace {
 
 // Sends one probe from `client` and returns the reply that came back from
 // exactly `relay_at` within the client's wait, or nothing.
-std::optional<lab::Bytes> probe(const lab::Udp &client, const sockaddr_in &relay_at,
-                                const lab::Bytes &nonce) {
-    if (!client.send_to(relay_at, lab::wrap(kelvo::relay::probe_kind, nonce, "Mvx-Config")))
+std::optional<Bytes> probe(const Udp &client, const sockaddr_in &relay_at, const Bytes &nonce) {
+    if (!client.send_to(relay_at, wrap(kelvo::relay::probe_kind, nonce, "Mvx-Config")))
         return std::nullopt;
-    lab::Bytes reply;
+    Bytes reply;
     sockaddr_in from{};
     if (!client.receive(reply, &from, 500ms) || from.sin_addr.s_addr != relay_at.sin_addr.s_addr ||
         from.sin_port != relay_at.sin_port)
@@ -257,8 +255,8 @@ std::optional<lab::Bytes> probe(const lab::Udp &client, const sockaddr_in &relay
     return reply;
 }
 
-lab::Bytes nonce_of(std::uint8_t seed) {
-    lab::Bytes n(kelvo::relay::probe_nonce_size);
+Bytes nonce_of(std::uint8_t seed) {
+    Bytes n(kelvo::relay::probe_nonce_size);
     for (auto &b : n)
         b = seed = static_cast<std::uint8_t>(seed * 31 + 7);
     return n;
@@ -267,26 +265,26 @@ lab::Bytes nonce_of(std::uint8_t seed) {
 } // namespace
 
 TEST_F(RelayProcess, ProbeIsAnsweredFromTheListeningAddressWithEmptyStatus) {
-    lab::Udp client;
+    Udp client;
     const auto reply = probe(client, relay_at, nonce_of(1));
     ASSERT_TRUE(reply);
     EXPECT_EQ(*reply, kelvo::relay::probe_reply(nonce_of(1).data(), ""));
     std::vector<sockaddr_in> from;
     EXPECT_TRUE(device_gets(from, 300ms).empty()) << "a probe never reaches the devices";
 
-    EXPECT_FALSE(probe(client, relay_at, lab::Bytes(15, 1))) << "a short nonce is no probe";
+    EXPECT_FALSE(probe(client, relay_at, Bytes(15, 1))) << "a short nonce is no probe";
     const auto again = probe(client, relay_at, nonce_of(2));
     ASSERT_TRUE(again);
-    EXPECT_EQ(lab::Bytes(again->begin() + 5, again->end()), nonce_of(2));
+    EXPECT_EQ(Bytes(again->begin() + 5, again->end()), nonce_of(2));
 }
 
 TEST(RelayProbe, ARelayWithNowhereToSendTellsItsReason) {
-    lab::Process relay(
+    Process relay(
         {KELVO_RELAY_PATH, "--listen", "127.0.0.1:0", "--interface", "kvnone0", "--verbose", "0"});
-    const std::uint16_t port = lab::port_in(relay.line());
+    const std::uint16_t port = port_in(relay.line());
     ASSERT_NE(port, 0);
-    lab::Udp client;
-    const auto reply = probe(client, lab::endpoint("127.0.0.1", port), nonce_of(3));
+    Udp client;
+    const auto reply = probe(client, endpoint("127.0.0.1", port), nonce_of(3));
     ASSERT_TRUE(reply);
     ASSERT_GT(reply->size(), kelvo::relay::probe_reply_min);
     EXPECT_EQ(std::string(reply->begin() + kelvo::relay::probe_reply_min, reply->end()),
@@ -298,7 +296,7 @@ TEST(RelayProbe, ARelayWithNowhereToSendTellsItsReason) {
 namespace {
 
 std::uint16_t free_port() {
-    lab::Udp probe_port;
+    Udp probe_port;
     return probe_port.port();
 }
 
@@ -317,7 +315,7 @@ int binds_as_another_user(std::uint16_t port) {
                 setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
             if (reuse >= 2)
                 setsockopt(fd, SOL_SOCKET, SO_REUSEPORT, &one, sizeof one);
-            const sockaddr_in sa = lab::endpoint("127.0.0.1", port);
+            const sockaddr_in sa = endpoint("127.0.0.1", port);
             bound += bind(fd, reinterpret_cast<const sockaddr *>(&sa), sizeof sa) == 0;
             close(fd);
         }
@@ -335,15 +333,15 @@ TEST(RelayHandOver, ServesOnTheSocketOfTheServiceManagerAndNobodyElseBindsBeside
         GTEST_SKIP() << "systemd-socket-activate is not installed";
     const std::uint16_t port = free_port();
     const std::string at = "127.0.0.1:" + std::to_string(port);
-    lab::Process manager({"/usr/bin/systemd-socket-activate", "--datagram", "-l", at,
-                          KELVO_RELAY_PATH, "--listen", "127.0.0.1:1", "--verbose", "0"});
+    Process manager({"/usr/bin/systemd-socket-activate", "--datagram", "-l", at, KELVO_RELAY_PATH,
+                     "--listen", "127.0.0.1:1", "--verbose", "0"});
     // The relay starts at the first datagram, which it then answers.
-    lab::Udp client;
-    std::optional<lab::Bytes> reply;
+    Udp client;
+    std::optional<Bytes> reply;
     for (int i = 0; i < 20 && !reply; ++i)
-        reply = probe(client, lab::endpoint("127.0.0.1", port), nonce_of(4));
+        reply = probe(client, endpoint("127.0.0.1", port), nonce_of(4));
     ASSERT_TRUE(reply) << "no answer on " << at;
-    EXPECT_EQ(lab::Bytes(reply->begin() + 5, reply->begin() + 21), nonce_of(4));
+    EXPECT_EQ(Bytes(reply->begin() + 5, reply->begin() + 21), nonce_of(4));
     EXPECT_EQ(manager.line(), "kelvo-relay listening " + at) << "--listen is not used";
 
     if (geteuid() != 0)
@@ -439,7 +437,7 @@ private:
 };
 
 // One datagram and the address it was sent to.
-bool receive_with_destination(int fd, lab::Bytes &out, std::string &to, sockaddr_in &from,
+bool receive_with_destination(int fd, Bytes &out, std::string &to, sockaddr_in &from,
                               std::chrono::milliseconds timeout) {
     pollfd p{fd, POLLIN, 0};
     if (poll(&p, 1, static_cast<int>(timeout.count())) <= 0)
@@ -477,10 +475,10 @@ std::map<std::string, int> broadcast_destinations(const std::vector<std::string>
     NetNs ns;
     if (!ns.ok())
         return {{"skip", 1}};
-    std::unique_ptr<lab::Udp> device, client;
+    std::unique_ptr<Udp> device, client;
     EXPECT_TRUE(ns.run_inside([&] {
-        device = std::make_unique<lab::Udp>("0.0.0.0", qvudps::device_port);
-        client = std::make_unique<lab::Udp>("127.0.0.1");
+        device = std::make_unique<Udp>("0.0.0.0", qvudps::device_port);
+        client = std::make_unique<Udp>("127.0.0.1");
     }));
     if (!device)
         return {};
@@ -492,30 +490,28 @@ std::map<std::string, int> broadcast_destinations(const std::vector<std::string>
         "ip",       "netns", "exec",      ns.name(), KELVO_RELAY_PATH, "--listen", "127.0.0.1:0",
         "--linger", "2",     "--verbose", "0"};
     argv.insert(argv.end(), extra.begin(), extra.end());
-    lab::Process relay(argv);
-    const std::uint16_t port = lab::port_in(relay.line());
+    Process relay(argv);
+    const std::uint16_t port = port_in(relay.line());
     EXPECT_NE(port, 0);
 
-    const lab::Bytes request = lab::search_request();
-    EXPECT_TRUE(client->send_to(lab::endpoint("127.0.0.1", port),
-                                lab::wrap(qvudps::proxy_search, request)));
+    const Bytes request = search_request();
+    EXPECT_TRUE(client->send_to(endpoint("127.0.0.1", port), wrap(qvudps::proxy_search, request)));
     std::map<std::string, int> destinations;
     sockaddr_in from{}, reply_to{};
-    lab::Bytes got;
+    Bytes got;
     std::string to;
-    const auto until = lab::Clock::now() + 3s;
-    while (lab::Clock::now() < until &&
-           receive_with_destination(device->fd(), got, to, from, 500ms)) {
+    const auto until = Clock::now() + 3s;
+    while (Clock::now() < until && receive_with_destination(device->fd(), got, to, from, 500ms)) {
         EXPECT_EQ(got, request);
         ++destinations[to];
         reply_to = from;
     }
 
-    EXPECT_TRUE(device->send_to(reply_to, lab::Bytes(48, 0x33)));
-    lab::Bytes reply;
+    EXPECT_TRUE(device->send_to(reply_to, Bytes(48, 0x33)));
+    Bytes reply;
     sockaddr_in src{};
     EXPECT_TRUE(client->receive(reply, &src, 2s));
-    EXPECT_EQ(reply, lab::Bytes(48, 0x33));
+    EXPECT_EQ(reply, Bytes(48, 0x33));
     EXPECT_EQ(ntohs(src.sin_port), port);
     EXPECT_EQ(relay.stop(), 0);
     return destinations;
@@ -557,7 +553,7 @@ namespace {
 
 // An in-process relay unicasting to `device`, logging into a temporary file.
 struct RelayInProcess : ::testing::Test {
-    lab::Udp device{"127.0.0.1"};
+    Udp device{"127.0.0.1"};
     std::FILE *log = std::tmpfile();
     std::unique_ptr<kelvo::relay::Relay> relay;
     int stop[2] = {-1, -1};
@@ -566,7 +562,7 @@ struct RelayInProcess : ::testing::Test {
     void start(std::size_t max_requests, int verbose) {
         kelvo::relay::Options opt;
         opt.listen_port = 0;
-        opt.devices = {lab::endpoint("127.0.0.1", device.port())};
+        opt.devices = {endpoint("127.0.0.1", device.port())};
         opt.repeat = 1;
         opt.linger_ms = 2000;
         opt.max_requests = max_requests;
@@ -578,7 +574,7 @@ struct RelayInProcess : ::testing::Test {
         ASSERT_EQ(pipe(stop), 0);
         runner = std::thread([this] { relay->run(stop[0]); });
     }
-    sockaddr_in at() const { return lab::endpoint("127.0.0.1", relay->port()); }
+    sockaddr_in at() const { return endpoint("127.0.0.1", relay->port()); }
     // Stops the relay and returns its log.
     std::string finish() {
         EXPECT_EQ(write(stop[1], "x", 1), 1);
@@ -599,8 +595,8 @@ struct RelayInProcess : ::testing::Test {
 
 TEST_F(RelayInProcess, WhenAllSlotsAreTakenTheOldestSearchGivesWayAndTheLogSaysSo) {
     start(2, 0);
-    const auto search = lab::wrap(qvudps::proxy_search, lab::search_request());
-    lab::Udp a, b, c;
+    const auto search = wrap(qvudps::proxy_search, search_request());
+    Udp a, b, c;
     a.send_to(at(), search);
     b.send_to(at(), search);
     c.send_to(at(), search);
@@ -611,7 +607,7 @@ TEST_F(RelayInProcess, WhenAllSlotsAreTakenTheOldestSearchGivesWayAndTheLogSaysS
     // a's search gave way: its replies go nowhere, c's reach c.
     device.send_to(from[0], reply_bytes(1));
     device.send_to(from[2], reply_bytes(3));
-    lab::Bytes got;
+    Bytes got;
     ASSERT_TRUE(c.receive(got, nullptr, 2s));
     EXPECT_EQ(got, reply_bytes(3));
     EXPECT_FALSE(a.receive(got, nullptr, 300ms));
@@ -632,9 +628,8 @@ TEST_F(RelayInProcess, WhenAllSlotsAreTakenTheOldestSearchGivesWayAndTheLogSaysS
 
 TEST_F(RelayInProcess, ClientNamesReachTheLogWithControlCharactersEscaped) {
     start(4, 1);
-    lab::Udp client;
-    client.send_to(at(),
-                   lab::wrap(qvudps::proxy_search, lab::search_request(), "\x1b[2J\r\nforged"));
+    Udp client;
+    client.send_to(at(), wrap(qvudps::proxy_search, search_request(), "\x1b[2J\r\nforged"));
     std::vector<sockaddr_in> from;
     ASSERT_EQ(device.collect(300ms, 3s, &from).size(), 1u);
     const std::string text = finish();
@@ -663,37 +658,37 @@ TEST(RelayRouting, ASetupLeavesOnlyByTheInterfaceWhereItsDeviceAnswered) {
           "ip -n " + lan2.name() + " addr add 10.242.0.50/24 dev b1",
           "ip -n " + lan1.name() + " link set a1 up", "ip -n " + lan2.name() + " link set b1 up"})
         ASSERT_TRUE(NetNs::shell(c)) << c;
-    std::unique_ptr<lab::Udp> device, listener, client;
-    ASSERT_TRUE(lan1.run_inside([&] { device = std::make_unique<lab::Udp>("0.0.0.0", 9999); }));
-    ASSERT_TRUE(lan2.run_inside([&] { listener = std::make_unique<lab::Udp>("0.0.0.0", 9999); }));
-    ASSERT_TRUE(pc.run_inside([&] { client = std::make_unique<lab::Udp>("127.0.0.1"); }));
-    lab::Process relay({"sh", "-c",
-                        "exec ip netns exec " + pc.name() + " " + KELVO_RELAY_PATH +
-                            " --listen 127.0.0.1:0 --linger 3 --repeat 1 2>&1"});
-    const sockaddr_in at = lab::endpoint("127.0.0.1", lab::port_in(relay.line()));
+    std::unique_ptr<Udp> device, listener, client;
+    ASSERT_TRUE(lan1.run_inside([&] { device = std::make_unique<Udp>("0.0.0.0", 9999); }));
+    ASSERT_TRUE(lan2.run_inside([&] { listener = std::make_unique<Udp>("0.0.0.0", 9999); }));
+    ASSERT_TRUE(pc.run_inside([&] { client = std::make_unique<Udp>("127.0.0.1"); }));
+    Process relay({"sh", "-c",
+                   "exec ip netns exec " + pc.name() + " " + KELVO_RELAY_PATH +
+                       " --listen 127.0.0.1:0 --linger 3 --repeat 1 2>&1"});
+    const sockaddr_in at = endpoint("127.0.0.1", port_in(relay.line()));
     ASSERT_NE(at.sin_port, 0);
 
-    ASSERT_TRUE(client->send_to(at, lab::wrap(qvudps::proxy_search, lab::search_request())));
+    ASSERT_TRUE(client->send_to(at, wrap(qvudps::proxy_search, search_request())));
     std::vector<sockaddr_in> from;
     ASSERT_EQ(device->collect(300ms, 3s, &from).size(), 1u);
-    lab::Bytes reply(48, 0);
-    const lab::Bytes seen_mac = {0x02, 0x4b, 0x56, 0, 0, 0x11};
+    Bytes reply(48, 0);
+    const Bytes seen_mac = {0x02, 0x4b, 0x56, 0, 0, 0x11};
     std::copy(seen_mac.begin(), seen_mac.end(), reply.begin());
     ASSERT_TRUE(device->send_to(from[0], reply));
-    lab::Bytes got;
+    Bytes got;
     ASSERT_TRUE(client->receive(got, nullptr, 2s)) << "the reply passed the relay";
     EXPECT_EQ(listener->collect(300ms, 3s).size(), 1u) << "the search went to lan2 too";
 
-    const auto setup_for = [](const lab::Bytes &mac) {
-        lab::Bytes setup(51, 0x42);
+    const auto setup_for = [](const Bytes &mac) {
+        Bytes setup(51, 0x42);
         std::copy(mac.begin(), mac.end(), setup.begin());
-        return lab::wrap(qvudps::proxy_setup, setup);
+        return wrap(qvudps::proxy_setup, setup);
     };
     ASSERT_TRUE(client->send_to(at, setup_for(seen_mac)));
     EXPECT_EQ(device->collect(300ms, 3s).size(), 1u);
     EXPECT_TRUE(listener->collect(500ms, 3s).empty()) << "no setup for a lan1 device on lan2";
 
-    const lab::Bytes unseen_mac = {0x02, 0x4b, 0x56, 0, 0, 0x22};
+    const Bytes unseen_mac = {0x02, 0x4b, 0x56, 0, 0, 0x22};
     ASSERT_TRUE(client->send_to(at, setup_for(unseen_mac)));
     EXPECT_EQ(device->collect(300ms, 3s).size(), 1u);
     EXPECT_EQ(listener->collect(300ms, 3s).size(), 1u) << "a MAC never seen: every interface";
@@ -707,11 +702,11 @@ TEST(RelayRouting, ASetupLeavesOnlyByTheInterfaceWhereItsDeviceAnswered) {
 TEST_F(RelayInProcess, AFloodFromAnotherUserLeavesASearchCompleteAndTheLogShort) {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root to flood as another user";
-    const auto began = lab::Clock::now();
+    const auto began = Clock::now();
     start(16, 1);
     const sockaddr_in to = at();
-    const lab::Bytes flood = lab::wrap(qvudps::proxy_search, lab::search_request());
-    lab::Bytes mine = lab::search_request();
+    const Bytes flood = wrap(qvudps::proxy_search, search_request());
+    Bytes mine = search_request();
     mine.back() ^= 1; // tells the victim's request apart at the device
     int ready[2], done[2];
     ASSERT_EQ(pipe(ready), 0);
@@ -726,8 +721,8 @@ TEST_F(RelayInProcess, AFloodFromAnotherUserLeavesASearchCompleteAndTheLogShort)
         int fds[300];
         for (int &fd : fds)
             fd = socket(AF_INET, SOCK_DGRAM, 0);
-        const auto until = lab::Clock::now() + 3s;
-        for (int round = 0; round < 20 && lab::Clock::now() < until; ++round) {
+        const auto until = Clock::now() + 3s;
+        for (int round = 0; round < 20 && Clock::now() < until; ++round) {
             for (const int fd : fds)
                 sendto(fd, flood.data(), flood.size(), 0, reinterpret_cast<const sockaddr *>(&to),
                        sizeof to);
@@ -742,8 +737,8 @@ TEST_F(RelayInProcess, AFloodFromAnotherUserLeavesASearchCompleteAndTheLogShort)
     char r = 0;
     ASSERT_EQ(read(ready[0], &r, 1), 1);
     close(ready[0]);
-    lab::Udp victim;
-    ASSERT_TRUE(victim.send_to(to, lab::wrap(qvudps::proxy_search, mine)));
+    Udp victim;
+    ASSERT_TRUE(victim.send_to(to, wrap(qvudps::proxy_search, mine)));
 
     std::vector<sockaddr_in> from;
     const auto heard = device.collect(300ms, 5s, &from);
@@ -751,7 +746,7 @@ TEST_F(RelayInProcess, AFloodFromAnotherUserLeavesASearchCompleteAndTheLogShort)
     ASSERT_NE(it, heard.end()) << "the victim's search went out";
     EXPECT_LT(heard.size(), 1000u) << "the flood of 6000 is held back, not sent on";
     ASSERT_TRUE(device.send_to(from[static_cast<std::size_t>(it - heard.begin())], reply_bytes(7)));
-    lab::Bytes got;
+    Bytes got;
     const bool kept = victim.receive(got, nullptr, 2s);
     EXPECT_EQ(write(done[1], "d", 1), 1);
     close(done[1]);
@@ -762,8 +757,7 @@ TEST_F(RelayInProcess, AFloodFromAnotherUserLeavesASearchCompleteAndTheLogShort)
     EXPECT_TRUE(kept) << "its slot was kept through the flood\n" << text;
     EXPECT_EQ(got, reply_bytes(7));
 
-    const auto seconds =
-        std::chrono::duration_cast<std::chrono::seconds>(lab::Clock::now() - began);
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - began);
     const auto lines = std::count(text.begin(), text.end(), '\n');
     EXPECT_LE(lines, 11 * (seconds.count() + 1)) << text;
     EXPECT_NE(text.find("left out of the log (over 10 lines a second): "), std::string::npos)
@@ -784,7 +778,7 @@ std::uint16_t ip_checksum(const std::uint8_t *data, std::size_t len) {
 // Sends `payload` as UDP 127.0.0.1:40000 -> 127.0.0.1:port in one Ethernet
 // frame out of `ifname` to the MAC `to`, as another host on the LAN could.
 bool send_forged(const std::string &ifname, const std::uint8_t *to, std::uint16_t port,
-                 const lab::Bytes &payload) {
+                 const Bytes &payload) {
     const std::size_t size = 28 + payload.size();
     std::uint8_t h[28] = {
         0x45, 0, static_cast<std::uint8_t>(size >> 8), static_cast<std::uint8_t>(size), 0, 0, 0, 0,
@@ -796,7 +790,7 @@ bool send_forged(const std::string &ifname, const std::uint8_t *to, std::uint16_
     const std::uint16_t sum = ip_checksum(h, 20);
     h[10] = static_cast<std::uint8_t>(sum >> 8);
     h[11] = static_cast<std::uint8_t>(sum);
-    lab::Bytes frame(h, h + 28);
+    Bytes frame(h, h + 28);
     frame.insert(frame.end(), payload.begin(), payload.end());
     const int fd = socket(AF_PACKET, SOCK_DGRAM, htons(ETH_P_IP));
     sockaddr_ll ll{};
@@ -845,15 +839,15 @@ TEST(RelayLoopbackInterface, AForgedLoopbackSourceFromTheLanIsRefused) {
             std::memcpy(mac, req.ifr_hwaddr.sa_data, 6);
         close(fd);
     }));
-    lab::Process relay(
+    Process relay(
         {"sh", "-c",
          "exec " + p + KELVO_RELAY_PATH + " --listen 127.0.0.1:0 --devices 127.0.0.1:9 2>&1"});
-    const std::uint16_t port = lab::port_in(relay.line());
+    const std::uint16_t port = port_in(relay.line());
     ASSERT_NE(port, 0);
     bool sent = false;
     ASSERT_TRUE(lan.run_inside([&] {
-        sent = send_forged("a1", mac, port,
-                           lab::wrap(kelvo::relay::probe_kind, nonce_of(5), "Mvx-Config"));
+        sent =
+            send_forged("a1", mac, port, wrap(kelvo::relay::probe_kind, nonce_of(5), "Mvx-Config"));
     }));
     ASSERT_TRUE(sent);
     bool refused = false;

@@ -21,7 +21,7 @@
 
 namespace {
 
-using namespace qvudps::test;
+using namespace kelvo::test;
 using namespace std::chrono_literals;
 
 class Namespace {

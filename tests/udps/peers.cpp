@@ -10,7 +10,9 @@
 #include <cstring>
 #include <stdexcept>
 
-namespace qvudps::test {
+namespace kelvo::test {
+
+using namespace qvudps;
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
@@ -45,23 +47,10 @@ Bytes reply_of(const qvudps_module &dev) {
 namespace {
 
 int udp_bound(const char *ip, uint16_t port) {
-    const int s = testsock::open_socket(SOCK_DGRAM);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    qv::parse_dotted_ipv4(ip, a.sin_addr.s_addr);
-    int big = 4 * 1024 * 1024;
-    testsock::set_int_option(s, SOL_SOCKET, SO_SNDBUF, big);
-    if (::bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0)
+    const int s = bound_udp(ip, port);
+    if (s < 0)
         throw std::runtime_error("bind failed");
     return s;
-}
-
-uint16_t local_port(int s) {
-    sockaddr_in a{};
-    socklen_t len = sizeof a;
-    getsockname(s, reinterpret_cast<sockaddr *>(&a), &len);
-    return ntohs(a.sin_port);
 }
 
 } // namespace
@@ -78,7 +67,7 @@ RelayPeer::RelayPeer() {
     to.sin_port = htons(port_);
     qv::parse_dotted_ipv4("127.0.0.1", to.sin_addr.s_addr);
     ::sendto(other_, "?", 1, 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
-    if (testsock::wait(sock_, POLLIN, 2000) > 0) {
+    if (wait_socket(sock_, POLLIN, 2000) > 0) {
         char byte;
         sockaddr_in from{};
         socklen_t flen = sizeof from;
@@ -91,9 +80,9 @@ RelayPeer::RelayPeer() {
 RelayPeer::~RelayPeer() {
     stop_ = true;
     thread_.join();
-    testsock::close_socket(sock_);
-    testsock::close_socket(other_);
-    testsock::close_socket(other_port_);
+    close_socket(sock_);
+    close_socket(other_);
+    close_socket(other_port_);
 }
 
 void RelayPeer::set_scripts(std::vector<Script> scripts) {
@@ -120,7 +109,7 @@ Clock::time_point RelayPeer::last_sent() {
 void RelayPeer::run() {
     uint8_t buf[2048];
     while (!stop_) {
-        if (testsock::wait(sock_, POLLIN, 50) <= 0)
+        if (wait_socket(sock_, POLLIN, 50) <= 0)
             continue;
         sockaddr_in from{};
         socklen_t flen = sizeof from;
@@ -159,101 +148,19 @@ void RelayPeer::run() {
     }
 }
 
-HttpPeer::HttpPeer(std::string reply, bool silent, int trickle_ms)
-    : reply_(std::move(reply)), silent_(silent), trickle_ms_(trickle_ms) {
-    listen_ = testsock::open_socket(SOCK_STREAM);
-    testsock::set_int_option(listen_, SOL_SOCKET, SO_REUSEADDR, 1);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(listen_, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 ||
-        ::listen(listen_, 256) != 0)
-        throw std::runtime_error("listen failed");
-    port_ = local_port(listen_);
-    thread_ = std::thread([this] { run(); });
-}
-
-HttpPeer::~HttpPeer() {
-    stop_ = true;
-    thread_.join();
-    for (int fd : held_)
-        testsock::close_socket(fd);
-    testsock::close_socket(listen_);
-}
-
-std::vector<std::string> HttpPeer::requests() {
+void EventLog::add(std::string e) {
     std::lock_guard lk(m_);
-    return requests_;
+    events_.push_back(std::move(e));
 }
 
-Clock::time_point HttpPeer::first_connection() {
+std::vector<std::string> EventLog::get() {
     std::lock_guard lk(m_);
-    return first_;
+    return events_;
 }
 
-bool HttpPeer::wait_requests(std::size_t n, std::chrono::milliseconds timeout) {
-    std::unique_lock lk(m_);
-    return cv_.wait_for(lk, timeout, [&] { return requests_.size() >= n; });
-}
-
-void HttpPeer::run() {
-    while (!stop_) {
-        if (testsock::wait(listen_, POLLIN, 50) <= 0)
-            continue;
-        const int fd = ::accept(listen_, nullptr, nullptr);
-        if (fd < 0)
-            continue;
-        {
-            std::lock_guard lk(m_);
-            if (connections_ == 0)
-                first_ = Clock::now();
-        }
-        ++connections_;
-        if (silent_) {
-            held_.push_back(fd); // accepted, never answered
-            continue;
-        }
-        serve(fd);
-    }
-}
-
-void HttpPeer::serve(int fd) {
-    std::string req;
-    char buf[4096];
-    const auto give_up = Clock::now() + 1s;
-    while (Clock::now() < give_up) {
-        if (testsock::wait(fd, POLLIN, 100) <= 0)
-            continue;
-        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-        if (n <= 0)
-            break;
-        req.append(buf, static_cast<std::size_t>(n));
-        const auto end = req.find("\r\n\r\n");
-        if (end == std::string::npos)
-            continue;
-        std::size_t body = 0;
-        const auto cl = req.find("Content-Length: ");
-        if (cl != std::string::npos)
-            body = std::stoul(req.substr(cl + 16));
-        if (req.size() >= end + 4 + body)
-            break;
-    }
-    {
-        std::lock_guard lk(m_);
-        requests_.push_back(req);
-    }
-    cv_.notify_all();
-    std::size_t off = 0;
-    while (off < reply_.size() && !stop_) {
-        const std::size_t piece = trickle_ms_ ? 1 : reply_.size() - off;
-        const ssize_t n = ::send(fd, reply_.data() + off, piece, MSG_NOSIGNAL);
-        if (n <= 0)
-            break;
-        off += static_cast<std::size_t>(n);
-        if (trickle_ms_)
-            std::this_thread::sleep_for(std::chrono::milliseconds(trickle_ms_));
-    }
-    testsock::close_socket(fd);
+void EventLog::clear() {
+    std::lock_guard lk(m_);
+    events_.clear();
 }
 
 void restart_library() {
@@ -301,4 +208,4 @@ std::vector<qvudps_module> all_records() {
     return out;
 }
 
-} // namespace qvudps::test
+} // namespace kelvo::test

@@ -1,9 +1,10 @@
-// Loopback peers for the discovery library's tests and benchmark: a UDP peer
-// that plays the relay and small HTTP servers that play device web servers.
-// Every peer sends a bounded, scripted amount of data to 127.0.0.x only.
+// Loopback peers for the discovery library's tests: a UDP peer that plays the
+// relay (device web servers are the shared HttpPeer). Every peer sends a
+// bounded, scripted amount of data to 127.0.0.x only.
 #ifndef UDPS_TEST_PEERS_H
 #define UDPS_TEST_PEERS_H
 
+#include "http_peer.h"
 #include "qvudps.h"
 
 #include <atomic>
@@ -16,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-namespace qvudps::test {
+namespace kelvo::test {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -76,37 +77,16 @@ private:
     std::thread thread_;
 };
 
-// A TCP server on 127.0.0.1 port 0 that plays a device's web server for any
-// number of connections: it reads the request (until a blank line and the
-// announced body, or 1 s of silence), then answers `reply` and closes, or,
-// when `silent`, keeps the connection open and never answers. With
-// `trickle_ms` it sends the reply one byte at a time, that long apart.
-class HttpPeer {
+// What the library's hooks reported, in order; they run on its worker thread.
+class EventLog {
 public:
-    explicit HttpPeer(std::string reply, bool silent = false, int trickle_ms = 0);
-    ~HttpPeer();
-    uint16_t port() const { return port_; }
-    std::vector<std::string> requests();
-    int connections() const { return connections_; }
-    std::chrono::steady_clock::time_point first_connection();
-    bool wait_requests(std::size_t n, std::chrono::milliseconds timeout);
+    void add(std::string e);
+    std::vector<std::string> get();
+    void clear();
 
 private:
-    void run();
-    void serve(int fd);
-    int listen_ = -1;
-    uint16_t port_ = 0;
-    std::string reply_;
-    bool silent_;
-    int trickle_ms_;
-    std::atomic<bool> stop_{false};
-    std::atomic<int> connections_{0};
     std::mutex m_;
-    std::condition_variable cv_;
-    std::vector<std::string> requests_;
-    std::vector<int> held_;
-    std::chrono::steady_clock::time_point first_{};
-    std::thread thread_;
+    std::vector<std::string> events_;
 };
 
 // Library helpers.
@@ -116,6 +96,6 @@ bool wait_setup(std::chrono::milliseconds timeout);
 std::string last_message();
 std::vector<qvudps_module> all_records();
 
-} // namespace qvudps::test
+} // namespace kelvo::test
 
 #endif

@@ -12,24 +12,11 @@
 
 namespace {
 
-using namespace qvudps::test;
+using namespace kelvo::test;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// Hook record shared by the tests; hooks run on the worker thread.
-struct Hooks {
-    std::mutex m;
-    std::vector<std::string> events;
-    void add(std::string e) {
-        std::lock_guard lk(m);
-        events.push_back(std::move(e));
-    }
-    std::vector<std::string> get() {
-        std::lock_guard lk(m);
-        return events;
-    }
-};
-Hooks hooks_seen;
+EventLog hooks_seen;
 
 std::string ctx_text(void *ctx) {
     return ctx ? static_cast<const char *>(ctx) : "null";
@@ -55,10 +42,7 @@ protected:
 
     void SetUp() override {
         restart_library();
-        {
-            std::lock_guard lk(hooks_seen.m);
-            hooks_seen.events.clear();
-        }
+        hooks_seen.clear();
         install_hooks();
         ASSERT_EQ(qvudps_set_proxy("127.0.0.1", relay.port(), "Mvx-Config"), 0);
     }
@@ -392,9 +376,13 @@ TEST_F(Search, UninitStopsTheWorkerAndInitStartsAgain) {
 
 // ---- name lookup -----------------------------------------------------------
 
-std::string page(const std::string &inner) {
+std::string page_text(const std::string &inner) {
     return "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\n\r\n<?xml version=\"1.0\"?><root>" +
            inner + "</root>";
+}
+
+HttpReply page(const std::string &inner) {
+    return HttpReply::whole(page_text(inner));
 }
 
 TEST_F(Search, NameLookupDecodesNamesAndKeepsSerialErrorOrder) {
@@ -404,7 +392,7 @@ TEST_F(Search, NameLookupDecodesNamesAndKeepsSerialErrorOrder) {
     HttpPeer good(
         page("<DeviceName>Boiler &amp; room &#x263A; &#65; &lt;1&gt; &bogus; &#x1b;[2J&#7;&#x9B;"
              "</DeviceName>"));
-    HttpPeer silent("", true);
+    HttpPeer silent(HttpReply::silence());
     HttpPeer longer(page("<DeviceName>" + long_name + "</DeviceName>"));
     HttpPeer huge(page(std::string(UDPS_XML_FILE_SIZE, 'x')));
     HttpPeer extended_peer(page("<DeviceName>must not be asked</DeviceName>"));
@@ -446,7 +434,7 @@ TEST_F(Search, NameLookupDecodesNamesAndKeepsSerialErrorOrder) {
 }
 
 TEST_F(Search, NameLookupFailuresOneByOne) {
-    HttpPeer silent("", true);
+    HttpPeer silent(HttpReply::silence());
     relay.set_scripts({{{reply_of(make_device(1, 2, "127.0.0.1", silent.port()))}}});
     search(1);
     EXPECT_EQ(last_message(), "XML file not found");
@@ -460,7 +448,8 @@ TEST_F(Search, NameLookupFailuresOneByOne) {
 
     // A device that trickles its answer gets one whole-exchange deadline,
     // not a fresh one per byte: the search ends, without its name.
-    HttpPeer trickle(page(std::string(300, ' ') + "<DeviceName>slow</DeviceName>"), false, 100);
+    HttpPeer trickle(HttpReply::trickle(
+        page_text(std::string(300, ' ') + "<DeviceName>slow</DeviceName>"), 100));
     relay.set_scripts({{{reply_of(make_device(1, 2, "127.0.0.1", trickle.port()))}}});
     search(1);
     EXPECT_EQ(last_message(), "Socket timeout");
@@ -469,7 +458,7 @@ TEST_F(Search, NameLookupFailuresOneByOne) {
     // Nobody listening: the connection fails, the search does not.
     uint16_t closed_port;
     {
-        HttpPeer gone("");
+        HttpPeer gone(HttpReply{});
         closed_port = gone.port();
     }
     relay.set_scripts({{{reply_of(make_device(1, 2, "127.0.0.1", closed_port))}}});

@@ -11,22 +11,11 @@
 
 namespace {
 
-using namespace qvudps::test;
+using namespace kelvo::test;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-std::mutex events_m;
-std::vector<std::string> events;
-
-void record(std::string e) {
-    std::lock_guard lk(events_m);
-    events.push_back(std::move(e));
-}
-
-std::vector<std::string> seen() {
-    std::lock_guard lk(events_m);
-    return events;
-}
+EventLog hooks_seen;
 
 // The kind-2 datagrams the relay got, decoded.
 std::vector<Bytes> setup_payloads(RelayPeer &relay) {
@@ -49,14 +38,11 @@ protected:
 
     void SetUp() override {
         restart_library();
-        {
-            std::lock_guard lk(events_m);
-            events.clear();
-        }
+        hooks_seen.clear();
         qvudps_callbacks cb{};
-        cb.on_setup_done = [](void *) { record("done"); };
+        cb.on_setup_done = [](void *) { hooks_seen.add("done"); };
         cb.on_setup_error = [](void *, const qvudps_error_info *e) {
-            record(std::string("error:") + e->message);
+            hooks_seen.add(std::string("error:") + e->message);
         };
         qvudps_callback(&cb);
         qvudps_set_proxy("127.0.0.1", relay.port(), "Mvx-Config");
@@ -89,15 +75,12 @@ TEST_F(Setup, UnknownDeviceOrBadAddressSendsNothing) {
     std::strcpy(req.mac, "02:00:00:00:00:99");
     ASSERT_EQ(qvudps_setup(&req, 1, nullptr), 0);
     ASSERT_TRUE(wait_setup(3s)) << "nothing to wait for without a device";
-    EXPECT_EQ(seen(), (std::vector<std::string>{"error:Module not exist", "done"}));
+    EXPECT_EQ(hooks_seen.get(), (std::vector<std::string>{"error:Module not exist", "done"}));
 
     // Every address field is checked; 255.255.255.255 itself is a valid mask.
     const char *bad[] = {"192.168.1", "192.168.1.300", "", "1.2.3.4x", "::1"};
     for (int i = 0; i < 5; ++i) {
-        {
-            std::lock_guard lk(events_m);
-            events.clear();
-        }
+        hooks_seen.clear();
         req = *recs[0];
         req.tea_enabled = 1;
         std::strcpy(req.mask, "255.255.255.255");
@@ -105,14 +88,15 @@ TEST_F(Setup, UnknownDeviceOrBadAddressSendsNothing) {
         std::strcpy(targets[i], bad[i]);
         ASSERT_EQ(qvudps_setup(&req, 1, nullptr), 0);
         ASSERT_TRUE(wait_setup(3s));
-        EXPECT_EQ(seen(), (std::vector<std::string>{"error:IP address not valid", "done"}));
+        EXPECT_EQ(hooks_seen.get(),
+                  (std::vector<std::string>{"error:IP address not valid", "done"}));
     }
     EXPECT_EQ(recs[0]->raw_flags, flags_before) << "a refused setup changes nothing";
     EXPECT_TRUE(setup_payloads(relay).empty());
 }
 
 TEST_F(Setup, SignedMessageThenNameUploadAtTheNewAddress) {
-    HttpPeer web("HTTP/1.0 200 OK\r\n\r\n");
+    HttpPeer web(HttpReply::whole("HTTP/1.0 200 OK\r\n\r\n"));
     auto recs = find({make_device(1, 7), make_device(2, 2)});
     ASSERT_EQ(recs.size(), 2u);
     qvudps_module *dev = recs[1];
@@ -138,7 +122,7 @@ TEST_F(Setup, SignedMessageThenNameUploadAtTheNewAddress) {
     std::this_thread::sleep_until(asked + 5500ms);
     EXPECT_EQ(qvudps_setup_finish(), -1) << "the device gets 6 s to take the settings";
     ASSERT_TRUE(wait_setup(20s));
-    EXPECT_EQ(seen(), std::vector<std::string>{"done"});
+    EXPECT_EQ(hooks_seen.get(), std::vector<std::string>{"done"});
 
     const auto payloads = setup_payloads(relay);
     ASSERT_EQ(payloads.size(), 1u);
@@ -157,7 +141,7 @@ TEST_F(Setup, SignedMessageThenNameUploadAtTheNewAddress) {
         << "bits 3, 6 and 7 as received";
     EXPECT_EQ(std::memcmp(s.token, dev->token, 8), 0);
 
-    ASSERT_TRUE(web.wait_requests(1, 5s));
+    ASSERT_TRUE(web.wait_requests(1, 5000));
     EXPECT_GE(web.first_connection() - asked, 6000ms);
     const std::string body = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Root>\n<Network>\n"
                              "<Name>R&amp;D &lt;lab&gt; &quot;A&quot; &apos;B&apos;</Name>\n"
@@ -169,7 +153,7 @@ TEST_F(Setup, SignedMessageThenNameUploadAtTheNewAddress) {
 }
 
 TEST_F(Setup, NameTheSearchDidNotReadIsNeverUploaded) {
-    HttpPeer web("HTTP/1.0 200 OK\r\n\r\n");
+    HttpPeer web(HttpReply::whole("HTTP/1.0 200 OK\r\n\r\n"));
     // Searched without the lookup: the record's name is empty, as after a
     // lookup that met a mute web server.
     auto recs = find({make_device(1, 2, "127.0.0.1", 80)});
@@ -184,7 +168,7 @@ TEST_F(Setup, NameTheSearchDidNotReadIsNeverUploaded) {
 }
 
 TEST_F(Setup, ExtendedDeviceDefaultsSignedWithTheSetupKey) {
-    HttpPeer web("HTTP/1.0 200 OK\r\n\r\n");
+    HttpPeer web(HttpReply::whole("HTTP/1.0 200 OK\r\n\r\n"));
     auto ext = make_device(5, 31, "127.0.0.1", web.port());
     ext.setup_auth_required = 1;
     ext.defaults_supported = 1;
@@ -218,7 +202,7 @@ TEST_F(Setup, ExtendedDeviceDefaultsSignedWithTheSetupKey) {
 }
 
 TEST_F(Setup, SearchAndSetupInOneWakeUp) {
-    HttpPeer web("HTTP/1.0 200 OK\r\n\r\n");
+    HttpPeer web(HttpReply::whole("HTTP/1.0 200 OK\r\n\r\n"));
     auto first = find({make_device(1, 5)});
     ASSERT_EQ(first.size(), 1u);
 
@@ -244,7 +228,7 @@ TEST_F(Setup, SearchAndSetupInOneWakeUp) {
     EXPECT_EQ(search.bytes[0], qvudps::proxy_search);
     EXPECT_EQ(setup.bytes[0], qvudps::proxy_setup);
     EXPECT_EQ(search.source_port, setup.source_port) << "one socket per wake-up";
-    EXPECT_EQ(seen(), std::vector<std::string>{"done"});
+    EXPECT_EQ(hooks_seen.get(), std::vector<std::string>{"done"});
     EXPECT_EQ(web.connections(), 0) << "type 7 is not in the name set";
 }
 

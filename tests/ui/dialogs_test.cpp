@@ -45,7 +45,7 @@
 #include <memory>
 #include <string>
 
-using namespace kelvo::uitest;
+using namespace kelvo::test;
 using kelvo::ui::TDetailForm;
 
 namespace {
@@ -80,8 +80,8 @@ protected:
     // A main window of an earlier test may have pointed both elsewhere.
     void SetUp() override {
         ASSERT_TRUE(relay->ok()) << relay->error();
-        qvudps_set_proxy("127.0.0.1", relay->relayPort(), "Mvx-Config");
-        kelvo::ui::SetSetupRoute("127.0.0.1", relay->relayPort(), false);
+        qvudps_set_proxy("127.0.0.1", relay->relay_port(), "Mvx-Config");
+        kelvo::ui::SetSetupRoute("127.0.0.1", relay->relay_port(), false);
     }
     static void TearDownTestSuite() { relay.reset(); }
     static inline std::unique_ptr<Lab> relay;
@@ -392,7 +392,7 @@ TEST_F(Dialogs, CredentialsOnlyForDevicesThatNeedThem) {
     EXPECT_FALSE(kelvo::ui::AskDeviceCredentials(nullptr, m));
     EXPECT_TRUE(kelvo::ui::AskDeviceCredentials(nullptr, m)); // no answer: cancelled
     // Devices of the program's own broadcast search get no password at all.
-    kelvo::ui::SetSetupRoute("127.0.0.1", relay->relayPort(), true);
+    kelvo::ui::SetSetupRoute("127.0.0.1", relay->relay_port(), true);
     hooks.dialogTitles.clear();
     EXPECT_TRUE(kelvo::ui::AskDeviceCredentials(nullptr, m));
     EXPECT_TRUE(hooks.dialogTitles.isEmpty());
@@ -636,9 +636,9 @@ TEST_F(Dialogs, EveryControlHasAnAccessibleName) {
 TEST_F(Dialogs, SearchCountsDownAndATimedOutSearchCanBeStartedAgain) {
     // A relay with no device behind it: nothing replies, so the search ends
     // after its quiet time.
-    Lab lab({});
+    Lab lab(std::vector<kelvo::devsim::DeviceConfig>{});
     ASSERT_TRUE(lab.ok()) << lab.error();
-    kelvo::ui::MainOptions o = lab.options();
+    kelvo::ui::MainOptions o = WindowOptions(lab);
     kelvo::ui::TMainForm w(nullptr, o);
     // A screen reader hears the start and the end, not every tick.
     const QStringList heard = Announced([&] {
@@ -743,13 +743,13 @@ TEST_F(Dialogs, WithoutARelayTheStatusNamesTheFixAndOffersADirectSearch) {
 TEST_F(Dialogs, NothingFoundShowsTheRelaysOwnReason) {
     Lab lab({}, {"--interface", "kvnone0"}); // an interface this PC does not have
     ASSERT_TRUE(lab.ok()) << lab.error();
-    kelvo::ui::TMainForm w(nullptr, lab.options());
+    kelvo::ui::TMainForm w(nullptr, WindowOptions(lab));
     w.SearchBitBtnClick();
     ASSERT_TRUE(w.searching);
     const QString expected =
         QString("Searching modules... 0 device(s) found (no device answered through the relay at "
                 "127.0.0.1:%1, which says: none of the --interface interfaces is up)")
-            .arg(lab.relayPort());
+            .arg(lab.relay_port());
     EXPECT_TRUE(WaitFor([&] { return w.StatusText() == expected; }, 15000))
         << w.StatusText().toStdString();
 }

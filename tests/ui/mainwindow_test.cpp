@@ -26,7 +26,7 @@
 #include <gtest/gtest.h>
 #include <regex>
 
-using namespace kelvo::uitest;
+using namespace kelvo::test;
 using kelvo::devsim::DeviceConfig;
 using kelvo::ui::TMainForm;
 
@@ -95,7 +95,7 @@ protected:
 } // namespace
 
 TEST_F(MainWindow, FirstSearchFillsTheGridAndEveryColumnSorts) {
-    TMainForm w(nullptr, lab.options());
+    TMainForm w(nullptr, WindowOptions(lab));
     EXPECT_EQ(w.StatusText(), "Loading application...");
     EXPECT_EQ(w.windowTitle(), "Mvx-Config 1.0.0 for Marvane products (www.marvane.example)");
     ASSERT_TRUE(WaitForSearch(w));
@@ -152,7 +152,7 @@ TEST_F(MainWindow, FirstSearchFillsTheGridAndEveryColumnSorts) {
 }
 
 TEST_F(MainWindow, KeyboardReachesEveryActionAndTheSelectionStays) {
-    TMainForm w(nullptr, lab.options());
+    TMainForm w(nullptr, WindowOptions(lab));
     ASSERT_TRUE(WaitForSearch(w));
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
@@ -205,7 +205,7 @@ TEST_F(MainWindow, KeyboardReachesEveryActionAndTheSelectionStays) {
 }
 
 TEST_F(MainWindow, MenuTerminalIsModalAndNamesTheSetupPort) {
-    TMainForm w(nullptr, lab.options());
+    TMainForm w(nullptr, WindowOptions(lab));
     ASSERT_TRUE(WaitForSearch(w));
     const int row = RowOf(w, Mac(lab.fleet(), 3));
     ASSERT_TRUE(MenuAt(w, row)[2]);
@@ -229,7 +229,7 @@ TEST_F(MainWindow, MenuTerminalIsModalAndNamesTheSetupPort) {
 }
 
 TEST_F(MainWindow, ASetupTheDeviceDidNotTakeIsReported) {
-    TMainForm w(nullptr, lab.options());
+    TMainForm w(nullptr, WindowOptions(lab));
     ASSERT_TRUE(WaitForSearch(w));
     const QString mac = Mac(lab.fleet(), 5); // authorised setup, admin/secret
     ASSERT_TRUE(MenuAt(w, RowOf(w, mac))[0]);
@@ -258,7 +258,7 @@ TEST_F(MainWindow, ASetupTheDeviceDidNotTakeIsReported) {
 }
 
 TEST_F(MainWindow, RowsAppearWhileTheSearchRunsAndDevicesLeftOutAreCounted) {
-    TMainForm w(nullptr, lab.options());
+    TMainForm w(nullptr, WindowOptions(lab));
     // A table smaller than the fleet, set before the first search starts.
     ASSERT_EQ(qvudps_set_capacity(5), 0);
     w.show();
@@ -282,7 +282,7 @@ TEST_F(MainWindow, MenuEntriesFollowTheDeviceAndTheFilterHidesDevices) {
         f.write(("# lab filter\n" + Mac(lab.fleet(), 0).toLower() + "\n").toUtf8());
     }
     kelvo::host::MacFilter.clear();
-    TMainForm w(nullptr, lab.options(filter));
+    TMainForm w(nullptr, WindowOptions(lab, filter));
     ASSERT_TRUE(WaitForSearch(w));
     EXPECT_EQ(w.StatusText(), "Searching modules... 6 device(s) found");
     EXPECT_EQ(RowOf(w, Mac(lab.fleet(), 0)), -1);
@@ -333,7 +333,7 @@ TEST_F(MainWindow, MenuEntriesFollowTheDeviceAndTheFilterHidesDevices) {
 }
 
 TEST_F(MainWindow, DetailDialogAppliesNewSettingsAndTheNextSearchMarksTheDevice) {
-    TMainForm w(nullptr, lab.options());
+    TMainForm w(nullptr, WindowOptions(lab));
     ASSERT_TRUE(WaitForSearch(w));
     const QString mac = Mac(lab.fleet(), 0); // thermometer: its name lives on its web server
     const int row = RowOf(w, mac);
@@ -393,7 +393,7 @@ TEST_F(MainWindow, DetailDialogAppliesNewSettingsAndTheNextSearchMarksTheDevice)
 }
 
 TEST_F(MainWindow, DefaultsAskFirstAndUseTheSetupKeyOfAuthorisedDevices) {
-    TMainForm w(nullptr, lab.options());
+    TMainForm w(nullptr, WindowOptions(lab));
     ASSERT_TRUE(WaitForSearch(w));
     const QString mac = Mac(lab.fleet(), 5); // authorised setup, admin/secret
     ASSERT_EQ(MenuAt(w, RowOf(w, mac)).last(), true);
@@ -424,9 +424,9 @@ TEST_F(MainWindow, DefaultsAskFirstAndUseTheSetupKeyOfAuthorisedDevices) {
 
     // The relay stops and a plain listener takes its port: the signed setup
     // is not sent, and the error names the missing relay.
-    lab.stopRelay();
+    lab.stop_relay();
     QUdpSocket squatter;
-    ASSERT_TRUE(squatter.bind(QHostAddress::LocalHost, static_cast<quint16>(lab.relayPort()),
+    ASSERT_TRUE(squatter.bind(QHostAddress::LocalHost, static_cast<quint16>(lab.relay_port()),
                               QUdpSocket::DontShareAddress));
     hooks.answers = {true};
     hooks.dialogs.push_back([](QDialog &d) {
@@ -440,7 +440,7 @@ TEST_F(MainWindow, DefaultsAskFirstAndUseTheSetupKeyOfAuthorisedDevices) {
     ASSERT_EQ(hooks.errors.size(), 1);
     EXPECT_TRUE(hooks.errors[0].startsWith(
         QString("No relay at 127.0.0.1:%1: nothing there answers as kelvo-relay")
-            .arg(lab.relayPort())))
+            .arg(lab.relay_port())))
         << hooks.errors[0].toStdString();
     while (squatter.hasPendingDatagrams())
         EXPECT_EQ(squatter.receiveDatagram().data().at(0), 3) << "a probe, no setup";
@@ -449,7 +449,7 @@ TEST_F(MainWindow, DefaultsAskFirstAndUseTheSetupKeyOfAuthorisedDevices) {
 
 TEST_F(MainWindow, DownloadWritesTheDocumentAndUploadDropsUnknownSensors) {
     QTemporaryDir dir;
-    TMainForm w(nullptr, lab.options());
+    TMainForm w(nullptr, WindowOptions(lab));
     ASSERT_TRUE(WaitForSearch(w));
     const QString mac = Mac(lab.fleet(), 0); // thermometer, sensors 301 and 302
     MenuAt(w, RowOf(w, mac));
@@ -541,7 +541,7 @@ TEST_F(MainWindow, DownloadWritesTheDocumentAndUploadDropsUnknownSensors) {
 
 TEST_F(MainWindow, CtrlSSavesTheListAsTheCommandLineFormatsIt) {
     QTemporaryDir dir;
-    TMainForm w(nullptr, lab.options());
+    TMainForm w(nullptr, WindowOptions(lab));
     ASSERT_TRUE(WaitForSearch(w));
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
@@ -571,7 +571,7 @@ TEST_F(MainWindow, CtrlSSavesTheListAsTheCommandLineFormatsIt) {
 
 TEST_F(MainWindow, UnauthorisedDownloadAsksForCredentialsAndRetries) {
     QTemporaryDir dir;
-    TMainForm w(nullptr, lab.options());
+    TMainForm w(nullptr, WindowOptions(lab));
     ASSERT_TRUE(WaitForSearch(w));
     const QString mac = Mac(lab.fleet(), 5); // HTTP admin/secret
     MenuAt(w, RowOf(w, mac));
@@ -624,7 +624,7 @@ TEST(AssistedWindow, DetailBoxesActOnTheirStateHoweverItChanges) {
     hub.filter_mask = "255.0.0.0";
     Lab lab({hub});
     ASSERT_TRUE(lab.ok()) << lab.error();
-    TMainForm w(nullptr, lab.options());
+    TMainForm w(nullptr, WindowOptions(lab));
     ASSERT_TRUE(WaitForSearch(w));
     ASSERT_EQ(w.deviceCount, 1);
     for (const bool assisted : {true, false}) {
@@ -679,7 +679,7 @@ TEST(AssistedWindow, FirstRowStaysCurrentWhenTheFirstDevicesAnswerLate) {
     Lab lab(devices);
     ASSERT_TRUE(lab.ok()) << lab.error();
     kelvo::terminal::UserSettings().remove("MainWindow/SortColumn"); // by IP
-    TMainForm w(nullptr, lab.options());
+    TMainForm w(nullptr, WindowOptions(lab));
     QTableWidget *grid = w.ui->StringGrid;
     w.show();
     ASSERT_TRUE(WaitFor([&w] { return w.searching && w.deviceCount >= 20; }, 15000));

@@ -24,7 +24,7 @@
 #include <QTimer>
 #include <cstdio>
 
-using namespace kelvo::uitest;
+using namespace kelvo::test;
 
 namespace {
 
@@ -62,7 +62,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "kelvo-ui-screenshots: %s\n", lab.error().c_str());
         return 1;
     }
-    kelvo::ui::TMainForm w(nullptr, lab.options());
+    kelvo::ui::TMainForm w(nullptr, WindowOptions(lab));
     if (!WaitForSearch(w)) {
         std::fprintf(stderr, "kelvo-ui-screenshots: the search did not end\n");
         return 1;

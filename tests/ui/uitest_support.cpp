@@ -3,7 +3,6 @@
 #include "ui_mainform.h"
 
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QTest>
 
 // Qt offers no public switch: accessibility comes on when an assistive
@@ -22,7 +21,7 @@ public:
     static QPlatformIntegration *platform_integration;
 };
 
-namespace kelvo::uitest {
+namespace kelvo::test {
 
 void ActivateAccessibility(bool on) {
     QGuiApplicationPrivate::platform_integration->accessibility()->setActive(on);
@@ -81,57 +80,10 @@ int ScriptedHooks::Ping(const std::string &) {
     return pingResult;
 }
 
-Lab::Lab(std::vector<kelvo::devsim::DeviceConfig> devices, QStringList relayArgs) {
-    kelvo::devsim::FleetConfig config;
-    config.udp_address = "127.0.0.2";
-    config.udp_port = 0;
-    config.devices = std::move(devices);
-    fleet_ = std::make_unique<kelvo::devsim::Fleet>(config);
-    if (!fleet_->start(&error_))
-        return;
-    const QString devicesArg = QString("127.0.0.2:%1").arg(fleet_->udp_port());
-    relay_.setProgram(KELVO_RELAY_PATH);
-    if (relayArgs.isEmpty())
-        relayArgs = {"--devices", devicesArg};
-    relay_.setArguments(QStringList{"--listen", "127.0.0.1:0"} + relayArgs);
-    relay_.setProcessChannelMode(QProcess::SeparateChannels);
-    relay_.start();
-    if (!relay_.waitForStarted(5000)) {
-        error_ = "kelvo-relay did not start";
-        return;
-    }
-    QByteArray out;
-    const QRegularExpression listening("listening [0-9.]+:([0-9]+)");
-    for (int i = 0; i < 50 && relayPort_ == 0; ++i) {
-        relay_.waitForReadyRead(100);
-        out += relay_.readAllStandardOutput();
-        const auto m = listening.match(QString::fromLatin1(out));
-        if (m.hasMatch())
-            relayPort_ = m.captured(1).toInt();
-    }
-    if (relayPort_ == 0)
-        error_ = "kelvo-relay did not report its port: " + out.toStdString();
-}
-
-void Lab::stopRelay() {
-    if (relay_.state() != QProcess::NotRunning) {
-        relay_.terminate();
-        if (!relay_.waitForFinished(3000)) {
-            relay_.kill();
-            relay_.waitForFinished(1000);
-        }
-    }
-}
-
-Lab::~Lab() {
-    stopRelay();
-    fleet_->stop();
-}
-
-kelvo::ui::MainOptions Lab::options(const QString &filterFile) const {
+kelvo::ui::MainOptions WindowOptions(const Lab &lab, const QString &filterFile) {
     kelvo::ui::MainOptions o;
     o.relayAddress = "127.0.0.1";
-    o.relayPort = relayPort_;
+    o.relayPort = lab.relay_port();
     o.macFilterFile = filterFile;
     return o;
 }
@@ -187,4 +139,4 @@ int RowOf(const kelvo::ui::TMainForm &w, const QString &mac) {
     return i < 0 ? -1 : static_cast<int>(i) + 1;
 }
 
-} // namespace kelvo::uitest
+} // namespace kelvo::test

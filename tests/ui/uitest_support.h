@@ -1,22 +1,21 @@
 // Shared pieces of the window tests: scripted answers for every box and
-// dialog, and a simulated fleet behind a real kelvo-relay on loopback.
+// dialog, and the window's view of the lab.
 #ifndef KELVO_TESTS_UI_SUPPORT_H
 #define KELVO_TESTS_UI_SUPPORT_H
 
-#include "devsim.h"
+#include "lab.h"
 #include "mainform.h"
 #include "uihooks.h"
 
 #include <QDialog>
 #include <QPalette>
-#include <QProcess>
 #include <QStringList>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 
-namespace kelvo::uitest {
+namespace kelvo::test {
 
 // Answers everything the windows would ask the user; records what was asked.
 class ScriptedHooks : public kelvo::ui::UiHooks {
@@ -45,28 +44,9 @@ public:
     QStringList questions, errors, urls, suggestedNames, dialogTitles;
 };
 
-// A fleet on 127.0.10.x with ephemeral ports, reached through kelvo-relay.
-class Lab {
-public:
-    // `relayArgs` replace the relay's "--devices" argument when given.
-    explicit Lab(std::vector<kelvo::devsim::DeviceConfig> devices, QStringList relayArgs = {});
-    ~Lab();
-    bool ok() const { return relayPort_ != 0; }
-    const std::string &error() const { return error_; }
-    int relayPort() const { return relayPort_; }
-    kelvo::devsim::Fleet &fleet() { return *fleet_; }
-    // Ends the relay; its port is free afterwards.
-    void stopRelay();
-
-    // Main-window options pointing at this lab's relay, no MAC filter file.
-    kelvo::ui::MainOptions options(const QString &filterFile = "/nonexistent/kelvo.filter") const;
-
-private:
-    std::unique_ptr<kelvo::devsim::Fleet> fleet_;
-    QProcess relay_;
-    int relayPort_ = 0;
-    std::string error_;
-};
+// Main-window options pointing at the lab's relay, no MAC filter file.
+kelvo::ui::MainOptions WindowOptions(const Lab &lab,
+                                     const QString &filterFile = "/nonexistent/kelvo.filter");
 
 // A dark palette such as a desktop in dark mode gives the program.
 QPalette DarkPalette();
@@ -86,6 +66,6 @@ QStringList ColumnTexts(const kelvo::ui::TMainForm &w, int column);
 // The grid row (1 = first device) showing `mac`, or -1.
 int RowOf(const kelvo::ui::TMainForm &w, const QString &mac);
 
-} // namespace kelvo::uitest
+} // namespace kelvo::test
 
 #endif

@@ -7,7 +7,7 @@
 
 #include <sys/mount.h>
 
-using namespace clitest;
+using namespace kelvo::test;
 
 TEST(CliBackup, SavesEveryDeviceThatKeepsADocument) {
     CliLab lab(mixed_devices(6, true, "127.0.131.1"));

@@ -20,7 +20,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace clitest {
+namespace kelvo::test {
 
 using kelvo::devsim::DeviceConfig;
 using kelvo::devsim::mixed_devices;
@@ -131,6 +131,6 @@ inline std::vector<std::string> PostBodies(const CliLab &lab, const std::string 
     return out;
 }
 
-} // namespace clitest
+} // namespace kelvo::test
 
 #endif

@@ -11,7 +11,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
-#include "hostile_http.h"
+#include "http_peer.h"
+#include "lab.h"
 #include "tea.h"
 #include "wire.h"
 
@@ -36,47 +37,18 @@
 
 namespace {
 
-// A program that runs until the test ends; its first line names its port.
-class Background {
-public:
-    Background(const QString &program, const QStringList &args) {
-        process.setProgram(program);
-        process.setArguments(args);
-        process.setProcessChannelMode(QProcess::SeparateChannels);
-        process.start();
-        if (!process.waitForStarted(5000))
-            return;
-        while (!process.canReadLine() && process.waitForReadyRead(10000)) {
-        }
-        firstLine = QString::fromUtf8(process.readLine()).trimmed();
-    }
-    ~Background() {
-        process.terminate();
-        if (!process.waitForFinished(5000)) {
-            process.kill();
-            process.waitForFinished(2000);
-        }
-    }
-    // "ADDR:PORT" from the first line.
-    QString endpoint() const {
-        const auto m = QRegularExpression("(127\\.[0-9.]+:[0-9]+)").match(firstLine);
-        return m.hasMatch() ? m.captured(1) : QString();
-    }
-
-    QProcess process;
-    QString firstLine;
-};
+using kelvo::test::HttpPeer;
+using kelvo::test::HttpReply;
+using kelvo::test::Lab;
 
 // kelvo-devsim with `count` devices from `firstIp`, behind kelvo-relay.
-struct FleetBehindRelay {
-    FleetBehindRelay(int count, const QString &firstIp)
-        : fleet(KELVO_DEVSIM_PATH, {"--listen", "127.0.0.2:0", "--count", QString::number(count),
-                                    "--ephemeral", "--first-ip", firstIp}),
-          relay(KELVO_RELAY_PATH,
-                {"--listen", "127.0.0.1:0", "--devices", fleet.endpoint(), "--verbose", "0"}) {}
-    Background fleet;
-    Background relay;
-};
+std::unique_ptr<Lab> FleetBehindRelay(int count, const char *firstIp) {
+    return Lab::processes({"--count", std::to_string(count), "--first-ip", firstIp});
+}
+
+QString RelayOf(const Lab &lab) {
+    return QString::fromStdString(lab.relay_endpoint());
+}
 
 struct CliRun {
     int code = -1;
@@ -127,10 +99,9 @@ TEST(CliProcess, HelpForEveryCommand) {
 }
 
 TEST(CliProcess, SearchAndBackupThroughTheRealRelay) {
-    const FleetBehindRelay lab(3, "127.0.140.1");
-    const QString relayAt = lab.relay.endpoint();
-    ASSERT_FALSE(relayAt.isEmpty())
-        << lab.fleet.firstLine.toStdString() << lab.relay.firstLine.toStdString();
+    const auto lab = FleetBehindRelay(3, "127.0.140.1");
+    ASSERT_TRUE(lab->ok()) << lab->error();
+    const QString relayAt = RelayOf(*lab);
 
     CliRun r = Cli({"search", "--format", "json", "--relay", relayAt, "--quiet"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
@@ -153,10 +124,9 @@ TEST(CliProcess, SearchAndBackupThroughTheRealRelay) {
 // A relay limited to an interface this PC does not have says so, and that,
 // not the usual firewall hint, is what an empty search reports.
 TEST(CliProcess, NothingFoundShowsTheRelaysOwnReason) {
-    Background relay(KELVO_RELAY_PATH,
-                     {"--listen", "127.0.0.1:0", "--interface", "kvnone0", "--verbose", "0"});
-    ASSERT_FALSE(relay.endpoint().isEmpty()) << relay.firstLine.toStdString();
-    const CliRun r = Cli({"search", "--relay", relay.endpoint()});
+    const auto lab = Lab::processes({"--count", "0"}, {"--interface", "kvnone0"});
+    ASSERT_TRUE(lab->ok()) << lab->error();
+    const CliRun r = Cli({"search", "--relay", RelayOf(*lab)});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("which says: none of the --interface interfaces is up"))
         << r.err.toStdString();
@@ -168,12 +138,11 @@ TEST(CliProcess, NothingFoundShowsTheRelaysOwnReason) {
 // server. Only what the relay's port sends counts, so the forged device is
 // neither listed nor sent the web server password.
 TEST(CliProcess, ForgedRepliesFromAnotherPortGetNoPassword) {
-    const FleetBehindRelay lab(1, "127.0.141.1");
-    const QString fleetUdp = lab.fleet.endpoint();
-    const QString relayAt = lab.relay.endpoint();
-    ASSERT_FALSE(relayAt.isEmpty())
-        << lab.fleet.firstLine.toStdString() << lab.relay.firstLine.toStdString();
-    clitest::HostileHttp web(clitest::HostileHttp::Unauthorized, "");
+    const auto lab = FleetBehindRelay(1, "127.0.141.1");
+    ASSERT_TRUE(lab->ok()) << lab->error();
+    const QString fleetUdp = QString::fromStdString(lab->fleet_endpoint());
+    const QString relayAt = RelayOf(*lab);
+    HttpPeer web(HttpReply::unauthorized());
 
     // A real reply of the simulated device, re-signed with the public key
     // after pointing it at the listener.
@@ -196,7 +165,7 @@ TEST(CliProcess, ForgedRepliesFromAnotherPortGetNoPassword) {
     ASSERT_TRUE(qvudps::decode_reply(reply, static_cast<size_t>(n), forged, rawMac));
     std::snprintf(forged.mac, sizeof forged.mac, "02:66:66:66:66:66");
     std::snprintf(forged.ip, sizeof forged.ip, "127.0.0.1");
-    forged.port = forged.web_port = web.port;
+    forged.port = forged.web_port = web.port();
     uint8_t fake[qvudps::max_datagram];
     const size_t fakeLen =
         qvudps::encode_reply(forged, qvudps::builtin_search_key, fake, sizeof fake);
@@ -310,15 +279,12 @@ TEST(CliProcess, APasswordPromptMakesTheProcessUndumpable) {
 }
 
 TEST(CliProcess, TwoBackupsIntoOneFolderAtOnceLoseNothing) {
-    Background fleet(KELVO_DEVSIM_PATH, {"--listen", "127.0.0.2:0", "--count", "4", "--ephemeral",
-                                         "--first-ip", "127.0.141.1"});
-    Background relay(KELVO_RELAY_PATH,
-                     {"--listen", "127.0.0.1:0", "--devices", fleet.endpoint(), "--verbose", "0"});
-    ASSERT_FALSE(relay.endpoint().isEmpty()) << relay.firstLine.toStdString();
+    const auto lab = FleetBehindRelay(4, "127.0.141.1");
+    ASSERT_TRUE(lab->ok()) << lab->error();
     QTemporaryDir dir;
     QProcess runs[2];
     for (auto &p : runs)
-        p.start(KELVO_CLI_PATH, {"backup", dir.path(), "--relay", relay.endpoint()});
+        p.start(KELVO_CLI_PATH, {"backup", dir.path(), "--relay", RelayOf(*lab)});
     int saved = 0;
     for (auto &p : runs) {
         ASSERT_TRUE(p.waitForFinished(60000));

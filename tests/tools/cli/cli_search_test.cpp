@@ -6,7 +6,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-using namespace clitest;
+using namespace kelvo::test;
 
 TEST(CliSearch, ReportsEveryRecordFieldAsJson) {
     CliLab lab(mixed_devices(6, true, "127.0.120.1"));

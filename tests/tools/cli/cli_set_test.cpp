@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 
-using namespace clitest;
+using namespace kelvo::test;
 
 TEST(CliSet, ChangesOnlyTheGivenFieldsAndConfirmsThem) {
     CliLab lab(Pick("127.0.122.1", {kThermometer}));

@@ -2,9 +2,9 @@
 // and hostile ones.
 #include "cli_e2e.h"
 
-#include "hostile_http.h"
+#include "http_peer.h"
 
-using namespace clitest;
+using namespace kelvo::test;
 
 TEST(CliTransfer, DownloadWritesTheDocumentByteForByte) {
     CliLab lab(Pick("127.0.128.1", {kThermometer}));
@@ -51,20 +51,22 @@ TEST(CliTransfer, DownloadWritesTheDocumentByteForByte) {
 TEST(CliTransfer, HostileAnswersKeepTheEarlierFile) {
     const std::string doc = "<?xml version=\"1.0\"?>\n<Root><Agent><Name>x</Name></Agent>"
                             "<SenSet><Entry><ID>1</ID></Entry></SenSet></Root>\n";
+    const std::string ok = "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\n\r\n";
     const struct {
-        HostileHttp::Mode mode;
+        const char *mode;
+        HttpReply reply;
         int code;
         const char *says;
     } cases[] = {
-        {HostileHttp::Truncated, 1, ""},
-        {HostileHttp::Chunked, 0, ""}, // decoded: no chunk-size line in the file
-        {HostileHttp::Malformed, 1, ""},
-        {HostileHttp::Trickle, 1, "did not answer"},
-        {HostileHttp::Unauthorized, 6, "HTTP: Unauthorized"},
+        {"truncated", HttpReply::truncated(doc), 1, ""},
+        {"chunked", HttpReply::chunked(doc), 0, ""}, // decoded: no chunk-size line in the file
+        {"malformed", HttpReply::whole(ok + doc.substr(0, doc.size() / 2)), 1, ""},
+        {"trickle", HttpReply::trickle(ok + doc, 100, ok.size()), 1, "did not answer"},
+        {"unauthorized", HttpReply::unauthorized(), 6, "HTTP: Unauthorized"},
     };
     for (const auto &c : cases) {
-        HostileHttp peer(c.mode, doc);
-        ASSERT_NE(peer.port, 0);
+        HttpPeer peer(c.reply);
+        ASSERT_NE(peer.port(), 0);
         TempDir dir;
         const fs::path file = dir.path / "device.xml";
         WriteFile(file, "earlier");
@@ -92,13 +94,13 @@ TEST(CliTransfer, RefusedCredentialsAreReportedAndGivenOnesWork) {
     EXPECT_TRUE(SameDocument(ReadFile(dir.path / "secured.xml"), lab.fleet->setup_xml(lab.mac(0))));
 
     // values sends the login too, and names a refusal as such.
-    HostileHttp refusing(HostileHttp::Unauthorized, "");
+    HttpPeer refusing(HttpReply::unauthorized());
     r = CliLab::runRaw({"values", QString::fromStdString(refusing.endpoint()), "--http-user",
                         "admin", "--http-password", "secret"});
     EXPECT_EQ(r.code, 6) << r.err;
     EXPECT_NE(r.err.find("the device refused the credentials"), std::string::npos) << r.err;
     ASSERT_EQ(refusing.requests().size(), 1u); // no second try: a device may count it
-    EXPECT_NE(refusing.requests()[0].find("Authorization: Basic YWRtaW46c2VjcmV0"),
+    EXPECT_NE(refusing.requests()[0].raw.find("Authorization: Basic YWRtaW46c2VjcmV0"),
               std::string::npos)
         << refusing.requests()[0];
 

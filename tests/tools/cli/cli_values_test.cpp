@@ -3,7 +3,7 @@
 
 #include <clocale>
 
-using namespace clitest;
+using namespace kelvo::test;
 
 TEST(CliValues, ShowsSensorsInputsAndOutputs) {
     CliLab lab(Pick("127.0.133.1", {kIoBox}));

@@ -14,7 +14,7 @@
 #include <fstream>
 #include <sstream>
 
-using namespace xmltest;
+using namespace kelvo::test;
 
 namespace {
 
@@ -171,7 +171,7 @@ TEST(HeaderScan, StatusTable) {
 using Download = library_test;
 
 TEST_F(Download, ValuesAreStoredByteForByteAndParsed) {
-    http_peer peer([](const std::string &, int) { return answer(200, values_doc); });
+    HttpPeer peer([](const std::string &, int) { return answer(200, values_doc); });
     const int h = open_recorded(peer.port());
     char ip[16] = "x";
     int port = 0;
@@ -196,10 +196,7 @@ TEST_F(Download, ValuesAreStoredByteForByteAndParsed) {
     EXPECT_STREQ(record.text, "NULL");
 
     // The stored document is what the device sent, prefixed root included.
-    char *text = nullptr;
-    int length = 0;
-    ASSERT_EQ(qvxml_get_values_xml(h, &text, &length), 0);
-    EXPECT_EQ(std::string(text, static_cast<size_t>(length)), values_doc);
+    EXPECT_EQ(kept_values(h), values_doc);
     const std::string path = testing::TempDir() + "values_copy.xml";
     ASSERT_EQ(qvxml_get_values_to_file(h, path.c_str()), 0);
     std::ifstream file(path, std::ios::binary);
@@ -223,6 +220,8 @@ TEST_F(Download, ValuesAreStoredByteForByteAndParsed) {
     ASSERT_EQ(qvxml_get_module(h, ip, &port), 0);
     EXPECT_STREQ(ip, "127.0.0.1");
     // The setup document was never asked for.
+    char *text = nullptr;
+    int length = 0;
     EXPECT_EQ(qvxml_get_setup_xml(h, &text, &length), -1);
     EXPECT_EQ(code_of(h), 1);
     // A file error is kept like a download error until the next operation.
@@ -258,7 +257,7 @@ TEST_F(Download, ValuesAreStoredByteForByteAndParsed) {
 }
 
 TEST_F(Download, UnauthorizedLeavesNoDocumentAndKeepsTheCause) {
-    http_peer peer([](const std::string &, int) {
+    HttpPeer peer([](const std::string &, int) {
         return answer(401,
                       "<?xml version=\"1.0\"?><Root><Agent><Version>9</Version></Agent></Root>");
     });
@@ -280,12 +279,12 @@ TEST_F(Download, UnauthorizedLeavesNoDocumentAndKeepsTheCause) {
 }
 
 TEST_F(Download, RedirectBodyIsParsedAndUnterminatedHeaderIsKeptWhole) {
-    http_peer peer([](const std::string &, int index) {
+    HttpPeer peer([](const std::string &, int index) {
         if (index == 0) {
-            return peer_reply{{"HTTP/1.0 302 Found\r\nLocation: /x\r\n\r\n" + values_doc}};
+            return HttpReply{{"HTTP/1.0 302 Found\r\nLocation: /x\r\n\r\n" + values_doc}};
         }
         // No header end at all: the reply is kept as it came.
-        return peer_reply{{"HTTP/1.0 200 OK\r\n" + values_doc}};
+        return HttpReply{{"HTTP/1.0 200 OK\r\n" + values_doc}};
     });
     const int h = open_recorded(peer.port());
     ASSERT_EQ(qvxml_get_values(h), 0);
@@ -296,26 +295,20 @@ TEST_F(Download, RedirectBodyIsParsedAndUnterminatedHeaderIsKeptWhole) {
     ASSERT_EQ(qvxml_get_values(h), 0);
     ASSERT_EQ(qvxml_wait_finish(h, 2, 10), 0);
     ASSERT_TRUE(events.wait_for("values", 2));
-    char *text = nullptr;
-    int length = 0;
-    ASSERT_EQ(qvxml_get_values_xml(h, &text, &length), 0);
-    EXPECT_EQ(std::string(text, static_cast<size_t>(length)), "HTTP/1.0 200 OK\r\n" + values_doc);
+    EXPECT_EQ(kept_values(h), "HTTP/1.0 200 OK\r\n" + values_doc);
 }
 
 TEST_F(Download, HeaderSplitOverSlowChunks) {
     const std::string head = "HTTP/1.0 200 OK\r\nX-Pad: " + std::string(1500, 'p') + "\r\n\r";
-    http_peer peer([&](const std::string &, int) {
-        peer_reply r{{head, "\n" + values_doc.substr(0, 40), values_doc.substr(40)}};
+    HttpPeer peer([&](const std::string &, int) {
+        HttpReply r{{head, "\n" + values_doc.substr(0, 40), values_doc.substr(40)}};
         r.delay_ms = 60;
         return r;
     });
     const int h = open_recorded(peer.port());
     ASSERT_EQ(qvxml_get_values(h), 0);
     ASSERT_EQ(qvxml_wait_finish(h, 2, 10), 0);
-    char *text = nullptr;
-    int length = 0;
-    ASSERT_EQ(qvxml_get_values_xml(h, &text, &length), 0);
-    EXPECT_EQ(std::string(text, static_cast<size_t>(length)), values_doc);
+    EXPECT_EQ(kept_values(h), values_doc);
 }
 
 TEST_F(Download, BodyLimitIs19999Bytes) {
@@ -326,21 +319,18 @@ TEST_F(Download, BodyLimitIs19999Bytes) {
         doc += std::string(size - doc.size() - tail.size(), 'c');
         return doc + tail;
     };
-    http_peer peer([&](const std::string &, int index) {
+    HttpPeer peer([&](const std::string &, int index) {
         return answer(200, body_of(index == 0 ? 19999 : 20000));
     });
     const int h = open_recorded(peer.port());
     ASSERT_EQ(qvxml_get_values(h), 0);
     ASSERT_EQ(qvxml_wait_finish(h, 2, 10), 0);
-    char *text = nullptr;
-    int length = 0;
-    ASSERT_EQ(qvxml_get_values_xml(h, &text, &length), 0);
-    EXPECT_EQ(length, 19999);
+    EXPECT_EQ(kept_values(h).size(), 19999u);
 
     ASSERT_EQ(qvxml_get_values(h), 0);
     ASSERT_EQ(qvxml_wait_finish(h, 2, 10), 0);
     EXPECT_EQ(code_of(h), 12);
-    EXPECT_EQ(qvxml_get_values_xml(h, &text, &length), -1);
+    EXPECT_EQ(kept_values(h), "(none)");
 }
 
 TEST_F(Download, RefusedConnectionCallsTheErrorCallback) {
@@ -395,7 +385,7 @@ TEST_F(Download, IncompleteRepliesAreErrorsAndChunkedOnesAreDecoded) {
         {"chunked, bad size", {chunked + "zz\r\n" + values_doc + "\r\n0\r\n\r\n"}, 34},
     };
     for (const auto &c : cases) {
-        http_peer peer([&](const std::string &, int) { return peer_reply{c.chunks}; });
+        HttpPeer peer([&](const std::string &, int) { return HttpReply{c.chunks}; });
         const int h = open_recorded(peer.port());
         ASSERT_EQ(qvxml_get_values(h), 0);
         ASSERT_EQ(qvxml_wait_finish(h, 2, 10), 0) << c.name;
@@ -413,7 +403,7 @@ TEST_F(Download, IncompleteRepliesAreErrorsAndChunkedOnesAreDecoded) {
 }
 
 TEST_F(Download, HostNameIsResolvedOnConnect) {
-    http_peer peer([](const std::string &, int) { return answer(200, values_doc); });
+    HttpPeer peer([](const std::string &, int) { return answer(200, values_doc); });
     qvxml_options options{};
     options.callbacks = recorder::table();
     const int h = qvxml_open("localhost", peer.port(), &options, &events);
@@ -435,17 +425,12 @@ TEST_F(Download, HostNameIsResolvedOnConnect) {
 // shorter wait for it times out with 19 meanwhile. A device that accepts the
 // connection and never answers at the same time gets 19 as well.
 TEST_F(Download, SilentPeerEndsTheReplyAfterTenSeconds) {
-    http_peer peer([](const std::string &, int) {
-        peer_reply r{{"HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\n\r\n" + values_doc}};
+    HttpPeer peer([](const std::string &, int) {
+        HttpReply r{{"HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\n\r\n" + values_doc}};
         r.hold_ms = 15000;
         return r;
     });
-    http_peer mute([](const std::string &, int) {
-        peer_reply r;
-        r.silent = true;
-        r.hold_ms = 15000;
-        return r;
-    });
+    HttpPeer mute(HttpReply::silence(15000));
     const int h = open_recorded(peer.port());
     const int m = open_recorded(mute.port());
     ASSERT_EQ(qvxml_get_values(m), 0);
@@ -458,10 +443,7 @@ TEST_F(Download, SilentPeerEndsTheReplyAfterTenSeconds) {
     EXPECT_LT(waited, std::chrono::milliseconds(4500));
     EXPECT_EQ(qvxml_finish(h, 2), -1);
     ASSERT_EQ(qvxml_wait_finish(h, 2, 15), 0);
-    char *text = nullptr;
-    int length = 0;
-    ASSERT_EQ(qvxml_get_values_xml(h, &text, &length), 0);
-    EXPECT_EQ(std::string(text, static_cast<size_t>(length)), values_doc);
+    EXPECT_EQ(kept_values(h), values_doc);
 
     ASSERT_EQ(qvxml_wait_finish(m, 2, 15), 0);
     qvxml_error_record record{};

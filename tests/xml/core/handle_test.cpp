@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-using namespace xmltest;
+using namespace kelvo::test;
 
 namespace {
 
@@ -144,8 +144,8 @@ TEST_F(Handles, ModulesAreCheckedOnAdd) {
 }
 
 TEST_F(Handles, RequestsAndResultsBeforeTheWorkerFinished) {
-    http_peer peer([](const std::string &, int) {
-        peer_reply r{{http_reply(200, values_doc)}};
+    HttpPeer peer([](const std::string &, int) {
+        HttpReply r{{http_reply(200, values_doc)}};
         r.delay_ms = 1000;
         return r;
     });

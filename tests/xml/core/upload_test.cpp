@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-using namespace xmltest;
+using namespace kelvo::test;
 
 namespace {
 
@@ -27,7 +27,7 @@ TEST_F(Upload, CredentialLimits) {
 }
 
 TEST_F(Upload, EmptyReadUserSendsNoAuthorization) {
-    http_peer peer([](const std::string &, int) { return answer(200, setup_doc()); });
+    HttpPeer peer([](const std::string &, int) { return answer(200, setup_doc()); });
     const int h = open_recorded(peer.port());
     ASSERT_EQ(qvxml_authenticate_get(h, "", "secret"), 0);
     ASSERT_EQ(qvxml_get_setup(h), 0);
@@ -39,7 +39,7 @@ TEST_F(Upload, EmptyReadUserSendsNoAuthorization) {
 
 TEST_F(Upload, FilteredDocumentIsPostedWithCredentials) {
     const std::string answer_doc = setup_doc();
-    http_peer peer([&](const std::string &, int) { return answer(200, answer_doc); });
+    HttpPeer peer([&](const std::string &, int) { return answer(200, answer_doc); });
     const int h = open_recorded(peer.port());
     ASSERT_EQ(qvxml_authenticate_set(h, "admin", "pw"), 0);
     const std::string doc = setup_doc();
@@ -70,7 +70,7 @@ TEST_F(Upload, FilteredDocumentIsPostedWithCredentials) {
 }
 
 TEST_F(Upload, StructureIsWrittenFilteredAndPosted) {
-    http_peer peer([](const std::string &, int) { return answer(200, setup_doc()); });
+    HttpPeer peer([](const std::string &, int) { return answer(200, setup_doc()); });
     const int h = open_recorded(peer.port());
     ASSERT_EQ(qvxml_get_setup(h), 0);
     ASSERT_EQ(qvxml_wait_finish(h, 4, 10), 0);
@@ -93,7 +93,7 @@ TEST_F(Upload, StructureIsWrittenFilteredAndPosted) {
 }
 
 TEST_F(Upload, OversizedOrInvalidUploadsAreRefusedAndNothingIsQueued) {
-    http_peer peer([](const std::string &, int) { return answer(200, setup_doc()); });
+    HttpPeer peer([](const std::string &, int) { return answer(200, setup_doc()); });
     const int h = open_recorded(peer.port());
     // A document that fits the buffer but not once the request header is added.
     std::string big = "<?xml version=\"1.0\"?>\n<Root><Global><Logo>";
@@ -119,7 +119,7 @@ TEST_F(Upload, OversizedOrInvalidUploadsAreRefusedAndNothingIsQueued) {
 }
 
 TEST_F(Upload, SavedDocumentLargerThanTheBufferIsPostedWhenItsFilteredFormFits) {
-    http_peer peer([](const std::string &, int) { return answer(200, setup_doc()); });
+    HttpPeer peer([](const std::string &, int) { return answer(200, setup_doc()); });
     const int h = open_recorded(peer.port());
     // As a text editor saves it: CR LF line ends, indentation, blank lines.
     std::string saved = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Root>\r\n";
@@ -138,7 +138,7 @@ TEST_F(Upload, SavedDocumentLargerThanTheBufferIsPostedWhenItsFilteredFormFits) 
 
 TEST_F(Upload, TrapTargetIsSetWithoutCredentialsAndReadBack) {
     std::string next_answer = setup_doc("192.168.1.10", "162");
-    http_peer peer([&](const std::string &request, int) {
+    HttpPeer peer([&](const std::string &request, int) {
         if (request.rfind("GET", 0) == 0) {
             return answer(200, next_answer);
         }
@@ -181,8 +181,8 @@ TEST_F(Upload, EveryModuleGetsItsOwnRequest) {
                                  "</Network></Root>"
                                : setup_doc());
     };
-    http_peer first(device);
-    http_peer second(device);
+    HttpPeer first(device);
+    HttpPeer second(device);
     const int h = qvxml_open_many(&events);
     ASSERT_GT(h, 0);
     ASSERT_EQ(qvxml_wait_finish(h, 0, 5), 0);
@@ -204,8 +204,8 @@ TEST_F(Upload, EveryModuleGetsItsOwnRequest) {
     ASSERT_TRUE(events.wait_for("upload", 2));
     ASSERT_EQ(first.requests().size(), 2u);
     ASSERT_EQ(second.requests().size(), 2u);
-    EXPECT_EQ(first.requests()[1].find("Authorization"), std::string::npos);
-    EXPECT_NE(second.requests()[1].find("Authorization: Basic YWRtaW46cHc=\r\n"),
+    EXPECT_EQ(first.requests()[1].raw.find("Authorization"), std::string::npos);
+    EXPECT_NE(second.requests()[1].raw.find("Authorization: Basic YWRtaW46cHc=\r\n"),
               std::string::npos);
     // The answer does not replace what was downloaded.
     qvxml_setup *cached = nullptr;

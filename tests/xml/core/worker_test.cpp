@@ -5,7 +5,7 @@
 #include <atomic>
 #include <cstring>
 
-using namespace xmltest;
+using namespace kelvo::test;
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
@@ -14,7 +14,7 @@ namespace {
 using Worker = library_test;
 
 TEST_F(Worker, CloseDuringConnectEndsTheWorkerWithoutCallbacks) {
-    stalled_listener stalled;
+    StalledListener stalled;
     if (!stalled.stalled()) {
         GTEST_SKIP() << "could not make a connect stay pending on loopback";
     }
@@ -28,12 +28,7 @@ TEST_F(Worker, CloseDuringConnectEndsTheWorkerWithoutCallbacks) {
 }
 
 TEST_F(Worker, CloseDuringDownloadEndsTheWorkerWithoutCallbacks) {
-    http_peer peer([](const std::string &, int) {
-        peer_reply r;
-        r.silent = true;
-        r.hold_ms = 8000;
-        return r;
-    });
+    HttpPeer peer(HttpReply::silence(8000));
     const int h = open_recorded(peer.port());
     ASSERT_EQ(qvxml_get_values(h), 0);
     // The worker waits for a reply that does not come: the wait runs out first.
@@ -64,7 +59,7 @@ struct closing_recorder {
 };
 
 TEST_F(Worker, CloseFromInsideACallbackEndsTheHandle) {
-    http_peer peer([](const std::string &, int) { return answer(200, values_doc); });
+    HttpPeer peer([](const std::string &, int) { return answer(200, values_doc); });
     closing_recorder target;
     qvxml_options options{};
     options.callbacks.values_done = [](int h, void *u, int, qvxml_values *v,
@@ -97,7 +92,7 @@ TEST_F(Worker, CloseFromInsideACallbackEndsTheHandle) {
 }
 
 TEST_F(Worker, TrialConnectionAtStart) {
-    http_peer peer([](const std::string &, int) { return peer_reply{}; });
+    HttpPeer peer([](const std::string &, int) { return HttpReply{}; });
     qvxml_options options{};
     options.check_at_start = 1;
     options.callbacks = recorder::table();
@@ -141,9 +136,9 @@ TEST_F(Worker, CustomParserReplacesParsing) {
 }
 
 TEST_F(Worker, MultiDeviceRoundServesActiveModulesOnly) {
-    http_peer good([](const std::string &, int) { return answer(200, values_doc); });
-    http_peer skipped([](const std::string &, int) { return answer(200, values_doc); });
-    http_peer locked([](const std::string &request, int) {
+    HttpPeer good([](const std::string &, int) { return answer(200, values_doc); });
+    HttpPeer skipped([](const std::string &, int) { return answer(200, values_doc); });
+    HttpPeer locked([](const std::string &request, int) {
         if (request.find("Authorization: Basic dTI6cDI=") != std::string::npos) {
             return answer(200, setup_doc());
         }

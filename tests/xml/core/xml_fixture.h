@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-namespace xmltest {
+namespace kelvo::test {
 
 inline const std::string values_doc =
     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
@@ -154,6 +154,15 @@ protected:
         return handle;
     }
 
+    // The values document the handle keeps, or "(none)".
+    static std::string kept_values(int handle) {
+        char *text = nullptr;
+        int length = 0;
+        if (qvxml_get_values_xml(handle, &text, &length) != 0)
+            return "(none)";
+        return std::string(text, static_cast<size_t>(length));
+    }
+
     static int code_of(int handle) {
         qvxml_error_record record{};
         qvxml_error(handle, &record);
@@ -163,8 +172,8 @@ protected:
     recorder events;
 };
 
-inline peer_reply answer(int status, const std::string &body) {
-    return peer_reply{{http_reply(status, body)}};
+inline HttpReply answer(int status, const std::string &body) {
+    return HttpReply{{http_reply(status, body)}};
 }
 
-} // namespace xmltest
+} // namespace kelvo::test

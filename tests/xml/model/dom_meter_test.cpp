@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-using namespace model_test;
+using namespace kelvo::test;
 using qvxml::qvxml_dom_node;
 
 namespace {

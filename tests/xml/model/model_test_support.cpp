@@ -4,7 +4,7 @@
 #include <sstream>
 #include <stdexcept>
 
-namespace model_test {
+namespace kelvo::test {
 
 std::string read_data(const char *name) {
     std::ifstream in(std::string(KELVO_XML_MODEL_DATA) + "/" + name, std::ios::binary);
@@ -32,4 +32,4 @@ std::string document(const std::string &body) {
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Root>" + body + "</Root>";
 }
 
-} // namespace model_test
+} // namespace kelvo::test

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-namespace model_test {
+namespace kelvo::test {
 
 std::string read_data(const char *name);
 
@@ -29,6 +29,6 @@ setup_doc parse_setup(const std::string &text);
 // "<?xml ...?>\n<Root>" + body + "</Root>"
 std::string document(const std::string &body);
 
-} // namespace model_test
+} // namespace kelvo::test
 
 #endif

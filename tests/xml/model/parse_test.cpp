@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-using namespace model_test;
+using namespace kelvo::test;
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-using namespace model_test;
+using namespace kelvo::test;
 
 namespace {
 

@@ -1,4 +1,4 @@
-// gtest entry for the window tests: one QApplication on the offscreen
+// gtest entry for the tests of real widgets: one QApplication on the offscreen
 // platform unless the caller chose another, with settings in a scratch folder.
 #include <QApplication>
 #include <QSettings>

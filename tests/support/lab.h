@@ -1,8 +1,9 @@
-// Helpers for the device lab tests: child processes, loopback UDP and HTTP
-// clients. Everything talks to 127.0.0.0/8 only and every wait is bounded.
-#ifndef KELVO_TESTS_LAB_SUPPORT_H
-#define KELVO_TESTS_LAB_SUPPORT_H
+// The device lab of the tests: the simulated fleet behind a real kelvo-relay,
+// child processes, loopback UDP and HTTP clients. Everything talks to
+// 127.0.0.0/8 only and every wait is bounded.
+#pragma once
 
+#include "devsim.h"
 #include "wire.h"
 
 #include <arpa/inet.h>
@@ -14,15 +15,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 extern char **environ;
 
-namespace lab {
+namespace kelvo::test {
 
 using Clock = std::chrono::steady_clock;
 using Bytes = std::vector<std::uint8_t>;
@@ -204,6 +207,28 @@ inline Bytes search_request() {
     return b;
 }
 
+// What a stream socket sends until `marker` came (empty: until it closes),
+// `quiet` passed without data, or `limit` in all.
+inline std::string receive_until(int fd, const std::string &marker,
+                                 std::chrono::milliseconds quiet,
+                                 std::chrono::milliseconds limit = std::chrono::seconds(60)) {
+    std::string got;
+    const auto until = Clock::now() + limit;
+    while (marker.empty() || got.find(marker) == std::string::npos) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+        pollfd p{fd, POLLIN, 0};
+        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(std::min(quiet, left).count())) <= 0)
+            break;
+        char b[4096];
+        const ssize_t n = recv(fd, b, sizeof b, 0);
+        if (n <= 0)
+            break;
+        got.append(b, static_cast<std::size_t>(n));
+    }
+    return got;
+}
+
 struct HttpAnswer {
     int status = 0; // 0: no answer
     std::string head;
@@ -222,17 +247,7 @@ inline HttpAnswer http(const std::string &ip, std::uint16_t port, const std::str
         return a;
     }
     send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-    std::string all;
-    for (;;) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(timeout.count())) <= 0)
-            break;
-        char b[4096];
-        const ssize_t n = recv(fd, b, sizeof b, 0);
-        if (n <= 0)
-            break;
-        all.append(b, static_cast<std::size_t>(n));
-    }
+    const std::string all = receive_until(fd, "", timeout);
     close(fd);
     const auto end = all.find("\r\n\r\n");
     if (all.size() < 12 || end == std::string::npos)
@@ -259,6 +274,52 @@ inline std::string post(const std::string &path, const std::string &body,
            "\r\n\r\n" + body;
 }
 
-} // namespace lab
+// A fleet on loopback behind a real kelvo-relay process that listens on
+// 127.0.0.1 (port chosen by the system). Ready once the relay named its port
+// (and a kelvo-devsim process listed its devices); stopped with the object.
+class Lab {
+public:
+    // `devices` simulated in this process on 127.0.0.2, so that a test can
+    // look at their state; `relay_args` are added to the relay's, "--devices"
+    // of the fleet unless they give "--devices" or "--interface".
+    explicit Lab(std::vector<kelvo::devsim::DeviceConfig> devices,
+                 std::vector<std::string> relay_args = {});
+    // The kelvo-devsim program with `devsim_args` (after "--listen
+    // 127.0.0.2:0 --ephemeral") instead.
+    static std::unique_ptr<Lab> processes(std::vector<std::string> devsim_args,
+                                          std::vector<std::string> relay_args = {});
+    ~Lab();
+    Lab(const Lab &) = delete;
+    Lab &operator=(const Lab &) = delete;
 
-#endif
+    bool ok() const { return relay_port_ != 0; }
+    const std::string &error() const { return error_; }
+    std::uint16_t relay_port() const { return relay_port_; }
+    // "127.0.0.1:PORT" of the relay.
+    std::string relay_endpoint() const { return "127.0.0.1:" + std::to_string(relay_port_); }
+    // The fleet's UDP endpoint, "127.0.0.2:PORT".
+    std::string fleet_endpoint() const { return "127.0.0.2:" + std::to_string(fleet_port_); }
+    // The simulated devices (in-process lab only).
+    kelvo::devsim::Fleet &fleet() { return *fleet_; }
+    const kelvo::devsim::Fleet &fleet() const { return *fleet_; }
+    // kelvo-devsim's lines about its devices, one per device (process lab only).
+    const std::vector<std::string> &device_lines() const { return device_lines_; }
+    // Ends the relay; its port is free afterwards. Returns its exit status.
+    int stop_relay();
+    // Ends kelvo-devsim (process lab only). Returns its exit status.
+    int stop_devsim();
+
+private:
+    Lab() = default;
+    void start_relay(std::vector<std::string> relay_args);
+
+    std::unique_ptr<kelvo::devsim::Fleet> fleet_;
+    std::unique_ptr<Process> devsim_;
+    std::unique_ptr<Process> relay_;
+    std::uint16_t fleet_port_ = 0;
+    std::uint16_t relay_port_ = 0;
+    std::vector<std::string> device_lines_;
+    std::string error_;
+};
+
+} // namespace kelvo::test
