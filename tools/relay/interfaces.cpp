@@ -1,8 +1,6 @@
-// Interface list of a POSIX system.
+// Where broadcasts go: the discovery library reads the adapter list.
 #include "net.h"
-#include "relay.h"
-
-#include <arpa/inet.h>
+#include "relay_net.h"
 
 namespace kelvo::relay {
 
