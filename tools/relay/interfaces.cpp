@@ -11,7 +11,7 @@ std::vector<Target> broadcast_targets(std::uint16_t port, const std::vector<std:
         target.address.sin_family = AF_INET;
         target.address.sin_port = htons(port);
         inet_pton(AF_INET, t.address, &target.address.sin_addr);
-        target.interface = t.adapter;
+        target.interface_name = t.adapter;
         out.push_back(target);
     }
     return out;

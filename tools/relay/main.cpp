@@ -47,14 +47,14 @@ int main(int argc, char **argv) {
         "Relays Kelvo's UDP search requests and setup messages to the devices and their replies "
         "back. Without --devices it broadcasts on every up IPv4 interface (or the --interface "
         "ones).");
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption help_option = parser.addHelpOption();
+    const QCommandLineOption version_option = parser.addVersionOption();
     const QCommandLineOption listen("listen", "Address to listen on (default 127.0.0.1:9999).",
                                     "ADDR:PORT", "127.0.0.1:9999");
     const QCommandLineOption devices(
         "devices", "Send by unicast to this device address instead of broadcasting (repeatable).",
         "ADDR:PORT");
-    const QCommandLineOption interface(
+    const QCommandLineOption interface_option(
         "interface", "Broadcast on this interface only (repeatable; default: every up one).",
         "NAME");
     const QCommandLineOption linger("linger", "Seconds to forward replies to a search (10).",
@@ -63,10 +63,21 @@ int main(int argc, char **argv) {
                                     "N", "2");
     const QCommandLineOption verbose("verbose", "0 errors, 1 requests and drops, 2 every reply.",
                                      "LEVEL", "1");
-    parser.addOptions({listen, devices, interface, linger, repeat, verbose});
+    parser.addOptions({listen, devices, interface_option, linger, repeat, verbose});
     const auto extra = kelvo::relay::platform_options();
     parser.addOptions(extra);
-    parser.process(app);
+    // Printed here rather than by Qt, which on Windows shows them in a
+    // message box where no console is attached (a pipe, a service).
+    if (!parser.parse(app.arguments()))
+        return bad(qPrintable(parser.errorText()));
+    if (parser.isSet(help_option)) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+    if (parser.isSet(version_option)) {
+        std::printf("kelvo-relay %s\n", KELVO_VERSION);
+        return 0;
+    }
 
     kelvo::relay::Options options;
     if (!parse_endpoint(parser.value(listen), options.listen_address, options.listen_port))
@@ -82,7 +93,7 @@ int main(int argc, char **argv) {
         inet_pton(AF_INET, address.c_str(), &sa.sin_addr);
         options.devices.push_back(sa);
     }
-    for (const auto &name : parser.values(interface)) {
+    for (const auto &name : parser.values(interface_option)) {
         if (name.isEmpty() ||
             static_cast<std::size_t>(name.toUtf8().size()) > kelvo::relay::interface_name_max)
             return bad("--interface wants an interface name");
@@ -143,7 +154,7 @@ int run_relay(const Options &options, StopHandle stop, int inherited, std::FILE 
     if (options.devices.empty() && options.verbose >= 1) {
         std::string where;
         for (const auto &t : broadcast_targets(qvudps::device_port, options.interfaces))
-            where += " " + log_text(t.interface);
+            where += " " + log_text(t.interface_name);
         std::fprintf(options.log, "kelvo-relay: broadcasting on%s\n",
                      where.empty() ? " no interface yet" : where.c_str());
     }

@@ -163,8 +163,8 @@ void Relay::send_payload(Request &r) {
     if (!r.only.empty())
         to.erase(std::remove_if(to.begin(), to.end(),
                                 [&](const Target &t) {
-                                    return std::find(r.only.begin(), r.only.end(), t.interface) ==
-                                           r.only.end();
+                                    return std::find(r.only.begin(), r.only.end(),
+                                                     t.interface_name) == r.only.end();
                                 }),
                  to.end());
     if (to.empty())
@@ -177,7 +177,8 @@ void Relay::send_payload(Request &r) {
             log(Line::error, "send to %s: %s\n", text_of(t.address).c_str(),
                 net::error_text().c_str());
         where += (where.empty() ? "" : ", ") +
-                 (t.interface.empty() ? "" : log_text(t.interface) + " ") + text_of(t.address);
+                 (t.interface_name.empty() ? "" : log_text(t.interface_name) + " ") +
+                 text_of(t.address);
     }
     if (options_.verbose >= 1 && !r.announced && !to.empty())
         log(Line::sent, "sent to %s\n", where.c_str());
@@ -443,7 +444,7 @@ std::vector<std::string> Relay::setup_interfaces(const std::vector<std::uint8_t>
     const auto up = targets();
     for (const auto &name : it->second.interfaces)
         for (const auto &t : up)
-            if (t.interface == name)
+            if (t.interface_name == name)
                 return it->second.interfaces;
     log(Line::route, "setup for %s: %s, where it answered, is not up: sent on every interface\n",
         mac_text(key).c_str(), log_text(it->second.interfaces.front()).c_str());

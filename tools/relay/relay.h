@@ -124,7 +124,7 @@ std::string log_text(std::string_view text);
 // unicast target given with --devices).
 struct Target {
     sockaddr_in address{};
-    std::string interface;
+    std::string interface_name;
 };
 
 // The broadcast address of every up, non-loopback IPv4 interface that can
