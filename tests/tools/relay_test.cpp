@@ -112,7 +112,7 @@ TEST(RelayChecks, BroadcastTargetsAreNonLoopbackInterfacesOnPort9999) {
     for (const auto &t : kelvo::relay::broadcast_targets(9999)) {
         EXPECT_NE(ntohl(t.address.sin_addr.s_addr) >> 24, 127u);
         EXPECT_EQ(ntohs(t.address.sin_port), 9999);
-        EXPECT_FALSE(t.interface.empty());
+        EXPECT_FALSE(t.interface_name.empty());
     }
 }
 
