@@ -126,7 +126,8 @@ RelayProbe ProbeRelay(const std::string &address, int port) {
 
 std::string NoRelayText(const std::string &address, int port, const std::string &why) {
     return "No relay at " + RelayEndpoint(address, port) + ": " + why +
-           "; start a relay on this PC (kelvo-relay does not run on Windows yet)";
+           "; start the service kelvo-relay (Services, \"Kelvo relay\"; or as administrator: sc "
+           "start kelvo-relay; where it is not installed, run kelvo-relay.exe in a terminal)";
 }
 
 } // namespace kelvo::host

@@ -22,6 +22,10 @@ SetCompressor zlib
 Section "Kelvo"
   SetRegView 64
   SetOutPath "$INSTDIR"
+  ; A relay service of an earlier installation holds its program open.
+  IfFileExists "$INSTDIR\kelvo-relay.exe" 0 +3
+    nsExec::ExecToLog '"$INSTDIR\kelvo-relay.exe" --uninstall-service'
+    Pop $0
   File /r "${STAGE}/*.*"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   WriteRegStr HKLM "Software\Marvane\Kelvo" "InstallDir" "$INSTDIR"
@@ -36,10 +40,21 @@ Section "Kelvo"
   CreateDirectory "$SMPROGRAMS\Kelvo"
   CreateShortcut "$SMPROGRAMS\Kelvo\Kelvo.lnk" "$INSTDIR\kelvo.exe"
   CreateShortcut "$SMPROGRAMS\Kelvo\Uninstall Kelvo.lnk" "$INSTDIR\uninstall.exe"
+  ; The relay as a service: automatic start, LocalService, started now.
+  nsExec::ExecToLog '"$INSTDIR\kelvo-relay.exe" --install-service'
+  Pop $0
+  StrCmp $0 "0" +3
+    SetErrorLevel 2
+    MessageBox MB_OK|MB_ICONEXCLAMATION "The relay service kelvo-relay could not be installed or started (exit code $0). Kelvo finds devices only through it: run $\"$INSTDIR\kelvo-relay.exe$\" --install-service as administrator to see why." /SD IDOK
 SectionEnd
 
 Section "Uninstall"
   SetRegView 64
+  ; Stopped and removed before its program is deleted.
+  nsExec::ExecToLog '"$INSTDIR\kelvo-relay.exe" --uninstall-service'
+  Pop $0
+  StrCmp $0 "0" +2
+    SetErrorLevel 2
   SetShellVarContext all
   Delete "$SMPROGRAMS\Kelvo\Kelvo.lnk"
   Delete "$SMPROGRAMS\Kelvo\Uninstall Kelvo.lnk"

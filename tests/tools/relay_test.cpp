@@ -3,6 +3,7 @@
 #include "lab.h"
 #include "net.h"
 #include "relay.h"
+#include "relay_net.h"
 
 #include <gtest/gtest.h>
 
@@ -110,7 +111,7 @@ TEST(RelayChecks, BroadcastTargetsAreNonLoopbackInterfacesOnPort9999) {
     for (const auto &t : kelvo::relay::broadcast_targets(9999)) {
         EXPECT_NE(ntohl(t.address.sin_addr.s_addr) >> 24, 127u);
         EXPECT_EQ(ntohs(t.address.sin_port), 9999);
-        EXPECT_FALSE(t.interface.empty());
+        EXPECT_FALSE(t.interface_name.empty());
     }
 }
 
@@ -443,28 +444,16 @@ bool receive_with_destination(int fd, Bytes &out, std::string &to, sockaddr_in &
     if (poll(&p, 1, static_cast<int>(timeout.count())) <= 0)
         return false;
     std::uint8_t buf[2048];
-    char control[256];
-    iovec iov{buf, sizeof buf};
-    msghdr msg{};
-    msg.msg_name = &from;
-    msg.msg_namelen = sizeof from;
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
-    const ssize_t n = recvmsg(fd, &msg, 0);
+    int ifindex = 0;
+    in_addr dest{};
+    const long n = kelvo::relay::net::receive(fd, buf, sizeof buf, from, ifindex, &dest);
     if (n < 0)
         return false;
     out.assign(buf, buf + n);
-    to.clear();
-    for (cmsghdr *c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c))
-        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
-            in_pktinfo info{};
-            std::memcpy(&info, CMSG_DATA(c), sizeof info);
-            char b[INET_ADDRSTRLEN];
-            inet_ntop(AF_INET, &info.ipi_addr, b, sizeof b);
-            to = b;
-        }
+    char b[INET_ADDRSTRLEN] = "";
+    if (dest.s_addr != 0)
+        inet_ntop(AF_INET, &dest, b, sizeof b);
+    to = b;
     return true;
 }
 

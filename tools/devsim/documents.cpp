@@ -18,6 +18,17 @@ Node &Node::add(const std::string &child, const std::string &value) {
     return kids.back();
 }
 
+Node &Node::add(const std::string &child, Leaves leaves) {
+    Node &n = add(child);
+    n.add_all(leaves);
+    return n;
+}
+
+void Node::add_all(Leaves leaves) {
+    for (const auto &[leaf, value] : leaves)
+        kids.push_back(Node{leaf, value, {}});
+}
+
 Node *Node::child(const std::string &c) {
     for (auto &k : kids)
         if (k.name == c)
@@ -91,26 +102,23 @@ Node build_setup_tree(const DeviceConfig &c) {
     Node root{"Root", "", {}};
     root.add("Agent"); // written from the settings
     root.add("Status").add("NtpState", "0");
-    Node &range = root.add("TemperRange");
-    range.add("Min", "-40");
-    range.add("Max", "125");
+    root.add("TemperRange", {{"Min", "-40"}, {"Max", "125"}});
 
     Node &in = root.add("BinaryInSet");
     for (unsigned i = 1; i <= inputs; ++i) {
-        Node &e = in.add("Entry");
-        e.add("Idx", num(i));
-        e.add("ID", num(100 + i));
-        e.add("Name", "Input " + num(i));
-        e.add("NameOpen", "Open");
-        e.add("NameClose", "Closed");
-        e.add("Cnt", "0");
-        e.add("Value", i % 2 ? "0" : "1");
-        e.add("AlarmState", "0");
-        e.add("Alarm", "2");
-        e.add("Color", "1");
-        e.add("State", "0");
-        e.add("Mask1", "0");
-        e.add("Mask2", "0");
+        Node &e = in.add("Entry", {{"Idx", num(i)},
+                                   {"ID", num(100 + i)},
+                                   {"Name", "Input " + num(i)},
+                                   {"NameOpen", "Open"},
+                                   {"NameClose", "Closed"},
+                                   {"Cnt", "0"},
+                                   {"Value", i % 2 ? "0" : "1"},
+                                   {"AlarmState", "0"},
+                                   {"Alarm", "2"},
+                                   {"Color", "1"},
+                                   {"State", "0"},
+                                   {"Mask1", "0"},
+                                   {"Mask2", "0"}});
         add_dest(e);
         e.add("SNMPTrap", "0");
         e.add("EmailSMS", "0");
@@ -119,166 +127,131 @@ Node build_setup_tree(const DeviceConfig &c) {
 
     Node &out = root.add("BinaryOutSet");
     for (unsigned i = 1; i <= outputs; ++i) {
-        Node &e = out.add("Entry");
-        e.add("Idx", num(i));
-        e.add("ID", num(200 + i));
-        e.add("Name", "Relay " + num(i));
-        e.add("NameOpen", "Off");
-        e.add("NameClose", "On");
-        e.add("Value", "0");
-        e.add("Type", "1");
-        e.add("Mode", "0");
-        e.add("CondInputID", "0");
-        e.add("Trigger", "0");
+        out.add("Entry", {{"Idx", num(i)},
+                          {"ID", num(200 + i)},
+                          {"Name", "Relay " + num(i)},
+                          {"NameOpen", "Off"},
+                          {"NameClose", "On"},
+                          {"Value", "0"},
+                          {"Type", "1"},
+                          {"Mode", "0"},
+                          {"CondInputID", "0"},
+                          {"Trigger", "0"}});
     }
 
     Node &sen = root.add("SenSet");
     for (unsigned i = 1; i <= sensors; ++i) {
         const SensorKind &k = kSensors[(i - 1) % std::size(kSensors)];
-        Node &e = sen.add("Entry");
-        e.add("Idx", num(i));
-        e.add("Name", k.name);
-        e.add("ID", num(300 + i));
-        e.add("Units", k.units);
-        e.add("Min", k.min);
-        e.add("Max", k.max);
-        e.add("Hyst", "0.5");
-        e.add("E", "1");
-        e.add("Value", k.value);
-        e.add("Exp", "-1");
-        e.add("SNMPTrap", "0");
-        e.add("EmailSMS", "0");
-        e.add("Color", "1");
-        e.add("State", "1");
-        e.add("Calib", "0.0");
+        Node &e = sen.add("Entry", {{"Idx", num(i)},
+                                    {"Name", k.name},
+                                    {"ID", num(300 + i)},
+                                    {"Units", k.units},
+                                    {"Min", k.min},
+                                    {"Max", k.max},
+                                    {"Hyst", "0.5"},
+                                    {"E", "1"},
+                                    {"Value", k.value},
+                                    {"Exp", "-1"},
+                                    {"SNMPTrap", "0"},
+                                    {"EmailSMS", "0"},
+                                    {"Color", "1"},
+                                    {"State", "1"},
+                                    {"Calib", "0.0"}});
         add_dest(e);
     }
 
     Node &ranges = root.add("TempRangeSet");
     for (unsigned i = 1; i <= sensors; ++i) {
-        Node &e = ranges.add("Entry");
-        e.add("Idx", num(i));
-        e.add("Min", "-40");
-        e.add("Max", "125");
-        e.add("Alarm", "0");
+        ranges.add("Entry", {{"Idx", num(i)}, {"Min", "-40"}, {"Max", "125"}, {"Alarm", "0"}});
     }
 
-    Node &alarm = root.add("AlarmSet");
-    alarm.add("Subj", "Alarm on $name");
-    alarm.add("Body", "$sensor is $value");
+    root.add("AlarmSet", {{"Subj", "Alarm on $name"}, {"Body", "$sensor is $value"}});
 
     Node &groups = root.add("GroupSet");
     for (unsigned i = 1; i <= 2; ++i) {
-        Node &e = groups.add("Entry");
-        e.add("Idx", num(i));
-        e.add("Name", "Group " + num(i));
-        e.add("Out", "0");
-        e.add("OutState", "0");
-        Node &a = e.add("Alarm");
-        a.add("Subj", "Group alarm");
-        a.add("Body", "Group " + num(i) + " in alarm");
+        Node &e = groups.add(
+            "Entry",
+            {{"Idx", num(i)}, {"Name", "Group " + num(i)}, {"Out", "0"}, {"OutState", "0"}});
+        e.add("Alarm", {{"Subj", "Group alarm"}, {"Body", "Group " + num(i) + " in alarm"}});
         add_dest(e);
     }
 
     Node &traps = root.add("SnmpTraps");
     for (unsigned i = 1; i <= 4; ++i) {
-        Node &e = traps.add("Entry");
-        e.add("Idx", num(i));
-        e.add("Community", "public");
-        e.add("IPaddr", i == 1 ? "127.0.0.1" : "0.0.0.0");
-        e.add("Port", "162");
-        e.add("E", i == 1 ? "1" : "0");
+        traps.add("Entry", {{"Idx", num(i)},
+                            {"Community", "public"},
+                            {"IPaddr", i == 1 ? "127.0.0.1" : "0.0.0.0"},
+                            {"Port", "162"},
+                            {"E", i == 1 ? "1" : "0"}});
     }
 
     Node &mail = root.add("MailDest");
     for (unsigned i = 1; i <= 4; ++i) {
-        Node &e = mail.add("Entry");
-        e.add("Idx", num(i));
-        e.add("To", i == 1 ? "service@kelvo.example" : "");
-        e.add("Cc", "");
-        e.add("E", i == 1 ? "1" : "0");
+        mail.add("Entry", {{"Idx", num(i)},
+                           {"To", i == 1 ? "service@kelvo.example" : ""},
+                           {"Cc", ""},
+                           {"E", i == 1 ? "1" : "0"}});
     }
 
-    Node &counters = root.add("Counters");
-    counters.add("E", "0");
-    counters.add("Int", "60");
+    root.add("Counters", {{"E", "0"}, {"Int", "60"}});
     root.add("BinSetG").add("AlarmDest", "0");
-    Node &global = root.add("Global");
-    global.add("Units", "C");
-    global.add("Logo", "kelvo.gif");
-    global.add("QVSec", "0");
-    global.add("AlarmDelay", "0");
+    root.add("Global",
+             {{"Units", "C"}, {"Logo", "kelvo.gif"}, {"QVSec", "0"}, {"AlarmDelay", "0"}});
 
     root.add("Network"); // written from the settings
 
-    Node &email = root.add("Email");
-    email.add("Server", "mail.kelvo.example");
-    email.add("Port", "25");
-    email.add("From", "device@kelvo.example");
-    email.add("To", "service@kelvo.example");
-    email.add("Subject", "Device report");
-    email.add("Auth", "0");
-    email.add("Name", "");
-    email.add("Pswd", "");
-    email.add("State", "0");
-    email.add("Message", "");
+    root.add("Email", {{"Server", "mail.kelvo.example"},
+                       {"Port", "25"},
+                       {"From", "device@kelvo.example"},
+                       {"To", "service@kelvo.example"},
+                       {"Subject", "Device report"},
+                       {"Auth", "0"},
+                       {"Name", ""},
+                       {"Pswd", ""},
+                       {"State", "0"},
+                       {"Message", ""}});
 
-    Node &time = root.add("Time");
-    time.add("SNTPServer", "pool.ntp.example");
-    time.add("TimeShift", "0");
-    time.add("Date", "");
-    time.add("Time", "");
-    time.add("Port", "123");
-    time.add("Period", "60");
+    root.add("Time", {{"SNTPServer", "pool.ntp.example"},
+                      {"TimeShift", "0"},
+                      {"Date", ""},
+                      {"Time", ""},
+                      {"Port", "123"},
+                      {"Period", "60"}});
 
-    Node &sms = root.add("SMS");
-    sms.add("E", "0");
-    sms.add("Module", "0");
-    sms.add("CenterNmr", "");
-    sms.add("Recp1", "");
-    sms.add("Recp2", "");
-    sms.add("RingOut", "0");
-    sms.add("State", "0");
-    sms.add("Message", "");
+    root.add("SMS", {{"E", "0"},
+                     {"Module", "0"},
+                     {"CenterNmr", ""},
+                     {"Recp1", ""},
+                     {"Recp2", ""},
+                     {"RingOut", "0"},
+                     {"State", "0"},
+                     {"Message", ""}});
 
-    Node &logger = root.add("DataLogger");
-    logger.add("StorePeriod", "60");
-    logger.add("LogCapacity", "4096");
-    logger.add("LogBins", "1");
-    Node &report = logger.add("Report");
-    report.add("E", "0");
-    report.add("To", "");
-    report.add("Period", "1440");
-    report.add("Erase", "0");
+    Node &logger =
+        root.add("DataLogger", {{"StorePeriod", "60"}, {"LogCapacity", "4096"}, {"LogBins", "1"}});
+    logger.add("Report", {{"E", "0"}, {"To", ""}, {"Period", "1440"}, {"Erase", "0"}});
 
-    Node &hf = root.add("HTTPIPFilter");
-    hf.add("IPAddr", "0.0.0.0");
-    hf.add("Mask", "0.0.0.0");
-    Node &sf = root.add("SNMPIPFilter");
-    sf.add("IPAddr", "0.0.0.0");
-    sf.add("Mask", "0.0.0.0");
+    root.add("HTTPIPFilter", {{"IPAddr", "0.0.0.0"}, {"Mask", "0.0.0.0"}});
+    root.add("SNMPIPFilter", {{"IPAddr", "0.0.0.0"}, {"Mask", "0.0.0.0"}});
 
     Node &access = root.add("SnmpAccess");
     for (unsigned i = 1; i <= 2; ++i) {
-        Node &e = access.add("Entry");
-        e.add("Idx", num(i));
-        e.add("Community", i == 1 ? "public" : "private");
-        e.add("R", "1");
-        e.add("W", i == 1 ? "0" : "1");
-        e.add("E", "1");
+        access.add("Entry", {{"Idx", num(i)},
+                             {"Community", i == 1 ? "public" : "private"},
+                             {"R", "1"},
+                             {"W", i == 1 ? "0" : "1"},
+                             {"E", "1"}});
     }
 
-    Node &sys = root.add("MIBIISysGroup");
-    sys.add("SysContact", "lab@kelvo.example");
-    sys.add("SysName", "");
-    sys.add("SysLocation", "Device lab");
+    root.add("MIBIISysGroup",
+             {{"SysContact", "lab@kelvo.example"}, {"SysName", ""}, {"SysLocation", "Device lab"}});
 
     Node &users = root.add("User");
     for (unsigned i = 1; i <= 2; ++i) {
-        Node &e = users.add("Entry");
-        e.add("Idx", num(i));
-        e.add("Name", i == 1 ? (c.http_user.empty() ? "admin" : c.http_user) : "guest");
-        e.add("Pswd", i == 1 ? c.http_password : "");
+        users.add("Entry",
+                  {{"Idx", num(i)},
+                   {"Name", i == 1 ? (c.http_user.empty() ? "admin" : c.http_user) : "guest"},
+                   {"Pswd", i == 1 ? c.http_password : ""}});
     }
     root.add("Info", "1");
     return root;
@@ -298,28 +271,28 @@ std::string title_of(const DeviceConfig &c) {
 
 void fill_agent(Node &agent, const DeviceConfig &c) {
     agent.kids.clear();
-    agent.add("Version", firmware(c));
-    agent.add("XmlVer", "1.3");
-    agent.add("DeviceName", c.name);
-    agent.add("Model", c.model);
-    agent.add("VendorID", "0");
-    agent.add("MAC", c.mac);
-    agent.add("Title", title_of(c));
-    agent.add("Contact", "lab@kelvo.example");
+    agent.add_all({{"Version", firmware(c)},
+                   {"XmlVer", "1.3"},
+                   {"DeviceName", c.name},
+                   {"Model", c.model},
+                   {"VendorID", "0"},
+                   {"MAC", c.mac},
+                   {"Title", title_of(c)},
+                   {"Contact", "lab@kelvo.example"}});
 }
 
 void fill_network(Node &net, const DeviceConfig &c) {
     net.kids.clear();
-    net.add("Name", c.name);
-    net.add("IPAddr", c.ip);
-    net.add("Submask", c.mask);
-    net.add("Gateway", c.gateway);
-    net.add("HTTPport", num(c.port));
-    net.add("TelnetPort", num(c.setup_port));
-    net.add("SNMPPort", "161");
-    net.add("DNSPrimary", "127.0.0.53");
-    net.add("DNSSecondary", "0.0.0.0");
-    net.add("DHCP", c.dhcp_enabled ? "1" : "0");
+    net.add_all({{"Name", c.name},
+                 {"IPAddr", c.ip},
+                 {"Submask", c.mask},
+                 {"Gateway", c.gateway},
+                 {"HTTPport", num(c.port)},
+                 {"TelnetPort", num(c.setup_port)},
+                 {"SNMPPort", "161"},
+                 {"DNSPrimary", "127.0.0.53"},
+                 {"DNSSecondary", "0.0.0.0"},
+                 {"DHCP", c.dhcp_enabled ? "1" : "0"}});
 }
 
 void now_texts(std::string &date, std::string &clock) {
@@ -473,9 +446,7 @@ std::string values_document(const Node &setup, const DeviceConfig &config) {
     root.kids.push_back(project_list(sen, "SenSet",
                                      {"Idx", "Name", "ID", "Units", "Value", "Exp", "Min", "Max",
                                       "Hyst", "SNMPTrap", "EmailSMS", "Color", "State", "Calib"}));
-    Node &time = root.add("Time");
-    time.add("Date", date);
-    time.add("Time", clock);
+    root.add("Time", {{"Date", date}, {"Time", clock}});
     out += "<Root>\n";
     write_kids(root, out);
     out += "</Root>\n";

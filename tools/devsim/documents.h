@@ -5,7 +5,9 @@
 #include "devsim.h"
 #include "qvtext.h"
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kelvo::devsim {
@@ -16,6 +18,10 @@ struct Node {
     std::vector<Node> kids;
 
     Node &add(const std::string &child, const std::string &value = std::string());
+    // A child holding these leaves, in this order.
+    using Leaves = std::initializer_list<std::pair<const char *, std::string>>;
+    Node &add(const std::string &child, Leaves leaves);
+    void add_all(Leaves leaves);
     Node *child(const std::string &child);
     const Node *child(const std::string &child) const;
     // The Entry whose Idx text is idx, or nullptr.

@@ -179,75 +179,46 @@ std::vector<DeviceConfig> mixed_devices(std::size_t count, bool ephemeral_ports,
         c.fw_build = static_cast<unsigned>((n * 7) % 16);
         for (std::size_t t = 0; t < 8; ++t)
             c.token[t] = static_cast<std::uint8_t>((n * 31 + t * 17) & 0xFF);
-        switch (i % 6) {
-        case 0:
-            c.type = 2;
-            c.model = "33";
-            c.title = "Lab thermometer";
-            c.name = "Thermometer " + std::to_string(n);
-            c.sensors = 2;
-            c.inputs = 2;
-            c.outputs = 0;
-            break;
-        case 1:
-            c.type = 20;
-            c.model = "40";
-            c.title = "Lab I/O box";
-            c.name = "IO box " + std::to_string(n);
-            c.inputs = 4;
-            c.outputs = 4;
-            c.sensors = 1;
-            break;
-        case 2:
-            c.type = 7;
-            c.model = "12";
-            c.title = "Lab serial converter";
-            c.name = "";
+        // The six kinds of the mix, one after another.
+        struct Kind {
+            std::uint8_t type, ext_type;
+            const char *model, *title, *name; // name: followed by the number; "" none
+            unsigned sensors, inputs, outputs;
+        };
+        static const Kind kinds[] = {
+            {2, 0, "33", "Lab thermometer", "Thermometer ", 2, 2, 0},
+            {20, 0, "40", "Lab I/O box", "IO box ", 1, 4, 4},
+            {7, 0, "12", "Lab serial converter", "", 0, 0, 0},
+            {31, 26, "52", "Lab sensor hub", "Hub ", 4, 2, 2},
+            {13, 0, "45", "Lab energy meter", "Meter ", 3, 2, 0},
+            {31, 24, "60", "Lab secured controller", "Secured ", 2, 2, 2},
+        };
+        const Kind &k = kinds[i % 6];
+        c.type = k.type;
+        c.model = k.model;
+        c.title = k.title;
+        c.name = *k.name ? k.name + std::to_string(n) : "";
+        c.sensors = k.sensors;
+        c.inputs = k.inputs;
+        c.outputs = k.outputs;
+        if (k.ext_type) {
+            c.ext_type = k.ext_type;
+            c.type_name = k.title;
+        }
+        if (k.type == 7) {
             c.port = 10001;
             c.tea_enabled = true;
             c.nvt_enabled = true;
             c.dhcp_supported = false;
-            c.inputs = 0;
-            c.outputs = 0;
-            c.sensors = 0;
-            break;
-        case 3:
-            c.type = 31;
-            c.ext_type = 26;
-            c.type_name = "Lab sensor hub";
-            c.model = "52";
-            c.title = "Lab sensor hub";
-            c.name = "Hub " + std::to_string(n);
-            c.sensors = 4;
-            c.inputs = 2;
-            c.outputs = 2;
+        }
+        if (k.ext_type == 26)
             c.ext_value = 1;
-            break;
-        case 4:
-            c.type = 13;
-            c.model = "45";
-            c.title = "Lab energy meter";
-            c.name = "Meter " + std::to_string(n);
-            c.sensors = 3;
-            c.inputs = 2;
-            c.outputs = 0;
-            break;
-        default:
-            c.type = 31;
-            c.ext_type = 24;
-            c.type_name = "Lab secured controller";
-            c.model = "60";
-            c.title = "Lab secured controller";
-            c.name = "Secured " + std::to_string(n);
+        if (k.ext_type == 24) {
             c.setup_auth_required = true;
             c.setup_user = "admin";
             c.setup_password = "secret";
             c.http_user = "admin";
             c.http_password = "secret";
-            c.sensors = 2;
-            c.inputs = 2;
-            c.outputs = 2;
-            break;
         }
         if (ephemeral_ports) {
             if (c.type != 7) // no web server: the port is only reported

@@ -111,11 +111,11 @@ struct Fleet::Impl {
     void close_device(Device &d);
     void move_device(Device &d); // after an address change, logs "move"
 
+    // Takes the waiting connections of a device's web or terminal port.
+    void accept_conns(Device &d, Conn::Kind kind);
     // http.cpp
-    void http_accept(Device &d);
     void http_input(Conn &c);
     // terminal.cpp
-    void term_accept(Device &d);
     void term_input(Conn &c);
     void term_greet(Conn &c);
     // udp.cpp: one datagram that arrived on the fleet's socket.

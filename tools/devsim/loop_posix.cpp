@@ -182,37 +182,24 @@ void Fleet::stop() {
     d->started = false;
 }
 
-void Fleet::Impl::http_accept(Device &dev) {
+void Fleet::Impl::accept_conns(Device &dev, Conn::Kind kind) {
     for (int k = 0; k < 16; ++k) {
         if (conns.size() >= kMaxConnections)
             return;
-        const int fd = accept4(dev.http_fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        const int fd = accept4(kind == Conn::Http ? dev.http_fd : dev.term_fd, nullptr, nullptr,
+                               SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0)
             return;
         Conn c;
-        c.kind = Conn::Http;
+        c.kind = kind;
         c.fd = fd;
         c.dev = dev.index;
         c.next_write = Clock::now();
-        c.deadline = c.next_write + std::chrono::seconds(10);
-        conns.push_back(std::move(c));
-    }
-}
-
-void Fleet::Impl::term_accept(Device &dev) {
-    for (int k = 0; k < 16; ++k) {
-        if (conns.size() >= kMaxConnections)
-            return;
-        const int fd = accept4(dev.term_fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0)
-            return;
-        Conn c;
-        c.kind = Conn::Terminal;
-        c.fd = fd;
-        c.dev = dev.index;
-        c.next_write = Clock::now();
-        c.deadline = c.next_write + std::chrono::minutes(10);
-        term_greet(c);
+        // A terminal session is a person typing; a web request is a program.
+        c.deadline = c.next_write +
+                     (kind == Conn::Http ? std::chrono::seconds(10) : std::chrono::seconds(600));
+        if (kind == Conn::Terminal)
+            term_greet(c);
         conns.push_back(std::move(c));
     }
 }
@@ -311,11 +298,11 @@ void Fleet::Impl::run() {
                     break;
                 case HttpListen:
                     if (devices[ref.dev].http_fd == fds[i].fd)
-                        http_accept(devices[ref.dev]);
+                        accept_conns(devices[ref.dev], Conn::Http);
                     break;
                 case TermListen:
                     if (devices[ref.dev].term_fd == fds[i].fd)
-                        term_accept(devices[ref.dev]);
+                        accept_conns(devices[ref.dev], Conn::Terminal);
                     break;
                 case Connection: {
                     Conn &c = *ref.conn;

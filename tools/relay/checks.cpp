@@ -3,8 +3,6 @@
 
 #include <algorithm>
 
-#include <arpa/inet.h>
-
 namespace kelvo::relay {
 
 namespace {

@@ -1,30 +1,19 @@
 // kelvo-relay: the local UDP relay between Kelvo and the device network.
 //
 // Prints "kelvo-relay listening ADDR:PORT" as its first line and serves until
-// SIGINT or SIGTERM.
+// it is told to stop (SIGINT or SIGTERM, Ctrl+C, the service manager).
 #include "kelvo_version.h"
+#include "program.h"
 #include "qvtext.h"
-#include "relay.h"
+#include "relay_net.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <net/if.h>
-#include <unistd.h>
-
-#include <csignal>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
-
-int stop_pipe[2] = {-1, -1};
-
-void on_signal(int) {
-    const char b = 1;
-    [[maybe_unused]] auto r = write(stop_pipe[1], &b, 1);
-}
 
 bool parse_endpoint(const QString &text, std::string &address, std::uint16_t &port) {
     const auto colon = text.lastIndexOf(':');
@@ -59,14 +48,14 @@ int main(int argc, char **argv) {
         "Relays Kelvo's UDP search requests and setup messages to the devices and their replies "
         "back. Without --devices it broadcasts on every up IPv4 interface (or the --interface "
         "ones).");
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption help_option = parser.addHelpOption();
+    const QCommandLineOption version_option = parser.addVersionOption();
     const QCommandLineOption listen("listen", "Address to listen on (default 127.0.0.1:9999).",
                                     "ADDR:PORT", "127.0.0.1:9999");
     const QCommandLineOption devices(
         "devices", "Send by unicast to this device address instead of broadcasting (repeatable).",
         "ADDR:PORT");
-    const QCommandLineOption interface(
+    const QCommandLineOption interface_option(
         "interface", "Broadcast on this interface only (repeatable; default: every up one).",
         "NAME");
     const QCommandLineOption linger("linger", "Seconds to forward replies to a search (10).",
@@ -75,8 +64,21 @@ int main(int argc, char **argv) {
                                     "N", "2");
     const QCommandLineOption verbose("verbose", "0 errors, 1 requests and drops, 2 every reply.",
                                      "LEVEL", "1");
-    parser.addOptions({listen, devices, interface, linger, repeat, verbose});
-    parser.process(app);
+    parser.addOptions({listen, devices, interface_option, linger, repeat, verbose});
+    const auto extra = kelvo::relay::platform_options();
+    parser.addOptions(extra);
+    // Printed here rather than by Qt, which on Windows shows them in a
+    // message box where no console is attached (a pipe, a service).
+    if (!parser.parse(app.arguments()))
+        return bad(qPrintable(parser.errorText()));
+    if (parser.isSet(help_option)) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+    if (parser.isSet(version_option)) {
+        std::printf("kelvo-relay %s\n", KELVO_VERSION);
+        return 0;
+    }
 
     kelvo::relay::Options options;
     if (!parse_endpoint(parser.value(listen), options.listen_address, options.listen_port))
@@ -92,8 +94,9 @@ int main(int argc, char **argv) {
         qv::parse_dotted_ipv4(address, sa.sin_addr.s_addr);
         options.devices.push_back(sa);
     }
-    for (const auto &name : parser.values(interface)) {
-        if (name.isEmpty() || name.size() >= IF_NAMESIZE)
+    for (const auto &name : parser.values(interface_option)) {
+        if (name.isEmpty() ||
+            static_cast<std::size_t>(name.toUtf8().size()) > kelvo::relay::interface_name_max)
             return bad("--interface wants an interface name");
         options.interfaces.push_back(name.toStdString());
     }
@@ -111,43 +114,63 @@ int main(int argc, char **argv) {
     if (!ok || options.verbose < 0 || options.verbose > 2)
         return bad("--verbose wants 0, 1 or 2");
 
-    if (pipe2(stop_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return bad("cannot create a pipe");
-    struct sigaction sa {};
-    sa.sa_handler = on_signal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
+    QStringList given, relay_arguments;
+    for (const auto &o : extra)
+        if (parser.isSet(o))
+            given << o.names().first();
+    // The relay's own options as given, for a service to be started with.
+    const QStringList arguments = app.arguments().mid(1);
+    for (int i = 0; i < arguments.size(); ++i) {
+        QString name = arguments[i].section('=', 0, 0);
+        while (name.startsWith('-'))
+            name.remove(0, 1);
+        const bool platform = arguments[i].startsWith('-') &&
+                              std::any_of(extra.begin(), extra.end(),
+                                          [&](const auto &o) { return o.names().contains(name); });
+        if (!platform)
+            relay_arguments << arguments[i];
+    }
+    return kelvo::relay::serve(options, given, relay_arguments);
+}
 
-    kelvo::relay::Relay relay(options);
+namespace kelvo::relay {
+
+int run_relay(const Options &options, StopHandle stop, int inherited, std::FILE *out,
+              const std::function<void()> &listening) {
+    Relay relay(options);
     std::string error;
     // A service manager that holds the address hands its socket over; then
     // --listen is not used.
-    const int inherited = kelvo::relay::inherited_socket(&error);
     if (inherited == -2 ||
-        !(inherited >= 0 ? relay.adopt(inherited, &error) : relay.open(&error))) {
-        std::fprintf(stderr, "kelvo-relay: %s\n", error.c_str());
+        !(inherited >= 0 ? relay.adopt(static_cast<qv_socket_t>(inherited), &error)
+                         : relay.open(&error))) {
+        std::fprintf(options.log, "kelvo-relay: %s\n", error.c_str());
+        std::fflush(options.log);
         return 1;
     }
-    std::printf("kelvo-relay listening %s\n", relay.address_text().c_str());
-    std::fflush(stdout);
+    std::fprintf(out, "kelvo-relay listening %s\n", relay.address_text().c_str());
+    std::fflush(out);
+    if (listening)
+        listening();
     if (options.devices.empty() && options.verbose >= 1) {
         std::string where;
-        for (const auto &t :
-             kelvo::relay::broadcast_targets(qvudps::device_port, options.interfaces))
-            where += " " + kelvo::relay::log_text(t.interface);
-        std::fprintf(stderr, "kelvo-relay: broadcasting on%s\n",
+        for (const auto &t : broadcast_targets(qvudps::device_port, options.interfaces))
+            where += " " + log_text(t.interface_name);
+        std::fprintf(options.log, "kelvo-relay: broadcasting on%s\n",
                      where.empty() ? " no interface yet" : where.c_str());
     }
-    const int rc = relay.run(stop_pipe[0]);
+    const int rc = relay.run(stop);
     const auto &s = relay.stats();
     std::fprintf(
-        stderr,
+        options.log,
         "kelvo-relay: stopped; %llu searches, %llu setups, %llu probes, %llu replies, %llu "
         "dropped, %llu gave way, %llu refused\n",
         static_cast<unsigned long long>(s.searches), static_cast<unsigned long long>(s.setups),
         static_cast<unsigned long long>(s.probes), static_cast<unsigned long long>(s.replies),
         static_cast<unsigned long long>(s.dropped), static_cast<unsigned long long>(s.evicted),
         static_cast<unsigned long long>(s.refused));
+    std::fflush(options.log);
     return rc;
 }
+
+} // namespace kelvo::relay

@@ -6,14 +6,20 @@
 // to the client, unchanged, from its listening address for a while. Replies to a setup are not
 // expected.
 //
-// Threading: a Relay is used by one thread; run() blocks until stop_fd
-// becomes readable.
+// Threading: a Relay is used by one thread; run() blocks until it is told
+// to stop.
 #ifndef KELVO_RELAY_H
 #define KELVO_RELAY_H
 
+#include "qvplatform.h"
 #include "wire.h"
 
+#ifdef _WIN32
+#include <ws2tcpip.h>
+#else
+#include <net/if.h>
 #include <netinet/in.h>
+#endif
 
 #include <chrono>
 #include <cstddef>
@@ -27,6 +33,23 @@
 #include <vector>
 
 namespace kelvo::relay {
+
+// What ends Relay::run: a descriptor that becomes readable (a pipe) on POSIX,
+// an event object on Windows.
+#ifdef _WIN32
+using StopHandle = HANDLE;
+// Adapters are named by their GUID there.
+inline constexpr std::size_t interface_name_max = 255;
+#else
+using StopHandle = int;
+inline constexpr std::size_t interface_name_max = IF_NAMESIZE - 1;
+#endif
+
+#ifdef __MINGW_PRINTF_FORMAT
+#define KELVO_RELAY_PRINTF(f, a) __attribute__((format(__MINGW_PRINTF_FORMAT, f, a)))
+#else
+#define KELVO_RELAY_PRINTF(f, a) __attribute__((format(printf, f, a)))
+#endif
 
 struct Options {
     std::string listen_address = "127.0.0.1";
@@ -101,7 +124,7 @@ std::string log_text(std::string_view text);
 // unicast target given with --devices).
 struct Target {
     sockaddr_in address{};
-    std::string interface;
+    std::string interface_name;
 };
 
 // The broadcast address of every up, non-loopback IPv4 interface that can
@@ -123,8 +146,8 @@ struct Stats {
 
 // The listening socket a service manager handed over: fd 3 when LISTEN_PID
 // names this process and LISTEN_FDS is 1 (the variables are removed, so no
-// child takes them for its own). -1 when none was handed over; -2, with a
-// message, when the hand-over is not one socket.
+// child takes them for its own). -1 when none was handed over (always so on
+// Windows); -2, with a message, when the hand-over is not one socket.
 int inherited_socket(std::string *error);
 
 // The user owning a client's socket on this PC. Clients are told apart by
@@ -158,14 +181,14 @@ public:
     bool open(std::string *error);
     // Serves on a socket bound by somebody else (see inherited_socket)
     // instead; takes it over. False with a message when it cannot serve.
-    bool adopt(int fd, std::string *error);
+    bool adopt(qv_socket_t fd, std::string *error);
     // The listening address as "ADDR:PORT".
     std::string address_text() const;
     std::uint16_t port() const { return port_; }
     // Empty while searches have somewhere to go, else why they have not.
     std::string status_text() const;
-    // Serves until stop_fd is readable (or has an error). Returns 0.
-    int run(int stop_fd);
+    // Serves until `stop` is signalled; 0, or 1 when waiting fails.
+    int run(StopHandle stop);
     const Stats &stats() const { return stats_; }
 
 private:
@@ -195,11 +218,11 @@ private:
     // Every log line counts against one budget a second; the lines left out
     // are counted by kind and told in one summary line.
     enum class Line { request, sent, done, reply, probe, drop, share, route, error, kinds };
-    void log(Line kind, const char *format, ...) __attribute__((format(printf, 3, 4)));
+    void log(Line kind, const char *format, ...) KELVO_RELAY_PRINTF(3, 4);
     void log_summary(bool now);
 
     Options options_;
-    int fd_ = -1;
+    qv_socket_t fd_ = QV_INVALID_SOCKET;
     sockaddr_in address_{};
     std::vector<int> loopback_; // interface indexes a client's datagram may arrive on
     bool pktinfo_seen_ = false;

@@ -1,9 +1,7 @@
-// Interface list of a POSIX system.
+// Where broadcasts go: the discovery library reads the adapter list.
 #include "net.h"
 #include "qvtext.h"
-#include "relay.h"
-
-#include <arpa/inet.h>
+#include "relay_net.h"
 
 namespace kelvo::relay {
 
@@ -14,7 +12,7 @@ std::vector<Target> broadcast_targets(std::uint16_t port, const std::vector<std:
         target.address.sin_family = AF_INET;
         target.address.sin_port = htons(port);
         qv::parse_dotted_ipv4(qv::field_text(t.address), target.address.sin_addr.s_addr);
-        target.interface = t.adapter;
+        target.interface_name = t.adapter;
         out.push_back(target);
     }
     return out;
