@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "confighistory.h"
 #include "console.h"
 #include "deviceoutput.h"
 #include "devicetext.h"
@@ -54,6 +55,8 @@ const char *const kOverviewText =
     "  upload     send a configuration document to a device\n"
     "  backup     save the configuration documents of all devices to a folder\n"
     "  values     show a device's sensors, inputs and outputs\n"
+    "  diff       compare two configuration documents or devices by setting\n"
+    "  history    the changes of one device in a backup history\n"
     "\n"
     "Run \"kelvo-cli COMMAND --help\" for the options of a command.\n"
     "Progress goes to standard error; --quiet keeps it silent.\n"
@@ -1171,6 +1174,9 @@ int CmdBackup(const QStringList &args, Context &ctx) {
                    "by their owner only. One summary line per device.",
                    "DIR");
     cl.add({"parallel"}, "Serve N devices at a time (1 to 64, default 32).", "N");
+    cl.add({"history"}, "Keep DIR as a git repository with one file per device, named by its "
+                        "MAC address, and commit what changed, once per run.");
+    cl.add({"brief"}, "With --history: print the summary line only.");
     HttpLogin login;
     if (const int rc = ParseTransfer(cl, args, "backup", 1, "backup needs one folder", ctx, login);
         rc >= 0)
@@ -1190,6 +1196,11 @@ int CmdBackup(const QStringList &args, Context &ctx) {
         ctx.console.error(error);
         return kExitFailed;
     }
+    GitStore store;
+    if (std::string error; cl.isSet("history") && !store.open(folder, &error)) {
+        ctx.console.error(error);
+        return kExitFailed;
+    }
     std::vector<qvudps_module> devices;
     if (const int rc = SearchDevices(ctx, ctx.names, devices); rc != kExitOk)
         return rc;
@@ -1203,6 +1214,8 @@ int CmdBackup(const QStringList &args, Context &ctx) {
             rows.push_back({FieldText(m.mac), FieldText(m.ip) + ":" + std::to_string(m.port),
                             "skipped", "keeps no configuration document"});
     }
+    if (cl.isSet("history"))
+        return BackupWithHistory(store, keeping, rows, options, cl.isSet("brief"), ctx.console);
     const auto names = BackupFileNames(keeping, FolderEntries(folder));
     std::vector<SaveItem> items;
     for (size_t i = 0; i < keeping.size(); ++i) {
@@ -1265,6 +1278,66 @@ int CmdValues(const QStringList &args, Context &ctx) {
     return kExitOk;
 }
 
+int CmdDiff(const QStringList &args, Context &ctx) {
+    CommandLine cl("diff",
+                   "Compare two configuration documents setting by setting: one line per "
+                   "setting that differs, by element path, entries matched by Idx; layout, "
+                   "line ends, element order and readings (clock, sensor values) are not "
+                   "settings. A and B are files, or devices by MAC or IP[:PORT] whose document "
+                   "is downloaded. Exit code 0 when equal, 1 when they differ, 2 on error.",
+                   "A B");
+    cl.add({"format"}, "Output format: text (default) or json.", "FORMAT");
+    cl.add({"show-secrets"}, "Show passwords and SNMP communities instead of ***.");
+    HttpLogin login;
+    if (const int rc =
+            ParseTransfer(cl, args, "diff", 2, "diff needs two files or devices", ctx, login);
+        rc >= 0)
+        return rc == kExitOk ? kDiffEqual : kDiffError;
+    if (cl.isSet("format") && cl.value("format") != "text" && cl.value("format") != "json") {
+        ctx.console.error("--format must be text or json");
+        return kDiffError;
+    }
+    const auto fetch = [&](const std::string &target, std::string &document) {
+        Endpoint endpoint;
+        if (const int rc = TransferTarget(ctx, target, false, login, endpoint, nullptr);
+            rc != kExitOk)
+            return rc;
+        std::vector<SaveItem> items(1);
+        items[0].device = endpoint;
+        items[0].inMemory = true;
+        SaveOptions options;
+        options.login = login;
+        SaveSetupDocuments(items, options, ctx.console);
+        if (!items[0].saved)
+            ctx.console.error("Downloading configuration... " + items[0].error);
+        document = std::move(items[0].document);
+        return items[0].saved ? kExitOk : items[0].code;
+    };
+    return RunDiff(S(cl.positional()[0]), S(cl.positional()[1]), cl.value("format") == "json",
+                   cl.isSet("show-secrets"), fetch, ctx.console);
+}
+
+int CmdHistory(const QStringList &args, Context &ctx) {
+    CommandLine cl("history",
+                   "Show the commits of a backup history (backup --history) that changed one "
+                   "device, newest first, each with the settings it changed.",
+                   "MAC|NAME");
+    cl.add({"repo"}, "The history's folder (default: the current folder).", "DIR");
+    cl.add({"show-secrets"}, "Show passwords and SNMP communities instead of ***.");
+    if (!cl.parse(args, "history", ctx.console))
+        return kExitUsage;
+    if (cl.wantsHelp()) {
+        ctx.console.out << cl.help();
+        return kExitOk;
+    }
+    if (cl.positional().size() != 1) {
+        ctx.console.error("history needs one MAC address or device name");
+        return kExitUsage;
+    }
+    return ShowHistory(cl.isSet("repo") ? cl.value("repo") : std::string("."),
+                       S(cl.positional()[0]), cl.isSet("show-secrets"), ctx.console);
+}
+
 } // namespace
 
 int RunCli(const QStringList &args, std::ostream &out, std::ostream &err, const Environment &env) {
@@ -1281,7 +1354,7 @@ int RunCli(const QStringList &args, std::ostream &out, std::ostream &err, const 
     static const std::map<QString, Command> commands = {
         {"search", CmdSearch},     {"set", CmdSet},       {"defaults", CmdDefaults},
         {"download", CmdDownload}, {"upload", CmdUpload}, {"backup", CmdBackup},
-        {"values", CmdValues}};
+        {"values", CmdValues},     {"diff", CmdDiff},     {"history", CmdHistory}};
     const auto it = commands.find(args[0]);
     if (it == commands.end()) {
         console.error("unknown command \"" + S(args[0]) + "\" (see kelvo-cli --help)");
