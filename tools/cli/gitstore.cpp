@@ -31,7 +31,7 @@ const char *const kFixedConfig[] = {
 } // namespace
 
 bool GitStore::checkFolder(std::string *error) const {
-    const QString path = QDir::cleanPath(Q(dir));
+    const QString path = Absolute();
     const QFileInfo info(path);
     if (info.isSymLink()) {
         *error = dir + " is a link: give the folder itself";
@@ -60,9 +60,14 @@ bool GitStore::checkFolder(std::string *error) const {
     return true;
 }
 
+// Links in the path are kept: the folder itself is checked not to be one.
+QString GitStore::Absolute() const {
+    return QDir::cleanPath(QDir(Q(dir)).absolutePath());
+}
+
 bool GitStore::openExisting(const std::string &folder, std::string *error) {
     dir = folder;
-    if (!QFileInfo(Q(folder) + "/.git").isDir()) {
+    if (!QFileInfo(Absolute() + "/.git").isDir()) {
         *error = folder + " holds no backup history (make one with: kelvo-cli backup " + folder +
                  " --history)";
         return false;
@@ -74,7 +79,7 @@ bool GitStore::open(const std::string &folder, std::string *error) {
     dir = folder;
     if (!checkFolder(error))
         return false;
-    if (QFileInfo(Q(folder) + "/.git").isDir())
+    if (QFileInfo(Absolute() + "/.git").isDir())
         return true;
     std::string out;
     return git({"init", "-q", "--shared=0600"}, out, error);
@@ -87,7 +92,8 @@ bool GitStore::git(const std::vector<std::string> &args, std::string &out,
         *error = "the git program is not installed (it keeps the backup history)";
         return false;
     }
-    const QString path = QDir::cleanPath(Q(dir));
+    // git runs in the folder: relative names would start from there.
+    const QString path = Absolute();
     // Named explicitly, so git never looks for a repository above the folder.
     QStringList all{"--git-dir=" + path + "/.git", "--work-tree=" + path};
     for (const char *c : kFixedConfig)

@@ -15,6 +15,7 @@
 #include <vector>
 
 class QProcess;
+class QString;
 
 namespace kelvo::cli {
 
@@ -54,6 +55,7 @@ public:
     const std::string &folder() const { return dir; }
 
 private:
+    QString Absolute() const;
     bool checkFolder(std::string *error) const;
     bool git(const std::vector<std::string> &args, std::string &out, std::string *error) const;
 
