@@ -137,6 +137,29 @@ bool IsEmptyGroupOf(const Settings::value_type &leaf, const Settings &other) {
     return it != other.end() && it->first.compare(0, prefix.size(), prefix) == 0;
 }
 
+// `s` in double quotes with quote and backslash escaped, and control bytes as
+// JSON (\u001b) or as text (\n, \x1B) writes them.
+std::string Quoted(const std::string &s, bool json) {
+    std::string out = "\"";
+    for (const char c : s) {
+        const auto u = static_cast<unsigned char>(c);
+        char b[8] = "";
+        if (c == '"' || c == '\\')
+            std::snprintf(b, sizeof b, "\\%c", c);
+        else if (json && u < 0x20)
+            std::snprintf(b, sizeof b, "\\u%04x", u);
+        else if (!json && c == '\n')
+            std::snprintf(b, sizeof b, "\\n");
+        else if (!json && (u < 0x20 || u == 0x7F))
+            std::snprintf(b, sizeof b, "\\x%02X", u);
+        if (*b)
+            out += b;
+        else
+            out += c;
+    }
+    return out + "\"";
+}
+
 // Numbers, addresses, dates and times stand as they are; any other text is
 // quoted so that blanks and empty texts show.
 std::string Shown(const std::optional<std::string> &value, bool secret, bool showSecrets) {
@@ -149,47 +172,13 @@ std::string Shown(const std::optional<std::string> &value, bool secret, bool sho
             return (c >= '0' && c <= '9') || c == '.' || c == ':' || c == '-' || c == '+';
         }))
         return v;
-    std::string out = "\"";
-    for (const char c : v) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (u < 0x20 || u == 0x7F) {
-            char b[8];
-            std::snprintf(b, sizeof b, "\\x%02X", u);
-            out += b;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
-std::string JsonString(const std::string &s) {
-    std::string out = "\"";
-    for (const char c : s) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            char b[8];
-            std::snprintf(b, sizeof b, "\\u%04x", u);
-            out += b;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
+    return Quoted(v, false);
 }
 
 std::string JsonValue(const std::optional<std::string> &value, bool secret, bool showSecrets) {
     if (!value)
         return "null";
-    return JsonString(secret && !showSecrets ? std::string("***") : *value);
+    return Quoted(secret && !showSecrets ? std::string("***") : *value, true);
 }
 
 } // namespace
@@ -255,7 +244,7 @@ std::string DiffJson(const std::vector<Difference> &differences, bool showSecret
                       ",\"differences\":[";
     for (size_t i = 0; i < differences.size(); ++i) {
         const auto &d = differences[i];
-        out += std::string(i ? "," : "") + "{\"setting\":" + JsonString(d.path) +
+        out += std::string(i ? "," : "") + "{\"setting\":" + Quoted(d.path, true) +
                ",\"a\":" + JsonValue(d.a, d.secret, showSecrets) +
                ",\"b\":" + JsonValue(d.b, d.secret, showSecrets) +
                ",\"secret\":" + (d.secret ? "true" : "false") + "}";
