@@ -1,6 +1,7 @@
 // kelvo-cli's commands: search, set, defaults, download, upload, backup,
-// values. Each parses its own options, writes results to `out` and progress
-// and errors to `err`, and returns an ExitCode (console.h).
+// values, one file each in commands/ on the frame of command.h. Each writes
+// results to `out` and progress and errors to `err`, and returns an ExitCode
+// (console.h).
 //
 // Threading: the thread that owns the QCoreApplication; one command at a time
 // per process (the discovery library is one instance per process).

@@ -35,6 +35,9 @@ namespace {
 // Longest a session transfer may take: the library gives up on a silent
 // device after about 10 s per request, an upload makes two requests.
 constexpr int kSessionTimeoutMs = 60000;
+// What a session's Open returns when the library did not bring its handle up
+// within 2 s.
+constexpr int kOpenTimedOut = -3;
 
 // The system's text only where a system call failed (files, sockets); the
 // library keeps errno from earlier calls in every record, where it would
@@ -119,7 +122,7 @@ public:
         });
         deadline.start(kSessionTimeoutMs);
         const int rc = session.Open();
-        if (rc == -3)
+        if (rc == kOpenTimedOut)
             Finish(kExitFailed, "the XML library did not start a session within 2 seconds");
         else if (rc != 0 && !finished) {
             TSdkError e;

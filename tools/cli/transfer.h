@@ -26,10 +26,13 @@ struct HttpLogin {
     host::Secret password;
 };
 
+// The web server's port when an address names none.
+inline constexpr int kDefaultHttpPort = 80;
+
 // A device's web server.
 struct Endpoint {
     std::string host;
-    int port = 80;
+    int port = kDefaultHttpPort;
 };
 
 // Largest configuration file taken for an upload: far above any device's

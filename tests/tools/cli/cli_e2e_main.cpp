@@ -1,0 +1,11 @@
+// kelvo-cli's end-to-end tests run their commands in-process, which needs a
+// QCoreApplication.
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
