@@ -19,10 +19,18 @@ constexpr int modules_max = QVXML_MODULES_MAX;
 constexpr int ip_size = 16;
 constexpr int host_size = QVXML_HOST_MAX;
 
-// Completion kinds of the worker.
-constexpr int op_values = 0;
-constexpr int op_setup = 1;
+// Completion kinds of the worker: the two downloads share their numbers with
+// the document kinds.
+constexpr int op_values = kind_values;
+constexpr int op_setup = kind_setup;
 constexpr int op_upload = 2;
+constexpr int kind_count = 2;
+
+// The text of one document as it was received or loaded.
+struct stored_document {
+    int32_t length;
+    char xml[buffer_size];
+};
 
 // One device of a multi-device handle, allocated once by qvxml_add_module.
 struct module_record {
@@ -30,10 +38,7 @@ struct module_record {
     char host[host_size];
     int32_t active;
     int32_t port;
-    int32_t values_length;
-    int32_t setup_length;
-    char values_xml[buffer_size];
-    char setup_xml[buffer_size];
+    stored_document documents[kind_count]; // by kind
     char request[buffer_size];
     qvxml_values values; // copies of the handle's results after each download
     qvxml_values_counts values_counts;
@@ -41,6 +46,14 @@ struct module_record {
     qvxml_setup_counts setup_counts;
     qvxml_error_record error; // slot mutex
     qvxml_options options;
+};
+
+// What a single-device handle keeps per kind of document (all under the
+// slot mutex). The flags: -1 not requested, 0 requested, 1 ended.
+struct kind_state {
+    int32_t done;   // download or parse of a loaded text
+    int32_t parsed; // a loaded text waiting for the worker's parse
+    stored_document document;
 };
 
 // One handle slot. Fields marked "mutex" are read and written under `mutex`;
@@ -53,22 +66,14 @@ struct slot {
     std::atomic<int32_t> state; // 0 free, -1 opened / starting, 1 worker running
     // From open until close has freed everything; a slot is only reused after that.
     std::atomic<bool> in_use;
-    int32_t idle; // mutex
+    int32_t idle;                 // mutex
+    kind_state kinds[kind_count]; // by kind; a multi-device handle uses the flags only
     // Request/completion flags (mutex): -1 not requested, 0 requested, 1 ended.
-    int32_t values_done;
-    int32_t setup_done;
-    int32_t values_parsed;
-    int32_t setup_parsed;
     int32_t send_done;
     int32_t trap_target_done;
     char trap_target_ip[ip_size]; // mutex
     int32_t trap_target_port;
-    int32_t want_trap_target_from_setup;
-    int32_t want_trap_target_from_values;
-    int32_t values_length;
-    int32_t setup_length;
-    char values_xml[buffer_size];
-    char setup_xml[buffer_size];
+    int32_t want_trap_target; // the next setup document also gives the trap target
     char request[buffer_size];
     qv_sem wake;
     std::atomic<bool> wake_valid;
@@ -88,12 +93,56 @@ struct slot {
     module_record *modules[modules_max];
 };
 
+// The parsed results of each kind: cached per handle (parse lock), copied per
+// module after its download.
+template <typename S, typename C, typename Done, S *parse_results::*Cached,
+          C *parse_results::*CachedCounts, S module_record::*Module, C module_record::*ModuleCounts>
+struct kind_results {
+    using structure = S;
+    using counts = C;
+    using done_cb = Done;
+    static S *cached(const parse_results &r) { return r.*Cached; }
+    static C *cached_counts(const parse_results &r) { return r.*CachedCounts; }
+    static S *of(module_record &m) { return &(m.*Module); }
+    static C *counts_of(module_record &m) { return &(m.*ModuleCounts); }
+};
+template <int Kind> struct results_of;
+template <>
+struct results_of<kind_values>
+    : kind_results<qvxml_values, qvxml_values_counts, qvxml_values_done_cb, &parse_results::values,
+                   &parse_results::values_counts, &module_record::values,
+                   &module_record::values_counts> {};
+template <>
+struct results_of<kind_setup> : kind_results<qvxml_setup, qvxml_setup_counts, qvxml_setup_done_cb,
+                                             &parse_results::setup, &parse_results::setup_counts,
+                                             &module_record::setup, &module_record::setup_counts> {
+};
+
 // Slot `handle` (0..99); the table and every slot mutex exist from the first
 // call on.
 slot &slot_at(int handle);
 inline bool handle_valid(int handle) {
     return handle >= 1 && handle < slot_count;
 }
+// The slot of a handle a caller passed in, or null with id_out_of_range
+// recorded in the library-wide record.
+slot *checked_slot(int handle);
+// The slot of a handle whose worker runs, or null (id_out_of_range, or
+// thread_not_running recorded in the handle's record).
+slot *running_slot(int handle);
+// The module of a multi-device handle, or null (id_out_of_range, or
+// index_not_valid recorded).
+module_record *module_of(int handle, int index);
+// Records null_pointer when `pointer` is null; the pointer.
+template <typename T> T *null_checked(int handle, T *pointer) {
+    if (pointer == nullptr) {
+        record_error(handle, error_code::null_pointer);
+    }
+    return pointer;
+}
+// Copies at most size - 1 bytes of a text that may lack its NUL (or be null)
+// and clears the rest of the destination.
+void copy_text(char *destination, const char *source, size_t size);
 
 struct slot_lock {
     explicit slot_lock(slot &s) : m(&s.mutex) { qv_thread_mutex_lock(m); }
@@ -103,7 +152,7 @@ struct slot_lock {
     qv_thread_mutex *m;
 };
 
-// Records "nothing failed" (code 0) with a cleared errno.
+// Records "nothing failed" (error_code::none) with a cleared errno.
 void record_success(int handle);
 
 // Library state shared by the registry and the threads.
@@ -128,7 +177,10 @@ int current_worker();
 int finish_test(slot &s, int what);
 // Milliseconds of a monotonic clock.
 int64_t now_ms();
-// Wakes the worker; a wake-up already pending records 21.
+// Asks the worker for a download of `kind`, forgetting the stored document;
+// trap_target: the setup document also gives the SNMP trap target.
+void queue_download(int handle, int kind, bool trap_target);
+// Wakes the worker; a wake-up already pending records semaphore_post.
 void wake_worker(int handle);
 
 struct parse_guard {
@@ -137,11 +189,6 @@ struct parse_guard {
     parse_guard(const parse_guard &) = delete;
     parse_guard &operator=(const parse_guard &) = delete;
 };
-
-// Fills an error record for `code` with the current errno.
-void fill_error(qvxml_error_record *record, int code);
-// Library-wide error message of a table row ("NULL" outside 0..89).
-const char *error_message(int code);
 
 } // namespace qvxml
 

@@ -107,35 +107,61 @@ constexpr error_row error_table[] = {
     {89, "Resolve address failed"},
 };
 constexpr int error_rows = static_cast<int>(sizeof error_table / sizeof error_table[0]);
-static_assert(error_rows == 90);
+static_assert(error_rows == error_code_count);
 
 void copy_text(char *destination, const char *source, size_t size) {
     std::memset(destination, 0, size);
     std::memcpy(destination, source, strnlen(source, size - 1));
 }
 
-} // namespace
-
-const char *error_message(int code) {
-    for (const error_row &row : error_table) {
-        if (row.code == code) {
-            return row.message;
-        }
-    }
-    return error_table[0].message;
+// The table message of a code, "NULL" for a number outside the table.
+const char *error_message(int32_t code) {
+    return (code >= 0 && code < error_rows) ? error_table[code].message : error_table[0].message;
 }
 
 // Codes recorded only after a call to the system failed; every other code
 // (HTTP statuses, parse and length errors, time-outs) has no system cause,
 // and whatever errno an earlier, unrelated call left must not be shown
 // beside it.
-bool has_system_cause(int code) {
-    return (code >= 6 && code <= 10) || (code >= 20 && code <= 35 && code != 33) || code == 37 ||
-           code == 38 || code == 77 || code == 78 || (code >= 82 && code <= 84) ||
-           (code >= 86 && code <= 88);
+bool has_system_cause(error_code code) {
+    switch (code) {
+    case error_code::file_open:
+    case error_code::file_write:
+    case error_code::file_read:
+    case error_code::file_close:
+    case error_code::file_not_found:
+    case error_code::semaphore_init:
+    case error_code::semaphore_post:
+    case error_code::semaphore_wait:
+    case error_code::mutex_init:
+    case error_code::mutex_lock:
+    case error_code::mutex_unlock:
+    case error_code::socket_init:
+    case error_code::socket_create:
+    case error_code::socket_connect:
+    case error_code::socket_nonblock:
+    case error_code::socket_wait_write:
+    case error_code::socket_wait_read:
+    case error_code::socket_wait:
+    case error_code::receive:
+    case error_code::send:
+    case error_code::thread0_create:
+    case error_code::thread_create:
+    case error_code::page_memory:
+    case error_code::buffer_memory:
+    case error_code::socket_reuseaddr:
+    case error_code::socket_sndbuf:
+    case error_code::socket_maxseg:
+    case error_code::server_create:
+    case error_code::client_connect:
+    case error_code::socket_linger:
+        return true;
+    default:
+        return false;
+    }
 }
 
-void fill_error(qvxml_error_record *record, int code) {
+void fill_error(qvxml_error_record *record, error_code code) {
     const int entry = errno;
     const int saved = has_system_cause(code) ? entry : 0;
     char buffer[QVXML_ERROR_TEXT_MAX] = {};
@@ -150,13 +176,15 @@ void fill_error(qvxml_error_record *record, int code) {
     const char *sys = strerror_r(saved, buffer, sizeof buffer) == 0 ? buffer : "";
 #endif
     record->sys_errno = saved;
-    record->code = code;
+    record->code = number_of(code);
     copy_text(record->sys_text, saved != 0 ? sys : "", sizeof record->sys_text);
-    copy_text(record->text, error_message(code), sizeof record->text);
+    copy_text(record->text, error_message(number_of(code)), sizeof record->text);
     errno = entry;
 }
 
-void record_error(int handle, int code) {
+} // namespace
+
+void record_error(int handle, error_code code) {
     const int saved = errno;
     if (handle < 0 || handle >= slot_count) {
         handle = 0;
@@ -174,7 +202,7 @@ void record_error(int handle, int code) {
 void record_success(int handle) {
     const int saved = errno;
     errno = 0;
-    record_error(handle, 0);
+    record_error(handle, error_code::none);
     errno = saved;
 }
 
@@ -196,18 +224,17 @@ void qv_error_i2s(int code, char *text_out) {
     if (text_out == nullptr) {
         return;
     }
-    const char *message =
-        (code >= 0 && code < error_rows) ? error_table[code].message : error_table[0].message;
+    const char *message = error_message(code);
     std::memcpy(text_out, message, std::strlen(message) + 1);
 }
 
 int qvxml_error(int handle, qvxml_error_record *record_out) {
     if (handle < 0 || handle >= slot_count) {
-        record_error(0, 18);
+        record_error(0, error_code::id_out_of_range);
         return -1;
     }
     if (record_out == nullptr) {
-        record_error(handle, 85);
+        record_error(handle, error_code::null_pointer);
         return -1;
     }
     slot &s = slot_at(handle);

@@ -7,18 +7,18 @@
 
 namespace qvxml::files {
 
-int replace_file(const char *path, const char *text, size_t length) {
+error_code replace_file(const char *path, const char *text, size_t length) {
     const qv::write_result r = qv::write_file(path, text, length, qv::write_mode::replace, 0600);
     errno = r.error;
     switch (r.step) {
     case qv::write_step::none:
-        return 0;
+        return error_code::none;
     case qv::write_step::create:
-        return 6;
+        return error_code::file_open;
     case qv::write_step::close:
-        return 9;
+        return error_code::file_close;
     default:
-        return 7;
+        return error_code::file_write;
     }
 }
 

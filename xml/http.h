@@ -1,8 +1,10 @@
 /*
- * HTTP/1.0 transport of the XML client library. Runs only on a handle's
- * worker thread. Results: 0 success, -1 failure (code recorded in the
- * handle's record), closed (-2) when the handle was closed during a wait: the
- * worker must then end at once without touching the slot any further.
+ * HTTP/1.0 transport of the XML client library: requests (http_request.cpp),
+ * the exchange over a socket (http.cpp) and reading replies (http_reply.cpp).
+ * The exchange runs only on a handle's worker thread. Results: 0 success, -1
+ * failure (code recorded in the handle's record), closed (-2) when the handle
+ * was closed during a wait: the worker must then end at once without touching
+ * the slot any further.
  */
 #ifndef QVXML_HTTP_H
 #define QVXML_HTTP_H
@@ -41,7 +43,7 @@ struct header_scan {
 // -1 (code recorded) when the status line carries a mapped error status.
 long http_header_end(int handle, header_scan &scan, const char *chunk, long length);
 // The library error code for an HTTP status, 0 when the status is accepted.
-int http_status_error(int status);
+error_code http_status_error(int status);
 
 // How a reply's body is framed, from its header lines.
 struct reply_framing {
@@ -60,11 +62,21 @@ int http_send(int handle, const char *text, size_t length);
 // On entry *length is the buffer's capacity; on return the stored body bytes.
 int http_receive(int handle, char *buffer, int32_t *length);
 void http_close(int handle);
-// GET a values (kind 0) or setup (kind 1) document and parse it. On failure
-// the stored length is 0.
-int http_get_document(const endpoint &e, char *buffer, int32_t *length, int kind);
-// POST the prepared request and parse the reply as a setup document.
-int http_post_setup(const endpoint &e, const char *request, char *buffer, int32_t *length);
+// The GET request of a values or setup document (with the download
+// credentials) into `out`. -1 (too_long recorded) when it does not fit.
+int http_get_request(int handle, int kind, const qvxml_options &options, char *out,
+                     size_t capacity);
+// One request and its reply: connects, sends `request`, receives the body
+// into `buffer` (*length: its capacity on entry, the stored bytes on return)
+// and closes. The bytes are not looked at beyond the HTTP framing.
+int http_exchange(const endpoint &e, const char *request, size_t request_length, char *buffer,
+                  int32_t *length);
+// The POST of a setup document with an authorization line (may be empty) into
+// `out`: -1 when it does not fit whole.
+int http_post_request(const char *authorization, const char *document, char *out, size_t capacity);
+// Records a code with the given system error (0: the failure has no system
+// cause, whatever errno an earlier call left).
+void record_cause(int handle, error_code code, int sys_errno);
 // Builds "Authorization: Basic ...\r\n" for user:password into out; an empty
 // user gives an empty text. -1 when it does not fit.
 int http_authorization(const char *user, const char *password, char *out, size_t capacity);

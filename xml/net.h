@@ -25,6 +25,9 @@ int peer_connected(qv_socket_t s);
 long receive_some(qv_socket_t s, char *buffer, size_t capacity);
 // Bytes sent (>= 0), -1 on an error, -2 would block. Never raises SIGPIPE.
 long send_some(qv_socket_t s, const char *data, size_t length);
+// The result of a send or receive call: n itself when it is >= 0, else -2
+// when it would block, -1 (errno set) on an error.
+long transfer_result(long n);
 // First IPv4 address of `host` in dotted form into ip_out (16 bytes): 0 or -1.
 int resolve_host(const char *host, char *ip_out);
 

@@ -1,11 +1,8 @@
 // Windows Sockets for the HTTP transport. Failures leave a matching errno, so
 // the error records read the same as on POSIX.
-#include "net.h"
-
-#include <ws2tcpip.h>
+#include "net_platform.h"
 
 #include <cerrno>
-#include <cstring>
 
 namespace qvxml::net {
 
@@ -45,46 +42,29 @@ int errno_of(int wsa) {
     }
 }
 
-int fail_with_last() {
-    errno = errno_of(WSAGetLastError());
-    return -1;
-}
-
-bool would_block(int wsa) {
-    return wsa == WSAEWOULDBLOCK || wsa == WSAEINTR || wsa == WSAEINPROGRESS;
-}
-
 int clamp(size_t n) {
     return n > (1u << 30) ? (1 << 30) : static_cast<int>(n);
 }
 
 } // namespace
 
-qv_socket_t tcp_socket() {
-    if (qv_socket_startup() != 0) {
-        errno = EIO;
-        return QV_INVALID_SOCKET;
-    }
-    const qv_socket_t s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s == QV_INVALID_SOCKET) {
-        fail_with_last();
-    }
-    return s;
+namespace sys {
+
+int fail_with_last() {
+    errno = errno_of(WSAGetLastError());
+    return -1;
 }
 
-int connect_start(qv_socket_t s, const char *ip, int port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    if (inet_pton(AF_INET, ip, &address.sin_addr) != 1) {
-        errno = EINVAL;
-        return -1;
-    }
-    if (::connect(s, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0) {
-        return 0;
-    }
-    return would_block(WSAGetLastError()) ? 0 : fail_with_last();
+bool last_connect_pending() {
+    return last_would_block();
 }
+
+bool last_would_block() {
+    const int wsa = WSAGetLastError();
+    return wsa == WSAEWOULDBLOCK || wsa == WSAEINTR || wsa == WSAEINPROGRESS;
+}
+
+} // namespace sys
 
 int wait_round(qv_socket_t s, bool write, int seconds) {
     WSAPOLLFD entry{};
@@ -92,7 +72,7 @@ int wait_round(qv_socket_t s, bool write, int seconds) {
     entry.events = write ? POLLWRNORM : POLLRDNORM;
     const int result = ::WSAPoll(&entry, 1, seconds * 1000);
     if (result < 0) {
-        return fail_with_last();
+        return sys::fail_with_last();
     }
     // An error or hang-up also ends the wait; the following call reports it.
     return result == 0 ? 0 : 1;
@@ -109,54 +89,17 @@ int peer_connected(qv_socket_t s) {
     sockaddr_in peer{};
     int size = sizeof peer;
     if (::getpeername(s, reinterpret_cast<sockaddr *>(&peer), &size) != 0) {
-        return fail_with_last();
+        return sys::fail_with_last();
     }
     return 0;
 }
 
 long receive_some(qv_socket_t s, char *buffer, size_t capacity) {
-    const int n = ::recv(s, buffer, clamp(capacity), 0);
-    if (n >= 0) {
-        return n;
-    }
-    if (would_block(WSAGetLastError())) {
-        return -2;
-    }
-    return fail_with_last();
+    return transfer_result(::recv(s, buffer, clamp(capacity), 0));
 }
 
 long send_some(qv_socket_t s, const char *data, size_t length) {
-    const int n = ::send(s, data, clamp(length), 0);
-    if (n >= 0) {
-        return n;
-    }
-    if (would_block(WSAGetLastError())) {
-        return -2;
-    }
-    return fail_with_last();
-}
-
-int resolve_host(const char *host, char *ip_out) {
-    if (qv_socket_startup() != 0) {
-        return -1;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo *list = nullptr;
-    if (::getaddrinfo(host, nullptr, &hints, &list) != 0 || list == nullptr) {
-        return -1;
-    }
-    const auto *address = reinterpret_cast<const sockaddr_in *>(list->ai_addr);
-    char text[INET_ADDRSTRLEN] = {};
-    const bool ok = inet_ntop(AF_INET, &address->sin_addr, text, sizeof text) != nullptr;
-    ::freeaddrinfo(list);
-    if (!ok) {
-        return -1;
-    }
-    std::memset(ip_out, 0, 16);
-    std::memcpy(ip_out, text, strnlen(text, 15));
-    return 0;
+    return transfer_result(::send(s, data, clamp(length), 0));
 }
 
 } // namespace qvxml::net

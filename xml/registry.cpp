@@ -1,17 +1,12 @@
-// Library lifetime, handles, modules and the public read functions.
+// Library lifetime, handles and the modules of multi-device handles.
 #include "core.h"
-#include "files.h"
 
 #include <libxml/parser.h>
 
-#include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <new>
-#include <string_view>
 
 namespace qvxml {
 namespace {
@@ -22,12 +17,6 @@ std::mutex &lifetime_mutex() {
     return m;
 }
 
-void copy_text(char *destination, const char *source, size_t size) {
-    const size_t n = source == nullptr ? 0 : strnlen(source, size - 1);
-    std::memset(destination, 0, size);
-    std::memcpy(destination, source, n);
-}
-
 bool host_fits(const char *host) {
     return host != nullptr && strnlen(host, host_size) < host_size;
 }
@@ -36,20 +25,17 @@ bool host_fits(const char *host) {
 void reset_slot(slot &s, void *user_data) {
     slot_lock lock(s);
     s.user_data = user_data;
-    s.values_done = -1;
-    s.setup_done = -1;
-    s.values_parsed = -1;
-    s.setup_parsed = -1;
+    for (kind_state &k : s.kinds) {
+        k.done = -1;
+        k.parsed = -1;
+        k.document.length = 0;
+        k.document.xml[0] = '\0';
+    }
     s.send_done = 1;
     s.trap_target_done = 1;
     std::memset(s.trap_target_ip, 0, sizeof s.trap_target_ip);
     s.trap_target_port = 0;
-    s.want_trap_target_from_setup = 0;
-    s.want_trap_target_from_values = 0;
-    s.values_length = 0;
-    s.setup_length = 0;
-    s.values_xml[0] = '\0';
-    s.setup_xml[0] = '\0';
+    s.want_trap_target = 0;
     s.request[0] = '\0';
     s.idle = 0;
     s.waiting = 0;
@@ -59,156 +45,82 @@ void reset_slot(slot &s, void *user_data) {
     std::memset(&s.error, 0, sizeof s.error);
 }
 
-// The slot of a request function: valid, running. 0 or -1 (code recorded).
-int running_slot(int handle) {
-    if (!handle_valid(handle)) {
-        record_error(0, 18);
-        return -1;
-    }
-    if (slot_at(handle).state.load() != 1) {
-        record_error(handle, 40);
-        return -1;
-    }
-    return 0;
-}
-
-// The error codes after which a stored document may still be handed out.
-bool code_allows_results(int code) {
-    switch (code) {
-    case 0:
-    case 1:
-    case 4:
-    case 10:
-    case 11:
-    case 16:
-    case 42:
-    case 43:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool contains_declaration(const char *text, int32_t length) {
-    const std::string_view document(text, static_cast<size_t>(length));
-    return document.find("<?xml") != std::string_view::npos;
-}
-
-int write_file(int handle, const char *path, const char *text, int32_t length) {
-    if (path == nullptr) {
-        record_error(handle, 6);
-        return -1;
-    }
-    // A document holds the device's passwords; a full disk must not cost the
-    // previous file.
-    const int code = files::replace_file(path, text, static_cast<size_t>(length));
-    if (code != 0) {
-        record_error(handle, code);
-        return -1;
-    }
-    return 0;
-}
-
-// Which document a member of the get-document family reads.
-struct document_view {
-    int32_t done;
-    int32_t length;
-    char *text;
-};
-
-document_view single_document(slot &s, int kind) {
-    slot_lock lock(s);
-    const int32_t done = kind == kind_values ? s.values_done : s.setup_done;
-    if (done != 1) {
-        // The worker may be writing the buffer and its length right now.
-        return {done, 0, nullptr};
-    }
-    if (kind == kind_values) {
-        return {done, s.values_length, s.values_xml};
-    }
-    return {done, s.setup_length, s.setup_xml};
-}
-
-// Steps 1 to 4 of the family for a single-device handle. 0 or -1.
-int check_single(int handle, int kind, document_view *view) {
-    if (!handle_valid(handle)) {
-        record_error(0, 18);
-        return -1;
-    }
-    slot &s = slot_at(handle);
-    qvxml_error_record record;
-    copy_error(handle, &record, &s.error);
-    if (!code_allows_results(record.code)) {
-        return -1;
-    }
-    *view = single_document(s, kind);
-    if (view->done != 1) {
-        record_error(handle, 1);
-        return -1;
-    }
-    if (view->length == 0) {
-        record_error(handle, 10);
-        return -1;
-    }
-    if (!contains_declaration(view->text, view->length)) {
-        record_error(handle, 11);
-        return -1;
-    }
-    return 0;
-}
-
-// The module of a multi-device handle, or null with 18 or 4 recorded.
-module_record *module_of(int handle, int index) {
-    if (!handle_valid(handle)) {
-        record_error(0, 18);
-        return nullptr;
-    }
-    slot &s = slot_at(handle);
-    if (index < 0 || index >= s.module_count || s.modules[index] == nullptr) {
-        record_error(handle, 4);
-        return nullptr;
-    }
-    return s.modules[index];
-}
-
-int check_module(int handle, int index, int kind, module_record **module, bool check_error) {
-    module_record *m = module_of(handle, index);
-    if (m == nullptr) {
-        return -1;
-    }
-    slot &s = slot_at(handle);
-    if (check_error) {
-        qvxml_error_record record;
-        copy_error(handle, &record, &m->error);
-        if (!code_allows_results(record.code)) {
-            copy_error(handle, &s.error, &record);
+// Shared start of both opens: takes open_lock and the slot. The handle, or -1
+// (code recorded) when none is free or the library is not initialised.
+int open_slot(void *user_data) {
+    library &l = lib();
+    {
+        std::lock_guard<std::mutex> guard(lifetime_mutex());
+        if (l.init_count < 0) {
+            record_error(0, error_code::thread_not_running);
             return -1;
         }
     }
-    int32_t length;
-    const char *text;
-    {
-        slot_lock lock(s);
-        length = kind == kind_values ? m->values_length : m->setup_length;
-        text = kind == kind_values ? m->values_xml : m->setup_xml;
-    }
-    if (length == 0) {
-        record_error(handle, 10);
+    if (qv_sem_wait(&l.open_lock) != 0) {
+        record_error(0, error_code::semaphore_wait);
         return -1;
     }
-    if (!contains_declaration(text, length)) {
-        record_error(handle, 11);
-        return -1;
+    // next_slot is only a hint: when it is taken (or no free slot was left when
+    // the last worker moved it on) the lowest free slot is used, so every slot
+    // from 1 to 99 can hold a working handle.
+    int handle = l.next_slot.load();
+    if (handle < 1 || handle >= slot_count || slot_at(handle).in_use.load()) {
+        handle = 0;
+        for (int h = 1; h < slot_count && handle == 0; ++h) {
+            handle = slot_at(h).in_use.load() ? 0 : h;
+        }
+        if (handle == 0) {
+            qv_sem_post(&l.open_lock);
+            record_error(0, error_code::id_out_of_range);
+            return -1;
+        }
+        l.next_slot.store(handle);
     }
-    *module = m;
-    return 0;
+    slot &s = slot_at(handle);
+    s.in_use.store(true);
+    reset_slot(s, user_data);
+    return handle;
 }
 
-template <typename T> T *null_checked(int handle, T *pointer) {
-    if (pointer == nullptr) {
-        record_error(handle, 85);
+int start_worker(int handle, qv_thread_start_fn body) {
+    slot &s = slot_at(handle);
+    s.state.store(-1);
+    s.thread = qv_thread_create(body);
+    if (qv_thread_valid(s.thread) != 0) {
+        s.thread = nullptr;
+        s.state.store(0);
+        s.in_use.store(false);
+        qv_sem_post(&lib().open_lock);
+        record_error(0, error_code::thread_create);
+        return -1;
     }
-    return pointer;
+    // open_lock is given back by the new worker once it has moved next_slot on.
+    return handle;
+}
+
+// The slot of a multi-device handle (id_not_found recorded for any other).
+slot *multi_slot(int handle) {
+    slot *s = checked_slot(handle);
+    if (s != nullptr && s->module_count == -1) {
+        record_error(handle, error_code::id_not_found);
+        return nullptr;
+    }
+    return s;
+}
+
+// Fills the address outputs of qvxml_get_module*; the caller holds the slot
+// mutex. -1 (null_pointer) when a required output is missing.
+int copy_address(int handle, const char *host, const char *ip, int port, char *host_out,
+                 char *ip_out, int *port_out) {
+    if (null_checked(handle, ip_out) == nullptr || null_checked(handle, port_out) == nullptr) {
+        return -1;
+    }
+    if (host_out != nullptr) {
+        std::memcpy(host_out, host, host_size);
+    }
+    std::memcpy(ip_out, ip, ip_size);
+    *port_out = port;
+    return 0;
 }
 
 } // namespace
@@ -228,7 +140,7 @@ void wake_worker(int handle) {
     // Under the mutex: a close on another thread destroys the semaphore under it.
     slot_lock lock(s);
     if (!s.wake_valid.load() || qv_sem_post(&s.wake) != 0) {
-        record_error(handle, 21);
+        record_error(handle, error_code::semaphore_post);
     }
 }
 
@@ -285,14 +197,14 @@ int qvxml_init(void) {
     std::lock_guard<std::mutex> guard(lifetime_mutex());
     library &l = lib();
     if (++l.init_count != 0) {
-        record_error(0, 80);
+        record_error(0, error_code::library_in_use);
         return -1;
     }
     l.next_slot.store(1);
     l.stop_flag.store(0);
     xmlInitParser();
     if (qv_sem_init(&l.open_lock) != 0) {
-        record_error(0, 20);
+        record_error(0, error_code::semaphore_init);
         l.init_count = -1;
         return -1;
     }
@@ -308,7 +220,7 @@ int qvxml_init(void) {
     }
     l.thread0 = qv_thread_create(thread0_main);
     if (qv_thread_valid(l.thread0) != 0) {
-        record_error(0, 37);
+        record_error(0, error_code::thread0_create);
         qv_sem_destroy(&l.open_lock);
         l.init_count = -1;
         return -1;
@@ -327,7 +239,7 @@ int qvxml_uninit(void) {
     }
     if (l.init_count > 0) {
         --l.init_count;
-        record_error(0, 80);
+        record_error(0, error_code::library_in_use);
         return -1;
     }
     l.init_count = -1;
@@ -338,7 +250,7 @@ int qvxml_uninit(void) {
         }
     }
     if (qv_thread_join(l.thread0) != 0) {
-        record_error(0, 36);
+        record_error(0, error_code::thread0_not_ended);
         return -1;
     }
     l.thread0 = nullptr;
@@ -353,79 +265,27 @@ void qvxml_count_ref2zero(void) {
     }
 }
 
-// Shared start of both opens: takes open_lock and the slot. Handle or -1.
-static int open_slot(void *user_data) {
-    library &l = lib();
-    {
-        std::lock_guard<std::mutex> guard(lifetime_mutex());
-        if (l.init_count < 0) {
-            record_error(0, 40);
-            return -1;
-        }
-    }
-    if (qv_sem_wait(&l.open_lock) != 0) {
-        record_error(0, 22);
-        return -1;
-    }
-    // next_slot is only a hint: when it is taken (or no free slot was left when
-    // the last worker moved it on) the lowest free slot is used, so every slot
-    // from 1 to 99 can hold a working handle.
-    int handle = l.next_slot.load();
-    if (handle < 1 || handle >= slot_count || slot_at(handle).in_use.load()) {
-        handle = 0;
-        for (int h = 1; h < slot_count && handle == 0; ++h) {
-            handle = slot_at(h).in_use.load() ? 0 : h;
-        }
-        if (handle == 0) {
-            qv_sem_post(&l.open_lock);
-            record_error(0, 18);
-            return -1;
-        }
-        l.next_slot.store(handle);
-    }
-    slot &s = slot_at(handle);
-    s.in_use.store(true);
-    reset_slot(s, user_data);
-    return handle;
-}
-
-static int start_worker(int handle, qv_thread_start_fn body) {
-    slot &s = slot_at(handle);
-    s.state.store(-1);
-    s.thread = qv_thread_create(body);
-    if (qv_thread_valid(s.thread) != 0) {
-        s.thread = nullptr;
-        s.state.store(0);
-        s.in_use.store(false);
-        qv_sem_post(&lib().open_lock);
-        record_error(0, 38);
-        return -1;
-    }
-    // open_lock is given back by the new worker once it has moved next_slot on.
-    return handle;
-}
-
 int qvxml_open(const char *host, int port, const qvxml_options *options, void *user_data) {
     if (!host_fits(host)) {
-        record_error(0, 13);
+        record_error(0, error_code::ip_not_valid);
         return -1;
     }
     const int handle = open_slot(user_data);
     if (handle < 0) {
         return -1;
     }
-    slot &s = slot_at(handle);
+    slot *s = &slot_at(handle);
     {
-        slot_lock lock(s);
+        slot_lock lock(*s);
         if (options != nullptr) {
-            s.options = *options;
+            s->options = *options;
         } else {
-            qvxml_clr_settings_struct(&s.options);
+            qvxml_clr_settings_struct(&s->options);
         }
-        copy_text(s.host, host, sizeof s.host);
-        std::memset(s.ip, 0, sizeof s.ip);
-        s.port = port;
-        s.module_count = -1;
+        copy_text(s->host, host, sizeof s->host);
+        std::memset(s->ip, 0, sizeof s->ip);
+        s->port = port;
+        s->module_count = -1;
     }
     return start_worker(handle, worker_single_main);
 }
@@ -435,15 +295,15 @@ int qvxml_open_many(void *user_data) {
     if (handle < 0) {
         return -1;
     }
-    slot &s = slot_at(handle);
+    slot *s = &slot_at(handle);
     {
-        slot_lock lock(s);
-        qvxml_clr_settings_struct(&s.options);
-        std::memset(s.host, 0, sizeof s.host);
-        std::memset(s.ip, 0, sizeof s.ip);
-        s.port = 0;
-        s.module_count = 0;
-        for (module_record *&m : s.modules) {
+        slot_lock lock(*s);
+        qvxml_clr_settings_struct(&s->options);
+        std::memset(s->host, 0, sizeof s->host);
+        std::memset(s->ip, 0, sizeof s->ip);
+        s->port = 0;
+        s->module_count = 0;
+        for (module_record *&m : s->modules) {
             m = nullptr;
         }
     }
@@ -451,78 +311,71 @@ int qvxml_open_many(void *user_data) {
 }
 
 int qvxml_close(int handle) {
-    if (!handle_valid(handle)) {
-        record_error(0, 18);
+    slot *s = checked_slot(handle);
+    if (s == nullptr) {
         return -1;
     }
-    slot &s = slot_at(handle);
-    if (!s.in_use.load()) {
-        record_error(handle, 16);
+    if (!s->in_use.load()) {
+        record_error(handle, error_code::id_not_found);
         return -1;
     }
     if (current_worker() == handle) {
         // A worker cannot wait for itself to end; qvxml_close_for_callback is
         // the way out of a callback. Nothing is changed.
-        record_error(handle, 39);
+        record_error(handle, error_code::thread_not_ended);
         return -1;
     }
-    s.state.store(0);
-    if (s.wake_valid.load()) {
-        qv_sem_post(&s.wake);
+    s->state.store(0);
+    if (s->wake_valid.load()) {
+        qv_sem_post(&s->wake);
     }
-    if (qv_thread_join(s.thread) != 0) {
-        record_error(handle, 39);
+    if (qv_thread_join(s->thread) != 0) {
+        record_error(handle, error_code::thread_not_ended);
         return -1;
     }
-    s.thread = nullptr;
+    s->thread = nullptr;
     slot_cleanup(handle);
-    s.in_use.store(false);
+    s->in_use.store(false);
     return 0;
 }
 
 void qvxml_close_for_callback(int handle) {
-    if (!handle_valid(handle)) {
-        record_error(0, 18);
+    slot *s = checked_slot(handle);
+    if (s == nullptr) {
         return;
     }
-    slot &s = slot_at(handle);
-    s.state.store(0);
-    qv_thread_close(s.thread);
-    s.thread = nullptr;
+    s->state.store(0);
+    qv_thread_close(s->thread);
+    s->thread = nullptr;
     slot_cleanup(handle);
-    s.in_use.store(false);
+    s->in_use.store(false);
     // Unwinds the worker's frames (releasing any lock guard it holds) and ends it.
     qv_thread_exit();
 }
 
 int qvxml_add_module(int handle, const char *host, int port, const qvxml_options *options) {
-    if (!handle_valid(handle)) {
-        record_error(0, 18);
-        return -1;
-    }
-    slot &s = slot_at(handle);
-    if (s.module_count == -1) {
-        record_error(handle, 16);
+    slot *s = multi_slot(handle);
+    if (s == nullptr) {
         return -1;
     }
     if (!host_fits(host)) {
-        record_error(handle, 13);
+        record_error(handle, error_code::ip_not_valid);
         return -1;
     }
-    if (s.module_count >= modules_max) {
-        record_error(handle, 41);
+    if (s->module_count >= modules_max) {
+        record_error(handle, error_code::too_many_modules);
         return -1;
     }
-    for (int i = 0; i < s.module_count; ++i) {
-        const module_record *m = s.modules[i];
+    for (int i = 0; i < s->module_count; ++i) {
+        const module_record *m = s->modules[i];
         if (m->port == port && std::strcmp(m->host, host) == 0) {
-            record_error(handle, 15);
+            record_error(handle, error_code::address_in_use);
             return -1;
         }
     }
     auto *m = static_cast<module_record *>(std::calloc(1, sizeof(module_record)));
     if (m == nullptr) {
-        record_error(handle, 5);
+        record_error(handle, error_code::no_memory);
         return -1;
     }
     copy_text(m->host, host, sizeof m->host);
@@ -531,79 +384,52 @@ int qvxml_add_module(int handle, const char *host, int port, const qvxml_options
     if (options != nullptr) {
         m->options = *options;
     }
-    slot_lock lock(s);
-    const int index = s.module_count;
-    s.modules[index] = m;
-    s.module_count = index + 1;
+    slot_lock lock(*s);
+    const int index = s->module_count;
+    s->modules[index] = m;
+    s->module_count = index + 1;
     return index;
 }
 
 int qvxml_count_modules(int handle) {
-    if (!handle_valid(handle)) {
-        record_error(0, 18);
-        return -1;
-    }
-    slot &s = slot_at(handle);
-    if (s.module_count == -1) {
-        record_error(handle, 16);
-        return -1;
-    }
-    return s.module_count;
+    slot *s = multi_slot(handle);
+    return s == nullptr ? -1 : s->module_count;
 }
 
 int qvxml_active_modules(int handle, const int *flags) {
-    if (!handle_valid(handle)) {
-        record_error(0, 18);
+    slot *s = checked_slot(handle);
+    if (s == nullptr || null_checked(handle, flags) == nullptr) {
         return -1;
     }
-    if (null_checked(handle, flags) == nullptr) {
-        return -1;
-    }
-    slot &s = slot_at(handle);
-    slot_lock lock(s);
-    for (int i = 0; i < s.module_count; ++i) {
-        s.modules[i]->active = flags[i];
+    slot_lock lock(*s);
+    for (int i = 0; i < s->module_count; ++i) {
+        s->modules[i]->active = flags[i];
     }
     return 0;
 }
 
 int qvxml_type_of(int handle) {
-    if (!handle_valid(handle)) {
-        record_error(0, 18);
+    slot *s = running_slot(handle);
+    if (s == nullptr) {
         return -1;
     }
-    slot &s = slot_at(handle);
-    if (s.state.load() != 1) {
-        record_error(handle, 40);
-        return -1;
-    }
-    return s.module_count == -1 ? 0 : 1;
+    return s->module_count == -1 ? 0 : 1;
 }
 
 int qvxml_get_module_ex(int handle, char *host_out, char *ip_out, int *port_out) {
-    if (!handle_valid(handle)) {
-        record_error(0, 18);
+    slot *s = checked_slot(handle);
+    if (s == nullptr) {
         return -1;
     }
-    slot &s = slot_at(handle);
-    if (s.module_count != -1) {
-        record_error(handle, 16);
+    if (s->module_count != -1) {
+        record_error(handle, error_code::id_not_found);
         return -1;
     }
-    if (s.state.load() != 1) {
-        record_error(handle, 40);
+    if (running_slot(handle) == nullptr) {
         return -1;
     }
-    if (null_checked(handle, ip_out) == nullptr || null_checked(handle, port_out) == nullptr) {
-        return -1;
-    }
-    slot_lock lock(s);
-    if (host_out != nullptr) {
-        std::memcpy(host_out, s.host, sizeof s.host);
-    }
-    std::memcpy(ip_out, s.ip, sizeof s.ip);
-    *port_out = s.port;
-    return 0;
+    slot_lock lock(*s);
+    return copy_address(handle, s->host, s->ip, s->port, host_out, ip_out, port_out);
 }
 
 int qvxml_get_module(int handle, char *ip_out, int *port_out) {
@@ -611,30 +437,17 @@ int qvxml_get_module(int handle, char *ip_out, int *port_out) {
 }
 
 int qvxml_get_module_many_ex(int handle, int index, char *host_out, char *ip_out, int *port_out) {
-    if (!handle_valid(handle)) {
-        record_error(0, 18);
+    slot *s = multi_slot(handle);
+    if (s == nullptr) {
         return -1;
     }
-    slot &s = slot_at(handle);
-    if (s.module_count == -1) {
-        record_error(handle, 16);
+    if (index < 0 || index >= s->module_count) {
+        record_error(handle, error_code::index_not_found);
         return -1;
     }
-    if (index < 0 || index >= s.module_count) {
-        record_error(handle, 3);
-        return -1;
-    }
-    if (null_checked(handle, ip_out) == nullptr || null_checked(handle, port_out) == nullptr) {
-        return -1;
-    }
-    slot_lock lock(s);
-    const module_record *m = s.modules[index];
-    if (host_out != nullptr) {
-        std::memcpy(host_out, m->host, sizeof m->host);
-    }
-    std::memcpy(ip_out, m->ip, sizeof m->ip);
-    *port_out = m->port;
-    return 0;
+    slot_lock lock(*s);
+    const module_record *m = s->modules[index];
+    return copy_address(handle, m->host, m->ip, m->port, host_out, ip_out, port_out);
 }
 
 int qvxml_get_module_many(int handle, int index, char *ip_out, int *port_out) {
@@ -646,373 +459,6 @@ int qvxml_clr_settings_struct(qvxml_options *options) {
         std::memset(options, 0, sizeof *options);
     }
     return 0;
-}
-
-// ---- requests ----
-
-static int request_download(int handle, int kind) {
-    if (running_slot(handle) != 0) {
-        return -1;
-    }
-    slot &s = slot_at(handle);
-    {
-        slot_lock lock(s);
-        if (kind == kind_values) {
-            s.values_done = 0;
-            s.want_trap_target_from_values = 0;
-            s.values_xml[0] = '\0';
-            s.values_length = 0;
-        } else {
-            s.setup_done = 0;
-            s.want_trap_target_from_setup = 0;
-            s.setup_xml[0] = '\0';
-            s.setup_length = 0;
-        }
-    }
-    wake_worker(handle);
-    return 0;
-}
-
-int qvxml_get_values(int handle) {
-    return request_download(handle, kind_values);
-}
-int qvxml_get_setup(int handle) {
-    return request_download(handle, kind_setup);
-}
-
-static int request_load(int handle, const char *text, int length, int kind) {
-    if (!handle_valid(handle)) {
-        record_error(0, 18);
-        return -1;
-    }
-    if (length < 0 || length >= buffer_size) {
-        record_error(handle, 81);
-        return -1;
-    }
-    if (null_checked(handle, text) == nullptr || running_slot(handle) != 0) {
-        return -1;
-    }
-    slot &s = slot_at(handle);
-    if (s.module_count != -1) {
-        // The multi-device worker does not serve loaded documents.
-        record_error(handle, 16);
-        return -1;
-    }
-    {
-        slot_lock lock(s);
-        char *buffer = kind == kind_values ? s.values_xml : s.setup_xml;
-        std::memcpy(buffer, text, static_cast<size_t>(length));
-        buffer[length] = '\0';
-        if (kind == kind_values) {
-            s.values_length = length;
-            s.values_parsed = 0;
-            s.want_trap_target_from_values = 0;
-        } else {
-            s.setup_length = length;
-            s.setup_parsed = 0;
-            s.want_trap_target_from_setup = 0;
-        }
-    }
-    wake_worker(handle);
-    return 0;
-}
-
-int qvxml_load_values(int handle, const char *text, int length) {
-    return request_load(handle, text, length, kind_values);
-}
-int qvxml_load_setup(int handle, const char *text, int length) {
-    return request_load(handle, text, length, kind_setup);
-}
-
-// ---- the get-document family ----
-
-static int get_xml(int handle, int kind, char **text_out, int *length_out) {
-    document_view view{};
-    if (check_single(handle, kind, &view) != 0) {
-        return -1;
-    }
-    if (null_checked(handle, text_out) == nullptr || null_checked(handle, length_out) == nullptr) {
-        return -1;
-    }
-    *text_out = view.text;
-    *length_out = view.length;
-    return 0;
-}
-
-static int get_xml_copy(int handle, int kind, char *buffer, int *length_out) {
-    document_view view{};
-    if (check_single(handle, kind, &view) != 0) {
-        return -1;
-    }
-    if (null_checked(handle, buffer) == nullptr || null_checked(handle, length_out) == nullptr) {
-        return -1;
-    }
-    std::memcpy(buffer, view.text, static_cast<size_t>(view.length) + 1);
-    *length_out = view.length;
-    return 0;
-}
-
-static int get_to_file(int handle, int kind, const char *path) {
-    document_view view{};
-    if (check_single(handle, kind, &view) != 0) {
-        return -1;
-    }
-    return write_file(handle, path, view.text, view.length);
-}
-
-// The handle's cached result of a kind, or null with 2 recorded.
-static void *cached(int handle, int kind, void **counts) {
-    parse_results *r = slot_results(handle);
-    void *structure = kind == kind_values ? static_cast<void *>(r->values) : r->setup;
-    *counts = kind == kind_values ? static_cast<void *>(r->values_counts) : r->setup_counts;
-    if (structure == nullptr || *counts == nullptr) {
-        record_error(handle, 2);
-        return nullptr;
-    }
-    return structure;
-}
-
-int qvxml_get_values_xml(int handle, char **text_out, int *length_out) {
-    return get_xml(handle, kind_values, text_out, length_out);
-}
-int qvxml_get_setup_xml(int handle, char **text_out, int *length_out) {
-    return get_xml(handle, kind_setup, text_out, length_out);
-}
-int qvxml_get_values_xml_copy(int handle, char *buffer, int *length_out) {
-    return get_xml_copy(handle, kind_values, buffer, length_out);
-}
-int qvxml_get_setup_xml_copy(int handle, char *buffer, int *length_out) {
-    return get_xml_copy(handle, kind_setup, buffer, length_out);
-}
-int qvxml_get_values_to_file(int handle, const char *path) {
-    return get_to_file(handle, kind_values, path);
-}
-int qvxml_get_setup_to_file(int handle, const char *path) {
-    return get_to_file(handle, kind_setup, path);
-}
-
-int qvxml_get_values_cache(int handle, qvxml_values **values_out,
-                           qvxml_values_counts **counts_out) {
-    document_view view{};
-    if (check_single(handle, kind_values, &view) != 0) {
-        return -1;
-    }
-    if (null_checked(handle, values_out) == nullptr ||
-        null_checked(handle, counts_out) == nullptr) {
-        return -1;
-    }
-    parse_guard guard;
-    void *counts = nullptr;
-    void *structure = cached(handle, kind_values, &counts);
-    if (structure == nullptr) {
-        return -1;
-    }
-    *values_out = static_cast<qvxml_values *>(structure);
-    *counts_out = static_cast<qvxml_values_counts *>(counts);
-    return 0;
-}
-
-int qvxml_get_setup_cache(int handle, qvxml_setup **setup_out, qvxml_setup_counts **counts_out) {
-    document_view view{};
-    if (check_single(handle, kind_setup, &view) != 0) {
-        return -1;
-    }
-    if (null_checked(handle, setup_out) == nullptr || null_checked(handle, counts_out) == nullptr) {
-        return -1;
-    }
-    parse_guard guard;
-    void *counts = nullptr;
-    void *structure = cached(handle, kind_setup, &counts);
-    if (structure == nullptr) {
-        return -1;
-    }
-    *setup_out = static_cast<qvxml_setup *>(structure);
-    *counts_out = static_cast<qvxml_setup_counts *>(counts);
-    return 0;
-}
-
-int qvxml_get_values_cache_copy(int handle, qvxml_values *values, qvxml_values_counts *counts) {
-    document_view view{};
-    if (check_single(handle, kind_values, &view) != 0) {
-        return -1;
-    }
-    if (null_checked(handle, values) == nullptr || null_checked(handle, counts) == nullptr) {
-        return -1;
-    }
-    parse_guard guard;
-    void *c = nullptr;
-    void *structure = cached(handle, kind_values, &c);
-    if (structure == nullptr) {
-        return -1;
-    }
-    std::memcpy(values, structure, sizeof *values);
-    std::memcpy(counts, c, sizeof *counts);
-    return 0;
-}
-
-int qvxml_get_setup_cache_copy(int handle, qvxml_setup *setup, qvxml_setup_counts *counts) {
-    document_view view{};
-    if (check_single(handle, kind_setup, &view) != 0) {
-        return -1;
-    }
-    if (null_checked(handle, setup) == nullptr || null_checked(handle, counts) == nullptr) {
-        return -1;
-    }
-    parse_guard guard;
-    void *c = nullptr;
-    void *structure = cached(handle, kind_setup, &c);
-    if (structure == nullptr) {
-        return -1;
-    }
-    std::memcpy(setup, structure, sizeof *setup);
-    std::memcpy(counts, c, sizeof *counts);
-    return 0;
-}
-
-int qvxml_get_values_xml_many(int handle, int index, char **text_out, int *length_out) {
-    module_record *m = nullptr;
-    if (check_module(handle, index, kind_values, &m, true) != 0) {
-        return -1;
-    }
-    if (null_checked(handle, text_out) == nullptr || null_checked(handle, length_out) == nullptr) {
-        return -1;
-    }
-    *text_out = m->values_xml;
-    *length_out = m->values_length;
-    return 0;
-}
-
-int qvxml_get_setup_xml_many(int handle, int index, char **text_out, int *length_out) {
-    module_record *m = nullptr;
-    if (check_module(handle, index, kind_setup, &m, true) != 0) {
-        return -1;
-    }
-    if (null_checked(handle, text_out) == nullptr || null_checked(handle, length_out) == nullptr) {
-        return -1;
-    }
-    *text_out = m->setup_xml;
-    *length_out = m->setup_length;
-    return 0;
-}
-
-int qvxml_get_values_xml_many_copy(int handle, int index, char *buffer, int *length_out) {
-    module_record *m = nullptr;
-    if (check_module(handle, index, kind_values, &m, true) != 0) {
-        return -1;
-    }
-    if (null_checked(handle, buffer) == nullptr || null_checked(handle, length_out) == nullptr) {
-        return -1;
-    }
-    std::memcpy(buffer, m->values_xml, static_cast<size_t>(m->values_length) + 1);
-    *length_out = m->values_length;
-    return 0;
-}
-
-int qvxml_get_setup_xml_many_copy(int handle, int index, char *buffer, int *length_out) {
-    module_record *m = nullptr;
-    if (check_module(handle, index, kind_setup, &m, true) != 0) {
-        return -1;
-    }
-    if (null_checked(handle, buffer) == nullptr || null_checked(handle, length_out) == nullptr) {
-        return -1;
-    }
-    std::memcpy(buffer, m->setup_xml, static_cast<size_t>(m->setup_length) + 1);
-    *length_out = m->setup_length;
-    return 0;
-}
-
-int qvxml_get_values_to_file_many(int handle, int index, const char *path) {
-    module_record *m = nullptr;
-    if (check_module(handle, index, kind_values, &m, true) != 0) {
-        return -1;
-    }
-    return write_file(handle, path, m->values_xml, m->values_length);
-}
-
-int qvxml_get_setup_to_file_many(int handle, int index, const char *path) {
-    module_record *m = nullptr;
-    if (check_module(handle, index, kind_setup, &m, true) != 0) {
-        return -1;
-    }
-    return write_file(handle, path, m->setup_xml, m->setup_length);
-}
-
-int qvxml_get_values_cache_many(int handle, int index, qvxml_values **values_out,
-                                qvxml_values_counts **counts_out) {
-    module_record *m = nullptr;
-    if (check_module(handle, index, kind_values, &m, true) != 0) {
-        return -1;
-    }
-    if (null_checked(handle, values_out) == nullptr ||
-        null_checked(handle, counts_out) == nullptr) {
-        return -1;
-    }
-    *values_out = &m->values;
-    *counts_out = &m->values_counts;
-    return 0;
-}
-
-int qvxml_get_setup_cache_many(int handle, int index, qvxml_setup **setup_out,
-                               qvxml_setup_counts **counts_out) {
-    module_record *m = nullptr;
-    if (check_module(handle, index, kind_setup, &m, true) != 0) {
-        return -1;
-    }
-    if (null_checked(handle, setup_out) == nullptr || null_checked(handle, counts_out) == nullptr) {
-        return -1;
-    }
-    *setup_out = &m->setup;
-    *counts_out = &m->setup_counts;
-    return 0;
-}
-
-int qvxml_get_values_cache_many_copy(int handle, int index, qvxml_values *values,
-                                     qvxml_values_counts *counts) {
-    module_record *m = nullptr;
-    if (check_module(handle, index, kind_values, &m, true) != 0) {
-        return -1;
-    }
-    if (null_checked(handle, values) == nullptr || null_checked(handle, counts) == nullptr) {
-        return -1;
-    }
-    parse_guard guard;
-    std::memcpy(values, &m->values, sizeof *values);
-    std::memcpy(counts, &m->values_counts, sizeof *counts);
-    return 0;
-}
-
-int qvxml_get_setup_cache_many_copy(int handle, int index, qvxml_setup *setup,
-                                    qvxml_setup_counts *counts) {
-    module_record *m = nullptr;
-    if (check_module(handle, index, kind_setup, &m, true) != 0) {
-        return -1;
-    }
-    if (null_checked(handle, setup) == nullptr || null_checked(handle, counts) == nullptr) {
-        return -1;
-    }
-    parse_guard guard;
-    std::memcpy(setup, &m->setup, sizeof *setup);
-    std::memcpy(counts, &m->setup_counts, sizeof *counts);
-    return 0;
-}
-
-static int many_status(int handle, int index, int kind, int32_t *time_out) {
-    module_record *m = module_of(handle, index);
-    if (m == nullptr || null_checked(handle, time_out) == nullptr) {
-        return -1;
-    }
-    {
-        parse_guard guard;
-        *time_out = kind == kind_values ? m->values.time : m->setup.time;
-    }
-    return check_module(handle, index, kind, &m, false);
-}
-
-int qvxml_get_values_many_status(int handle, int index, int32_t *time_out) {
-    return many_status(handle, index, kind_values, time_out);
-}
-int qvxml_get_setup_many_status(int handle, int index, int32_t *time_out) {
-    return many_status(handle, index, kind_setup, time_out);
 }
 
 } // extern "C"

@@ -28,6 +28,43 @@ slot &slot_at(int handle) {
     return table[handle];
 }
 
+slot *checked_slot(int handle) {
+    if (!handle_valid(handle)) {
+        record_error(0, error_code::id_out_of_range);
+        return nullptr;
+    }
+    return &slot_at(handle);
+}
+
+slot *running_slot(int handle) {
+    slot *s = checked_slot(handle);
+    if (s != nullptr && s->state.load() != 1) {
+        record_error(handle, error_code::thread_not_running);
+        return nullptr;
+    }
+    return s;
+}
+
+module_record *module_of(int handle, int index) {
+    slot *s = checked_slot(handle);
+    if (s == nullptr) {
+        return nullptr;
+    }
+    if (index < 0 || index >= s->module_count || s->modules[index] == nullptr) {
+        record_error(handle, error_code::index_not_valid);
+        return nullptr;
+    }
+    return s->modules[index];
+}
+
+void copy_text(char *destination, const char *source, size_t size) {
+    const size_t n = source == nullptr ? 0 : strnlen(source, size - 1);
+    std::memset(destination, 0, size);
+    if (n != 0) {
+        std::memcpy(destination, source, n);
+    }
+}
+
 parse_results *slot_results(int handle) {
     if (handle < 0 || handle >= slot_count) {
         return nullptr;

@@ -9,8 +9,6 @@
 namespace qvxml {
 namespace {
 
-constexpr char post_format[] =
-    "POST /setup.xml HTTP/1.0\r\n%sContent-Type: text/xml\r\nContent-Length: %i\r\n\r\n%s";
 constexpr char trap_body_format[] =
     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Root>\n<SnmpTraps>\n<Entry>\n<Idx>1</Idx>\n"
     "<Community>public</Community>\n<IPaddr>%s</IPaddr>\n<Port>%i</Port>\n<E>1</E>\n"
@@ -24,14 +22,14 @@ using buffer_ptr = std::unique_ptr<char, free_deleter>;
 buffer_ptr make_buffer(int handle, size_t size) {
     buffer_ptr buffer(static_cast<char *>(std::calloc(1, size)));
     if (!buffer) {
-        record_error(handle, 5);
+        record_error(handle, error_code::no_memory);
     }
     return buffer;
 }
 
 int store_credentials(int handle, const char *user, const char *password, bool for_upload) {
-    if (!handle_valid(handle)) {
-        record_error(0, 18);
+    slot *s = checked_slot(handle);
+    if (s == nullptr) {
         return -1;
     }
     if (user == nullptr) {
@@ -41,17 +39,16 @@ int store_credentials(int handle, const char *user, const char *password, bool f
         password = "";
     }
     if (strnlen(user, QVXML_AUTHENTICATE_MAX) >= QVXML_AUTHENTICATE_MAX) {
-        record_error(handle, 43);
+        record_error(handle, error_code::user_too_long);
         return -1;
     }
     if (strnlen(password, QVXML_AUTHENTICATE_MAX) >= QVXML_AUTHENTICATE_MAX) {
-        record_error(handle, 42);
+        record_error(handle, error_code::password_too_long);
         return -1;
     }
-    slot &s = slot_at(handle);
-    slot_lock lock(s);
-    char *u = for_upload ? s.options.set_user : s.options.get_user;
-    char *p = for_upload ? s.options.set_password : s.options.get_password;
+    slot_lock lock(*s);
+    char *u = for_upload ? s->options.set_user : s->options.get_user;
+    char *p = for_upload ? s->options.set_password : s->options.get_password;
     std::memset(u, 0, QVXML_AUTHENTICATE_MAX);
     std::memset(p, 0, QVXML_AUTHENTICATE_MAX);
     std::strcpy(u, user);
@@ -60,23 +57,20 @@ int store_credentials(int handle, const char *user, const char *password, bool f
 }
 
 // The upload request for a filtered document, written into `request`
-// (buffer_size bytes) only when it fits whole; 81 otherwise.
+// (buffer_size bytes) only when it fits whole; too_long otherwise.
 int build_request(int handle, const qvxml_options &options, const char *document, char *request) {
     char authorization[400] = {};
     if (http_authorization(options.set_user, options.set_password, authorization,
                            sizeof authorization) != 0) {
-        record_error(handle, 81);
+        record_error(handle, error_code::too_long);
         return -1;
     }
     buffer_ptr text = make_buffer(handle, buffer_size);
     if (!text) {
         return -1;
     }
-    const size_t length = std::strlen(document);
-    const int n = std::snprintf(text.get(), buffer_size, post_format, authorization,
-                                static_cast<int>(length), document);
-    if (n < 0 || n >= buffer_size) {
-        record_error(handle, 81);
+    if (http_post_request(authorization, document, text.get(), buffer_size) != 0) {
+        record_error(handle, error_code::too_long);
         return -1;
     }
     std::memcpy(request, text.get(), buffer_size);
@@ -105,7 +99,7 @@ int prepare_from_structure(int handle, const qvxml_options &options, const qvxml
         return -1;
     }
     if (write_setup_xml(setup, counts, work.get(), buffer_size) < 0) {
-        record_error(handle, 81);
+        record_error(handle, error_code::too_long);
         return -1;
     }
     // The filter gets the whole buffer: its output must never be refused only
@@ -117,21 +111,13 @@ int prepare_from_structure(int handle, const qvxml_options &options, const qvxml
 }
 
 // The running handle of an upload; multi-device or single-device as asked.
-int upload_slot(int handle, bool many) {
-    if (!handle_valid(handle)) {
-        record_error(0, 18);
-        return -1;
+slot *upload_slot(int handle, bool many) {
+    slot *s = running_slot(handle);
+    if (s != nullptr && (s->module_count == -1) == many) {
+        record_error(handle, error_code::id_not_found);
+        return nullptr;
     }
-    slot &s = slot_at(handle);
-    if (s.state.load() != 1) {
-        record_error(handle, 40);
-        return -1;
-    }
-    if ((s.module_count == -1) == many) {
-        record_error(handle, 16);
-        return -1;
-    }
-    return 0;
+    return s;
 }
 
 void queue_upload(int handle) {
@@ -148,11 +134,11 @@ void queue_upload(int handle) {
 // posted. Only a text far larger than any configuration is refused up front.
 int check_text(int handle, const char *text, int length) {
     if (text == nullptr) {
-        record_error(handle, 85);
+        record_error(handle, error_code::null_pointer);
         return -1;
     }
     if (length < 0 || length > QVXML_UPLOAD_TEXT_MAX) {
-        record_error(handle, 81);
+        record_error(handle, error_code::too_long);
         return -1;
     }
     return 0;
@@ -174,12 +160,12 @@ int qvxml_authenticate_set(int handle, const char *user, const char *password) {
 }
 
 int qvxml_send_setup_xml(int handle, const char *text, int length) {
-    if (upload_slot(handle, false) != 0 || check_text(handle, text, length) != 0) {
+    slot *s = upload_slot(handle, false);
+    if (s == nullptr || check_text(handle, text, length) != 0) {
         return -1;
     }
-    slot &s = slot_at(handle);
     buffer_ptr filtered = filtered_copy(handle, text, length);
-    if (!filtered || build_request(handle, s.options, filtered.get(), s.request) != 0) {
+    if (!filtered || build_request(handle, s->options, filtered.get(), s->request) != 0) {
         return -1;
     }
     queue_upload(handle);
@@ -187,16 +173,16 @@ int qvxml_send_setup_xml(int handle, const char *text, int length) {
 }
 
 int qvxml_send_setup_xml_many(int handle, const char *text, int length) {
-    if (upload_slot(handle, true) != 0 || check_text(handle, text, length) != 0) {
+    slot *s = upload_slot(handle, true);
+    if (s == nullptr || check_text(handle, text, length) != 0) {
         return -1;
     }
-    slot &s = slot_at(handle);
     buffer_ptr filtered = filtered_copy(handle, text, length);
     if (!filtered) {
         return -1;
     }
-    for (int i = 0; i < s.module_count; ++i) {
-        module_record *m = s.modules[i];
+    for (int i = 0; i < s->module_count; ++i) {
+        module_record *m = s->modules[i];
         if (build_request(handle, m->options, filtered.get(), m->request) != 0) {
             return -1;
         }
@@ -206,15 +192,15 @@ int qvxml_send_setup_xml_many(int handle, const char *text, int length) {
 }
 
 int qvxml_send_setup(int handle, const qvxml_setup *setup, const qvxml_setup_counts *counts) {
-    if (upload_slot(handle, false) != 0) {
+    slot *s = upload_slot(handle, false);
+    if (s == nullptr) {
         return -1;
     }
     if (setup == nullptr || counts == nullptr) {
-        record_error(handle, 85);
+        record_error(handle, error_code::null_pointer);
         return -1;
     }
-    slot &s = slot_at(handle);
-    if (prepare_from_structure(handle, s.options, setup, counts, s.request) != 0) {
+    if (prepare_from_structure(handle, s->options, setup, counts, s->request) != 0) {
         return -1;
     }
     queue_upload(handle);
@@ -222,12 +208,12 @@ int qvxml_send_setup(int handle, const qvxml_setup *setup, const qvxml_setup_cou
 }
 
 int qvxml_send_setup_many(int handle, qvxml_setup_edit_fn edit) {
-    if (upload_slot(handle, true) != 0) {
+    slot *s = upload_slot(handle, true);
+    if (s == nullptr) {
         return -1;
     }
-    slot &s = slot_at(handle);
-    for (int i = 0; i < s.module_count; ++i) {
-        module_record *m = s.modules[i];
+    for (int i = 0; i < s->module_count; ++i) {
+        module_record *m = s->modules[i];
         if (edit != nullptr) {
             edit(&m->setup);
         }
@@ -241,64 +227,50 @@ int qvxml_send_setup_many(int handle, qvxml_setup_edit_fn edit) {
 }
 
 int qvxml_set_snmp_manager(int handle, const char *address, int port) {
-    if (upload_slot(handle, false) != 0) {
+    slot *s = upload_slot(handle, false);
+    if (s == nullptr) {
         return -1;
     }
     if (address == nullptr || strnlen(address, ip_size) >= ip_size) {
-        record_error(handle, 13);
+        record_error(handle, error_code::ip_not_valid);
         return -1;
     }
     char body[512] = {};
     std::snprintf(body, sizeof body, trap_body_format, address, port);
-    slot &s = slot_at(handle);
     // Built before send_done is cleared, so a pending wake-up never finds a
     // half-written request.
     char request[1024] = {};
-    std::snprintf(request, sizeof request,
-                  "POST /setup.xml HTTP/1.0\r\nContent-Type: text/xml\r\nContent-Length: "
-                  "%i\r\n\r\n%s",
-                  static_cast<int>(std::strlen(body)), body);
-    std::memset(s.request, 0, sizeof s.request);
-    std::memcpy(s.request, request, sizeof request);
+    http_post_request("", body, request, sizeof request);
+    std::memset(s->request, 0, sizeof s->request);
+    std::memcpy(s->request, request, sizeof request);
     queue_upload(handle);
     return 0;
 }
 
 int qvxml_get_snmp_manager(int handle) {
-    if (upload_slot(handle, false) != 0) {
+    if (upload_slot(handle, false) == nullptr) {
         return -1;
     }
-    slot &s = slot_at(handle);
-    {
-        slot_lock lock(s);
-        s.setup_done = 0;
-        s.trap_target_done = 0;
-        s.want_trap_target_from_setup = 1;
-        s.setup_xml[0] = '\0';
-        s.setup_length = 0;
-    }
-    wake_worker(handle);
+    queue_download(handle, kind_setup, true);
     return 0;
 }
 
 int qvxml_get_snmp_manager_cache(int handle, char *address_out, int *port_out) {
-    if (!handle_valid(handle)) {
-        record_error(0, 18);
+    slot *s = checked_slot(handle);
+    if (s == nullptr) {
         return -1;
     }
     if (address_out == nullptr || port_out == nullptr) {
-        record_error(handle, 85);
+        record_error(handle, error_code::null_pointer);
         return -1;
     }
-    slot &s = slot_at(handle);
-    slot_lock lock(s);
-    if (s.trap_target_ip[0] == '\0') {
-        record_error(handle, 14);
+    slot_lock lock(*s);
+    if (s->trap_target_ip[0] == '\0') {
+        record_error(handle, error_code::address_not_found);
         return -1;
     }
-    std::memset(address_out, 0, ip_size);
-    std::memcpy(address_out, s.trap_target_ip, strnlen(s.trap_target_ip, ip_size - 1));
-    *port_out = s.trap_target_port;
+    copy_text(address_out, s->trap_target_ip, ip_size);
+    *port_out = s->trap_target_port;
     return 0;
 }
 

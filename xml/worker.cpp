@@ -46,7 +46,7 @@ void take_trap_target(int handle) {
     slot &s = slot_at(handle);
     {
         slot_lock lock(s);
-        if (s.want_trap_target_from_setup != 1) {
+        if (s.want_trap_target != 1) {
             return;
         }
     }
@@ -56,8 +56,7 @@ void take_trap_target(int handle) {
         parse_guard guard;
         const parse_results &r = s.results;
         if (r.setup != nullptr && r.setup_counts != nullptr && r.setup_counts->SnmpTraps >= 1) {
-            const char *text = r.setup->SnmpTraps_Entry_IPaddr[0];
-            std::memcpy(ip, text, strnlen(text, ip_size - 1));
+            copy_text(ip, r.setup->SnmpTraps_Entry_IPaddr[0], sizeof ip);
             port = leading_number(r.setup->SnmpTraps_Entry_Port[0]);
         }
     }
@@ -74,18 +73,20 @@ void signal_waiter(slot &s) {
     }
 }
 
+// Sets the flags that tell callers an operation ended; the caller holds the
+// slot mutex. An upload's answer is a setup document.
+void set_done_flags(slot &s, int op) {
+    if (op == op_upload) {
+        s.send_done = 1;
+    }
+    s.kinds[op == op_values ? kind_values : kind_setup].done = 1;
+}
+
 void mark_done(int handle, int op) {
     slot &s = slot_at(handle);
     {
         slot_lock lock(s);
-        if (op == op_values) {
-            s.values_done = 1;
-        } else if (op == op_setup) {
-            s.setup_done = 1;
-        } else {
-            s.send_done = 1;
-            s.setup_done = 1;
-        }
+        set_done_flags(s, op);
     }
     if (op != op_values) {
         take_trap_target(handle);
@@ -98,71 +99,49 @@ void set_idle(slot &s) {
     s.idle = 1;
 }
 
-// Stamps the time of the attempt and calls the completion callback of `op`.
-void report_completion(int handle, int module_index, int op, bool failed) {
+// Stamps the time of the attempt and hands copies of the results to the
+// completion callback (none after a failure or with a custom parser).
+template <int Kind>
+void report_kind(int handle, int module_index, typename results_of<Kind>::done_cb callback,
+                 void *user_data, bool failed, bool custom) {
+    using r = results_of<Kind>;
     slot &s = slot_at(handle);
     const int32_t now = now_seconds();
     module_record *m = module_index >= 0 ? s.modules[module_index] : nullptr;
+    heap_copy<typename r::structure> structure;
+    heap_copy<typename r::counts> counts;
     {
         parse_guard guard;
-        if (op == op_values) {
-            if (s.results.values != nullptr) {
-                s.results.values->time = now;
-            }
-            if (m != nullptr) {
-                m->values.time = now;
-            }
-        } else {
-            if (s.results.setup != nullptr) {
-                s.results.setup->time = now;
-            }
-            if (m != nullptr) {
-                m->setup.time = now;
-            }
+        if (r::cached(s.results) != nullptr) {
+            r::cached(s.results)->time = now;
+        }
+        if (m != nullptr) {
+            r::of(*m)->time = now;
+        }
+        if (callback != nullptr && !failed) {
+            structure = copy_of(custom ? nullptr : r::cached(s.results));
+            counts = copy_of(custom ? nullptr : r::cached_counts(s.results));
         }
     }
+    if (callback != nullptr) {
+        callback(handle, user_data, module_index, structure.get(), counts.get());
+    }
+}
+
+void report_completion(int handle, int module_index, int op, bool failed) {
     qvxml_callbacks callbacks;
     void *user_data = nullptr;
     slot_callbacks(handle, &callbacks, &user_data);
+    const bool custom = callbacks.custom_parser != nullptr;
     if (op == op_values) {
-        if (callbacks.values_done == nullptr) {
-            return;
-        }
-        if (failed) {
-            callbacks.values_done(handle, user_data, module_index, nullptr, nullptr);
-            return;
-        }
-        heap_copy<qvxml_values> values;
-        heap_copy<qvxml_values_counts> counts;
-        {
-            parse_guard guard;
-            const bool custom = callbacks.custom_parser != nullptr;
-            values = copy_of(custom ? nullptr : s.results.values);
-            counts = copy_of(custom ? nullptr : s.results.values_counts);
-        }
-        callbacks.values_done(handle, user_data, module_index, values.get(), counts.get());
-        return;
+        report_kind<kind_values>(handle, module_index, callbacks.values_done, user_data, failed,
+                                 custom);
+    } else {
+        report_kind<kind_setup>(handle, module_index,
+                                op == op_setup ? callbacks.setup_done : callbacks.upload_done,
+                                user_data, failed, custom);
     }
-    const qvxml_setup_done_cb callback =
-        op == op_setup ? callbacks.setup_done : callbacks.upload_done;
-    if (callback == nullptr) {
-        return;
-    }
-    if (failed) {
-        callback(handle, user_data, module_index, nullptr, nullptr);
-        return;
-    }
-    heap_copy<qvxml_setup> setup;
-    heap_copy<qvxml_setup_counts> counts;
-    {
-        parse_guard guard;
-        const bool custom = callbacks.custom_parser != nullptr;
-        setup = copy_of(custom ? nullptr : s.results.setup);
-        counts = copy_of(custom ? nullptr : s.results.setup_counts);
-    }
-    callback(handle, user_data, module_index, setup.get(), counts.get());
 }
-
 // Moves next_slot on; the current one is this worker's. When no other slot is
 // free, next_slot becomes 0 and the next open looks for one itself.
 void advance_next_slot() {
@@ -191,7 +170,7 @@ int worker_start() {
     advance_next_slot();
     if (qv_sem_init(&s.wake) != 0) {
         qv_sem_post(&l.open_lock);
-        record_error(0, 20);
+        record_error(0, error_code::semaphore_init);
         return -1;
     }
     s.wake_valid.store(true);
@@ -226,16 +205,16 @@ enum class single_op { none, values, setup, values_loaded, setup_loaded, upload 
 
 single_op choose_single(slot &s) {
     slot_lock lock(s);
-    if (s.values_done == 0) {
+    if (s.kinds[kind_values].done == 0) {
         return single_op::values;
     }
-    if (s.setup_done == 0) {
+    if (s.kinds[kind_setup].done == 0) {
         return single_op::setup;
     }
-    if (s.values_parsed == 0) {
+    if (s.kinds[kind_values].parsed == 0) {
         return single_op::values_loaded;
     }
-    if (s.setup_parsed == 0) {
+    if (s.kinds[kind_setup].parsed == 0) {
         return single_op::setup_loaded;
     }
     if (s.send_done == 0) {
@@ -245,15 +224,50 @@ single_op choose_single(slot &s) {
     return single_op::none;
 }
 
+int parse_locked(int handle, const stored_document &document, int kind) {
+    // A guard object, so that a callback that ends the thread from inside the
+    // parse (qvxml_close_for_callback) still gives the lock back while unwinding.
+    parse_guard guard;
+    return parse_document(handle, document.xml, document.length, kind);
+}
+
+// Sends `request`, stores the reply's body in `document` and parses it as
+// `kind`. A failed exchange or parse leaves the document empty.
+int fetch(const endpoint &e, const char *request, stored_document &document, int kind) {
+    document.length = buffer_size;
+    int result = http_exchange(e, request, strnlen(request, buffer_size - 1), document.xml,
+                               &document.length);
+    if (result == result_closed) {
+        return result_closed;
+    }
+    if (result == 0 && parse_locked(e.handle, document, kind) != 0) {
+        result = -1;
+    }
+    if (result != 0) {
+        document.length = 0;
+        document.xml[0] = '\0';
+    }
+    return result;
+}
+
+int download(const endpoint &e, stored_document &document, int kind) {
+    char request[512] = {};
+    if (http_get_request(e.handle, kind, *e.options, request, sizeof request) != 0) {
+        document.length = 0;
+        document.xml[0] = '\0';
+        return -1;
+    }
+    return fetch(e, request, document, kind);
+}
+
+// A download (op_values, op_setup) or upload of a single-device handle.
 // false when the handle was closed during the operation.
-bool single_download(int handle, int kind) {
+bool single_exchange(int handle, int op) {
     slot &s = slot_at(handle);
-    const int op = kind == kind_values ? op_values : op_setup;
-    char *buffer = kind == kind_values ? s.values_xml : s.setup_xml;
-    int32_t *length = kind == kind_values ? &s.values_length : &s.setup_length;
-    *length = buffer_size;
     endpoint e{handle, -1, s.ip, s.host, s.port, &s.options};
-    const int result = http_get_document(e, buffer, length, kind);
+    const int result = op == op_upload
+                           ? fetch(e, s.request, s.kinds[kind_setup].document, kind_setup)
+                           : download(e, s.kinds[op].document, op);
     if (result == result_closed) {
         return false;
     }
@@ -267,60 +281,28 @@ bool single_download(int handle, int kind) {
     return true;
 }
 
-bool single_upload(int handle) {
-    slot &s = slot_at(handle);
-    endpoint e{handle, -1, s.ip, s.host, s.port, &s.options};
-    const int result = http_post_setup(e, s.request, s.setup_xml, &s.setup_length);
-    if (result == result_closed) {
-        return false;
-    }
-    if (result != 0) {
-        s.setup_length = 0;
-        s.setup_xml[0] = '\0';
-        set_idle(s);
-    }
-    mark_done(handle, op_upload);
-    report_completion(handle, -1, op_upload, result != 0);
-    return true;
-}
-
 void single_parse_loaded(int handle, int kind) {
     slot &s = slot_at(handle);
-    int result;
-    {
-        parse_guard guard;
-        result = kind == kind_values ? parse_document(handle, s.values_xml, s.values_length, kind)
-                                     : parse_document(handle, s.setup_xml, s.setup_length, kind);
-    }
+    const int result = parse_locked(handle, s.kinds[kind].document, kind);
     {
         slot_lock lock(s);
-        if (kind == kind_values) {
-            s.values_parsed = 1;
-            s.values_done = 1;
-        } else {
-            s.setup_parsed = 1;
-            s.setup_done = 1;
-        }
+        s.kinds[kind].parsed = 1;
+        s.kinds[kind].done = 1;
     }
     if (kind == kind_setup) {
         take_trap_target(handle);
     }
     signal_waiter(s);
-    report_completion(handle, -1, kind == kind_values ? op_values : op_setup, result != 0);
+    report_completion(handle, -1, kind, result != 0);
 }
 
 // Copies the handle's results of a kind into a module after its download.
-void copy_results_to_module(slot &s, module_record *m, int op) {
+template <int Kind> void copy_results_to_module(slot &s, module_record &m) {
+    using r = results_of<Kind>;
     parse_guard guard;
-    const parse_results &r = s.results;
-    if (op == op_values) {
-        if (r.values != nullptr && r.values_counts != nullptr) {
-            std::memcpy(&m->values, r.values, sizeof m->values);
-            std::memcpy(&m->values_counts, r.values_counts, sizeof m->values_counts);
-        }
-    } else if (r.setup != nullptr && r.setup_counts != nullptr) {
-        std::memcpy(&m->setup, r.setup, sizeof m->setup);
-        std::memcpy(&m->setup_counts, r.setup_counts, sizeof m->setup_counts);
+    if (r::cached(s.results) != nullptr && r::cached_counts(s.results) != nullptr) {
+        std::memcpy(r::of(m), r::cached(s.results), sizeof *r::of(m));
+        std::memcpy(r::counts_of(m), r::cached_counts(s.results), sizeof *r::counts_of(m));
     }
 }
 
@@ -330,25 +312,31 @@ void copy_handle_error_to_module(int handle, module_record *m) {
     m->error = s.error;
 }
 
+// The operation a round of the multi-device worker serves, -1 none.
+int choose_multi(slot &s) {
+    slot_lock lock(s);
+    if (s.kinds[kind_values].done == 0) {
+        return op_values;
+    }
+    if (s.kinds[kind_setup].done == 0) {
+        return op_setup;
+    }
+    if (s.send_done == 0) {
+        return op_upload;
+    }
+    s.idle = 1;
+    return -1;
+}
+
 // One module's part of a round. false when the handle was closed.
 bool serve_module(int handle, int index, int *round_op) {
     slot &s = slot_at(handle);
     module_record *m = s.modules[index];
     record_success(handle);
     copy_handle_error_to_module(handle, m);
-    int op;
-    {
-        slot_lock lock(s);
-        if (s.values_done == 0) {
-            op = op_values;
-        } else if (s.setup_done == 0) {
-            op = op_setup;
-        } else if (s.send_done == 0) {
-            op = op_upload;
-        } else {
-            s.idle = 1;
-            return true;
-        }
+    const int op = choose_multi(s);
+    if (op < 0) {
+        return true;
     }
     *round_op = op;
     int result;
@@ -357,21 +345,16 @@ bool serve_module(int handle, int index, int *round_op) {
         // The answer is only reported: the module keeps its downloaded
         // document, which a later qvxml_send_setup_many edits and posts.
         endpoint e{handle, index, m->ip, "", m->port, &m->options};
-        std::unique_ptr<char[]> answer(new (std::nothrow) char[buffer_size]);
-        int32_t answer_length = 0;
+        std::unique_ptr<stored_document> answer(new (std::nothrow) stored_document);
         if (!answer) {
-            record_error(handle, 5);
+            record_error(handle, error_code::no_memory);
             result = -1;
         } else {
-            result = http_post_setup(e, m->request, answer.get(), &answer_length);
+            result = fetch(e, m->request, *answer, kind_setup);
         }
     } else {
-        const int kind = op == op_values ? kind_values : kind_setup;
-        char *buffer = kind == kind_values ? m->values_xml : m->setup_xml;
-        int32_t *length = kind == kind_values ? &m->values_length : &m->setup_length;
-        *length = buffer_size;
         endpoint e{handle, index, m->ip, m->host, m->port, &m->options};
-        result = http_get_document(e, buffer, length, kind);
+        result = download(e, m->documents[op], op);
     }
     if (result == result_closed) {
         return false;
@@ -382,8 +365,10 @@ bool serve_module(int handle, int index, int *round_op) {
         report_completion(handle, index, op, true);
         return true;
     }
-    if (op != op_upload) {
-        copy_results_to_module(s, m, op);
+    if (op == op_values) {
+        copy_results_to_module<kind_values>(s, *m);
+    } else if (op == op_setup) {
+        copy_results_to_module<kind_setup>(s, *m);
     }
     report_completion(handle, index, op, false);
     return true;
@@ -403,19 +388,19 @@ int finish_test(slot &s, int what) {
         return s.state.load() == 1;
     case 2:
     case 3:
-        return s.values_done == 1;
+        return s.kinds[kind_values].done == 1;
     case 4:
     case 5:
-        return s.setup_done == 1;
+        return s.kinds[kind_setup].done == 1;
     case 6:
         return s.trap_target_done == 1;
     case 7:
     case 8:
         return s.send_done == 1;
     case 9:
-        return s.values_parsed == 1;
+        return s.kinds[kind_values].parsed == 1;
     default:
-        return s.setup_parsed == 1;
+        return s.kinds[kind_setup].parsed == 1;
     }
 }
 
@@ -469,10 +454,10 @@ void worker_single_main() {
         bool open = true;
         switch (choose_single(s)) {
         case single_op::values:
-            open = single_download(handle, kind_values);
+            open = single_exchange(handle, op_values);
             break;
         case single_op::setup:
-            open = single_download(handle, kind_setup);
+            open = single_exchange(handle, op_setup);
             break;
         case single_op::values_loaded:
             single_parse_loaded(handle, kind_values);
@@ -481,7 +466,7 @@ void worker_single_main() {
             single_parse_loaded(handle, kind_setup);
             break;
         case single_op::upload:
-            open = single_upload(handle);
+            open = single_exchange(handle, op_upload);
             break;
         case single_op::none:
             break;
@@ -522,14 +507,7 @@ void worker_multi_main() {
         }
         {
             slot_lock lock(s);
-            if (round_op == op_values) {
-                s.values_done = 1;
-            } else if (round_op == op_setup) {
-                s.setup_done = 1;
-            } else {
-                s.send_done = 1;
-                s.setup_done = 1;
-            }
+            set_done_flags(s, round_op);
         }
         qvxml_callbacks callbacks;
         void *user_data = nullptr;
@@ -549,21 +527,15 @@ using namespace qvxml;
 extern "C" {
 
 int qvxml_callback(int handle, const qvxml_callbacks *callbacks) {
-    if (!handle_valid(handle)) {
-        record_error(0, 18);
+    slot *s = checked_slot(handle);
+    if (s == nullptr || null_checked(handle, callbacks) == nullptr) {
         return -1;
     }
-    if (callbacks == nullptr) {
-        record_error(handle, 85);
+    slot_lock lock(*s);
+    if (running_slot(handle) == nullptr) {
         return -1;
     }
-    slot &s = slot_at(handle);
-    slot_lock lock(s);
-    if (s.state.load() != 1) {
-        record_error(handle, 40);
-        return -1;
-    }
-    s.options.callbacks = *callbacks;
+    s->options.callbacks = *callbacks;
     return 0;
 }
 
@@ -576,41 +548,42 @@ int qvxml_clr_callback(int /*handle*/, qvxml_callbacks *callbacks) {
 
 int qvxml_finish(int handle, int what) {
     if (what < 0 || what > 10) {
-        record_error(0, 2);
+        record_error(0, error_code::action_not_valid);
         return -1;
     }
-    if (!handle_valid(handle)) {
-        record_error(0, 18);
+    slot *s = checked_slot(handle);
+    if (s == nullptr) {
         return -1;
     }
-    if (finish_test(slot_at(handle), what) == 1) {
+    if (finish_test(*s, what) == 1) {
         return 0;
     }
-    record_error(0, 1);
+    record_error(0, error_code::action_not_finished);
     return -1;
 }
 
 int qvxml_wait_finish(int handle, int what, int timeout_seconds) {
     if (what < 0 || what >= 11) {
-        record_error(0, 2);
+        record_error(0, error_code::action_not_valid);
         return -1;
     }
-    if (!handle_valid(handle)) {
-        record_error(0, 18);
+    slot *checked = checked_slot(handle);
+    if (checked == nullptr) {
         return -1;
     }
-    slot &s = slot_at(handle);
-    int refuse = 0;
+    slot &s = *checked;
+    error_code refuse = error_code::none;
     {
         slot_lock lock(s);
         const int32_t state = s.state.load();
         // A free slot is never looked at by Thread 0, so its wait would not end.
         if ((what >= 2 && state != 1) || state == 0) {
-            refuse = 40;
+            refuse = error_code::thread_not_running;
         } else if (s.waiting == 1) {
-            refuse = 2; // one waiter per handle: the wait semaphore is the handle's
+            refuse = error_code::action_not_valid; // one waiter per handle: the wait semaphore is
+                                                   // the handle's
         } else if (qv_sem_init(&s.wait_sem) != 0) {
-            refuse = 20;
+            refuse = error_code::semaphore_init;
         } else {
             s.waiting = 1;
             s.wait_closed = 0;
@@ -620,8 +593,8 @@ int qvxml_wait_finish(int handle, int what, int timeout_seconds) {
             }
         }
     }
-    if (refuse != 0) {
-        record_error(refuse == 40 ? handle : 0, refuse);
+    if (refuse != error_code::none) {
+        record_error(refuse == error_code::thread_not_running ? handle : 0, refuse);
         return -1;
     }
     bool ended = finish_test(s, what) == 1;
@@ -646,10 +619,10 @@ int qvxml_wait_finish(int handle, int what, int timeout_seconds) {
         return 0;
     }
     if (closed) {
-        record_error(handle, 40);
+        record_error(handle, error_code::thread_not_running);
         return -1;
     }
-    record_error(0, 19);
+    record_error(0, error_code::timeout);
     return -1;
 }
 

@@ -6,6 +6,7 @@
 #ifndef QVXML_XML_INTERNAL_H
 #define QVXML_XML_INTERNAL_H
 
+#include "error_codes.h"
 #include "qvxml.h"
 
 #include <stddef.h>
@@ -20,7 +21,7 @@ constexpr int buffer_size = QVXML_BUFFER_SIZE; // every document/request buffer
 // slot `handle` (0 = the library-wide record), under that slot's mutex.
 // Safe to call at any time, also before qvxml_init and for handles that are
 // not open; an out-of-range handle is recorded in slot 0. errno is preserved.
-void record_error(int handle, int code);
+void record_error(int handle, error_code code);
 
 // Copies an error record under the mutex of slot `handle`.
 void copy_error(int handle, qvxml_error_record *destination, const qvxml_error_record *source);

@@ -1,6 +1,7 @@
 // A small non-validating XML parser that builds an element tree. Used for the
 // meter dialect, where elements are looked up by name rather than by path.
-#include "model/xml_model.h"
+#include "model/dom_document.h"
+#include "model/text_scan.h"
 #include "qvtext.h"
 
 #include <cstdarg>
@@ -16,40 +17,6 @@
 #include <vector>
 
 namespace qvxml {
-
-namespace {
-
-struct dom_element {
-    qvxml_dom_node node{};
-    std::string name;
-    std::string text;
-    std::vector<std::pair<std::string, std::string>> attributes;
-    std::vector<qvxml_dom_node::attribute> attribute_view;
-    dom_element *parent = nullptr;
-    qvxml_dom_node *last_child = nullptr; // document order
-    qvxml_dom_node *last_head = nullptr;  // last head of a same-name group
-};
-
-struct attribute_declaration {
-    std::string element;
-    std::string attribute;
-    std::string value;
-    bool has_default = false;
-    bool cdata = true;
-};
-
-} // namespace
-
-struct qvxml_dom_document {
-    std::string source; // the parsed text (UTF-8)
-    std::deque<dom_element> elements;
-    std::map<std::string, std::string, std::less<>> entities;
-    std::map<std::string, std::string, std::less<>> parameter_entities;
-    std::vector<attribute_declaration> attribute_declarations;
-    std::vector<std::pair<std::string, std::string>> instructions; // target, content
-    char error[128] = "";
-    size_t expanded = 0; // bytes produced by entity expansion so far
-};
 
 namespace {
 
@@ -106,33 +73,34 @@ struct group_key_hash {
 
 class dom_builder {
 public:
-    explicit dom_builder(qvxml_dom_document &d) : d_(d), s_(d.source), n_(d.source.size()) {}
+    explicit dom_builder(qvxml_dom_document &d)
+        : doc(d), src(d.source), src_size(d.source.size()) {}
 
     dom_element *run() {
         parse();
-        if (!root_) {
-            d_.elements.emplace_back();
-            root_ = &d_.elements.back();
-            root_->node.name = root_->name.c_str();
+        if (!root_element) {
+            doc.elements.emplace_back();
+            root_element = &doc.elements.back();
+            root_element->node.name = root_element->name.c_str();
         }
-        for (dom_element &e : d_.elements) {
+        for (dom_element &e : doc.elements) {
             e.node.text = e.text.c_str();
             e.node.attributes = e.attribute_view.data();
             e.node.attribute_count = e.attribute_view.size();
         }
-        root_->node.document = &d_;
-        return root_;
+        root_element->node.document = &doc;
+        return root_element;
     }
 
 private:
     static constexpr size_t npos = std::string::npos;
 
     bool starts(size_t p, std::string_view what) const {
-        return s_.compare(p, what.size(), what) == 0;
+        return src.compare(p, what.size(), what) == 0;
     }
 
     size_t skip_space(size_t p) const {
-        while (p < n_ && is_space(s_[p])) {
+        while (p < src_size && is_space(src[p])) {
             ++p;
         }
         return p;
@@ -140,39 +108,29 @@ private:
 
     // First `c` at or after p that is not inside a quoted value.
     size_t find_unquoted(size_t p, char c) const {
-        char quote = 0;
-        for (; p < n_; ++p) {
-            char ch = s_[p];
-            if (quote) {
-                quote = ch == quote ? 0 : quote;
-            } else if (ch == '"' || ch == '\'') {
-                quote = ch;
-            } else if (ch == c) {
-                return p;
-            }
-        }
-        return npos;
+        const size_t q = qvxml::find_unquoted(src, p, std::string_view(&c, 1));
+        return q < src_size ? q : npos;
     }
 
     __attribute__((format(printf, 3, 4))) size_t fail(size_t position, const char *format, ...) {
-        if (failed_) {
+        if (failed) {
             return npos;
         }
-        failed_ = true;
+        failed = true;
         char message[128];
         va_list args;
         va_start(args, format);
         std::vsnprintf(message, sizeof message, format, args);
         va_end(args);
-        size_t end = position < n_ ? position : n_;
+        size_t end = position < src_size ? position : src_size;
         int line = 1;
         for (size_t i = 0; i < end; ++i) {
-            line += s_[i] == '\n';
+            line += src[i] == '\n';
         }
         std::string full = "[error near line " + std::to_string(line) + "]: " + message;
-        size_t keep = full.size() < sizeof d_.error ? full.size() : sizeof d_.error - 1;
-        std::memcpy(d_.error, full.data(), keep);
-        d_.error[keep] = '\0';
+        size_t keep = full.size() < sizeof doc.error ? full.size() : sizeof doc.error - 1;
+        std::memcpy(doc.error, full.data(), keep);
+        doc.error[keep] = '\0';
         return npos;
     }
 
@@ -241,7 +199,7 @@ private:
                              static_cast<int>(name.size()), name.data());
                         return false;
                     }
-                    auto &table = parameter ? d_.parameter_entities : d_.entities;
+                    auto &table = parameter ? doc.parameter_entities : doc.entities;
                     auto it = table.find(name);
                     if (it != table.end()) {
                         if (depth >= dom_entity_depth_max) {
@@ -254,8 +212,8 @@ private:
                                     declaring_parameter)) {
                             return false;
                         }
-                        d_.expanded += expansion.size();
-                        if (d_.expanded > dom_entity_expansion_max) {
+                        doc.expanded += expansion.size();
+                        if (doc.expanded > dom_entity_expansion_max) {
                             fail(position, "entity expansion limit exceeded &%.*s",
                                  static_cast<int>(name.size()), name.data());
                             return false;
@@ -273,7 +231,7 @@ private:
 
     const attribute_declaration *declaration(std::string_view element,
                                              std::string_view attribute) const {
-        for (const attribute_declaration &a : d_.attribute_declarations) {
+        for (const attribute_declaration &a : doc.attribute_declarations) {
             if (a.element == element && a.attribute == attribute) {
                 return &a;
             }
@@ -313,10 +271,10 @@ private:
         if (!parent.node.child) {
             parent.node.child = &child.node;
             parent.last_head = &child.node;
-            group_tail_[{&parent, child.name}] = &child.node;
+            group_tail[{&parent, child.name}] = &child.node;
             return;
         }
-        auto [it, fresh] = group_tail_.try_emplace(group_key{&parent, child.name}, &child.node);
+        auto [it, fresh] = group_tail.try_emplace(group_key{&parent, child.name}, &child.node);
         if (fresh) {
             parent.last_head->sibling = &child.node;
             parent.last_head = &child.node;
@@ -327,36 +285,37 @@ private:
     }
 
     size_t start_tag(size_t p) {
-        if (root_closed_) {
+        if (root_closed) {
             return fail(p, "markup outside of root element");
         }
         size_t q = p + 1;
         // A NUL ends the name too: the node's C name would otherwise differ from
         // the name its group of same-named siblings is kept under.
-        while (q < n_ && !is_space(s_[q]) && s_[q] != '/' && s_[q] != '>' && s_[q] != '\0') {
+        while (q < src_size && !is_space(src[q]) && src[q] != '/' && src[q] != '>' &&
+               src[q] != '\0') {
             ++q;
         }
-        d_.elements.emplace_back();
-        dom_element &e = d_.elements.back();
-        e.name.assign(s_, p + 1, q - p - 1);
+        doc.elements.emplace_back();
+        dom_element &e = doc.elements.back();
+        e.name.assign(src, p + 1, q - p - 1);
         e.node.name = e.name.c_str();
-        if (!root_) {
-            root_ = &e;
+        if (!root_element) {
+            root_element = &e;
         } else {
-            add_child(*open_, e);
+            add_child(*current, e);
         }
         bool empty = false;
         for (;;) {
             q = skip_space(q);
-            if (q >= n_) {
+            if (q >= src_size) {
                 return fail(q, "missing >");
             }
-            if (s_[q] == '>') {
+            if (src[q] == '>') {
                 ++q;
                 break;
             }
-            if (s_[q] == '/') {
-                if (q + 1 < n_ && s_[q + 1] == '>') {
+            if (src[q] == '/') {
+                if (q + 1 < src_size && src[q + 1] == '>') {
                     q += 2;
                     empty = true;
                     break;
@@ -364,25 +323,26 @@ private:
                 return fail(q, "missing >");
             }
             size_t a = q;
-            while (q < n_ && !is_space(s_[q]) && s_[q] != '=' && s_[q] != '/' && s_[q] != '>') {
+            while (q < src_size && !is_space(src[q]) && src[q] != '=' && src[q] != '/' &&
+                   src[q] != '>') {
                 ++q;
             }
-            std::string name(s_, a, q - a);
+            std::string name(src, a, q - a);
             q = skip_space(q);
-            if (q >= n_ || s_[q] != '=') {
+            if (q >= src_size || src[q] != '=') {
                 return fail(q, "missing >");
             }
             q = skip_space(q + 1);
-            if (q >= n_ || (s_[q] != '"' && s_[q] != '\'')) {
+            if (q >= src_size || (src[q] != '"' && src[q] != '\'')) {
                 return fail(q, "missing %c", '"');
             }
-            char quote = s_[q];
-            size_t end = s_.find(quote, q + 1);
+            char quote = src[q];
+            size_t end = src.find(quote, q + 1);
             if (end == npos) {
                 return fail(q, "missing %c", quote);
             }
             std::string value;
-            if (!decode(std::string_view(s_).substr(q + 1, end - q - 1), decode_mode::attribute,
+            if (!decode(std::string_view(src).substr(q + 1, end - q - 1), decode_mode::attribute,
                         value, q, 0)) {
                 return npos;
             }
@@ -395,67 +355,67 @@ private:
             e.attribute_view.push_back({name.c_str(), value.c_str()});
         }
         if (empty) {
-            root_closed_ = root_closed_ || &e == root_;
+            root_closed = root_closed || &e == root_element;
         } else {
-            open_ = &e;
+            current = &e;
         }
         return q;
     }
 
     size_t end_tag(size_t p) {
         size_t q = p + 2;
-        while (q < n_ && !is_space(s_[q]) && s_[q] != '>') {
+        while (q < src_size && !is_space(src[q]) && src[q] != '>') {
             ++q;
         }
-        std::string_view name = std::string_view(s_).substr(p + 2, q - p - 2);
-        if (!open_ || name != open_->name) {
+        std::string_view name = std::string_view(src).substr(p + 2, q - p - 2);
+        if (!current || name != current->name) {
             return fail(p, "unexpected closing tag </%.*s>", static_cast<int>(name.size()),
                         name.data());
         }
         q = skip_space(q);
-        if (q >= n_ || s_[q] != '>') {
+        if (q >= src_size || src[q] != '>') {
             return fail(q, "missing >");
         }
-        if (open_ == root_) {
-            root_closed_ = true;
+        if (current == root_element) {
+            root_closed = true;
         }
-        open_ = open_->parent;
+        current = current->parent;
         return q + 1;
     }
 
     size_t comment(size_t p) {
-        size_t q = s_.find("--", p + 4);
-        if (q == npos || q + 2 >= n_ || s_[q + 2] != '>') {
+        size_t q = src.find("--", p + 4);
+        if (q == npos || q + 2 >= src_size || src[q + 2] != '>') {
             return fail(p, "unclosed <!--");
         }
         return q + 3;
     }
 
     size_t cdata(size_t p) {
-        size_t q = s_.find("]]>", p + 9);
+        size_t q = src.find("]]>", p + 9);
         if (q == npos) {
             return fail(p, "unclosed <![CDATA[");
         }
-        if (open_ && !decode(std::string_view(s_).substr(p + 9, q - p - 9), decode_mode::cdata,
-                             open_->text, p, 0)) {
+        if (current && !decode(std::string_view(src).substr(p + 9, q - p - 9), decode_mode::cdata,
+                               current->text, p, 0)) {
             return npos;
         }
         return q + 3;
     }
 
     size_t instruction(size_t p, bool keep) {
-        size_t q = s_.find("?>", p + 2);
+        size_t q = src.find("?>", p + 2);
         if (q == npos) {
             return fail(p, "unclosed <?");
         }
         if (keep) {
             size_t t = p + 2;
-            while (t < q && !is_space(s_[t])) {
+            while (t < q && !is_space(src[t])) {
                 ++t;
             }
             size_t c = skip_space(t);
-            d_.instructions.emplace_back(s_.substr(p + 2, t - p - 2),
-                                         s_.substr(c < q ? c : q, q - (c < q ? c : q)));
+            doc.instructions.emplace_back(src.substr(p + 2, t - p - 2),
+                                          src.substr(c < q ? c : q, q - (c < q ? c : q)));
         }
         return q + 2;
     }
@@ -463,29 +423,30 @@ private:
     size_t entity_declaration(size_t p, size_t doctype) {
         size_t q = skip_space(p + 8);
         bool parameter = false;
-        if (q + 1 < n_ && s_[q] == '%' && is_space(s_[q + 1])) {
+        if (q + 1 < src_size && src[q] == '%' && is_space(src[q + 1])) {
             parameter = true;
             q = skip_space(q + 1);
         }
         size_t a = q;
-        while (q < n_ && !is_space(s_[q]) && s_[q] != '>' && s_[q] != '"' && s_[q] != '\'') {
+        while (q < src_size && !is_space(src[q]) && src[q] != '>' && src[q] != '"' &&
+               src[q] != '\'') {
             ++q;
         }
-        std::string name(s_, a, q - a);
+        std::string name(src, a, q - a);
         q = skip_space(q);
-        if (q < n_ && (s_[q] == '"' || s_[q] == '\'')) {
-            char quote = s_[q];
-            size_t end = s_.find(quote, q + 1);
+        if (q < src_size && (src[q] == '"' || src[q] == '\'')) {
+            char quote = src[q];
+            size_t end = src.find(quote, q + 1);
             if (end == npos) {
                 return fail(q, "missing %c", quote);
             }
             std::string value;
-            if (!decode(std::string_view(s_).substr(q + 1, end - q - 1), decode_mode::parameter,
+            if (!decode(std::string_view(src).substr(q + 1, end - q - 1), decode_mode::parameter,
                         value, p, 0, name, parameter)) {
                 return npos;
             }
             if (!name.empty()) {
-                (parameter ? d_.parameter_entities : d_.entities)
+                (parameter ? doc.parameter_entities : doc.entities)
                     .try_emplace(name, std::move(value));
             }
             q = end + 1;
@@ -505,10 +466,11 @@ private:
         }
         auto token = [&](size_t &q) {
             size_t a = q;
-            while (q < end && !is_space(s_[q]) && s_[q] != '(' && s_[q] != '"' && s_[q] != '\'') {
+            while (q < end && !is_space(src[q]) && src[q] != '(' && src[q] != '"' &&
+                   src[q] != '\'') {
                 ++q;
             }
-            return std::string(s_, a, q - a);
+            return std::string(src, a, q - a);
         };
         size_t q = skip_space(p + 9);
         std::string element = token(q);
@@ -524,12 +486,12 @@ private:
             decl.element = element;
             decl.attribute = token(q);
             q = skip_space(q);
-            std::string type = s_[q] == '(' ? std::string() : token(q);
+            std::string type = src[q] == '(' ? std::string() : token(q);
             if (type == "NOTATION") {
                 q = skip_space(q);
             }
-            if (s_[q] == '(') {
-                size_t close = s_.find(')', q);
+            if (src[q] == '(') {
+                size_t close = src.find(')', q);
                 if (close == npos || close > end) {
                     return fail(p, "malformed <!ATTLIST");
                 }
@@ -539,28 +501,28 @@ private:
             }
             decl.cdata = type == "CDATA";
             q = skip_space(q);
-            if (q < end && s_[q] == '#') {
+            if (q < end && src[q] == '#') {
                 std::string keyword = token(q);
                 q = skip_space(q);
                 if (keyword != "#FIXED") {
-                    d_.attribute_declarations.push_back(std::move(decl));
+                    doc.attribute_declarations.push_back(std::move(decl));
                     continue;
                 }
             }
-            if (q >= end || (s_[q] != '"' && s_[q] != '\'')) {
+            if (q >= end || (src[q] != '"' && src[q] != '\'')) {
                 return fail(p, "malformed <!ATTLIST");
             }
-            size_t close = s_.find(s_[q], q + 1);
+            size_t close = src.find(src[q], q + 1);
             if (close == npos || close > end) {
                 return fail(p, "malformed <!ATTLIST");
             }
-            if (!decode(std::string_view(s_).substr(q + 1, close - q - 1), decode_mode::attribute,
+            if (!decode(std::string_view(src).substr(q + 1, close - q - 1), decode_mode::attribute,
                         decl.value, p, 0)) {
                 return npos;
             }
             attribute_spaces(decl.value, decl.cdata);
             decl.has_default = true;
-            d_.attribute_declarations.push_back(std::move(decl));
+            doc.attribute_declarations.push_back(std::move(decl));
             q = close + 1;
         }
         return end + 1;
@@ -569,10 +531,10 @@ private:
     size_t internal_subset(size_t q, size_t doctype) {
         for (;;) {
             q = skip_space(q);
-            if (q >= n_) {
+            if (q >= src_size) {
                 return fail(doctype, "unclosed <!DOCTYPE");
             }
-            if (s_[q] == ']') {
+            if (src[q] == ']') {
                 return q;
             }
             if (starts(q, "<!ENTITY")) {
@@ -596,27 +558,16 @@ private:
     }
 
     size_t doctype(size_t p) {
-        size_t q = p + 9;
-        char quote = 0;
-        for (; q < n_; ++q) {
-            char c = s_[q];
-            if (quote) {
-                quote = c == quote ? 0 : quote;
-            } else if (c == '"' || c == '\'') {
-                quote = c;
-            } else if (c == '[' || c == '>') {
-                break;
-            }
-        }
-        if (q >= n_) {
+        size_t q = qvxml::find_unquoted(src, p + 9, "[>");
+        if (q >= src_size) {
             return fail(p, "unclosed <!DOCTYPE");
         }
-        if (s_[q] == '[') {
+        if (src[q] == '[') {
             q = internal_subset(q + 1, p);
             if (q == npos) {
                 return npos;
             }
-            q = s_.find('>', q);
+            q = src.find('>', q);
             if (q == npos) {
                 return fail(p, "unclosed <!DOCTYPE");
             }
@@ -625,23 +576,23 @@ private:
     }
 
     void parse() {
-        size_t p = s_.find('<');
+        size_t p = src.find('<');
         if (p == npos) {
-            fail(n_, "root tag missing");
+            fail(src_size, "root tag missing");
             return;
         }
-        while (p < n_) {
-            if (s_[p] != '<') {
-                size_t q = s_.find('<', p);
-                q = q == npos ? n_ : q;
-                if (open_ && !decode(std::string_view(s_).substr(p, q - p), decode_mode::text,
-                                     open_->text, p, 0)) {
+        while (p < src_size) {
+            if (src[p] != '<') {
+                size_t q = src.find('<', p);
+                q = q == npos ? src_size : q;
+                if (current && !decode(std::string_view(src).substr(p, q - p), decode_mode::text,
+                                       current->text, p, 0)) {
                     return;
                 }
                 p = q;
                 continue;
             }
-            char c = p + 1 < n_ ? s_[p + 1] : '\0';
+            char c = p + 1 < src_size ? src[p + 1] : '\0';
             if (is_name_start(c)) {
                 p = start_tag(p);
             } else if (c == '/') {
@@ -658,24 +609,24 @@ private:
                 p = fail(p, "unexpected <");
             }
         }
-        if (failed_) {
+        if (failed) {
             return;
         }
-        if (open_) {
-            fail(n_, "unclosed tag <%s>", open_->name.c_str());
-        } else if (!root_) {
-            fail(n_, "root tag missing");
+        if (current) {
+            fail(src_size, "unclosed tag <%s>", current->name.c_str());
+        } else if (!root_element) {
+            fail(src_size, "root tag missing");
         }
     }
 
-    qvxml_dom_document &d_;
-    const std::string &s_;
-    size_t n_;
-    dom_element *root_ = nullptr;
-    dom_element *open_ = nullptr;
-    bool root_closed_ = false;
-    bool failed_ = false;
-    std::unordered_map<group_key, qvxml_dom_node *, group_key_hash> group_tail_;
+    qvxml_dom_document &doc;
+    const std::string &src;
+    size_t src_size;
+    dom_element *root_element = nullptr;
+    dom_element *current = nullptr;
+    bool root_closed = false;
+    bool failed = false;
+    std::unordered_map<group_key, qvxml_dom_node *, group_key_hash> group_tail;
 };
 
 } // namespace
@@ -696,60 +647,6 @@ qvxml_dom_node *dom_parse(const char *text, size_t length) {
     } catch (const std::bad_alloc &) {
         delete d;
         return nullptr;
-    }
-}
-
-qvxml_dom_node *dom_child(const qvxml_dom_node *node, const char *name) {
-    if (!node || !name) {
-        return nullptr;
-    }
-    for (qvxml_dom_node *head = node->child; head; head = head->sibling) {
-        if (std::strcmp(head->name, name) == 0) {
-            return head;
-        }
-    }
-    return nullptr;
-}
-
-qvxml_dom_node *dom_next(const qvxml_dom_node *node) {
-    return node ? node->next : nullptr;
-}
-
-const char *dom_attr(const qvxml_dom_node *node, const char *name) {
-    if (!node || !name) {
-        return nullptr;
-    }
-    for (size_t i = 0; i < node->attribute_count; ++i) {
-        if (std::strcmp(node->attributes[i].name, name) == 0) {
-            return node->attributes[i].value;
-        }
-    }
-    const qvxml_dom_node *root = node;
-    while (root->parent) {
-        root = root->parent;
-    }
-    if (!root->document) {
-        return nullptr;
-    }
-    for (const attribute_declaration &a : root->document->attribute_declarations) {
-        if (a.has_default && a.element == node->name && a.attribute == name) {
-            return a.value.c_str();
-        }
-    }
-    return nullptr;
-}
-
-const char *dom_text(const qvxml_dom_node *node) {
-    return node && node->text ? node->text : "";
-}
-
-const char *dom_error(const qvxml_dom_node *root) {
-    return root && root->document ? root->document->error : "";
-}
-
-void dom_free(qvxml_dom_node *root) {
-    if (root) {
-        delete root->document;
     }
 }
 

@@ -11,22 +11,21 @@ namespace qvxml {
 namespace {
 
 // clang-format off
-#define QVX_VALUES_ROW(name, size)                                                             \
-    {"Root_" #name, offsetof(qvxml_values, name), size, 1, -1},
-#define QVX_VALUES_ENTRY_ROW(list, name, size)                                                 \
-    {"Root_" #list "_Entry_" #name, offsetof(qvxml_values, list##_Entry_##name), size,         \
-     QVXML_LIST_MAX_##list,                                                                    \
-     static_cast<int16_t>(offsetof(qvxml_values_counts, list) / sizeof(int32_t))},
-#define QVX_SETUP_ROW(name, size)                                                              \
-    {"Root_" #name, offsetof(qvxml_setup, name), size, 1, -1},
-#define QVX_SETUP_ENTRY_ROW(list, name, size)                                                  \
-    {"Root_" #list "_Entry_" #name, offsetof(qvxml_setup, list##_Entry_##name), size,          \
-     QVXML_LIST_MAX_##list,                                                                    \
-     static_cast<int16_t>(offsetof(qvxml_setup_counts, list) / sizeof(int32_t))},
+#define QVXML_ROW(structure, name, size)                                                       \
+    {"Root_" #name, offsetof(structure, name), size, 1, -1},
+#define QVXML_ENTRY_ROW(structure, counts, list, name, size)                                   \
+    {"Root_" #list "_Entry_" #name, offsetof(structure, list##_Entry_##name), size,            \
+     QVXML_LIST_MAX_##list, static_cast<int16_t>(offsetof(counts, list) / sizeof(int32_t))},
+#define QVXML_VALUES_ROW(name, size) QVXML_ROW(qvxml_values, name, size)
+#define QVXML_VALUES_ENTRY_ROW(list, name, size)                                               \
+    QVXML_ENTRY_ROW(qvxml_values, qvxml_values_counts, list, name, size)
+#define QVXML_SETUP_ROW(name, size) QVXML_ROW(qvxml_setup, name, size)
+#define QVXML_SETUP_ENTRY_ROW(list, name, size)                                                \
+    QVXML_ENTRY_ROW(qvxml_setup, qvxml_setup_counts, list, name, size)
 // clang-format on
 
-constexpr field_row values_rows[] = {QVXML_VALUES_FIELDS(QVX_VALUES_ROW, QVX_VALUES_ENTRY_ROW)};
-constexpr field_row setup_rows[] = {QVXML_SETUP_FIELDS(QVX_SETUP_ROW, QVX_SETUP_ENTRY_ROW)};
+constexpr field_row values_rows[] = {QVXML_VALUES_FIELDS(QVXML_VALUES_ROW, QVXML_VALUES_ENTRY_ROW)};
+constexpr field_row setup_rows[] = {QVXML_SETUP_FIELDS(QVXML_SETUP_ROW, QVXML_SETUP_ENTRY_ROW)};
 
 static_assert(sizeof(values_rows) / sizeof(values_rows[0]) == QVXML_VALUES_FIELD_COUNT);
 static_assert(sizeof(setup_rows) / sizeof(setup_rows[0]) == QVXML_SETUP_FIELD_COUNT);

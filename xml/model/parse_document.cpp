@@ -7,9 +7,6 @@
 namespace qvxml {
 namespace {
 
-constexpr int error_no_memory = 5;
-constexpr int error_xml_not_valid = 45;
-
 // Allocates the missing results of a kind; either both exist afterwards or
 // nothing changed that an earlier parse left.
 template <typename S, typename C> bool ensure(S *&structure, C *&counts) {
@@ -37,28 +34,28 @@ int parse_document(int handle, const char *text, int length, int kind) {
     slot_callbacks(handle, &callbacks, &user_data);
     if (callbacks.custom_parser) {
         if (callbacks.custom_parser(handle, user_data, text, length, kind) != 0) {
-            record_error(handle, error_xml_not_valid);
+            record_error(handle, error_code::xml_not_valid);
             return -1;
         }
         return 0;
     }
     parse_results *results = slot_results(handle);
     if (!results) {
-        record_error(handle, error_no_memory);
+        record_error(handle, error_code::no_memory);
         return -1;
     }
     void *structure = nullptr;
     void *counts = nullptr;
     if (kind == kind_values) {
         if (!ensure(results->values, results->values_counts)) {
-            record_error(handle, error_no_memory);
+            record_error(handle, error_code::no_memory);
             return -1;
         }
         structure = results->values;
         counts = results->values_counts;
     } else {
         if (!ensure(results->setup, results->setup_counts)) {
-            record_error(handle, error_no_memory);
+            record_error(handle, error_code::no_memory);
             return -1;
         }
         structure = results->setup;
@@ -73,7 +70,7 @@ int parse_document(int handle, const char *text, int length, int kind) {
         callbacks.after_parse(handle, user_data, text, length, kind, structure, counts, &reported);
     }
     if (result < 0) {
-        record_error(handle, error_xml_not_valid);
+        record_error(handle, error_code::xml_not_valid);
         return -1;
     }
     return 0;

@@ -1,5 +1,6 @@
 // SAX parsing of values.xml and setup.xml into the fixed structures.
 #include "model/sax_parse.h"
+#include "model/text_scan.h"
 #include "model/xml_model.h"
 
 #include <libxml/parser.h>
@@ -27,10 +28,10 @@ struct list_info {
     int capacity;
 };
 
-#define QVX_LIST_INFO(list)                                                                        \
+#define QVXML_LIST_INFO(list)                                                                      \
     {"Root_" #list "_Entry", sizeof("Root_" #list "_Entry") - 1, QVXML_LIST_MAX_##list},
-constexpr list_info values_lists[] = {QVXML_VALUES_LISTS(QVX_LIST_INFO)};
-constexpr list_info setup_lists[] = {QVXML_SETUP_LISTS(QVX_LIST_INFO)};
+constexpr list_info values_lists[] = {QVXML_VALUES_LISTS(QVXML_LIST_INFO)};
+constexpr list_info setup_lists[] = {QVXML_SETUP_LISTS(QVXML_LIST_INFO)};
 
 // libxml2 hands out element names interned in the parser's dictionary, so a
 // name pointer seen once below a parent maps to the same child again.
@@ -223,18 +224,7 @@ std::unique_ptr<char[]> rewrite_prefixed_root(const char *text, size_t length, i
         return nullptr;
     }
     // The end of the start tag: the first ">" outside a quoted attribute value.
-    size_t end = start + marker_length;
-    char quote = 0;
-    for (; end < length; ++end) {
-        char ch = text[end];
-        if (quote) {
-            quote = ch == quote ? 0 : quote;
-        } else if (ch == '"' || ch == '\'') {
-            quote = ch;
-        } else if (ch == '>') {
-            break;
-        }
-    }
+    const size_t end = find_unquoted(std::string_view(text, length), start + marker_length, ">");
     if (end >= length) {
         return nullptr;
     }

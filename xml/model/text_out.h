@@ -11,21 +11,21 @@ namespace qvxml {
 
 class text_out {
 public:
-    // `capacity` includes the terminating NUL.
-    text_out(char *buffer, size_t capacity) : buffer_(buffer), capacity_(capacity) {
-        if (capacity_) {
-            buffer_[0] = '\0';
+    // `size` includes the terminating NUL.
+    text_out(char *destination, size_t size) : buffer(destination), capacity(size) {
+        if (capacity) {
+            buffer[0] = '\0';
         }
     }
 
     void raw(std::string_view s) {
-        if (full_ || s.size() >= capacity_ - length_) {
-            full_ = true;
+        if (overflowed || s.size() >= capacity - used) {
+            overflowed = true;
             return;
         }
-        std::memcpy(buffer_ + length_, s.data(), s.size());
-        length_ += s.size();
-        buffer_[length_] = '\0';
+        std::memcpy(buffer + used, s.data(), s.size());
+        used += s.size();
+        buffer[used] = '\0';
     }
 
     // Text content: "&", "<" and ">" as entity references, so that what was
@@ -53,15 +53,15 @@ public:
         raw(close);
     }
 
-    bool full() const { return full_ || capacity_ == 0; }
-    size_t length() const { return length_; }
-    char last() const { return length_ ? buffer_[length_ - 1] : '\0'; }
+    bool full() const { return overflowed || capacity == 0; }
+    size_t length() const { return used; }
+    char last() const { return used ? buffer[used - 1] : '\0'; }
 
 private:
-    char *buffer_;
-    size_t capacity_;
-    size_t length_ = 0;
-    bool full_ = false;
+    char *buffer;
+    size_t capacity;
+    size_t used = 0;
+    bool overflowed = false;
 };
 
 } // namespace qvxml

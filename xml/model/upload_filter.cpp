@@ -20,10 +20,6 @@
 namespace qvxml {
 namespace {
 
-constexpr int error_no_memory = 5;
-constexpr int error_xml_not_valid = 45;
-constexpr int error_too_long = 81;
-
 constexpr size_t path_capacity = 10000;
 constexpr size_t idx_text_max = 1024;
 constexpr size_t idx_records_max = 1000;
@@ -303,49 +299,49 @@ std::string assemble(const filter_state &f) {
 
 int filter_upload_xml(int handle, char *text, int capacity) {
     if (!text || capacity <= 0) {
-        record_error(handle, error_xml_not_valid);
+        record_error(handle, error_code::xml_not_valid);
         return -1;
     }
     size_t length = strnlen(text, static_cast<size_t>(capacity));
     std::unique_ptr<filter_state> f(new (std::nothrow) filter_state);
     if (!f) {
-        record_error(handle, error_no_memory);
+        record_error(handle, error_code::no_memory);
         return -1;
     }
     f->output_buffer.reset(new (std::nothrow) char[QVXML_BUFFER_SIZE]);
     if (!f->output_buffer) {
-        record_error(handle, error_no_memory);
+        record_error(handle, error_code::no_memory);
         return -1;
     }
     f->output = std::make_unique<text_out>(f->output_buffer.get(), QVXML_BUFFER_SIZE);
     const int parsed = sax_run(text, length, {on_start, on_end, on_text}, f.get());
     if (f->output->full()) {
-        record_error(handle, error_too_long);
+        record_error(handle, error_code::too_long);
         return -1;
     }
     // A text that is not well-formed XML is no configuration: posting what
     // the parser read of it would reach the device as a different document.
     if (parsed != 0) {
-        record_error(handle, error_xml_not_valid);
+        record_error(handle, error_code::xml_not_valid);
         return -1;
     }
     if (f->out_of_memory) {
-        record_error(handle, error_no_memory);
+        record_error(handle, error_code::no_memory);
         return -1;
     }
     if (f->too_many) {
-        record_error(handle, error_too_long);
+        record_error(handle, error_code::too_long);
         return -1;
     }
     std::string result;
     try {
         result = assemble(*f);
     } catch (const std::bad_alloc &) {
-        record_error(handle, error_no_memory);
+        record_error(handle, error_code::no_memory);
         return -1;
     }
     if (result.empty() || result.size() >= static_cast<size_t>(capacity)) {
-        record_error(handle, error_too_long);
+        record_error(handle, error_code::too_long);
         return -1;
     }
     std::memset(text, 0, static_cast<size_t>(capacity));

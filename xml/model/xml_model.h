@@ -29,8 +29,8 @@ constexpr int kind_setup = 1;
 // custom-parser callback instead when one is set, and the after-parse callback
 // afterwards. `text` is never modified: a prefixed root ("<val:Root",
 // "<set:Root") is rewritten on a private copy. Errors recorded in the slot:
-// 5 (no memory; earlier results kept), 45 (empty text, the parser could not
-// run, or the custom parser refused). Caller holds the parse lock.
+// no_memory (earlier results kept), xml_not_valid (empty text, the parser
+// could not run, or the custom parser refused). Caller holds the parse lock.
 int parse_document(int handle, const char *text, int length, int kind);
 
 // The same parse without a handle or callbacks: clears *values/*counts, fills
@@ -80,7 +80,7 @@ int find_child(const field_table &table, int parent, const char *name, size_t na
 // Writes the setup structure as a complete XML document (text and NUL) into
 // `output`. Field texts are escaped (& < >); counts outside 0..capacity are
 // clamped. Result: the text length, or -1 when the document does not fit into
-// `capacity` bytes (output is then an empty text; the caller records 81).
+// `capacity` bytes (output is then an empty text; the caller records too_long).
 int write_setup_xml(const qvxml_setup *setup, const qvxml_setup_counts *counts, char *output,
                     int capacity);
 
@@ -88,9 +88,9 @@ int write_setup_xml(const qvxml_setup *setup, const qvxml_setup_counts *counts, 
 // place into the form that is uploaded: read-only and dangerous elements
 // removed, each entry's Idx moved to the front of its entry, texts escaped,
 // runs of line feeds collapsed, a new XML declaration in front. Errors
-// recorded in slot `handle`, text left unchanged: 45 (parser could not run),
-// 5 (no memory), 81 (result longer than capacity - 1 or the 20000-byte output,
-// or more than 1000 Idx elements).
+// recorded in slot `handle`, text left unchanged: xml_not_valid (parser could
+// not run), no_memory, too_long (result longer than capacity - 1 or the
+// 20000-byte output, or more than 1000 Idx elements).
 int filter_upload_xml(int handle, char *text, int capacity);
 
 // ---- small DOM parser ----

@@ -39,7 +39,7 @@ TEST(ErrorTable, MessagesByCodeAndOutOfRange) {
 
 TEST(ErrorRecord, RecordsErrnoAndPrintsOneLine) {
     errno = ENOENT;
-    qvxml::record_error(57, 6);
+    qvxml::record_error(57, static_cast<qvxml::error_code>(6));
     EXPECT_EQ(errno, ENOENT);
     qvxml_error_record record{};
     ASSERT_EQ(qvxml_error(57, &record), 0);
@@ -57,14 +57,14 @@ TEST(ErrorRecord, RecordsErrnoAndPrintsOneLine) {
     // An error without a system cause never shows what an unrelated call
     // left in errno.
     errno = EINPROGRESS;
-    qvxml::record_error(57, 48);
+    qvxml::record_error(57, static_cast<qvxml::error_code>(48));
     ASSERT_EQ(qvxml_error(57, &record), 0);
     EXPECT_STREQ(record.text, "HTTP: Unauthorized");
     EXPECT_EQ(record.sys_errno, 0);
     EXPECT_STREQ(record.sys_text, "");
 
     // A code without a row keeps the code and takes the text of row 0.
-    qvxml::record_error(57, 1234);
+    qvxml::record_error(57, static_cast<qvxml::error_code>(1234));
     ASSERT_EQ(qvxml_error(57, &record), 0);
     EXPECT_EQ(record.code, 1234);
     EXPECT_STREQ(record.text, "NULL");
@@ -157,15 +157,15 @@ TEST(HeaderScan, FindsTheHeaderEndAcrossChunksAndMapsTheStatus) {
 }
 
 TEST(HeaderScan, StatusTable) {
-    EXPECT_EQ(qvxml::http_status_error(200), 0);
-    EXPECT_EQ(qvxml::http_status_error(399), 0);
-    EXPECT_EQ(qvxml::http_status_error(400), 47);
-    EXPECT_EQ(qvxml::http_status_error(404), 51);
-    EXPECT_EQ(qvxml::http_status_error(417), 64);
-    EXPECT_EQ(qvxml::http_status_error(418), 0);
-    EXPECT_EQ(qvxml::http_status_error(500), 65);
-    EXPECT_EQ(qvxml::http_status_error(505), 70);
-    EXPECT_EQ(qvxml::http_status_error(506), 0);
+    EXPECT_EQ(qvxml::number_of(qvxml::http_status_error(200)), 0);
+    EXPECT_EQ(qvxml::number_of(qvxml::http_status_error(399)), 0);
+    EXPECT_EQ(qvxml::number_of(qvxml::http_status_error(400)), 47);
+    EXPECT_EQ(qvxml::number_of(qvxml::http_status_error(404)), 51);
+    EXPECT_EQ(qvxml::number_of(qvxml::http_status_error(417)), 64);
+    EXPECT_EQ(qvxml::number_of(qvxml::http_status_error(418)), 0);
+    EXPECT_EQ(qvxml::number_of(qvxml::http_status_error(500)), 65);
+    EXPECT_EQ(qvxml::number_of(qvxml::http_status_error(505)), 70);
+    EXPECT_EQ(qvxml::number_of(qvxml::http_status_error(506)), 0);
 }
 
 using Download = library_test;

@@ -36,7 +36,7 @@ filtered filter(const std::string &in, int capacity = 0) {
     std::vector<char> buffer(capacity + 64, '#');
     std::memset(buffer.data(), 0, capacity);
     std::memcpy(buffer.data(), in.data(), std::min<size_t>(in.size(), capacity));
-    qvxml::record_error(handle, 0);
+    qvxml::record_error(handle, qvxml::error_code::none);
     int result = qvxml::filter_upload_xml(handle, buffer.data(), capacity);
     for (size_t i = capacity; i < buffer.size(); ++i) {
         EXPECT_EQ(buffer[i], '#') << "written past the capacity";

@@ -1,0 +1,32 @@
+/*
+ * The system socket headers and the few answers whose form differs per socket
+ * layer; net.cpp holds what both layers share, net_posix.cpp and
+ * net_win32.cpp the rest.
+ */
+#ifndef QVXML_NET_PLATFORM_H
+#define QVXML_NET_PLATFORM_H
+
+#include "net.h"
+
+#if defined(_WIN32)
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#endif
+
+namespace qvxml::net::sys {
+
+// Leaves the last socket call's failure in errno (Winsock keeps its own
+// error); always -1.
+int fail_with_last();
+// The last connect is under way rather than refused.
+bool last_connect_pending();
+// The last send or receive only would have blocked or was interrupted.
+bool last_would_block();
+
+} // namespace qvxml::net::sys
+
+#endif
