@@ -5,6 +5,7 @@
 #include "appmutex.h"
 #include "artwork.h"
 #include "authform.h"
+#include "compareform.h"
 #include "detailform.h"
 #include "devicelistformat.h"
 #include "hostadapter.h"
@@ -90,6 +91,10 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     PopupMenu->addSeparator()->setObjectName("N3");
     PopupMenu->addAction(ui->DownloadPopupMenu);
     PopupMenu->addAction(ui->UploadPopupMenu);
+    CompareWithFile1 = new QAction("Compare with file…", this);
+    PopupMenu->addAction(CompareWithFile1);
+    connect(CompareWithFile1, &QAction::triggered, this, [this] { StartTransfer(false, true); });
+    CompareWithFile1->setObjectName("CompareWithFile1");
     PopupMenu->addSeparator()->setObjectName("N1");
     PopupMenu->addAction(ui->Loaddefaultvalues1);
     PopupMenu->addSeparator();
@@ -706,6 +711,7 @@ void TMainForm::PopupMenuPopup() {
     ui->Loaddefaultvalues1->setEnabled(s.defaults);
     ui->DownloadPopupMenu->setEnabled(s.download);
     ui->UploadPopupMenu->setEnabled(s.upload);
+    CompareWithFile1->setEnabled(s.download);
     ui->OpenTCPsetup1->setEnabled(s.tcpSetup);
     // The entries name the ports they will really use.
     const qvudps_module *m = selectedDevice == -1 ? nullptr : DeviceTable[selectedDevice].record;
@@ -826,16 +832,16 @@ void TMainForm::UploadPopupMenuClick() {
     StartTransfer(true);
 }
 
-void TMainForm::StartTransfer(bool upload) {
+void TMainForm::StartTransfer(bool upload, bool compare) {
     const int index = FindDeviceByRow(CurrentRow());
     if (index == -1 || !session)
         return;
-    uploadMode = upload ? 1 : 0;
+    uploadMode = upload ? 1 : compare ? 2 : 0;
     const qvudps_module &m = *DeviceTable[index].record;
     session->host = std::string(m.ip, strnlen(m.ip, sizeof m.ip));
     session->port = m.port;
     const QString suggested = SuggestedFileName(m);
-    if (upload) {
+    if (upload || compare) {
         const QString file = Hooks().OpenFileName(this, suggested);
         if (file.isEmpty())
             return;
@@ -872,6 +878,13 @@ void TMainForm::XmlTimerTimer() {
 
 void TMainForm::XmlSetupEvent(mvxapi::TIoXmlSetupEventArgs *) {
     XmlTimer->stop();
+    if (uploadMode == 2) {
+        const std::string document = DeviceSetupText(session->GetHandle());
+        session->Close();
+        SetStatus("Downloading configuration... done");
+        ShowComparison(this, document, QString::fromStdString(session->host), OpenDialogFileName);
+        return;
+    }
     if (uploadMode == 0) {
         SetStatus("Downloading configuration... done");
         const int rc = session->GetSetupToFile(QFile::encodeName(SaveDialogFileName).constData());
@@ -963,6 +976,7 @@ void TMainForm::SetUpKeyboardAndNames() {
     ui->OpenTCPsetup1->setStatusTip("Open a terminal on the device's TCP setup port");
     ui->DownloadPopupMenu->setStatusTip("Save the device's configuration to a file");
     ui->UploadPopupMenu->setStatusTip("Send a configuration file to the device");
+    CompareWithFile1->setStatusTip("Show the settings in which the device and a file differ");
     ui->Loaddefaultvalues1->setStatusTip("Restore the device's default settings");
 
     ui->LIPCaption->setBuddy(ui->LIPLabel);

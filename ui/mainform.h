@@ -67,6 +67,7 @@ public:
     QTimer *XmlTimer;
     QMenu *PopupMenu;
     QAction *SaveDeviceList1; // "Save device list...", Ctrl+S
+    QAction *CompareWithFile1 = nullptr;
 
     // The last search's devices, sorted; entries valid up to deviceCount.
     std::vector<DeviceEntry> DeviceTable;
@@ -80,7 +81,7 @@ public:
     int searchTicks = 0;
     int spinnerIndex = 0;
     int defaultTicks = 0;
-    std::uint8_t uploadMode = 0;
+    std::uint8_t uploadMode = 0; // 0 download, 1 upload, 2 compare
 
     QString AppVersion, AppName, FirmName, AppDescription, AppComments, WebSite, WindowTitle;
 
@@ -152,7 +153,8 @@ public:
     void UploadPopupMenuClick();
     // Writes the current list as CSV, or JSON for a ".json" name.
     void SaveDeviceListClick();
-    void StartTransfer(bool upload);
+    // `compare`: download, then show how the device differs from a file.
+    void StartTransfer(bool upload, bool compare = false);
     void XmlTimerTimer();
     void XmlOpenEvent(mvxapi::TSdkSimpleEventArgs *args);
     void XmlSetupEvent(mvxapi::TIoXmlSetupEventArgs *args);

@@ -48,9 +48,11 @@ fi
 # host's network is at hand (nothing to do when they are there already).
 mkdir -p "$tree/tmp/kelvo-debs"
 cp "$debs"/*.deb "$tree/tmp/kelvo-debs/"
-if ! chroot "$tree" sh -c 'apt-get install -qq -s --no-download /tmp/kelvo-debs/*.deb' >/dev/null 2>&1; then
+# git, which kelvo-cli recommends, runs the scheduled backup's check.
+if ! chroot "$tree" sh -c 'apt-get install -qq -s --no-download /tmp/kelvo-debs/*.deb' >/dev/null 2>&1 ||
+  ! ls "$tree"/var/cache/apt/archives/git_*.deb >/dev/null 2>&1; then
   mount -t proc proc "$tree/proc"
-  chroot "$tree" sh -c 'apt-get update -qq && apt-get install -qq -y --download-only /tmp/kelvo-debs/*.deb' >/dev/null ||
+  chroot "$tree" sh -c 'apt-get update -qq && apt-get install -qq -y --download-only /tmp/kelvo-debs/*.deb git' >/dev/null ||
     { umount "$tree/proc"; echo "skipped: could not fetch the dependencies"; exit 77; }
   umount "$tree/proc"
 fi

@@ -3,7 +3,7 @@
 # with the packages in /debs. Prints the figures of the installation and
 # fails on the first check that does not hold.
 set -euo pipefail
-fail() { echo "FAILED: $*"; journalctl -u kelvo-relay.socket -u kelvo-relay --no-pager | tail -30; exit 1; }
+fail() { echo "FAILED: $*"; journalctl -u kelvo-relay.socket -u kelvo-relay -u kelvo-backup --no-pager | tail -30; exit 1; }
 cd /debs
 snapshot() {
   find /etc /usr /var/lib /var/cache -xdev 2>/dev/null |
@@ -67,6 +67,32 @@ echo "search through the service after the edited configuration: $n devices"
 mac=$(awk '/ type=2 / { print $1; exit }' /tmp/fleet.txt)
 kelvo-cli set "$mac" --name Packaged --yes >/dev/null 2>&1 || fail "set through the service"
 echo "set through the service: $mac renamed"
+
+# The scheduled backup is installed off; one run of the timer's service
+# commits the fleet's documents, owner-only, with one line in the journal.
+backup_log() { journalctl -u kelvo-backup --no-pager -o cat | tail -5; }
+! systemctl is-enabled --quiet kelvo-backup.timer || fail "the backup timer is enabled on install"
+! systemctl is-active --quiet kelvo-backup.timer || fail "the backup timer runs on install"
+[ "$(systemctl show -p Triggers --value kelvo-backup.timer)" = kelvo-backup.service ] ||
+  fail "the timer does not start kelvo-backup.service"
+apt-get install -y -qq --no-download git >/dev/null 2>&1 || fail "git is not in the tree's cache"
+[ "$(stat -c %a:%U /etc/kelvo/backup-http-password)" = 600:root ] || fail "the password file is not root's alone"
+echo secret >/etc/kelvo/backup-http-password
+sed -i 's|^KELVO_BACKUP_OPTS=.*|KELVO_BACKUP_OPTS="--http-user admin --http-password-file /run/credentials/kelvo-backup.service/http-password"|' \
+  /etc/default/kelvo-backup
+repo=/var/lib/kelvo-backup/history
+rgit() { git -c safe.directory='*' -C "$repo" "$@"; }
+for run in 1 2; do
+  systemctl start kelvo-backup.service || fail "backup run $run: $(backup_log)"
+  [ "$(rgit rev-list --count HEAD)" = 1 ] || fail "backup run $run: not one commit"
+done
+[ "$(rgit ls-tree --name-only HEAD | grep -c '\.xml$')" = 4 ] || fail "not 4 documents committed"
+[ -z "$(find /var/lib/private/kelvo-backup/ -perm /077)" ] || fail "backup files open to others"
+[ "$(journalctl -u kelvo-backup --no-pager -o cat | grep -c 'configuration document(s) in history')" = 2 ] ||
+  fail "not one summary line per run: $(backup_log)"
+journalctl -u kelvo-backup --no-pager -o cat | grep -q 'nothing changed, no commit' ||
+  fail "the second run committed: $(backup_log)"
+echo "backup through the timer's service: $(rgit ls-tree --name-only HEAD | grep -c .) documents, one commit for two runs"
 
 # A crash brings the relay back; a stopped service leaves the address held.
 pid=$(systemctl show -p MainPID --value kelvo-relay)

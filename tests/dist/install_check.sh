@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch DESTDIR under /usr and checks what a
 # package would ship: every program answers --version, the desktop entry,
-# the metainfo and the relay's units validate, the completion completes.
+# the metainfo and the relay's and the scheduled backup's units validate, the completion completes.
 # Usage: install_check.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$1 version=$2
@@ -29,8 +29,13 @@ else echo "skipped: desktop-file-validate (desktop-file-utils) not installed"; f
 if command -v appstreamcli >/dev/null; then
   appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml
 else echo "skipped: appstreamcli (appstream) not installed"; fi
+backup=$root/usr/lib/systemd/system/kelvo-backup
+grep -qx 'ExecStart=/usr/bin/kelvo-cli backup ${KELVO_BACKUP_FOLDER} --history --brief --quiet $KELVO_BACKUP_OPTS' "$backup.service"
+grep -qx "EnvironmentFile=-/etc/default/kelvo-backup" "$backup.service"
+grep -qx 'KELVO_BACKUP_FOLDER=history' "$root/etc/default/kelvo-backup"
 if command -v systemd-analyze >/dev/null; then
-  systemd-analyze verify --root="$root" --man=no --recursive-errors=no "$unit" "${unit%.service}.socket"
+  systemd-analyze verify --root="$root" --man=no --recursive-errors=no "$unit" "${unit%.service}.socket" \
+    "$backup.service" "$backup.timer"
 else echo "skipped: systemd-analyze (systemd) not installed"; fi
 
 # The completion offers the commands, then a command's own options.

@@ -37,11 +37,15 @@ done
 dpkg-deb -f "$out"/kelvo-lab_*.deb Depends Recommends | grep -q kelvo-relay &&
   { echo "kelvo-lab pulls the relay service in"; fail=1; }
 for p in kelvo kelvo-cli; do
-  dpkg-deb -f "$out"/${p}_*.deb Recommends | grep -qx 'kelvo-relay' ||
+  dpkg-deb -f "$out"/${p}_*.deb Recommends | grep -qE '(^|, )kelvo-relay(,|$)' ||
     { echo "$p does not recommend kelvo-relay"; fail=1; }
 done
 dpkg-deb -I "$out"/kelvo-relay_*.deb conffiles | grep -qx /etc/default/kelvo-relay ||
   { echo "/etc/default/kelvo-relay is no conffile"; fail=1; }
+dpkg-deb -I "$out"/kelvo-cli_*.deb conffiles | grep -qx /etc/default/kelvo-backup ||
+  { echo "/etc/default/kelvo-backup is no conffile"; fail=1; }
+dpkg-deb -c "$out"/kelvo-cli_*.deb | grep -q '^-rw------- root/root .* ./etc/kelvo/backup-http-password$' ||
+  { echo "the backup's password file is not root's alone"; fail=1; }
 
 # The code is built with -fcf-protection, but Debian 12's own start-up files
 # carry no CET note, so no program linked there (not even /bin/ls) gets one.

@@ -1,5 +1,6 @@
 // The main window against a simulated fleet behind a real relay on loopback.
 #include "authform.h"
+#include "compareform.h"
 #include "detailform.h"
 #include "devicelistformat.h"
 #include "hostmacfilter.h"
@@ -498,6 +499,27 @@ TEST_F(MainWindow, DownloadWritesTheDocumentAndUploadDropsUnknownSensors) {
     }
     EXPECT_TRUE(posted);
     EXPECT_GT(lab.fleet().log_size(), logFrom);
+
+    // Compared with the file it had before: the renamed sensor alone.
+    QStringList rows;
+    hooks.dialogs.push_back([&rows](QDialog &d) {
+        auto &form = dynamic_cast<TCompareForm &>(d);
+        for (int r = 0; r < form.CompareGrid->rowCount(); ++r)
+            rows << QStringList{form.CompareGrid->item(r, 0)->text(),
+                                form.CompareGrid->item(r, 1)->text(),
+                                form.CompareGrid->item(r, 2)->text()}
+                        .join(" | ");
+        return int(QDialog::Rejected);
+    });
+    hooks.fileName = dir.filePath("thermometer.xml");
+    MenuAt(w, RowOf(w, mac));
+    ASSERT_TRUE(w.CompareWithFile1->isEnabled());
+    w.CompareWithFile1->trigger();
+    ASSERT_TRUE(WaitFor([&] { return hooks.dialogs.empty(); }, 10000))
+        << w.StatusText().toStdString();
+    ASSERT_EQ(rows.size(), 1) << rows.join("\n").toStdString();
+    EXPECT_TRUE(rows[0].startsWith("SenSet/Entry[")) << rows[0].toStdString();
+    EXPECT_TRUE(rows[0].contains("| Cellar ")) << rows[0].toStdString();
 
     // A file that is not a setup document never reaches the device.
     {

@@ -18,7 +18,9 @@ namespace kelvo::cli {
     X(Download)                                                                                    \
     X(Upload)                                                                                      \
     X(Backup)                                                                                      \
-    X(Values)
+    X(Values)                                                                                      \
+    X(Diff)                                                                                        \
+    X(History)
 
 #define KELVO_CLI_DECLARE(Name) std::unique_ptr<Command> New##Name##Command();
 KELVO_CLI_COMMANDS(KELVO_CLI_DECLARE)

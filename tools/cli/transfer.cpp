@@ -310,6 +310,13 @@ void CollectDocument(int handle, SaveItem &item, const SaveOptions &options) {
         item.error = "the device's document is incomplete or not well-formed XML: " + problem;
         return;
     }
+    if (item.inMemory) {
+        item.bytes = static_cast<long>(document.size());
+        item.document = std::move(document);
+        item.saved = true;
+        item.code = kExitOk;
+        return;
+    }
     WriteDocument(item, document, options);
 }
 

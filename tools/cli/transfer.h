@@ -53,6 +53,9 @@ struct SaveItem {
     // the document is written, the next free BackupNameCandidate beside it is
     // used and `path` tells which.
     std::string nameBase;
+    // Keep the document in `document` instead of writing a file.
+    bool inMemory = false;
+    std::string document;
     bool saved = false;
     long bytes = 0;
     int code = kExitFailed; // ExitCode when not saved

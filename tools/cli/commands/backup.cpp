@@ -1,6 +1,7 @@
 // backup: the configuration documents of every device into one folder.
 #include "transfercommand.h"
 
+#include "confighistory.h"
 #include "devicetext.h"
 #include "kelvohost.h"
 #include "textutil.h"
@@ -42,6 +43,9 @@ public:
 private:
     void Declare(CommandLine &cl) override {
         cl.add({"parallel"}, "Serve N devices at a time (1 to 64, default 32).", "N");
+        cl.add({"history"}, "Keep DIR as a git repository with one file per device, named by "
+                            "its MAC address, and commit what changed, once per run.");
+        cl.add({"brief"}, "With --history: print the summary line only.");
     }
 
     int Execute(CommandLine &cl, Context &ctx) override {
@@ -61,6 +65,11 @@ private:
             ctx.console.error(error);
             return kExitFailed;
         }
+        GitStore store;
+        if (std::string error; cl.isSet("history") && !store.open(folder, &error)) {
+            ctx.console.error(error);
+            return kExitFailed;
+        }
         std::vector<qvudps_module> devices;
         if (const int rc = SearchDevices(ctx, ctx.names, Listing::Visible, devices); rc != kExitOk)
             return rc;
@@ -74,6 +83,8 @@ private:
                 rows.push_back({FieldText(m.mac), FieldText(m.ip) + ":" + std::to_string(m.port),
                                 "skipped", "keeps no configuration document"});
         }
+        if (cl.isSet("history"))
+            return BackupWithHistory(store, keeping, rows, options, cl.isSet("brief"), ctx.console);
         const auto names = BackupFileNames(keeping, FolderEntries(folder));
         std::vector<SaveItem> items;
         for (size_t i = 0; i < keeping.size(); ++i) {
