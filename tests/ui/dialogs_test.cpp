@@ -421,8 +421,8 @@ TEST_F(Dialogs, AboutAndTheWindowsOtherLinks) {
     kelvo::ui::TMainForm w(nullptr, o);
     EXPECT_TRUE(kelvo::ui::InstallMutexHeld());
     EXPECT_EQ(w.ui->SearchBitBtn->text(), "  &Find Devices");
-    EXPECT_EQ(w.ui->StringGrid->horizontalHeaderItem(2)->text(), "* IP");
-    EXPECT_EQ(w.ui->StringGrid->rowCount(), 1);
+    EXPECT_EQ(w.ui->StringGrid->model()->headerData(2, Qt::Horizontal).toString(), "* IP");
+    EXPECT_EQ(w.ui->StringGrid->RowCount(), 1);
     EXPECT_FALSE(w.ui->LogoImage->pixmap().isNull());
     QTest::mouseClick(w.ui->AboutBitBtn, Qt::LeftButton);
     EXPECT_EQ(hooks.dialogTitles, QStringList{"About"});
@@ -484,7 +484,7 @@ TEST_F(Dialogs, GridAndPicturesFollowThePaletteTheScreenAndTheCellWidth) {
     auto w = std::make_unique<kelvo::ui::TMainForm>(nullptr, o);
     w->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    QTableWidget *grid = w->ui->StringGrid;
+    kelvo::ui::TDeviceGrid *grid = w->ui->StringGrid;
     const QRect empty = grid->visualRect(grid->model()->index(0, 1));
     EXPECT_EQ(grid->viewport()->grab().toImage().pixelColor(empty.center()),
               dark.color(QPalette::Base));
@@ -509,26 +509,34 @@ TEST_F(Dialogs, GridAndPicturesFollowThePaletteTheScreenAndTheCellWidth) {
     QApplication::setPalette(normal);
 
     // A text too long for its cell: the tool tip holds all of it.
-    const QString longText = "TCP setup=Y, TEA=Y, NVT=Y, DHCP=Y and more than fits";
-    grid->setItem(0, 5, new QTableWidgetItem(longText));
-    grid->setColumnWidth(5, 60);
-    EXPECT_EQ(w->StringGridHint(grid->visualRect(grid->model()->index(0, 5)).center()), longText);
-    EXPECT_EQ(w->StringGridHint(empty.center()), grid->toolTip());
+    qvudps_module shown = Record();
+    std::snprintf(shown.name, sizeof shown.name, "A name much longer than its narrow column");
+    w->deviceModel->DeviceTable[0] = {0, &shown};
+    w->deviceModel->deviceCount = 1;
+    w->deviceModel->FillDeviceGrid();
+    grid->setColumnWidth(1, 60);
+    const auto hintAt = [grid](int column) {
+        return grid->StringGridHint(grid->visualRect(grid->model()->index(0, column)).center());
+    };
+    EXPECT_EQ(hintAt(1), QString(shown.name));
+    EXPECT_EQ(hintAt(4), grid->toolTip());
+    w->deviceModel->ClearDeviceGrid();
 
     // The window comes back where the user left it, sorted as it was left,
     // with the column widths the user gave.
     w->setGeometry(QRect(40, 50, 900, 500));
     const QRect left = w->geometry();
-    w->StringGridMouseDown(Qt::LeftButton, 0, 3, QPoint());
-    w->StringGridMouseDown(Qt::LeftButton, 0, 3, QPoint());
+    grid->StringGridMouseDown(Qt::LeftButton, 0, 3, QPoint());
+    grid->StringGridMouseDown(Qt::LeftButton, 0, 3, QPoint());
     grid->setColumnWidth(1, 173);
     w->close();
     w.reset();
     kelvo::ui::TMainForm again(nullptr, o);
     EXPECT_EQ(again.geometry(), left);
-    EXPECT_EQ(again.sortColumn, 3);
-    EXPECT_TRUE(again.sortDescending);
-    EXPECT_TRUE(again.ui->StringGrid->horizontalHeaderItem(3)->text().startsWith("* "));
+    EXPECT_EQ(again.deviceModel->sortColumn, 3);
+    EXPECT_TRUE(again.deviceModel->sortDescending);
+    EXPECT_TRUE(
+        again.ui->StringGrid->model()->headerData(3, Qt::Horizontal).toString().startsWith("* "));
     EXPECT_EQ(again.ui->StringGrid->columnWidth(1), 173);
     // So does the file choosers' folder.
     QTemporaryDir folder;

@@ -100,19 +100,18 @@ TEST_F(MainWindow, FirstSearchFillsTheGridAndEveryColumnSorts) {
     EXPECT_EQ(w.windowTitle(), "Mvx-Config 1.0.0 for Marvane products (www.marvane.example)");
     ASSERT_TRUE(WaitForSearch(w));
     EXPECT_EQ(w.StatusText(), "Searching modules... 7 device(s) found");
-    ASSERT_EQ(w.deviceCount, 7);
-    ASSERT_EQ(w.ui->StringGrid->rowCount(), 7);
+    ASSERT_EQ(w.deviceModel->deviceCount, 7);
+    ASSERT_EQ(w.ui->StringGrid->RowCount(), 7);
     QStringList macs = ColumnTexts(w, 0);
     for (std::size_t i = 0; i < lab.fleet().size(); ++i)
         EXPECT_TRUE(macs.contains(Mac(lab.fleet(), i))) << i;
     // Names came over HTTP or in the reply; the converter has none.
     const int converter = RowOf(w, Mac(lab.fleet(), 2));
     ASSERT_GT(converter, 0);
-    EXPECT_EQ(w.ui->StringGrid->item(converter - 1, 1)->text(), "");
-    EXPECT_EQ(w.ui->StringGrid->item(converter - 1, 4)->text(), "10001");
-    EXPECT_EQ(w.ui->StringGrid->item(converter - 1, 5)->text(), "TCP setup=Y, TEA=Y, NVT=Y");
-    EXPECT_EQ(w.ui->StringGrid->item(RowOf(w, Mac(lab.fleet(), 0)) - 1, 1)->text(),
-              "Thermometer 1");
+    EXPECT_EQ(w.ui->StringGrid->CellText(converter, 1), "");
+    EXPECT_EQ(w.ui->StringGrid->CellText(converter, 4), "10001");
+    EXPECT_EQ(w.ui->StringGrid->CellText(converter, 5), "TCP setup=Y, TEA=Y, NVT=Y");
+    EXPECT_EQ(w.ui->StringGrid->CellText(RowOf(w, Mac(lab.fleet(), 0)), 1), "Thermometer 1");
 
     // Sorted by IP at start; each header click re-sorts and moves the mark.
     QCollator collator;
@@ -120,13 +119,17 @@ TEST_F(MainWindow, FirstSearchFillsTheGridAndEveryColumnSorts) {
     for (int column : {2, 0, 1, 3, 4}) {
         if (column != 2)
             ClickHeader(w, column);
-        EXPECT_EQ(w.sortColumn, column);
-        EXPECT_TRUE(w.ui->StringGrid->horizontalHeaderItem(column)->text().startsWith("* "));
-        ASSERT_EQ(w.ui->StringGrid->rowCount(), 7);
+        EXPECT_EQ(w.deviceModel->sortColumn, column);
+        EXPECT_TRUE(w.ui->StringGrid->model()
+                        ->headerData(column, Qt::Horizontal)
+                        .toString()
+                        .startsWith("* "));
+        ASSERT_EQ(w.ui->StringGrid->RowCount(), 7);
         QStringList keys;
-        for (int r = 0; r < w.deviceCount; ++r) {
-            EXPECT_EQ(w.ui->StringGrid->item(r, 0)->text(), QString(w.DeviceTable[r].record->mac));
-            keys << kelvo::ui::SortKey(*w.DeviceTable[r].record, column);
+        for (int r = 0; r < w.deviceModel->deviceCount; ++r) {
+            EXPECT_EQ(w.ui->StringGrid->CellText(r + 1, 0),
+                      QString(w.deviceModel->DeviceTable[r].record->mac));
+            keys << kelvo::ui::SortKey(*w.deviceModel->DeviceTable[r].record, column);
         }
         for (int r = 1; r < keys.size(); ++r)
             EXPECT_LE(collator.compare(keys[r - 1], keys[r]), 0) << column << " row " << r;
@@ -138,7 +141,7 @@ TEST_F(MainWindow, FirstSearchFillsTheGridAndEveryColumnSorts) {
     // The parameters header sorts nothing.
     const QStringList before = ColumnTexts(w, 0);
     ClickHeader(w, 5);
-    EXPECT_EQ(w.sortColumn, 4);
+    EXPECT_EQ(w.deviceModel->sortColumn, 4);
     EXPECT_EQ(ColumnTexts(w, 0), before);
 
     // A click during a search changes nothing; nor does a header click.
@@ -146,9 +149,9 @@ TEST_F(MainWindow, FirstSearchFillsTheGridAndEveryColumnSorts) {
     ASSERT_TRUE(w.searching);
     w.SearchBitBtnClick();
     ClickHeader(w, 0);
-    EXPECT_EQ(w.sortColumn, 4);
+    EXPECT_EQ(w.deviceModel->sortColumn, 4);
     ASSERT_TRUE(WaitForSearch(w));
-    EXPECT_EQ(w.deviceCount, 7);
+    EXPECT_EQ(w.deviceModel->deviceCount, 7);
 }
 
 TEST_F(MainWindow, KeyboardReachesEveryActionAndTheSelectionStays) {
@@ -156,9 +159,9 @@ TEST_F(MainWindow, KeyboardReachesEveryActionAndTheSelectionStays) {
     ASSERT_TRUE(WaitForSearch(w));
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-    QTableWidget *grid = w.ui->StringGrid;
+    kelvo::ui::TDeviceGrid *grid = w.ui->StringGrid;
     const QString mac = Mac(lab.fleet(), 3); // reports its own setup port
-    w.SetCurrentRow(RowOf(w, mac));
+    w.ui->StringGrid->SetCurrentRow(RowOf(w, mac));
     grid->setFocus();
 
     // The menu for the current row, from the Menu key and from Shift+F10.
@@ -183,20 +186,20 @@ TEST_F(MainWindow, KeyboardReachesEveryActionAndTheSelectionStays) {
     // A second click on the sort column reverses it; the device stays
     // selected through every sort and search.
     ClickHeader(w, 2);
-    EXPECT_TRUE(w.sortDescending);
+    EXPECT_TRUE(w.deviceModel->sortDescending);
     EXPECT_EQ(grid->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
     const QStringList ips = ColumnTexts(w, 2);
     for (int r = 1; r < ips.size(); ++r)
-        EXPECT_GE(kelvo::ui::SortKey(*w.DeviceTable[r - 1].record, 2),
-                  kelvo::ui::SortKey(*w.DeviceTable[r].record, 2));
-    EXPECT_EQ(w.CurrentRow(), RowOf(w, mac));
+        EXPECT_GE(kelvo::ui::SortKey(*w.deviceModel->DeviceTable[r - 1].record, 2),
+                  kelvo::ui::SortKey(*w.deviceModel->DeviceTable[r].record, 2));
+    EXPECT_EQ(w.ui->StringGrid->CurrentRow(), RowOf(w, mac));
     QTest::keyClick(grid, Qt::Key_F5);
     EXPECT_TRUE(w.searching);
     ASSERT_TRUE(WaitForSearch(w));
-    EXPECT_EQ(w.CurrentRow(), RowOf(w, mac));
+    EXPECT_EQ(w.ui->StringGrid->CurrentRow(), RowOf(w, mac));
     ClickHeader(w, 0);
-    EXPECT_FALSE(w.sortDescending);
-    EXPECT_EQ(w.CurrentRow(), RowOf(w, mac));
+    EXPECT_FALSE(w.deviceModel->sortDescending);
+    EXPECT_EQ(w.ui->StringGrid->CurrentRow(), RowOf(w, mac));
 
     // Tab leaves the grid for the window's next control.
     grid->setFocus();
@@ -262,13 +265,13 @@ TEST_F(MainWindow, RowsAppearWhileTheSearchRunsAndDevicesLeftOutAreCounted) {
     // A table smaller than the fleet, set before the first search starts.
     ASSERT_EQ(qvudps_set_capacity(5), 0);
     w.show();
-    ASSERT_TRUE(WaitFor([&w] { return w.searching && w.deviceCount > 0; }, 30000))
+    ASSERT_TRUE(WaitFor([&w] { return w.searching && w.deviceModel->deviceCount > 0; }, 30000))
         << "rows are listed before the search ends";
-    EXPECT_EQ(w.ui->StringGrid->item(0, 0)->text(), QString(w.DeviceTable[0].record->mac));
+    EXPECT_EQ(w.ui->StringGrid->CellText(1, 0), QString(w.deviceModel->DeviceTable[0].record->mac));
     ASSERT_TRUE(WaitFor([&w] { return !w.searching; }, 30000));
     EXPECT_EQ(w.StatusText(),
               "Searching modules... 5 device(s) found, 2 more answered but did not fit the list");
-    EXPECT_EQ(w.ui->StringGrid->rowCount(), 5);
+    EXPECT_EQ(w.ui->StringGrid->RowCount(), 5);
     EXPECT_EQ(qvudps_set_capacity(kelvo::ui::kMaxDevices), 0);
 }
 
@@ -322,7 +325,7 @@ TEST_F(MainWindow, MenuEntriesFollowTheDeviceAndTheFilterHidesDevices) {
     kelvo::host::MacFilter.push_back({0x024B56000000ull, 0x024B56FFFFFFull});
     ASSERT_TRUE(SearchAgain(w));
     EXPECT_EQ(w.StatusText(), "Searching modules... 0 device(s) found");
-    EXPECT_EQ(w.ui->StringGrid->rowCount(), 1);
+    EXPECT_EQ(w.ui->StringGrid->RowCount(), 1);
     EXPECT_EQ(MenuAt(w, 1), (L{false, false, false, false, false, false}));
     // A click on the empty row opens nothing.
     QTest::mouseClick(
@@ -377,14 +380,14 @@ TEST_F(MainWindow, DetailDialogAppliesNewSettingsAndTheNextSearchMarksTheDevice)
         << w.StatusText().toStdString();
     const int moved = RowOf(w, mac);
     ASSERT_GT(moved, 0);
-    EXPECT_EQ(w.ui->StringGrid->item(moved - 1, 2)->text(), "127.0.10.72");
-    EXPECT_TRUE(WaitFor(
-        [&] { return w.ui->StringGrid->item(moved - 1, 1)->text() == "Boiler room"; }, 100));
-    EXPECT_EQ(w.newMarkDelay, 0);
-    for (int r = 0; r < w.deviceCount; ++r)
-        EXPECT_EQ(w.DeviceTable[r].isNew, r == moved - 1 ? 1 : 0) << r;
+    EXPECT_EQ(w.ui->StringGrid->CellText(moved, 2), "127.0.10.72");
+    EXPECT_TRUE(
+        WaitFor([&] { return w.ui->StringGrid->CellText(moved, 1) == "Boiler room"; }, 100));
+    EXPECT_EQ(w.deviceModel->newMarkDelay, 0);
+    for (int r = 0; r < w.deviceModel->deviceCount; ++r)
+        EXPECT_EQ(w.deviceModel->DeviceTable[r].isNew, r == moved - 1 ? 1 : 0) << r;
     // Drawn in the new-device tint unless it is the current row.
-    w.SetCurrentRow(moved == 1 ? 2 : 1);
+    w.ui->StringGrid->SetCurrentRow(moved == 1 ? 2 : 1);
     const QImage grid = w.ui->StringGrid->viewport()->grab().toImage();
     const QRect movedCell =
         w.ui->StringGrid->visualRect(w.ui->StringGrid->model()->index(moved - 1, 3));
@@ -420,7 +423,7 @@ TEST_F(MainWindow, DefaultsAskFirstAndUseTheSetupKeyOfAuthorisedDevices) {
     ASSERT_TRUE(WaitFor([&w] { return w.searching; }, 15000)) << w.StatusText().toStdString();
     ASSERT_TRUE(WaitForSearch(w));
     EXPECT_EQ(lab.fleet().device(5).defaults_loaded, 1u);
-    EXPECT_EQ(w.deviceCount, 7);
+    EXPECT_EQ(w.deviceModel->deviceCount, 7);
 
     // The relay stops and a plain listener takes its port: the signed setup
     // is not sent, and the error names the missing relay.
@@ -546,8 +549,8 @@ TEST_F(MainWindow, CtrlSSavesTheListAsTheCommandLineFormatsIt) {
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     std::vector<qvudps_module> list;
-    for (int i = 0; i < w.deviceCount; ++i)
-        list.push_back(*w.DeviceTable[static_cast<size_t>(i)].record);
+    for (int i = 0; i < w.deviceModel->deviceCount; ++i)
+        list.push_back(*w.deviceModel->DeviceTable[static_cast<size_t>(i)].record);
     for (const auto format : {kelvo::host::Format::Csv, kelvo::host::Format::Json}) {
         const bool json = format == kelvo::host::Format::Json;
         hooks.fileName = dir.filePath(json ? "fleet.json" : "fleet.csv");
@@ -626,9 +629,9 @@ TEST(AssistedWindow, DetailBoxesActOnTheirStateHoweverItChanges) {
     ASSERT_TRUE(lab.ok()) << lab.error();
     TMainForm w(nullptr, lab.options());
     ASSERT_TRUE(WaitForSearch(w));
-    ASSERT_EQ(w.deviceCount, 1);
+    ASSERT_EQ(w.deviceModel->deviceCount, 1);
     for (const bool assisted : {true, false}) {
-        kelvo::ui::TDetailForm f(&w, w.DeviceTable[0].record, &w.spinnerIndex);
+        kelvo::ui::TDetailForm f(&w, w.deviceModel->DeviceTable[0].record, &w.spinnerIndex);
         f.show();
         for (QCheckBox *box :
              {f.ui->DHCPCheckBox, f.ui->TCPCheckBox, f.ui->NVTCheckBox, f.ui->TEACheckBox,
@@ -680,20 +683,20 @@ TEST(AssistedWindow, FirstRowStaysCurrentWhenTheFirstDevicesAnswerLate) {
     ASSERT_TRUE(lab.ok()) << lab.error();
     kelvo::terminal::UserSettings().remove("MainWindow/SortColumn"); // by IP
     TMainForm w(nullptr, lab.options());
-    QTableWidget *grid = w.ui->StringGrid;
+    kelvo::ui::TDeviceGrid *grid = w.ui->StringGrid;
     w.show();
-    ASSERT_TRUE(WaitFor([&w] { return w.searching && w.deviceCount >= 20; }, 15000));
-    EXPECT_EQ(w.CurrentRow(), 1);
+    ASSERT_TRUE(WaitFor([&w] { return w.searching && w.deviceModel->deviceCount >= 20; }, 15000));
+    EXPECT_EQ(w.ui->StringGrid->CurrentRow(), 1);
     ASSERT_TRUE(WaitForSearch(w));
-    ASSERT_EQ(w.deviceCount, 40);
-    EXPECT_EQ(grid->item(0, 0)->text(), Mac(lab.fleet(), 0));
-    EXPECT_EQ(w.CurrentRow(), 1);
+    ASSERT_EQ(w.deviceModel->deviceCount, 40);
+    EXPECT_EQ(grid->CellText(1, 0), Mac(lab.fleet(), 0));
+    EXPECT_EQ(w.ui->StringGrid->CurrentRow(), 1);
     EXPECT_EQ(grid->verticalScrollBar()->value(), 0);
     EXPECT_GT(grid->verticalScrollBar()->maximum(), 0) << "the list is longer than the view";
     // A row chosen by the keyboard is the user's and stays through a search.
     grid->setFocus();
     QTest::keyClick(grid, Qt::Key_Down);
-    ASSERT_EQ(w.CurrentRow(), 2);
+    ASSERT_EQ(w.ui->StringGrid->CurrentRow(), 2);
     ASSERT_TRUE(SearchAgain(w));
-    EXPECT_EQ(w.CurrentRow(), RowOf(w, Mac(lab.fleet(), 1)));
+    EXPECT_EQ(w.ui->StringGrid->CurrentRow(), RowOf(w, Mac(lab.fleet(), 1)));
 }

@@ -174,9 +174,9 @@ bool WaitForSearch(kelvo::ui::TMainForm &w, int ms) {
 
 QStringList ColumnTexts(const kelvo::ui::TMainForm &w, int column) {
     QStringList out;
-    for (int r = 0; r < w.deviceCount; ++r) {
-        const QTableWidgetItem *item = w.ui->StringGrid->item(r, column);
-        out << (item ? item->text() : QString());
+    for (int r = 1; r <= w.ui->StringGrid->RowCount(); ++r) {
+        if (w.ui->StringGrid->FindDeviceByRow(r) >= 0)
+            out << w.ui->StringGrid->CellText(r, column);
     }
     return out;
 }
