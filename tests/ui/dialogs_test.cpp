@@ -559,7 +559,19 @@ TEST_F(Dialogs, EveryTextTheWindowDrawsIsReadable) {
         EXPECT_GE(
             ContrastRatio(kelvo::ui::WebSiteLinkColor(palette), palette.color(QPalette::Window)),
             kelvo::ui::kMinTextContrast);
+        // The filter field's text and its hint.
+        QApplication::setPalette(palette);
+        kelvo::ui::MainOptions o;
+        o.relayPort = 9; // never searched
+        o.macFilterFile = "/nonexistent/kelvo.filter";
+        kelvo::ui::TMainForm w(nullptr, o);
+        const QPalette field = w.ui->FilterEdit->palette();
+        for (const auto role : {QPalette::Text, QPalette::PlaceholderText})
+            EXPECT_GE(ContrastRatio(field.color(role), field.color(QPalette::Base)),
+                      kelvo::ui::kMinTextContrast)
+                << "dark " << (&palette != &light) << " role " << role;
     }
+    QApplication::setPalette(light);
     // The designed link colour stays where it is readable.
     EXPECT_EQ(kelvo::ui::GridCellColors(DarkPalette(), true, false, true).text,
               QColor(166, 202, 240));
@@ -595,6 +607,8 @@ TEST_F(Dialogs, EveryControlHasAnAccessibleName) {
     }
     EXPECT_EQ(detail.ui->IPEdit->accessibleName(), "IP address");
     EXPECT_EQ(detail.ui->SaveBitBtn->accessibleName(), "Apply changes");
+    EXPECT_EQ(w.ui->FilterEdit->accessibleName(), "Filter devices");
+    EXPECT_TRUE(w.ui->FilterEdit->toolTip().contains("Ctrl+F"));
     // Containers are not announced by their designer's names.
     EXPECT_EQ(AccessibleName(about.ui->Panel1), "");
 

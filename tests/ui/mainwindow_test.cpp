@@ -15,6 +15,7 @@
 #include <QCollator>
 #include <QFile>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QNetworkDatagram>
 #include <QScrollBar>
@@ -164,6 +165,19 @@ TEST_F(MainWindow, KeyboardReachesEveryActionAndTheSelectionStays) {
     w.ui->StringGrid->SetCurrentRow(RowOf(w, mac));
     grid->setFocus();
 
+    // Sorting without a mouse: Ctrl+1 to Ctrl+5, also under "Sort by" in the
+    // menu; again reverses, and the device stays current.
+    QTest::keyClick(grid, Qt::Key_4, Qt::ControlModifier);
+    EXPECT_EQ(w.deviceModel->sortColumn, 3);
+    EXPECT_FALSE(w.deviceModel->sortDescending);
+    QTest::keyClick(grid, Qt::Key_4, Qt::ControlModifier);
+    EXPECT_TRUE(w.deviceModel->sortDescending);
+    EXPECT_TRUE(w.SortByMenu->actions().value(3)->isChecked());
+    EXPECT_EQ(w.ui->StringGrid->CurrentRow(), RowOf(w, mac));
+    EXPECT_TRUE(w.PopupMenu->actions().contains(w.SortByMenu->menuAction()));
+    QTest::keyClick(grid, Qt::Key_3, Qt::ControlModifier);
+    EXPECT_EQ(w.deviceModel->sortColumn, 2);
+
     // The menu for the current row, from the Menu key and from Shift+F10.
     for (const auto &[key, mods] :
          {std::pair{Qt::Key_Menu, Qt::KeyboardModifiers()},
@@ -205,6 +219,47 @@ TEST_F(MainWindow, KeyboardReachesEveryActionAndTheSelectionStays) {
     grid->setFocus();
     QTest::keyClick(grid, Qt::Key_Tab);
     EXPECT_NE(QApplication::focusWidget(), grid);
+}
+
+TEST_F(MainWindow, FilterFieldNarrowsTheListAndActionsKeepToTheRowsShown) {
+    TMainForm w(nullptr, lab.options());
+    ASSERT_TRUE(WaitForSearch(w));
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(w.ui->StringGrid, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_EQ(QApplication::focusWidget(), w.ui->FilterEdit);
+    const QString logger = "02:4B:56:00:00:22";
+    // By MAC, name, IP or type, without regard to case.
+    for (const char *text : {"4b:56:00:00:22", "LOGGER", "127.0.10.34", "lab data"}) {
+        w.ui->FilterEdit->setText(text);
+        EXPECT_EQ(ColumnTexts(w, 0), QStringList{logger}) << text;
+        EXPECT_EQ(w.FilterCountLabel->text(), "Showing 1 of 7 devices");
+        EXPECT_TRUE(w.FilterCountLabel->isVisibleTo(&w));
+    }
+    // The row shown is the device the actions work on.
+    EXPECT_EQ(MenuAt(w, 1).first(), true);
+    EXPECT_EQ(QString(w.deviceModel->DeviceTable[w.selectedDevice].record->mac), logger);
+    QString opened;
+    hooks.dialogs.push_back([&opened](QDialog &d) {
+        d.show();
+        opened = static_cast<kelvo::ui::TDetailForm &>(d).ui->MACEdit->text();
+        return int(QDialog::Rejected);
+    });
+    QTest::keyClick(w.ui->StringGrid, Qt::Key_Return);
+    EXPECT_EQ(opened, logger);
+    // It keeps narrowing the rows of a new search.
+    ASSERT_TRUE(SearchAgain(w));
+    EXPECT_EQ(ColumnTexts(w, 0), QStringList{logger});
+    EXPECT_EQ(w.FilterCountLabel->text(), "Showing 1 of 7 devices");
+    w.ui->FilterEdit->setText("no such device");
+    EXPECT_EQ(w.ui->StringGrid->RowCount(), 0);
+    EXPECT_EQ(w.FilterCountLabel->text(), "Showing 0 of 7 devices");
+    // Escape empties it and every device is back.
+    w.ui->FilterEdit->setFocus();
+    QTest::keyClick(w.ui->FilterEdit, Qt::Key_Escape);
+    EXPECT_TRUE(w.ui->FilterEdit->text().isEmpty());
+    EXPECT_EQ(w.ui->StringGrid->RowCount(), 7);
+    EXPECT_FALSE(w.FilterCountLabel->isVisibleTo(&w));
 }
 
 TEST_F(MainWindow, MenuTerminalIsModalAndNamesTheSetupPort) {
