@@ -26,8 +26,8 @@ QString FieldText(const char *field, std::size_t size) {
 } // namespace
 
 TDetailForm::TDetailForm(QWidget *owner, qvudps_module *record, int *spinnerIndex)
-    : QDialog(owner), SetupTimer(new QTimer(this)), ui(new Ui::DetailForm), record_(record),
-      spinner_(spinnerIndex) {
+    : QDialog(owner), SetupTimer(new QTimer(this)), ui(new Ui::DetailForm), deviceRecord(record),
+      spinner(spinnerIndex) {
     ui->setupUi(this);
     // The "(DHCP)" marks keep their room while hidden, so that ticking
     // "Enable DHCP" neither squeezes them nor the fields beside them.
@@ -92,17 +92,17 @@ void TDetailForm::SetStatus(const QString &text) {
 }
 
 void TDetailForm::FormShow() {
-    const qvudps_module &m = *record_;
-    shownName_ = FIELD(m, name);
-    shownIp_ = FIELD(m, ip);
-    shownMask_ = FIELD(m, mask);
+    const qvudps_module &m = *deviceRecord;
+    shownName = FIELD(m, name);
+    shownIp = FIELD(m, ip);
+    shownMask = FIELD(m, mask);
     // Says which device is being changed, also to a screen reader's window list.
-    setWindowTitle(shownName_.isEmpty()
+    setWindowTitle(shownName.isEmpty()
                        ? QString("Details - %1").arg(FIELD(m, mac))
-                       : QString("Details - %1 (%2)").arg(shownName_, FIELD(m, mac)));
-    ui->NameEdit->setText(shownName_);
+                       : QString("Details - %1 (%2)").arg(shownName, FIELD(m, mac)));
+    ui->NameEdit->setText(shownName);
     ui->MACEdit->setText(FIELD(m, mac));
-    ui->IPEdit->setText(shownIp_);
+    ui->IPEdit->setText(shownIp);
     ui->PortEdit->setText(QString::number(m.port));
     ui->MaskEdit->setText(FIELD(m, mask));
     ui->GatewayEdit->setText(FIELD(m, gateway));
@@ -184,7 +184,7 @@ void TDetailForm::SaveBitBtnClick() {
     }
     // A new address or mask that no device should get is refused as
     // kelvo-cli refuses it, whatever "Check if new IP address is empty" says.
-    if (!ui->DHCPCheckBox->isChecked() && (v.ip != shownIp_ || v.mask != shownMask_)) {
+    if (!ui->DHCPCheckBox->isChecked() && (v.ip != shownIp || v.mask != shownMask)) {
         const std::string fault =
             kelvo::host::AddressFault(v.ip.toStdString(), v.mask.toStdString());
         if (!fault.empty()) {
@@ -234,12 +234,12 @@ void TDetailForm::SaveBitBtnClick() {
 
 void TDetailForm::FinishApply(std::uint16_t port) {
     // Nothing is being sent while the password is still being asked for.
-    const bool asks = record_->setup_auth_required != 0;
+    const bool asks = deviceRecord->setup_auth_required != 0;
     const QString sending = ui->StatusBar->currentMessage();
     if (asks)
         SetStatus("Waiting for user name and password...");
     // The stored record stays as it was unless the setup can leave.
-    if (AskDeviceCredentials(this, *record_) || !RelayReadyForSetup(this)) {
+    if (AskDeviceCredentials(this, *deviceRecord) || !RelayReadyForSetup(this)) {
         SetStatus("Ready");
         return;
     }
@@ -249,7 +249,7 @@ void TDetailForm::FinishApply(std::uint16_t port) {
     v.name = ui->NameEdit->text();
     // An untouched name stays byte for byte: a name the search did not read,
     // or one longer than the dialog writes, is not replaced.
-    v.nameEdited = v.name != shownName_;
+    v.nameEdited = v.name != shownName;
     v.ip = ui->IPEdit->text().trimmed();
     v.mask = ui->MaskEdit->text().trimmed();
     v.gateway = ui->GatewayEdit->text().trimmed();
@@ -259,12 +259,12 @@ void TDetailForm::FinishApply(std::uint16_t port) {
     v.tcpSetup = ui->TCPCheckBox->isChecked();
     v.dhcp = ui->DHCPCheckBox->isChecked();
     v.tea = ui->TEACheckBox->isChecked();
-    WriteDetailValues(*record_, v, port);
+    WriteDetailValues(*deviceRecord, v, port);
     SendDeviceSettings();
 }
 
 void TDetailForm::SendDeviceSettings() {
-    if (qvudps_setup(record_, 1, nullptr) == -1) {
+    if (qvudps_setup(deviceRecord, 1, nullptr) == -1) {
         Hooks().Error(this, "Sending new setting failed");
         return;
     }
@@ -275,10 +275,10 @@ void TDetailForm::SendDeviceSettings() {
 
 void TDetailForm::SetupTimerTimer() {
     if (qvudps_setup_finish() == -1) {
-        *spinner_ = (*spinner_ + 1) % 4;
+        *spinner = (*spinner + 1) % 4;
         ShowProgressStatus(ui->StatusBar,
                            QString("Sending new settings... %1")
-                               .arg(QChar(qv::spinner_char(static_cast<unsigned>(*spinner_)))));
+                               .arg(QChar(qv::spinner_char(static_cast<unsigned>(*spinner)))));
         if (--setupTicks < 0) {
             SetupTimer->stop();
             SetStatus("Sending new settings... timeout error");
@@ -293,22 +293,22 @@ void TDetailForm::SetupTimerTimer() {
 void TDetailForm::DefaultsBitBtnClick() {
     if (!Hooks().Question(this, "Are you sure to set default values?"))
         return;
-    if (AskDeviceCredentials(this, *record_) || !RelayReadyForSetup(this))
+    if (AskDeviceCredentials(this, *deviceRecord) || !RelayReadyForSetup(this))
         return;
-    record_->load_defaults = 1;
+    deviceRecord->load_defaults = 1;
     SendDeviceSettings();
 }
 
 void TDetailForm::WEBBitBtnClick() {
     SetStatus("Openning in WEB Browser...");
-    OpenInBrowser(ui->IPEdit->text(), WebPortOf(*record_), this);
+    OpenInBrowser(ui->IPEdit->text(), WebPortOf(*deviceRecord), this);
     SetStatus("Ready");
 }
 
 void TDetailForm::TCPSetupButtonClick() {
     SetStatus("Openning TCP Setup...");
     // Owned by this dialog: it stays on top of it and takes input at once.
-    OpenTcpSetup(this, ui->IPEdit->text(), TcpSetupPortOf(*record_));
+    OpenTcpSetup(this, ui->IPEdit->text(), TcpSetupPortOf(*deviceRecord));
     SetStatus("Ready");
 }
 

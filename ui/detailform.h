@@ -59,11 +59,11 @@ private:
     void FinishApply(std::uint16_t port);
     void SetStatus(const QString &text);
 
-    qvudps_module *record_;
-    int *spinner_;
+    qvudps_module *deviceRecord;
+    int *spinner;
     bool shown_ = false;
     // The texts the fields showed when the dialog was filled.
-    QString shownName_, shownIp_, shownMask_;
+    QString shownName, shownIp, shownMask;
 };
 
 } // namespace kelvo::ui

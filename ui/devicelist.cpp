@@ -9,18 +9,9 @@
 
 namespace kelvo::ui {
 
-namespace {
-
-QString Text(const char *field, std::size_t size) {
-    // Record texts are NUL-terminated inside their fields; never read past one.
+QString RecordText(const char *field, std::size_t size) {
     return QString::fromUtf8(qv::field_text(field, size));
 }
-
-template <std::size_t N> QString Text(const char (&field)[N]) {
-    return Text(field, N);
-}
-
-} // namespace
 
 QStringList GridHeaders(int sortColumn) {
     QStringList headers{"MAC", "Name", "IP", "Device type", "Port", "Parameters"};
@@ -30,8 +21,8 @@ QStringList GridHeaders(int sortColumn) {
 }
 
 QStringList RowTexts(const qvudps_module &m) {
-    return {Text(m.mac),      Text(m.name), Text(m.ip), Text(m.type_name), QString::number(m.port),
-            ParametersText(m)};
+    return {RecordText(m.mac),       RecordText(m.name),      RecordText(m.ip),
+            RecordText(m.type_name), QString::number(m.port), ParametersText(m)};
 }
 
 QString ParametersText(const qvudps_module &m) {
@@ -39,16 +30,16 @@ QString ParametersText(const qvudps_module &m) {
 }
 
 QString DeviceKey(const qvudps_module &m) {
-    return Text(m.mac) + "-" + Text(m.ip);
+    return RecordText(m.mac) + "-" + RecordText(m.ip);
 }
 
 QString SortKey(const qvudps_module &m, int column) {
-    const QString mac = Text(m.mac);
+    const QString mac = RecordText(m.mac);
     switch (column) {
     case 0:
         return mac;
     case 1:
-        return Text(m.name) + "ZZZZZZ" + mac;
+        return RecordText(m.name) + "ZZZZZZ" + mac;
     case 2: {
         // Numbers written with three digits so that .9 sorts before .10; an
         // address that does not read sorts as 0.0.0.0.
@@ -62,7 +53,7 @@ QString SortKey(const qvudps_module &m, int column) {
                mac;
     }
     case 3:
-        return Text(m.type_name) + mac;
+        return RecordText(m.type_name) + mac;
     case 4:
         return QString("%1").arg(static_cast<unsigned>(m.port), 10, 10, QChar('0')) + mac;
     default:
@@ -97,13 +88,13 @@ QStringList SettingsNotTaken(const qvudps_module &sent, const qvudps_module &now
             differ << what;
     };
     const bool addresses = !(sent.dhcp_supported && sent.dhcp_enabled);
-    compare(addresses, Text(sent.ip) == Text(now.ip), "IP address");
-    compare(addresses, Text(sent.mask) == Text(now.mask), "mask");
-    compare(addresses, Text(sent.gateway) == Text(now.gateway), "gateway");
+    compare(addresses, RecordText(sent.ip) == RecordText(now.ip), "IP address");
+    compare(addresses, RecordText(sent.mask) == RecordText(now.mask), "mask");
+    compare(addresses, RecordText(sent.gateway) == RecordText(now.gateway), "gateway");
     compare(sent.port != 0, sent.port == now.port, "port");
     compare(sent.filter_supported,
-            Text(sent.filter_ip) == Text(now.filter_ip) &&
-                Text(sent.filter_mask) == Text(now.filter_mask),
+            RecordText(sent.filter_ip) == RecordText(now.filter_ip) &&
+                RecordText(sent.filter_mask) == RecordText(now.filter_mask),
             "IP access filter");
     compare(sent.dhcp_supported, (sent.dhcp_enabled == 1) == (now.dhcp_enabled == 1), "DHCP");
     compare(sent.tcp_setup_supported, (sent.tcp_setup_enabled == 1) == (now.tcp_setup_enabled == 1),

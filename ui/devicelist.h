@@ -27,6 +27,13 @@ struct DeviceEntry {
     qvudps_module *record = nullptr;
 };
 
+// A record's text field, read only up to its NUL and never past the field;
+// names travel as UTF-8.
+QString RecordText(const char *field, std::size_t size);
+template <std::size_t N> QString RecordText(const char (&field)[N]) {
+    return RecordText(field, N);
+}
+
 // The six header texts, the column `sortColumn` (0 to 4) marked with "* ".
 QStringList GridHeaders(int sortColumn);
 

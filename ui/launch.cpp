@@ -26,8 +26,8 @@ bool GuiHostPrompts::confirm(const std::string &text) {
 }
 
 bool GuiHostPrompts::confirmOutOfRange(const std::string &ipText, const std::string &networkText) {
-    TConfirmForm dialog(mainWindow ? mainWindow.data() : owner_, QString::fromStdString(ipText),
-                        QString::fromStdString(networkText));
+    TConfirmForm dialog(mainWindow ? mainWindow.data() : ownerWindow,
+                        QString::fromStdString(ipText), QString::fromStdString(networkText));
     return Hooks().ExecDialog(dialog) == QDialog::Accepted;
 }
 

@@ -19,13 +19,13 @@ namespace kelvo::ui {
 // as the "Confirm" dialog owned by `owner`.
 class GuiHostPrompts : public kelvo::host::HostPrompts {
 public:
-    explicit GuiHostPrompts(QWidget *owner) : owner_(owner) {}
+    explicit GuiHostPrompts(QWidget *owner) : ownerWindow(owner) {}
     void error(const std::string &text) override;
     bool confirm(const std::string &text) override;
     bool confirmOutOfRange(const std::string &ipText, const std::string &networkText) override;
 
 private:
-    QWidget *owner_;
+    QWidget *ownerWindow;
 };
 
 // The window that owns the out-of-range question; set by the main window.

@@ -7,6 +7,7 @@
 #ifndef KELVO_UI_MAINFORM_H
 #define KELVO_UI_MAINFORM_H
 
+#include "devicegrid.h"
 #include "devicelist.h"
 #include "hostadapter.h"
 #include "ioxml.h"
@@ -21,10 +22,8 @@
 #include <vector>
 
 class QComboBox;
+class QLabel;
 class QMenu;
-class QModelIndex;
-class QPainter;
-class QStyleOptionViewItem;
 
 namespace Ui {
 class MainForm;
@@ -41,16 +40,6 @@ struct MainOptions {
     QString macFilterFile;
 };
 
-// The background of a device that was not in the previous search.
-QColor NewDeviceColor(const QPalette &palette);
-
-// The colours of a device cell: the row's background (selection, new-device
-// tint or plain) and its text, a link's in the MAC and web IP cells; the text
-// is always readable on the background.
-struct CellColors {
-    QColor background, text;
-};
-CellColors GridCellColors(const QPalette &palette, bool current, bool newMark, bool link);
 // The web-site link's colour on the window.
 QColor WebSiteLinkColor(const QPalette &palette);
 
@@ -68,16 +57,18 @@ public:
     QMenu *PopupMenu;
     QAction *SaveDeviceList1; // "Save device list...", Ctrl+S
     QAction *CompareWithFile1 = nullptr;
+    QMenu *SortByMenu;     // "Sort by", Ctrl+1 to Ctrl+5
+    QAction *FilterAction; // Ctrl+F: to the filter field
 
-    // The last search's devices, sorted; entries valid up to deviceCount.
-    std::vector<DeviceEntry> DeviceTable;
-    int deviceCount = 0;
+    // The last search's devices (DeviceTable, deviceCount), their sort order
+    // and "new" marks, and the rows the filter field leaves in the grid.
+    TDeviceModel *deviceModel;
+    TDeviceFilter *deviceFilter;
+    // "Showing 3 of 70 devices" while a filter is typed.
+    QLabel *FilterCountLabel;
+    // The DeviceTable index of the device an action works on.
     int selectedDevice = -1;
-    QStringList seenDevices;
-    int sortColumn = 2;
     bool searching = false;
-    std::uint8_t newMarkDelay = 2;
-    bool clickOpensDetail = false;
     int searchTicks = 0;
     int spinnerIndex = 0;
     int defaultTicks = 0;
@@ -119,25 +110,13 @@ public:
     void WWWLabelClick();
     void LogoImageClick();
 
-    // Device grid.
-    void SetGridHeaders();
-    void ClearDeviceGrid();
-    void SortDeviceTable(int column);
-    void FillDeviceGrid();
-    int FindDeviceByRow(int row) const;
-    void StringGridDrawCell(QPainter *painter, const QStyleOptionViewItem &option,
-                            const QModelIndex &index);
-    void StringGridMouseMove(const QPoint &pos);
-    void StringGridMouseDown(Qt::MouseButton button, int row, int column, const QPoint &globalPos);
-    void StringGridDblClick();
-    void StringGridKeyDown(int key);
-    void HandleGridClick();
-    // The grid row under the cursor's row index (row 1 is the first device).
-    int CurrentRow() const;
-    // Makes a row current as the user's choice, which then stays current
-    // through searches and sorts.
-    void SetCurrentRow(int row);
-    int RowCount() const;
+    // Device grid (the grid itself is ui->StringGrid).
+    // A device opened in the grid: its details, or its web page (column 2).
+    void StringGridDeviceActivated(qvudps_module *record, int column);
+    // A header click or Ctrl+1 to Ctrl+5: sorts unless a search runs.
+    void SortByColumn(int column);
+    void FilterEditChange(const QString &text);
+    void ShowFilterCount();
 
     // Device actions.
     void PopupMenuPopup();
@@ -167,15 +146,6 @@ public:
     void SetStatus(const QString &text);
     void SetProgress(const QString &text);
 
-    // Keyboard and selection.
-    // A second click on the sort column's header reverses the order.
-    bool sortDescending = false;
-    // The selected rows' cells, tab-separated, one line per row.
-    QString SelectedRowsText() const;
-    void OpenPopupMenuForCurrentRow();
-    // The tool tip over the grid: a cell's whole text when it is cut short,
-    // otherwise the grid's hint.
-    QString StringGridHint(const QPoint &pos) const;
     // After the search that follows an apply or "Load default values": says
     // so when the device reports other settings than it was sent.
     void CheckSettingsTaken();
@@ -188,38 +158,28 @@ protected:
 
 private:
     void FormClose();
+    // The shared spinner's next character.
     QChar NextSpinner();
     void SetUpKeyboardAndNames();
+    void SetUpSortAndFilter();
     // The logo and icon for the palette and the screen's pixel density.
     void DrawArtwork();
     void ShowWebSiteLink();
-    // The sort order and column widths the user left the grid with.
-    void RestoreGridLayout();
     void ExpectSettings(const qvudps_module &sent);
     // The status text proper; a menu's status tip shows over it only while
     // the pointer is on an entry.
-    QString statusText_;
-    // The device that stays selected across a search or a sort.
-    QString keepMac_;
+    QString statusText;
     // What the last setup sent, until the next search has checked it.
-    std::optional<qvudps_module> sentSettings_;
+    std::optional<qvudps_module> sentSettings;
     // Rows from the records gathered so far while the search runs.
     void ShowPartialResult();
-    // Writes the rows of DeviceTable, keeping the current device current.
-    void FillRows();
-    bool shown_ = false;
+    bool shown = false;
     // Copies of the records read during the running search; DeviceTable
     // points into them until the final list replaces them.
-    std::vector<qvudps_module> partialRecords_;
-    int partialCount_ = 0;
+    std::vector<qvudps_module> partialRecords;
+    int partialCount = 0;
     // Devices of the previous result, for the "new" mark during a search.
-    QSet<QString> previousKeys_;
-    // Whether the user has chosen a device (keepMac_) yet.
-    bool rowChosen_ = false;
-    // Above 0 while the window itself moves the current row.
-    int ownRowChange_ = 0;
-    void MoveCurrentRow(int row);
-    void NoteChosenRow(int row);
+    QSet<QString> previousKeys;
 };
 
 } // namespace kelvo::ui

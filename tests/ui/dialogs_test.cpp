@@ -69,48 +69,8 @@ qvudps_module Record() {
     return m;
 }
 
-class Dialogs : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        // Setups of unknown devices end at once without sending anything
-        // after the relay answered its probe.
-        relay = std::make_unique<Lab>(std::vector<kelvo::devsim::DeviceConfig>{});
-        qvudps_init();
-    }
-    // A main window of an earlier test may have pointed both elsewhere.
-    void SetUp() override {
-        ASSERT_TRUE(relay->ok()) << relay->error();
-        qvudps_set_proxy("127.0.0.1", relay->relay_port(), "Mvx-Config");
-        kelvo::ui::SetSetupRoute("127.0.0.1", relay->relay_port(), false);
-    }
-    static void TearDownTestSuite() { relay.reset(); }
-    static inline std::unique_ptr<Lab> relay;
-    ScriptedHooks hooks;
-    int spinner = 0;
-};
-
 QString Status(TDetailForm &f) {
     return f.ui->StatusBar->currentMessage();
-}
-
-// What assistive technology hears of the status lines while `run` runs.
-QStringList Announced(const std::function<void()> &run) {
-    static QStringList heard;
-    heard.clear();
-    QAccessible::installUpdateHandler([](QAccessibleEvent *event) {
-        if (event->type() == QAccessible::ValueChanged &&
-            qobject_cast<QStatusBar *>(event->object()))
-            heard << static_cast<QAccessibleValueChangeEvent *>(event)->value().toString();
-    });
-    ActivateAccessibility(true);
-    run();
-    ActivateAccessibility(false);
-    QAccessible::installUpdateHandler(nullptr);
-    return heard;
-}
-
-QString AccessibleName(QWidget *w) {
-    return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
 }
 
 } // namespace
@@ -421,8 +381,8 @@ TEST_F(Dialogs, AboutAndTheWindowsOtherLinks) {
     kelvo::ui::TMainForm w(nullptr, o);
     EXPECT_TRUE(kelvo::ui::InstallMutexHeld());
     EXPECT_EQ(w.ui->SearchBitBtn->text(), "  &Find Devices");
-    EXPECT_EQ(w.ui->StringGrid->horizontalHeaderItem(2)->text(), "* IP");
-    EXPECT_EQ(w.ui->StringGrid->rowCount(), 1);
+    EXPECT_EQ(w.ui->StringGrid->model()->headerData(2, Qt::Horizontal).toString(), "* IP");
+    EXPECT_EQ(w.ui->StringGrid->RowCount(), 1);
     EXPECT_FALSE(w.ui->LogoImage->pixmap().isNull());
     QTest::mouseClick(w.ui->AboutBitBtn, Qt::LeftButton);
     EXPECT_EQ(hooks.dialogTitles, QStringList{"About"});
@@ -484,7 +444,7 @@ TEST_F(Dialogs, GridAndPicturesFollowThePaletteTheScreenAndTheCellWidth) {
     auto w = std::make_unique<kelvo::ui::TMainForm>(nullptr, o);
     w->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    QTableWidget *grid = w->ui->StringGrid;
+    kelvo::ui::TDeviceGrid *grid = w->ui->StringGrid;
     const QRect empty = grid->visualRect(grid->model()->index(0, 1));
     EXPECT_EQ(grid->viewport()->grab().toImage().pixelColor(empty.center()),
               dark.color(QPalette::Base));
@@ -509,26 +469,34 @@ TEST_F(Dialogs, GridAndPicturesFollowThePaletteTheScreenAndTheCellWidth) {
     QApplication::setPalette(normal);
 
     // A text too long for its cell: the tool tip holds all of it.
-    const QString longText = "TCP setup=Y, TEA=Y, NVT=Y, DHCP=Y and more than fits";
-    grid->setItem(0, 5, new QTableWidgetItem(longText));
-    grid->setColumnWidth(5, 60);
-    EXPECT_EQ(w->StringGridHint(grid->visualRect(grid->model()->index(0, 5)).center()), longText);
-    EXPECT_EQ(w->StringGridHint(empty.center()), grid->toolTip());
+    qvudps_module shown = Record();
+    std::snprintf(shown.name, sizeof shown.name, "A name much longer than its narrow column");
+    w->deviceModel->DeviceTable[0] = {0, &shown};
+    w->deviceModel->deviceCount = 1;
+    w->deviceModel->FillDeviceGrid();
+    grid->setColumnWidth(1, 60);
+    const auto hintAt = [grid](int column) {
+        return grid->StringGridHint(grid->visualRect(grid->model()->index(0, column)).center());
+    };
+    EXPECT_EQ(hintAt(1), QString(shown.name));
+    EXPECT_EQ(hintAt(4), grid->toolTip());
+    w->deviceModel->ClearDeviceGrid();
 
     // The window comes back where the user left it, sorted as it was left,
     // with the column widths the user gave.
     w->setGeometry(QRect(40, 50, 900, 500));
     const QRect left = w->geometry();
-    w->StringGridMouseDown(Qt::LeftButton, 0, 3, QPoint());
-    w->StringGridMouseDown(Qt::LeftButton, 0, 3, QPoint());
+    grid->StringGridMouseDown(Qt::LeftButton, 0, 3, QPoint());
+    grid->StringGridMouseDown(Qt::LeftButton, 0, 3, QPoint());
     grid->setColumnWidth(1, 173);
     w->close();
     w.reset();
     kelvo::ui::TMainForm again(nullptr, o);
     EXPECT_EQ(again.geometry(), left);
-    EXPECT_EQ(again.sortColumn, 3);
-    EXPECT_TRUE(again.sortDescending);
-    EXPECT_TRUE(again.ui->StringGrid->horizontalHeaderItem(3)->text().startsWith("* "));
+    EXPECT_EQ(again.deviceModel->sortColumn, 3);
+    EXPECT_TRUE(again.deviceModel->sortDescending);
+    EXPECT_TRUE(
+        again.ui->StringGrid->model()->headerData(3, Qt::Horizontal).toString().startsWith("* "));
     EXPECT_EQ(again.ui->StringGrid->columnWidth(1), 173);
     // So does the file choosers' folder.
     QTemporaryDir folder;
@@ -551,7 +519,19 @@ TEST_F(Dialogs, EveryTextTheWindowDrawsIsReadable) {
         EXPECT_GE(
             ContrastRatio(kelvo::ui::WebSiteLinkColor(palette), palette.color(QPalette::Window)),
             kelvo::ui::kMinTextContrast);
+        // The filter field's text and its hint.
+        QApplication::setPalette(palette);
+        kelvo::ui::MainOptions o;
+        o.relayPort = 9; // never searched
+        o.macFilterFile = "/nonexistent/kelvo.filter";
+        kelvo::ui::TMainForm w(nullptr, o);
+        const QPalette field = w.ui->FilterEdit->palette();
+        for (const auto role : {QPalette::Text, QPalette::PlaceholderText})
+            EXPECT_GE(ContrastRatio(field.color(role), field.color(QPalette::Base)),
+                      kelvo::ui::kMinTextContrast)
+                << "dark " << (&palette != &light) << " role " << role;
     }
+    QApplication::setPalette(light);
     // The designed link colour stays where it is readable.
     EXPECT_EQ(kelvo::ui::GridCellColors(DarkPalette(), true, false, true).text,
               QColor(166, 202, 240));
@@ -587,6 +567,8 @@ TEST_F(Dialogs, EveryControlHasAnAccessibleName) {
     }
     EXPECT_EQ(detail.ui->IPEdit->accessibleName(), "IP address");
     EXPECT_EQ(detail.ui->SaveBitBtn->accessibleName(), "Apply changes");
+    EXPECT_EQ(w.ui->FilterEdit->accessibleName(), "Filter devices");
+    EXPECT_TRUE(w.ui->FilterEdit->toolTip().contains("Ctrl+F"));
     // Containers are not announced by their designer's names.
     EXPECT_EQ(AccessibleName(about.ui->Panel1), "");
 
@@ -631,125 +613,4 @@ TEST_F(Dialogs, EveryControlHasAnAccessibleName) {
                   terminal.findChild<QWidget *>(QString("Hex%1CheckBox").arg(i)));
         EXPECT_EQ(edit->nextInFocusChain()->nextInFocusChain(), send);
     }
-}
-
-TEST_F(Dialogs, SearchCountsDownAndATimedOutSearchCanBeStartedAgain) {
-    // A relay with no device behind it: nothing replies, so the search ends
-    // after its quiet time.
-    Lab lab(std::vector<kelvo::devsim::DeviceConfig>{});
-    ASSERT_TRUE(lab.ok()) << lab.error();
-    kelvo::ui::MainOptions o = WindowOptions(lab);
-    kelvo::ui::TMainForm w(nullptr, o);
-    // A screen reader hears the start and the end, not every tick.
-    const QStringList heard = Announced([&] {
-        w.SearchBitBtnClick();
-        ASSERT_TRUE(w.searching);
-        EXPECT_EQ(w.StatusText(), "Searching modules... -");
-        w.SearchTimer->stop(); // polled by hand below
-        w.SearchTimerTimer();
-        EXPECT_EQ(w.StatusText(), "Searching modules (remains 60 seconds)... \\");
-        for (int i = 0; i < 10; ++i)
-            w.SearchTimerTimer();
-        EXPECT_EQ(w.StatusText(), "Searching modules (remains 59 seconds)... /");
-        // The last poll: the limit ends the wait and frees the button.
-        w.searchTicks = 0;
-        w.SearchTimerTimer();
-    });
-    EXPECT_EQ(w.StatusText(), "Searching modules... timed out after 60 seconds");
-    EXPECT_EQ(heard, QStringList({"Searching modules... -",
-                                  "Searching modules... timed out after 60 seconds"}));
-    EXPECT_EQ(AccessibleName(w.ui->StatusBar), w.StatusText());
-    EXPECT_FALSE(w.searching);
-    EXPECT_FALSE(w.SearchTimer->isActive());
-    // Once the library is done, the button starts a new search.
-    ASSERT_TRUE(WaitFor([] { return qvudps_search_finish() == 0; }, 10000));
-    w.SearchBitBtnClick();
-    EXPECT_TRUE(w.searching);
-    // Nothing found through a running relay: the status says where it looked.
-    const QString nothing =
-        QString("Searching modules... 0 device(s) found (no device answered through the relay at "
-                "127.0.0.1:%1 (its log names the interfaces it searched); a firewall blocking UDP "
-                "from the devices is the usual cause)")
-            .arg(o.relayPort);
-    EXPECT_TRUE(WaitFor([&] { return w.StatusText() == nothing; }, 10000))
-        << w.StatusText().toStdString();
-    EXPECT_TRUE(hooks.questions.isEmpty());
-}
-
-TEST_F(Dialogs, AdapterOfTheDeviceIsUsedUntilTheUserPicksOne) {
-    kelvo::ui::MainOptions o;
-    o.relayPort = 9; // never searched
-    o.macFilterFile = "/nonexistent/kelvo.filter";
-    kelvo::ui::TMainForm w(nullptr, o);
-    ASSERT_EQ(w.AdapterComboBox->count(), static_cast<int>(w.adapters.size()));
-    w.adapters = {{"eth0", "10.77.0.1", "255.255.255.0", "10.77.0.254"},
-                  {"wlan0", "192.168.5.10", "255.255.255.0", ""}};
-    {
-        const QSignalBlocker refill(w.AdapterComboBox); // not the user's choice
-        w.AdapterComboBox->clear();
-        w.AdapterComboBox->addItems({"eth0", "wlan0"});
-    }
-    qvudps_module device{};
-    std::strcpy(device.ip, "192.168.5.20");
-    w.UseAdapterForDevice(device);
-    EXPECT_EQ(w.AdapterComboBox->currentIndex(), 1);
-    EXPECT_EQ(w.ui->LIPLabel->text(), "192.168.5.10");
-    EXPECT_EQ(kelvo::host::LocalIpText, "192.168.5.10");
-    std::strcpy(device.ip, "172.16.0.9");
-    w.UseAdapterForDevice(device, "192.168.5.30");
-    EXPECT_EQ(kelvo::host::LocalIpText, "192.168.5.10") << "the network of the new address";
-    w.UseAdapterForDevice(device);
-    EXPECT_EQ(kelvo::host::LocalIpText, "10.77.0.1") << "else the one with the default route";
-    EXPECT_EQ(w.ui->LGatewayLabel->text(), "10.77.0.254");
-    // The user's pick stays, however it was made.
-    w.AdapterComboBox->setCurrentIndex(1);
-    std::strcpy(device.ip, "10.77.0.5");
-    w.UseAdapterForDevice(device);
-    EXPECT_EQ(kelvo::host::LocalIpText, "192.168.5.10");
-}
-
-TEST_F(Dialogs, WithoutARelayTheStatusNamesTheFixAndOffersADirectSearch) {
-    // A free port, and a plain UDP listener that took the relay's port:
-    // neither answers as a relay, and neither gets a search.
-    for (const bool squatted : {false, true}) {
-        SCOPED_TRACE(squatted);
-        hooks.questions.clear();
-        QUdpSocket holder;
-        ASSERT_TRUE(holder.bind(QHostAddress::LocalHost, 0, QUdpSocket::DontShareAddress));
-        const int port = holder.localPort();
-        if (!squatted)
-            holder.close();
-        kelvo::ui::MainOptions o;
-        o.relayPort = port;
-        o.macFilterFile = "/nonexistent/kelvo.filter";
-        kelvo::ui::TMainForm w(nullptr, o);
-        const QString noRelay =
-            QString("No relay at 127.0.0.1:%1: %2; start kelvo-relay (systemctl start kelvo-relay; "
-                    "where systemd does not run, run kelvo-relay in a terminal)")
-                .arg(port)
-                .arg(squatted ? "nothing there answers as kelvo-relay" : "nothing listens there");
-        hooks.answers = {false}; // No: nothing is searched (Yes would broadcast)
-        w.SearchBitBtnClick();
-        EXPECT_FALSE(w.searching);
-        EXPECT_EQ(w.StatusText(), noRelay);
-        ASSERT_EQ(hooks.questions.size(), 1);
-        EXPECT_TRUE(hooks.questions[0].startsWith(noRelay + ".\r\n\r\nSearch directly"));
-        EXPECT_FALSE(w.directSearch);
-        while (holder.hasPendingDatagrams())
-            EXPECT_EQ(holder.receiveDatagram().data().at(0), 3) << "a probe, nothing else";
-    }
-}
-
-TEST_F(Dialogs, NothingFoundShowsTheRelaysOwnReason) {
-    Lab lab({}, {"--interface", "kvnone0"}); // an interface this PC does not have
-    ASSERT_TRUE(lab.ok()) << lab.error();
-    kelvo::ui::TMainForm w(nullptr, WindowOptions(lab));
-    w.SearchBitBtnClick();
-    ASSERT_TRUE(w.searching);
-    const QString expected =
-        QString("Searching modules... 0 device(s) found (no device answered through the relay at "
-                "127.0.0.1:%1, which says: none of the --interface interfaces is up)")
-            .arg(lab.relay_port());
-    EXPECT_TRUE(WaitFor([&] { return w.StatusText() == expected; }, 15000))
-        << w.StatusText().toStdString();
 }

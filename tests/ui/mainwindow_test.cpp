@@ -1,6 +1,5 @@
 // The main window against a simulated fleet behind a real relay on loopback.
 #include "authform.h"
-#include "compareform.h"
 #include "detailform.h"
 #include "devicelistformat.h"
 #include "hostmacfilter.h"
@@ -16,6 +15,7 @@
 #include <QCollator>
 #include <QFile>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QNetworkDatagram>
 #include <QScrollBar>
@@ -48,10 +48,6 @@ std::vector<DeviceConfig> Devices() {
     return d;
 }
 
-QString Mac(kelvo::devsim::Fleet &f, std::size_t i) {
-    return QString::fromStdString(f.device(i).config.mac);
-}
-
 // Right-clicks grid row `row` (1 = first device) and returns the menu's
 // action states in the order detail, web, TCP, download, upload, defaults.
 QList<bool> MenuAt(TMainForm &w, int row) {
@@ -79,13 +75,6 @@ std::string WithoutClock(std::string text) {
     return std::regex_replace(text, clock, "");
 }
 
-bool SearchAgain(TMainForm &w) {
-    w.SearchBitBtnClick();
-    if (!w.searching)
-        return false;
-    return WaitForSearch(w);
-}
-
 class MainWindow : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(lab.ok()) << lab.error(); }
@@ -101,19 +90,18 @@ TEST_F(MainWindow, FirstSearchFillsTheGridAndEveryColumnSorts) {
     EXPECT_EQ(w.windowTitle(), "Mvx-Config 1.0.0 for Marvane products (www.marvane.example)");
     ASSERT_TRUE(WaitForSearch(w));
     EXPECT_EQ(w.StatusText(), "Searching modules... 7 device(s) found");
-    ASSERT_EQ(w.deviceCount, 7);
-    ASSERT_EQ(w.ui->StringGrid->rowCount(), 7);
+    ASSERT_EQ(w.deviceModel->deviceCount, 7);
+    ASSERT_EQ(w.ui->StringGrid->RowCount(), 7);
     QStringList macs = ColumnTexts(w, 0);
     for (std::size_t i = 0; i < lab.fleet().size(); ++i)
         EXPECT_TRUE(macs.contains(Mac(lab.fleet(), i))) << i;
     // Names came over HTTP or in the reply; the converter has none.
     const int converter = RowOf(w, Mac(lab.fleet(), 2));
     ASSERT_GT(converter, 0);
-    EXPECT_EQ(w.ui->StringGrid->item(converter - 1, 1)->text(), "");
-    EXPECT_EQ(w.ui->StringGrid->item(converter - 1, 4)->text(), "10001");
-    EXPECT_EQ(w.ui->StringGrid->item(converter - 1, 5)->text(), "TCP setup=Y, TEA=Y, NVT=Y");
-    EXPECT_EQ(w.ui->StringGrid->item(RowOf(w, Mac(lab.fleet(), 0)) - 1, 1)->text(),
-              "Thermometer 1");
+    EXPECT_EQ(w.ui->StringGrid->CellText(converter, 1), "");
+    EXPECT_EQ(w.ui->StringGrid->CellText(converter, 4), "10001");
+    EXPECT_EQ(w.ui->StringGrid->CellText(converter, 5), "TCP setup=Y, TEA=Y, NVT=Y");
+    EXPECT_EQ(w.ui->StringGrid->CellText(RowOf(w, Mac(lab.fleet(), 0)), 1), "Thermometer 1");
 
     // Sorted by IP at start; each header click re-sorts and moves the mark.
     QCollator collator;
@@ -121,13 +109,17 @@ TEST_F(MainWindow, FirstSearchFillsTheGridAndEveryColumnSorts) {
     for (int column : {2, 0, 1, 3, 4}) {
         if (column != 2)
             ClickHeader(w, column);
-        EXPECT_EQ(w.sortColumn, column);
-        EXPECT_TRUE(w.ui->StringGrid->horizontalHeaderItem(column)->text().startsWith("* "));
-        ASSERT_EQ(w.ui->StringGrid->rowCount(), 7);
+        EXPECT_EQ(w.deviceModel->sortColumn, column);
+        EXPECT_TRUE(w.ui->StringGrid->model()
+                        ->headerData(column, Qt::Horizontal)
+                        .toString()
+                        .startsWith("* "));
+        ASSERT_EQ(w.ui->StringGrid->RowCount(), 7);
         QStringList keys;
-        for (int r = 0; r < w.deviceCount; ++r) {
-            EXPECT_EQ(w.ui->StringGrid->item(r, 0)->text(), QString(w.DeviceTable[r].record->mac));
-            keys << kelvo::ui::SortKey(*w.DeviceTable[r].record, column);
+        for (int r = 0; r < w.deviceModel->deviceCount; ++r) {
+            EXPECT_EQ(w.ui->StringGrid->CellText(r + 1, 0),
+                      QString(w.deviceModel->DeviceTable[r].record->mac));
+            keys << kelvo::ui::SortKey(*w.deviceModel->DeviceTable[r].record, column);
         }
         for (int r = 1; r < keys.size(); ++r)
             EXPECT_LE(collator.compare(keys[r - 1], keys[r]), 0) << column << " row " << r;
@@ -139,7 +131,7 @@ TEST_F(MainWindow, FirstSearchFillsTheGridAndEveryColumnSorts) {
     // The parameters header sorts nothing.
     const QStringList before = ColumnTexts(w, 0);
     ClickHeader(w, 5);
-    EXPECT_EQ(w.sortColumn, 4);
+    EXPECT_EQ(w.deviceModel->sortColumn, 4);
     EXPECT_EQ(ColumnTexts(w, 0), before);
 
     // A click during a search changes nothing; nor does a header click.
@@ -147,9 +139,9 @@ TEST_F(MainWindow, FirstSearchFillsTheGridAndEveryColumnSorts) {
     ASSERT_TRUE(w.searching);
     w.SearchBitBtnClick();
     ClickHeader(w, 0);
-    EXPECT_EQ(w.sortColumn, 4);
+    EXPECT_EQ(w.deviceModel->sortColumn, 4);
     ASSERT_TRUE(WaitForSearch(w));
-    EXPECT_EQ(w.deviceCount, 7);
+    EXPECT_EQ(w.deviceModel->deviceCount, 7);
 }
 
 TEST_F(MainWindow, KeyboardReachesEveryActionAndTheSelectionStays) {
@@ -157,10 +149,23 @@ TEST_F(MainWindow, KeyboardReachesEveryActionAndTheSelectionStays) {
     ASSERT_TRUE(WaitForSearch(w));
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-    QTableWidget *grid = w.ui->StringGrid;
+    kelvo::ui::TDeviceGrid *grid = w.ui->StringGrid;
     const QString mac = Mac(lab.fleet(), 3); // reports its own setup port
-    w.SetCurrentRow(RowOf(w, mac));
+    w.ui->StringGrid->SetCurrentRow(RowOf(w, mac));
     grid->setFocus();
+
+    // Sorting without a mouse: Ctrl+1 to Ctrl+5, also under "Sort by" in the
+    // menu; again reverses, and the device stays current.
+    QTest::keyClick(grid, Qt::Key_4, Qt::ControlModifier);
+    EXPECT_EQ(w.deviceModel->sortColumn, 3);
+    EXPECT_FALSE(w.deviceModel->sortDescending);
+    QTest::keyClick(grid, Qt::Key_4, Qt::ControlModifier);
+    EXPECT_TRUE(w.deviceModel->sortDescending);
+    EXPECT_TRUE(w.SortByMenu->actions().value(3)->isChecked());
+    EXPECT_EQ(w.ui->StringGrid->CurrentRow(), RowOf(w, mac));
+    EXPECT_TRUE(w.PopupMenu->actions().contains(w.SortByMenu->menuAction()));
+    QTest::keyClick(grid, Qt::Key_3, Qt::ControlModifier);
+    EXPECT_EQ(w.deviceModel->sortColumn, 2);
 
     // The menu for the current row, from the Menu key and from Shift+F10.
     for (const auto &[key, mods] :
@@ -184,25 +189,66 @@ TEST_F(MainWindow, KeyboardReachesEveryActionAndTheSelectionStays) {
     // A second click on the sort column reverses it; the device stays
     // selected through every sort and search.
     ClickHeader(w, 2);
-    EXPECT_TRUE(w.sortDescending);
+    EXPECT_TRUE(w.deviceModel->sortDescending);
     EXPECT_EQ(grid->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
     const QStringList ips = ColumnTexts(w, 2);
     for (int r = 1; r < ips.size(); ++r)
-        EXPECT_GE(kelvo::ui::SortKey(*w.DeviceTable[r - 1].record, 2),
-                  kelvo::ui::SortKey(*w.DeviceTable[r].record, 2));
-    EXPECT_EQ(w.CurrentRow(), RowOf(w, mac));
+        EXPECT_GE(kelvo::ui::SortKey(*w.deviceModel->DeviceTable[r - 1].record, 2),
+                  kelvo::ui::SortKey(*w.deviceModel->DeviceTable[r].record, 2));
+    EXPECT_EQ(w.ui->StringGrid->CurrentRow(), RowOf(w, mac));
     QTest::keyClick(grid, Qt::Key_F5);
     EXPECT_TRUE(w.searching);
     ASSERT_TRUE(WaitForSearch(w));
-    EXPECT_EQ(w.CurrentRow(), RowOf(w, mac));
+    EXPECT_EQ(w.ui->StringGrid->CurrentRow(), RowOf(w, mac));
     ClickHeader(w, 0);
-    EXPECT_FALSE(w.sortDescending);
-    EXPECT_EQ(w.CurrentRow(), RowOf(w, mac));
+    EXPECT_FALSE(w.deviceModel->sortDescending);
+    EXPECT_EQ(w.ui->StringGrid->CurrentRow(), RowOf(w, mac));
 
     // Tab leaves the grid for the window's next control.
     grid->setFocus();
     QTest::keyClick(grid, Qt::Key_Tab);
     EXPECT_NE(QApplication::focusWidget(), grid);
+}
+
+TEST_F(MainWindow, FilterFieldNarrowsTheListAndActionsKeepToTheRowsShown) {
+    TMainForm w(nullptr, WindowOptions(lab));
+    ASSERT_TRUE(WaitForSearch(w));
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(w.ui->StringGrid, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_EQ(QApplication::focusWidget(), w.ui->FilterEdit);
+    const QString logger = "02:4B:56:00:00:22";
+    // By MAC, name, IP or type, without regard to case.
+    for (const char *text : {"4b:56:00:00:22", "LOGGER", "127.0.10.34", "lab data"}) {
+        w.ui->FilterEdit->setText(text);
+        EXPECT_EQ(ColumnTexts(w, 0), QStringList{logger}) << text;
+        EXPECT_EQ(w.FilterCountLabel->text(), "Showing 1 of 7 devices");
+        EXPECT_TRUE(w.FilterCountLabel->isVisibleTo(&w));
+    }
+    // The row shown is the device the actions work on.
+    EXPECT_EQ(MenuAt(w, 1).first(), true);
+    EXPECT_EQ(QString(w.deviceModel->DeviceTable[w.selectedDevice].record->mac), logger);
+    QString opened;
+    hooks.dialogs.push_back([&opened](QDialog &d) {
+        d.show();
+        opened = static_cast<kelvo::ui::TDetailForm &>(d).ui->MACEdit->text();
+        return int(QDialog::Rejected);
+    });
+    QTest::keyClick(w.ui->StringGrid, Qt::Key_Return);
+    EXPECT_EQ(opened, logger);
+    // It keeps narrowing the rows of a new search.
+    ASSERT_TRUE(SearchAgain(w));
+    EXPECT_EQ(ColumnTexts(w, 0), QStringList{logger});
+    EXPECT_EQ(w.FilterCountLabel->text(), "Showing 1 of 7 devices");
+    w.ui->FilterEdit->setText("no such device");
+    EXPECT_EQ(w.ui->StringGrid->RowCount(), 0);
+    EXPECT_EQ(w.FilterCountLabel->text(), "Showing 0 of 7 devices");
+    // Escape empties it and every device is back.
+    w.ui->FilterEdit->setFocus();
+    QTest::keyClick(w.ui->FilterEdit, Qt::Key_Escape);
+    EXPECT_TRUE(w.ui->FilterEdit->text().isEmpty());
+    EXPECT_EQ(w.ui->StringGrid->RowCount(), 7);
+    EXPECT_FALSE(w.FilterCountLabel->isVisibleTo(&w));
 }
 
 TEST_F(MainWindow, MenuTerminalIsModalAndNamesTheSetupPort) {
@@ -263,13 +309,13 @@ TEST_F(MainWindow, RowsAppearWhileTheSearchRunsAndDevicesLeftOutAreCounted) {
     // A table smaller than the fleet, set before the first search starts.
     ASSERT_EQ(qvudps_set_capacity(5), 0);
     w.show();
-    ASSERT_TRUE(WaitFor([&w] { return w.searching && w.deviceCount > 0; }, 30000))
+    ASSERT_TRUE(WaitFor([&w] { return w.searching && w.deviceModel->deviceCount > 0; }, 30000))
         << "rows are listed before the search ends";
-    EXPECT_EQ(w.ui->StringGrid->item(0, 0)->text(), QString(w.DeviceTable[0].record->mac));
+    EXPECT_EQ(w.ui->StringGrid->CellText(1, 0), QString(w.deviceModel->DeviceTable[0].record->mac));
     ASSERT_TRUE(WaitFor([&w] { return !w.searching; }, 30000));
     EXPECT_EQ(w.StatusText(),
               "Searching modules... 5 device(s) found, 2 more answered but did not fit the list");
-    EXPECT_EQ(w.ui->StringGrid->rowCount(), 5);
+    EXPECT_EQ(w.ui->StringGrid->RowCount(), 5);
     EXPECT_EQ(qvudps_set_capacity(kelvo::ui::kMaxDevices), 0);
 }
 
@@ -323,7 +369,7 @@ TEST_F(MainWindow, MenuEntriesFollowTheDeviceAndTheFilterHidesDevices) {
     kelvo::host::MacFilter.push_back({0x024B56000000ull, 0x024B56FFFFFFull});
     ASSERT_TRUE(SearchAgain(w));
     EXPECT_EQ(w.StatusText(), "Searching modules... 0 device(s) found");
-    EXPECT_EQ(w.ui->StringGrid->rowCount(), 1);
+    EXPECT_EQ(w.ui->StringGrid->RowCount(), 1);
     EXPECT_EQ(MenuAt(w, 1), (L{false, false, false, false, false, false}));
     // A click on the empty row opens nothing.
     QTest::mouseClick(
@@ -378,14 +424,14 @@ TEST_F(MainWindow, DetailDialogAppliesNewSettingsAndTheNextSearchMarksTheDevice)
         << w.StatusText().toStdString();
     const int moved = RowOf(w, mac);
     ASSERT_GT(moved, 0);
-    EXPECT_EQ(w.ui->StringGrid->item(moved - 1, 2)->text(), "127.0.10.72");
-    EXPECT_TRUE(WaitFor(
-        [&] { return w.ui->StringGrid->item(moved - 1, 1)->text() == "Boiler room"; }, 100));
-    EXPECT_EQ(w.newMarkDelay, 0);
-    for (int r = 0; r < w.deviceCount; ++r)
-        EXPECT_EQ(w.DeviceTable[r].isNew, r == moved - 1 ? 1 : 0) << r;
+    EXPECT_EQ(w.ui->StringGrid->CellText(moved, 2), "127.0.10.72");
+    EXPECT_TRUE(
+        WaitFor([&] { return w.ui->StringGrid->CellText(moved, 1) == "Boiler room"; }, 100));
+    EXPECT_EQ(w.deviceModel->newMarkDelay, 0);
+    for (int r = 0; r < w.deviceModel->deviceCount; ++r)
+        EXPECT_EQ(w.deviceModel->DeviceTable[r].isNew, r == moved - 1 ? 1 : 0) << r;
     // Drawn in the new-device tint unless it is the current row.
-    w.SetCurrentRow(moved == 1 ? 2 : 1);
+    w.ui->StringGrid->SetCurrentRow(moved == 1 ? 2 : 1);
     const QImage grid = w.ui->StringGrid->viewport()->grab().toImage();
     const QRect movedCell =
         w.ui->StringGrid->visualRect(w.ui->StringGrid->model()->index(moved - 1, 3));
@@ -421,7 +467,7 @@ TEST_F(MainWindow, DefaultsAskFirstAndUseTheSetupKeyOfAuthorisedDevices) {
     ASSERT_TRUE(WaitFor([&w] { return w.searching; }, 15000)) << w.StatusText().toStdString();
     ASSERT_TRUE(WaitForSearch(w));
     EXPECT_EQ(lab.fleet().device(5).defaults_loaded, 1u);
-    EXPECT_EQ(w.deviceCount, 7);
+    EXPECT_EQ(w.deviceModel->deviceCount, 7);
 
     // The relay stops and a plain listener takes its port: the signed setup
     // is not sent, and the error names the missing relay.
@@ -500,27 +546,6 @@ TEST_F(MainWindow, DownloadWritesTheDocumentAndUploadDropsUnknownSensors) {
     EXPECT_TRUE(posted);
     EXPECT_GT(lab.fleet().log_size(), logFrom);
 
-    // Compared with the file it had before: the renamed sensor alone.
-    QStringList rows;
-    hooks.dialogs.push_back([&rows](QDialog &d) {
-        auto &form = dynamic_cast<TCompareForm &>(d);
-        for (int r = 0; r < form.CompareGrid->rowCount(); ++r)
-            rows << QStringList{form.CompareGrid->item(r, 0)->text(),
-                                form.CompareGrid->item(r, 1)->text(),
-                                form.CompareGrid->item(r, 2)->text()}
-                        .join(" | ");
-        return int(QDialog::Rejected);
-    });
-    hooks.fileName = dir.filePath("thermometer.xml");
-    MenuAt(w, RowOf(w, mac));
-    ASSERT_TRUE(w.CompareWithFile1->isEnabled());
-    w.CompareWithFile1->trigger();
-    ASSERT_TRUE(WaitFor([&] { return hooks.dialogs.empty(); }, 10000))
-        << w.StatusText().toStdString();
-    ASSERT_EQ(rows.size(), 1) << rows.join("\n").toStdString();
-    EXPECT_TRUE(rows[0].startsWith("SenSet/Entry[")) << rows[0].toStdString();
-    EXPECT_TRUE(rows[0].contains("| Cellar ")) << rows[0].toStdString();
-
     // A file that is not a setup document never reaches the device.
     {
         QFile f(hooks.fileName);
@@ -568,8 +593,8 @@ TEST_F(MainWindow, CtrlSSavesTheListAsTheCommandLineFormatsIt) {
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     std::vector<qvudps_module> list;
-    for (int i = 0; i < w.deviceCount; ++i)
-        list.push_back(*w.DeviceTable[static_cast<size_t>(i)].record);
+    for (int i = 0; i < w.deviceModel->deviceCount; ++i)
+        list.push_back(*w.deviceModel->DeviceTable[static_cast<size_t>(i)].record);
     for (const auto format : {kelvo::host::Format::Csv, kelvo::host::Format::Json}) {
         const bool json = format == kelvo::host::Format::Json;
         hooks.fileName = dir.filePath(json ? "fleet.json" : "fleet.csv");
@@ -634,88 +659,4 @@ TEST_F(MainWindow, UnauthorisedDownloadAsksForCredentialsAndRetries) {
     ASSERT_TRUE(
         WaitFor([&w] { return w.StatusText() == "Downloading configuration... done"; }, 10000));
     EXPECT_EQ(hooks.dialogTitles.size(), 2);
-}
-
-// Each box of the detail dialog, changed through a screen reader's toggle
-// action and through code: the dialog's fields follow, and the device gets
-// what the boxes show.
-TEST(AssistedWindow, DetailBoxesActOnTheirStateHoweverItChanges) {
-    ScriptedHooks hooks;
-    DeviceConfig hub = kelvo::devsim::mixed_devices(4, true)[3]; // every box applies
-    hub.filter_ip = "127.0.0.0";
-    hub.filter_mask = "255.0.0.0";
-    Lab lab({hub});
-    ASSERT_TRUE(lab.ok()) << lab.error();
-    TMainForm w(nullptr, WindowOptions(lab));
-    ASSERT_TRUE(WaitForSearch(w));
-    ASSERT_EQ(w.deviceCount, 1);
-    for (const bool assisted : {true, false}) {
-        kelvo::ui::TDetailForm f(&w, w.DeviceTable[0].record, &w.spinnerIndex);
-        f.show();
-        for (QCheckBox *box :
-             {f.ui->DHCPCheckBox, f.ui->TCPCheckBox, f.ui->NVTCheckBox, f.ui->TEACheckBox,
-              f.ui->EnableFilterCheckBox, f.ui->ValidCheckBox}) {
-            if (assisted)
-                QAccessible::queryAccessibleInterface(box)->actionInterface()->doAction(
-                    QAccessibleActionInterface::toggleAction());
-            else
-                box->setChecked(!box->isChecked());
-        }
-        const bool dhcp = f.ui->DHCPCheckBox->isChecked(),
-                   filter = f.ui->EnableFilterCheckBox->isChecked();
-        EXPECT_EQ(dhcp, assisted);
-        EXPECT_FALSE(f.ui->ValidCheckBox->isChecked());
-        EXPECT_EQ(f.ui->IPEdit->isEnabled(), !dhcp);
-        EXPECT_EQ(f.ui->GatewayEdit->isEnabled(), !dhcp);
-        EXPECT_EQ(f.ui->DHCPLabelEdit1->isVisibleTo(&f), dhcp);
-        EXPECT_EQ(f.ui->TCPSetupButton->isEnabled(), f.ui->TCPCheckBox->isChecked());
-        EXPECT_EQ(f.ui->IPFilterEdit->isEnabled(), filter);
-        EXPECT_EQ(f.ui->IPMaskFilterLabel->isEnabled(), filter);
-        if (filter) {
-            f.ui->IPFilterEdit->setText("127.0.0.0");
-            f.ui->IPMaskFilterEdit->setText("255.0.0.0");
-        } else {
-            EXPECT_EQ(f.ui->IPFilterEdit->text(), "0.0.0.0");
-        }
-        QTest::mouseClick(f.ui->SaveBitBtn, Qt::LeftButton);
-        ASSERT_TRUE(WaitFor([&f] { return f.settingsApplied; }, 20000)) << assisted;
-        EXPECT_TRUE(hooks.errors.isEmpty()) << hooks.errors.join("|").toStdString();
-        const DeviceConfig now = lab.fleet().device(0).config;
-        EXPECT_EQ(now.dhcp_enabled, dhcp);
-        EXPECT_EQ(now.tcp_setup_enabled, f.ui->TCPCheckBox->isChecked());
-        EXPECT_EQ(now.nvt_enabled, f.ui->NVTCheckBox->isChecked());
-        EXPECT_EQ(now.tea_enabled, f.ui->TEACheckBox->isChecked());
-        EXPECT_EQ(now.filter_ip, filter ? "127.0.0.0" : "0.0.0.0");
-        EXPECT_EQ(now.filter_mask, filter ? "255.0.0.0" : "0.0.0.0");
-        ASSERT_TRUE(SearchAgain(w));
-    }
-}
-
-// On a real network devices answer in any order; until the user picks one,
-// the list stays at its top with the first row current.
-TEST(AssistedWindow, FirstRowStaysCurrentWhenTheFirstDevicesAnswerLate) {
-    ScriptedHooks hooks;
-    auto devices = kelvo::devsim::mixed_devices(40, true);
-    for (std::size_t i = 0; i < 12; ++i)
-        devices[i].faults.reply_delay_ms = 1500;
-    Lab lab(devices);
-    ASSERT_TRUE(lab.ok()) << lab.error();
-    kelvo::terminal::UserSettings().remove("MainWindow/SortColumn"); // by IP
-    TMainForm w(nullptr, WindowOptions(lab));
-    QTableWidget *grid = w.ui->StringGrid;
-    w.show();
-    ASSERT_TRUE(WaitFor([&w] { return w.searching && w.deviceCount >= 20; }, 15000));
-    EXPECT_EQ(w.CurrentRow(), 1);
-    ASSERT_TRUE(WaitForSearch(w));
-    ASSERT_EQ(w.deviceCount, 40);
-    EXPECT_EQ(grid->item(0, 0)->text(), Mac(lab.fleet(), 0));
-    EXPECT_EQ(w.CurrentRow(), 1);
-    EXPECT_EQ(grid->verticalScrollBar()->value(), 0);
-    EXPECT_GT(grid->verticalScrollBar()->maximum(), 0) << "the list is longer than the view";
-    // A row chosen by the keyboard is the user's and stays through a search.
-    grid->setFocus();
-    QTest::keyClick(grid, Qt::Key_Down);
-    ASSERT_EQ(w.CurrentRow(), 2);
-    ASSERT_TRUE(SearchAgain(w));
-    EXPECT_EQ(w.CurrentRow(), RowOf(w, Mac(lab.fleet(), 1)));
 }

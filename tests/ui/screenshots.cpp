@@ -68,16 +68,16 @@ int main(int argc, char **argv) {
         return 1;
     }
     // A second search, so that the table shows a device that moved as new.
-    w.SetCurrentRow(2);
-    if (!w.seenDevices.isEmpty())
-        w.seenDevices.removeLast();
+    w.ui->StringGrid->SetCurrentRow(2);
+    if (!w.deviceModel->seenDevices.isEmpty())
+        w.deviceModel->seenDevices.removeLast();
     w.SearchBitBtnClick();
     WaitForSearch(w);
-    w.SetCurrentRow(2);
+    w.ui->StringGrid->SetCurrentRow(2);
     bool ok = Save(w, out, "main-window.png");
 
-    w.selectedDevice = w.FindDeviceByRow(1);
-    qvudps_module *record = w.DeviceTable[w.selectedDevice].record;
+    w.selectedDevice = w.ui->StringGrid->FindDeviceByRow(1);
+    qvudps_module *record = w.deviceModel->DeviceTable[w.selectedDevice].record;
     {
         kelvo::ui::TDetailForm detail(&w, record, &w.spinnerIndex);
         ok = Save(detail, out, "detail-dialog.png") && ok;
@@ -111,7 +111,7 @@ int main(int argc, char **argv) {
 
     QApplication::setPalette(DarkPalette());
     QApplication::processEvents();
-    w.SetCurrentRow(3);
+    w.ui->StringGrid->SetCurrentRow(3);
     ok = Save(w, out, "main-window-dark.png") && ok;
     return ok ? 0 : 1;
 }

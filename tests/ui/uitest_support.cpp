@@ -1,8 +1,11 @@
 #include "uitest_support.h"
 
+#include "authform.h"
 #include "ui_mainform.h"
 
+#include <QAccessible>
 #include <QFileInfo>
+#include <QStatusBar>
 #include <QTest>
 
 // Qt offers no public switch: accessibility comes on when an assistive
@@ -126,9 +129,9 @@ bool WaitForSearch(kelvo::ui::TMainForm &w, int ms) {
 
 QStringList ColumnTexts(const kelvo::ui::TMainForm &w, int column) {
     QStringList out;
-    for (int r = 0; r < w.deviceCount; ++r) {
-        const QTableWidgetItem *item = w.ui->StringGrid->item(r, column);
-        out << (item ? item->text() : QString());
+    for (int r = 1; r <= w.ui->StringGrid->RowCount(); ++r) {
+        if (w.ui->StringGrid->FindDeviceByRow(r) >= 0)
+            out << w.ui->StringGrid->CellText(r, column);
     }
     return out;
 }
@@ -137,6 +140,47 @@ int RowOf(const kelvo::ui::TMainForm &w, const QString &mac) {
     const QStringList macs = ColumnTexts(w, 0);
     const qsizetype i = macs.indexOf(mac);
     return i < 0 ? -1 : static_cast<int>(i) + 1;
+}
+
+QString Mac(kelvo::devsim::Fleet &f, std::size_t i) {
+    return QString::fromStdString(f.device(i).config.mac);
+}
+
+bool SearchAgain(kelvo::ui::TMainForm &w) {
+    w.SearchBitBtnClick();
+    if (!w.searching)
+        return false;
+    return WaitForSearch(w);
+}
+
+QStringList Announced(const std::function<void()> &run) {
+    static QStringList heard;
+    heard.clear();
+    QAccessible::installUpdateHandler([](QAccessibleEvent *event) {
+        if (event->type() == QAccessible::ValueChanged &&
+            qobject_cast<QStatusBar *>(event->object()))
+            heard << static_cast<QAccessibleValueChangeEvent *>(event)->value().toString();
+    });
+    ActivateAccessibility(true);
+    run();
+    ActivateAccessibility(false);
+    QAccessible::installUpdateHandler(nullptr);
+    return heard;
+}
+
+QString AccessibleName(QWidget *w) {
+    return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+}
+
+void Dialogs::SetUpTestSuite() {
+    relay = std::make_unique<Lab>(std::vector<kelvo::devsim::DeviceConfig>{});
+    qvudps_init();
+}
+
+void Dialogs::SetUp() {
+    ASSERT_TRUE(relay->ok()) << relay->error();
+    qvudps_set_proxy("127.0.0.1", relay->relay_port(), "Mvx-Config");
+    kelvo::ui::SetSetupRoute("127.0.0.1", relay->relay_port(), false);
 }
 
 } // namespace kelvo::test

@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <deque>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 
@@ -65,6 +66,32 @@ bool WaitForSearch(kelvo::ui::TMainForm &w, int ms = 30000);
 QStringList ColumnTexts(const kelvo::ui::TMainForm &w, int column);
 // The grid row (1 = first device) showing `mac`, or -1.
 int RowOf(const kelvo::ui::TMainForm &w, const QString &mac);
+
+// The MAC address of the fleet's device `i`.
+QString Mac(kelvo::devsim::Fleet &f, std::size_t i);
+
+// Starts a new search and waits for its end; false when none started.
+bool SearchAgain(kelvo::ui::TMainForm &w);
+
+// What assistive technology hears of the status lines while `run` runs.
+QStringList Announced(const std::function<void()> &run);
+
+// The name assistive technology reads for a widget.
+QString AccessibleName(QWidget *w);
+
+// Dialogs and windows with records made up by the test, behind a relay with
+// no device: setups of unknown devices end at once without sending anything
+// after the relay answered its probe.
+class Dialogs : public ::testing::Test {
+protected:
+    static void SetUpTestSuite();
+    // A main window of an earlier test may have pointed both elsewhere.
+    void SetUp() override;
+    static void TearDownTestSuite() { relay.reset(); }
+    static inline std::unique_ptr<Lab> relay;
+    ScriptedHooks hooks;
+    int spinner = 0;
+};
 
 } // namespace kelvo::test
 

@@ -1,0 +1,164 @@
+// The main window's transfers: a device's configuration document to and from
+// a file over the session, and the device list to a file.
+#include "authform.h"
+#include "compareform.h"
+#include "devicelistformat.h"
+#include "hostsecrets.h"
+#include "mainform.h"
+#include "qvfile.h"
+#include "ui_authform.h"
+#include "ui_mainform.h"
+#include "uihooks.h"
+
+#include <QFile>
+#include <cstring>
+
+namespace kelvo::ui {
+
+void TMainForm::SaveDeviceListClick() {
+    const QString path = Hooks().SaveListFileName(this);
+    if (path.isEmpty())
+        return;
+    std::vector<qvudps_module> list;
+    for (int i = 0; i < deviceModel->deviceCount; ++i)
+        list.push_back(*deviceModel->DeviceTable[static_cast<size_t>(i)].record);
+    const auto format = path.endsWith(".json", Qt::CaseInsensitive) ? kelvo::host::Format::Json
+                                                                    : kelvo::host::Format::Csv;
+    const std::string text = kelvo::host::FormatDevices(list, format);
+    // The old file stays whole until the new one is complete, and a link at
+    // the chosen name is refused rather than followed.
+    const QByteArray name = QFile::encodeName(path);
+    const qv::write_result r =
+        qv::write_file(name.constData(), text.data(), text.size(), qv::write_mode::replace, 0666);
+    if (!r.ok()) {
+        Hooks().Error(this,
+                      "Saving the device list failed: " +
+                          QString::fromLocal8Bit(qv::write_error_text(name.toStdString(), r)));
+        return;
+    }
+    SetStatus(
+        QString("Device list saved to %1 (%2 device(s))").arg(path).arg(deviceModel->deviceCount));
+}
+
+void TMainForm::DownloadPopupMenuClick() {
+    StartTransfer(false);
+}
+
+void TMainForm::UploadPopupMenuClick() {
+    StartTransfer(true);
+}
+
+void TMainForm::StartTransfer(bool upload, bool compare) {
+    const int index = ui->StringGrid->FindDeviceByRow(ui->StringGrid->CurrentRow());
+    if (index == -1 || !session)
+        return;
+    uploadMode = upload ? 1 : compare ? 2 : 0;
+    const qvudps_module &m = *deviceModel->DeviceTable[index].record;
+    session->host = std::string(m.ip, strnlen(m.ip, sizeof m.ip));
+    session->port = m.port;
+    const QString suggested = SuggestedFileName(m);
+    if (upload || compare) {
+        const QString file = Hooks().OpenFileName(this, suggested);
+        if (file.isEmpty())
+            return;
+        OpenDialogFileName = file;
+    } else {
+        const QString file = Hooks().SaveFileName(this, suggested);
+        if (file.isEmpty())
+            return;
+        SaveDialogFileName = file;
+    }
+    // Failures arrive as OnError; a session still busy refuses with -2.
+    if (session->Open() == 0)
+        SetStatus(upload ? "Uploading configuration..." : "Downloading configuration...");
+}
+
+void TMainForm::XmlOpenEvent(mvxapi::TSdkSimpleEventArgs *) {
+    if (session->GetSetup() != 0)
+        session->Close();
+    else
+        XmlTimer->start();
+}
+
+void TMainForm::XmlTimerTimer() {
+    const QChar spin = NextSpinner();
+    const int state = session ? session->GetState() : 0;
+    if (state == mvxapi::xsSetup)
+        SetProgress(QString("Downloading configuration... %1").arg(spin));
+    else if (state == mvxapi::xsSendSetup)
+        SetProgress(QString("Uploading configuration... %1").arg(spin));
+}
+
+void TMainForm::XmlSetupEvent(mvxapi::TIoXmlSetupEventArgs *) {
+    XmlTimer->stop();
+    if (uploadMode == 2) {
+        const std::string document = DeviceSetupText(session->GetHandle());
+        session->Close();
+        SetStatus("Downloading configuration... done");
+        ShowComparison(this, document, QString::fromStdString(session->host), OpenDialogFileName);
+        return;
+    }
+    if (uploadMode == 0) {
+        SetStatus("Downloading configuration... done");
+        const int rc = session->GetSetupToFile(QFile::encodeName(SaveDialogFileName).constData());
+        if (rc != 0) {
+            // The user must not believe a file was saved when it was not.
+            mvxapi::TSdkError error;
+            session->GetSdkError(error, false);
+            const QString reason = error.text.empty()
+                                       ? QString("Cannot write %1").arg(SaveDialogFileName)
+                                       : QString::fromStdString(error.text);
+            SetStatus("Downloading configuration... " + reason);
+        }
+        session->Close();
+        return;
+    }
+    const int rc = session->SendSetupFile(QFile::encodeName(OpenDialogFileName).constData(), true);
+    if (rc == 0) {
+        XmlTimer->start();
+        return;
+    }
+    if (rc == -8) {
+        SetStatus("Uploading configuration... Invalid XML file");
+    } else if (rc == -1) {
+        mvxapi::TSdkError error;
+        session->GetSdkError(error, false);
+        SetStatus("Uploading configuration... " + QString::fromStdString(error.text));
+    }
+    session->Close();
+}
+
+void TMainForm::XmlSetupSentEvent(mvxapi::TIoXmlSetupEventArgs *) {
+    XmlTimer->stop();
+    SetStatus("Uploading configuration... done");
+    session->Close();
+}
+
+void TMainForm::XmlErrorEvent(mvxapi::TSdkErrorEventArgs *args) {
+    XmlTimer->stop();
+    const QString text = QString::fromStdString(args->text);
+    if (args->operation == mvxapi::xsSetup)
+        SetStatus("Downloading configuration... " + text);
+    else if (args->operation == mvxapi::xsSendSetup)
+        SetStatus("Uploading configuration... " + text);
+    else
+        SetStatus("XML error: " + text);
+    session->Close();
+    if ((args->code == 48 || args->code == 50) && !PasswordRefusedForDirectSearch(this)) {
+        TAuthForm dialog(this);
+        if (Hooks().ExecDialog(dialog) == QDialog::Accepted) {
+            session->user = dialog.ui->UserEdit->text().toLocal8Bit().toStdString();
+            QString entered = TakePassword(dialog);
+            QByteArray password = entered.toLocal8Bit();
+            WipeText(entered);
+            session->password.assign(password.constData(), static_cast<size_t>(password.size()));
+            password.fill('\0');
+            session->Open();
+            // The handle keeps its own copy for this transfer; the next one
+            // asks again rather than keep the password in the window.
+            kelvo::host::WipeString(session->password);
+        }
+    }
+}
+
+} // namespace kelvo::ui
