@@ -87,7 +87,8 @@ for run in 1 2; do
   [ "$(rgit rev-list --count HEAD)" = 1 ] || fail "backup run $run: not one commit"
 done
 [ "$(rgit ls-tree --name-only HEAD | grep -c '\.xml$')" = 4 ] || fail "not 4 documents committed"
-[ -z "$(find /var/lib/private/kelvo-backup/ -perm /077)" ] || fail "backup files open to others"
+open=$(find /var/lib/private/kelvo-backup/ -perm /077)
+[ -z "$open" ] || fail "backup files open to others: $open"
 [ "$(journalctl -u kelvo-backup --no-pager -o cat | grep -c 'configuration document(s) in history')" = 2 ] ||
   fail "not one summary line per run: $(backup_log)"
 journalctl -u kelvo-backup --no-pager -o cat | grep -q 'nothing changed, no commit' ||
