@@ -9,6 +9,10 @@ snapshot() {
   find /etc /usr /var/lib /var/cache -xdev 2>/dev/null |
     grep -Ev '^/var/lib/(dpkg|apt|systemd)|^/var/cache/(apt|debconf|ldconfig)|^/etc/ld\.so\.cache' | sort
 }
+# git, which kelvo-cli recommends, runs the scheduled backup; it belongs to
+# the system the packages are installed on, so the purge leaves it.
+apt-get install -y -qq --no-download --no-install-recommends git >/dev/null 2>&1 ||
+  fail "git is not in the tree's cache"
 snapshot >/tmp/before
 
 # What each role pulls into a minimal system: packages and disk space.
@@ -75,7 +79,6 @@ backup_log() { journalctl -u kelvo-backup --no-pager -o cat | tail -5; }
 ! systemctl is-active --quiet kelvo-backup.timer || fail "the backup timer runs on install"
 [ "$(systemctl show -p Triggers --value kelvo-backup.timer)" = kelvo-backup.service ] ||
   fail "the timer does not start kelvo-backup.service"
-apt-get install -y -qq --no-download git >/dev/null 2>&1 || fail "git is not in the tree's cache"
 [ "$(stat -c %a:%U /etc/kelvo/backup-http-password)" = 600:root ] || fail "the password file is not root's alone"
 echo secret >/etc/kelvo/backup-http-password
 sed -i 's|^KELVO_BACKUP_OPTS=.*|KELVO_BACKUP_OPTS="--http-user admin --http-password-file /run/credentials/kelvo-backup.service/http-password"|' \
