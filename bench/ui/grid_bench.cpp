@@ -15,7 +15,7 @@
 #include <ctime>
 #include <vector>
 
-using namespace kelvo::uitest;
+using namespace kelvo::test;
 
 namespace {
 
@@ -130,7 +130,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "ui_grid_bench: %s\n", lab.error().c_str());
         return 1;
     }
-    kelvo::ui::TMainForm w(nullptr, lab.options());
+    kelvo::ui::TMainForm w(nullptr, WindowOptions(lab));
     QElapsedTimer t;
     t.start();
     w.show();
