@@ -48,7 +48,7 @@ wait_active kelvo-relay.service || fail "kelvo-relay.service is not active"
 pid=$(systemctl show -p MainPID --value kelvo-relay)
 user=$(stat -c %u /proc/"$pid")
 [ "$user" != 0 ] || fail "the relay runs as root"
-systemctl show -p DynamicUser --value kelvo-relay | grep -qx yes || fail "no dynamic user"
+grep -qx yes <<<"$(systemctl show -p DynamicUser --value kelvo-relay)" || fail "no dynamic user"
 for cap in CapInh CapPrm CapEff CapBnd CapAmb; do
   grep -q "^$cap:[[:space:]]*0000000000000000$" /proc/"$pid"/status || fail "$cap is not empty"
 done
@@ -94,7 +94,7 @@ open=$(find /var/lib/private/kelvo-backup/ -perm /077)
 [ -z "$open" ] || fail "backup files open to others: $open"
 [ "$(journalctl -u kelvo-backup --no-pager -o cat | grep -c 'configuration document(s) in history')" = 2 ] ||
   fail "not one summary line per run: $(backup_log)"
-journalctl -u kelvo-backup --no-pager -o cat | grep -q 'nothing changed, no commit' ||
+grep -q 'nothing changed, no commit' <<<"$(journalctl -u kelvo-backup --no-pager -o cat)" ||
   fail "the second run committed: $(backup_log)"
 echo "backup through the timer's service: $(rgit ls-tree --name-only HEAD | grep -c .) documents, one commit for two runs"
 

@@ -34,17 +34,20 @@ for p in kelvo kelvo-cli kelvo-relay kelvo-lab; do
   mkdir -p "$out/x/$p"
   dpkg-deb -x "$deb" "$out/x/$p"
 done
-dpkg-deb -f "$out"/kelvo-lab_*.deb Depends Recommends | grep -q kelvo-relay &&
+grep -q kelvo-relay <<<"$(dpkg-deb -f "$out"/kelvo-lab_*.deb Depends Recommends)" &&
   { echo "kelvo-lab pulls the relay service in"; fail=1; }
 for p in kelvo kelvo-cli; do
-  dpkg-deb -f "$out"/${p}_*.deb Recommends | grep -qE '(^|, )kelvo-relay(,|$)' ||
+  grep -qE '(^|, )kelvo-relay(,|$)' <<<"$(dpkg-deb -f "$out"/${p}_*.deb Recommends)" ||
     { echo "$p does not recommend kelvo-relay"; fail=1; }
 done
-dpkg-deb -I "$out"/kelvo-relay_*.deb conffiles | grep -qx /etc/default/kelvo-relay ||
+grep -qx /etc/default/kelvo-relay <<<"$(dpkg-deb -I "$out"/kelvo-relay_*.deb conffiles)" ||
   { echo "/etc/default/kelvo-relay is no conffile"; fail=1; }
-dpkg-deb -I "$out"/kelvo-cli_*.deb conffiles | grep -qx /etc/default/kelvo-backup ||
+grep -qx /etc/default/kelvo-backup <<<"$(dpkg-deb -I "$out"/kelvo-cli_*.deb conffiles)" ||
   { echo "/etc/default/kelvo-backup is no conffile"; fail=1; }
-dpkg-deb -c "$out"/kelvo-cli_*.deb | grep -q '^-rw------- root/root .* ./etc/kelvo/backup-http-password$' ||
+# The listing is read whole first: grep -q would stop reading at its match,
+# and under pipefail dpkg-deb's broken pipe would count as a failure.
+cli_files=$(dpkg-deb -c "$out"/kelvo-cli_*.deb)
+grep -q '^-rw------- root/root .* ./etc/kelvo/backup-http-password$' <<<"$cli_files" ||
   { echo "the backup's password file is not root's alone"; fail=1; }
 
 # The code is built with -fcf-protection, but Debian 12's own start-up files
