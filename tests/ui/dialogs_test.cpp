@@ -45,6 +45,10 @@
 #include <memory>
 #include <string>
 
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
+
 using namespace kelvo::test;
 using kelvo::ui::TDetailForm;
 
@@ -350,6 +354,11 @@ TEST_F(Dialogs, CredentialsOnlyForDevicesThatNeedThem) {
         return int(QDialog::Accepted);
     });
     EXPECT_FALSE(kelvo::ui::AskDeviceCredentials(nullptr, m));
+#ifdef __linux__
+    // From the first prompt on, no core dump and no other process of the
+    // user reads the window's memory.
+    EXPECT_EQ(prctl(PR_GET_DUMPABLE), 0);
+#endif
     EXPECT_TRUE(kelvo::ui::AskDeviceCredentials(nullptr, m)); // no answer: cancelled
     // Devices of the program's own broadcast search get no password at all.
     kelvo::ui::SetSetupRoute("127.0.0.1", relay->relay_port(), true);

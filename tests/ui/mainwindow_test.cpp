@@ -659,4 +659,18 @@ TEST_F(MainWindow, UnauthorisedDownloadAsksForCredentialsAndRetries) {
     ASSERT_TRUE(
         WaitFor([&w] { return w.StatusText() == "Downloading configuration... done"; }, 10000));
     EXPECT_EQ(hooks.dialogTitles.size(), 2);
+
+    // Found by the program's own broadcast, which anyone can answer: no
+    // prompt, no password, nothing saved.
+    kelvo::ui::SetSetupRoute(w.relayAddress.toStdString(), w.relayPort, true);
+    MenuAt(w, RowOf(w, mac));
+    hooks.fileName = dir.filePath("direct.xml");
+    w.ui->DownloadPopupMenu->trigger();
+    ASSERT_TRUE(WaitFor([&] { return !hooks.errors.isEmpty(); }, 10000))
+        << w.StatusText().toStdString();
+    kelvo::ui::SetSetupRoute(w.relayAddress.toStdString(), w.relayPort, false);
+    EXPECT_TRUE(hooks.errors.last().contains("no password is sent"));
+    EXPECT_EQ(w.StatusText(), "Downloading configuration... HTTP: Unauthorized");
+    EXPECT_EQ(hooks.dialogTitles.size(), 2);
+    EXPECT_FALSE(QFile::exists(hooks.fileName));
 }

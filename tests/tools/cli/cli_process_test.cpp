@@ -24,6 +24,7 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -184,7 +185,16 @@ TEST(CliProcess, ForgedRepliesFromAnotherPortGetNoPassword) {
     int sent = 0;
     // Bounded: at most 4000 rounds 5 ms apart, to 127.0.0.1 only.
     std::thread forger([&] {
+        // As root, the forger's socket belongs to user nobody: this thread
+        // alone takes that identity while it opens it.
+        const bool root = geteuid() == 0;
+        if (root) {
+            EXPECT_EQ(syscall(SYS_setresuid, -1, 65534, -1), 0);
+        }
         const int out = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        if (root) {
+            EXPECT_EQ(syscall(SYS_setresuid, -1, 0, -1), 0);
+        }
         for (int round = 0; round < 4000 && !done; ++round) {
             std::set<std::string> inodes;
             std::error_code ec;
