@@ -253,6 +253,33 @@ TEST_F(Dialogs, ApplyWritesTheRecordAndCancelledCredentialsSendNothing) {
     EXPECT_EQ(f.result(), QDialog::Accepted);
 }
 
+// A program that took the relay's port after the search is sent no setup:
+// the record stays as it was, and the user hears why.
+TEST_F(Dialogs, NoSetupForAProgramHoldingTheRelaysPort) {
+    QUdpSocket squatter;
+    ASSERT_TRUE(squatter.bind(QHostAddress::LocalHost, 0, QUdpSocket::DontShareAddress));
+    const int port = squatter.localPort();
+    qvudps_set_proxy("127.0.0.1", port, "Mvx-Config");
+    kelvo::ui::SetSetupRoute("127.0.0.1", port, false);
+    qvudps_module m = Record();
+    const qvudps_module original = m;
+    TDetailForm f(nullptr, &m, &spinner);
+    f.show();
+    f.ui->ValidCheckBox->setChecked(false);
+    f.ui->IPEdit->setText("10.9.8.70");
+    f.SaveBitBtnClick();
+    ASSERT_EQ(hooks.errors.size(), 1);
+    EXPECT_EQ(hooks.errors[0],
+              QString("No relay at 127.0.0.1:%1: nothing there answers as kelvo-relay; start "
+                      "kelvo-relay (systemctl start kelvo-relay; where systemd does not run, run "
+                      "kelvo-relay in a terminal).\r\n\r\nNothing was sent.")
+                  .arg(port));
+    EXPECT_EQ(std::memcmp(&m, &original, sizeof m), 0);
+    EXPECT_FALSE(f.SetupTimer->isActive());
+    while (squatter.hasPendingDatagrams())
+        EXPECT_EQ(squatter.receiveDatagram().data().at(0), 3) << "a probe, nothing else";
+}
+
 TEST_F(Dialogs, AnUntouchedNameStaysByteForByte) {
     qvudps_module m = Record();
     std::strcpy(m.name, "Boiler room, second floor, cabinet 7\xff");
