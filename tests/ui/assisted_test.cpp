@@ -1,5 +1,6 @@
 // The main window as assistive technology and a real network use it: boxes
-// toggled by a screen reader's action, devices that answer late.
+// toggled by a screen reader's action, devices that answer late, a web
+// server mute during the search.
 #include "detailform.h"
 #include "ui_detailform.h"
 #include "ui_mainform.h"
@@ -68,6 +69,30 @@ TEST(AssistedWindow, DetailBoxesActOnTheirStateHoweverItChanges) {
         EXPECT_EQ(now.filter_mask, filter ? "255.0.0.0" : "0.0.0.0");
         ASSERT_TRUE(SearchAgain(w));
     }
+}
+
+// A device whose web server was mute during the search shows no name; a
+// setup from the detail dialog that leaves the name alone does not erase it.
+TEST(AssistedWindow, ANameTheSearchCouldNotReadIsNeverErased) {
+    ScriptedHooks hooks;
+    auto devices = kelvo::devsim::mixed_devices(1, true); // its name is on its web server
+    devices[0].faults.http_silent = true;
+    Lab lab(devices);
+    ASSERT_TRUE(lab.ok()) << lab.error();
+    TMainForm w(nullptr, WindowOptions(lab));
+    ASSERT_TRUE(WaitForSearch(w));
+    ASSERT_EQ(w.deviceModel->deviceCount, 1);
+    kelvo::ui::TDetailForm f(&w, w.deviceModel->DeviceTable[0].record, &w.spinnerIndex);
+    f.show();
+    EXPECT_EQ(f.ui->NameEdit->text(), "");
+    f.ui->ValidCheckBox->setChecked(false);
+    f.ui->TCPCheckBox->setChecked(!f.ui->TCPCheckBox->isChecked());
+    QTest::mouseClick(f.ui->SaveBitBtn, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&f] { return f.settingsApplied; }, 20000));
+    EXPECT_EQ(lab.fleet().device(0).setups_applied, 1u);
+    EXPECT_EQ(lab.fleet().device(0).config.name, devices[0].name);
+    for (const auto &line : lab.fleet().log())
+        EXPECT_EQ(line.find("\"POST\""), std::string::npos) << line;
 }
 
 // On a real network devices answer in any order; until the user picks one,
