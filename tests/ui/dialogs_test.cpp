@@ -423,13 +423,18 @@ TEST_F(Dialogs, AboutAndTheWindowsOtherLinks) {
     ASSERT_EQ(hooks.errors.size(), 1);
     EXPECT_TRUE(hooks.errors[0].endsWith("http://www.marvane.example:80"));
 
-    // A menu's status tips show only while the pointer is on an entry.
-    w.SetStatus("Searching modules... 3 device(s) found");
-    w.ui->Loaddefaultvalues1->showStatusText(&w);
-    EXPECT_EQ(w.StatusText(), w.ui->Loaddefaultvalues1->statusTip());
-    QStatusTipEvent left{QString()};
-    QApplication::sendEvent(&w, &left);
-    EXPECT_EQ(w.StatusText(), "Searching modules... 3 device(s) found");
+    // A menu's status tips show only while the pointer is on an entry, and
+    // a screen reader hears them come and go.
+    const QString found = "Searching modules... 3 device(s) found";
+    const QStringList heard = Announced([&] {
+        w.SetStatus(found);
+        w.ui->Loaddefaultvalues1->showStatusText(&w);
+        EXPECT_EQ(w.StatusText(), w.ui->Loaddefaultvalues1->statusTip());
+        QStatusTipEvent left{QString()};
+        QApplication::sendEvent(&w, &left);
+    });
+    EXPECT_EQ(w.StatusText(), found);
+    EXPECT_EQ(heard, (QStringList{found, w.ui->Loaddefaultvalues1->statusTip(), found}));
 }
 
 TEST_F(Dialogs, TerminalOpensModalOnTopOfTheWindowThatAsksAndOnlyOnce) {
