@@ -218,8 +218,16 @@ QString Inventory::DefaultPath() {
     return folder.isEmpty() ? QString() : folder + "/inventory.json";
 }
 
+Inventory::Stamp Inventory::StampOf(const QString &path) {
+    const QFileInfo info(path);
+    if (!info.exists() || info.isSymLink())
+        return {path, -1, {}};
+    return {path, info.size(), info.lastModified()};
+}
+
 bool Inventory::Load(const QString &path, QString *error) {
     devices.clear();
+    stamp = {};
     QJsonDocument document;
     QString why;
     switch (ReadJson(path, &document, &why)) {
@@ -235,6 +243,8 @@ bool Inventory::Load(const QString &path, QString *error) {
         *error = path + ": " + why + "; the file is kept as it is";
         return false;
     }
+    stamp = StampOf(path);
+    onFile = devices;
     return true;
 }
 
@@ -245,7 +255,10 @@ bool Inventory::Save(const QString &path, QString *error) const {
     std::map<QString, Device> merged;
     QJsonDocument document;
     QString why;
-    switch (ReadJson(path, &document, &why)) {
+    const bool unchanged = stamp.size >= 0 && stamp == StampOf(path);
+    if (unchanged)
+        merged = onFile;
+    switch (unchanged ? Parsed::Missing : ReadJson(path, &document, &why)) {
     case Parsed::Missing:
         break;
     case Parsed::Failed:
@@ -297,6 +310,8 @@ bool Inventory::Save(const QString &path, QString *error) const {
         *error = QString::fromStdString(qv::write_error_text(native, written));
         return false;
     }
+    stamp = StampOf(path);
+    onFile = std::move(merged);
     return true;
 }
 

@@ -163,6 +163,9 @@ TEST(WatchInventory, RoundTripOwnerOnlyAndMergedWithAnotherWriter) {
     Inventory cli;
     cli.Record({Dev(A, "10.0.0.1")}, then.addSecs(60));
     ASSERT_TRUE(cli.Save(path, &error)) << error.toStdString();
+    // Saved again unread (the file is as it wrote it): the window's device stays.
+    cli.Record({Dev(A, "10.0.0.1")}, then.addSecs(60));
+    ASSERT_TRUE(cli.Save(path, &error)) << error.toStdString();
     EXPECT_EQ(Mode(path), 0600u);
     EXPECT_EQ(Mode(dir.filePath("sub")), 0700u);
     Inventory loaded;

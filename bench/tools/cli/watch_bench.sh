@@ -67,6 +67,7 @@ cpu_start=$(cpu_ticks)
 steady=$SECONDS
 changes=0
 rounds=0
+rss_rounds=""
 while ((SECONDS - begin + 9 * interval < duration)); do
     rounds=$((rounds + 1))
     k=$(((rounds - 1) % known))
@@ -83,6 +84,7 @@ while ((SECONDS - begin + 9 * interval < duration)); do
     start_fleet "$work/known.json"
     known_pid=${pids[-1]}
     wait_for $((rounds * known)) $((3 * interval)) back
+    rss_rounds+=" $(rss_kb)"
 done
 while ((SECONDS - begin < duration)); do sleep 1; done
 rss_end=$(rss_kb)
@@ -104,7 +106,7 @@ if ((appeared == count && changed == changes && gone == rounds * known && back =
 else
     echo "exactly one event per real change: NO"
 fi
-echo "rss: after the first search ${rss_start} KiB, at the end ${rss_end} KiB"
+echo "rss: after the first search ${rss_start} KiB, after each round${rss_rounds} KiB, at the end ${rss_end} KiB"
 echo "cpu per refresh: $(awk -v t=$((cpu_end - cpu_start)) -v n="$refreshes" -v hz="$hz" \
     'BEGIN {printf "%.3f s (%d refreshes)", n ? t / hz / n : 0, n}')"
 cat "$work/watch.err" "$work/set.err" 2>/dev/null | sort | uniq -c | head -5
