@@ -111,16 +111,17 @@ Parsed ReadJson(const QString &path, QJsonDocument *document, QString *error) {
     return Parsed::Ok;
 }
 
-// The devices of an inventory document; false with `why` when it is not one.
-bool ParseInventory(const QJsonDocument &document, std::map<QString, Device> *devices,
-                    QString *why) {
+// The devices of the inventory document read from `path`; false with `why`
+// when it is not one.
+bool ParseInventory(const QString &path, const QJsonDocument &document,
+                    std::map<QString, Device> *devices, QString *why) {
     const auto root = document.object();
     if (!document.isObject() || !root.value("devices").isArray()) {
-        *why = "not a device inventory";
+        *why = path + ": not a device inventory";
         return false;
     }
     if (root.value("version").toInt() != 1) {
-        *why = "inventory version " + Text(root.value("version")) + " is not known here";
+        *why = path + ": inventory version " + Text(root.value("version")) + " is not known here";
         return false;
     }
     std::map<QString, Device> parsed;
@@ -132,7 +133,7 @@ bool ParseInventory(const QJsonDocument &document, std::map<QString, Device> *de
         device.lastSeen = ParseIso(entry.value("last_seen"));
         const auto mac = entry.value("mac").toString();
         if (mac.isEmpty() || !device.firstSeen.isValid() || !device.lastSeen.isValid()) {
-            *why = "damaged device entry";
+            *why = path + ": damaged device entry";
             return false;
         }
         parsed[mac] = std::move(device);
@@ -173,17 +174,9 @@ QString ChangesText(const std::vector<Change> &changes) {
 }
 
 QString EventName(EventKind kind) {
-    switch (kind) {
-    case EventKind::Appeared:
-        return "appeared";
-    case EventKind::Changed:
-        return "changed";
-    case EventKind::Gone:
-        return "gone";
-    case EventKind::Back:
-        return "back";
-    }
-    return {};
+    static const char *const names[] = {"appeared", "changed", "gone", "back"};
+    const auto i = static_cast<std::size_t>(kind);
+    return i < std::size(names) ? names[i] : "";
 }
 
 QJsonObject EventJson(const Event &event) {
@@ -230,17 +223,11 @@ bool Inventory::Load(const QString &path, QString *error) {
     stamp = {};
     QJsonDocument document;
     QString why;
-    switch (ReadJson(path, &document, &why)) {
-    case Parsed::Missing:
+    const auto read = ReadJson(path, &document, &why);
+    if (read == Parsed::Missing)
         return true;
-    case Parsed::Failed:
+    if (read == Parsed::Failed || !ParseInventory(path, document, &devices, &why)) {
         *error = why + "; the file is kept as it is";
-        return false;
-    case Parsed::Ok:
-        break;
-    }
-    if (!ParseInventory(document, &devices, &why)) {
-        *error = path + ": " + why + "; the file is kept as it is";
         return false;
     }
     stamp = StampOf(path);
@@ -258,18 +245,11 @@ bool Inventory::Save(const QString &path, QString *error) const {
     const bool unchanged = stamp.size >= 0 && stamp == StampOf(path);
     if (unchanged)
         merged = onFile;
-    switch (unchanged ? Parsed::Missing : ReadJson(path, &document, &why)) {
-    case Parsed::Missing:
-        break;
-    case Parsed::Failed:
+    const auto read = unchanged ? Parsed::Missing : ReadJson(path, &document, &why);
+    if (read == Parsed::Failed ||
+        (read == Parsed::Ok && !ParseInventory(path, document, &merged, &why))) {
         *error = why + "; not replaced, the inventory is not saved";
         return false;
-    case Parsed::Ok:
-        if (!ParseInventory(document, &merged, &why)) {
-            *error = path + ": " + why + "; not replaced, the inventory is not saved";
-            return false;
-        }
-        break;
     }
     for (const auto &[mac, device] : devices) {
         auto [it, added] = merged.emplace(mac, device);
@@ -419,15 +399,10 @@ Comparison Compare(const std::vector<QJsonObject> &saved, const std::vector<QJso
 bool ReadDeviceList(const QString &path, std::vector<QJsonObject> *devices, QString *error) {
     QJsonDocument document;
     QString why;
-    switch (ReadJson(path, &document, &why)) {
-    case Parsed::Missing:
-        *error = path + ": no such file";
+    const auto read = ReadJson(path, &document, &why);
+    if (read != Parsed::Ok) {
+        *error = read == Parsed::Missing ? path + ": no such file" : why;
         return false;
-    case Parsed::Failed:
-        *error = why;
-        return false;
-    case Parsed::Ok:
-        break;
     }
     if (!document.isArray()) {
         *error = path + ": not a device list saved by \"search --format json\"";
