@@ -74,6 +74,17 @@ std::map<QString, const QJsonObject *> ByMac(const std::vector<QJsonObject> &lis
     return byMac;
 }
 
+// A search that could not read a device's name (none in its reply, a name
+// lookup that failed or was not asked for) has not renamed it: the last
+// known name stays.
+QJsonObject KeepingName(const QJsonObject &now, const QJsonObject &before) {
+    if (!now.value("name").toString().isEmpty() || before.value("name").toString().isEmpty())
+        return now;
+    QJsonObject kept = now;
+    kept["name"] = before.value("name");
+    return kept;
+}
+
 Event MakeEvent(EventKind kind, const QDateTime &now, const QString &mac, const QJsonObject &fields,
                 std::vector<Change> changes = {}) {
     Event event;
@@ -301,7 +312,7 @@ void Inventory::Record(const std::vector<QJsonObject> &found, const QDateTime &n
         if (added)
             it->second.firstSeen = now.toUTC();
         it->second.lastSeen = now.toUTC();
-        it->second.fields = *fields;
+        it->second.fields = added ? *fields : KeepingName(*fields, it->second.fields);
     }
 }
 
@@ -313,10 +324,15 @@ std::vector<Event> Tracker::Search(const std::vector<QJsonObject> &found, const 
     ++searches;
     std::vector<Event> events;
     const auto heard = ByMac(found);
-    for (const auto &[mac, fields] : heard) {
+    for (const auto &[mac, heardFields] : heard) {
         auto it = devices.find(mac);
+        const auto known = seeded.find(mac);
+        const QJsonObject *before = it != devices.end()     ? &it->second.fields
+                                    : known != seeded.end() ? &known->second.fields
+                                                            : nullptr;
+        const auto current = before ? KeepingName(*heardFields, *before) : *heardFields;
+        const auto *fields = &current;
         if (it == devices.end()) {
-            const auto known = seeded.find(mac);
             Device device;
             device.firstSeen = now.toUTC();
             if (known == seeded.end()) {
@@ -384,7 +400,7 @@ Comparison Compare(const std::vector<QJsonObject> &saved, const std::vector<QJso
             result.added.push_back(*fields);
             continue;
         }
-        auto changes = Differences(*it->second, *fields);
+        auto changes = Differences(*it->second, KeepingName(*fields, *it->second));
         if (!changes.empty())
             result.changed.push_back(MakeEvent(EventKind::Changed, QDateTime::currentDateTimeUtc(),
                                                mac, *fields, std::move(changes)));

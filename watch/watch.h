@@ -38,7 +38,9 @@ struct Change {
     QString before;
     QString after;
 };
-// The compared fields in which two records of one device differ.
+// The compared fields in which two records of one device differ. The
+// tracker, the inventory and Compare keep the last known name when a search
+// could not read one (an empty name): that is no rename.
 std::vector<Change> Differences(const QJsonObject &before, const QJsonObject &after);
 // "ip 10.0.0.5 → 10.0.0.6" lines, one a change, for a tooltip or a log.
 QString ChangesText(const std::vector<Change> &changes);

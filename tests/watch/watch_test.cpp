@@ -31,6 +31,11 @@ QJsonObject Dev(const QString &mac, const QString &ip, bool dhcp = false) {
                        {"raw", QJsonObject{{"token", QString::number(++token)}}}};
 }
 
+QJsonObject Named(QJsonObject fields, const QString &name) {
+    fields["name"] = name;
+    return fields;
+}
+
 const QString A = "02:00:00:00:00:0A";
 const QString B = "02:00:00:00:00:0B";
 
@@ -80,6 +85,12 @@ TEST(WatchTracker, EventsAndStates) {
          {"changed B ip=10.0.0.9>10.0.0.8", ""},
          {0, 1, 0},
          State::Normal},
+        {"a name the search could not read is no rename",
+         {Dev(A, "10.0.0.1")},
+         {{Named(Dev(A, "10.0.0.1"), "")}, {Named(Dev(A, "10.0.0.1"), "Boiler")}},
+         {"", "changed A name=dev>Boiler"},
+         {0, 0, 0},
+         State::Changed},
         {"a new token or a MAC heard twice is no change",
          {},
          {{Dev(A, "10.0.0.1"), Dev(A, "10.0.0.1")}, {Dev(A, "10.0.0.1")}},
