@@ -74,6 +74,17 @@ std::map<QString, const QJsonObject *> ByMac(const std::vector<QJsonObject> &lis
     return byMac;
 }
 
+// A search that could not read a device's name (none in its reply, a name
+// lookup that failed or was not asked for) has not renamed it: the last
+// known name stays.
+QJsonObject KeepingName(const QJsonObject &now, const QJsonObject &before) {
+    if (!now.value("name").toString().isEmpty() || before.value("name").toString().isEmpty())
+        return now;
+    QJsonObject kept = now;
+    kept["name"] = before.value("name");
+    return kept;
+}
+
 Event MakeEvent(EventKind kind, const QDateTime &now, const QString &mac, const QJsonObject &fields,
                 std::vector<Change> changes = {}) {
     Event event;
@@ -111,16 +122,17 @@ Parsed ReadJson(const QString &path, QJsonDocument *document, QString *error) {
     return Parsed::Ok;
 }
 
-// The devices of an inventory document; false with `why` when it is not one.
-bool ParseInventory(const QJsonDocument &document, std::map<QString, Device> *devices,
-                    QString *why) {
+// The devices of the inventory document read from `path`; false with `why`
+// when it is not one.
+bool ParseInventory(const QString &path, const QJsonDocument &document,
+                    std::map<QString, Device> *devices, QString *why) {
     const auto root = document.object();
     if (!document.isObject() || !root.value("devices").isArray()) {
-        *why = "not a device inventory";
+        *why = path + ": not a device inventory";
         return false;
     }
     if (root.value("version").toInt() != 1) {
-        *why = "inventory version " + Text(root.value("version")) + " is not known here";
+        *why = path + ": inventory version " + Text(root.value("version")) + " is not known here";
         return false;
     }
     std::map<QString, Device> parsed;
@@ -132,7 +144,7 @@ bool ParseInventory(const QJsonDocument &document, std::map<QString, Device> *de
         device.lastSeen = ParseIso(entry.value("last_seen"));
         const auto mac = entry.value("mac").toString();
         if (mac.isEmpty() || !device.firstSeen.isValid() || !device.lastSeen.isValid()) {
-            *why = "damaged device entry";
+            *why = path + ": damaged device entry";
             return false;
         }
         parsed[mac] = std::move(device);
@@ -173,17 +185,9 @@ QString ChangesText(const std::vector<Change> &changes) {
 }
 
 QString EventName(EventKind kind) {
-    switch (kind) {
-    case EventKind::Appeared:
-        return "appeared";
-    case EventKind::Changed:
-        return "changed";
-    case EventKind::Gone:
-        return "gone";
-    case EventKind::Back:
-        return "back";
-    }
-    return {};
+    static const char *const names[] = {"appeared", "changed", "gone", "back"};
+    const auto i = static_cast<std::size_t>(kind);
+    return i < std::size(names) ? names[i] : "";
 }
 
 QJsonObject EventJson(const Event &event) {
@@ -218,23 +222,27 @@ QString Inventory::DefaultPath() {
     return folder.isEmpty() ? QString() : folder + "/inventory.json";
 }
 
+Inventory::Stamp Inventory::StampOf(const QString &path) {
+    const QFileInfo info(path);
+    if (!info.exists() || info.isSymLink())
+        return {path, -1, {}};
+    return {path, info.size(), info.lastModified()};
+}
+
 bool Inventory::Load(const QString &path, QString *error) {
     devices.clear();
+    stamp = {};
     QJsonDocument document;
     QString why;
-    switch (ReadJson(path, &document, &why)) {
-    case Parsed::Missing:
+    const auto read = ReadJson(path, &document, &why);
+    if (read == Parsed::Missing)
         return true;
-    case Parsed::Failed:
+    if (read == Parsed::Failed || !ParseInventory(path, document, &devices, &why)) {
         *error = why + "; the file is kept as it is";
         return false;
-    case Parsed::Ok:
-        break;
     }
-    if (!ParseInventory(document, &devices, &why)) {
-        *error = path + ": " + why + "; the file is kept as it is";
-        return false;
-    }
+    stamp = StampOf(path);
+    onFile = devices;
     return true;
 }
 
@@ -245,18 +253,14 @@ bool Inventory::Save(const QString &path, QString *error) const {
     std::map<QString, Device> merged;
     QJsonDocument document;
     QString why;
-    switch (ReadJson(path, &document, &why)) {
-    case Parsed::Missing:
-        break;
-    case Parsed::Failed:
+    const bool unchanged = stamp.size >= 0 && stamp == StampOf(path);
+    if (unchanged)
+        merged = onFile;
+    const auto read = unchanged ? Parsed::Missing : ReadJson(path, &document, &why);
+    if (read == Parsed::Failed ||
+        (read == Parsed::Ok && !ParseInventory(path, document, &merged, &why))) {
         *error = why + "; not replaced, the inventory is not saved";
         return false;
-    case Parsed::Ok:
-        if (!ParseInventory(document, &merged, &why)) {
-            *error = path + ": " + why + "; not replaced, the inventory is not saved";
-            return false;
-        }
-        break;
     }
     for (const auto &[mac, device] : devices) {
         auto [it, added] = merged.emplace(mac, device);
@@ -297,6 +301,8 @@ bool Inventory::Save(const QString &path, QString *error) const {
         *error = QString::fromStdString(qv::write_error_text(native, written));
         return false;
     }
+    stamp = StampOf(path);
+    onFile = std::move(merged);
     return true;
 }
 
@@ -306,7 +312,7 @@ void Inventory::Record(const std::vector<QJsonObject> &found, const QDateTime &n
         if (added)
             it->second.firstSeen = now.toUTC();
         it->second.lastSeen = now.toUTC();
-        it->second.fields = *fields;
+        it->second.fields = added ? *fields : KeepingName(*fields, it->second.fields);
     }
 }
 
@@ -318,10 +324,15 @@ std::vector<Event> Tracker::Search(const std::vector<QJsonObject> &found, const 
     ++searches;
     std::vector<Event> events;
     const auto heard = ByMac(found);
-    for (const auto &[mac, fields] : heard) {
+    for (const auto &[mac, heardFields] : heard) {
         auto it = devices.find(mac);
+        const auto known = seeded.find(mac);
+        const QJsonObject *before = it != devices.end()     ? &it->second.fields
+                                    : known != seeded.end() ? &known->second.fields
+                                                            : nullptr;
+        const auto current = before ? KeepingName(*heardFields, *before) : *heardFields;
+        const auto *fields = &current;
         if (it == devices.end()) {
-            const auto known = seeded.find(mac);
             Device device;
             device.firstSeen = now.toUTC();
             if (known == seeded.end()) {
@@ -389,7 +400,7 @@ Comparison Compare(const std::vector<QJsonObject> &saved, const std::vector<QJso
             result.added.push_back(*fields);
             continue;
         }
-        auto changes = Differences(*it->second, *fields);
+        auto changes = Differences(*it->second, KeepingName(*fields, *it->second));
         if (!changes.empty())
             result.changed.push_back(MakeEvent(EventKind::Changed, QDateTime::currentDateTimeUtc(),
                                                mac, *fields, std::move(changes)));
@@ -404,15 +415,10 @@ Comparison Compare(const std::vector<QJsonObject> &saved, const std::vector<QJso
 bool ReadDeviceList(const QString &path, std::vector<QJsonObject> *devices, QString *error) {
     QJsonDocument document;
     QString why;
-    switch (ReadJson(path, &document, &why)) {
-    case Parsed::Missing:
-        *error = path + ": no such file";
+    const auto read = ReadJson(path, &document, &why);
+    if (read != Parsed::Ok) {
+        *error = read == Parsed::Missing ? path + ": no such file" : why;
         return false;
-    case Parsed::Failed:
-        *error = why;
-        return false;
-    case Parsed::Ok:
-        break;
     }
     if (!document.isArray()) {
         *error = path + ": not a device list saved by \"search --format json\"";

@@ -31,6 +31,11 @@ QJsonObject Dev(const QString &mac, const QString &ip, bool dhcp = false) {
                        {"raw", QJsonObject{{"token", QString::number(++token)}}}};
 }
 
+QJsonObject Named(QJsonObject fields, const QString &name) {
+    fields["name"] = name;
+    return fields;
+}
+
 const QString A = "02:00:00:00:00:0A";
 const QString B = "02:00:00:00:00:0B";
 
@@ -80,6 +85,12 @@ TEST(WatchTracker, EventsAndStates) {
          {"changed B ip=10.0.0.9>10.0.0.8", ""},
          {0, 1, 0},
          State::Normal},
+        {"a name the search could not read is no rename",
+         {Dev(A, "10.0.0.1")},
+         {{Named(Dev(A, "10.0.0.1"), "")}, {Named(Dev(A, "10.0.0.1"), "Boiler")}},
+         {"", "changed A name=dev>Boiler"},
+         {0, 0, 0},
+         State::Changed},
         {"a new token or a MAC heard twice is no change",
          {},
          {{Dev(A, "10.0.0.1"), Dev(A, "10.0.0.1")}, {Dev(A, "10.0.0.1")}},
@@ -161,6 +172,9 @@ TEST(WatchInventory, RoundTripOwnerOnlyAndMergedWithAnotherWriter) {
     QString error;
     ASSERT_TRUE(window.Save(path, &error)) << error.toStdString();
     Inventory cli;
+    cli.Record({Dev(A, "10.0.0.1")}, then.addSecs(60));
+    ASSERT_TRUE(cli.Save(path, &error)) << error.toStdString();
+    // Saved again unread (the file is as it wrote it): the window's device stays.
     cli.Record({Dev(A, "10.0.0.1")}, then.addSecs(60));
     ASSERT_TRUE(cli.Save(path, &error)) << error.toStdString();
     EXPECT_EQ(Mode(path), 0600u);

@@ -16,6 +16,9 @@ const char *const kExitCodesText = "Exit codes:\n"
                                    "  9  no relay answers on the relay address (start kelvo-relay "
                                    "or use --direct)\n";
 
+const OptionSpec kShowSecrets{{"show-secrets"},
+                              "Show passwords and SNMP communities instead of ***."};
+
 std::string S(const QString &q) {
     return q.toStdString();
 }
@@ -108,6 +111,8 @@ std::string CommandLine::help() const {
 
 int Command::Run(const QStringList &args, Context &ctx) {
     CommandLine cl(spec.name, spec.description, spec.arguments);
+    for (const auto &option : spec.options)
+        cl.add(option.names, option.help, option.value);
     Declare(cl);
     DeclareShared(cl);
     if (!cl.parse(args, spec.name, ctx.console))

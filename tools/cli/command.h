@@ -74,6 +74,17 @@ struct Context {
     std::string relayStatus; // what the relay said of itself when last asked
 };
 
+// One option of a command as its help lists it: its names, the help line and
+// the name of its value (none for a switch).
+struct OptionSpec {
+    QStringList names;
+    const char *help;
+    const char *value = nullptr;
+};
+
+// diff's and history's --show-secrets.
+extern const OptionSpec kShowSecrets;
+
 // What the overview and the help say of a command, and what it takes.
 struct CommandSpec {
     const char *name;        // "search"
@@ -84,6 +95,8 @@ struct CommandSpec {
     // kAnyArguments: the command checks them itself.
     int argumentCount;
     const char *wrongArguments;
+    // Its own options, first in its help; Declare adds those made elsewhere.
+    std::vector<OptionSpec> options = {};
 };
 inline constexpr int kAnyArguments = -1;
 
@@ -102,7 +115,8 @@ public:
     const CommandSpec spec;
 
 protected:
-    // The command's own options, in the order its help lists them.
+    // The command's options that CommandSpec::options does not list, after
+    // those.
     virtual void Declare(CommandLine &) {}
     // The options a kind of command shares, listed after its own.
     virtual void DeclareShared(CommandLine &) {}

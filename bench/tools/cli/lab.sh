@@ -33,3 +33,25 @@ start_relay() {
     relay=$(endpoint_of "$work/relay.out")
     [[ -n "$relay" ]] || { echo "kelvo-relay did not start" >&2; exit 1; }
 }
+
+# Starts N serial converters (no web server, so each needs one listener) from
+# 127.0.170.1, MACs 02:4B:56:02:xx:xx, in one kelvo-devsim per 5000 (its
+# limit); appends "--devices ENDPOINT" of each to the array relay_args.
+start_serial_fleets() {
+    local count=$1 part n k i
+    for ((part = 0; part * 5000 < count; part++)); do
+        n=$((count - part * 5000 < 5000 ? count - part * 5000 : 5000))
+        {
+            printf '{"udp": "127.0.0.%d:0", "devices": [' $((2 + part))
+            for ((k = 0; k < n; k++)); do
+                i=$((part * 5000 + k))
+                ((k)) && printf ','
+                printf '{"type": 7, "mac": "02:4B:56:02:%02X:%02X", "ip": "127.0.%d.%d", "port": 0, "setup_port": 0}' \
+                    $((i / 256)) $((i % 256)) $((170 + i / 250)) $((1 + i % 250))
+            done
+            printf ']}\n'
+        } >"$work/fleet$part.json"
+        start_fleet "$work/fleet$part.json"
+        relay_args+=(--devices "$fleet_udp")
+    done
+}

@@ -11,23 +11,8 @@ build=${1:?usage: search_bench.sh BUILD_DIR [N]}
 count=${2:-10000}
 source "$(dirname "$0")/lab.sh" "$build"
 
-# kelvo-devsim serves at most 5000 devices: one process per 5000.
 relay_args=()
-for ((part = 0; part * 5000 < count; part++)); do
-    n=$((count - part * 5000 < 5000 ? count - part * 5000 : 5000))
-    {
-        printf '{"udp": "127.0.0.%d:0", "devices": [' $((2 + part))
-        for ((k = 0; k < n; k++)); do
-            i=$((part * 5000 + k))
-            ((k)) && printf ','
-            printf '{"type": 7, "mac": "02:4B:56:02:%02X:%02X", "ip": "127.0.%d.%d", "port": 0, "setup_port": 0}' \
-                $((i / 256)) $((i % 256)) $((170 + i / 250)) $((1 + i % 250))
-        done
-        printf ']}\n'
-    } >"$work/fleet$part.json"
-    start_fleet "$work/fleet$part.json"
-    relay_args+=(--devices "$fleet_udp")
-done
+start_serial_fleets "$count"
 
 start_relay "${relay_args[@]}"
 

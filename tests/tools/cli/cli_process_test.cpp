@@ -366,6 +366,9 @@ TEST(CliProcess, WatchReportsAppearedChangedGoneBackOfOneDeviceOnly) {
 
     Process watch({KELVO_CLI_PATH, "watch", "--format", "json", "--interval", "5", "--relay",
                    relayAt.toStdString(), "--no-names", "--inventory", inventory.toStdString()});
+    // A second watch waits for the device to go, without an inventory.
+    Process untilGone({KELVO_CLI_PATH, "watch", "--interval", "5", "--relay", relayAt.toStdString(),
+                       "--no-names", "--no-inventory", "--until-gone", "02:4b:56:00:aa:01"});
     auto device = OneDevice(dir, port, web, "127.0.152.20");
     ASSERT_TRUE(device);
     const auto next = [&](std::chrono::seconds within) {
@@ -387,6 +390,11 @@ TEST(CliProcess, WatchReportsAppearedChangedGoneBackOfOneDeviceOnly) {
     device.reset(); // silent from now on
     e = next(std::chrono::seconds(40));
     EXPECT_EQ(e["event"], "gone");
+    std::string last;
+    for (std::string l; !(l = untilGone.line(std::chrono::seconds(10))).empty();)
+        last = l; // the table's lines up to its end
+    EXPECT_NE(last.find("  gone      02:4B:56:00:AA:01"), std::string::npos) << last;
+    EXPECT_EQ(untilGone.stop(), 0);
     device = OneDevice(dir, port, web, "127.0.152.21");
     ASSERT_TRUE(device);
     e = next(std::chrono::seconds(30));

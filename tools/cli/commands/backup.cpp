@@ -31,23 +31,24 @@ class BackupCommand : public TransferCommand {
 public:
     BackupCommand()
         : TransferCommand(
-              {"backup", "save the configuration documents of all devices to a folder",
+              {"backup",
+               "save the configuration documents of all devices to a folder",
                "Search, then download the configuration document of every device that "
                "keeps one into DIR, several devices at a time, so a device that does not "
                "answer holds up only itself. Files are named as the main window suggests; "
                "a name already chosen or already in DIR gets the MAC address added, so no "
                "file is replaced. Only complete, well-formed documents are saved, readable "
                "by their owner only. One summary line per device.",
-               "DIR", 1, "backup needs one folder"}) {}
+               "DIR",
+               1,
+               "backup needs one folder",
+               {{{"parallel"}, "Serve N devices at a time (1 to 64, default 32).", "N"},
+                {{"history"},
+                 "Keep DIR as a git repository with one file per device, named by "
+                 "its MAC address, and commit what changed, once per run."},
+                {{"brief"}, "With --history: print the summary line only."}}}) {}
 
 private:
-    void Declare(CommandLine &cl) override {
-        cl.add({"parallel"}, "Serve N devices at a time (1 to 64, default 32).", "N");
-        cl.add({"history"}, "Keep DIR as a git repository with one file per device, named by "
-                            "its MAC address, and commit what changed, once per run.");
-        cl.add({"brief"}, "With --history: print the summary line only.");
-    }
-
     int Execute(CommandLine &cl, Context &ctx) override {
         if (!login.user.empty())
             if (const int rc = PasswordAllowed(ctx, "the web server password"); rc != kExitOk)

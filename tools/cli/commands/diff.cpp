@@ -12,20 +12,19 @@ class DiffCommand : public TransferCommand {
 public:
     DiffCommand()
         : TransferCommand(
-              {"diff", "compare two configuration documents or devices by setting",
+              {"diff",
+               "compare two configuration documents or devices by setting",
                "Compare two configuration documents setting by setting: one line per "
                "setting that differs, by element path, entries matched by Idx; layout, "
                "line ends, element order and readings (clock, sensor values) are not "
                "settings. A and B are files, or devices by MAC or IP[:PORT] whose document "
                "is downloaded. Exit code 0 when equal, 1 when they differ, 2 on error.",
-               "A B", 2, "diff needs two files or devices"}) {}
+               "A B",
+               2,
+               "diff needs two files or devices",
+               {{{"format"}, "Output format: text (default) or json.", "FORMAT"}, kShowSecrets}}) {}
 
 private:
-    void Declare(CommandLine &cl) override {
-        cl.add({"format"}, "Output format: text (default) or json.", "FORMAT");
-        cl.add({"show-secrets"}, "Show passwords and SNMP communities instead of ***.");
-    }
-
     int ReadOptions(CommandLine &cl, Context &ctx) override {
         if (cl.isSet("format") && cl.value("format") != "text" && cl.value("format") != "json") {
             ctx.console.error("--format must be text or json");

@@ -16,21 +16,21 @@ class DownloadCommand : public TransferCommand {
 public:
     DownloadCommand()
         : TransferCommand(
-              {"download", "save a device's configuration document to a file",
+              {"download",
+               "save a device's configuration document to a file",
                "Save a device's configuration document (setup.xml) to a file, byte for byte "
                "as the device sends it, once it arrived complete and well-formed. Without "
                "-o the file is named as the main window suggests (the device name, or "
                "IP_with_underscores_PORT, with \".xml\") and an existing file of that name "
                "is kept unless --force. The file is readable by its owner only: it holds "
                "the device's passwords.",
-               "MAC|IP[:PORT]", 1, "download needs one MAC or IP address"}) {}
+               "MAC|IP[:PORT]",
+               1,
+               "download needs one MAC or IP address",
+               {{{"o", "output"}, "Write to FILE (replacing it).", "FILE"},
+                {{"force"}, "Without -o: replace an existing file of the suggested name."}}}) {}
 
 private:
-    void Declare(CommandLine &cl) override {
-        cl.add({"o", "output"}, "Write to FILE (replacing it).", "FILE");
-        cl.add({"force"}, "Without -o: replace an existing file of the suggested name.");
-    }
-
     int Execute(CommandLine &cl, Context &ctx) override {
         Endpoint endpoint;
         std::string name;

@@ -11,18 +11,18 @@ namespace {
 class HistoryCommand : public Command {
 public:
     HistoryCommand()
-        : Command({"history", "the changes of one device in a backup history",
+        : Command({"history",
+                   "the changes of one device in a backup history",
                    "Show the commits of a backup history (backup --history) that changed one "
                    "device, newest first, each with the settings it changed. The device is "
                    "named by its MAC address, or by the name in its latest file.",
-                   "MAC|NAME", 1, "history needs one MAC address or device name"}) {}
+                   "MAC|NAME",
+                   1,
+                   "history needs one MAC address or device name",
+                   {{{"repo"}, "The history's folder (default: the current folder).", "DIR"},
+                    kShowSecrets}}) {}
 
 private:
-    void Declare(CommandLine &cl) override {
-        cl.add({"repo"}, "The history's folder (default: the current folder).", "DIR");
-        cl.add({"show-secrets"}, "Show passwords and SNMP communities instead of ***.");
-    }
-
     int Execute(CommandLine &cl, Context &ctx) override {
         return ShowHistory(cl.isSet("repo") ? cl.value("repo") : std::string("."), cl.argument(0),
                            cl.isSet("show-secrets"), ctx.console);

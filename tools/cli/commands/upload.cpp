@@ -11,19 +11,19 @@ class UploadCommand : public TransferCommand {
 public:
     UploadCommand()
         : TransferCommand(
-              {"upload", "send a configuration document to a device",
+              {"upload",
+               "send a configuration document to a device",
                "Send a configuration document to a device. The device's own document is "
                "read first, and sensor entries whose ID the device does not have are "
                "left out of the upload; the library's upload filter applies as well. A "
                "file that is not well-formed XML, or larger than 16 MiB, is refused before "
                "anything is sent.",
-               "MAC|IP[:PORT] FILE", 2, "upload needs a MAC or IP address and a file"}) {}
+               "MAC|IP[:PORT] FILE",
+               2,
+               "upload needs a MAC or IP address and a file",
+               {{{"no-sensor-filter"}, "Send the sensor entries unchanged."}}}) {}
 
 private:
-    void Declare(CommandLine &cl) override {
-        cl.add({"no-sensor-filter"}, "Send the sensor entries unchanged.");
-    }
-
     int Execute(CommandLine &cl, Context &ctx) override {
         const std::string path = cl.argument(1);
         std::string error;

@@ -22,22 +22,24 @@ class WatchCommand : public DeviceCommand {
 public:
     WatchCommand()
         : DeviceCommand(
-              {"watch", "report devices that appear, change or go silent, until stopped",
+              {"watch",
+               "report devices that appear, change or go silent, until stopped",
                "Search every interval and print one line per event: a device that appears "
                "(not known from the inventory), changes (name, address, DHCP, type, firmware "
                "or ports), is gone (silent for 3 searches in a row) or is back. Devices known "
                "from the inventory are not new. Runs until SIGINT or SIGTERM (Ctrl+C), which "
                "end it with exit code 0.",
-               "", 0, "watch takes no arguments"}) {}
+               "",
+               0,
+               "watch takes no arguments",
+               {{{"interval"}, "Search every SECONDS seconds (5 to 600, default 15).", "SECONDS"},
+                {{"format"},
+                 "Output format: table (default) or json, one object per line.",
+                 "FORMAT"},
+                {{"until-gone"}, "Exit (code 0) when the device MAC is gone.", "MAC"}}}) {}
 
 private:
-    void Declare(CommandLine &cl) override {
-        cl.add({"interval"}, "Search every SECONDS seconds (5 to 600, default 15).", "SECONDS");
-        cl.add({"format"}, "Output format: table (default) or json, one object per line.",
-               "FORMAT");
-        cl.add({"until-gone"}, "Exit (code 0) when the device MAC is gone.", "MAC");
-        AddInventoryOptions(cl);
-    }
+    void Declare(CommandLine &cl) override { AddInventoryOptions(cl); }
 
     int ReadOptions(CommandLine &cl, Context &ctx) override {
         if (cl.isSet("interval") && !ParseNumber(cl.value("interval"), 5, 600, &interval)) {
