@@ -35,8 +35,12 @@ void ActivateAccessibility(bool on) {
 ScriptedHooks::ScriptedHooks() {
     kelvo::ui::SetHooks(this);
     // Every test's windows start as the first run: nothing known from
-    // another test's, whichever process ran it.
-    QFile::remove(kelvo::watch::Inventory::DefaultPath());
+    // another test's, whichever process ran it. Only in a scratch data
+    // folder: a tool that did not set one is looking at the user's.
+    const QString scratch = qEnvironmentVariable("XDG_DATA_HOME");
+    const QString inventory = kelvo::watch::Inventory::DefaultPath();
+    if (!scratch.isEmpty() && inventory.startsWith(scratch + "/"))
+        QFile::remove(inventory);
 }
 
 ScriptedHooks::~ScriptedHooks() {
