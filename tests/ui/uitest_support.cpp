@@ -2,8 +2,10 @@
 
 #include "authform.h"
 #include "ui_mainform.h"
+#include "watch.h"
 
 #include <QAccessible>
+#include <QFile>
 #include <QFileInfo>
 #include <QStatusBar>
 #include <QTest>
@@ -32,6 +34,13 @@ void ActivateAccessibility(bool on) {
 
 ScriptedHooks::ScriptedHooks() {
     kelvo::ui::SetHooks(this);
+    // Every test's windows start as the first run: nothing known from
+    // another test's, whichever process ran it. Only in a scratch data
+    // folder: a tool that did not set one is looking at the user's.
+    const QString scratch = qEnvironmentVariable("XDG_DATA_HOME");
+    const QString inventory = kelvo::watch::Inventory::DefaultPath();
+    if (!scratch.isEmpty() && inventory.startsWith(scratch + "/"))
+        QFile::remove(inventory);
 }
 
 ScriptedHooks::~ScriptedHooks() {
