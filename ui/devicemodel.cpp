@@ -41,7 +41,7 @@ QVariant TDeviceModel::headerData(int section, Qt::Orientation orientation, int 
     if (role == Qt::DisplayRole)
         return GridHeaders(sortColumn).value(section);
     if (role == Qt::ToolTipRole && section <= 4)
-        return QString("Click, or press Ctrl+%1, to sort by this column; again to reverse")
+        return tr("Click, or press Ctrl+%1, to sort by this column; again to reverse")
             .arg(section + 1);
     return {};
 }

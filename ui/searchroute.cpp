@@ -6,6 +6,8 @@
 #include "qvudps.h"
 #include "uihooks.h"
 
+#include <QCoreApplication>
+
 namespace kelvo::ui {
 
 namespace {
@@ -45,8 +47,9 @@ bool TMainForm::PrepareSearchRoute() {
     const QString text =
         QString::fromStdString(kelvo::host::NoRelayText(address, relayPort, probe.text));
     SetStatus(text);
-    if (!Hooks().Question(this, text + ".\r\n\r\nSearch directly with this program's own "
-                                       "broadcast on every network of this PC?"))
+    if (!Hooks().Question(this, tr("%1.\r\n\r\nSearch directly with this program's own "
+                                   "broadcast on every network of this PC?")
+                                    .arg(text)))
         return false;
     qvudps_set_proxy(nullptr, 0, nullptr);
     directSearch = true;
@@ -66,18 +69,21 @@ bool RelayReadyForSetup(QWidget *owner) {
     const kelvo::host::RelayProbe probe = kelvo::host::ProbeRelay(route.address, route.port);
     if (probe.presence == kelvo::host::RelayPresence::Answering)
         return true;
-    Hooks().Error(owner, QString::fromStdString(
-                             kelvo::host::NoRelayText(route.address, route.port, probe.text)) +
-                             ".\r\n\r\nNothing was sent.");
+    Hooks().Error(owner, QCoreApplication::translate("kelvo::ui", "%1.\r\n\r\nNothing was sent.")
+                             .arg(QString::fromStdString(
+                                 kelvo::host::NoRelayText(route.address, route.port, probe.text))));
     return false;
 }
 
 bool PasswordRefusedForDirectSearch(QWidget *owner) {
     if (!CurrentRoute().direct)
         return false;
-    Hooks().Error(owner, "This device was found by this program's own search, which takes "
-                         "answers from anyone on this PC or network, so no password is sent "
-                         "to it.\r\n\r\nStart kelvo-relay and search again.");
+    Hooks().Error(owner,
+                  QCoreApplication::translate(
+                      "kelvo::ui", "This device was found by this program's own search, which "
+                                   "takes answers from anyone on this PC or network, "
+                                   "so no password is sent to it.\r\n\r\nStart "
+                                   "kelvo-relay and search again."));
     return true;
 }
 

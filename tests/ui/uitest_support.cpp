@@ -123,8 +123,14 @@ QPalette DarkPalette() {
 bool WaitForSearch(kelvo::ui::TMainForm &w, int ms) {
     if (!w.isVisible())
         w.show();
-    return WaitFor([&w] { return !w.searching && w.StatusText().contains(" device(s) found"); },
-                   ms);
+    // In whatever language the window speaks.
+    return WaitFor(
+        [&w] {
+            return !w.searching && w.StatusText().startsWith(kelvo::ui::TMainForm::tr(
+                                       "Searching modules... %n device(s) found", nullptr,
+                                       w.deviceModel->deviceCount));
+        },
+        ms);
 }
 
 QStringList ColumnTexts(const kelvo::ui::TMainForm &w, int column) {
