@@ -4,6 +4,7 @@
 #include "hostrelay.h"
 #include "mainform.h"
 #include "qvudps.h"
+#include "relayprobe.h"
 #include "uihooks.h"
 
 #include <QCoreApplication>
@@ -27,6 +28,44 @@ Route &CurrentRoute() {
 
 } // namespace
 
+QString NoRelayMessage(const std::string &address, int port, const std::string &why) {
+    const char *const reasons[] = {
+        QT_TRANSLATE_NOOP("kelvo::ui", "nothing there answers as kelvo-relay"),
+        QT_TRANSLATE_NOOP("kelvo::ui", "nothing listens there"),
+        QT_TRANSLATE_NOOP("kelvo::ui", "not an IPv4 address and port")};
+    QString reason = QString::fromStdString(why);
+    for (const char *known : reasons) {
+        if (why == known)
+            reason = QCoreApplication::translate("kelvo::ui", known);
+    }
+#ifdef Q_OS_WIN
+    const QString start = QCoreApplication::translate(
+        "kelvo::ui", "start the service kelvo-relay (Services, \"Kelvo relay\"; or as "
+                     "administrator: sc start kelvo-relay; where it is not installed, run "
+                     "kelvo-relay.exe in a terminal)");
+#else
+    const QString start = QCoreApplication::translate(
+        "kelvo::ui", "start kelvo-relay (systemctl start kelvo-relay; where systemd does not run, "
+                     "run kelvo-relay in a terminal)");
+#endif
+    return QCoreApplication::translate("kelvo::ui", "No relay at %1: %2; %3")
+        .arg(QString::fromStdString(kelvo::host::RelayEndpoint(address, port)), reason, start);
+}
+
+QString NothingFoundMessage(const std::string &address, int port, const std::string &relayStatus) {
+    const QString endpoint = QString::fromStdString(kelvo::host::RelayEndpoint(address, port));
+    if (!relayStatus.empty())
+        return QCoreApplication::translate("kelvo::ui",
+                                           "no device answered through the relay at %1, which "
+                                           "says: %2")
+            .arg(endpoint, QString::fromStdString(relayStatus));
+    return QCoreApplication::translate(
+               "kelvo::ui", "no device answered through the relay at %1 (its log names the "
+                            "interfaces it searched); a firewall blocking UDP from the devices is "
+                            "the usual cause")
+        .arg(endpoint);
+}
+
 void SetSetupRoute(const std::string &address, int port, bool direct) {
     CurrentRoute() = {address, port, direct};
 }
@@ -44,8 +83,7 @@ bool TMainForm::PrepareSearchRoute() {
     }
     if (directSearch) // chosen for this session, and still no relay
         return true;
-    const QString text =
-        QString::fromStdString(kelvo::host::NoRelayText(address, relayPort, probe.text));
+    const QString text = NoRelayMessage(address, relayPort, probe.text);
     SetStatus(text);
     if (!Hooks().Question(this, tr("%1.\r\n\r\nSearch directly with this program's own "
                                    "broadcast on every network of this PC?")
@@ -58,8 +96,7 @@ bool TMainForm::PrepareSearchRoute() {
 }
 
 QString TMainForm::NothingFoundHint() const {
-    return QString::fromStdString(kelvo::host::NothingFoundText(
-        relayAddress.toStdString(), relayPort, relayStatus.toStdString()));
+    return NothingFoundMessage(relayAddress.toStdString(), relayPort, relayStatus.toStdString());
 }
 
 bool RelayReadyForSetup(QWidget *owner) {
@@ -70,8 +107,7 @@ bool RelayReadyForSetup(QWidget *owner) {
     if (probe.presence == kelvo::host::RelayPresence::Answering)
         return true;
     Hooks().Error(owner, QCoreApplication::translate("kelvo::ui", "%1.\r\n\r\nNothing was sent.")
-                             .arg(QString::fromStdString(
-                                 kelvo::host::NoRelayText(route.address, route.port, probe.text))));
+                             .arg(NoRelayMessage(route.address, route.port, probe.text)));
     return false;
 }
 

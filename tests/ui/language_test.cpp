@@ -23,27 +23,11 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyleOptionButton>
-#include <cstring>
 #include <gtest/gtest.h>
 
 using kelvo::ui::InstallTranslations;
 
 namespace {
-
-qvudps_module Device() {
-    qvudps_module m{};
-    std::strcpy(m.mac, "02:AA:00:00:00:01");
-    std::strcpy(m.ip, "10.9.8.7");
-    std::strcpy(m.mask, "255.255.255.0");
-    std::strcpy(m.firmware, "3.5.10");
-    std::strcpy(m.type_name, "Serial converter");
-    std::strcpy(m.name, "Old");
-    m.type = 7;
-    m.port = 10001;
-    m.nvt_supported = m.tea_supported = m.filter_supported = m.tcp_setup_supported = 1;
-    m.dhcp_supported = m.name_supported = 1;
-    return m;
-}
 
 kelvo::ui::MainOptions Unsearched() {
     kelvo::ui::MainOptions o;
@@ -110,7 +94,7 @@ TEST_P(EveryLanguage, FormsHoldTheirLongestTexts) {
     ASSERT_EQ(InstallTranslations(code).isEmpty(), code == "en");
     kelvo::test::ScriptedHooks hooks;
     kelvo::ui::TMainForm w(nullptr, Unsearched());
-    qvudps_module d = Device();
+    qvudps_module d = kelvo::test::Record();
     int spinner = 0;
     kelvo::ui::TDetailForm detail(&w, &d, &spinner);
     kelvo::ui::TAuthForm auth(&w);
@@ -133,7 +117,7 @@ TEST(Languages, EnglishStaysTodaysAndATranslationReplacesIt) {
     kelvo::test::ScriptedHooks hooks;
     const auto texts = [] {
         kelvo::ui::TMainForm w(nullptr, Unsearched());
-        qvudps_module d = Device();
+        qvudps_module d = kelvo::test::Record();
         int spinner = 0;
         kelvo::ui::TDetailForm detail(&w, &d, &spinner);
         TTelnetForm terminal(&w, 0);
@@ -158,7 +142,7 @@ TEST(Languages, EnglishStaysTodaysAndATranslationReplacesIt) {
                               "Loading application...",
                               "Details - Old (02:AA:00:00:00:01)",
                               "&Apply changes",
-                              "Supported",
+                              "Not supported",
                               "TCP Setup"};
     for (const char *code : {"C", "en", "en_US", "en_GB", "xx"}) {
         EXPECT_EQ(InstallTranslations(code), "") << code;

@@ -2,6 +2,8 @@
 // translation keeps what the program fills in or the keyboard reaches.
 // (scripts/update-translations --check, run as ui_translations_current,
 // finds texts missing from a file or gone from the sources.)
+#include "authform.h"
+#include "hostrelay.h"
 #include "language.h"
 
 #include <QDir>
@@ -93,5 +95,19 @@ TEST(Translations, EveryEntryIsFinishedAndKeepsPlaceholdersAcceleratorsAndEllips
                 }
             }
         }
+    }
+}
+
+// The window says the relay checks' texts itself, to translate them; in
+// English they are the command line's, word for word.
+TEST(Translations, TheWindowsRelayTextsAreTheHostsInEnglish) {
+    for (const std::string why : {"nothing there answers as kelvo-relay", "nothing listens there",
+                                  "not an IPv4 address and port", "cannot reach it: refused"}) {
+        EXPECT_EQ(kelvo::ui::NoRelayMessage("127.0.0.1", 9999, why).toStdString(),
+                  kelvo::host::NoRelayText("127.0.0.1", 9999, why));
+    }
+    for (const std::string status : {"", "searching on eth0"}) {
+        EXPECT_EQ(kelvo::ui::NothingFoundMessage("127.0.0.2", 9, status).toStdString(),
+                  kelvo::host::NothingFoundText("127.0.0.2", 9, status));
     }
 }

@@ -580,6 +580,38 @@ Starten Sie kelvo-relay und suchen Sie erneut.</translation>
         <source>CSV files (*.csv);;JSON files (*.json)</source>
         <translation>CSV-Dateien (*.csv);;JSON-Dateien (*.json)</translation>
     </message>
+    <message>
+        <source>nothing there answers as kelvo-relay</source>
+        <translation>dort antwortet nichts als kelvo-relay</translation>
+    </message>
+    <message>
+        <source>nothing listens there</source>
+        <translation>dort lauscht nichts</translation>
+    </message>
+    <message>
+        <source>not an IPv4 address and port</source>
+        <translation>keine IPv4-Adresse mit Port</translation>
+    </message>
+    <message>
+        <source>start the service kelvo-relay (Services, &quot;Kelvo relay&quot;; or as administrator: sc start kelvo-relay; where it is not installed, run kelvo-relay.exe in a terminal)</source>
+        <translation>starten Sie den Dienst kelvo-relay (Dienste, „Kelvo relay“; oder als Administrator: sc start kelvo-relay; wo er nicht installiert ist, führen Sie kelvo-relay.exe in einem Terminal aus)</translation>
+    </message>
+    <message>
+        <source>start kelvo-relay (systemctl start kelvo-relay; where systemd does not run, run kelvo-relay in a terminal)</source>
+        <translation>starten Sie kelvo-relay (systemctl start kelvo-relay; wo systemd nicht läuft, führen Sie kelvo-relay in einem Terminal aus)</translation>
+    </message>
+    <message>
+        <source>No relay at %1: %2; %3</source>
+        <translation>Kein Relay unter %1: %2; %3</translation>
+    </message>
+    <message>
+        <source>no device answered through the relay at %1, which says: %2</source>
+        <translation>kein Gerät hat über das Relay unter %1 geantwortet; es meldet: %2</translation>
+    </message>
+    <message>
+        <source>no device answered through the relay at %1 (its log names the interfaces it searched); a firewall blocking UDP from the devices is the usual cause</source>
+        <translation>kein Gerät hat über das Relay unter %1 geantwortet (sein Protokoll nennt die durchsuchten Schnittstellen); meist blockiert eine Firewall UDP von den Geräten</translation>
+    </message>
 </context>
 <context>
     <name>kelvo::ui::TAboutForm</name>

@@ -580,6 +580,38 @@ Inicie kelvo-relay y vuelva a buscar.</translation>
         <source>CSV files (*.csv);;JSON files (*.json)</source>
         <translation>Archivos CSV (*.csv);;Archivos JSON (*.json)</translation>
     </message>
+    <message>
+        <source>nothing there answers as kelvo-relay</source>
+        <translation>nada responde allí como kelvo-relay</translation>
+    </message>
+    <message>
+        <source>nothing listens there</source>
+        <translation>nada escucha allí</translation>
+    </message>
+    <message>
+        <source>not an IPv4 address and port</source>
+        <translation>no es una dirección IPv4 con puerto</translation>
+    </message>
+    <message>
+        <source>start the service kelvo-relay (Services, &quot;Kelvo relay&quot;; or as administrator: sc start kelvo-relay; where it is not installed, run kelvo-relay.exe in a terminal)</source>
+        <translation>inicie el servicio kelvo-relay (Servicios, «Kelvo relay»; o como administrador: sc start kelvo-relay; si no está instalado, ejecute kelvo-relay.exe en un terminal)</translation>
+    </message>
+    <message>
+        <source>start kelvo-relay (systemctl start kelvo-relay; where systemd does not run, run kelvo-relay in a terminal)</source>
+        <translation>inicie kelvo-relay (systemctl start kelvo-relay; donde systemd no se ejecute, ejecute kelvo-relay en un terminal)</translation>
+    </message>
+    <message>
+        <source>No relay at %1: %2; %3</source>
+        <translation>No hay ningún retransmisor en %1: %2; %3</translation>
+    </message>
+    <message>
+        <source>no device answered through the relay at %1, which says: %2</source>
+        <translation>ningún dispositivo respondió a través del retransmisor en %1, que indica: %2</translation>
+    </message>
+    <message>
+        <source>no device answered through the relay at %1 (its log names the interfaces it searched); a firewall blocking UDP from the devices is the usual cause</source>
+        <translation>ningún dispositivo respondió a través del retransmisor en %1 (su registro indica las interfaces en que buscó); la causa habitual es un cortafuegos que bloquea el UDP de los dispositivos</translation>
+    </message>
 </context>
 <context>
     <name>kelvo::ui::TAboutForm</name>
@@ -813,8 +845,8 @@ Are you sure to use this conflict IP address?</source>
     <message numerus="yes">
         <source>%1, %n more answered but did not fit the list</source>
         <translation>
-            <numerusform>%1, %n más respondió pero no cupo en la lista</numerusform>
-            <numerusform>%1, %n más respondieron pero no cupieron en la lista</numerusform>
+            <numerusform>%1, %n dispositivo más respondió pero no cupo en la lista</numerusform>
+            <numerusform>%1, %n dispositivos más respondieron pero no cupieron en la lista</numerusform>
         </translation>
     </message>
     <message>

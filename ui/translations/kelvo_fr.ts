@@ -580,6 +580,38 @@ Démarrez kelvo-relay et relancez la recherche.</translation>
         <source>CSV files (*.csv);;JSON files (*.json)</source>
         <translation>Fichiers CSV (*.csv);;Fichiers JSON (*.json)</translation>
     </message>
+    <message>
+        <source>nothing there answers as kelvo-relay</source>
+        <translation>rien n&apos;y répond en tant que kelvo-relay</translation>
+    </message>
+    <message>
+        <source>nothing listens there</source>
+        <translation>rien n&apos;y écoute</translation>
+    </message>
+    <message>
+        <source>not an IPv4 address and port</source>
+        <translation>pas une adresse IPv4 avec un port</translation>
+    </message>
+    <message>
+        <source>start the service kelvo-relay (Services, &quot;Kelvo relay&quot;; or as administrator: sc start kelvo-relay; where it is not installed, run kelvo-relay.exe in a terminal)</source>
+        <translation>démarrez le service kelvo-relay (Services, « Kelvo relay » ; ou en tant qu&apos;administrateur : sc start kelvo-relay ; s&apos;il n&apos;est pas installé, exécutez kelvo-relay.exe dans un terminal)</translation>
+    </message>
+    <message>
+        <source>start kelvo-relay (systemctl start kelvo-relay; where systemd does not run, run kelvo-relay in a terminal)</source>
+        <translation>démarrez kelvo-relay (systemctl start kelvo-relay ; là où systemd ne tourne pas, exécutez kelvo-relay dans un terminal)</translation>
+    </message>
+    <message>
+        <source>No relay at %1: %2; %3</source>
+        <translation>Aucun relais à l&apos;adresse %1 : %2 ; %3</translation>
+    </message>
+    <message>
+        <source>no device answered through the relay at %1, which says: %2</source>
+        <translation>aucun appareil n&apos;a répondu via le relais à l&apos;adresse %1, qui indique : %2</translation>
+    </message>
+    <message>
+        <source>no device answered through the relay at %1 (its log names the interfaces it searched); a firewall blocking UDP from the devices is the usual cause</source>
+        <translation>aucun appareil n&apos;a répondu via le relais à l&apos;adresse %1 (son journal indique les interfaces parcourues) ; la cause habituelle est un pare-feu qui bloque l&apos;UDP venant des appareils</translation>
+    </message>
 </context>
 <context>
     <name>kelvo::ui::TAboutForm</name>
@@ -813,8 +845,8 @@ Voulez-vous vraiment utiliser cette adresse IP en conflit ?</translation>
     <message numerus="yes">
         <source>%1, %n more answered but did not fit the list</source>
         <translation>
-            <numerusform>%1, %n autre a répondu mais n&apos;a pas tenu dans la liste</numerusform>
-            <numerusform>%1, %n autres ont répondu mais n&apos;ont pas tenu dans la liste</numerusform>
+            <numerusform>%1, %n autre a répondu mais n&apos;a pas trouvé place dans la liste</numerusform>
+            <numerusform>%1, %n autres ont répondu mais n&apos;ont pas trouvé place dans la liste</numerusform>
         </translation>
     </message>
     <message>

@@ -580,6 +580,38 @@ Avviare kelvo-relay e ripetere la ricerca.</translation>
         <source>CSV files (*.csv);;JSON files (*.json)</source>
         <translation>File CSV (*.csv);;File JSON (*.json)</translation>
     </message>
+    <message>
+        <source>nothing there answers as kelvo-relay</source>
+        <translation>nulla risponde lì come kelvo-relay</translation>
+    </message>
+    <message>
+        <source>nothing listens there</source>
+        <translation>nulla è in ascolto lì</translation>
+    </message>
+    <message>
+        <source>not an IPv4 address and port</source>
+        <translation>non è un indirizzo IPv4 con porta</translation>
+    </message>
+    <message>
+        <source>start the service kelvo-relay (Services, &quot;Kelvo relay&quot;; or as administrator: sc start kelvo-relay; where it is not installed, run kelvo-relay.exe in a terminal)</source>
+        <translation>avviare il servizio kelvo-relay (Servizi, &quot;Kelvo relay&quot;; oppure come amministratore: sc start kelvo-relay; se non è installato, eseguire kelvo-relay.exe in un terminale)</translation>
+    </message>
+    <message>
+        <source>start kelvo-relay (systemctl start kelvo-relay; where systemd does not run, run kelvo-relay in a terminal)</source>
+        <translation>avviare kelvo-relay (systemctl start kelvo-relay; dove systemd non è in esecuzione, eseguire kelvo-relay in un terminale)</translation>
+    </message>
+    <message>
+        <source>No relay at %1: %2; %3</source>
+        <translation>Nessun relay all&apos;indirizzo %1: %2; %3</translation>
+    </message>
+    <message>
+        <source>no device answered through the relay at %1, which says: %2</source>
+        <translation>nessun dispositivo ha risposto tramite il relay all&apos;indirizzo %1, che riporta: %2</translation>
+    </message>
+    <message>
+        <source>no device answered through the relay at %1 (its log names the interfaces it searched); a firewall blocking UDP from the devices is the usual cause</source>
+        <translation>nessun dispositivo ha risposto tramite il relay all&apos;indirizzo %1 (il suo log indica le interfacce cercate); la causa abituale è un firewall che blocca l&apos;UDP dai dispositivi</translation>
+    </message>
 </context>
 <context>
     <name>kelvo::ui::TAboutForm</name>

@@ -579,6 +579,38 @@ Start kelvo-relay and search again.</source>
         <source>CSV files (*.csv);;JSON files (*.json)</source>
         <translation>CSV 文件 (*.csv);;JSON 文件 (*.json)</translation>
     </message>
+    <message>
+        <source>nothing there answers as kelvo-relay</source>
+        <translation>该处没有以 kelvo-relay 身份应答的程序</translation>
+    </message>
+    <message>
+        <source>nothing listens there</source>
+        <translation>该处没有程序在监听</translation>
+    </message>
+    <message>
+        <source>not an IPv4 address and port</source>
+        <translation>不是 IPv4 地址和端口</translation>
+    </message>
+    <message>
+        <source>start the service kelvo-relay (Services, &quot;Kelvo relay&quot;; or as administrator: sc start kelvo-relay; where it is not installed, run kelvo-relay.exe in a terminal)</source>
+        <translation>请启动 kelvo-relay 服务（“服务”中的“Kelvo relay”；或以管理员身份运行：sc start kelvo-relay；如未安装，请在终端中运行 kelvo-relay.exe）</translation>
+    </message>
+    <message>
+        <source>start kelvo-relay (systemctl start kelvo-relay; where systemd does not run, run kelvo-relay in a terminal)</source>
+        <translation>请启动 kelvo-relay（systemctl start kelvo-relay；在未运行 systemd 的系统上，请在终端中运行 kelvo-relay）</translation>
+    </message>
+    <message>
+        <source>No relay at %1: %2; %3</source>
+        <translation>%1 处没有中继：%2；%3</translation>
+    </message>
+    <message>
+        <source>no device answered through the relay at %1, which says: %2</source>
+        <translation>没有设备通过 %1 处的中继应答，中继报告：%2</translation>
+    </message>
+    <message>
+        <source>no device answered through the relay at %1 (its log names the interfaces it searched); a firewall blocking UDP from the devices is the usual cause</source>
+        <translation>没有设备通过 %1 处的中继应答（其日志列出了所搜索的网络接口）；通常是防火墙阻止了来自设备的 UDP</translation>
+    </message>
 </context>
 <context>
     <name>kelvo::ui::TAboutForm</name>
