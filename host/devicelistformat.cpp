@@ -27,6 +27,8 @@ std::string Hex(const std::uint8_t *bytes, std::size_t n) {
     return s;
 }
 
+} // namespace
+
 QJsonObject DeviceJson(const qvudps_module &m) {
     QJsonObject o;
     o["mac"] = Q(FieldText(m.mac));
@@ -75,8 +77,6 @@ QJsonObject DeviceJson(const qvudps_module &m) {
     o["raw"] = raw;
     return o;
 }
-
-} // namespace
 
 bool ParseFormat(const std::string &text, Format *format) {
     if (text == "table")

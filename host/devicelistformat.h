@@ -7,6 +7,8 @@
 
 #include "qvudps.h"
 
+#include <QJsonObject>
+
 #include <string>
 #include <vector>
 
@@ -24,6 +26,10 @@ std::vector<qvudps_module> SortedByMac(std::vector<qvudps_module> devices);
 // and text, firmware, port, web and TCP setup ports and the options summary.
 std::vector<std::string> DeviceHeader();
 std::vector<std::string> DeviceRow(const qvudps_module &m);
+
+// One record as the JSON list writes it: the table's fields and the filter,
+// capability, flag and raw fields.
+QJsonObject DeviceJson(const qvudps_module &m);
 
 // The whole list in `format`; JSON adds the filter, capability, flag and raw
 // fields of every record.

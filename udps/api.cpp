@@ -156,6 +156,8 @@ int qvudps_search(int name_lookup, void *context) {
         return -1;
     }
     l.name_lookup = name_lookup;
+    l.search_known.clear();
+    l.search_known.swap(l.known_names);
     l.cursor = 0;
     l.count = 0;
     l.dropped = 0;
@@ -239,6 +241,23 @@ int qvudps_set_capacity(int records) {
     l.count = 0;
     l.cursor = 0;
     l.dropped = 0;
+    return 0;
+}
+
+int qvudps_set_known_names(const qvudps_module *known, int count) {
+    Library &l = library();
+    Guard g;
+    l.known_names.clear();
+    if (count < 0 || count > max_capacity || (count > 0 && !known)) {
+        set_refusal("Capacity out of range");
+        return -1;
+    }
+    try {
+        l.known_names.assign(known, known + count);
+    } catch (const std::bad_alloc &) {
+        set_step_error("Capacity out of range", ENOMEM);
+        return -1;
+    }
     return 0;
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 namespace qvudps {
 
@@ -343,14 +344,39 @@ std::string name_upload_request(std::string_view name) {
     return req;
 }
 
-void lookup_names(qvudps_module *records, int count) {
+bool same_reply(const qvudps_module &a, const qvudps_module &b) {
+    const auto same = [](const char *x, const char *y, std::size_t n) {
+        return std::strncmp(x, y, n) == 0;
+    };
+    return same(a.mac, b.mac, sizeof a.mac) && same(a.ip, b.ip, sizeof a.ip) &&
+           same(a.mask, b.mask, sizeof a.mask) && same(a.gateway, b.gateway, sizeof a.gateway) &&
+           same(a.filter_ip, b.filter_ip, sizeof a.filter_ip) &&
+           same(a.filter_mask, b.filter_mask, sizeof a.filter_mask) && a.port == b.port &&
+           a.raw_version == b.raw_version && a.raw_type == b.raw_type &&
+           a.raw_flags == b.raw_flags && a.raw_reserved == b.raw_reserved &&
+           std::memcmp(a.token, b.token, sizeof a.token) == 0;
+}
+
+void lookup_names(qvudps_module *records, int count, const std::vector<qvudps_module> &known) {
+    std::unordered_map<std::string_view, const qvudps_module *> known_by_mac;
+    for (const qvudps_module &k : known)
+        known_by_mac.emplace(std::string_view(k.mac, strnlen(k.mac, sizeof k.mac)), &k);
     std::vector<HttpExchange> exchanges;
     std::vector<int> owner;
     for (int i = 0; i < count; ++i) {
-        const qvudps_module &m = records[i];
+        qvudps_module &m = records[i];
         // An extended reply carries its own name, whatever its TLV 4 says.
         if (type_code_of(m.raw_type) == type_extended || !in_name_set(m.type))
             continue;
+        const auto k = known_by_mac.find(std::string_view(m.mac, strnlen(m.mac, sizeof m.mac)));
+        if (k != known_by_mac.end() && same_reply(*k->second, m)) {
+            // Its caller read this name from the same device as it answers
+            // now; asking again would cost every device a request per search.
+            Guard g;
+            std::memcpy(m.name, k->second->name, sizeof m.name);
+            m.name[sizeof m.name - 1] = '\0';
+            continue;
+        }
         HttpExchange x;
         x.ip = m.ip;
         x.port = m.port;

@@ -165,6 +165,16 @@ QVUDPS_API int qvudps_count_partial(void);
  * left alone). Does not move the qvudps_record cursor. */
 QVUDPS_API int qvudps_record_partial(int index, qvudps_module *dst);
 
+/* Names the next search takes instead of looking them up, for a caller that
+ * searches again and again: a device whose reply is the same as one of these
+ * records (MAC, addresses, filter, port, type, firmware, flags and token)
+ * gets the record's name without an HTTP request, so that only new or
+ * changed devices are asked. The library copies the records; the next
+ * qvudps_search with name_lookup 1 uses them, later ones not. NULL or 0
+ * clears. -1 with "Capacity out of range" for a count below 0 or above
+ * 100000 (the list is then cleared), or a NULL list with a count. */
+QVUDPS_API int qvudps_set_known_names(const qvudps_module *known, int count);
+
 /* Asks for a setup of the device whose `mac` the settings name; the library
  * copies *settings. name_upload 1 uploads the new name over HTTP for the
  * device types that take it, and only when it differs from the name the

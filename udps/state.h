@@ -41,6 +41,10 @@ struct Library {
     // Kept apart so that a search and a setup served in one wake-up each
     // get the flag their caller gave.
     int name_lookup = 0;
+    // Records whose names the next search (known_names) and the running one
+    // (search_known) take instead of a lookup; see qvudps_set_known_names.
+    std::vector<qvudps_module> known_names;
+    std::vector<qvudps_module> search_known;
     int name_upload = 0;
     void *search_context = nullptr;
     void *setup_context = nullptr;

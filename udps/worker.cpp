@@ -238,12 +238,14 @@ int collect_replies(const Config &cfg, net::Socket s) {
         publish();
     }
     bool lookup;
+    std::vector<qvudps_module> known;
     {
         Guard g;
         lookup = l.name_lookup != 0;
+        known.swap(l.search_known);
     }
     if (lookup)
-        lookup_names(l.records.data(), count);
+        lookup_names(l.records.data(), count, known);
     Guard g;
     l.searched_names.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)

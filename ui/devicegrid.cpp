@@ -49,7 +49,8 @@ QColor NewDeviceColor(const QPalette &palette) {
                   mix(base.blue(), tint.blue()));
 }
 
-CellColors GridCellColors(const QPalette &palette, bool current, bool newMark, bool link) {
+CellColors GridCellColors(const QPalette &palette, bool current, bool newMark, bool link,
+                          bool offline) {
     CellColors c;
     c.background = current ? palette.color(QPalette::Highlight) : palette.color(QPalette::Base);
     c.text = current ? palette.color(QPalette::HighlightedText) : palette.color(QPalette::Text);
@@ -57,6 +58,13 @@ CellColors GridCellColors(const QPalette &palette, bool current, bool newMark, b
         c.background = NewDeviceColor(palette);
     if (link)
         c.text = current ? kLinkInCurrentRow : palette.color(QPalette::Highlight);
+    if (offline) {
+        // Halfway to the background: plainly greyed, and the contrast rule
+        // below brings back what reading needs.
+        const QColor t = c.text, b = c.background;
+        c.text =
+            QColor((t.red() + b.red()) / 2, (t.green() + b.green()) / 2, (t.blue() + b.blue()) / 2);
+    }
     // The designed link colours were chosen for one light desktop; on others
     // they can vanish into the row, the selected one above all.
     c.text = ReadableOn(c.text, c.background);
@@ -92,10 +100,10 @@ void TDeviceGrid::SetDevices(TDeviceModel *model, TDeviceFilter *rows) {
 
     // The widths were chosen for a small design font; they grow with the
     // font in use so that a MAC address fits its column.
-    const int widths[kColumnCount] = {105, 105, 88, 144, 51, 186};
+    const int widths[kGridColumnCount] = {105, 105, 88, 144, 51, 186, 150};
     const QFontMetrics metrics(font());
     const double grow = std::max(1.0, (metrics.horizontalAdvance("00:00:00:00:00:00") + 8) / 105.0);
-    for (int c = 0; c < kColumnCount; ++c)
+    for (int c = 0; c < kGridColumnCount; ++c)
         setColumnWidth(c, static_cast<int>(widths[c] * grow + 0.5));
     ShowSortOrder();
     KeepChosenRow();
@@ -187,8 +195,9 @@ void TDeviceGrid::StringGridDrawCell(QPainter *painter, const QStyleOptionViewIt
     }
     const bool current = index.row() == currentIndex().row();
     const bool link = index.data(TDeviceModel::LinkRole).toBool();
-    const CellColors colors = GridCellColors(option.palette, current,
-                                             index.data(TDeviceModel::NewMarkRole).toBool(), link);
+    const CellColors colors =
+        GridCellColors(option.palette, current, index.data(TDeviceModel::NewMarkRole).toBool(),
+                       link, index.data(TDeviceModel::OfflineRole).toBool());
     QFont font = option.font;
     font.setUnderline(link);
     // The background covers the grid line at the right edge as well.
@@ -313,12 +322,17 @@ QString TDeviceGrid::SelectedRowsText() const {
     QModelIndexList rows = selectionModel()->selectedRows();
     std::sort(rows.begin(), rows.end(),
               [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
+    // The six columns as always; the state only when there is one to tell,
+    // then for every row so that the columns stay aligned.
+    const bool state = std::any_of(rows.begin(), rows.end(), [](const QModelIndex &index) {
+        return !index.siblingAtColumn(kStateColumn).data().toString().isEmpty();
+    });
     QStringList lines;
     for (const QModelIndex &index : rows) {
         if (index.data(TDeviceModel::DeviceIndexRole).toInt() < 0)
             continue;
         QStringList cells;
-        for (int c = 0; c < kColumnCount; ++c)
+        for (int c = 0; c < (state ? kGridColumnCount : kColumnCount); ++c)
             cells << index.siblingAtColumn(c).data().toString();
         lines << cells.join('\t');
     }
@@ -327,6 +341,8 @@ QString TDeviceGrid::SelectedRowsText() const {
 
 QString TDeviceGrid::StringGridHint(const QPoint &pos) const {
     const QModelIndex index = indexAt(pos);
+    if (const QString changes = index.data(Qt::ToolTipRole).toString(); !changes.isEmpty())
+        return changes;
     const QString text = index.data().toString();
     if (index.isValid() &&
         QFontMetrics(font()).horizontalAdvance(text) > visualRect(index).width() - 4)
@@ -338,7 +354,7 @@ void TDeviceGrid::SaveLayout(QSettings &settings) const {
     settings.setValue("MainWindow/SortColumn", devices->sortColumn);
     settings.setValue("MainWindow/SortDescending", devices->sortDescending);
     QStringList widths;
-    for (int c = 0; c < kColumnCount; ++c)
+    for (int c = 0; c < kGridColumnCount; ++c)
         widths << QString::number(columnWidth(c));
     settings.setValue("MainWindow/ColumnWidths", widths.join(','));
 }
@@ -352,15 +368,17 @@ void TDeviceGrid::RestoreLayout(const QSettings &settings) {
                                   : Qt::AscendingOrder);
     const QStringList widths =
         settings.value("MainWindow/ColumnWidths").toString().split(',', Qt::SkipEmptyParts);
-    if (widths.size() != kColumnCount)
+    // A layout from before the State column has its six widths.
+    const auto count = static_cast<int>(widths.size());
+    if (count != kColumnCount && count != kGridColumnCount)
         return;
-    int width[kColumnCount];
-    for (int c = 0; c < kColumnCount; ++c) {
+    int width[kGridColumnCount];
+    for (int c = 0; c < count; ++c) {
         width[c] = widths[c].toInt(&ok);
         if (!ok || width[c] < 10 || width[c] > 4000)
             return;
     }
-    for (int c = 0; c < kColumnCount; ++c)
+    for (int c = 0; c < count; ++c)
         setColumnWidth(c, width[c]);
 }
 

@@ -20,7 +20,9 @@ namespace kelvo::ui {
 struct CellColors {
     QColor background, text;
 };
-CellColors GridCellColors(const QPalette &palette, bool current, bool newMark, bool link);
+// An offline device's texts are greyed, still readable.
+CellColors GridCellColors(const QPalette &palette, bool current, bool newMark, bool link,
+                          bool offline = false);
 // The background of a device that was not in the previous search.
 QColor NewDeviceColor(const QPalette &palette);
 
@@ -59,10 +61,11 @@ public:
     // (the MAC link) rather than the web page (the IP link).
     bool clickOpensDetail = false;
 
-    // The selected rows' cells, tab-separated, one line per row.
+    // The selected rows' cells, tab-separated, one line per row; the state
+    // as a last cell when one of them has one.
     QString SelectedRowsText() const;
-    // The tool tip over the grid: a cell's whole text when it is cut short,
-    // otherwise the grid's hint.
+    // The tool tip over the grid: what changed on a changed device, a
+    // cell's whole text when it is cut short, otherwise the grid's hint.
     QString StringGridHint(const QPoint &pos) const;
 
     // The column widths and the sort order, kept across runs. What another

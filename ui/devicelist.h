@@ -19,12 +19,23 @@ namespace kelvo::ui {
 // same size.
 inline constexpr int kMaxDevices = 10000;
 inline constexpr int kColumnCount = 6;
+// The grid shows one more: how the device stands ("New", "Changed",
+// "Offline, last seen 14:03:22"), empty for a device as it was.
+inline constexpr int kStateColumn = kColumnCount;
+inline constexpr int kGridColumnCount = kColumnCount + 1;
 
-// One row of the device table: the record belongs to the discovery library
-// and stays valid until the next search starts.
+// How a listed device stands in this run, in the order of watch::State.
+enum class RowState : std::int32_t { Normal, New, Changed, Offline };
+
+// One row of the device table. The record is the window's copy of what the
+// device last answered, or the running search's.
 struct DeviceEntry {
+    // Marked as new or changed: not in the previous search as it is now.
     std::int32_t isNew = 0;
     qvudps_module *record = nullptr;
+    RowState state = RowState::Normal;
+    // Not among the last search's answers: nothing may be sent to it.
+    bool absent = false;
 };
 
 // A record's text field, read only up to its NUL and never past the field;

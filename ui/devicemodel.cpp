@@ -13,7 +13,42 @@ int TDeviceModel::rowCount(const QModelIndex &parent) const {
 }
 
 int TDeviceModel::columnCount(const QModelIndex &parent) const {
-    return parent.isValid() ? 0 : kColumnCount;
+    return parent.isValid() ? 0 : kGridColumnCount;
+}
+
+QString TDeviceModel::StateText(int index, bool translated) const {
+    if (index < 0 || index >= deviceCount || !DeviceTable[index].record)
+        return {};
+    const auto say = [translated](const char *text) {
+        return translated ? tr(text) : QString(text);
+    };
+    switch (DeviceTable[index].state) {
+    case RowState::New:
+        return say(QT_TR_NOOP("New"));
+    case RowState::Changed:
+        return say(QT_TR_NOOP("Changed"));
+    case RowState::Offline: {
+        const kelvo::watch::Device *d = nullptr;
+        if (tracked) {
+            const auto it = tracked->find(RecordText(DeviceTable[index].record->mac));
+            d = it == tracked->end() ? nullptr : &it->second;
+        }
+        return d ? say(QT_TR_NOOP("Offline, last seen %1"))
+                       .arg(d->lastSeen.toLocalTime().toString("HH:mm:ss"))
+                 : say(QT_TR_NOOP("Offline"));
+    }
+    case RowState::Normal:
+        break;
+    }
+    return {};
+}
+
+QString TDeviceModel::StateHint(int index) const {
+    if (index < 0 || index >= deviceCount || !DeviceTable[index].record || !tracked ||
+        DeviceTable[index].state != RowState::Changed)
+        return {};
+    const auto it = tracked->find(RecordText(DeviceTable[index].record->mac));
+    return it == tracked->end() ? QString() : kelvo::watch::ChangesText(it->second.changes);
 }
 
 QVariant TDeviceModel::data(const QModelIndex &index, int role) const {
@@ -22,12 +57,22 @@ QVariant TDeviceModel::data(const QModelIndex &index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
+        if (device && index.column() == kStateColumn)
+            return StateText(row);
         return device ? RowTexts(*DeviceTable[row].record).value(index.column()) : QString();
+    case Qt::ToolTipRole:
+        return device ? StateHint(row) : QString();
     case LinkRole:
-        return device && (index.column() == 0 ||
-                          (index.column() == 2 && DeviceTable[row].record->web_supported));
+        // A device that did not answer is offered nothing that would send to it.
+        return device && !DeviceTable[row].absent &&
+               (index.column() == 0 ||
+                (index.column() == 2 && DeviceTable[row].record->web_supported));
     case NewMarkRole:
-        return device && newMarkDelay == 0 && DeviceTable[row].isNew != 0;
+        return device && DeviceTable[row].isNew != 0;
+    case AbsentRole:
+        return device && DeviceTable[row].absent;
+    case OfflineRole:
+        return device && DeviceTable[row].state == RowState::Offline;
     case DeviceIndexRole:
         return device ? row : -1;
     default:
@@ -36,6 +81,8 @@ QVariant TDeviceModel::data(const QModelIndex &index, int role) const {
 }
 
 QVariant TDeviceModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && section == kStateColumn && role == Qt::DisplayRole)
+        return tr("State");
     if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);
     if (role == Qt::DisplayRole)
@@ -52,7 +99,7 @@ void TDeviceModel::sort(int column, Qt::SortOrder order) {
     sortColumn = column;
     sortDescending = order == Qt::DescendingOrder;
     SortAndShow();
-    emit headerDataChanged(Qt::Horizontal, 0, kColumnCount - 1);
+    emit headerDataChanged(Qt::Horizontal, 0, kGridColumnCount - 1);
     emit SortOrderChanged();
 }
 
@@ -90,7 +137,7 @@ void TDeviceModel::SortAndShow() {
 void TDeviceModel::RecordChanged(int index) {
     ForgetFilterTexts();
     if (index >= 0 && index < deviceCount)
-        emit dataChanged(this->index(index, 0), this->index(index, kColumnCount - 1));
+        emit dataChanged(this->index(index, 0), this->index(index, kGridColumnCount - 1));
 }
 
 int TDeviceModel::IndexOf(const qvudps_module *record) const {
@@ -110,9 +157,10 @@ bool TDeviceModel::Matches(int index, const QString &text) const {
         filterTexts.resize(static_cast<std::size_t>(deviceCount));
         for (int i = 0; i < deviceCount; ++i) {
             const qvudps_module &m = *DeviceTable[i].record;
-            filterTexts[i] = (RecordText(m.mac) + '\n' + RecordText(m.name) + '\n' +
-                              RecordText(m.ip) + '\n' + RecordText(m.type_name))
-                                 .toLower();
+            filterTexts[i] =
+                (RecordText(m.mac) + '\n' + RecordText(m.name) + '\n' + RecordText(m.ip) + '\n' +
+                 RecordText(m.type_name) + '\n' + StateText(i))
+                    .toLower();
         }
     }
     return filterTexts[index].contains(text, Qt::CaseInsensitive);

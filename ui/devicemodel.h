@@ -8,6 +8,7 @@
 #define KELVO_UI_DEVICEMODEL_H
 
 #include "devicelist.h"
+#include "watch.h"
 
 #include <QAbstractTableModel>
 #include <QSortFilterProxyModel>
@@ -25,6 +26,8 @@ public:
         LinkRole = Qt::UserRole + 1, // the cell opens something with one click
         NewMarkRole,                 // the device was not in the previous search
         DeviceIndexRole,             // the row's index in DeviceTable, -1 for none
+        AbsentRole,                  // the device did not answer the last search
+        OfflineRole,                 // ...nor the ones before: drawn greyed
     };
 
     explicit TDeviceModel(QObject *parent = nullptr);
@@ -37,9 +40,9 @@ public:
     int sortColumn = 2;
     // A second choice of the sort column reverses the order.
     bool sortDescending = false;
-    // Searches left before devices are marked as new; the first search has
-    // nothing to compare with.
-    std::uint8_t newMarkDelay = 2;
+    // The devices of this run as the watch sees them, for the state texts
+    // (last seen, what changed); null until the first search.
+    const std::map<QString, kelvo::watch::Device> *tracked = nullptr;
 
     // At least one row: with no devices the grid shows one empty row.
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -63,8 +66,12 @@ public:
     void RecordChanged(int index);
     // The entry holding `record`, or -1.
     int IndexOf(const qvudps_module *record) const;
-    // Whether entry `index` shows `text` in its MAC, name, IP or type, without
-    // regard to case.
+    // The State column's text of entry `index` (in English for the saved
+    // lists, which scripts read), and what its tool tip adds.
+    QString StateText(int index, bool translated = true) const;
+    QString StateHint(int index) const;
+    // Whether entry `index` shows `text` in its MAC, name, IP, type or state,
+    // without regard to case.
     bool Matches(int index, const QString &text) const;
 
 signals:

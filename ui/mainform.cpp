@@ -15,6 +15,7 @@
 #include "ui_mainform.h"
 #include "uihooks.h"
 #include "usersettings.h"
+#include "watching.h"
 
 #include <QCloseEvent>
 #include <QFile>
@@ -76,7 +77,7 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
 
     ui->StringGrid->SetDevices(deviceModel, deviceFilter);
     int gridWidth = 0;
-    for (int c = 0; c < kColumnCount; ++c)
+    for (int c = 0; c < kGridColumnCount; ++c)
         gridWidth += ui->StringGrid->columnWidth(c);
     connect(ui->StringGrid, &TDeviceGrid::DeviceActivated, this,
             &TMainForm::StringGridDeviceActivated);
@@ -84,6 +85,7 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     connect(ui->StringGrid, &TDeviceGrid::MenuRequested, PopupMenu,
             [this](const QPoint &at) { PopupMenu->popup(at); });
     SetUpSortAndFilter();
+    watching = new TWatching(this);
     ui->LogoImage->installEventFilter(this);
     ui->WWWLabel->installEventFilter(this);
     ShowWebSiteLink();
@@ -223,25 +225,43 @@ void TMainForm::InitSearchTimerTimer() {
 }
 
 void TMainForm::SearchBitBtnClick() {
-    if (searching || !PrepareSearchRoute())
+    StartSearch(false);
+}
+
+void TMainForm::StartSearch(bool automatic) {
+    if (searching || !PrepareSearchRoute(!automatic))
         return;
-    deviceModel->ClearDeviceGrid();
-    SetStatus(tr("Searching modules... -"));
+    if (automatic) {
+        SetProgress(tr("Refreshing..."));
+    } else {
+        deviceModel->ClearDeviceGrid();
+        SetStatus(tr("Searching modules... -"));
+    }
+    watching->PrepareSearch(automatic);
     if (qvudps_search(1, this) == -1) {
+        qvudps_set_known_names(nullptr, 0);
+        watching->refreshing = false;
         SetStatus(tr("Searching modules... error"));
         return;
     }
-    // The rows of the previous result go; their keys stay for the mark.
-    deviceModel->deviceCount = 0;
-    partialCount = 0;
-    partialRecords.assign(kMaxDevices, qvudps_module{});
-    previousKeys = QSet<QString>(deviceModel->seenDevices.begin(), deviceModel->seenDevices.end());
+    if (!automatic) {
+        // The rows of the previous result go; those of the search come in.
+        deviceModel->deviceCount = 0;
+        partialCount = 0;
+        partialRecords.assign(kMaxDevices, qvudps_module{});
+    }
     searching = true;
     SearchTimer->start();
     spinnerIndex = 0;
     searchTicks = 609;
-    if (deviceModel->newMarkDelay > 0)
-        --deviceModel->newMarkDelay;
+}
+
+bool TMainForm::RefuseAbsent(int index) {
+    if (index < 0 || index >= deviceModel->deviceCount || !deviceModel->DeviceTable[index].absent)
+        return false;
+    SetStatus(tr("%1 did not answer the last search: nothing is sent to it")
+                  .arg(RecordText(deviceModel->DeviceTable[index].record->mac)));
+    return true;
 }
 
 void TMainForm::ShowPartialResult() {
@@ -253,9 +273,9 @@ void TMainForm::ShowPartialResult() {
             break;
         if (kelvo::host::IsMacFiltered(std::string(m.mac, strnlen(m.mac, sizeof m.mac))))
             continue;
-        deviceModel->DeviceTable[deviceModel->deviceCount].isNew =
-            previousKeys.contains(DeviceKey(m)) ? 0 : 1;
-        deviceModel->DeviceTable[deviceModel->deviceCount].record = &m;
+        const RowState state = watching->StateDuringSearch(m);
+        deviceModel->DeviceTable[deviceModel->deviceCount] = {
+            state == RowState::New || state == RowState::Changed, &m, state, false};
         ++deviceModel->deviceCount;
         added = true;
     }
@@ -279,7 +299,9 @@ void TMainForm::ShowPartialResult() {
 
 void TMainForm::SearchTimerTimer() {
     if (qvudps_search_finish() == -1) {
-        ShowPartialResult();
+        // A refresh leaves the list as it is until its end.
+        if (!watching->refreshing)
+            ShowPartialResult();
         const QChar spin = NextSpinner();
         SetProgress(
             tr("Searching modules (remains %1 seconds)... %2").arg(searchTicks / 10).arg(spin));
@@ -289,37 +311,38 @@ void TMainForm::SearchTimerTimer() {
             // The library's own end normally comes long before; should it not,
             // the button must still work for a new try.
             searching = false;
+            watching->refreshing = false;
         }
         return;
     }
     SearchTimer->stop();
-    int i = 0;
-    if (qvudps_count() > 0) {
-        qvudps_module *record = nullptr;
-        while (qvudps_record(&record) == 0) {
-            if (kelvo::host::IsMacFiltered(
-                    std::string(record->mac, strnlen(record->mac, sizeof record->mac))))
-                continue;
-            if (i >= kMaxDevices) {
-                SetStatus(tr("Searching modules... too many devices"));
-                break;
-            }
-            deviceModel->DeviceTable[i].isNew = previousKeys.contains(DeviceKey(*record)) ? 0 : 1;
-            deviceModel->DeviceTable[i].record = record;
-            ++i;
-        }
+    std::vector<qvudps_module> answers;
+    qvudps_module *record = nullptr;
+    while (qvudps_count() > 0 && answers.size() < kMaxDevices && qvudps_record(&record) == 0) {
+        if (!kelvo::host::IsMacFiltered(
+                std::string(record->mac, strnlen(record->mac, sizeof record->mac))))
+            answers.push_back(*record);
     }
-    deviceModel->deviceCount = i;
-    deviceModel->SortAndShow();
-    deviceModel->FillDeviceGrid();
+    const QString watched = watching->SearchEnded(answers);
+    const bool automatic = watching->refreshing;
+    watching->refreshing = false;
     searching = false;
     QString found =
-        tr("Searching modules... %n device(s) found", nullptr, deviceModel->deviceCount);
+        automatic ? tr("Refreshed at %1: %n device(s) found", "", static_cast<int>(answers.size()))
+                        .arg(QTime::currentTime().toString("HH:mm:ss"))
+                  : tr("Searching modules... %n device(s) found", nullptr,
+                       static_cast<int>(answers.size()));
     if (const int dropped = qvudps_count_dropped(); dropped > 0)
         found = tr("%1, %n more answered but did not fit the list", nullptr, dropped).arg(found);
     if (qvudps_count() == 0 && !directSearch)
         found = tr("%1 (%2)").arg(found, NothingFoundHint());
-    SetStatus(found);
+    if (!watched.isEmpty())
+        found = tr("%1; %2").arg(found, watched);
+    // A refresh that changed nothing is shown, not announced every time.
+    if (automatic && watched.isEmpty())
+        SetProgress(found);
+    else
+        SetStatus(found);
     CheckSettingsTaken();
 }
 
@@ -342,6 +365,7 @@ void TMainForm::closeEvent(QCloseEvent *event) {
 
 void TMainForm::FormClose() {
     SearchTimer->stop();
+    watching->RefreshTimer->stop();
     DefaultTimer->stop();
     XmlTimer->stop();
     // The library keeps running; it must not hand this window to anyone later.
@@ -438,7 +462,7 @@ void TMainForm::ShowFilterCount() {
 
 void TMainForm::StringGridDeviceActivated(qvudps_module *record, int column) {
     const int index = deviceModel->IndexOf(record);
-    if (index < 0)
+    if (index < 0 || RefuseAbsent(index))
         return;
     if (column != 2) {
         selectedDevice = index;
@@ -456,8 +480,10 @@ void TMainForm::StringGridDeviceActivated(qvudps_module *record, int column) {
 
 void TMainForm::PopupMenuPopup() {
     selectedDevice = ui->StringGrid->FindDeviceByRow(ui->StringGrid->CurrentRow());
+    // A device that did not answer is offered nothing that would send to it.
+    const bool absent = selectedDevice != -1 && deviceModel->DeviceTable[selectedDevice].absent;
     const PopupMenuState s = MenuStateFor(
-        selectedDevice == -1 ? nullptr : deviceModel->DeviceTable[selectedDevice].record);
+        selectedDevice == -1 || absent ? nullptr : deviceModel->DeviceTable[selectedDevice].record);
     ui->EditParameters1->setEnabled(s.detail);
     ui->OpeninWebbrowser1->setEnabled(s.web);
     ui->Loaddefaultvalues1->setEnabled(s.defaults);
@@ -478,7 +504,8 @@ void TMainForm::EditParameters1Click() {
 }
 
 void TMainForm::OpeninWebbrowser1Click() {
-    if (selectedDevice < 0 || selectedDevice >= deviceModel->deviceCount)
+    if (selectedDevice < 0 || selectedDevice >= deviceModel->deviceCount ||
+        RefuseAbsent(selectedDevice))
         return;
     const qvudps_module &m = *deviceModel->DeviceTable[selectedDevice].record;
     if (CheckReachable(RecordText((m).ip)) != 0)
@@ -489,7 +516,8 @@ void TMainForm::OpeninWebbrowser1Click() {
 }
 
 void TMainForm::OpenTCPsetup1Click() {
-    if (selectedDevice < 0 || selectedDevice >= deviceModel->deviceCount)
+    if (selectedDevice < 0 || selectedDevice >= deviceModel->deviceCount ||
+        RefuseAbsent(selectedDevice))
         return;
     const qvudps_module &m = *deviceModel->DeviceTable[selectedDevice].record;
     SetStatus(tr("Openning TCP Setup..."));
@@ -498,7 +526,8 @@ void TMainForm::OpenTCPsetup1Click() {
 }
 
 void TMainForm::Loaddefaultvalues1Click() {
-    if (selectedDevice < 0 || selectedDevice >= deviceModel->deviceCount)
+    if (selectedDevice < 0 || selectedDevice >= deviceModel->deviceCount ||
+        RefuseAbsent(selectedDevice))
         return;
     if (!Hooks().Question(this, tr("Are you sure to set default values?")))
         return;
@@ -531,7 +560,8 @@ void TMainForm::DefaultTimerTimer() {
 }
 
 void TMainForm::ShowDetailDialog() {
-    if (selectedDevice < 0 || selectedDevice >= deviceModel->deviceCount)
+    if (selectedDevice < 0 || selectedDevice >= deviceModel->deviceCount ||
+        RefuseAbsent(selectedDevice))
         return;
     UseAdapterForDevice(*deviceModel->DeviceTable[selectedDevice].record);
     bool applied = false;

@@ -31,6 +31,8 @@ class MainForm;
 
 namespace kelvo::ui {
 
+class TWatching;
+
 // Start-up choices that tests and the demo may change; the defaults are the
 // program's own.
 struct MainOptions {
@@ -90,7 +92,9 @@ public:
     int relayPort = 9999;
     bool directSearch = false;
     QString relayStatus; // the relay's own word on where it can search, when it has one
-    bool PrepareSearchRoute();
+    // `ask`: offer the direct search when no relay answers; an automatic
+    // refresh only says so, once.
+    bool PrepareSearchRoute(bool ask = true);
     QString NothingFoundHint() const;
 
     // This PC's adapters in a drop-down (adapterchoice.cpp); the address checks
@@ -107,6 +111,14 @@ public:
     void FormShow();
     void InitSearchTimerTimer();
     void SearchBitBtnClick();
+    // A search asked for by the user, or an automatic refresh, which leaves
+    // the rows in place until it ends.
+    void StartSearch(bool automatic);
+    // The automatic refresh, the rows' states and the history (watching.cpp).
+    TWatching *watching = nullptr;
+    // Whether DeviceTable entry `index` did not answer the last search; then
+    // says that nothing is sent to it.
+    bool RefuseAbsent(int index);
     void SearchTimerTimer();
     void AboutBitBtnClick();
     void WWWLabelClick();
@@ -180,8 +192,6 @@ private:
     // points into them until the final list replaces them.
     std::vector<qvudps_module> partialRecords;
     int partialCount = 0;
-    // Devices of the previous result, for the "new" mark during a search.
-    QSet<QString> previousKeys;
 };
 
 } // namespace kelvo::ui

@@ -70,7 +70,7 @@ void SetSetupRoute(const std::string &address, int port, bool direct) {
     CurrentRoute() = {address, port, direct};
 }
 
-bool TMainForm::PrepareSearchRoute() {
+bool TMainForm::PrepareSearchRoute(bool ask) {
     const std::string address = relayAddress.toStdString();
     const kelvo::host::RelayProbe probe = kelvo::host::ProbeRelay(address, relayPort);
     if (probe.presence == kelvo::host::RelayPresence::Answering) {
@@ -84,6 +84,12 @@ bool TMainForm::PrepareSearchRoute() {
     if (directSearch) // chosen for this session, and still no relay
         return true;
     const QString text = NoRelayMessage(address, relayPort, probe.text);
+    if (!ask) {
+        // Every refresh finds the same: said once, not once per refresh.
+        if (statusText != text)
+            SetStatus(text);
+        return false;
+    }
     SetStatus(text);
     if (!Hooks().Question(this, tr("%1.\r\n\r\nSearch directly with this program's own "
                                    "broadcast on every network of this PC?")

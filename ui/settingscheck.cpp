@@ -17,7 +17,8 @@ void TMainForm::CheckSettingsTaken() {
     const QString mac = RecordText((sent).mac);
     const qvudps_module *now = nullptr;
     for (int i = 0; i < deviceModel->deviceCount && !now; ++i) {
-        if (RecordText(deviceModel->DeviceTable[i].record->mac) == mac)
+        if (!deviceModel->DeviceTable[i].absent &&
+            RecordText(deviceModel->DeviceTable[i].record->mac) == mac)
             now = deviceModel->DeviceTable[i].record;
     }
     const QString password = sent.setup_auth_required ? tr(" Check the password.") : "";

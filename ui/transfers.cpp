@@ -6,25 +6,66 @@
 #include "hostsecrets.h"
 #include "mainform.h"
 #include "qvfile.h"
+#include "tabletext.h"
 #include "ui_authform.h"
 #include "ui_mainform.h"
 #include "uihooks.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <cstring>
 
 namespace kelvo::ui {
+
+namespace {
+
+std::string WithStates(const std::vector<qvudps_module> &list, const QStringList &states,
+                       kelvo::host::Format format) {
+    if (format == kelvo::host::Format::Json) {
+        QJsonArray devices = QJsonDocument::fromJson(QByteArray::fromStdString(
+                                                         kelvo::host::FormatDevices(list, format)))
+                                 .array();
+        for (qsizetype i = 0; i < devices.size() && i < states.size(); ++i) {
+            QJsonObject device = devices[i].toObject();
+            device["state"] = states[i];
+            devices[i] = device;
+        }
+        return QJsonDocument(devices).toJson(QJsonDocument::Indented).toStdString();
+    }
+    std::vector<std::string> header = kelvo::host::DeviceHeader();
+    // Files are read by scripts: their words stay English, as the command
+    // line writes them.
+    header.push_back("State");
+    std::vector<std::vector<std::string>> rows;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        rows.push_back(kelvo::host::DeviceRow(list[i]));
+        rows.back().push_back(states.value(static_cast<qsizetype>(i)).toStdString());
+    }
+    return kelvo::host::FormatCsv(header, rows);
+}
+
+} // namespace
 
 void TMainForm::SaveDeviceListClick() {
     const QString path = Hooks().SaveListFileName(this);
     if (path.isEmpty())
         return;
     std::vector<qvudps_module> list;
-    for (int i = 0; i < deviceModel->deviceCount; ++i)
+    QStringList states;
+    bool stated = false;
+    for (int i = 0; i < deviceModel->deviceCount; ++i) {
         list.push_back(*deviceModel->DeviceTable[static_cast<size_t>(i)].record);
+        states << deviceModel->StateText(i, false);
+        stated = stated || !states.back().isEmpty();
+    }
     const auto format = path.endsWith(".json", Qt::CaseInsensitive) ? kelvo::host::Format::Json
                                                                     : kelvo::host::Format::Csv;
-    const std::string text = kelvo::host::FormatDevices(list, format);
+    // The list as the search tool writes it; the state column only once a
+    // device is new, changed or offline.
+    const std::string text =
+        stated ? WithStates(list, states, format) : kelvo::host::FormatDevices(list, format);
     // The old file stays whole until the new one is complete, and a link at
     // the chosen name is refused rather than followed.
     const QByteArray name = QFile::encodeName(path);
@@ -50,7 +91,7 @@ void TMainForm::UploadPopupMenuClick() {
 
 void TMainForm::StartTransfer(bool upload, bool compare) {
     const int index = ui->StringGrid->FindDeviceByRow(ui->StringGrid->CurrentRow());
-    if (index == -1 || !session)
+    if (index == -1 || !session || RefuseAbsent(index))
         return;
     uploadMode = upload ? 1 : compare ? 2 : 0;
     const qvudps_module &m = *deviceModel->DeviceTable[index].record;

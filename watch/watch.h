@@ -25,10 +25,14 @@ namespace kelvo::watch {
 QJsonObject FieldsOf(const qvudps_module &m);
 
 // The fields whose difference makes a device changed, in display order
-// (name, ip, mask, gateway, DHCP, type, firmware, ports and so on).
+// (name, ip, mask, gateway, DHCP, type, firmware, ports and so on). Each is a
+// top-level name of the record except "dhcp", which stands for
+// flags.dhcp_enabled. The raw fields (token, codes) change with every search
+// and are never compared.
 const QStringList &ComparedFields();
 
-// One compared field that differs, as text.
+// One compared field that differs, as text: strings as they are, numbers in
+// decimal, flags "true" or "false".
 struct Change {
     QString field;
     QString before;
@@ -78,12 +82,18 @@ inline constexpr int kMissesToOffline = 3;
 // by the window and the command line.
 class Inventory {
 public:
-    // <user data folder>/inventory.json
+    // <user data folder>/inventory.json: the window's data folder, whichever
+    // program asks. Borrows the window's application names for a moment:
+    // main thread only.
     static QString DefaultPath();
     // A missing file is an empty inventory; a damaged one is an error and
     // leaves the inventory empty.
     bool Load(const QString &path, QString *error);
-    // Written whole or not at all, owner-only, never through a link.
+    // Written whole or not at all, owner-only, never through a link. The
+    // devices another program saved there meanwhile are kept (the later
+    // sighting wins); a file there that is no inventory is never replaced.
+    // The data folder is made owner-only; another folder is created
+    // owner-only when missing and otherwise left as it is.
     bool Save(const QString &path, QString *error) const;
     // Takes one search's devices: first and last seen, last known fields.
     void Record(const std::vector<QJsonObject> &found, const QDateTime &now);
@@ -109,10 +119,15 @@ public:
     // when they never answer in this run.
     void Seed(const Inventory &known);
     // Takes one search's devices; returns the events it caused, MAC order.
+    // A device back after "gone" with other compared fields causes "back"
+    // and then "changed": both are real changes. A device answering twice in
+    // one search counts once, as first heard.
     std::vector<Event> Search(const std::vector<QJsonObject> &found, const QDateTime &now);
     // The first search against the seed: "3 new, 1 changed, 2 not seen
     // since last time".
     Summary FirstSearch() const { return first; }
+    // The devices that answered in this run, offline ones included; a
+    // changed device keeps its last changes until it changes again.
     const std::map<QString, Device> &Devices() const { return devices; }
 
 private:

@@ -1,14 +1,18 @@
 // The main window's device grid at plant size: sorting and filling 10,000
 // rows, narrowing them by the filter field keystroke by keystroke, marking new devices against the
-// previous result, and how soon the first device is on screen when the window starts (simulated
-// fleet behind a real relay on loopback).
+// previous result, one automatic refresh of them all with the watch (states, history, the
+// inventory written), and how soon the first device is on screen when the window starts
+// (simulated fleet behind a real relay on loopback).
 #include "qvplatform.h"
 #include "ui_mainform.h"
 #include "uitest_support.h"
+#include "watching.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QSet>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
 #include <cstring>
@@ -49,6 +53,11 @@ int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qv_raise_fd_limit();
+    // The windows' settings and the inventory of known devices: never the user's.
+    QTemporaryDir scratch;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, scratch.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, scratch.path());
+    qputenv("XDG_DATA_HOME", QFile::encodeName(scratch.filePath("data")));
     QApplication app(argc, argv);
     ScriptedHooks hooks;
     constexpr int rows = kelvo::ui::kMaxDevices;
@@ -122,6 +131,27 @@ int main(int argc, char **argv) {
         const double setMs = static_cast<double>(t.nsecsElapsed()) / 1e6;
         std::printf("  new-device mark of %d rows: list %.1f ms, set %.1f ms, ratio %.0fx (%d)\n",
                     rows, listMs, setMs, listMs / std::max(0.01, setMs), hits);
+
+        // Automatic refreshes: the same plant, then 100 devices moved and
+        // 100 silent; each compared, listed in place and the inventory saved.
+        std::printf("automatic refresh, %d devices\n", rows);
+        for (int step = 0; step < 5; ++step) {
+            std::vector<qvudps_module> found = Plant(rows);
+            if (step >= 2) {
+                for (int i = 0; i < 100; ++i)
+                    std::snprintf(found[static_cast<std::size_t>(i)].ip, sizeof found[0].ip,
+                                  "10.250.%d.%d", step, i + 1);
+                found.resize(found.size() - 100);
+            }
+            const double cpuFrom = ThreadCpuMs();
+            QElapsedTimer r;
+            r.start();
+            const QString told = w.watching->SearchEnded(found);
+            std::printf("  refresh %d: %.1f ms (processor %.1f ms), %d rows, %zu events: %s\n",
+                        step + 1, static_cast<double>(r.nsecsElapsed()) / 1e6,
+                        ThreadCpuMs() - cpuFrom, w.deviceModel->deviceCount,
+                        w.watching->History().size(), qPrintable(told));
+        }
     }
 
     const int fleet = argc > 1 ? std::atoi(argv[1]) : 500;

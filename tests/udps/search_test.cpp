@@ -433,6 +433,33 @@ TEST_F(Search, NameLookupDecodesNamesAndKeepsSerialErrorOrder) {
     EXPECT_EQ(last_message(), "DeviceName not found");
 }
 
+TEST_F(Search, KnownNamesSpareUnchangedDevicesTheLookupOnce) {
+    HttpPeer same(page("<DeviceName>asked</DeviceName>"));
+    HttpPeer moved(page("<DeviceName>Moved</DeviceName>"));
+    const auto a = make_device(1, 2, "127.0.0.1", same.port());
+    const auto b = make_device(2, 2, "127.0.0.1", moved.port());
+    relay.set_scripts({{{reply_of(a)}, {reply_of(b)}}});
+    auto known_a = a, known_b = b;
+    std::strcpy(known_a.name, "Kept");
+    std::strcpy(known_b.name, "Old");
+    std::strcpy(known_b.ip, "127.0.0.9"); // the device answers otherwise now
+    const qvudps_module known[] = {known_a, known_b};
+    ASSERT_EQ(qvudps_set_known_names(known, 2), 0);
+    search(1);
+    auto recs = all_records();
+    ASSERT_EQ(recs.size(), 2u);
+    EXPECT_STREQ(recs[0].name, "Kept");
+    EXPECT_STREQ(recs[1].name, "Moved");
+    EXPECT_EQ(same.connections(), 0);
+    EXPECT_EQ(moved.requests().size(), 1u);
+    // The list served one search; the next asks everyone again.
+    search(1);
+    EXPECT_STREQ(all_records()[0].name, "asked");
+    EXPECT_EQ(qvudps_set_known_names(nullptr, 1), -1);
+    EXPECT_EQ(qvudps_set_known_names(known, -1), -1);
+    EXPECT_EQ(last_message(), "Capacity out of range");
+}
+
 TEST_F(Search, NameLookupFailuresOneByOne) {
     HttpPeer silent(HttpReply::silence());
     relay.set_scripts({{{reply_of(make_device(1, 2, "127.0.0.1", silent.port()))}}});

@@ -490,10 +490,12 @@ TEST_F(Dialogs, EveryTextTheWindowDrawsIsReadable) {
     const QPalette light = QApplication::style()->standardPalette();
     ASSERT_GT(light.color(QPalette::Base).lightness(), 200);
     for (const QPalette &palette : {light, DarkPalette()}) {
-        // Every cell the grid paints itself: plain, new, selected, links.
-        for (int kind = 0; kind < 8; ++kind) {
+        // Every cell the grid paints itself: plain, new or changed, selected,
+        // links, offline.
+        for (int kind = 0; kind < 16; ++kind) {
             const bool current = (kind & 1) != 0, newMark = (kind & 2) != 0, link = (kind & 4) != 0;
-            const auto c = kelvo::ui::GridCellColors(palette, current, newMark, link);
+            const bool offline = (kind & 8) != 0;
+            const auto c = kelvo::ui::GridCellColors(palette, current, newMark, link, offline);
             EXPECT_GE(ContrastRatio(c.text, c.background), kelvo::ui::kMinTextContrast)
                 << "dark " << (&palette != &light) << " kind " << kind;
         }

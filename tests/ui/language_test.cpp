@@ -5,6 +5,7 @@
 #include "compareform.h"
 #include "confirmform.h"
 #include "detailform.h"
+#include "historyform.h"
 #include "language.h"
 #include "mainform.h"
 #include "ttelnetform.h"
@@ -102,8 +103,9 @@ TEST_P(EveryLanguage, FormsHoldTheirLongestTexts) {
     kelvo::ui::TAboutForm about(&w, w.AppName, w.AppVersion, w.FirmName, w.AppComments);
     TTelnetForm terminal(&w, 0);
     TCompareForm compare(&w, "10.9.8.7", "/tmp/device.xml", {});
+    kelvo::ui::THistoryForm history(&w, {});
     for (QWidget *form : std::initializer_list<QWidget *>{&w, &detail, &auth, &confirm, &about,
-                                                          &terminal, &compare})
+                                                          &terminal, &compare, &history})
         ExpectNothingCut(*form);
 }
 

@@ -417,7 +417,7 @@ TEST_F(MainWindow, DetailDialogAppliesNewSettingsAndTheNextSearchMarksTheDevice)
         },
         std::chrono::milliseconds(2000)));
     EXPECT_EQ(lab.fleet().device(0).config.ip, "127.0.10.72");
-    // ...and the search that followed shows it, marked as new.
+    // ...and the search that followed shows it, marked as changed.
     ASSERT_TRUE(WaitForSearch(w));
     EXPECT_TRUE(w.StatusText().endsWith(". Settings applied to Boiler room (" + mac +
                                         "); confirmed by a new search"))
@@ -427,7 +427,7 @@ TEST_F(MainWindow, DetailDialogAppliesNewSettingsAndTheNextSearchMarksTheDevice)
     EXPECT_EQ(w.ui->StringGrid->CellText(moved, 2), "127.0.10.72");
     EXPECT_TRUE(
         WaitFor([&] { return w.ui->StringGrid->CellText(moved, 1) == "Boiler room"; }, 100));
-    EXPECT_EQ(w.deviceModel->newMarkDelay, 0);
+    EXPECT_EQ(w.ui->StringGrid->CellText(moved, kelvo::ui::kStateColumn), "Changed");
     for (int r = 0; r < w.deviceModel->deviceCount; ++r)
         EXPECT_EQ(w.deviceModel->DeviceTable[r].isNew, r == moved - 1 ? 1 : 0) << r;
     // Drawn in the new-device tint unless it is the current row.

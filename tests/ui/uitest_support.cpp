@@ -2,8 +2,10 @@
 
 #include "authform.h"
 #include "ui_mainform.h"
+#include "watch.h"
 
 #include <QAccessible>
+#include <QFile>
 #include <QFileInfo>
 #include <QStatusBar>
 #include <QTest>
@@ -33,6 +35,9 @@ void ActivateAccessibility(bool on) {
 
 ScriptedHooks::ScriptedHooks() {
     kelvo::ui::SetHooks(this);
+    // Every test's windows start as the first run: nothing known from
+    // another test's, whichever process ran it.
+    QFile::remove(kelvo::watch::Inventory::DefaultPath());
 }
 
 ScriptedHooks::~ScriptedHooks() {

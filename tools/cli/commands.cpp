@@ -13,6 +13,7 @@ namespace kelvo::cli {
 // shows them. See the README's command-line section.
 #define KELVO_CLI_COMMANDS(X)                                                                      \
     X(Search)                                                                                      \
+    X(Watch)                                                                                       \
     X(Set)                                                                                         \
     X(Defaults)                                                                                    \
     X(Download)                                                                                    \

@@ -772,6 +772,65 @@ Möchten Sie diese konfliktträchtige IP-Adresse wirklich verwenden?</translatio
         <source>Click, or press Ctrl+%1, to sort by this column; again to reverse</source>
         <translation>Klicken oder Strg+%1 drücken, um nach dieser Spalte zu sortieren; erneut, um umzukehren</translation>
     </message>
+    <message>
+        <source>New</source>
+        <translation>Neu</translation>
+    </message>
+    <message>
+        <source>Changed</source>
+        <translation>Geändert</translation>
+    </message>
+    <message>
+        <source>Offline, last seen %1</source>
+        <translation>Offline, zuletzt gesehen %1</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>Offline</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>Zustand</translation>
+    </message>
+</context>
+<context>
+    <name>kelvo::ui::THistoryForm</name>
+    <message>
+        <source>&amp;Save history...</source>
+        <translation>Verlauf &amp;speichern...</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>History</source>
+        <translation>Verlauf</translation>
+    </message>
+    <message>
+        <source>&amp;Events of this run, newest first:</source>
+        <translation>&amp;Ereignisse dieser Sitzung, neueste zuerst:</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>Zeit</translation>
+    </message>
+    <message>
+        <source>MAC</source>
+        <translation>MAC</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Event</source>
+        <translation>Ereignis</translation>
+    </message>
+    <message>
+        <source>Details</source>
+        <translation>Details</translation>
+    </message>
 </context>
 <context>
     <name>kelvo::ui::TMainForm</name>
@@ -830,10 +889,6 @@ Möchten Sie diese konfliktträchtige IP-Adresse wirklich verwenden?</translatio
     <message>
         <source>Searching modules... timed out after %1 seconds</source>
         <translation>Module werden gesucht... Zeitüberschreitung nach %1 Sekunden</translation>
-    </message>
-    <message>
-        <source>Searching modules... too many devices</source>
-        <translation>Module werden gesucht... zu viele Geräte</translation>
     </message>
     <message numerus="yes">
         <source>Searching modules... %n device(s) found</source>
@@ -1039,6 +1094,99 @@ Direkt mit dem eigenen Broadcast dieses Programms in jedem Netzwerk dieses PCs s
     <message>
         <source>XML error: %1</source>
         <translation>XML-Fehler: %1</translation>
+    </message>
+    <message>
+        <source>Refreshing...</source>
+        <translation>Wird aktualisiert...</translation>
+    </message>
+    <message>
+        <source>%1 did not answer the last search: nothing is sent to it</source>
+        <translation>%1 hat auf die letzte Suche nicht geantwortet: es wird nichts an das Gerät gesendet</translation>
+    </message>
+    <message numerus="yes">
+        <source>Refreshed at %1: %n device(s) found</source>
+        <translation>
+            <numerusform>Aktualisiert um %1: %n Gerät gefunden</numerusform>
+            <numerusform>Aktualisiert um %1: %n Geräte gefunden</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1; %2</source>
+        <translation>%1; %2</translation>
+    </message>
+</context>
+<context>
+    <name>kelvo::ui::TWatching</name>
+    <message>
+        <source>New</source>
+        <translation>Neu</translation>
+    </message>
+    <message>
+        <source>Changed</source>
+        <translation>Geändert</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>Offline</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>Wieder da</translation>
+    </message>
+    <message>
+        <source>&amp;Refresh automatically</source>
+        <translation>Automatisch a&amp;ktualisieren</translation>
+    </message>
+    <message>
+        <source>&amp;History…</source>
+        <translation>&amp;Verlauf…</translation>
+    </message>
+    <message>
+        <source>Search again at the interval beside, and mark what changed</source>
+        <translation>Im nebenstehenden Intervall erneut suchen und Änderungen markieren</translation>
+    </message>
+    <message>
+        <source>every </source>
+        <translation>alle </translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>Refresh interval in seconds</source>
+        <translation>Aktualisierungsintervall in Sekunden</translation>
+    </message>
+    <message>
+        <source>What appeared, changed and went offline in this run</source>
+        <translation>Was in dieser Sitzung hinzukam, sich änderte oder offline ging</translation>
+    </message>
+    <message>
+        <source>%1 new, %2 changed, %3 not seen since last time</source>
+        <translation>%1 neu, %2 geändert, %3 seit dem letzten Mal nicht gesehen</translation>
+    </message>
+    <message>
+        <source>%1 new, %2 changed, %3 offline, %4 back</source>
+        <translation>%1 neu, %2 geändert, %3 offline, %4 wieder da</translation>
+    </message>
+    <message>
+        <source>the inventory of earlier runs was not read: %1</source>
+        <translation>die Bestandsliste früherer Sitzungen wurde nicht gelesen: %1</translation>
+    </message>
+    <message>
+        <source>the inventory was not saved: %1</source>
+        <translation>die Bestandsliste wurde nicht gespeichert: %1</translation>
+    </message>
+    <message>
+        <source>Saving the history failed: %1</source>
+        <translation>Speichern des Verlaufs fehlgeschlagen: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>History saved to %1 (%n event(s))</source>
+        <translation>
+            <numerusform>Verlauf in %1 gespeichert (%n Ereignis)</numerusform>
+            <numerusform>Verlauf in %1 gespeichert (%n Ereignisse)</numerusform>
+        </translation>
     </message>
 </context>
 </TS>

@@ -772,6 +772,65 @@ Are you sure to use this conflict IP address?</source>
         <source>Click, or press Ctrl+%1, to sort by this column; again to reverse</source>
         <translation>Haga clic o pulse Ctrl+%1 para ordenar por esta columna; de nuevo para invertir</translation>
     </message>
+    <message>
+        <source>New</source>
+        <translation>Nuevo</translation>
+    </message>
+    <message>
+        <source>Changed</source>
+        <translation>Cambiado</translation>
+    </message>
+    <message>
+        <source>Offline, last seen %1</source>
+        <translation>Sin conexión, visto por última vez a las %1</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>Sin conexión</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>Estado</translation>
+    </message>
+</context>
+<context>
+    <name>kelvo::ui::THistoryForm</name>
+    <message>
+        <source>&amp;Save history...</source>
+        <translation>&amp;Guardar historial...</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Cerrar</translation>
+    </message>
+    <message>
+        <source>History</source>
+        <translation>Historial</translation>
+    </message>
+    <message>
+        <source>&amp;Events of this run, newest first:</source>
+        <translation>&amp;Eventos de esta sesión, los más recientes primero:</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>Hora</translation>
+    </message>
+    <message>
+        <source>MAC</source>
+        <translation>MAC</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Nombre</translation>
+    </message>
+    <message>
+        <source>Event</source>
+        <translation>Evento</translation>
+    </message>
+    <message>
+        <source>Details</source>
+        <translation>Detalles</translation>
+    </message>
 </context>
 <context>
     <name>kelvo::ui::TMainForm</name>
@@ -830,10 +889,6 @@ Are you sure to use this conflict IP address?</source>
     <message>
         <source>Searching modules... timed out after %1 seconds</source>
         <translation>Buscando módulos... tiempo agotado tras %1 segundos</translation>
-    </message>
-    <message>
-        <source>Searching modules... too many devices</source>
-        <translation>Buscando módulos... demasiados dispositivos</translation>
     </message>
     <message numerus="yes">
         <source>Searching modules... %n device(s) found</source>
@@ -1039,6 +1094,99 @@ Search directly with this program&apos;s own broadcast on every network of this 
     <message>
         <source>XML error: %1</source>
         <translation>Error XML: %1</translation>
+    </message>
+    <message>
+        <source>Refreshing...</source>
+        <translation>Actualizando...</translation>
+    </message>
+    <message>
+        <source>%1 did not answer the last search: nothing is sent to it</source>
+        <translation>%1 no respondió a la última búsqueda: no se le envía nada</translation>
+    </message>
+    <message numerus="yes">
+        <source>Refreshed at %1: %n device(s) found</source>
+        <translation>
+            <numerusform>Actualizado a las %1: %n dispositivo encontrado</numerusform>
+            <numerusform>Actualizado a las %1: %n dispositivos encontrados</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1; %2</source>
+        <translation>%1; %2</translation>
+    </message>
+</context>
+<context>
+    <name>kelvo::ui::TWatching</name>
+    <message>
+        <source>New</source>
+        <translation>Nuevo</translation>
+    </message>
+    <message>
+        <source>Changed</source>
+        <translation>Cambiado</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>Sin conexión</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>De vuelta</translation>
+    </message>
+    <message>
+        <source>&amp;Refresh automatically</source>
+        <translation>Actuali&amp;zar automáticamente</translation>
+    </message>
+    <message>
+        <source>&amp;History…</source>
+        <translation>&amp;Historial…</translation>
+    </message>
+    <message>
+        <source>Search again at the interval beside, and mark what changed</source>
+        <translation>Volver a buscar con el intervalo indicado al lado y marcar lo que ha cambiado</translation>
+    </message>
+    <message>
+        <source>every </source>
+        <translation>cada </translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>Refresh interval in seconds</source>
+        <translation>Intervalo de actualización en segundos</translation>
+    </message>
+    <message>
+        <source>What appeared, changed and went offline in this run</source>
+        <translation>Lo que apareció, cambió o se desconectó en esta sesión</translation>
+    </message>
+    <message>
+        <source>%1 new, %2 changed, %3 not seen since last time</source>
+        <translation>%1 nuevos, %2 cambiados, %3 no vistos desde la última vez</translation>
+    </message>
+    <message>
+        <source>%1 new, %2 changed, %3 offline, %4 back</source>
+        <translation>%1 nuevos, %2 cambiados, %3 sin conexión, %4 de vuelta</translation>
+    </message>
+    <message>
+        <source>the inventory of earlier runs was not read: %1</source>
+        <translation>no se leyó el inventario de sesiones anteriores: %1</translation>
+    </message>
+    <message>
+        <source>the inventory was not saved: %1</source>
+        <translation>no se guardó el inventario: %1</translation>
+    </message>
+    <message>
+        <source>Saving the history failed: %1</source>
+        <translation>Error al guardar el historial: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>History saved to %1 (%n event(s))</source>
+        <translation>
+            <numerusform>Historial guardado en %1 (%n evento)</numerusform>
+            <numerusform>Historial guardado en %1 (%n eventos)</numerusform>
+        </translation>
     </message>
 </context>
 </TS>

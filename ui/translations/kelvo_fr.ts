@@ -772,6 +772,65 @@ Voulez-vous vraiment utiliser cette adresse IP en conflit ?</translation>
         <source>Click, or press Ctrl+%1, to sort by this column; again to reverse</source>
         <translation>Cliquez ou appuyez sur Ctrl+%1 pour trier selon cette colonne ; à nouveau pour inverser</translation>
     </message>
+    <message>
+        <source>New</source>
+        <translation>Nouveau</translation>
+    </message>
+    <message>
+        <source>Changed</source>
+        <translation>Modifié</translation>
+    </message>
+    <message>
+        <source>Offline, last seen %1</source>
+        <translation>Hors ligne, vu pour la dernière fois à %1</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>Hors ligne</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>État</translation>
+    </message>
+</context>
+<context>
+    <name>kelvo::ui::THistoryForm</name>
+    <message>
+        <source>&amp;Save history...</source>
+        <translation>&amp;Enregistrer l&apos;historique...</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Fermer</translation>
+    </message>
+    <message>
+        <source>History</source>
+        <translation>Historique</translation>
+    </message>
+    <message>
+        <source>&amp;Events of this run, newest first:</source>
+        <translation>Év&amp;énements de cette session, les plus récents en premier :</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>Heure</translation>
+    </message>
+    <message>
+        <source>MAC</source>
+        <translation>MAC</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Nom</translation>
+    </message>
+    <message>
+        <source>Event</source>
+        <translation>Événement</translation>
+    </message>
+    <message>
+        <source>Details</source>
+        <translation>Détails</translation>
+    </message>
 </context>
 <context>
     <name>kelvo::ui::TMainForm</name>
@@ -830,10 +889,6 @@ Voulez-vous vraiment utiliser cette adresse IP en conflit ?</translation>
     <message>
         <source>Searching modules... timed out after %1 seconds</source>
         <translation>Recherche des modules... délai dépassé après %1 secondes</translation>
-    </message>
-    <message>
-        <source>Searching modules... too many devices</source>
-        <translation>Recherche des modules... trop d&apos;appareils</translation>
     </message>
     <message numerus="yes">
         <source>Searching modules... %n device(s) found</source>
@@ -1039,6 +1094,99 @@ Rechercher directement par la diffusion de ce programme sur chaque réseau de ce
     <message>
         <source>XML error: %1</source>
         <translation>Erreur XML : %1</translation>
+    </message>
+    <message>
+        <source>Refreshing...</source>
+        <translation>Actualisation...</translation>
+    </message>
+    <message>
+        <source>%1 did not answer the last search: nothing is sent to it</source>
+        <translation>%1 n&apos;a pas répondu à la dernière recherche : rien ne lui est envoyé</translation>
+    </message>
+    <message numerus="yes">
+        <source>Refreshed at %1: %n device(s) found</source>
+        <translation>
+            <numerusform>Actualisé à %1 : %n appareil trouvé</numerusform>
+            <numerusform>Actualisé à %1 : %n appareils trouvés</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1; %2</source>
+        <translation>%1 ; %2</translation>
+    </message>
+</context>
+<context>
+    <name>kelvo::ui::TWatching</name>
+    <message>
+        <source>New</source>
+        <translation>Nouveau</translation>
+    </message>
+    <message>
+        <source>Changed</source>
+        <translation>Modifié</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>Hors ligne</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>De retour</translation>
+    </message>
+    <message>
+        <source>&amp;Refresh automatically</source>
+        <translation>Actualiser a&amp;utomatiquement</translation>
+    </message>
+    <message>
+        <source>&amp;History…</source>
+        <translation>&amp;Historique…</translation>
+    </message>
+    <message>
+        <source>Search again at the interval beside, and mark what changed</source>
+        <translation>Relancer la recherche à l&apos;intervalle indiqué à côté et signaler ce qui a changé</translation>
+    </message>
+    <message>
+        <source>every </source>
+        <translation>toutes les </translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>Refresh interval in seconds</source>
+        <translation>Intervalle d&apos;actualisation en secondes</translation>
+    </message>
+    <message>
+        <source>What appeared, changed and went offline in this run</source>
+        <translation>Ce qui est apparu, a changé ou est passé hors ligne pendant cette session</translation>
+    </message>
+    <message>
+        <source>%1 new, %2 changed, %3 not seen since last time</source>
+        <translation>%1 nouveaux, %2 modifiés, %3 non vus depuis la dernière fois</translation>
+    </message>
+    <message>
+        <source>%1 new, %2 changed, %3 offline, %4 back</source>
+        <translation>%1 nouveaux, %2 modifiés, %3 hors ligne, %4 de retour</translation>
+    </message>
+    <message>
+        <source>the inventory of earlier runs was not read: %1</source>
+        <translation>l&apos;inventaire des sessions précédentes n&apos;a pas été lu : %1</translation>
+    </message>
+    <message>
+        <source>the inventory was not saved: %1</source>
+        <translation>l&apos;inventaire n&apos;a pas été enregistré : %1</translation>
+    </message>
+    <message>
+        <source>Saving the history failed: %1</source>
+        <translation>Échec de l&apos;enregistrement de l&apos;historique : %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>History saved to %1 (%n event(s))</source>
+        <translation>
+            <numerusform>Historique enregistré dans %1 (%n événement)</numerusform>
+            <numerusform>Historique enregistré dans %1 (%n événements)</numerusform>
+        </translation>
     </message>
 </context>
 </TS>

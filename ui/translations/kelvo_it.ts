@@ -772,6 +772,65 @@ Usare comunque questo indirizzo IP in conflitto?</translation>
         <source>Click, or press Ctrl+%1, to sort by this column; again to reverse</source>
         <translation>Fare clic o premere Ctrl+%1 per ordinare per questa colonna; di nuovo per invertire</translation>
     </message>
+    <message>
+        <source>New</source>
+        <translation>Nuovo</translation>
+    </message>
+    <message>
+        <source>Changed</source>
+        <translation>Modificato</translation>
+    </message>
+    <message>
+        <source>Offline, last seen %1</source>
+        <translation>Offline, visto l&apos;ultima volta alle %1</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>Offline</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>Stato</translation>
+    </message>
+</context>
+<context>
+    <name>kelvo::ui::THistoryForm</name>
+    <message>
+        <source>&amp;Save history...</source>
+        <translation>&amp;Salva cronologia...</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Chiudi</translation>
+    </message>
+    <message>
+        <source>History</source>
+        <translation>Cronologia</translation>
+    </message>
+    <message>
+        <source>&amp;Events of this run, newest first:</source>
+        <translation>&amp;Eventi di questa sessione, dal più recente:</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>Ora</translation>
+    </message>
+    <message>
+        <source>MAC</source>
+        <translation>MAC</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Nome</translation>
+    </message>
+    <message>
+        <source>Event</source>
+        <translation>Evento</translation>
+    </message>
+    <message>
+        <source>Details</source>
+        <translation>Dettagli</translation>
+    </message>
 </context>
 <context>
     <name>kelvo::ui::TMainForm</name>
@@ -830,10 +889,6 @@ Usare comunque questo indirizzo IP in conflitto?</translation>
     <message>
         <source>Searching modules... timed out after %1 seconds</source>
         <translation>Ricerca moduli... tempo scaduto dopo %1 secondi</translation>
-    </message>
-    <message>
-        <source>Searching modules... too many devices</source>
-        <translation>Ricerca moduli... troppi dispositivi</translation>
     </message>
     <message numerus="yes">
         <source>Searching modules... %n device(s) found</source>
@@ -1039,6 +1094,99 @@ Cercare direttamente con il broadcast di questo programma su ogni rete di questo
     <message>
         <source>XML error: %1</source>
         <translation>Errore XML: %1</translation>
+    </message>
+    <message>
+        <source>Refreshing...</source>
+        <translation>Aggiornamento...</translation>
+    </message>
+    <message>
+        <source>%1 did not answer the last search: nothing is sent to it</source>
+        <translation>%1 non ha risposto all&apos;ultima ricerca: non gli viene inviato nulla</translation>
+    </message>
+    <message numerus="yes">
+        <source>Refreshed at %1: %n device(s) found</source>
+        <translation>
+            <numerusform>Aggiornato alle %1: %n dispositivo trovato</numerusform>
+            <numerusform>Aggiornato alle %1: %n dispositivi trovati</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1; %2</source>
+        <translation>%1; %2</translation>
+    </message>
+</context>
+<context>
+    <name>kelvo::ui::TWatching</name>
+    <message>
+        <source>New</source>
+        <translation>Nuovo</translation>
+    </message>
+    <message>
+        <source>Changed</source>
+        <translation>Modificato</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>Offline</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>Tornato</translation>
+    </message>
+    <message>
+        <source>&amp;Refresh automatically</source>
+        <translation>A&amp;ggiorna automaticamente</translation>
+    </message>
+    <message>
+        <source>&amp;History…</source>
+        <translation>C&amp;ronologia…</translation>
+    </message>
+    <message>
+        <source>Search again at the interval beside, and mark what changed</source>
+        <translation>Ripeti la ricerca all&apos;intervallo indicato accanto e segnala cosa è cambiato</translation>
+    </message>
+    <message>
+        <source>every </source>
+        <translation>ogni </translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>Refresh interval in seconds</source>
+        <translation>Intervallo di aggiornamento in secondi</translation>
+    </message>
+    <message>
+        <source>What appeared, changed and went offline in this run</source>
+        <translation>Cosa è comparso, cambiato o andato offline in questa sessione</translation>
+    </message>
+    <message>
+        <source>%1 new, %2 changed, %3 not seen since last time</source>
+        <translation>%1 nuovi, %2 modificati, %3 non visti dall&apos;ultima volta</translation>
+    </message>
+    <message>
+        <source>%1 new, %2 changed, %3 offline, %4 back</source>
+        <translation>%1 nuovi, %2 modificati, %3 offline, %4 tornati</translation>
+    </message>
+    <message>
+        <source>the inventory of earlier runs was not read: %1</source>
+        <translation>l&apos;inventario delle sessioni precedenti non è stato letto: %1</translation>
+    </message>
+    <message>
+        <source>the inventory was not saved: %1</source>
+        <translation>l&apos;inventario non è stato salvato: %1</translation>
+    </message>
+    <message>
+        <source>Saving the history failed: %1</source>
+        <translation>Salvataggio della cronologia non riuscito: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>History saved to %1 (%n event(s))</source>
+        <translation>
+            <numerusform>Cronologia salvata in %1 (%n evento)</numerusform>
+            <numerusform>Cronologia salvata in %1 (%n eventi)</numerusform>
+        </translation>
     </message>
 </context>
 </TS>

@@ -771,6 +771,65 @@ Are you sure to use this conflict IP address?</source>
         <source>Click, or press Ctrl+%1, to sort by this column; again to reverse</source>
         <translation>单击或按 Ctrl+%1 按此列排序；再次操作则反向排序</translation>
     </message>
+    <message>
+        <source>New</source>
+        <translation>新</translation>
+    </message>
+    <message>
+        <source>Changed</source>
+        <translation>已更改</translation>
+    </message>
+    <message>
+        <source>Offline, last seen %1</source>
+        <translation>离线，最后一次出现于 %1</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>离线</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>状态</translation>
+    </message>
+</context>
+<context>
+    <name>kelvo::ui::THistoryForm</name>
+    <message>
+        <source>&amp;Save history...</source>
+        <translation>保存历史记录(&amp;S)...</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>History</source>
+        <translation>历史记录</translation>
+    </message>
+    <message>
+        <source>&amp;Events of this run, newest first:</source>
+        <translation>本次运行的事件，最新的在前(&amp;E)：</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>时间</translation>
+    </message>
+    <message>
+        <source>MAC</source>
+        <translation>MAC</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Event</source>
+        <translation>事件</translation>
+    </message>
+    <message>
+        <source>Details</source>
+        <translation>详细信息</translation>
+    </message>
 </context>
 <context>
     <name>kelvo::ui::TMainForm</name>
@@ -829,10 +888,6 @@ Are you sure to use this conflict IP address?</source>
     <message>
         <source>Searching modules... timed out after %1 seconds</source>
         <translation>正在搜索模块... %1 秒后超时</translation>
-    </message>
-    <message>
-        <source>Searching modules... too many devices</source>
-        <translation>正在搜索模块... 设备过多</translation>
     </message>
     <message numerus="yes">
         <source>Searching modules... %n device(s) found</source>
@@ -1035,6 +1090,97 @@ Search directly with this program&apos;s own broadcast on every network of this 
     <message>
         <source>XML error: %1</source>
         <translation>XML 错误：%1</translation>
+    </message>
+    <message>
+        <source>Refreshing...</source>
+        <translation>正在刷新...</translation>
+    </message>
+    <message>
+        <source>%1 did not answer the last search: nothing is sent to it</source>
+        <translation>%1 未应答上次搜索：不会向其发送任何内容</translation>
+    </message>
+    <message numerus="yes">
+        <source>Refreshed at %1: %n device(s) found</source>
+        <translation>
+            <numerusform>已于 %1 刷新：找到 %n 个设备</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1; %2</source>
+        <translation>%1；%2</translation>
+    </message>
+</context>
+<context>
+    <name>kelvo::ui::TWatching</name>
+    <message>
+        <source>New</source>
+        <translation>新</translation>
+    </message>
+    <message>
+        <source>Changed</source>
+        <translation>已更改</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>离线</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>恢复</translation>
+    </message>
+    <message>
+        <source>&amp;Refresh automatically</source>
+        <translation>自动刷新(&amp;R)</translation>
+    </message>
+    <message>
+        <source>&amp;History…</source>
+        <translation>历史记录(&amp;H)…</translation>
+    </message>
+    <message>
+        <source>Search again at the interval beside, and mark what changed</source>
+        <translation>按旁边的间隔重新搜索，并标记发生的变化</translation>
+    </message>
+    <message>
+        <source>every </source>
+        <translation>每 </translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation> 秒</translation>
+    </message>
+    <message>
+        <source>Refresh interval in seconds</source>
+        <translation>刷新间隔（秒）</translation>
+    </message>
+    <message>
+        <source>What appeared, changed and went offline in this run</source>
+        <translation>本次运行中出现、更改和离线的设备</translation>
+    </message>
+    <message>
+        <source>%1 new, %2 changed, %3 not seen since last time</source>
+        <translation>%1 个新设备，%2 个已更改，%3 个自上次以来未见</translation>
+    </message>
+    <message>
+        <source>%1 new, %2 changed, %3 offline, %4 back</source>
+        <translation>%1 个新设备，%2 个已更改，%3 个离线，%4 个恢复</translation>
+    </message>
+    <message>
+        <source>the inventory of earlier runs was not read: %1</source>
+        <translation>未读取之前运行的设备清单：%1</translation>
+    </message>
+    <message>
+        <source>the inventory was not saved: %1</source>
+        <translation>设备清单未保存：%1</translation>
+    </message>
+    <message>
+        <source>Saving the history failed: %1</source>
+        <translation>保存历史记录失败：%1</translation>
+    </message>
+    <message numerus="yes">
+        <source>History saved to %1 (%n event(s))</source>
+        <translation>
+            <numerusform>历史记录已保存到 %1（%n 个事件）</numerusform>
+        </translation>
     </message>
 </context>
 </TS>

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -301,8 +302,98 @@ TEST(CliProcess, TwoBackupsIntoOneFolderAtOnceLoseNothing) {
         EXPECT_GT(f.size(), 0) << f.fileName().toStdString();
 }
 
+// kelvo-devsim with one device of its own MAC at `ip` on 127.0.0.3:`port`,
+// its web server on `web`, so that it can be stopped and started again as the
+// same device.
+std::unique_ptr<kelvo::test::Process> OneDevice(const QTemporaryDir &dir, int port, int web,
+                                                const char *ip) {
+    const QString fleet = dir.filePath("one.json");
+    QFile file(fleet);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return nullptr;
+    file.write(
+        QJsonDocument(QJsonObject{{"udp", QString("127.0.0.3:%1").arg(port)},
+                                  {"ephemeral", true},
+                                  {"devices", QJsonArray{QJsonObject{{"mac", "02:4B:56:00:AA:01"},
+                                                                     {"type", 20},
+                                                                     {"ip", ip},
+                                                                     {"port", web},
+                                                                     {"mask", "255.255.0.0"}}}}})
+            .toJson());
+    file.close();
+    auto devsim = std::make_unique<kelvo::test::Process>(
+        std::vector<std::string>{KELVO_DEVSIM_PATH, "--fleet", fleet.toStdString()});
+    // Its first line says it listens.
+    return devsim->line().find("127.0.0.3") == std::string::npos ? nullptr : std::move(devsim);
+}
+
+// A device appears, changes its IP by a real setup, goes silent and comes
+// back: watch tells exactly that of it, nothing of the devices it knew from
+// the inventory, and ends with 0 on SIGTERM.
+TEST(CliProcess, WatchReportsAppearedChangedGoneBackOfOneDeviceOnly) {
+    using kelvo::test::Process;
+    QTemporaryDir dir;
+    const auto fleet = Lab::processes({"--count", "2", "--first-ip", "127.0.152.1"});
+    ASSERT_TRUE(fleet->ok()) << fleet->error();
+    // Ports for the one device, let go again.
+    int port = 0, web = 0;
+    {
+        kelvo::test::Udp free("127.0.0.3");
+        port = free.port();
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in sa = kelvo::test::endpoint("127.0.152.21", 0);
+        socklen_t len = sizeof sa;
+        ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa), 0);
+        getsockname(fd, reinterpret_cast<sockaddr *>(&sa), &len);
+        web = ntohs(sa.sin_port);
+        close(fd);
+    }
+    Process relay({KELVO_RELAY_PATH, "--listen", "127.0.0.1:0", "--verbose", "0", "--devices",
+                   fleet->fleet_endpoint(), "--devices", "127.0.0.3:" + std::to_string(port)});
+    const QString relayAt = QString("127.0.0.1:%1").arg(kelvo::test::port_in(relay.line()));
+    const QString inventory = dir.filePath("inventory.json");
+    ASSERT_EQ(Cli({"search", "--relay", relayAt, "--no-names", "--inventory", inventory}).code, 0);
+
+    Process watch({KELVO_CLI_PATH, "watch", "--format", "json", "--interval", "5", "--relay",
+                   relayAt.toStdString(), "--no-names", "--inventory", inventory.toStdString()});
+    auto device = OneDevice(dir, port, web, "127.0.152.20");
+    ASSERT_TRUE(device);
+    const auto next = [&](std::chrono::seconds within) {
+        return QJsonDocument::fromJson(QByteArray::fromStdString(watch.line(within))).object();
+    };
+    QJsonObject e = next(std::chrono::seconds(30));
+    EXPECT_EQ(e["event"], "appeared");
+    EXPECT_EQ(e["mac"], "02:4B:56:00:AA:01");
+
+    ASSERT_EQ(Cli({"set", "02:4B:56:00:AA:01", "--ip", "127.0.152.21", "--relay", relayAt,
+                   "--no-names", "--yes", "--quiet"})
+                  .code,
+              0);
+    e = next(std::chrono::seconds(30));
+    EXPECT_EQ(e["event"], "changed");
+    EXPECT_EQ(e["changes"].toObject(),
+              (QJsonObject{{"ip", QJsonArray{"127.0.152.20", "127.0.152.21"}}}));
+
+    device.reset(); // silent from now on
+    e = next(std::chrono::seconds(40));
+    EXPECT_EQ(e["event"], "gone");
+    device = OneDevice(dir, port, web, "127.0.152.21");
+    ASSERT_TRUE(device);
+    e = next(std::chrono::seconds(30));
+    EXPECT_EQ(e["event"], "back");
+    EXPECT_EQ(e["mac"], "02:4B:56:00:AA:01");
+    EXPECT_EQ(e["ip"], "127.0.152.21");
+    // Another refresh: nothing more to tell.
+    EXPECT_EQ(watch.line(std::chrono::seconds(6)), "");
+    EXPECT_EQ(watch.stop(), 0);
+}
+
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
+    // kelvo-cli records its searches in the user's inventory: this run's
+    // goes to a folder of its own, never into the real home.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

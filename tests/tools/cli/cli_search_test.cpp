@@ -39,6 +39,30 @@ TEST(CliSearch, ReportsEveryRecordFieldAsJson) {
     EXPECT_EQ(secured["name"].toString(), "Secured 6");
     EXPECT_TRUE(secured["capabilities"].toObject()["setup_auth_required"].toBool());
     EXPECT_EQ(secured["raw"].toObject()["type"].toInt() >> 3, 31);
+
+    // The list saved, against a search: the same (0), then with one device
+    // changed and one missing from the search (1), then no list at all (1).
+    TempDir dir;
+    const fs::path saved = dir.path / "plant.json";
+    WriteFile(saved, r.out);
+    EXPECT_EQ(lab.run({"search", "--compare", Q(saved)}).code, 0);
+    QJsonArray edited = list;
+    for (int i = 0; i < edited.size(); ++i) {
+        auto device = edited[i].toObject();
+        if (device["mac"] == QString::fromStdString(lab.mac(kSerial)))
+            device["ip"] = "10.9.9.9";
+        edited[i] = device;
+    }
+    edited.removeAt(0);
+    WriteFile(saved, QJsonDocument(edited).toJson().toStdString());
+    Result c = lab.run({"search", "--compare", Q(saved)});
+    EXPECT_EQ(c.code, 1) << c.err;
+    EXPECT_NE(c.out.find("ip 10.9.9.9 → 127.0.120."), std::string::npos) << c.out;
+    EXPECT_EQ(c.out.rfind("added     " + list[0].toObject()["mac"].toString().toStdString(), 0), 0u)
+        << c.out;
+    c = lab.run({"search", "--compare", Q(dir.path / "none.json")});
+    EXPECT_EQ(c.code, 1);
+    EXPECT_NE(c.err.find("none.json: no such file"), std::string::npos) << c.err;
 }
 
 TEST(CliSearch, CsvHonoursTheMacFilterFileAndAllIgnoresIt) {

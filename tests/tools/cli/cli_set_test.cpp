@@ -96,11 +96,13 @@ TEST(CliSet, UnknownDeviceAndBadArguments) {
     // Refused before any network work.
     const QString mac = QString::fromStdString(lab.mac(0));
     for (const QStringList &args :
-         {QStringList{"set", mac}, QStringList{"set", mac, "--ip", "10.0.0.300"},
+         {QStringList{"set", mac},
+          QStringList{"set", mac, "--ip", "10.0.0.300"},
           QStringList{"set", mac, "--ip", "010.0.0.1"},
           QStringList{"set", mac, "--mask", "255.0.255.0"},
           QStringList{"set", mac, "--mask", "0.0.0.255"},
-          QStringList{"set", mac, "--dhcp", "maybe"}, QStringList{"set", mac, "--port", "70000"},
+          QStringList{"set", mac, "--dhcp", "maybe"},
+          QStringList{"set", mac, "--port", "70000"},
           QStringList{"set", mac, "--name", QString(34, 'n')},
           QStringList{"set", mac, "--filter", "10.0.0.0", "--nvt", "on"},
           QStringList{"set", mac, "--filter", "1.2.3.4/255.0.0.0", "--no-filter"},
@@ -108,7 +110,13 @@ TEST(CliSet, UnknownDeviceAndBadArguments) {
           QStringList{"set", mac, "--nvt", "on", "--interface", "eth0"},
           QStringList{"search", "--relay", "localhost:9999"},
           QStringList{"search", "--direct", "--relay", "127.0.0.1:9"},
-          QStringList{"search", "--format", "xml"}, QStringList{"frobnicate"}}) {
+          QStringList{"search", "--format", "xml"},
+          QStringList{"frobnicate"},
+          QStringList{"watch", "--interval", "4"},
+          QStringList{"watch", "--interval", "601"},
+          QStringList{"watch", "--format", "csv"},
+          QStringList{"watch", "--until-gone", "x"},
+          QStringList{"search", "--inventory", "a.json", "--no-inventory"}}) {
         r = CliLab::runRaw(args);
         EXPECT_EQ(r.code, 2) << args.join(' ').toStdString() << "\n" << r.err;
         EXPECT_FALSE(r.err.empty());
