@@ -352,9 +352,7 @@ bool same_reply(const qvudps_module &a, const qvudps_module &b) {
            same(a.mask, b.mask, sizeof a.mask) && same(a.gateway, b.gateway, sizeof a.gateway) &&
            same(a.filter_ip, b.filter_ip, sizeof a.filter_ip) &&
            same(a.filter_mask, b.filter_mask, sizeof a.filter_mask) && a.port == b.port &&
-           a.raw_version == b.raw_version && a.raw_type == b.raw_type &&
-           a.raw_flags == b.raw_flags && a.raw_reserved == b.raw_reserved &&
-           std::memcmp(a.token, b.token, sizeof a.token) == 0;
+           a.raw_version == b.raw_version && a.raw_type == b.raw_type && a.raw_flags == b.raw_flags;
 }
 
 void lookup_names(qvudps_module *records, int count, const std::vector<qvudps_module> &known) {

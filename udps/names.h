@@ -78,7 +78,8 @@ std::string name_upload_request(std::string_view name);
 // storing each found name in its record. A record whose reply is the same
 // as one of `known` takes that one's name instead of a lookup.
 void lookup_names(qvudps_module *records, int count, const std::vector<qvudps_module> &known = {});
-// Whether two records carry the same search reply (the name aside).
+// Whether two records carry the same search reply as far as the device's
+// settings go (the name, token and reserved byte aside).
 bool same_reply(const qvudps_module &a, const qvudps_module &b);
 // Uploads `name` to ip:port; the outcome only reaches the error record.
 void upload_name(const char *ip, uint16_t port, std::string_view name);

@@ -167,7 +167,8 @@ QVUDPS_API int qvudps_record_partial(int index, qvudps_module *dst);
 
 /* Names the next search takes instead of looking them up, for a caller that
  * searches again and again: a device whose reply is the same as one of these
- * records (MAC, addresses, filter, port, type, firmware, flags and token)
+ * records (MAC, addresses, filter, port, type, firmware and flags; the token
+ * and the reserved byte, which the library only echoes, aside)
  * gets the record's name without an HTTP request, so that only new or
  * changed devices are asked. The library copies the records; the next
  * qvudps_search with name_lookup 1 uses them, later ones not. NULL or 0

@@ -1,6 +1,7 @@
 // Renders the real windows to PNG files:
 //   kelvo-ui-screenshots OUTPUT_DIR [LANGUAGE]
-// writes main-window.png (after two searches of a simulated fleet),
+// writes main-window.png (after searches of a simulated fleet in which one
+// device appeared, one was renamed and one went silent),
 // main-window-dark.png (the same under a dark palette), detail-dialog.png,
 // detail-dhcp.png, terminal.png (connected to a device's setup terminal),
 // about.png, authorization.png and confirm.png. Run it with QT_SCALE_FACTOR
@@ -13,6 +14,8 @@
 #include "confirmform.h"
 #include "detailform.h"
 #include "language.h"
+#include "names.h"
+#include "state.h"
 #include "ttelnetform.h"
 #include "ui_detailform.h"
 #include "ui_mainform.h"
@@ -20,6 +23,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QPlainTextEdit>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -68,9 +72,13 @@ int main(int argc, char **argv) {
     // Macros and window places of the pictures stay out of the user's settings.
     QTemporaryDir settings;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    // So does the inventory of known devices.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(settings.filePath("data")));
 
     ScriptedHooks hooks;
-    Lab lab(kelvo::devsim::mixed_devices(8, true));
+    auto devices = kelvo::devsim::mixed_devices(8, true);
+    devices[7].faults.drop_replies = true; // appears after the first search
+    Lab lab(devices);
     if (!lab.ok()) {
         std::fprintf(stderr, "kelvo-ui-screenshots: %s\n", lab.error().c_str());
         return 1;
@@ -80,13 +88,17 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "kelvo-ui-screenshots: the search did not end\n");
         return 1;
     }
-    // A second search, so that the table shows a device that moved as new.
-    w.ui->StringGrid->SetCurrentRow(2);
-    if (!w.deviceModel->seenDevices.isEmpty())
-        w.deviceModel->seenDevices.removeLast();
-    w.SearchBitBtnClick();
-    WaitForSearch(w);
-    w.ui->StringGrid->SetCurrentRow(2);
+    // Searches in which one device appears, one is renamed and one goes
+    // silent, so that the table shows each state; short quiet ends.
+    qvudps::library().quiet_ms = 500;
+    lab.fleet().set_faults(lab.fleet().device(7).config.mac, {});
+    const kelvo::devsim::DeviceState renamed = lab.fleet().device(0);
+    qvudps::upload_name(renamed.config.ip.c_str(), renamed.http_port, "Boiler room");
+    lab.fleet().set_faults(lab.fleet().device(4).config.mac, {.drop_replies = true});
+    for (int i = 0; i < kelvo::watch::kMissesToOffline; ++i)
+        SearchAgain(w);
+    qvudps::library().quiet_ms = 0;
+    w.ui->StringGrid->SetCurrentRow(3);
     bool ok = Save(w, out, "main-window.png");
 
     w.selectedDevice = w.ui->StringGrid->FindDeviceByRow(1);

@@ -7,6 +7,7 @@
 #include <QAccessible>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTest>
 #include <cstring>
@@ -36,8 +37,12 @@ void ActivateAccessibility(bool on) {
 ScriptedHooks::ScriptedHooks() {
     kelvo::ui::SetHooks(this);
     // Every test's windows start as the first run: nothing known from
-    // another test's, whichever process ran it.
-    QFile::remove(kelvo::watch::Inventory::DefaultPath());
+    // another test's, whichever process ran it. Only in a scratch data
+    // folder: a tool that did not set one is looking at the user's.
+    const QString scratch = qEnvironmentVariable("XDG_DATA_HOME");
+    const QString inventory = kelvo::watch::Inventory::DefaultPath();
+    if (!scratch.isEmpty() && inventory.startsWith(scratch + "/"))
+        QFile::remove(inventory);
 }
 
 ScriptedHooks::~ScriptedHooks() {
@@ -148,14 +153,18 @@ qvudps_module Record() {
 bool WaitForSearch(kelvo::ui::TMainForm &w, int ms) {
     if (!w.isVisible())
         w.show();
-    // In whatever language the window speaks.
-    return WaitFor(
-        [&w] {
-            return !w.searching && w.StatusText().startsWith(kelvo::ui::TMainForm::tr(
-                                       "Searching modules... %n device(s) found", nullptr,
-                                       w.deviceModel->deviceCount));
-        },
-        ms);
+    // In whatever language the window speaks, with any count (the singular
+    // may differ from the plural).
+    QStringList forms;
+    for (const int n : {1, 7777})
+        forms << QRegularExpression::escape(
+                     kelvo::ui::TMainForm::tr("Searching modules... %n device(s) found", nullptr,
+                                              n))
+                     .replace("7777", "\\d+")
+                     .replace("1", "\\d+");
+    const QRegularExpression found("^(" + forms.join('|') + ")");
+    return WaitFor([&w, &found] { return !w.searching && found.match(w.StatusText()).hasMatch(); },
+                   ms);
 }
 
 QStringList ColumnTexts(const kelvo::ui::TMainForm &w, int column) {
