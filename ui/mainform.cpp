@@ -366,6 +366,7 @@ void TMainForm::closeEvent(QCloseEvent *event) {
 void TMainForm::FormClose() {
     SearchTimer->stop();
     watching->RefreshTimer->stop();
+    watching->SaveAtClose();
     DefaultTimer->stop();
     XmlTimer->stop();
     // The library keeps running; it must not hand this window to anyone later.

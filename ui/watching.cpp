@@ -254,17 +254,35 @@ QString TWatching::SearchEnded(const std::vector<qvudps_module> &found) {
         told << tr("the inventory of earlier runs was not read: %1").arg(inventoryError);
         inventoryError.clear();
     }
-    if (const QString error = InventorySaved(now, fields); !error.isEmpty())
-        told << error;
+    inventory.Record(fields, now);
+    unsaved = true;
+    // Written when it learnt something; otherwise only the times of the
+    // last sighting are new, and at plant size the file costs the window a
+    // second's work: then every few minutes, and when the window closes.
+    if (first || !events.empty() || !lastSave.isValid() ||
+        lastSave.secsTo(now) >= kSaveEverySeconds)
+        if (const QString error = SaveInventory(now); !error.isEmpty())
+            told << error;
     return told.join("; ");
 }
 
-QString TWatching::InventorySaved(const QDateTime &now, const std::vector<QJsonObject> &fields) {
-    inventory.Record(fields, now);
+QString TWatching::SaveInventory(const QDateTime &now) {
     QString error;
-    if (inventory.Save(inventoryPath, &error))
+    if (inventory.Save(inventoryPath, &error)) {
+        lastSave = now;
+        unsaved = false;
         return {};
+    }
     return tr("the inventory was not saved: %1").arg(error);
+}
+
+void TWatching::SaveAtClose() {
+    if (!unsaved)
+        return;
+    // Nobody reads a status line any more; the message goes where a
+    // program's last words go.
+    if (const QString error = SaveInventory(QDateTime::currentDateTimeUtc()); !error.isEmpty())
+        qWarning("%s", qPrintable(error));
 }
 
 void TWatching::HistoryClick() {

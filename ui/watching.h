@@ -30,6 +30,8 @@ public:
     static constexpr int kMinSeconds = 5;
     static constexpr int kMaxSeconds = 600;
     static constexpr int kDefaultSeconds = 15;
+    // Longest time the inventory goes without its last sightings written.
+    static constexpr int kSaveEverySeconds = 300;
 
     // Adds its controls to the window; loads the inventory of earlier runs.
     explicit TWatching(TMainForm *form);
@@ -66,6 +68,9 @@ public:
     // The state of a device answering while a search still runs.
     RowState StateDuringSearch(const qvudps_module &m) const;
 
+    // Writes what the inventory learnt since it was last saved.
+    void SaveAtClose();
+
     // Every event of this run, oldest first.
     const std::vector<kelvo::watch::Event> &History() const { return history; }
     void HistoryClick();
@@ -79,7 +84,8 @@ public:
 
 private:
     void SetUpControls();
-    QString InventorySaved(const QDateTime &now, const std::vector<QJsonObject> &fields);
+    // "" when saved, else the status line's words for the failure.
+    QString SaveInventory(const QDateTime &now);
     TMainForm *form;
     // The records the grid shows, the window's own: the library's are valid
     // only until the next search, and the silent devices are in none.
@@ -92,6 +98,8 @@ private:
     bool firstIsBaseline = false;
     int searches = 0;
     QString inventoryError;
+    QDateTime lastSave;
+    bool unsaved = false;
 };
 
 // The text of an event in the history ("New", "Changed", "Offline", "Back"),
