@@ -3,19 +3,27 @@
 #include <array>
 #include <cctype>
 
+// The texts are marked for the window's translation (lupdate reads the mark)
+// without this byte logic needing Qt.
+#ifndef QT_TRANSLATE_NOOP
+#define QT_TRANSLATE_NOOP(context, text) text
+#endif
+
 namespace kelvo::terminal {
 
-const char *const kMacroHelpText =
+const char *const kMacroHelpText = QT_TRANSLATE_NOOP(
+    "kelvo::terminal",
     "Use ASCII directly, to transmit chars \"#\",\"$\" and \"<\" you have to double them (to "
     "transmit \"T#B\" insert \"T##B\" e.g.) With checked \"HEX\" you can insert \"48 65 79 20 59 "
     "6F 75\" or without spaces \"48657920596F75\" to transmit \"Hey You\". You can also send HEXa "
     "characters with \"$\" prefix (\"Hey Y$6Fu\" e.g.) or DECIMAL numbers with \"#\" prefix (\"Hey "
     "Y#111u\" e.g.) Special ASCII sequences you can send as <LF>, <NUL>, <Xon>, and that's "
-    "continue...";
+    "continue...");
 
-const char *const kMacroLineHint =
+const char *const kMacroLineHint = QT_TRANSLATE_NOOP(
+    "kelvo::terminal",
     "Add sending string. You may add any ASCII character by using #xxx, $xx or <ASCII name> "
-    "format. You must use ##, $$ and <<. Hexadecimal data is in format  XXYYZZ .. or XX YY ZZ ...";
+    "format. You must use ##, $$ and <<. Hexadecimal data is in format  XXYYZZ .. or XX YY ZZ ...");
 
 namespace {
 
@@ -245,22 +253,42 @@ MacroResult translateHexMacro(std::string_view text) {
     return out;
 }
 
+namespace {
+
+MacroMessage Message(const char *title, const char *textTemplate, const std::string &value = {}) {
+    MacroMessage m{title, textTemplate, textTemplate, value};
+    if (const std::size_t at = m.text.find("%1"); at != std::string::npos)
+        m.text.replace(at, 2, value);
+    return m;
+}
+
+} // namespace
+
 MacroMessage macroErrorMessage(const MacroResult &result) {
+    const char *const send = QT_TRANSLATE_NOOP("kelvo::terminal", "Send");
     switch (result.error) {
     case MacroResult::Error::DecimalRange:
-        return {"Send", "Decimal number " + result.detail + " not valid value ASCII char!"};
+        return Message(
+            send,
+            QT_TRANSLATE_NOOP("kelvo::terminal", "Decimal number %1 not valid value ASCII char!"),
+            result.detail);
     case MacroResult::Error::UnknownName:
-        return {"Send", "ASCII name <" + result.detail + "> not exists!"};
+        return Message(send, QT_TRANSLATE_NOOP("kelvo::terminal", "ASCII name <%1> not exists!"),
+                       result.detail);
     case MacroResult::Error::TooLong:
-        return {"Send", "The macro gives more than " + std::to_string(kMacroMaxBytes) +
-                            " bytes and was not sent."};
+        return Message(send,
+                       QT_TRANSLATE_NOOP("kelvo::terminal",
+                                         "The macro gives more than %1 bytes and was not sent."),
+                       std::to_string(kMacroMaxBytes));
     case MacroResult::Error::HexFormat:
-        return {"Hexadecimal data format error", kMacroHelpText};
+        return Message(QT_TRANSLATE_NOOP("kelvo::terminal", "Hexadecimal data format error"),
+                       kMacroHelpText);
     case MacroResult::Error::Format:
     case MacroResult::Error::None:
         break;
     }
-    return {"Macro string format error", kMacroHelpText};
+    return Message(QT_TRANSLATE_NOOP("kelvo::terminal", "Macro string format error"),
+                   kMacroHelpText);
 }
 
 } // namespace kelvo::terminal

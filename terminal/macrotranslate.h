@@ -40,9 +40,14 @@ MacroResult translateHexMacro(std::string_view text);
 
 // Title and text of the message box that reports a failed translation
 // (UTF-8). Must not be called for a successful result.
+// `text` is `textTemplate` with its "%1" replaced by `value`, so that the
+// window can show the text in the user's language (the texts are marked for
+// its translation, context "kelvo::terminal").
 struct MacroMessage {
     std::string title;
     std::string text;
+    std::string textTemplate;
+    std::string value;
 };
 MacroMessage macroErrorMessage(const MacroResult &result);
 

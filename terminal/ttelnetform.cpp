@@ -86,7 +86,8 @@ TTelnetForm::TTelnetForm(QWidget *owner, quint16 tcpPort)
     hexBoxes[1] = ui->Hex2CheckBox;
     hexBoxes[2] = ui->Hex3CheckBox;
     hexBoxes[3] = ui->Hex4CheckBox;
-    const QString hint = QString::fromUtf8(kelvo::terminal::kMacroLineHint);
+    const QString hint =
+        QCoreApplication::translate("kelvo::terminal", kelvo::terminal::kMacroLineHint);
     for (QCheckBox *box : hexBoxes) {
         // Wide enough for its caption in any font and at any scale.
         box->setFixedWidth(std::max(box->minimumWidth(), box->sizeHint().width()));
@@ -111,19 +112,19 @@ TTelnetForm::TTelnetForm(QWidget *owner, quint16 tcpPort)
     connect(ClientSocket, &QAbstractSocket::errorOccurred, this, &TTelnetForm::ClientSocketError);
 
     LoadMacros();
-    ui->Memo->setAccessibleName(QStringLiteral("Device output"));
+    ui->Memo->setAccessibleName(tr("Device output"));
     QPushButton *const sendButtons[4] = {ui->Send1Button, ui->Send2Button, ui->Send3Button,
                                          ui->Send4Button};
     QAction *const macroActions[4] = {ui->Macro1Action, ui->Macro2Action, ui->Macro3Action,
                                       ui->Macro4Action};
     QWidget *previous = ui->Memo;
     for (int i = 0; i < 4; ++i) {
-        macroEdits[i]->setAccessibleName(QStringLiteral("Macro %1").arg(i + 1));
-        hexBoxes[i]->setAccessibleName(QStringLiteral("Macro %1 is hexadecimal").arg(i + 1));
+        macroEdits[i]->setAccessibleName(tr("Macro %1").arg(i + 1));
+        hexBoxes[i]->setAccessibleName(tr("Macro %1 is hexadecimal").arg(i + 1));
         // Four buttons all called "Send" cannot be told apart by ear.
         const QString keys = macroActions[i]->shortcut().toString(QKeySequence::NativeText);
-        sendButtons[i]->setAccessibleName(QStringLiteral("Send macro %1").arg(i + 1));
-        sendButtons[i]->setAccessibleDescription(QStringLiteral("Shortcut %1").arg(keys));
+        sendButtons[i]->setAccessibleName(tr("Send macro %1").arg(i + 1));
+        sendButtons[i]->setAccessibleDescription(tr("Shortcut %1").arg(keys));
         // Tab goes along each macro line before the next one.
         for (QWidget *next :
              {static_cast<QWidget *>(macroEdits[i]), static_cast<QWidget *>(hexBoxes[i]),
@@ -200,8 +201,7 @@ void TTelnetForm::beep() {
 
 // The caption names the port too: a device's setup port need not be 99.
 void TTelnetForm::ClientSocketConnecting() {
-    setWindowTitle(baseCaption + QStringLiteral(" - ") + address + QLatin1Char(':') +
-                   QString::number(port) + QStringLiteral(" (Connecting)"));
+    setWindowTitle(tr("%1 - %2:%3 (Connecting)").arg(baseCaption, address).arg(port));
 }
 
 void TTelnetForm::ClientSocketConnect() {
@@ -233,7 +233,7 @@ void TTelnetForm::ClientSocketError(QAbstractSocket::SocketError error) {
     }
     // No more socket events while the box waits for the user.
     ClientSocket->disconnect(this);
-    showMessage(QMessageBox::Critical, baseCaption, QStringLiteral("Connection error"));
+    showMessage(QMessageBox::Critical, baseCaption, tr("Connection error"));
     closeLater();
 }
 
@@ -412,8 +412,13 @@ void TTelnetForm::sendMacro(int row) {
                                                     : kelvo::terminal::translateEscapedMacro(text);
     if (!result.ok()) {
         const kelvo::terminal::MacroMessage message = kelvo::terminal::macroErrorMessage(result);
-        showMessage(QMessageBox::Critical, QString::fromStdString(message.title),
-                    QString::fromStdString(message.text));
+        const QString shown =
+            QCoreApplication::translate("kelvo::terminal", message.textTemplate.c_str());
+        showMessage(QMessageBox::Critical,
+                    QCoreApplication::translate("kelvo::terminal", message.title.c_str()),
+                    message.textTemplate.find("%1") == std::string::npos
+                        ? shown
+                        : shown.arg(QString::fromStdString(message.value)));
         return;
     }
     sendBytes(QByteArray(result.bytes.data(), static_cast<qsizetype>(result.bytes.size())));

@@ -6,6 +6,8 @@
 #include "ui_aboutform.h"
 #include "uihooks.h"
 
+#include <QCoreApplication>
+
 namespace kelvo::ui {
 
 TAboutForm::TAboutForm(QWidget *owner, const QString &programName, const QString &version,
@@ -21,7 +23,7 @@ TAboutForm::TAboutForm(QWidget *owner, const QString &programName, const QString
     // date fit on one line.
     FixDialogSize(this, QSize(314, 188));
     connect(ui->OKButton, &QPushButton::clicked, this, &QDialog::accept);
-    ui->ProgramIcon->setAccessibleName(programName + " icon");
+    ui->ProgramIcon->setAccessibleName(tr("%1 icon").arg(programName));
     kelvo::terminal::NameControls(this);
 }
 
@@ -30,7 +32,7 @@ TAboutForm::~TAboutForm() {
 }
 
 QString CopyrightText(const QString &firmName) {
-    return QString("Copyright (c) 2024-2026 %1, built %2")
+    return QCoreApplication::translate("kelvo::ui", "Copyright (c) 2024-2026 %1, built %2")
         .arg(firmName, QStringLiteral(KELVO_BUILD_DATE));
 }
 

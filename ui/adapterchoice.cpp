@@ -8,6 +8,7 @@
 #include "ui_mainform.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QSignalBlocker>
@@ -19,7 +20,8 @@ namespace {
 QString AdapterText(const kelvo::host::AdapterEntry &a) {
     QString text = QString::fromStdString(a.name + "  " + a.ip + " / " + a.mask);
     if (!a.gateway.empty())
-        text += QString::fromStdString(", gateway " + a.gateway);
+        text += QCoreApplication::translate("kelvo::ui", ", gateway %1")
+                    .arg(QString::fromStdString(a.gateway));
     return text;
 }
 
@@ -28,8 +30,8 @@ QString AdapterText(const kelvo::host::AdapterEntry &a) {
 void TMainForm::SetUpAdapterChoice() {
     AdapterComboBox = new QComboBox(ui->NetworkGroupBox);
     AdapterComboBox->setObjectName("AdapterComboBox");
-    AdapterComboBox->setToolTip("The network of this PC that the address checks use");
-    auto *caption = new QLabel("&Adapter:", ui->NetworkGroupBox);
+    AdapterComboBox->setToolTip(tr("The network of this PC that the address checks use"));
+    auto *caption = new QLabel(tr("&Adapter:"), ui->NetworkGroupBox);
     caption->setObjectName("AdapterCaption");
     caption->setFont(ui->LIPCaption->font());
     caption->setBuddy(AdapterComboBox);

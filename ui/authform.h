@@ -44,6 +44,13 @@ void SetSetupRoute(const std::string &address, int port, bool direct);
 // chose the library's own broadcast), else shows the no-relay message.
 bool RelayReadyForSetup(QWidget *owner);
 
+// The relay checks' texts in the window's language: in English the same as
+// the host's (kelvo::host::NoRelayText, NothingFoundText), which the command
+// line prints and which stay English there. The relay's own words stay as
+// they are.
+QString NoRelayMessage(const std::string &address, int port, const std::string &why);
+QString NothingFoundMessage(const std::string &address, int port, const std::string &relayStatus);
+
 // True, after telling the user, when the devices on show came from the
 // library's own broadcast search: their replies may be forged, so none gets
 // a password.

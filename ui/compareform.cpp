@@ -20,7 +20,7 @@ namespace {
 
 QString Shown(const std::optional<std::string> &value, bool secret, bool showSecrets) {
     if (!value)
-        return "(none)";
+        return TCompareForm::tr("(none)");
     return secret && !showSecrets ? QString("***") : QString::fromStdString(*value);
 }
 
@@ -29,24 +29,24 @@ QString Shown(const std::optional<std::string> &value, bool secret, bool showSec
 TCompareForm::TCompareForm(QWidget *parent, const QString &deviceName, const QString &fileName,
                            std::vector<kelvo::history::Difference> differences_)
     : QDialog(parent), SummaryLabel(new QLabel(this)), CompareGrid(new QTableWidget(this)),
-      ShowPasswordsCheckBox(new QCheckBox("Show passwords", this)),
+      ShowPasswordsCheckBox(new QCheckBox(tr("Show passwords"), this)),
       differences(std::move(differences_)) {
     setObjectName("CompareForm");
-    setWindowTitle("Compare with file");
+    setWindowTitle(tr("Compare with file"));
     const QString file = QFileInfo(fileName).fileName();
     SummaryLabel->setObjectName("SummaryLabel");
     SummaryLabel->setWordWrap(true);
     SummaryLabel->setTextFormat(Qt::PlainText);
     SummaryLabel->setText(
         differences.empty()
-            ? QString("The device at %1 and %2 have the same settings.").arg(deviceName, file)
-            : QString("%1 setting(s) differ between the device at %2 and %3.")
-                  .arg(differences.size())
+            ? tr("The device at %1 and %2 have the same settings.").arg(deviceName, file)
+            : tr("%n setting(s) differ between the device at %1 and %2.", nullptr,
+                 static_cast<int>(differences.size()))
                   .arg(deviceName, file));
     CompareGrid->setObjectName("CompareGrid");
-    CompareGrid->setAccessibleName("Settings that differ");
+    CompareGrid->setAccessibleName(tr("Settings that differ"));
     CompareGrid->setColumnCount(3);
-    CompareGrid->setHorizontalHeaderLabels({"Setting", "This device", "The file"});
+    CompareGrid->setHorizontalHeaderLabels({tr("Setting"), tr("This device"), tr("The file")});
     CompareGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     CompareGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
     CompareGrid->verticalHeader()->hide();
@@ -97,24 +97,27 @@ void ShowComparison(QWidget *parent, const std::string &deviceDocument, const QS
     kelvo::history::Settings device, file;
     std::string error;
     if (!kelvo::history::ReadSettings(deviceDocument, device, &error)) {
-        kelvo::ui::Hooks().Error(parent, "The device's configuration cannot be read: " +
-                                             QString::fromStdString(error));
+        kelvo::ui::Hooks().Error(parent,
+                                 TCompareForm::tr("The device's configuration cannot be read: %1")
+                                     .arg(QString::fromStdString(error)));
         return;
     }
     QFile in(fileName);
     if (in.size() > static_cast<qint64>(kelvo::history::kDocumentMax)) {
-        kelvo::ui::Hooks().Error(parent, fileName + " is larger than any device configuration.");
+        kelvo::ui::Hooks().Error(
+            parent, TCompareForm::tr("%1 is larger than any device configuration.").arg(fileName));
         return;
     }
     if (!in.open(QIODevice::ReadOnly)) {
-        kelvo::ui::Hooks().Error(parent, "Cannot read " + fileName + ": " + in.errorString());
+        kelvo::ui::Hooks().Error(
+            parent, TCompareForm::tr("Cannot read %1: %2").arg(fileName, in.errorString()));
         return;
     }
     const QByteArray text = in.read(static_cast<qint64>(kelvo::history::kDocumentMax) + 1);
     if (!kelvo::history::ReadSettings(
             std::string_view(text.constData(), static_cast<size_t>(text.size())), file, &error)) {
-        kelvo::ui::Hooks().Error(
-            parent, fileName + " is no configuration document: " + QString::fromStdString(error));
+        kelvo::ui::Hooks().Error(parent, TCompareForm::tr("%1 is no configuration document: %2")
+                                             .arg(fileName, QString::fromStdString(error)));
         return;
     }
     TCompareForm dialog(parent, deviceName, fileName, kelvo::history::Compare(device, file));

@@ -18,6 +18,8 @@ class QLabel;
 class QTableWidget;
 
 class TCompareForm : public QDialog {
+    Q_OBJECT
+
 public:
     TCompareForm(QWidget *parent, const QString &deviceName, const QString &fileName,
                  std::vector<kelvo::history::Difference> differences);

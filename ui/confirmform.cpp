@@ -50,8 +50,8 @@ TConfirmForm::TConfirmForm(QWidget *owner, const QString &ipText, const QString 
     connect(ui->YesButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui->NoButton, &QPushButton::clicked, this, &QDialog::reject);
     ui->NoButton->setFocus();
-    ui->Image1->setAccessibleName("Warning");
-    ui->RichEdit1->setAccessibleName("Question");
+    ui->Image1->setAccessibleName(tr("Warning"));
+    ui->RichEdit1->setAccessibleName(tr("Question"));
     kelvo::terminal::NameControls(this);
 }
 

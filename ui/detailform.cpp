@@ -40,7 +40,7 @@ TDetailForm::TDetailForm(QWidget *owner, qvudps_module *record, int *spinnerInde
     FixDialogSize(this, QSize(411, 455));
     SetupTimer->setObjectName("SetupTimer");
     SetupTimer->setInterval(100);
-    SetStatus("Ready");
+    SetStatus(tr("Ready"));
 
     connect(ui->SaveBitBtn, &QPushButton::clicked, this, &TDetailForm::SaveBitBtnClick);
     connect(ui->CancelBitBtn, &QPushButton::clicked, this, &TDetailForm::CancelBitBtnClick);
@@ -69,9 +69,9 @@ TDetailForm::TDetailForm(QWidget *owner, qvudps_module *record, int *spinnerInde
         {ui->_DHCPLabel, ui->DHCPEdit}};
     for (const auto &[label, control] : labelled)
         label->setBuddy(control);
-    ui->DHCPLabelEdit->setAccessibleName("IP address set by DHCP");
-    ui->DHCPLabelEdit1->setAccessibleName("Mask set by DHCP");
-    ui->DHCPLabelEdit2->setAccessibleName("Gateway set by DHCP");
+    ui->DHCPLabelEdit->setAccessibleName(tr("IP address set by DHCP"));
+    ui->DHCPLabelEdit1->setAccessibleName(tr("Mask set by DHCP"));
+    ui->DHCPLabelEdit2->setAccessibleName(tr("Gateway set by DHCP"));
     kelvo::terminal::NameControls(this);
 }
 
@@ -97,9 +97,8 @@ void TDetailForm::FormShow() {
     shownIp = FIELD(m, ip);
     shownMask = FIELD(m, mask);
     // Says which device is being changed, also to a screen reader's window list.
-    setWindowTitle(shownName.isEmpty()
-                       ? QString("Details - %1").arg(FIELD(m, mac))
-                       : QString("Details - %1 (%2)").arg(shownName, FIELD(m, mac)));
+    setWindowTitle(shownName.isEmpty() ? tr("Details - %1").arg(FIELD(m, mac))
+                                       : tr("Details - %1 (%2)").arg(shownName, FIELD(m, mac)));
     ui->NameEdit->setText(shownName);
     ui->MACEdit->setText(FIELD(m, mac));
     ui->IPEdit->setText(shownIp);
@@ -107,8 +106,8 @@ void TDetailForm::FormShow() {
     ui->MaskEdit->setText(FIELD(m, mask));
     ui->GatewayEdit->setText(FIELD(m, gateway));
     ui->FWEdit->setText(FIELD(m, firmware));
-    ui->DeviceEdit->setText(FIELD(m, type_name) + " (" + QString::number(m.type) + ")");
-    ui->DHCPEdit->setText(m.dhcp_supported ? "Supported" : "Not supported");
+    ui->DeviceEdit->setText(QString("%1 (%2)").arg(FIELD(m, type_name)).arg(m.type));
+    ui->DHCPEdit->setText(m.dhcp_supported ? tr("Supported") : tr("Not supported"));
     ui->IPFilterEdit->setText(FIELD(m, filter_ip));
     ui->IPMaskFilterEdit->setText(FIELD(m, filter_mask));
 
@@ -162,12 +161,13 @@ void TDetailForm::SaveBitBtnClick() {
     QString error;
     const auto port = ParsePort(ui->PortEdit->text(), &error);
     if (!port) {
-        Hooks().Error(this, error + "\nPort: a whole number from 0 to 65535");
+        Hooks().Error(this, tr("%1\nPort: a whole number from 0 to 65535").arg(error));
         return;
     }
     if (*port == 99 &&
-        !Hooks().Question(this, "Port 99 is reserved for UDP Setup and its usage is not strictly "
-                                "recommended!\r\n\r\nAre you sure to use this conflict port?"))
+        !Hooks().Question(this,
+                          tr("Port 99 is reserved for UDP Setup and its usage is not strictly "
+                             "recommended!\r\n\r\nAre you sure to use this conflict port?")))
         return;
 
     // Every address goes into a 15-byte field of the setup message; a text
@@ -179,7 +179,7 @@ void TDetailForm::SaveBitBtnClick() {
     v.filterIp = ui->IPFilterEdit->text().trimmed();
     v.filterMask = ui->IPMaskFilterEdit->text().trimmed();
     if (const QString field = InvalidAddressField(v); !field.isEmpty()) {
-        Hooks().Error(this, "Some of network parameters is not correct?\n" + field);
+        Hooks().Error(this, tr("Some of network parameters is not correct?\n%1").arg(field));
         return;
     }
     // A new address or mask that no device should get is refused as
@@ -188,8 +188,8 @@ void TDetailForm::SaveBitBtnClick() {
         const std::string fault =
             kelvo::host::AddressFault(v.ip.toStdString(), v.mask.toStdString());
         if (!fault.empty()) {
-            Hooks().Error(this, "Some of network parameters is not correct?\r\n\r\n" +
-                                    QString::fromStdString(fault));
+            Hooks().Error(this, tr("Some of network parameters is not correct?\r\n\r\n%1")
+                                    .arg(QString::fromStdString(fault)));
             return;
         }
     }
@@ -201,22 +201,22 @@ void TDetailForm::SaveBitBtnClick() {
         if (!kelvo::host::CheckNewAddress(v.ip.toStdString(), v.mask.toStdString(),
                                           v.gateway.toStdString(), prompts))
             return;
-        SetStatus("Testing destination address...");
+        SetStatus(tr("Testing destination address..."));
         const int ping = Hooks().Ping(v.ip.toStdString());
         if (ping == 0) {
             if (!Hooks().Question(this,
-                                  "IP address is already assigned to other equipement!\r\n\r\n"
-                                  "Are you sure to use this conflict IP address?")) {
-                SetStatus("Ready");
+                                  tr("IP address is already assigned to other equipement!\r\n\r\n"
+                                     "Are you sure to use this conflict IP address?"))) {
+                SetStatus(tr("Ready"));
                 return;
             }
-            SetStatus("Sending new settings...");
+            SetStatus(tr("Sending new settings..."));
         } else if (ping == 1) {
-            SetStatus("Sending new settings...");
+            SetStatus(tr("Sending new settings..."));
         } else {
             // The pause lets the user read the message; the window keeps
             // painting but takes no input meanwhile.
-            SetStatus("Testing ping failed. Sending new settings...");
+            SetStatus(tr("Testing ping failed. Sending new settings..."));
             ui->SaveBitBtn->setEnabled(false);
             ui->DefaultsBitBtn->setProperty("wasEnabled", ui->DefaultsBitBtn->isEnabled());
             ui->DefaultsBitBtn->setEnabled(false);
@@ -237,14 +237,16 @@ void TDetailForm::FinishApply(std::uint16_t port) {
     const bool asks = deviceRecord->setup_auth_required != 0;
     const QString sending = ui->StatusBar->currentMessage();
     if (asks)
-        SetStatus("Waiting for user name and password...");
+        SetStatus(tr("Waiting for user name and password..."));
     // The stored record stays as it was unless the setup can leave.
     if (AskDeviceCredentials(this, *deviceRecord) || !RelayReadyForSetup(this)) {
-        SetStatus("Ready");
+        SetStatus(tr("Ready"));
         return;
     }
     if (asks)
-        SetStatus(sending.contains("Sending new settings") ? sending : "Sending new settings...");
+        SetStatus(sending.contains(tr("Sending new settings...").chopped(3))
+                      ? sending
+                      : tr("Sending new settings..."));
     DetailValues v;
     v.name = ui->NameEdit->text();
     // An untouched name stays byte for byte: a name the search did not read,
@@ -265,10 +267,10 @@ void TDetailForm::FinishApply(std::uint16_t port) {
 
 void TDetailForm::SendDeviceSettings() {
     if (qvudps_setup(deviceRecord, 1, nullptr) == -1) {
-        Hooks().Error(this, "Sending new setting failed");
+        Hooks().Error(this, tr("Sending new setting failed"));
         return;
     }
-    SetStatus("Sending new settings...");
+    SetStatus(tr("Sending new settings..."));
     setupTicks = 150;
     SetupTimer->start();
 }
@@ -277,11 +279,11 @@ void TDetailForm::SetupTimerTimer() {
     if (qvudps_setup_finish() == -1) {
         *spinner = (*spinner + 1) % 4;
         ShowProgressStatus(ui->StatusBar,
-                           QString("Sending new settings... %1")
+                           tr("Sending new settings... %1")
                                .arg(QChar(qv::spinner_char(static_cast<unsigned>(*spinner)))));
         if (--setupTicks < 0) {
             SetupTimer->stop();
-            SetStatus("Sending new settings... timeout error");
+            SetStatus(tr("Sending new settings... timeout error"));
         }
         return;
     }
@@ -291,7 +293,7 @@ void TDetailForm::SetupTimerTimer() {
 }
 
 void TDetailForm::DefaultsBitBtnClick() {
-    if (!Hooks().Question(this, "Are you sure to set default values?"))
+    if (!Hooks().Question(this, tr("Are you sure to set default values?")))
         return;
     if (AskDeviceCredentials(this, *deviceRecord) || !RelayReadyForSetup(this))
         return;
@@ -300,16 +302,16 @@ void TDetailForm::DefaultsBitBtnClick() {
 }
 
 void TDetailForm::WEBBitBtnClick() {
-    SetStatus("Openning in WEB Browser...");
+    SetStatus(tr("Openning in WEB Browser..."));
     OpenInBrowser(ui->IPEdit->text(), WebPortOf(*deviceRecord), this);
-    SetStatus("Ready");
+    SetStatus(tr("Ready"));
 }
 
 void TDetailForm::TCPSetupButtonClick() {
-    SetStatus("Openning TCP Setup...");
+    SetStatus(tr("Openning TCP Setup..."));
     // Owned by this dialog: it stays on top of it and takes input at once.
     OpenTcpSetup(this, ui->IPEdit->text(), TcpSetupPortOf(*deviceRecord));
-    SetStatus("Ready");
+    SetStatus(tr("Ready"));
 }
 
 void TDetailForm::CancelBitBtnClick() {

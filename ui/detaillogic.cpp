@@ -3,6 +3,7 @@
 #include "qvtext.h"
 #include "tea.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <cstring>
 #include <string_view>
@@ -15,8 +16,10 @@ std::optional<std::uint16_t> ParsePort(const QString &text, QString *error) {
     if (ok && value >= 0 && value <= 65535)
         return static_cast<std::uint16_t>(value);
     if (error) {
-        *error = ok ? QString("'%1' is not a valid port number").arg(text)
-                    : QString("'%1' is not a valid integer value").arg(text);
+        *error = ok ? QCoreApplication::translate("kelvo::ui", "'%1' is not a valid port number")
+                          .arg(text)
+                    : QCoreApplication::translate("kelvo::ui", "'%1' is not a valid integer value")
+                          .arg(text);
     }
     return std::nullopt;
 }
@@ -31,14 +34,17 @@ bool AddressesValid(const DetailValues &v) {
 }
 
 QString InvalidAddressField(const DetailValues &v) {
-    const std::pair<const char *, const QString *> fields[] = {{"IP address", &v.ip},
-                                                               {"Mask", &v.mask},
-                                                               {"Gateway", &v.gateway},
-                                                               {"IP filter value", &v.filterIp},
-                                                               {"IP filter mask", &v.filterMask}};
+    const std::pair<QString, const QString *> fields[] = {
+        {QCoreApplication::translate("kelvo::ui", "IP address"), &v.ip},
+        {QCoreApplication::translate("kelvo::ui", "Mask"), &v.mask},
+        {QCoreApplication::translate("kelvo::ui", "Gateway"), &v.gateway},
+        {QCoreApplication::translate("kelvo::ui", "IP filter value"), &v.filterIp},
+        {QCoreApplication::translate("kelvo::ui", "IP filter mask"), &v.filterMask}};
     for (const auto &[caption, text] : fields) {
         if (!IsDottedIPv4(*text))
-            return QString("%1: \"%2\" is not an address like 192.168.1.10").arg(caption, *text);
+            return QCoreApplication::translate("kelvo::ui",
+                                               "%1: \"%2\" is not an address like 192.168.1.10")
+                .arg(caption, *text);
     }
     return {};
 }
@@ -75,16 +81,20 @@ void WriteDetailValues(qvudps_module &record, const DetailValues &v, std::uint16
 
 ConfirmText BuildConfirmText(const QString &ipText, const QString &networkText) {
     ConfirmText t;
-    t.text = "IP address " + ipText + " is out of your local network range " + networkText +
-             " !\r\n\r\nPlease, choose 'No' and check address of your device or click on 'Yes' "
-             "to continue.\r\n\r\nDo you want to continue?";
-    const int prefix = static_cast<int>(t.text.indexOf("192.168."));
-    const int is = static_cast<int>(t.text.indexOf(" is"));
-    if (prefix >= 0 && is > prefix) {
-        t.redStart = prefix + 8;
-        t.redLength = std::max(0, is - t.redStart);
-        t.addressStart = prefix;
-        t.addressLength = is - prefix;
+    const QString question = QCoreApplication::translate(
+        "kelvo::ui", "IP address %1 is out of your local network range %2 !\r\n\r\n"
+                     "Please, choose 'No' and check address of your device or click on 'Yes' to "
+                     "continue.\r\n\r\nDo you want to continue?");
+    t.text = question.arg(ipText, networkText);
+    // The address is found where the sentence puts it, which differs by
+    // language; only a 192.168. address gets its own part coloured.
+    const int at = static_cast<int>(question.indexOf("%1"));
+    const int prefix = at < 0 ? -1 : static_cast<int>(ipText.indexOf("192.168."));
+    if (prefix >= 0) {
+        t.addressStart = at + prefix;
+        t.addressLength = static_cast<int>(ipText.size()) - prefix;
+        t.redStart = t.addressStart + 8;
+        t.redLength = std::max(0, t.addressLength - 8);
     }
     if (!networkText.isEmpty()) {
         const int net = static_cast<int>(t.text.indexOf(networkText));

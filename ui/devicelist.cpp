@@ -4,6 +4,7 @@
 #include "qvtext.h"
 
 #include <QCollator>
+#include <QCoreApplication>
 #include <algorithm>
 #include <string_view>
 
@@ -14,7 +15,14 @@ QString RecordText(const char *field, std::size_t size) {
 }
 
 QStringList GridHeaders(int sortColumn) {
-    QStringList headers{"MAC", "Name", "IP", "Device type", "Port", "Parameters"};
+    QStringList headers;
+    for (const char *caption : {QT_TRANSLATE_NOOP("kelvo::ui::TDeviceModel", "MAC"),
+                                QT_TRANSLATE_NOOP("kelvo::ui::TDeviceModel", "Name"),
+                                QT_TRANSLATE_NOOP("kelvo::ui::TDeviceModel", "IP"),
+                                QT_TRANSLATE_NOOP("kelvo::ui::TDeviceModel", "Device type"),
+                                QT_TRANSLATE_NOOP("kelvo::ui::TDeviceModel", "Port"),
+                                QT_TRANSLATE_NOOP("kelvo::ui::TDeviceModel", "Parameters")})
+        headers << QCoreApplication::translate("kelvo::ui::TDeviceModel", caption);
     if (sortColumn >= 0 && sortColumn <= 4)
         headers[sortColumn] = "* " + headers[sortColumn];
     return headers;
@@ -85,22 +93,28 @@ QStringList SettingsNotTaken(const qvudps_module &sent, const qvudps_module &now
     QStringList differ;
     const auto compare = [&differ](bool checked, bool same, const char *what) {
         if (checked && !same)
-            differ << what;
+            differ << QCoreApplication::translate("kelvo::ui", what);
     };
     const bool addresses = !(sent.dhcp_supported && sent.dhcp_enabled);
-    compare(addresses, RecordText(sent.ip) == RecordText(now.ip), "IP address");
-    compare(addresses, RecordText(sent.mask) == RecordText(now.mask), "mask");
-    compare(addresses, RecordText(sent.gateway) == RecordText(now.gateway), "gateway");
-    compare(sent.port != 0, sent.port == now.port, "port");
+    compare(addresses, RecordText(sent.ip) == RecordText(now.ip),
+            QT_TRANSLATE_NOOP("kelvo::ui", "IP address"));
+    compare(addresses, RecordText(sent.mask) == RecordText(now.mask),
+            QT_TRANSLATE_NOOP("kelvo::ui", "mask"));
+    compare(addresses, RecordText(sent.gateway) == RecordText(now.gateway),
+            QT_TRANSLATE_NOOP("kelvo::ui", "gateway"));
+    compare(sent.port != 0, sent.port == now.port, QT_TRANSLATE_NOOP("kelvo::ui", "port"));
     compare(sent.filter_supported,
             RecordText(sent.filter_ip) == RecordText(now.filter_ip) &&
                 RecordText(sent.filter_mask) == RecordText(now.filter_mask),
-            "IP access filter");
-    compare(sent.dhcp_supported, (sent.dhcp_enabled == 1) == (now.dhcp_enabled == 1), "DHCP");
+            QT_TRANSLATE_NOOP("kelvo::ui", "IP access filter"));
+    compare(sent.dhcp_supported, (sent.dhcp_enabled == 1) == (now.dhcp_enabled == 1),
+            QT_TRANSLATE_NOOP("kelvo::ui", "DHCP"));
     compare(sent.tcp_setup_supported, (sent.tcp_setup_enabled == 1) == (now.tcp_setup_enabled == 1),
-            "TCP setup");
-    compare(sent.nvt_supported, (sent.nvt_enabled == 1) == (now.nvt_enabled == 1), "NVT");
-    compare(sent.tea_supported, (sent.tea_enabled == 1) == (now.tea_enabled == 1), "TEA");
+            QT_TRANSLATE_NOOP("kelvo::ui", "TCP setup"));
+    compare(sent.nvt_supported, (sent.nvt_enabled == 1) == (now.nvt_enabled == 1),
+            QT_TRANSLATE_NOOP("kelvo::ui", "NVT"));
+    compare(sent.tea_supported, (sent.tea_enabled == 1) == (now.tea_enabled == 1),
+            QT_TRANSLATE_NOOP("kelvo::ui", "TEA"));
     return differ;
 }
 

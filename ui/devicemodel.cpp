@@ -16,22 +16,26 @@ int TDeviceModel::columnCount(const QModelIndex &parent) const {
     return parent.isValid() ? 0 : kGridColumnCount;
 }
 
-QString TDeviceModel::StateText(int index) const {
+QString TDeviceModel::StateText(int index, bool translated) const {
     if (index < 0 || index >= deviceCount || !DeviceTable[index].record)
         return {};
+    const auto say = [translated](const char *text) {
+        return translated ? tr(text) : QString(text);
+    };
     switch (DeviceTable[index].state) {
     case RowState::New:
-        return tr("New");
+        return say(QT_TR_NOOP("New"));
     case RowState::Changed:
-        return tr("Changed");
+        return say(QT_TR_NOOP("Changed"));
     case RowState::Offline: {
         const kelvo::watch::Device *d = nullptr;
         if (tracked) {
             const auto it = tracked->find(RecordText(DeviceTable[index].record->mac));
             d = it == tracked->end() ? nullptr : &it->second;
         }
-        return d ? tr("Offline, last seen %1").arg(d->lastSeen.toLocalTime().toString("HH:mm:ss"))
-                 : tr("Offline");
+        return d ? say(QT_TR_NOOP("Offline, last seen %1"))
+                       .arg(d->lastSeen.toLocalTime().toString("HH:mm:ss"))
+                 : say(QT_TR_NOOP("Offline"));
     }
     case RowState::Normal:
         break;
@@ -84,7 +88,7 @@ QVariant TDeviceModel::headerData(int section, Qt::Orientation orientation, int 
     if (role == Qt::DisplayRole)
         return GridHeaders(sortColumn).value(section);
     if (role == Qt::ToolTipRole && section <= 4)
-        return QString("Click, or press Ctrl+%1, to sort by this column; again to reverse")
+        return tr("Click, or press Ctrl+%1, to sort by this column; again to reverse")
             .arg(section + 1);
     return {};
 }

@@ -66,8 +66,9 @@ public:
     void RecordChanged(int index);
     // The entry holding `record`, or -1.
     int IndexOf(const qvudps_module *record) const;
-    // The State column's text of entry `index`, and what its tool tip adds.
-    QString StateText(int index) const;
+    // The State column's text of entry `index` (in English for the saved
+    // lists, which scripts read), and what its tool tip adds.
+    QString StateText(int index, bool translated = true) const;
     QString StateHint(int index) const;
     // Whether entry `index` shows `text` in its MAC, name, IP, type or state,
     // without regard to case.

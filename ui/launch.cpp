@@ -6,6 +6,7 @@
 #include "ttelnetform.h"
 #include "uihooks.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 
 namespace kelvo::ui {
@@ -43,8 +44,11 @@ void OpenInBrowser(const QString &host, std::uint16_t port, QWidget *owner) {
     const QString url = QString::fromStdString(kelvo::host::BrowserUrl(host.toStdString(), port));
     if (!Hooks().OpenUrl(url)) {
         // Without a browser the user can still copy the address from the box.
-        Hooks().Error(owner ? owner : MainWindow(),
-                      "No web browser could be opened. The device's address is:\n" + url);
+        Hooks().Error(
+            owner ? owner : MainWindow(),
+            QCoreApplication::translate(
+                "kelvo::ui", "No web browser could be opened. The device's address is:\n%1")
+                .arg(url));
     }
 }
 

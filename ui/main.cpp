@@ -1,5 +1,6 @@
 // The kelvo program: the main window and its message loop.
 #include "kelvo_version.h"
+#include "language.h"
 #include "mainform.h"
 #include "options.h"
 #include "qvplatform.h"
@@ -46,6 +47,11 @@ int main(int argc, char **argv) {
     QString error;
     if (!kelvo::ui::ParseCommandLine(QApplication::arguments().mid(1), options, &error))
         return Usage(error);
+    const QString language = kelvo::ui::InstallTranslations(options.language);
+    if (!options.language.isEmpty() && language.isEmpty() &&
+        !options.language.startsWith("en", Qt::CaseInsensitive) && options.language != "C")
+        std::fprintf(stderr, "kelvo: no translation for %s; the window is in English\n",
+                     options.language.toLocal8Bit().constData());
     try {
         kelvo::ui::TMainForm window(nullptr, options);
         window.show();
@@ -53,7 +59,8 @@ int main(int argc, char **argv) {
     } catch (const std::exception &e) {
         QMessageBox::critical(nullptr, "Mvx-Config", QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        QMessageBox::critical(nullptr, "Mvx-Config", "Unexpected error");
+        QMessageBox::critical(nullptr, "Mvx-Config",
+                              QApplication::translate("kelvo::ui", "Unexpected error"));
     }
     return 1;
 }

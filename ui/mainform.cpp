@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
@@ -38,10 +39,10 @@ namespace {} // namespace
 TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     : QMainWindow(parent), ui(new Ui::MainForm), SearchTimer(new QTimer(this)),
       InitSearchTimer(new QTimer(this)), DefaultTimer(new QTimer(this)), XmlTimer(new QTimer(this)),
-      PopupMenu(new QMenu(this)), SaveDeviceList1(new QAction("Save device list...", this)),
-      SortByMenu(new QMenu("Sort &by", this)), FilterAction(new QAction("Filter devices", this)),
-      deviceModel(new TDeviceModel(this)), deviceFilter(new TDeviceFilter(deviceModel, this)),
-      FilterCountLabel(new QLabel(this)) {
+      PopupMenu(new QMenu(this)), SaveDeviceList1(new QAction(tr("Save device list..."), this)),
+      SortByMenu(new QMenu(tr("Sort &by"), this)),
+      FilterAction(new QAction(tr("Filter devices"), this)), deviceModel(new TDeviceModel(this)),
+      deviceFilter(new TDeviceFilter(deviceModel, this)), FilterCountLabel(new QLabel(this)) {
     // 1. The window from its layout; Qt scales it for the screen's density.
     ui->setupUi(this);
     SetMainWindow(this);
@@ -61,7 +62,7 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     PopupMenu->addSeparator()->setObjectName("N3");
     PopupMenu->addAction(ui->DownloadPopupMenu);
     PopupMenu->addAction(ui->UploadPopupMenu);
-    CompareWithFile1 = new QAction("Compare with file…", this);
+    CompareWithFile1 = new QAction(tr("Compare with file…"), this);
     CompareWithFile1->setObjectName("CompareWithFile1");
     PopupMenu->addAction(CompareWithFile1);
     connect(CompareWithFile1, &QAction::triggered, this, [this] { StartTransfer(false, true); });
@@ -72,7 +73,7 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     SaveDeviceList1->setShortcut(QKeySequence::Save);
     PopupMenu->addAction(SaveDeviceList1);
     addAction(SaveDeviceList1); // Ctrl+S without the menu
-    SetStatus("Loading application...");
+    SetStatus(tr("Loading application..."));
 
     ui->StringGrid->SetDevices(deviceModel, deviceFilter);
     int gridWidth = 0;
@@ -145,10 +146,10 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     AppVersion = KELVO_VERSION;
     AppName = "Mvx-Config";
     FirmName = "Marvane";
-    AppDescription = "Config utility for the Marvane devices";
-    AppComments = "Config utility for the original Marvane devices.";
+    AppDescription = tr("Config utility for the Marvane devices");
+    AppComments = tr("Config utility for the original Marvane devices.");
     WebSite = "www.marvane.example";
-    WindowTitle = "Mvx-Config " + AppVersion + " for Marvane products (" + WebSite + ")";
+    WindowTitle = tr("Mvx-Config %1 for Marvane products (%2)").arg(AppVersion, WebSite);
     setWindowTitle(WindowTitle);
     ui->DescLabel->setText(AppDescription);
     ui->WWWLabel->setText(WebSite);
@@ -159,6 +160,11 @@ TMainForm::TMainForm(QWidget *parent, const MainOptions &options)
     relayPort = options.relayPort;
     SetSetupRoute(options.relayAddress.toStdString(), options.relayPort, false);
     qvudps_set_proxy(options.relayAddress.toLatin1().constData(), options.relayPort, "Mvx-Config");
+
+    // The buttons' designed widths are minimums: a longer caption (another
+    // language, a larger font) widens them and the window rather than being cut.
+    for (QPushButton *button : {ui->AboutBitBtn, ui->SearchBitBtn})
+        button->setMinimumWidth(std::max(button->minimumWidth(), button->sizeHint().width()));
 
     // The designed size, centred on the desktop.
     resize(QSize(std::max(704, gridWidth + 40), 429).expandedTo(minimumSizeHint()));
@@ -229,13 +235,13 @@ void TMainForm::StartSearch(bool automatic) {
         SetProgress(tr("Refreshing..."));
     } else {
         deviceModel->ClearDeviceGrid();
-        SetStatus("Searching modules... -");
+        SetStatus(tr("Searching modules... -"));
     }
     watching->PrepareSearch(automatic);
     if (qvudps_search(1, this) == -1) {
         qvudps_set_known_names(nullptr, 0);
         watching->refreshing = false;
-        SetStatus("Searching modules... error");
+        SetStatus(tr("Searching modules... error"));
         return;
     }
     if (!automatic) {
@@ -297,12 +303,11 @@ void TMainForm::SearchTimerTimer() {
         if (!watching->refreshing)
             ShowPartialResult();
         const QChar spin = NextSpinner();
-        SetProgress(QString("Searching modules (remains %1 seconds)... %2")
-                        .arg(searchTicks / 10)
-                        .arg(spin));
+        SetProgress(
+            tr("Searching modules (remains %1 seconds)... %2").arg(searchTicks / 10).arg(spin));
         if (--searchTicks < 0) {
             SearchTimer->stop();
-            SetStatus(QString("Searching modules... timed out after %1 seconds").arg(60));
+            SetStatus(tr("Searching modules... timed out after %1 seconds").arg(60));
             // The library's own end normally comes long before; should it not,
             // the button must still work for a new try.
             searching = false;
@@ -325,11 +330,12 @@ void TMainForm::SearchTimerTimer() {
     QString found =
         automatic ? tr("Refreshed at %1: %n device(s) found", "", static_cast<int>(answers.size()))
                         .arg(QTime::currentTime().toString("HH:mm:ss"))
-                  : "Searching modules... " + QString::number(answers.size()) + " device(s) found";
+                  : tr("Searching modules... %n device(s) found", nullptr,
+                       static_cast<int>(answers.size()));
     if (const int dropped = qvudps_count_dropped(); dropped > 0)
-        found += ", " + QString::number(dropped) + " more answered but did not fit the list";
+        found = tr("%1, %n more answered but did not fit the list", nullptr, dropped).arg(found);
     if (qvudps_count() == 0 && !directSearch)
-        found += " (" + NothingFoundHint() + ")";
+        found = tr("%1 (%2)").arg(found, NothingFoundHint());
     if (!watched.isEmpty())
         found = tr("%1; %2").arg(found, watched);
     // A refresh that changed nothing is shown, not announced every time.
@@ -400,13 +406,13 @@ void TMainForm::SetUpSortAndFilter() {
     // Sorting without a mouse: the same choice as a header click, in the
     // context menu and on Ctrl+1 to Ctrl+5.
     SortByMenu->setObjectName("SortByMenu");
-    const QStringList names{"&MAC", "&Name", "&IP", "Device &type", "&Port"};
+    const QStringList names{tr("&MAC"), tr("&Name"), tr("&IP"), tr("Device &type"), tr("&Port")};
     for (int column = 0; column < names.size(); ++column) {
         QAction *sortBy = SortByMenu->addAction(names[column]);
         sortBy->setObjectName(QString("SortBy%1").arg(column));
         sortBy->setShortcut(QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + column)));
         sortBy->setCheckable(true);
-        sortBy->setStatusTip("Sort the list by this column; again to reverse the order");
+        sortBy->setStatusTip(tr("Sort the list by this column; again to reverse the order"));
         connect(sortBy, &QAction::triggered, this, [this, column] { SortByColumn(column); });
         addAction(sortBy);
     }
@@ -450,7 +456,7 @@ void TMainForm::FilterEditChange(const QString &text) {
 
 void TMainForm::ShowFilterCount() {
     FilterCountLabel->setVisible(deviceFilter->Active());
-    FilterCountLabel->setText(QString("Showing %1 of %2 devices")
+    FilterCountLabel->setText(tr("Showing %1 of %2 devices")
                                   .arg(deviceFilter->ShownCount())
                                   .arg(deviceModel->deviceCount));
 }
@@ -466,9 +472,9 @@ void TMainForm::StringGridDeviceActivated(qvudps_module *record, int column) {
     }
     if (CheckReachable(RecordText(record->ip)) != 0)
         return;
-    SetStatus("Openning in WEB Browser...");
+    SetStatus(tr("Openning in WEB Browser..."));
     OpenInBrowser(RecordText(record->ip), WebPortOf(*record), this);
-    SetStatus("Ready");
+    SetStatus(tr("Ready"));
 }
 
 // ------------------------------------------------------------- device actions
@@ -490,9 +496,8 @@ void TMainForm::PopupMenuPopup() {
     const qvudps_module *m =
         selectedDevice == -1 ? nullptr : deviceModel->DeviceTable[selectedDevice].record;
     ui->OpeninWebbrowser1->setText(
-        QString("Open in &WEB Browser (port %1)").arg(m ? WebPortOf(*m) : 80));
-    ui->OpenTCPsetup1->setText(
-        QString("Open &TCP Setup (port %1)").arg(m ? TcpSetupPortOf(*m) : 99));
+        tr("Open in &WEB Browser (port %1)").arg(m ? WebPortOf(*m) : 80));
+    ui->OpenTCPsetup1->setText(tr("Open &TCP Setup (port %1)").arg(m ? TcpSetupPortOf(*m) : 99));
 }
 
 void TMainForm::EditParameters1Click() {
@@ -506,9 +511,9 @@ void TMainForm::OpeninWebbrowser1Click() {
     const qvudps_module &m = *deviceModel->DeviceTable[selectedDevice].record;
     if (CheckReachable(RecordText((m).ip)) != 0)
         return;
-    SetStatus("Openning in WEB Browser...");
+    SetStatus(tr("Openning in WEB Browser..."));
     OpenInBrowser(RecordText((m).ip), WebPortOf(m), this);
-    SetStatus("Ready");
+    SetStatus(tr("Ready"));
 }
 
 void TMainForm::OpenTCPsetup1Click() {
@@ -516,37 +521,37 @@ void TMainForm::OpenTCPsetup1Click() {
         RefuseAbsent(selectedDevice))
         return;
     const qvudps_module &m = *deviceModel->DeviceTable[selectedDevice].record;
-    SetStatus("Openning TCP Setup...");
+    SetStatus(tr("Openning TCP Setup..."));
     OpenTcpSetup(this, RecordText((m).ip), TcpSetupPortOf(m));
-    SetStatus("Ready");
+    SetStatus(tr("Ready"));
 }
 
 void TMainForm::Loaddefaultvalues1Click() {
     if (selectedDevice < 0 || selectedDevice >= deviceModel->deviceCount ||
         RefuseAbsent(selectedDevice))
         return;
-    if (!Hooks().Question(this, "Are you sure to set default values?"))
+    if (!Hooks().Question(this, tr("Are you sure to set default values?")))
         return;
     qvudps_module *record = deviceModel->DeviceTable[selectedDevice].record;
     if (AskDeviceCredentials(this, *record) || !RelayReadyForSetup(this))
         return;
     record->load_defaults = 1;
     if (qvudps_setup(record, 0, this) == -1) {
-        Hooks().Error(this, "Sending new setting failed");
+        Hooks().Error(this, tr("Sending new setting failed"));
         return;
     }
     ExpectSettings(*record);
-    SetStatus("Sending default settings...");
+    SetStatus(tr("Sending default settings..."));
     defaultTicks = 150;
     DefaultTimer->start();
 }
 
 void TMainForm::DefaultTimerTimer() {
     if (qvudps_setup_finish() == -1) {
-        SetProgress(QString("Sending default settings... %1").arg(NextSpinner()));
+        SetProgress(tr("Sending default settings... %1").arg(NextSpinner()));
         if (--defaultTicks < 0) {
             DefaultTimer->stop();
-            SetStatus("Sending default settings... timeout error");
+            SetStatus(tr("Sending default settings... timeout error"));
             sentSettings.reset();
         }
         return;
@@ -579,28 +584,28 @@ void TMainForm::ShowDetailDialog() {
 // ------------------------------------------------- keyboard, names, feedback
 
 void TMainForm::SetUpKeyboardAndNames() {
-    auto *searchAgain = new QAction("Search again", this);
+    auto *searchAgain = new QAction(tr("Search again"), this);
     searchAgain->setObjectName("SearchAgainAction");
     searchAgain->setShortcut(QKeySequence(Qt::Key_F5));
     connect(searchAgain, &QAction::triggered, this, &TMainForm::SearchBitBtnClick);
     addAction(searchAgain);
 
     // The status line keeps its text while the pointer crosses the menu.
-    ui->EditParameters1->setStatusTip("Show and change every setting of the device");
-    ui->OpeninWebbrowser1->setStatusTip("Open the device's web page");
-    ui->OpenTCPsetup1->setStatusTip("Open a terminal on the device's TCP setup port");
-    ui->DownloadPopupMenu->setStatusTip("Save the device's configuration to a file");
-    ui->UploadPopupMenu->setStatusTip("Send a configuration file to the device");
-    CompareWithFile1->setStatusTip("Show the settings in which the device and a file differ");
-    ui->Loaddefaultvalues1->setStatusTip("Restore the device's default settings");
+    ui->EditParameters1->setStatusTip(tr("Show and change every setting of the device"));
+    ui->OpeninWebbrowser1->setStatusTip(tr("Open the device's web page"));
+    ui->OpenTCPsetup1->setStatusTip(tr("Open a terminal on the device's TCP setup port"));
+    ui->DownloadPopupMenu->setStatusTip(tr("Save the device's configuration to a file"));
+    ui->UploadPopupMenu->setStatusTip(tr("Send a configuration file to the device"));
+    CompareWithFile1->setStatusTip(tr("Show the settings in which the device and a file differ"));
+    ui->Loaddefaultvalues1->setStatusTip(tr("Restore the device's default settings"));
 
     ui->LIPCaption->setBuddy(ui->LIPLabel);
     ui->LNetmaskCaption->setBuddy(ui->LNetmaskLabel);
     ui->LGatewayCaption->setBuddy(ui->LGatewayLabel);
     ui->_VersionLabel->setBuddy(ui->VersionLabel);
     ui->Label1->setBuddy(ui->StringGrid);
-    ui->LogoImage->setAccessibleName(FirmName + " logo");
-    ui->WWWLabel->setAccessibleName("Web site " + WebSite);
+    ui->LogoImage->setAccessibleName(tr("%1 logo").arg(FirmName));
+    ui->WWWLabel->setAccessibleName(tr("Web site %1").arg(WebSite));
     kelvo::terminal::NameControls(this);
 }
 

@@ -40,6 +40,8 @@ struct MainOptions {
     int relayPort = 9999;
     // The MAC filter file; empty means the one beside the program.
     QString macFilterFile;
+    // The window's language ("de", "zh_CN"...); empty means the user's locale.
+    QString language;
 };
 
 // The web-site link's colour on the window.

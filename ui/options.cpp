@@ -4,6 +4,7 @@
 #include "kelvo_version.h"
 
 #include <QCommandLineParser>
+#include <QRegularExpression>
 
 namespace kelvo::ui {
 
@@ -18,10 +19,14 @@ bool ParseCommandLine(const QStringList &arguments, MainOptions &options, QStrin
     const QCommandLineOption version("version", "Show the version and exit.");
     const QCommandLineOption relay(
         "relay", "The relay to hand searches and setups to (default 127.0.0.1:9999).", "ADDR:PORT");
-    parser.addOptions({help, version, relay});
+    const QCommandLineOption language(
+        "language", "The window's language: de, es, fr, it, zh_CN or en (default: the system's).",
+        "CODE");
+    parser.addOptions({help, version, relay, language});
     const auto fail = [&](const QString &text) {
         if (error)
-            *error = text + " (usage: kelvo [--relay ADDR:PORT] [--help] [--version])";
+            *error =
+                text + " (usage: kelvo [--relay ADDR:PORT] [--language CODE] [--help] [--version])";
         return false;
     };
     if (!parser.parse(QStringList{"kelvo"} + arguments))
@@ -35,6 +40,17 @@ bool ParseCommandLine(const QStringList &arguments, MainOptions &options, QStrin
                             ? "Usage: kelvo [options]\n" + parser.helpText().section('\n', 1)
                             : QStringLiteral("kelvo " KELVO_VERSION "\n");
         return true;
+    }
+    if (parser.isSet(language)) {
+        // A code, not a path: the translation is looked up by it.
+        static const QRegularExpression code("^[A-Za-z]{2,3}([_-][A-Za-z0-9]{2,4})?$");
+        if (!code.match(parser.value(language)).hasMatch()) {
+            if (error)
+                *error = QString("bad language: %1 (expected a code such as de or zh_CN)")
+                             .arg(parser.value(language));
+            return false;
+        }
+        options.language = parser.value(language);
     }
     if (!parser.isSet(relay))
         return true;

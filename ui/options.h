@@ -1,6 +1,8 @@
 // The program's command line: "--relay ADDR:PORT" points the window at
 // another relay (tests and the demo; without it the program uses
-// 127.0.0.1:9999), "--help" and "--version" print and end the program.
+// 127.0.0.1:9999), "--language CODE" chooses the window's language over the
+// system's, "--help" and "--version" print and end the program (in English,
+// as scripts read them).
 #ifndef KELVO_UI_OPTIONS_H
 #define KELVO_UI_OPTIONS_H
 

@@ -4,7 +4,10 @@
 #include "hostrelay.h"
 #include "mainform.h"
 #include "qvudps.h"
+#include "relayprobe.h"
 #include "uihooks.h"
+
+#include <QCoreApplication>
 
 namespace kelvo::ui {
 
@@ -25,6 +28,44 @@ Route &CurrentRoute() {
 
 } // namespace
 
+QString NoRelayMessage(const std::string &address, int port, const std::string &why) {
+    const char *const reasons[] = {
+        QT_TRANSLATE_NOOP("kelvo::ui", "nothing there answers as kelvo-relay"),
+        QT_TRANSLATE_NOOP("kelvo::ui", "nothing listens there"),
+        QT_TRANSLATE_NOOP("kelvo::ui", "not an IPv4 address and port")};
+    QString reason = QString::fromStdString(why);
+    for (const char *known : reasons) {
+        if (why == known)
+            reason = QCoreApplication::translate("kelvo::ui", known);
+    }
+#ifdef Q_OS_WIN
+    const QString start = QCoreApplication::translate(
+        "kelvo::ui", "start the service kelvo-relay (Services, \"Kelvo relay\"; or as "
+                     "administrator: sc start kelvo-relay; where it is not installed, run "
+                     "kelvo-relay.exe in a terminal)");
+#else
+    const QString start = QCoreApplication::translate(
+        "kelvo::ui", "start kelvo-relay (systemctl start kelvo-relay; where systemd does not run, "
+                     "run kelvo-relay in a terminal)");
+#endif
+    return QCoreApplication::translate("kelvo::ui", "No relay at %1: %2; %3")
+        .arg(QString::fromStdString(kelvo::host::RelayEndpoint(address, port)), reason, start);
+}
+
+QString NothingFoundMessage(const std::string &address, int port, const std::string &relayStatus) {
+    const QString endpoint = QString::fromStdString(kelvo::host::RelayEndpoint(address, port));
+    if (!relayStatus.empty())
+        return QCoreApplication::translate("kelvo::ui",
+                                           "no device answered through the relay at %1, which "
+                                           "says: %2")
+            .arg(endpoint, QString::fromStdString(relayStatus));
+    return QCoreApplication::translate(
+               "kelvo::ui", "no device answered through the relay at %1 (its log names the "
+                            "interfaces it searched); a firewall blocking UDP from the devices is "
+                            "the usual cause")
+        .arg(endpoint);
+}
+
 void SetSetupRoute(const std::string &address, int port, bool direct) {
     CurrentRoute() = {address, port, direct};
 }
@@ -42,8 +83,7 @@ bool TMainForm::PrepareSearchRoute(bool ask) {
     }
     if (directSearch) // chosen for this session, and still no relay
         return true;
-    const QString text =
-        QString::fromStdString(kelvo::host::NoRelayText(address, relayPort, probe.text));
+    const QString text = NoRelayMessage(address, relayPort, probe.text);
     if (!ask) {
         // Every refresh finds the same: said once, not once per refresh.
         if (statusText != text)
@@ -51,8 +91,9 @@ bool TMainForm::PrepareSearchRoute(bool ask) {
         return false;
     }
     SetStatus(text);
-    if (!Hooks().Question(this, text + ".\r\n\r\nSearch directly with this program's own "
-                                       "broadcast on every network of this PC?"))
+    if (!Hooks().Question(this, tr("%1.\r\n\r\nSearch directly with this program's own "
+                                   "broadcast on every network of this PC?")
+                                    .arg(text)))
         return false;
     qvudps_set_proxy(nullptr, 0, nullptr);
     directSearch = true;
@@ -61,8 +102,7 @@ bool TMainForm::PrepareSearchRoute(bool ask) {
 }
 
 QString TMainForm::NothingFoundHint() const {
-    return QString::fromStdString(kelvo::host::NothingFoundText(
-        relayAddress.toStdString(), relayPort, relayStatus.toStdString()));
+    return NothingFoundMessage(relayAddress.toStdString(), relayPort, relayStatus.toStdString());
 }
 
 bool RelayReadyForSetup(QWidget *owner) {
@@ -72,18 +112,20 @@ bool RelayReadyForSetup(QWidget *owner) {
     const kelvo::host::RelayProbe probe = kelvo::host::ProbeRelay(route.address, route.port);
     if (probe.presence == kelvo::host::RelayPresence::Answering)
         return true;
-    Hooks().Error(owner, QString::fromStdString(
-                             kelvo::host::NoRelayText(route.address, route.port, probe.text)) +
-                             ".\r\n\r\nNothing was sent.");
+    Hooks().Error(owner, QCoreApplication::translate("kelvo::ui", "%1.\r\n\r\nNothing was sent.")
+                             .arg(NoRelayMessage(route.address, route.port, probe.text)));
     return false;
 }
 
 bool PasswordRefusedForDirectSearch(QWidget *owner) {
     if (!CurrentRoute().direct)
         return false;
-    Hooks().Error(owner, "This device was found by this program's own search, which takes "
-                         "answers from anyone on this PC or network, so no password is sent "
-                         "to it.\r\n\r\nStart kelvo-relay and search again.");
+    Hooks().Error(owner,
+                  QCoreApplication::translate(
+                      "kelvo::ui", "This device was found by this program's own search, which "
+                                   "takes answers from anyone on this PC or network, "
+                                   "so no password is sent to it.\r\n\r\nStart "
+                                   "kelvo-relay and search again."));
     return true;
 }
 

@@ -35,7 +35,9 @@ std::string WithStates(const std::vector<qvudps_module> &list, const QStringList
         return QJsonDocument(devices).toJson(QJsonDocument::Indented).toStdString();
     }
     std::vector<std::string> header = kelvo::host::DeviceHeader();
-    header.push_back(TDeviceModel::tr("State").toStdString());
+    // Files are read by scripts: their words stay English, as the command
+    // line writes them.
+    header.push_back("State");
     std::vector<std::vector<std::string>> rows;
     for (std::size_t i = 0; i < list.size(); ++i) {
         rows.push_back(kelvo::host::DeviceRow(list[i]));
@@ -55,7 +57,7 @@ void TMainForm::SaveDeviceListClick() {
     bool stated = false;
     for (int i = 0; i < deviceModel->deviceCount; ++i) {
         list.push_back(*deviceModel->DeviceTable[static_cast<size_t>(i)].record);
-        states << deviceModel->StateText(i);
+        states << deviceModel->StateText(i, false);
         stated = stated || !states.back().isEmpty();
     }
     const auto format = path.endsWith(".json", Qt::CaseInsensitive) ? kelvo::host::Format::Json
@@ -70,13 +72,13 @@ void TMainForm::SaveDeviceListClick() {
     const qv::write_result r =
         qv::write_file(name.constData(), text.data(), text.size(), qv::write_mode::replace, 0666);
     if (!r.ok()) {
-        Hooks().Error(this,
-                      "Saving the device list failed: " +
-                          QString::fromLocal8Bit(qv::write_error_text(name.toStdString(), r)));
+        Hooks().Error(
+            this, tr("Saving the device list failed: %1")
+                      .arg(QString::fromLocal8Bit(qv::write_error_text(name.toStdString(), r))));
         return;
     }
     SetStatus(
-        QString("Device list saved to %1 (%2 device(s))").arg(path).arg(deviceModel->deviceCount));
+        tr("Device list saved to %1 (%n device(s))", nullptr, deviceModel->deviceCount).arg(path));
 }
 
 void TMainForm::DownloadPopupMenuClick() {
@@ -109,7 +111,7 @@ void TMainForm::StartTransfer(bool upload, bool compare) {
     }
     // Failures arrive as OnError; a session still busy refuses with -2.
     if (session->Open() == 0)
-        SetStatus(upload ? "Uploading configuration..." : "Downloading configuration...");
+        SetStatus(upload ? tr("Uploading configuration...") : tr("Downloading configuration..."));
 }
 
 void TMainForm::XmlOpenEvent(mvxapi::TSdkSimpleEventArgs *) {
@@ -123,9 +125,9 @@ void TMainForm::XmlTimerTimer() {
     const QChar spin = NextSpinner();
     const int state = session ? session->GetState() : 0;
     if (state == mvxapi::xsSetup)
-        SetProgress(QString("Downloading configuration... %1").arg(spin));
+        SetProgress(tr("Downloading configuration... %1").arg(spin));
     else if (state == mvxapi::xsSendSetup)
-        SetProgress(QString("Uploading configuration... %1").arg(spin));
+        SetProgress(tr("Uploading configuration... %1").arg(spin));
 }
 
 void TMainForm::XmlSetupEvent(mvxapi::TIoXmlSetupEventArgs *) {
@@ -133,21 +135,21 @@ void TMainForm::XmlSetupEvent(mvxapi::TIoXmlSetupEventArgs *) {
     if (uploadMode == 2) {
         const std::string document = DeviceSetupText(session->GetHandle());
         session->Close();
-        SetStatus("Downloading configuration... done");
+        SetStatus(tr("Downloading configuration... done"));
         ShowComparison(this, document, QString::fromStdString(session->host), OpenDialogFileName);
         return;
     }
     if (uploadMode == 0) {
-        SetStatus("Downloading configuration... done");
+        SetStatus(tr("Downloading configuration... done"));
         const int rc = session->GetSetupToFile(QFile::encodeName(SaveDialogFileName).constData());
         if (rc != 0) {
             // The user must not believe a file was saved when it was not.
             mvxapi::TSdkError error;
             session->GetSdkError(error, false);
             const QString reason = error.text.empty()
-                                       ? QString("Cannot write %1").arg(SaveDialogFileName)
+                                       ? tr("Cannot write %1").arg(SaveDialogFileName)
                                        : QString::fromStdString(error.text);
-            SetStatus("Downloading configuration... " + reason);
+            SetStatus(tr("Downloading configuration... %1").arg(reason));
         }
         session->Close();
         return;
@@ -158,18 +160,18 @@ void TMainForm::XmlSetupEvent(mvxapi::TIoXmlSetupEventArgs *) {
         return;
     }
     if (rc == -8) {
-        SetStatus("Uploading configuration... Invalid XML file");
+        SetStatus(tr("Uploading configuration... Invalid XML file"));
     } else if (rc == -1) {
         mvxapi::TSdkError error;
         session->GetSdkError(error, false);
-        SetStatus("Uploading configuration... " + QString::fromStdString(error.text));
+        SetStatus(tr("Uploading configuration... %1").arg(QString::fromStdString(error.text)));
     }
     session->Close();
 }
 
 void TMainForm::XmlSetupSentEvent(mvxapi::TIoXmlSetupEventArgs *) {
     XmlTimer->stop();
-    SetStatus("Uploading configuration... done");
+    SetStatus(tr("Uploading configuration... done"));
     session->Close();
 }
 
@@ -177,11 +179,11 @@ void TMainForm::XmlErrorEvent(mvxapi::TSdkErrorEventArgs *args) {
     XmlTimer->stop();
     const QString text = QString::fromStdString(args->text);
     if (args->operation == mvxapi::xsSetup)
-        SetStatus("Downloading configuration... " + text);
+        SetStatus(tr("Downloading configuration... %1").arg(text));
     else if (args->operation == mvxapi::xsSendSetup)
-        SetStatus("Uploading configuration... " + text);
+        SetStatus(tr("Uploading configuration... %1").arg(text));
     else
-        SetStatus("XML error: " + text);
+        SetStatus(tr("XML error: %1").arg(text));
     session->Close();
     if ((args->code == 48 || args->code == 50) && !PasswordRefusedForDirectSearch(this)) {
         TAuthForm dialog(this);

@@ -3,6 +3,7 @@
 #include "hostping.h"
 #include "usersettings.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
@@ -15,7 +16,7 @@ namespace kelvo::ui {
 
 namespace {
 
-const char *const kXmlFilter = "XML Files (*.xml);;All Files (*.*)";
+const char *const kXmlFilter = QT_TRANSLATE_NOOP("kelvo::ui", "XML Files (*.xml);;All Files (*.*)");
 
 UiHooks defaultHooks;
 UiHooks *current = &defaultHooks;
@@ -33,20 +34,22 @@ QString WithDefaultExtension(const QString &path) {
 UiHooks::~UiHooks() = default;
 
 bool UiHooks::Question(QWidget *owner, const QString &text) {
-    QMessageBox box(QMessageBox::Question, "Confirmation", text, QMessageBox::Yes | QMessageBox::No,
-                    owner);
+    QMessageBox box(QMessageBox::Question, QCoreApplication::translate("kelvo::ui", "Confirmation"),
+                    text, QMessageBox::Yes | QMessageBox::No, owner);
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
 
 void UiHooks::Error(QWidget *owner, const QString &text) {
-    QMessageBox box(QMessageBox::Critical, "Error", text, QMessageBox::Ok, owner);
+    QMessageBox box(QMessageBox::Critical, QCoreApplication::translate("kelvo::ui", "Error"), text,
+                    QMessageBox::Ok, owner);
     box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     box.exec();
 }
 
 QString UiHooks::SaveFileName(QWidget *owner, const QString &suggested) {
-    QFileDialog dialog(owner, QString(), FileDialogStartPath(suggested), kXmlFilter);
+    QFileDialog dialog(owner, QString(), FileDialogStartPath(suggested),
+                       QCoreApplication::translate("kelvo::ui", kXmlFilter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix("xml");
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -56,8 +59,9 @@ QString UiHooks::SaveFileName(QWidget *owner, const QString &suggested) {
 }
 
 QString UiHooks::SaveListFileName(QWidget *owner) {
-    QFileDialog dialog(owner, "Save device list", QString(),
-                       "CSV files (*.csv);;JSON files (*.json)");
+    QFileDialog dialog(
+        owner, QCoreApplication::translate("kelvo::ui", "Save device list"), QString(),
+        QCoreApplication::translate("kelvo::ui", "CSV files (*.csv);;JSON files (*.json)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
@@ -68,7 +72,8 @@ QString UiHooks::SaveListFileName(QWidget *owner) {
 }
 
 QString UiHooks::OpenFileName(QWidget *owner, const QString &suggested) {
-    QFileDialog dialog(owner, QString(), FileDialogStartPath(suggested), kXmlFilter);
+    QFileDialog dialog(owner, QString(), FileDialogStartPath(suggested),
+                       QCoreApplication::translate("kelvo::ui", kXmlFilter));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix("xml");

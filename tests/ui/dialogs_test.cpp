@@ -54,25 +54,6 @@ using kelvo::ui::TDetailForm;
 
 namespace {
 
-qvudps_module Record() {
-    qvudps_module m{};
-    std::strcpy(m.mac, "02:AA:00:00:00:01");
-    std::strcpy(m.ip, "10.9.8.7");
-    std::strcpy(m.mask, "255.255.255.0");
-    std::strcpy(m.gateway, "10.9.8.1");
-    std::strcpy(m.filter_ip, "0.0.0.0");
-    std::strcpy(m.filter_mask, "0.0.0.0");
-    std::strcpy(m.firmware, "3.5.10");
-    std::strcpy(m.type_name, "Serial converter");
-    std::strcpy(m.name, "Old");
-    m.type = 7;
-    m.port = 10001;
-    m.nvt_supported = m.tea_supported = m.filter_supported = m.tcp_setup_supported = 1;
-    m.name_supported = 1;
-    m.tcp_setup_port = 99;
-    return m;
-}
-
 QString Status(TDetailForm &f) {
     return f.ui->StatusBar->currentMessage();
 }

@@ -313,6 +313,13 @@ TEST(Options, RelayOverride) {
     EXPECT_FALSE(ParseCommandLine({"--bogus"}, o, &error));
     EXPECT_FALSE(ParseCommandLine({"--relay"}, o, &error));
     EXPECT_FALSE(ParseCommandLine({"stray"}, o, &error));
+    // A language is a code, never a path to a file.
+    for (const char *code : {"de", "zh_CN", "pt-BR"}) {
+        EXPECT_TRUE(ParseCommandLine({"--language", code}, o, &error)) << code;
+        EXPECT_EQ(o.language, code);
+    }
+    for (const char *bad : {"", "../../tmp/x", "de/..", "german", "d"})
+        EXPECT_FALSE(ParseCommandLine({"--language", bad}, o, &error)) << bad;
 }
 
 TEST(Options, HelpAndVersionEndTheProgramWithTheirText) {

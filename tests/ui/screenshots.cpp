@@ -1,16 +1,19 @@
 // Renders the real windows to PNG files:
-//   kelvo-ui-screenshots OUTPUT_DIR
+//   kelvo-ui-screenshots OUTPUT_DIR [LANGUAGE]
 // writes main-window.png (after searches of a simulated fleet in which one
 // device appeared, one was renamed and one went silent),
 // main-window-dark.png (the same under a dark palette), detail-dialog.png,
 // detail-dhcp.png, terminal.png (connected to a device's setup terminal),
 // about.png, authorization.png and confirm.png. Run it with QT_SCALE_FACTOR
 // set to look at the forms on a high-density screen (docs/main-window-scale2.png
-// is main-window.png from a run with QT_SCALE_FACTOR=2).
+// is main-window.png from a run with QT_SCALE_FACTOR=2). With a LANGUAGE
+// ("de") the windows are in that language and the names end in it
+// (main-window-de.png).
 #include "aboutform.h"
 #include "authform.h"
 #include "confirmform.h"
 #include "detailform.h"
+#include "language.h"
 #include "names.h"
 #include "state.h"
 #include "ttelnetform.h"
@@ -32,10 +35,13 @@ using namespace kelvo::test;
 
 namespace {
 
+QString languageSuffix;
+
 bool Save(QWidget &w, const QDir &out, const char *name) {
     w.show();
     QApplication::processEvents();
-    const QString file = out.filePath(name);
+    QString file = out.filePath(name);
+    file.insert(file.size() - 4, languageSuffix);
     if (!w.grab().save(file)) {
         std::fprintf(stderr, "kelvo-ui-screenshots: cannot write %s\n", qPrintable(file));
         return false;
@@ -50,9 +56,16 @@ int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: kelvo-ui-screenshots OUTPUT_DIR\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: kelvo-ui-screenshots OUTPUT_DIR [LANGUAGE]\n");
         return 2;
+    }
+    if (argc == 3) {
+        if (kelvo::ui::InstallTranslations(QString::fromLocal8Bit(argv[2])).isEmpty()) {
+            std::fprintf(stderr, "kelvo-ui-screenshots: no translation for %s\n", argv[2]);
+            return 2;
+        }
+        languageSuffix = "-" + QString::fromLocal8Bit(argv[2]);
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
     QDir().mkpath(out.path());

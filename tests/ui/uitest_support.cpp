@@ -7,8 +7,10 @@
 #include <QAccessible>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTest>
+#include <cstring>
 
 // Qt offers no public switch: accessibility comes on when an assistive
 // technology connects. Its platform switch is exported for Qt's own tests;
@@ -129,10 +131,39 @@ QPalette DarkPalette() {
     return p;
 }
 
+qvudps_module Record() {
+    qvudps_module m{};
+    std::strcpy(m.mac, "02:AA:00:00:00:01");
+    std::strcpy(m.ip, "10.9.8.7");
+    std::strcpy(m.mask, "255.255.255.0");
+    std::strcpy(m.gateway, "10.9.8.1");
+    std::strcpy(m.filter_ip, "0.0.0.0");
+    std::strcpy(m.filter_mask, "0.0.0.0");
+    std::strcpy(m.firmware, "3.5.10");
+    std::strcpy(m.type_name, "Serial converter");
+    std::strcpy(m.name, "Old");
+    m.type = 7;
+    m.port = 10001;
+    m.nvt_supported = m.tea_supported = m.filter_supported = m.tcp_setup_supported = 1;
+    m.name_supported = 1;
+    m.tcp_setup_port = 99;
+    return m;
+}
+
 bool WaitForSearch(kelvo::ui::TMainForm &w, int ms) {
     if (!w.isVisible())
         w.show();
-    return WaitFor([&w] { return !w.searching && w.StatusText().contains(" device(s) found"); },
+    // In whatever language the window speaks, with any count (the singular
+    // may differ from the plural).
+    QStringList forms;
+    for (const int n : {1, 7777})
+        forms << QRegularExpression::escape(
+                     kelvo::ui::TMainForm::tr("Searching modules... %n device(s) found", nullptr,
+                                              n))
+                     .replace("7777", "\\d+")
+                     .replace("1", "\\d+");
+    const QRegularExpression found("^(" + forms.join('|') + ")");
+    return WaitFor([&w, &found] { return !w.searching && found.match(w.StatusText()).hasMatch(); },
                    ms);
 }
 

@@ -56,6 +56,10 @@ QPalette DarkPalette();
 // that the events the windows raise reach QAccessible's update handler.
 void ActivateAccessibility(bool on);
 
+// A device record made up for the dialogs ("Old", 02:AA:00:00:00:01 at
+// 10.9.8.7): never found by a search, so nothing is sent for it.
+qvudps_module Record();
+
 // Waits (running the event loop) until `done` holds; false after `ms`.
 bool WaitFor(const std::function<bool()> &done, int ms);
 
