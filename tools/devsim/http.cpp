@@ -1,5 +1,6 @@
 // The device's web server: HTTP/1.0, one request per connection.
 #include "internal.h"
+#include "qvtext.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,33 +12,6 @@ namespace {
 
 constexpr std::size_t kMaxRequest = 64 * 1024;
 constexpr std::size_t kLoggedBody = 20000;
-
-const char *reason(int status) {
-    switch (status) {
-    case 200:
-        return "OK";
-    case 400:
-        return "Bad Request";
-    case 401:
-        return "Unauthorized";
-    case 403:
-        return "Forbidden";
-    case 404:
-        return "Not Found";
-    case 405:
-        return "Method Not Allowed";
-    case 411:
-        return "Length Required";
-    case 413:
-        return "Request Entity Too Large";
-    case 500:
-        return "Internal Server Error";
-    case 503:
-        return "Service Unavailable";
-    default:
-        return "Status";
-    }
-}
 
 std::string lower(std::string s) {
     for (char &c : s)
@@ -123,8 +97,8 @@ bool parse_head(const std::string &head, Request &r) {
 }
 
 std::string error_page(int status) {
-    return "<html><head><title>" + std::to_string(status) + " " + reason(status) +
-           "</title></head><body><h1>" + std::to_string(status) + " " + reason(status) +
+    return "<html><head><title>" + std::to_string(status) + " " + qv::http_reason(status) +
+           "</title></head><body><h1>" + std::to_string(status) + " " + qv::http_reason(status) +
            "</h1></body></html>\n";
 }
 
@@ -156,7 +130,7 @@ void Fleet::Impl::http_input(Conn &c) {
 
     auto respond = [&](int status, const std::string &type, const std::string &body,
                        const std::string &extra) {
-        std::string head = "HTTP/1.0 " + std::to_string(status) + " " + reason(status) +
+        std::string head = "HTTP/1.0 " + std::to_string(status) + " " + qv::http_reason(status) +
                            "\r\nServer: kelvo-devsim\r\nContent-Type: " + type +
                            "\r\nContent-Length: " + std::to_string(body.size()) +
                            "\r\nConnection: close\r\n" + extra + "\r\n";
