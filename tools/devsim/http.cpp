@@ -19,14 +19,6 @@ std::string lower(std::string s) {
     return s;
 }
 
-std::string trim(const std::string &s) {
-    const auto b = s.find_first_not_of(" \t");
-    if (b == std::string::npos)
-        return std::string();
-    const auto e = s.find_last_not_of(" \t\r");
-    return s.substr(b, e - b + 1);
-}
-
 bool base64_decode(const std::string &in, std::string &out) {
     static const std::string alphabet =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -61,7 +53,7 @@ struct Request {
 // request line is taken leniently: some clients write "HTTP 1.0".
 bool parse_head(const std::string &head, Request &r) {
     std::size_t eol = head.find('\n');
-    std::string line = trim(head.substr(0, eol));
+    std::string line = trimmed(head.substr(0, eol));
     const auto sp = line.find(' ');
     if (sp == std::string::npos)
         return false;
@@ -81,8 +73,8 @@ bool parse_head(const std::string &head, Request &r) {
         const auto colon = h.find(':');
         if (colon == std::string::npos)
             continue;
-        const std::string name = lower(trim(h.substr(0, colon)));
-        const std::string value = trim(h.substr(colon + 1));
+        const std::string name = lower(trimmed(h.substr(0, colon)));
+        const std::string value = trimmed(h.substr(colon + 1));
         if (name == "content-length") {
             if (value.empty() || value.size() > 9 ||
                 value.find_first_not_of("0123456789") != std::string::npos)
@@ -185,7 +177,7 @@ void Fleet::Impl::http_input(Conn &c) {
     bool has_auth = false;
     if (lower(r.authorization.substr(0, 6)) == "basic ") {
         std::string plain;
-        if (base64_decode(trim(r.authorization.substr(6)), plain)) {
+        if (base64_decode(trimmed(r.authorization.substr(6)), plain)) {
             const auto colon = plain.find(':');
             user = plain.substr(0, colon);
             password = colon == std::string::npos ? std::string() : plain.substr(colon + 1);
