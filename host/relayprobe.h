@@ -37,6 +37,15 @@ bool IsRelayAnswer(const unsigned char *data, std::size_t len, const unsigned ch
 struct RelayTarget {
     std::uint32_t address = 0;
     std::uint16_t port = 0;
+
+    // As the IPv4 socket address of either socket layer.
+    template <class SocketAddress> SocketAddress As(int family) const {
+        SocketAddress a{};
+        a.sin_family = static_cast<decltype(a.sin_family)>(family);
+        a.sin_addr.s_addr = address;
+        a.sin_port = port;
+        return a;
+    }
 };
 // False for a text that is no IPv4 address or a port out of range.
 bool ReadRelayTarget(const std::string &address, int port, RelayTarget &target);

@@ -78,10 +78,7 @@ std::unique_ptr<ProbeChannel> OpenProbeChannel(const RelayTarget &relay, unsigne
         why = std::string("cannot ask it: ") + std::strerror(errno);
         return nullptr;
     }
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = relay.address;
-    to.sin_port = relay.port;
+    const auto to = relay.As<sockaddr_in>(AF_INET);
     // Connected, so the system drops datagrams from any other source and a
     // closed port is reported at once instead of after the waits.
     if (connect(fd, reinterpret_cast<const sockaddr *>(&to), sizeof to) != 0) {

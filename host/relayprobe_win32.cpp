@@ -96,10 +96,7 @@ std::unique_ptr<ProbeChannel> OpenProbeChannel(const RelayTarget &relay, unsigne
         why = SocketError("cannot ask it");
         return nullptr;
     }
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = relay.address;
-    to.sin_port = relay.port;
+    const auto to = relay.As<sockaddr_in>(AF_INET);
     // Connected, so the system drops datagrams from any other source and a
     // closed port is reported (WSAECONNRESET) instead of waited for.
     if (connect(s, reinterpret_cast<const sockaddr *>(&to), sizeof to) != 0) {

@@ -85,6 +85,13 @@ private:
         return q;
     }
 
+    // The name from `q` to name_end, with `q` moved past it.
+    std::string read_name(size_t &q, std::string_view stops, size_t limit) const {
+        const size_t start = q;
+        q = name_end(q, stops, limit);
+        return std::string(src, start, q - start);
+    }
+
     size_t skip_space(size_t p) const {
         while (p < src_size && is_space(src[p])) {
             ++p;
@@ -305,9 +312,7 @@ private:
                 }
                 return fail(q, "missing >");
             }
-            size_t a = q;
-            q = name_end(q, "=/>", src_size);
-            std::string name(src, a, q - a);
+            std::string name = read_name(q, "=/>", src_size);
             q = skip_space(q);
             if (q >= src_size || src[q] != '=') {
                 return fail(q, "missing >");
@@ -405,9 +410,7 @@ private:
             parameter = true;
             q = skip_space(q + 1);
         }
-        size_t a = q;
-        q = name_end(q, ">\"'", src_size);
-        std::string name(src, a, q - a);
+        std::string name = read_name(q, ">\"'", src_size);
         q = skip_space(q);
         if (q < src_size && (src[q] == '"' || src[q] == '\'')) {
             char quote = src[q];
@@ -439,11 +442,7 @@ private:
         if (end == npos) {
             return fail(p, "unclosed <!ATTLIST");
         }
-        auto token = [&](size_t &q) {
-            size_t a = q;
-            q = name_end(q, "(\"'", end);
-            return std::string(src, a, q - a);
-        };
+        auto token = [&](size_t &q) { return read_name(q, "(\"'", end); };
         size_t q = skip_space(p + 9);
         std::string element = token(q);
         if (element.empty()) {
