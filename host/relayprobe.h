@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -42,7 +43,8 @@ struct RelayTarget {
     template <class SocketAddress> SocketAddress As(int family) const {
         SocketAddress a{};
         a.sin_family = static_cast<decltype(a.sin_family)>(family);
-        a.sin_addr.s_addr = address;
+        // Copied whole: Winsock names the field through a macro.
+        std::memcpy(&a.sin_addr, &address, sizeof address);
         a.sin_port = port;
         return a;
     }
