@@ -27,6 +27,37 @@ std::string Hex(const std::uint8_t *bytes, std::size_t n) {
     return s;
 }
 
+// The yes/no fields of a record by their names in the JSON, under
+// "capabilities" or "flags".
+constexpr struct {
+    bool capability;
+    const char *name;
+    std::uint8_t qvudps_module::*field;
+} kYesNo[] = {
+    {true, "web_supported", &qvudps_module::web_supported},
+    {true, "defaults_supported", &qvudps_module::defaults_supported},
+    {true, "nvt_supported", &qvudps_module::nvt_supported},
+    {true, "tea_supported", &qvudps_module::tea_supported},
+    {true, "tcp_setup_supported", &qvudps_module::tcp_setup_supported},
+    {true, "filter_supported", &qvudps_module::filter_supported},
+    {true, "name_supported", &qvudps_module::name_supported},
+    {true, "dhcp_supported", &qvudps_module::dhcp_supported},
+    {true, "setup_auth_required", &qvudps_module::setup_auth_required},
+    {false, "tea_enabled", &qvudps_module::tea_enabled},
+    {false, "nvt_enabled", &qvudps_module::nvt_enabled},
+    {false, "tcp_setup_enabled", &qvudps_module::tcp_setup_enabled},
+    {false, "dhcp_enabled", &qvudps_module::dhcp_enabled},
+    {false, "load_defaults", &qvudps_module::load_defaults},
+};
+
+QJsonObject YesNoJson(const qvudps_module &m, bool capabilities) {
+    QJsonObject o;
+    for (const auto &f : kYesNo)
+        if (f.capability == capabilities)
+            o[QLatin1String(f.name)] = m.*f.field != 0;
+    return o;
+}
+
 } // namespace
 
 QJsonObject DeviceJson(const qvudps_module &m) {
@@ -48,25 +79,10 @@ QJsonObject DeviceJson(const qvudps_module &m) {
     o["web_port"] = m.web_port;
     o["tcp_setup_port"] = m.tcp_setup_port;
     o["parameters"] = Q(ParametersText(m));
-    QJsonObject caps;
-    caps["web_supported"] = m.web_supported != 0;
-    caps["defaults_supported"] = m.defaults_supported != 0;
-    caps["nvt_supported"] = m.nvt_supported != 0;
-    caps["tea_supported"] = m.tea_supported != 0;
-    caps["tcp_setup_supported"] = m.tcp_setup_supported != 0;
-    caps["filter_supported"] = m.filter_supported != 0;
-    caps["name_supported"] = m.name_supported != 0;
-    caps["dhcp_supported"] = m.dhcp_supported != 0;
-    caps["setup_auth_required"] = m.setup_auth_required != 0;
+    QJsonObject caps = YesNoJson(m, true);
     caps["config_files"] = SupportsConfigFiles(m.type);
     o["capabilities"] = caps;
-    QJsonObject flags;
-    flags["tea_enabled"] = m.tea_enabled != 0;
-    flags["nvt_enabled"] = m.nvt_enabled != 0;
-    flags["tcp_setup_enabled"] = m.tcp_setup_enabled != 0;
-    flags["dhcp_enabled"] = m.dhcp_enabled != 0;
-    flags["load_defaults"] = m.load_defaults != 0;
-    o["flags"] = flags;
+    o["flags"] = YesNoJson(m, false);
     QJsonObject raw;
     raw["version"] = m.raw_version;
     raw["type"] = m.raw_type;

@@ -42,6 +42,10 @@ enum class ReadResult { Ok, Missing, Refused };
 ReadResult ReadRegularFile(const std::string &path, std::size_t limit, std::string &bytes,
                            std::string *error);
 
+// Zeroes `n` bytes at `p` in a way the compiler keeps, though nothing reads
+// them afterwards.
+void ZeroSecretBytes(void *p, std::size_t n);
+
 } // namespace kelvo::host::platform
 
 #endif

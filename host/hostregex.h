@@ -7,17 +7,19 @@
 #if KELVO_STD_REGEX
 #include <regex>
 namespace kelvo::host::rx {
-using regex = std::regex;
-using smatch = std::smatch;
-using std::regex_match;
-} // namespace kelvo::host::rx
+namespace engine = std;
+}
 #else
 #include <boost/regex.hpp>
 namespace kelvo::host::rx {
-using regex = boost::regex;
-using smatch = boost::smatch;
-using boost::regex_match;
-} // namespace kelvo::host::rx
+namespace engine = boost;
+}
 #endif
+
+namespace kelvo::host::rx {
+using regex = engine::regex;
+using smatch = engine::smatch;
+using engine::regex_match;
+} // namespace kelvo::host::rx
 
 #endif

@@ -53,14 +53,14 @@ public:
     bool append(char c);
     void clear();
 
-    std::string_view view() const { return {data_, size_}; }
-    const char *c_str() const { return data_; }
-    std::size_t size() const { return size_; }
-    bool empty() const { return size_ == 0; }
+    std::string_view view() const { return {buffer, length}; }
+    const char *c_str() const { return buffer; }
+    std::size_t size() const { return length; }
+    bool empty() const { return length == 0; }
 
 private:
-    char data_[kCapacity] = {};
-    std::size_t size_ = 0;
+    char buffer[kCapacity] = {};
+    std::size_t length = 0;
 };
 
 } // namespace kelvo::host

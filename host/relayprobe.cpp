@@ -1,6 +1,7 @@
 #include "relayprobe.h"
 
 #include "qvplatform.h"
+#include "qvtext.h"
 
 #include <cstring>
 
@@ -15,6 +16,24 @@ static_assert(kProbeAnswerFixed == sizeof kMagic + 1 + kProbeNonceSize);
 
 std::string RelayEndpoint(const std::string &address, int port) {
     return address + ":" + std::to_string(RelayPort(port));
+}
+
+bool ReadRelayTarget(const std::string &address, int port, RelayTarget &target) {
+    if (port < 0 || port > 65535 || !qv::parse_dotted_ipv4(address, target.address))
+        return false;
+    const int p = RelayPort(port);
+    const unsigned char bytes[2] = {static_cast<unsigned char>(p >> 8),
+                                    static_cast<unsigned char>(p & 0xFF)};
+    std::memcpy(&target.port, bytes, sizeof bytes);
+    return true;
+}
+
+ProbeChannel::Received FromRelay(const RelayTarget &relay, std::uint32_t address,
+                                 std::uint16_t port, long n, std::size_t &len) {
+    if (address != relay.address || port != relay.port)
+        return ProbeChannel::Received::Skip;
+    len = static_cast<std::size_t>(n);
+    return ProbeChannel::Received::Datagram;
 }
 
 bool BuildRelayProbe(const unsigned char *nonce, unsigned char (&request)[kProbeRequestSize]) {
@@ -44,6 +63,18 @@ std::string NothingFoundText(const std::string &address, int port, const std::st
     return "no device answered through the relay at " + RelayEndpoint(address, port) +
            " (its log names the interfaces it searched); a firewall blocking UDP from the "
            "devices is the usual cause";
+}
+
+RelayProbe ProbeRelay(const std::string &address, int port) {
+    RelayProbe result;
+    RelayTarget target;
+    if (!ReadRelayTarget(address, port, target)) {
+        result.text = "not an IPv4 address and port";
+        return result;
+    }
+    unsigned char nonce[kProbeNonceSize];
+    const auto channel = OpenProbeChannel(target, nonce, result.text);
+    return channel ? RunRelayProbe(*channel, nonce) : result;
 }
 
 RelayProbe RunRelayProbe(ProbeChannel &channel, const unsigned char *nonce) {

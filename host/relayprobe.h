@@ -7,6 +7,9 @@
 #include "wire.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 
 namespace kelvo::host {
@@ -30,6 +33,25 @@ bool BuildRelayProbe(const unsigned char *nonce, unsigned char (&request)[kProbe
 bool IsRelayAnswer(const unsigned char *data, std::size_t len, const unsigned char *nonce,
                    std::string *status);
 
+// The relay's address and port as a socket address holds them (network
+// byte order).
+struct RelayTarget {
+    std::uint32_t address = 0;
+    std::uint16_t port = 0;
+
+    // As the IPv4 socket address of either socket layer.
+    template <class SocketAddress> SocketAddress As(int family) const {
+        SocketAddress a{};
+        a.sin_family = static_cast<decltype(a.sin_family)>(family);
+        // Copied whole: Winsock names the field through a macro.
+        std::memcpy(&a.sin_addr, &address, sizeof address);
+        a.sin_port = port;
+        return a;
+    }
+};
+// False for a text that is no IPv4 address or a port out of range.
+bool ReadRelayTarget(const std::string &address, int port, RelayTarget &target);
+
 // The sending and waiting of one platform's connected UDP socket.
 class ProbeChannel {
 public:
@@ -48,6 +70,17 @@ public:
 // Sends the probe carrying `nonce` kProbeTries times and waits kProbeWaitMs
 // after each for the matching answer.
 RelayProbe RunRelayProbe(ProbeChannel &channel, const unsigned char *nonce);
+
+// One platform's UDP socket connected to the relay, with the probe's random
+// nonce (kProbeNonceSize bytes) into `nonce`; null, with the reason in `why`,
+// when either cannot be had.
+std::unique_ptr<ProbeChannel> OpenProbeChannel(const RelayTarget &relay, unsigned char *nonce,
+                                               std::string &why);
+
+// A datagram of `n` bytes from `address`/`port` (network byte order): the
+// relay's (its length into `len`), or one to skip.
+ProbeChannel::Received FromRelay(const RelayTarget &relay, std::uint32_t address,
+                                 std::uint16_t port, long n, std::size_t &len);
 
 } // namespace kelvo::host
 

@@ -1,8 +1,6 @@
 #include "hostrelay.h"
 #include "relayprobe.h"
 
-#include "qvtext.h"
-
 #include "uniquefd_posix.h"
 
 #include <arpa/inet.h>
@@ -37,17 +35,17 @@ bool RandomBytes(unsigned char *out, std::size_t n) {
 // rule does not hang on a socket option.
 class PosixChannel : public ProbeChannel {
 public:
-    PosixChannel(int fd, const sockaddr_in &relay) : socketFd(fd), relayAddress(relay) {}
+    PosixChannel(int fd, const RelayTarget &relay) : sock(fd), relayTarget(relay) {}
 
     bool Send(const unsigned char *data, std::size_t len, bool &refused) override {
-        if (send(socketFd, data, len, 0) == static_cast<ssize_t>(len))
+        if (send(sock.fd(), data, len, 0) == static_cast<ssize_t>(len))
             return true;
         refused = errno == ECONNREFUSED;
         return false;
     }
 
     bool WaitReadable(int ms) override {
-        pollfd p{socketFd, POLLIN, 0};
+        pollfd p{sock.fd(), POLLIN, 0};
         int ready;
         do {
             ready = poll(&p, 1, ms);
@@ -59,46 +57,35 @@ public:
         sockaddr_in from{};
         socklen_t fromLen = sizeof from;
         const ssize_t n =
-            recvfrom(socketFd, buffer, cap, 0, reinterpret_cast<sockaddr *>(&from), &fromLen);
+            recvfrom(sock.fd(), buffer, cap, 0, reinterpret_cast<sockaddr *>(&from), &fromLen);
         if (n < 0)
             return errno == ECONNREFUSED ? Received::Refused : Received::Skip;
-        if (from.sin_addr.s_addr != relayAddress.sin_addr.s_addr ||
-            from.sin_port != relayAddress.sin_port)
-            return Received::Skip;
-        len = static_cast<std::size_t>(n);
-        return Received::Datagram;
+        return FromRelay(relayTarget, from.sin_addr.s_addr, from.sin_port, n, len);
     }
 
 private:
-    int socketFd;
-    sockaddr_in relayAddress;
+    const platform::UniqueFd sock;
+    RelayTarget relayTarget;
 };
 
 } // namespace
 
-RelayProbe ProbeRelay(const std::string &address, int port) {
-    RelayProbe result;
-    sockaddr_in relay{};
-    relay.sin_family = AF_INET;
-    relay.sin_port = htons(static_cast<std::uint16_t>(RelayPort(port)));
-    if (port < 0 || port > 65535 || !qv::parse_dotted_ipv4(address, relay.sin_addr.s_addr)) {
-        result.text = "not an IPv4 address and port";
-        return result;
+std::unique_ptr<ProbeChannel> OpenProbeChannel(const RelayTarget &relay, unsigned char *nonce,
+                                               std::string &why) {
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    auto channel = std::make_unique<PosixChannel>(fd, relay);
+    if (fd < 0 || !RandomBytes(nonce, kProbeNonceSize)) {
+        why = std::string("cannot ask it: ") + std::strerror(errno);
+        return nullptr;
     }
-    unsigned char nonce[kProbeNonceSize];
-    const platform::UniqueFd fd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (fd.fd() < 0 || !RandomBytes(nonce, sizeof nonce)) {
-        result.text = std::string("cannot ask it: ") + std::strerror(errno);
-        return result;
-    }
+    const auto to = relay.As<sockaddr_in>(AF_INET);
     // Connected, so the system drops datagrams from any other source and a
     // closed port is reported at once instead of after the waits.
-    if (connect(fd.fd(), reinterpret_cast<const sockaddr *>(&relay), sizeof relay) != 0) {
-        result.text = std::string("cannot reach it: ") + std::strerror(errno);
-        return result;
+    if (connect(fd, reinterpret_cast<const sockaddr *>(&to), sizeof to) != 0) {
+        why = std::string("cannot reach it: ") + std::strerror(errno);
+        return nullptr;
     }
-    PosixChannel channel(fd.fd(), relay);
-    return RunRelayProbe(channel, nonce);
+    return channel;
 }
 
 std::string NoRelayText(const std::string &address, int port, const std::string &why) {

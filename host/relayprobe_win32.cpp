@@ -1,7 +1,6 @@
 #include "hostrelay.h"
+#include "qvnoncopyable.h"
 #include "relayprobe.h"
-
-#include "qvtext.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -18,40 +17,30 @@ std::string SocketError(const char *what) {
     return std::string(what) + ": Windows Sockets error " + std::to_string(WSAGetLastError());
 }
 
-class Winsock {
+class Winsock : qv::noncopyable {
 public:
-    Winsock() : ok_(WSAStartup(MAKEWORD(2, 2), &data_) == 0) {}
+    Winsock() : started(WSAStartup(MAKEWORD(2, 2), &wsaData) == 0) {}
     ~Winsock() {
-        if (ok_)
+        if (started)
             WSACleanup();
     }
-    Winsock(const Winsock &) = delete;
-    Winsock &operator=(const Winsock &) = delete;
-    bool ok() const { return ok_; }
+    bool ok() const { return started; }
 
 private:
-    WSADATA data_{};
-    bool ok_;
+    WSADATA wsaData{};
+    bool started;
 };
 
-class Socket {
+class WinsockChannel : public ProbeChannel, qv::noncopyable {
 public:
-    explicit Socket(SOCKET s) : s_(s) {}
-    ~Socket() {
-        if (s_ != INVALID_SOCKET)
-            closesocket(s_);
+    explicit WinsockChannel(const RelayTarget &relay) : relayTarget(relay) {}
+    ~WinsockChannel() override {
+        if (handle != INVALID_SOCKET)
+            closesocket(handle);
     }
-    Socket(const Socket &) = delete;
-    Socket &operator=(const Socket &) = delete;
-    SOCKET get() const { return s_; }
-
-private:
-    SOCKET s_;
-};
-
-class WinsockChannel : public ProbeChannel {
-public:
-    WinsockChannel(SOCKET s, const sockaddr_in &relay) : handle(s), relayAddress(relay) {}
+    // False when Windows Sockets did not start.
+    bool Started() const { return winsock.ok(); }
+    SOCKET Open() { return handle = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP); }
 
     bool Send(const unsigned char *data, std::size_t len, bool &refused) override {
         if (send(handle, reinterpret_cast<const char *>(data), static_cast<int>(len), 0) ==
@@ -78,50 +67,43 @@ public:
             // Too long to be an answer: not ours.
             return error == WSAEMSGSIZE ? Received::Skip : Received::Stop;
         }
-        if (from.sin_addr.s_addr != relayAddress.sin_addr.s_addr ||
-            from.sin_port != relayAddress.sin_port)
-            return Received::Skip;
-        len = static_cast<std::size_t>(n);
-        return Received::Datagram;
+        return FromRelay(relayTarget, from.sin_addr.s_addr, from.sin_port, n, len);
     }
 
 private:
-    SOCKET handle;
-    sockaddr_in relayAddress;
+    // Declared first, so Windows Sockets stop only after the socket closed.
+    const Winsock winsock;
+    RelayTarget relayTarget;
+    SOCKET handle = INVALID_SOCKET;
 };
 
 } // namespace
 
-RelayProbe ProbeRelay(const std::string &address, int port) {
-    RelayProbe result;
-    const Winsock winsock;
-    sockaddr_in relay{};
-    relay.sin_family = AF_INET;
-    relay.sin_port = htons(static_cast<u_short>(RelayPort(port)));
-    if (port < 0 || port > 65535 || !winsock.ok() ||
-        !qv::parse_dotted_ipv4(address, relay.sin_addr.s_addr)) {
-        result.text = "not an IPv4 address and port";
-        return result;
+std::unique_ptr<ProbeChannel> OpenProbeChannel(const RelayTarget &relay, unsigned char *nonce,
+                                               std::string &why) {
+    auto channel = std::make_unique<WinsockChannel>(relay);
+    if (!channel->Started()) {
+        why = "not an IPv4 address and port";
+        return nullptr;
     }
-    unsigned char nonce[kProbeNonceSize];
     if (!BCRYPT_SUCCESS(
-            BCryptGenRandom(nullptr, nonce, sizeof nonce, BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
-        result.text = "cannot ask it: no random nonce";
-        return result;
+            BCryptGenRandom(nullptr, nonce, kProbeNonceSize, BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
+        why = "cannot ask it: no random nonce";
+        return nullptr;
     }
-    const Socket s(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
-    if (s.get() == INVALID_SOCKET) {
-        result.text = SocketError("cannot ask it");
-        return result;
+    const SOCKET s = channel->Open();
+    if (s == INVALID_SOCKET) {
+        why = SocketError("cannot ask it");
+        return nullptr;
     }
+    const auto to = relay.As<sockaddr_in>(AF_INET);
     // Connected, so the system drops datagrams from any other source and a
     // closed port is reported (WSAECONNRESET) instead of waited for.
-    if (connect(s.get(), reinterpret_cast<const sockaddr *>(&relay), sizeof relay) != 0) {
-        result.text = SocketError("cannot reach it");
-        return result;
+    if (connect(s, reinterpret_cast<const sockaddr *>(&to), sizeof to) != 0) {
+        why = SocketError("cannot reach it");
+        return nullptr;
     }
-    WinsockChannel channel(s.get(), relay);
-    return RunRelayProbe(channel, nonce);
+    return channel;
 }
 
 std::string NoRelayText(const std::string &address, int port, const std::string &why) {

@@ -1,9 +1,16 @@
-// The platform-free half of holding secrets; WipeMemory is per platform.
+// The platform-free half of holding secrets; the zeroing that the compiler
+// keeps is per platform.
+#include "hostplatform.h"
 #include "hostsecrets.h"
 
 #include <cstring>
 
 namespace kelvo::host {
+
+void WipeMemory(void *p, std::size_t n) {
+    if (p && n)
+        platform::ZeroSecretBytes(p, n);
+}
 
 void WipeString(std::string &s) {
     WipeMemory(s.data(), s.size());
@@ -14,23 +21,23 @@ bool Secret::assign(std::string_view text) {
     clear();
     if (text.size() >= kCapacity)
         return false;
-    std::memcpy(data_, text.data(), text.size());
-    size_ = text.size();
-    data_[size_] = '\0';
+    std::memcpy(buffer, text.data(), text.size());
+    length = text.size();
+    buffer[length] = '\0';
     return true;
 }
 
 bool Secret::append(char c) {
-    if (size_ + 1 >= kCapacity)
+    if (length + 1 >= kCapacity)
         return false;
-    data_[size_++] = c;
-    data_[size_] = '\0';
+    buffer[length++] = c;
+    buffer[length] = '\0';
     return true;
 }
 
 void Secret::clear() {
-    WipeMemory(data_, sizeof data_);
-    size_ = 0;
+    WipeMemory(buffer, sizeof buffer);
+    length = 0;
 }
 
 } // namespace kelvo::host

@@ -1,3 +1,4 @@
+#include "hostplatform.h"
 #include "hostsecrets.h"
 
 #include "uniquefd_posix.h"
@@ -33,9 +34,8 @@ bool Tighten(int fd, mode_t keep, const std::string &path, std::string *error) {
 
 } // namespace
 
-void WipeMemory(void *p, std::size_t n) {
-    if (p && n)
-        explicit_bzero(p, n);
+void platform::ZeroSecretBytes(void *p, std::size_t n) {
+    explicit_bzero(p, n);
 }
 
 bool MakePrivateFolder(const std::string &path, std::string *error) {

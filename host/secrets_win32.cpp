@@ -1,3 +1,4 @@
+#include "hostplatform.h"
 #include "hostsecrets.h"
 
 #include "owneronly_win32.h"
@@ -60,9 +61,8 @@ bool OpenAndTighten(const std::string &path, DWORD disposition, DWORD flags, boo
 
 } // namespace
 
-void WipeMemory(void *p, std::size_t n) {
-    if (p && n)
-        SecureZeroMemory(p, n);
+void platform::ZeroSecretBytes(void *p, std::size_t n) {
+    SecureZeroMemory(p, n);
 }
 
 bool MakePrivateFolder(const std::string &path, std::string *error) {

@@ -3,23 +3,22 @@
 #ifndef KELVO_UNIQUEFD_POSIX_H
 #define KELVO_UNIQUEFD_POSIX_H
 
+#include "qvnoncopyable.h"
 #include <unistd.h>
 
 namespace kelvo::host::platform {
 
-class UniqueFd {
+class UniqueFd : qv::noncopyable {
 public:
-    explicit UniqueFd(int fd) : fd_(fd) {}
+    explicit UniqueFd(int fd) : descriptor(fd) {}
     ~UniqueFd() {
-        if (fd_ >= 0)
-            close(fd_);
+        if (descriptor >= 0)
+            close(descriptor);
     }
-    UniqueFd(const UniqueFd &) = delete;
-    UniqueFd &operator=(const UniqueFd &) = delete;
-    int fd() const { return fd_; }
+    int fd() const { return descriptor; }
 
 private:
-    int fd_;
+    int descriptor;
 };
 
 } // namespace kelvo::host::platform

@@ -22,36 +22,37 @@ public:
         }
         DWORD size = 0;
         GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-        user_.resize(size);
+        token_user.resize(size);
         const bool have =
-            size > 0 && GetTokenInformation(token, TokenUser, user_.data(), size, &size);
+            size > 0 && GetTokenInformation(token, TokenUser, token_user.data(), size, &size);
         CloseHandle(token);
         if (!have) {
             return;
         }
-        PSID sid = reinterpret_cast<TOKEN_USER *>(user_.data())->User.Sid;
-        acl_.resize(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(sid));
-        auto *acl = reinterpret_cast<PACL>(acl_.data());
-        ok_ = InitializeAcl(acl, static_cast<DWORD>(acl_.size()), ACL_REVISION) &&
-              AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, sid) &&
-              InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) &&
-              SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE) &&
-              SetSecurityDescriptorControl(&descriptor_, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
-        attributes_ = {sizeof(SECURITY_ATTRIBUTES), &descriptor_, FALSE};
+        PSID sid = reinterpret_cast<TOKEN_USER *>(token_user.data())->User.Sid;
+        acl_bytes.resize(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(sid));
+        auto *acl = reinterpret_cast<PACL>(acl_bytes.data());
+        built = InitializeAcl(acl, static_cast<DWORD>(acl_bytes.size()), ACL_REVISION) &&
+                AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, sid) &&
+                InitializeSecurityDescriptor(&security_descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+                SetSecurityDescriptorDacl(&security_descriptor, TRUE, acl, FALSE) &&
+                SetSecurityDescriptorControl(&security_descriptor, SE_DACL_PROTECTED,
+                                             SE_DACL_PROTECTED);
+        security_attributes = {sizeof(SECURITY_ATTRIBUTES), &security_descriptor, FALSE};
     }
     owner_only(const owner_only &) = delete;
     owner_only &operator=(const owner_only &) = delete;
 
     // nullptr when the descriptor could not be made.
-    SECURITY_ATTRIBUTES *attributes() { return ok_ ? &attributes_ : nullptr; }
-    SECURITY_DESCRIPTOR *descriptor() { return ok_ ? &descriptor_ : nullptr; }
+    SECURITY_ATTRIBUTES *attributes() { return built ? &security_attributes : nullptr; }
+    SECURITY_DESCRIPTOR *descriptor() { return built ? &security_descriptor : nullptr; }
 
 private:
-    std::vector<unsigned char> user_;
-    std::vector<unsigned char> acl_;
-    SECURITY_DESCRIPTOR descriptor_{};
-    SECURITY_ATTRIBUTES attributes_{};
-    bool ok_ = false;
+    std::vector<unsigned char> token_user;
+    std::vector<unsigned char> acl_bytes;
+    SECURITY_DESCRIPTOR security_descriptor{};
+    SECURITY_ATTRIBUTES security_attributes{};
+    bool built = false;
 };
 
 // UTF-8 to the wide form the Win32 calls take; empty for invalid UTF-8.

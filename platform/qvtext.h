@@ -131,6 +131,34 @@ requires(std::is_unsigned_v<Word> &&
     return true;
 }
 
+// The reason phrase of an HTTP status code, "Status" for one not listed.
+inline const char *http_reason(int status) {
+    switch (status) {
+    case 200:
+        return "OK";
+    case 400:
+        return "Bad Request";
+    case 401:
+        return "Unauthorized";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 411:
+        return "Length Required";
+    case 413:
+        return "Request Entity Too Large";
+    case 500:
+        return "Internal Server Error";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Status";
+    }
+}
+
 // A fixed-width record field as text: up to its first NUL, or the whole
 // field when a careless writer left none.
 inline std::string_view field_text(const char *field, std::size_t size) {

@@ -1,3 +1,4 @@
+#include "qvnoncopyable.h"
 #include "qvplatform.h"
 
 #include <new>
@@ -10,6 +11,25 @@ struct BinarySem {
     pthread_cond_t cond;
     int count;
 };
+
+// Holds a semaphore's mutex for a scope.
+class Locked : qv::noncopyable {
+public:
+    explicit Locked(pthread_mutex_t &m) : mutex(m) { pthread_mutex_lock(&mutex); }
+    ~Locked() { pthread_mutex_unlock(&mutex); }
+
+private:
+    pthread_mutex_t &mutex;
+};
+
+// Runs `step` on the semaphore under its mutex; -1 for one never made.
+template <class Step> int locked(qv_sem *s, Step step) {
+    auto *b = static_cast<BinarySem *>(s->handle);
+    if (!b)
+        return -1;
+    const Locked hold(b->mutex);
+    return step(*b);
+}
 } // namespace
 
 extern "C" {
@@ -33,30 +53,22 @@ int qv_sem_init(qv_sem *s) {
 }
 
 int qv_sem_post(qv_sem *s) {
-    auto *b = static_cast<BinarySem *>(s->handle);
-    if (!b)
-        return -1;
-    pthread_mutex_lock(&b->mutex);
-    int rc = -1;
-    if (b->count == 0) {
-        b->count = 1;
-        pthread_cond_signal(&b->cond);
-        rc = 0;
-    }
-    pthread_mutex_unlock(&b->mutex);
-    return rc;
+    return locked(s, [](BinarySem &b) {
+        if (b.count != 0)
+            return -1; // binary: a second post before a wait fails
+        b.count = 1;
+        pthread_cond_signal(&b.cond);
+        return 0;
+    });
 }
 
 int qv_sem_wait(qv_sem *s) {
-    auto *b = static_cast<BinarySem *>(s->handle);
-    if (!b)
-        return -1;
-    pthread_mutex_lock(&b->mutex);
-    while (b->count == 0)
-        pthread_cond_wait(&b->cond, &b->mutex);
-    b->count = 0;
-    pthread_mutex_unlock(&b->mutex);
-    return 0;
+    return locked(s, [](BinarySem &b) {
+        while (b.count == 0)
+            pthread_cond_wait(&b.cond, &b.mutex);
+        b.count = 0;
+        return 0;
+    });
 }
 
 int qv_sem_destroy(qv_sem *s) {

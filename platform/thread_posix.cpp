@@ -1,4 +1,4 @@
-#include "qvplatform.h"
+#include "thread_start.h"
 
 #include <cerrno>
 #include <ctime>
@@ -12,14 +12,9 @@ struct qv_thread_handle {
 
 namespace {
 void *trampoline(void *arg) {
-    // Only the start function is read: the handle may be closed while the
-    // thread runs on.
-    auto start = reinterpret_cast<qv_thread_start_fn>(arg);
-    start();
+    qv::run_start(arg);
     return nullptr;
 }
-
-constexpr long kJoinLimitMs = 3000;
 } // namespace
 
 extern "C" {
@@ -30,7 +25,7 @@ qv_thread_t qv_thread_create(qv_thread_start_fn start) {
     auto *h = new (std::nothrow) qv_thread_handle;
     if (!h)
         return nullptr;
-    if (pthread_create(&h->thread, nullptr, trampoline, reinterpret_cast<void *>(start)) != 0) {
+    if (pthread_create(&h->thread, nullptr, trampoline, qv::start_argument(start)) != 0) {
         delete h;
         return nullptr;
     }
@@ -46,8 +41,8 @@ int qv_thread_join(qv_thread_t t) {
         return -1;
     timespec deadline{};
     clock_gettime(CLOCK_REALTIME, &deadline);
-    deadline.tv_sec += kJoinLimitMs / 1000;
-    deadline.tv_nsec += (kJoinLimitMs % 1000) * 1000000L;
+    deadline.tv_sec += qv::join_limit_ms / 1000;
+    deadline.tv_nsec += (qv::join_limit_ms % 1000) * 1000000L;
     if (deadline.tv_nsec >= 1000000000L) {
         deadline.tv_sec += 1;
         deadline.tv_nsec -= 1000000000L;

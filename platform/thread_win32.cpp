@@ -1,14 +1,11 @@
-#include "qvplatform.h"
+#include "thread_start.h"
 
 namespace {
 
 DWORD WINAPI trampoline(LPVOID arg) {
-    auto start = reinterpret_cast<qv_thread_start_fn>(arg);
-    start();
+    qv::run_start(arg);
     return 0;
 }
-
-constexpr DWORD kJoinLimitMs = 3000;
 
 } // namespace
 
@@ -17,7 +14,7 @@ extern "C" {
 qv_thread_t qv_thread_create(qv_thread_start_fn start) {
     if (!start)
         return nullptr;
-    return CreateThread(nullptr, 0, trampoline, reinterpret_cast<LPVOID>(start), 0, nullptr);
+    return CreateThread(nullptr, 0, trampoline, qv::start_argument(start), 0, nullptr);
 }
 
 int qv_thread_valid(qv_thread_t t) {
@@ -27,7 +24,7 @@ int qv_thread_valid(qv_thread_t t) {
 int qv_thread_join(qv_thread_t t) {
     if (!t)
         return -1;
-    if (WaitForSingleObject(t, kJoinLimitMs) != WAIT_OBJECT_0)
+    if (WaitForSingleObject(t, qv::join_limit_ms) != WAIT_OBJECT_0)
         return -1;
     CloseHandle(t);
     return 0;

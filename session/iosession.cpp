@@ -88,9 +88,22 @@ void CopyCredential(char (&field)[QVXML_AUTHENTICATE_MAX], const std::string &te
     field[n] = '\0';
 }
 
+// Starts a request of the library as operation `op`. The state changes
+// before the request: the worker may complete it, and set the state back to
+// ready, before the call has returned. A request that does not start leaves
+// the session ready, so it stays usable.
+template <class State, class Request> int Start(State &state, int32_t op, Request request) {
+    state = op;
+    if (request() == -1) {
+        state = xsReady;
+        return -1;
+    }
+    return 0;
+}
+
 } // namespace
 
-TIoXmlCustom::TIoXmlCustom(void *owner_) : TSdkObject(owner_), link(new SessionLink) {
+TIoXmlCustom::TIoXmlCustom(void *ownerObject) : TSdkObject(ownerObject), link(new SessionLink) {
     link->session = this;
     LayerLock guard;
     if (detail::SessionCountRef()++ == 0)
@@ -250,26 +263,14 @@ int TIoXmlCustom::GetValues() {
     ClearOwnError();
     if (state != xsReady)
         return -2;
-    // The state changes before the request: the worker may complete it, and
-    // set the state back to 1, before qvxml_get_values has returned.
-    state = xsValues;
-    if (qvxml_get_values(handle) == -1) {
-        state = xsReady;
-        return -1;
-    }
-    return 0;
+    return Start(state, xsValues, [this] { return qvxml_get_values(handle); });
 }
 
 int TIoXmlCustom::GetSetup() {
     ClearOwnError();
     if (state != xsReady)
         return -2;
-    state = xsSetup;
-    if (qvxml_get_setup(handle) == -1) {
-        state = xsReady; // nothing runs, so the session stays usable
-        return -1;
-    }
-    return 0;
+    return Start(state, xsSetup, [this] { return qvxml_get_setup(handle); });
 }
 
 int TIoXmlCustom::SendSetupXml(const char *text) {
@@ -280,24 +281,15 @@ int TIoXmlCustom::SendSetupXml(const char *text) {
 }
 
 int TIoXmlCustom::SendDocument(int32_t op, const char *document, int length) {
-    state = op;
-    if (qvxml_send_setup_xml(handle, document, length) == -1) {
-        state = xsReady;
-        return -1;
-    }
-    return 0;
+    return Start(state, op, [&] { return qvxml_send_setup_xml(handle, document, length); });
 }
 
 int TIoXmlCustom::LoadValues(const char *text) {
     ClearOwnError();
     if (state != xsReady)
         return -2;
-    state = xsValues;
-    if (qvxml_load_values(handle, text, static_cast<int>(strlen(text))) == -1) {
-        state = xsReady;
-        return -1;
-    }
-    return 0;
+    return Start(state, xsValues,
+                 [&] { return qvxml_load_values(handle, text, static_cast<int>(strlen(text))); });
 }
 
 int TIoXmlCustom::GetSetupToFile(const char *path) {

@@ -11,7 +11,7 @@ namespace mvxapi {
 using detail::IoXmlMessage;
 using detail::LayerLock;
 
-TIoXml::TIoXml(void *owner_) : TIoXmlCustom(owner_) {
+TIoXml::TIoXml(void *ownerObject) : TIoXmlCustom(ownerObject) {
     {
         LayerLock guard;
         detail::CreateMessageWindow();
@@ -228,6 +228,18 @@ int TIoXml::DoTrialValues(int trial_handle) {
 
 // ---- receiver (GUI thread) ----
 
+namespace {
+
+// The sender and the device a document came from, alike in the values and
+// the setup events.
+template <class TArgs> void FromDevice(TArgs &args, TIoXml *session, const IoXmlMessage &m) {
+    args.sender = session;
+    memcpy(args.module_host, m.module_host, sizeof args.module_host);
+    args.module_port = m.module_port;
+}
+
+} // namespace
+
 void TIoXml::Dispatch(uint64_t serial, const IoXmlMessage &m) {
     TIoXml *session = detail::FindSession(serial);
     if (!session)
@@ -242,22 +254,18 @@ void TIoXml::Dispatch(uint64_t serial, const IoXmlMessage &m) {
     }
     case IOXML_MSG_VALUES: {
         TIoXmlValuesEventArgs args;
-        args.sender = session;
+        FromDevice(args, session, m);
         args.values = static_cast<qvxml_values *>(m.structure);
         args.values_counts = static_cast<qvxml_values_counts *>(m.counts);
-        memcpy(args.module_host, m.module_host, sizeof args.module_host);
-        args.module_port = m.module_port;
         session->OnValues.Raise(&args);
         break;
     }
     case IOXML_MSG_SETUP:
     case IOXML_MSG_SETUP_SENT: {
         TIoXmlSetupEventArgs args;
-        args.sender = session;
+        FromDevice(args, session, m);
         args.setup = static_cast<qvxml_setup *>(m.structure);
         args.setup_counts = static_cast<qvxml_setup_counts *>(m.counts);
-        memcpy(args.module_host, m.module_host, sizeof args.module_host);
-        args.module_port = m.module_port;
         args.state = m.state;
         (m.message == IOXML_MSG_SETUP ? session->OnSetup : session->OnSetupSent).Raise(&args);
         break;

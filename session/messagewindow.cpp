@@ -20,8 +20,8 @@ QEvent::Type MessageEventType() {
 
 class TIoXmlMessageEvent final : public QEvent {
 public:
-    TIoXmlMessageEvent(uint64_t serial_, const IoXmlMessage &message_)
-        : QEvent(MessageEventType()), serial(serial_), message(message_) {}
+    TIoXmlMessageEvent(uint64_t eventSerial, const IoXmlMessage &posted)
+        : QEvent(MessageEventType()), serial(eventSerial), message(posted) {}
 
     const uint64_t serial;
     const IoXmlMessage message;

@@ -31,7 +31,7 @@ enum TIoXmlState : int32_t {
 // Root of the layer; keeps the owner given at construction (the main window).
 class TSdkObject {
 public:
-    explicit TSdkObject(void *owner_) : owner(owner_) {}
+    explicit TSdkObject(void *ownerObject) : owner(ownerObject) {}
     virtual ~TSdkObject() = default;
     TSdkObject(const TSdkObject &) = delete;
     TSdkObject &operator=(const TSdkObject &) = delete;
@@ -119,13 +119,15 @@ public:
     using Method = void (TObject::*)(TArgs *);
     using Args = TArgs;
 
-    EventHandler(TObject *object, Method method) : object_(object), method_(method) {}
+    EventHandler(TObject *object, Method method) : receiver(object), handlerMethod(method) {}
 
-    void Invoke(TEventArgs *args) override { (object_->*method_)(static_cast<TArgs *>(args)); }
+    void Invoke(TEventArgs *args) override {
+        (receiver->*handlerMethod)(static_cast<TArgs *>(args));
+    }
 
 private:
-    TObject *object_;
-    Method method_;
+    TObject *receiver;
+    Method handlerMethod;
 };
 
 namespace detail {
@@ -147,26 +149,26 @@ public:
     template <class THandler> TEventSlot &operator=(THandler *handler) {
         static_assert(std::is_same_v<typename detail::HandlerArgs<THandler>::type, TArgs>,
                       "handler argument record does not match the event");
-        handler_.reset(handler);
+        installed.reset(handler);
         return *this;
     }
     TEventSlot &operator=(std::nullptr_t) {
-        handler_.reset();
+        installed.reset();
         return *this;
     }
 
-    explicit operator bool() const { return handler_ != nullptr; }
+    explicit operator bool() const { return installed != nullptr; }
 
     // Calls the handler, if any; true when one was called.
     bool Raise(TArgs *args) const {
-        if (!handler_)
+        if (!installed)
             return false;
-        handler_->Invoke(args);
+        installed->Invoke(args);
         return true;
     }
 
 private:
-    std::unique_ptr<TEventCustom> handler_;
+    std::unique_ptr<TEventCustom> installed;
 };
 
 } // namespace mvxapi

@@ -60,18 +60,18 @@ struct SessionLink {
 // A callback's stay in the session.
 class CallbackScope {
 public:
-    explicit CallbackScope(SessionLink *link) : link_(link), session_(link->Enter()) {}
+    explicit CallbackScope(SessionLink *link) : sessionLink(link), entered(link->Enter()) {}
     ~CallbackScope() {
-        if (session_)
-            link_->Leave();
+        if (entered)
+            sessionLink->Leave();
     }
     CallbackScope(const CallbackScope &) = delete;
     CallbackScope &operator=(const CallbackScope &) = delete;
-    TIoXmlCustom *Session() const { return session_; }
+    TIoXmlCustom *Session() const { return entered; }
 
 private:
-    SessionLink *link_;
-    TIoXmlCustom *session_;
+    SessionLink *sessionLink;
+    TIoXmlCustom *entered;
 };
 
 // One posted message; it travels inside the queued event and is freed with

@@ -105,31 +105,31 @@ namespace {
 // once, however many entries there are.
 class MarkerScan {
 public:
-    MarkerScan(std::string_view text, std::string_view marker) : text_(text), marker_(marker) {}
+    MarkerScan(std::string_view text, std::string_view marker) : haystack(text), needle(marker) {}
     // npos when there is none.
     size_t From(size_t from) {
-        if (!valid_ || from > found_) {
+        if (!scanned || from > foundAt) {
             // A whole-marker search: '<' starts a marker's first byte
             // everywhere in XML, so a search by first byte stops at every tag.
             const char *at = nullptr;
-            if (from <= text_.size()) {
-                const auto end = text_.end();
+            if (from <= haystack.size()) {
+                const auto end = haystack.end();
                 const auto hit =
-                    std::search(text_.begin() + static_cast<std::ptrdiff_t>(from), end,
-                                std::boyer_moore_horspool_searcher(marker_.begin(), marker_.end()));
-                at = hit == end ? nullptr : text_.data() + (hit - text_.begin());
+                    std::search(haystack.begin() + static_cast<std::ptrdiff_t>(from), end,
+                                std::boyer_moore_horspool_searcher(needle.begin(), needle.end()));
+                at = hit == end ? nullptr : haystack.data() + (hit - haystack.begin());
             }
-            found_ = at ? static_cast<size_t>(at - text_.data()) : std::string_view::npos;
-            valid_ = true;
+            foundAt = at ? static_cast<size_t>(at - haystack.data()) : std::string_view::npos;
+            scanned = true;
         }
-        return found_;
+        return foundAt;
     }
 
 private:
-    std::string_view text_;
-    std::string_view marker_;
-    size_t found_ = 0;
-    bool valid_ = false;
+    std::string_view haystack;
+    std::string_view needle;
+    size_t foundAt = 0;
+    bool scanned = false;
 };
 
 // One forward pass with the same searches as FindSenSetEntry: what is kept is

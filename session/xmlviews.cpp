@@ -125,23 +125,24 @@ const char *StateText(int state) {
 }
 
 template <class TBuffer> int TValuesXml<TBuffer>::BinaryInCount() const {
-    return counts_ ? Bounded(counts_->BinaryInSet, QVXML_LIST_MAX_BinaryInSet) : 0;
+    return documentCounts ? Bounded(documentCounts->BinaryInSet, QVXML_LIST_MAX_BinaryInSet) : 0;
 }
 
 template <class TBuffer> int TValuesXml<TBuffer>::BinaryOutCount() const {
-    return counts_ ? Bounded(counts_->BinaryOutSet, QVXML_LIST_MAX_BinaryOutSet) : 0;
+    return documentCounts ? Bounded(documentCounts->BinaryOutSet, QVXML_LIST_MAX_BinaryOutSet) : 0;
 }
 
 template <class TBuffer> int TValuesXml<TBuffer>::SensorCount() const {
-    return counts_ ? Bounded(counts_->SenSet, QVXML_LIST_MAX_SenSet) : 0;
+    return documentCounts ? Bounded(documentCounts->SenSet, QVXML_LIST_MAX_SenSet) : 0;
 }
 
 // Firmware before the new encoding reports no sensor state: it is derived
 // from the reading and the alarm limits. Newer firmware sends it in State.
 template <class TBuffer> bool TValuesXml<TBuffer>::GetSensorEntry(int n, TXmlEntry &entry) const {
-    if (!document_ || n < 0 || n >= SensorCount())
+    const auto *doc = EntryOf(n, SensorCount());
+    if (!doc)
         return false;
-    const Document &d = *document_;
+    const auto &d = *doc;
     const bool hasValue =
         ReadCommon(entry, d.SenSet_Entry_ID[n], d.SenSet_Entry_Name[n], d.SenSet_Entry_Value[n]);
     entry.unit = UnitCode(std::string(qv::field_text(d.SenSet_Entry_Units[n])).c_str(), "");
@@ -159,9 +160,10 @@ template <class TBuffer> bool TValuesXml<TBuffer>::GetSensorEntry(int n, TXmlEnt
 
 // Older binary-input firmware flags an active alarm only in AlarmState.
 template <class TBuffer> bool TValuesXml<TBuffer>::GetBinaryInEntry(int n, TXmlEntry &entry) const {
-    if (!document_ || n < 0 || n >= BinaryInCount())
+    const auto *doc = EntryOf(n, BinaryInCount());
+    if (!doc)
         return false;
-    const Document &d = *document_;
+    const auto &d = *doc;
     ReadCommon(entry, d.BinaryInSet_Entry_ID[n], d.BinaryInSet_Entry_Name[n],
                d.BinaryInSet_Entry_Value[n]);
     if (IsNewFirmware(d.Agent_Version, ekBinaryIn))
@@ -174,9 +176,10 @@ template <class TBuffer> bool TValuesXml<TBuffer>::GetBinaryInEntry(int n, TXmlE
 
 template <class TBuffer>
 bool TValuesXml<TBuffer>::GetBinaryOutEntry(int n, TXmlEntry &entry) const {
-    if (!document_ || n < 0 || n >= BinaryOutCount())
+    const auto *doc = EntryOf(n, BinaryOutCount());
+    if (!doc)
         return false;
-    const Document &d = *document_;
+    const auto &d = *doc;
     ReadCommon(entry, d.BinaryOutSet_Entry_ID[n], d.BinaryOutSet_Entry_Name[n],
                d.BinaryOutSet_Entry_Value[n]);
     entry.state = esNormal;
@@ -187,9 +190,10 @@ bool TValuesXml<TBuffer>::GetBinaryOutEntry(int n, TXmlEntry &entry) const {
 // A setup document always carries State; the mode of a sensor is its alarm
 // enable flag E, that of a binary input its AlarmState setting.
 template <class TBuffer> bool TSetupXml<TBuffer>::GetSensorEntry(int n, TXmlEntry &entry) const {
-    if (!this->document_ || n < 0 || n >= this->SensorCount())
+    const auto *doc = this->EntryOf(n, this->SensorCount());
+    if (!doc)
         return false;
-    const auto &d = *this->document_;
+    const auto &d = *doc;
     ReadCommon(entry, d.SenSet_Entry_ID[n], d.SenSet_Entry_Name[n], d.SenSet_Entry_Value[n]);
     entry.unit = UnitCode(std::string(qv::field_text(d.SenSet_Entry_Units[n])).c_str(), "");
     entry.state = StateFromText(Number(d.SenSet_Entry_State[n]));
@@ -198,9 +202,10 @@ template <class TBuffer> bool TSetupXml<TBuffer>::GetSensorEntry(int n, TXmlEntr
 }
 
 template <class TBuffer> bool TSetupXml<TBuffer>::GetBinaryInEntry(int n, TXmlEntry &entry) const {
-    if (!this->document_ || n < 0 || n >= this->BinaryInCount())
+    const auto *doc = this->EntryOf(n, this->BinaryInCount());
+    if (!doc)
         return false;
-    const auto &d = *this->document_;
+    const auto &d = *doc;
     ReadCommon(entry, d.BinaryInSet_Entry_ID[n], d.BinaryInSet_Entry_Name[n],
                d.BinaryInSet_Entry_Value[n]);
     entry.state = StateFromText(Number(d.BinaryInSet_Entry_State[n]));

@@ -81,7 +81,7 @@ public:
     using Counts = typename TBuffer::Counts;
 
     TValuesXml(const Document *document, const Counts *counts)
-        : document_(document), counts_(counts) {}
+        : documentData(document), documentCounts(counts) {}
     TValuesXml(const TValuesXml &) = delete;
     TValuesXml &operator=(const TValuesXml &) = delete;
 
@@ -94,11 +94,16 @@ public:
     int BinaryInCount() const;
     int BinaryOutCount() const;
     int SensorCount() const;
-    const char *Version() const { return document_ ? document_->Agent_Version : ""; }
+    const char *Version() const { return documentData ? documentData->Agent_Version : ""; }
 
 protected:
-    const Document *document_;
-    const Counts *counts_;
+    // The document when it holds entry `n` of a list of `count`, else null.
+    const Document *EntryOf(int n, int count) const {
+        return documentData && n >= 0 && n < count ? documentData : nullptr;
+    }
+
+    const Document *documentData;
+    const Counts *documentCounts;
 };
 
 // Setup-specific decoding of the same lists.

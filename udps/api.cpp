@@ -73,6 +73,20 @@ bool worker_accepts(const Library &l) {
     return l.initialized && !l.quit && l.idle;
 }
 
+// A search or setup starts when the worker takes requests (`accepted`) and
+// the previous one of its kind is done; else the refusal says which.
+bool may_start(bool accepted, bool previous_done, const char *busy) {
+    if (!accepted) {
+        set_refusal("Action not success");
+        return false;
+    }
+    if (!previous_done) {
+        set_refusal(busy);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 } // namespace qvudps
@@ -147,14 +161,8 @@ int qvudps_uninit(void) {
 int qvudps_search(int name_lookup, void *context) {
     Library &l = library();
     Guard g;
-    if (!worker_accepts(l)) {
-        set_refusal("Action not success");
+    if (!may_start(worker_accepts(l), l.search_done, "Search already run"))
         return -1;
-    }
-    if (!l.search_done) {
-        set_refusal("Search already run");
-        return -1;
-    }
     l.name_lookup = name_lookup;
     l.search_known.clear();
     l.search_known.swap(l.known_names);
@@ -283,14 +291,8 @@ int qvudps_record_partial(int index, qvudps_module *dst) {
 int qvudps_setup(const qvudps_module *settings, int name_upload, void *context) {
     Library &l = library();
     Guard g;
-    if (!settings || !worker_accepts(l)) {
-        set_refusal("Action not success");
+    if (!may_start(settings && worker_accepts(l), l.setup_done, "Setup already run"))
         return -1;
-    }
-    if (!l.setup_done) {
-        set_refusal("Setup already run");
-        return -1;
-    }
     l.name_upload = name_upload;
     l.setup_pending = true;
     l.setup_context = context;

@@ -30,6 +30,16 @@ void set_last_error(int error);
 bool out_of_descriptors(int error);
 // The process's current limit of open descriptors.
 long descriptor_limit();
+// Error number for an address text that is no dotted IPv4 address (EINVAL).
+int invalid_argument_error();
+// True when a non-blocking connect failed only because it is under way.
+bool connect_in_progress(int error);
+
+// Ends a receive of `n` bytes from `network_address`/`network_port` (as the
+// socket address holds them): the dotted text into src (16 bytes), the host
+// order port into src_port when asked. Returns n.
+long received_from(long n, uint32_t network_address, uint16_t network_port, char *src,
+                   uint16_t *src_port);
 
 // ---- UDP ------------------------------------------------------------------
 Socket udp_socket();
@@ -68,6 +78,9 @@ struct BroadcastTarget {
 // adapter that can broadcast; only the named adapters when `only` is not
 // empty. Reads the adapter list only.
 std::vector<BroadcastTarget> broadcast_targets(const std::vector<std::string> &only = {});
+// Adds the broadcast address `host_order` of `adapter` unless it is there.
+void add_broadcast_target(std::vector<BroadcastTarget> &targets, const std::string &adapter,
+                          uint32_t host_order);
 // "eth0 192.168.1.255, eth1 10.20.255.255"
 std::string targets_text(const std::vector<BroadcastTarget> &targets);
 // Sends one datagram to `port` at every target. 0 when every send went out,
@@ -96,6 +109,34 @@ struct PollEntry {
 // Waits until one of the entries is ready or the time runs out. Returns the
 // number of ready entries, 0 on time-out, -1 on failure.
 int poll_sockets(PollEntry *entries, std::size_t count, int timeout_ms);
+
+// The platform's poll set for the entries (PollFd: pollfd or WSAPOLLFD), with
+// its own flags for reading and writing; clears every entry's ready mark.
+template <class PollFd>
+std::vector<PollFd> poll_set(PollEntry *entries, std::size_t count, short read, short write) {
+    std::vector<PollFd> fds(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        fds[i].fd = entries[i].socket;
+        fds[i].events = static_cast<short>(((entries[i].want & want_read) ? read : 0) |
+                                           ((entries[i].want & want_write) ? write : 0));
+        fds[i].revents = 0;
+        entries[i].ready = false;
+    }
+    return fds;
+}
+// Marks the entries whose socket the poll found ready (`failed`: the flags of
+// a hang-up or an error); returns how many.
+template <class PollFd>
+int mark_ready(PollEntry *entries, const std::vector<PollFd> &fds, short failed) {
+    int ready = 0;
+    for (std::size_t i = 0; i < fds.size(); ++i) {
+        if (fds[i].revents & (fds[i].events | failed)) {
+            entries[i].ready = true;
+            ++ready;
+        }
+    }
+    return ready;
+}
 
 } // namespace qvudps::net
 

@@ -1,4 +1,4 @@
-#include "net.h"
+#include "net_sockaddr.h"
 
 #include "qvtext.h"
 
@@ -17,21 +17,6 @@
 #include <vector>
 
 namespace qvudps::net {
-
-namespace {
-
-bool make_address(const char *ip, uint16_t port, sockaddr_in &addr) {
-    std::memset(&addr, 0, sizeof addr);
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    if (!ip || !qv::parse_dotted_ipv4(ip, addr.sin_addr.s_addr)) {
-        errno = EINVAL;
-        return false;
-    }
-    return true;
-}
-
-} // namespace
 
 int last_error() {
     return errno;
@@ -55,6 +40,14 @@ void set_last_error(int error) {
 
 bool out_of_descriptors(int error) {
     return error == EMFILE || error == ENFILE;
+}
+
+int invalid_argument_error() {
+    return EINVAL;
+}
+
+bool connect_in_progress(int error) {
+    return error == EINPROGRESS || error == EINTR;
 }
 
 long descriptor_limit() {
@@ -87,14 +80,6 @@ int set_receive_buffer(Socket s, int bytes) {
     return 0;
 }
 
-int bind_any(Socket s, uint16_t port) {
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_ANY);
-    addr.sin_port = htons(port);
-    return ::bind(s, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0 ? 0 : -1;
-}
-
 int send_to(Socket s, const void *data, std::size_t len, const char *ip, uint16_t port) {
     sockaddr_in addr;
     if (!make_address(ip, port, addr))
@@ -117,13 +102,7 @@ long receive_from(Socket s, void *buf, std::size_t cap, char *src, uint16_t *src
     sockaddr_in from{};
     socklen_t flen = sizeof from;
     const ssize_t n = ::recvfrom(s, buf, cap, 0, reinterpret_cast<sockaddr *>(&from), &flen);
-    if (n < 0)
-        return -1;
-    if (!inet_ntop(AF_INET, &from.sin_addr, src, 16))
-        src[0] = '\0';
-    if (src_port)
-        *src_port = ntohs(from.sin_port);
-    return static_cast<long>(n);
+    return n < 0 ? -1 : received_from(n, from.sin_addr.s_addr, from.sin_port, src, src_port);
 }
 
 std::vector<BroadcastTarget> broadcast_targets(const std::vector<std::string> &only) {
@@ -144,16 +123,8 @@ std::vector<BroadcastTarget> broadcast_targets(const std::vector<std::string> &o
         };
         const uint32_t b =
             broadcast_of(host(i->ifa_addr), host(i->ifa_netmask), host(i->ifa_broadaddr));
-        if (b == 0)
-            continue;
-        BroadcastTarget t;
-        t.adapter = i->ifa_name;
-        const in_addr a{htonl(b)};
-        inet_ntop(AF_INET, &a, t.address, sizeof t.address);
-        if (std::none_of(out.begin(), out.end(), [&](const BroadcastTarget &o) {
-                return std::strcmp(o.address, t.address) == 0;
-            }))
-            out.push_back(t);
+        if (b != 0)
+            add_broadcast_target(out, i->ifa_name, b);
     }
     ::freeifaddrs(list);
     return out;
@@ -161,15 +132,6 @@ std::vector<BroadcastTarget> broadcast_targets(const std::vector<std::string> &o
 
 Socket tcp_socket() {
     return ::socket(AF_INET, SOCK_STREAM, 0);
-}
-
-int connect_start(Socket s, const char *ip, uint16_t port) {
-    sockaddr_in addr;
-    if (!make_address(ip, port, addr))
-        return -1;
-    if (::connect(s, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0)
-        return 0;
-    return errno == EINPROGRESS || errno == EINTR ? 0 : -1;
 }
 
 int pending_error(Socket s) {
@@ -191,25 +153,11 @@ long receive_some(Socket s, void *buf, std::size_t cap) {
 }
 
 int poll_sockets(PollEntry *entries, std::size_t count, int timeout_ms) {
-    std::vector<pollfd> fds(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        fds[i].fd = entries[i].socket;
-        fds[i].events = static_cast<short>(((entries[i].want & want_read) ? POLLIN : 0) |
-                                           ((entries[i].want & want_write) ? POLLOUT : 0));
-        fds[i].revents = 0;
-        entries[i].ready = false;
-    }
-    int r = ::poll(fds.data(), static_cast<nfds_t>(count), timeout_ms);
+    auto fds = poll_set<pollfd>(entries, count, POLLIN, POLLOUT);
+    const int r = ::poll(fds.data(), static_cast<nfds_t>(count), timeout_ms);
     if (r < 0)
         return errno == EINTR ? 0 : -1;
-    int ready = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (fds[i].revents & (fds[i].events | POLLERR | POLLHUP | POLLNVAL)) {
-            entries[i].ready = true;
-            ++ready;
-        }
-    }
-    return ready;
+    return mark_ready(entries, fds, POLLERR | POLLHUP | POLLNVAL);
 }
 
 } // namespace qvudps::net

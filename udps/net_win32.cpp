@@ -1,4 +1,4 @@
-#include "net.h"
+#include "net_sockaddr.h"
 
 #include "adaptersinfo_win32.h"
 #include "qvtext.h"
@@ -11,21 +11,6 @@
 #include <vector>
 
 namespace qvudps::net {
-
-namespace {
-
-bool make_address(const char *ip, uint16_t port, sockaddr_in &addr) {
-    std::memset(&addr, 0, sizeof addr);
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    if (!ip || !qv::parse_dotted_ipv4(ip, addr.sin_addr.s_addr)) {
-        WSASetLastError(WSAEINVAL);
-        return false;
-    }
-    return true;
-}
-
-} // namespace
 
 int last_error() {
     return WSAGetLastError();
@@ -49,6 +34,14 @@ void set_last_error(int error) {
 
 bool out_of_descriptors(int error) {
     return error == WSAEMFILE || error == WSAENOBUFS;
+}
+
+int invalid_argument_error() {
+    return WSAEINVAL;
+}
+
+bool connect_in_progress(int error) {
+    return would_block(error);
 }
 
 long descriptor_limit() {
@@ -86,14 +79,6 @@ int set_receive_buffer(Socket s, int bytes) {
                : -1;
 }
 
-int bind_any(Socket s, uint16_t port) {
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_ANY);
-    addr.sin_port = htons(port);
-    return ::bind(s, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0 ? 0 : -1;
-}
-
 int send_to(Socket s, const void *data, std::size_t len, const char *ip, uint16_t port) {
     sockaddr_in addr;
     if (!make_address(ip, port, addr) || len > 65535)
@@ -123,11 +108,7 @@ long receive_from(Socket s, void *buf, std::size_t cap, char *src, uint16_t *src
             return -1;
         n = static_cast<int>(cap > 65536 ? 65536 : cap);
     }
-    if (!inet_ntop(AF_INET, &from.sin_addr, src, 16))
-        src[0] = '\0';
-    if (src_port)
-        *src_port = ntohs(from.sin_port);
-    return static_cast<long>(n);
+    return received_from(n, from.sin_addr.s_addr, from.sin_port, src, src_port);
 }
 
 namespace {
@@ -156,17 +137,8 @@ std::vector<BroadcastTarget> broadcast_targets(const std::vector<std::string> &o
             if (address == 0)
                 continue;
             const uint32_t b = broadcast_of(address, host_order(ip->IpMask.String), 0);
-            if (b == 0)
-                continue;
-            BroadcastTarget t;
-            t.adapter = name;
-            in_addr bin{};
-            bin.s_addr = htonl(b);
-            inet_ntop(AF_INET, &bin, t.address, sizeof t.address);
-            if (std::none_of(out.begin(), out.end(), [&](const BroadcastTarget &o) {
-                    return std::strcmp(o.address, t.address) == 0;
-                }))
-                out.push_back(t);
+            if (b != 0)
+                add_broadcast_target(out, name, b);
         }
     }
     return out;
@@ -176,15 +148,6 @@ Socket tcp_socket() {
     if (qv_socket_startup() != 0)
         return invalid_socket;
     return ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-}
-
-int connect_start(Socket s, const char *ip, uint16_t port) {
-    sockaddr_in addr;
-    if (!make_address(ip, port, addr))
-        return -1;
-    if (::connect(s, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0)
-        return 0;
-    return would_block(WSAGetLastError()) ? 0 : -1;
 }
 
 int pending_error(Socket s) {
@@ -208,14 +171,7 @@ long receive_some(Socket s, void *buf, std::size_t cap) {
 }
 
 int poll_sockets(PollEntry *entries, std::size_t count, int timeout_ms) {
-    std::vector<WSAPOLLFD> fds(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        fds[i].fd = entries[i].socket;
-        fds[i].events = static_cast<short>(((entries[i].want & want_read) ? POLLRDNORM : 0) |
-                                           ((entries[i].want & want_write) ? POLLWRNORM : 0));
-        fds[i].revents = 0;
-        entries[i].ready = false;
-    }
+    auto fds = poll_set<WSAPOLLFD>(entries, count, POLLRDNORM, POLLWRNORM);
     if (count == 0) {
         // WSAPoll refuses an empty set, where poll() just waits.
         Sleep(static_cast<DWORD>(timeout_ms < 0 ? 0 : timeout_ms));
@@ -224,14 +180,7 @@ int poll_sockets(PollEntry *entries, std::size_t count, int timeout_ms) {
     const int r = ::WSAPoll(fds.data(), static_cast<ULONG>(count), timeout_ms);
     if (r < 0)
         return -1;
-    int ready = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (fds[i].revents & (fds[i].events | POLLERR | POLLHUP | POLLNVAL)) {
-            entries[i].ready = true;
-            ++ready;
-        }
-    }
-    return ready;
+    return mark_ready(entries, fds, POLLERR | POLLHUP | POLLNVAL);
 }
 
 } // namespace qvudps::net

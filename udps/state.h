@@ -3,6 +3,7 @@
 #ifndef UDPS_STATE_H
 #define UDPS_STATE_H
 
+#include "qvnoncopyable.h"
 #include "qvplatform.h"
 #include "qvudps.h"
 
@@ -91,12 +92,10 @@ struct Library {
 Library &library();
 
 // Holds the library lock for a scope.
-class Guard {
+class Guard : qv::noncopyable {
 public:
     Guard();
     ~Guard();
-    Guard(const Guard &) = delete;
-    Guard &operator=(const Guard &) = delete;
 };
 
 // A failing step: the message, the system error number and its text.

@@ -100,6 +100,31 @@ void store_be16(uint8_t *p, uint16_t v) {
     p[1] = static_cast<uint8_t>(v);
 }
 
+// A key of the wire (a bit, a TLV type) and the record field it fills.
+template <class Field> struct FieldOf {
+    uint8_t key;
+    Field qvudps_module::*field;
+};
+
+// The capability bits of TLV 1.
+constexpr FieldOf<uint8_t> capability_fields[] = {
+    {cap_setup_auth, &qvudps_module::setup_auth_required},
+    {cap_web, &qvudps_module::web_supported},
+    {cap_defaults, &qvudps_module::defaults_supported},
+    {cap_nvt, &qvudps_module::nvt_supported},
+    {cap_tea, &qvudps_module::tea_supported},
+    {cap_tcp_setup, &qvudps_module::tcp_setup_supported},
+    {cap_filter, &qvudps_module::filter_supported},
+};
+
+// The TLVs that carry a number.
+constexpr FieldOf<uint16_t> number_fields[] = {
+    {tlv_type, &qvudps_module::type},
+    {tlv_web_port, &qvudps_module::web_port},
+    {tlv_tcp_setup_port, &qvudps_module::tcp_setup_port},
+    {tlv_ext_value, &qvudps_module::ext_value},
+};
+
 uint16_t tlv_number(const uint8_t *value, std::size_t len) {
     if (len == 1)
         return value[0];
@@ -119,17 +144,9 @@ void decode_tlv_list(const uint8_t *data, std::size_t len, qvudps_module &m) {
         if (pos + 2 + vlen > len)
             break; // entry runs past the datagram
         switch (type) {
-        case tlv_capabilities: {
-            const uint8_t caps = vlen >= 1 ? value[0] : 0;
-            m.setup_auth_required = (caps & cap_setup_auth) ? 1 : 0;
-            m.web_supported = (caps & cap_web) ? 1 : 0;
-            m.defaults_supported = (caps & cap_defaults) ? 1 : 0;
-            m.nvt_supported = (caps & cap_nvt) ? 1 : 0;
-            m.tea_supported = (caps & cap_tea) ? 1 : 0;
-            m.tcp_setup_supported = (caps & cap_tcp_setup) ? 1 : 0;
-            m.filter_supported = (caps & cap_filter) ? 1 : 0;
+        case tlv_capabilities:
+            set_capabilities(m, vlen >= 1 ? value[0] : 0);
             break;
-        }
         case tlv_name:
             // Cleared whole: a shorter second entry leaves nothing of the first.
             std::memset(m.name, 0, sizeof m.name);
@@ -140,19 +157,10 @@ void decode_tlv_list(const uint8_t *data, std::size_t len, qvudps_module &m) {
             std::memset(m.type_name, 0, sizeof m.type_name);
             copy_utf8(m.type_name, sizeof m.type_name, reinterpret_cast<const char *>(value), vlen);
             break;
-        case tlv_type:
-            m.type = tlv_number(value, vlen);
-            break;
-        case tlv_web_port:
-            m.web_port = tlv_number(value, vlen);
-            break;
-        case tlv_tcp_setup_port:
-            m.tcp_setup_port = tlv_number(value, vlen);
-            break;
-        case tlv_ext_value:
-            m.ext_value = tlv_number(value, vlen);
-            break;
         default:
+            for (const auto &n : number_fields)
+                if (n.key == type)
+                    m.*n.field = tlv_number(value, vlen);
             break;
         }
         pos += 2 + vlen;
@@ -320,11 +328,7 @@ std::size_t encode_reply(const qvudps_module &dev, const qvudps_tea_key &key, ui
         return reply_fixed_size;
 
     std::size_t pos = reply_fixed_size;
-    const uint8_t caps = static_cast<uint8_t>(
-        (dev.setup_auth_required ? cap_setup_auth : 0) | (dev.web_supported ? cap_web : 0) |
-        (dev.defaults_supported ? cap_defaults : 0) | (dev.nvt_supported ? cap_nvt : 0) |
-        (dev.tea_supported ? cap_tea : 0) | (dev.tcp_setup_supported ? cap_tcp_setup : 0) |
-        (dev.filter_supported ? cap_filter : 0));
+    const uint8_t caps = capabilities_of(dev);
     auto put_number = [&](uint8_t type, uint16_t v) {
         uint8_t be[2];
         store_be16(be, v);
@@ -345,6 +349,19 @@ std::size_t encode_reply(const qvudps_module &dev, const qvudps_tea_key &key, ui
         return 0;
     out[pos++] = tlv_end;
     return pos;
+}
+
+void set_capabilities(qvudps_module &m, uint8_t caps) {
+    for (const auto &c : capability_fields)
+        m.*c.field = (caps & c.key) ? 1 : 0;
+}
+
+uint8_t capabilities_of(const qvudps_module &m) {
+    uint8_t caps = 0;
+    for (const auto &c : capability_fields)
+        if (m.*c.field)
+            caps = static_cast<uint8_t>(caps | c.key);
+    return caps;
 }
 
 uint8_t merge_setup_flags(uint8_t stored_flags, const qvudps_module &r) {

@@ -151,6 +151,11 @@ std::size_t append_tlv(uint8_t *out, std::size_t cap, std::size_t pos, uint8_t t
 // The flags byte of a setup: bits 0, 1, 2, 4, 5 from the request's five
 // flag fields (lowest bit of each), bits 3, 6, 7 from `stored_flags`.
 uint8_t merge_setup_flags(uint8_t stored_flags, const qvudps_module &request);
+
+// The capability byte of TLV 1 into the record's "supported" fields, and
+// back.
+void set_capabilities(qvudps_module &m, uint8_t caps);
+uint8_t capabilities_of(const qvudps_module &m);
 // True when the request's five address texts are valid dotted IPv4.
 bool setup_addresses_valid(const qvudps_module &request);
 // Builds a setup message from the request's new values and the stored

@@ -108,22 +108,22 @@ public:
         std::size_t size = 64;
         while (size < expected * 2)
             size *= 2;
-        slots_.assign(size, 0);
-        used_ = 0;
+        slot_keys.assign(size, 0);
+        in_use = 0;
     }
     // True when the address was not there yet.
     bool insert(const uint8_t *mac) {
         uint64_t key = 1; // 0 marks an empty slot
         for (int i = 0; i < 6; ++i)
             key = (key << 8) | mac[i];
-        if ((used_ + 1) * 4 > slots_.size() * 3)
+        if ((in_use + 1) * 4 > slot_keys.size() * 3)
             grow();
-        for (std::size_t i = hash(key);; i = (i + 1) & (slots_.size() - 1)) {
-            if (slots_[i] == key)
+        for (std::size_t i = hash(key);; i = (i + 1) & (slot_keys.size() - 1)) {
+            if (slot_keys[i] == key)
                 return false;
-            if (slots_[i] == 0) {
-                slots_[i] = key;
-                ++used_;
+            if (slot_keys[i] == 0) {
+                slot_keys[i] = key;
+                ++in_use;
                 return true;
             }
         }
@@ -131,22 +131,23 @@ public:
 
 private:
     std::size_t hash(uint64_t key) const {
-        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & (slots_.size() - 1);
+        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) &
+               (slot_keys.size() - 1);
     }
     void grow() {
-        std::vector<uint64_t> old(slots_.size() * 2, 0);
-        old.swap(slots_);
+        std::vector<uint64_t> old(slot_keys.size() * 2, 0);
+        old.swap(slot_keys);
         for (uint64_t key : old) {
             if (key == 0)
                 continue;
             std::size_t i = hash(key);
-            while (slots_[i] != 0)
-                i = (i + 1) & (slots_.size() - 1);
-            slots_[i] = key;
+            while (slot_keys[i] != 0)
+                i = (i + 1) & (slot_keys.size() - 1);
+            slot_keys[i] = key;
         }
     }
-    std::vector<uint64_t> slots_;
-    std::size_t used_ = 0;
+    std::vector<uint64_t> slot_keys;
+    std::size_t in_use = 0;
 };
 
 // Devices beyond the table are counted up to this many; a flood of forged

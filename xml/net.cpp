@@ -35,6 +35,35 @@ int connect_start(qv_socket_t s, const char *ip, int port) {
     return sys::last_connect_pending() ? 0 : sys::fail_with_last();
 }
 
+int peer_connected(qv_socket_t s) {
+    // The connect's own result (a refusal, an unreachable host) is the cause
+    // to report, not the getpeername failure that follows from it.
+    int error = 0;
+    sys::socket_length length = sizeof error;
+    if (::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&error), &length) == 0 &&
+        error != 0) {
+        errno = sys::errno_of_socket(error);
+        return -1;
+    }
+    sockaddr_in peer{};
+    sys::socket_length size = sizeof peer;
+    if (::getpeername(s, reinterpret_cast<sockaddr *>(&peer), &size) != 0) {
+        return sys::fail_with_last();
+    }
+    return 0;
+}
+
+namespace sys {
+
+int wait_result(int result) {
+    if (result < 0) {
+        return last_would_block() ? 0 : fail_with_last();
+    }
+    return result == 0 ? 0 : 1;
+}
+
+} // namespace sys
+
 long transfer_result(long n) {
     if (n >= 0) {
         return n;

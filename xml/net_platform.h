@@ -19,6 +19,15 @@
 
 namespace qvxml::net::sys {
 
+#if defined(_WIN32)
+using socket_length = int;
+#else
+using socket_length = socklen_t;
+#endif
+
+// The socket layer's error number as the errno the error texts are made of.
+int errno_of_socket(int error);
+
 // Leaves the last socket call's failure in errno (Winsock keeps its own
 // error); always -1.
 int fail_with_last();
@@ -26,6 +35,11 @@ int fail_with_last();
 bool last_connect_pending();
 // The last send or receive only would have blocked or was interrupted.
 bool last_would_block();
+
+// The end of one wait on a socket from the poll's `result`: 1 ready (an
+// error or hang-up too: the following call reports it), 0 time-out or
+// interrupted, -1 failure.
+int wait_result(int result);
 
 } // namespace qvxml::net::sys
 

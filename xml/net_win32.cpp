@@ -55,6 +55,10 @@ int fail_with_last() {
     return -1;
 }
 
+int errno_of_socket(int error) {
+    return errno_of(error);
+}
+
 bool last_connect_pending() {
     return last_would_block();
 }
@@ -67,31 +71,8 @@ bool last_would_block() {
 } // namespace sys
 
 int wait_round(qv_socket_t s, bool write, int seconds) {
-    WSAPOLLFD entry{};
-    entry.fd = s;
-    entry.events = write ? POLLWRNORM : POLLRDNORM;
-    const int result = ::WSAPoll(&entry, 1, seconds * 1000);
-    if (result < 0) {
-        return sys::fail_with_last();
-    }
-    // An error or hang-up also ends the wait; the following call reports it.
-    return result == 0 ? 0 : 1;
-}
-
-int peer_connected(qv_socket_t s) {
-    int error = 0;
-    int length = sizeof error;
-    if (::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&error), &length) == 0 &&
-        error != 0) {
-        errno = errno_of(error);
-        return -1;
-    }
-    sockaddr_in peer{};
-    int size = sizeof peer;
-    if (::getpeername(s, reinterpret_cast<sockaddr *>(&peer), &size) != 0) {
-        return sys::fail_with_last();
-    }
-    return 0;
+    WSAPOLLFD entry{s, static_cast<SHORT>(write ? POLLWRNORM : POLLRDNORM), 0};
+    return sys::wait_result(::WSAPoll(&entry, 1, seconds * 1000));
 }
 
 long receive_some(qv_socket_t s, char *buffer, size_t capacity) {

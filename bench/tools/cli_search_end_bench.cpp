@@ -6,6 +6,7 @@
 #include "console.h"
 #include "devsim.h"
 #include "discovery.h"
+#include "qvtext.h"
 #include "relay.h"
 
 #include <arpa/inet.h>
@@ -134,7 +135,7 @@ int main(int argc, char **argv) {
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(fleet.udp_port());
-    inet_pton(AF_INET, fleet.udp_address().c_str(), &sa.sin_addr);
+    qv::parse_dotted_ipv4(fleet.udp_address(), sa.sin_addr.s_addr);
     options.devices.push_back(sa);
     kelvo::relay::Relay relay(options);
     int stop[2];

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 namespace fuzzcheck {
 
@@ -33,6 +34,25 @@ inline void check_structure(const qvxml::field_table &table, const void *structu
             FUZZ_REQUIRE(std::memchr(f, 0, r.size) != nullptr);
         }
     }
+}
+
+// One document through the SAX pass as the library runs it: over a copy of
+// exactly the received bytes, without a NUL (`text`), into `document` and
+// `counts`, which the caller keeps across inputs since allocating them anew
+// costs more than the parse. Checks the result, that the text is not changed
+// and the structure's bounds; returns the parse's result.
+template <class Document, class Counts>
+int parse_checked(const uint8_t *data, size_t size, std::unique_ptr<char[]> &text,
+                  int (*parse)(const char *, size_t, Document *, Counts *),
+                  const qvxml::field_table &table, Document &document, Counts &counts) {
+    text.reset(new char[size ? size : 1]);
+    std::memcpy(text.get(), data, size);
+    const int rc = parse(text.get(), size, &document, &counts);
+    FUZZ_REQUIRE(size == 0 ? rc == -1 : rc >= 0);
+    FUZZ_REQUIRE(std::memcmp(text.get(), data, size) == 0);
+    check_structure(table, &document, reinterpret_cast<const int32_t *>(&counts),
+                    sizeof(Counts) / sizeof(int32_t));
+    return rc;
 }
 
 } // namespace fuzzcheck

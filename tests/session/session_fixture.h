@@ -4,6 +4,7 @@
 #define KELVO_TESTS_SESSION_FIXTURE_H
 
 #include "http_peer.h"
+#include "qvnoncopyable.h"
 
 #include <mvxapi.h>
 
@@ -24,12 +25,10 @@ void PumpFor(int ms);
 
 // Switches the C library (and Qt's default locale) to a decimal-comma locale
 // for the object's lifetime; Active() is false where none is installed.
-class DecimalCommaLocale {
+class DecimalCommaLocale : qv::noncopyable {
 public:
     DecimalCommaLocale();
     ~DecimalCommaLocale();
-    DecimalCommaLocale(const DecimalCommaLocale &) = delete;
-    DecimalCommaLocale &operator=(const DecimalCommaLocale &) = delete;
     bool Active() const { return active_; }
 
 private:

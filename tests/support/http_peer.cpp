@@ -1,5 +1,6 @@
 #include "http_peer.h"
 
+#include "qvtext.h"
 #include "test_sockets.h"
 
 #include <cstdio>
@@ -62,21 +63,6 @@ HttpRequest parse_request(std::string raw) {
     return r;
 }
 
-const char *reason_of(int code) {
-    switch (code) {
-    case 200:
-        return "OK";
-    case 401:
-        return "Unauthorized";
-    case 403:
-        return "Forbidden";
-    case 404:
-        return "Not Found";
-    default:
-        return "Status";
-    }
-}
-
 } // namespace
 
 std::string HttpRequest::header(const std::string &name) const {
@@ -130,7 +116,7 @@ HttpReply HttpReply::silence(int hold_ms) {
 }
 
 std::string http_reply(int code, const std::string &body, const std::string &extra_head) {
-    return "HTTP/1.0 " + std::to_string(code) + " " + reason_of(code) +
+    return "HTTP/1.0 " + std::to_string(code) + " " + qv::http_reason(code) +
            "\r\nContent-Type: text/xml\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" +
            extra_head + "\r\n" + body;
 }

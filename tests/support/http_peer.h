@@ -7,6 +7,7 @@
 // its own; every wait and send is bounded and ends with the object.
 #pragma once
 
+#include "qvnoncopyable.h"
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -125,12 +126,10 @@ private:
 
 // A listener whose accept queue is full, so that a connect to it stays
 // unanswered.
-class StalledListener {
+class StalledListener : qv::noncopyable {
 public:
     StalledListener();
     ~StalledListener();
-    StalledListener(const StalledListener &) = delete;
-    StalledListener &operator=(const StalledListener &) = delete;
     int port() const { return port_; }
     bool stalled() const { return stalled_; }
 

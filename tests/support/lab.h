@@ -4,6 +4,7 @@
 #pragma once
 
 #include "devsim.h"
+#include "qvtext.h"
 #include "wire.h"
 
 #include <arpa/inet.h>
@@ -34,7 +35,7 @@ inline sockaddr_in endpoint(const std::string &ip, std::uint16_t port) {
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(port);
-    inet_pton(AF_INET, ip.c_str(), &sa.sin_addr);
+    qv::parse_dotted_ipv4(ip, sa.sin_addr.s_addr);
     return sa;
 }
 
@@ -209,8 +210,7 @@ inline Bytes search_request() {
 
 // What a stream socket sends until `marker` came (empty: until it closes),
 // `quiet` passed without data, or `limit` in all.
-inline std::string receive_until(int fd, const std::string &marker,
-                                 std::chrono::milliseconds quiet,
+inline std::string receive_until(int fd, const std::string &marker, std::chrono::milliseconds quiet,
                                  std::chrono::milliseconds limit = std::chrono::seconds(60)) {
     std::string got;
     const auto until = Clock::now() + limit;

@@ -4,6 +4,8 @@
 // calls (wait, close) so that a using-declaration never hides those.
 #pragma once
 
+#include "qvtext.h"
+
 #ifdef _WIN32
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -98,7 +100,7 @@ inline int bound_udp(const char *ip, uint16_t port) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(port);
-    inet_pton(AF_INET, ip, &a.sin_addr);
+    qv::parse_dotted_ipv4(ip, a.sin_addr.s_addr);
     set_int_option(s, SOL_SOCKET, SO_SNDBUF, 4 * 1024 * 1024);
     if (::bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0) {
         close_socket(s);

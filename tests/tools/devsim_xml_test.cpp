@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 
 using namespace kelvo::devsim;
 
@@ -17,6 +18,20 @@ namespace {
 struct XmlClient : ::testing::Test {
     static void SetUpTestSuite() { ASSERT_EQ(qvxml_init(), 0); }
     static void TearDownTestSuite() { qvxml_uninit(); }
+
+    // Six mixed devices from `first_ip` on ports the system chose; null,
+    // with the reason reported, when they did not start.
+    static std::unique_ptr<Fleet> start_fleet(const char *first_ip) {
+        FleetConfig cfg;
+        cfg.udp_port = 0;
+        cfg.devices = mixed_devices(6, true, first_ip);
+        auto fleet = std::make_unique<Fleet>(cfg);
+        std::string err;
+        if (fleet->start(&err))
+            return fleet;
+        ADD_FAILURE() << err;
+        return nullptr;
+    }
 
     int open(const DeviceState &d) {
         qvxml_options opt;
@@ -37,12 +52,9 @@ struct XmlClient : ::testing::Test {
 } // namespace
 
 TEST_F(XmlClient, EveryModelDownloadsAndParsesIntoTheLibraryStructures) {
-    FleetConfig cfg;
-    cfg.udp_port = 0;
-    cfg.devices = mixed_devices(6, true, "127.0.32.1");
-    Fleet fleet(cfg);
-    std::string err;
-    ASSERT_TRUE(fleet.start(&err)) << err;
+    const auto started = start_fleet("127.0.32.1");
+    ASSERT_TRUE(started);
+    Fleet &fleet = *started;
 
     for (const auto &d : fleet.devices()) {
         if (!d.http_port)
@@ -87,12 +99,9 @@ TEST_F(XmlClient, EveryModelDownloadsAndParsesIntoTheLibraryStructures) {
 }
 
 TEST_F(XmlClient, UploadThroughTheLibraryChangesTheDeviceAndAnswersItsNewSetup) {
-    FleetConfig cfg;
-    cfg.udp_port = 0;
-    cfg.devices = mixed_devices(6, true, "127.0.33.1");
-    Fleet fleet(cfg);
-    std::string err;
-    ASSERT_TRUE(fleet.start(&err)) << err;
+    const auto started = start_fleet("127.0.33.1");
+    ASSERT_TRUE(started);
+    Fleet &fleet = *started;
     const DeviceState d = fleet.device(5); // asks for Basic authorisation
     ASSERT_FALSE(d.config.http_user.empty());
 

@@ -29,6 +29,20 @@ std::vector<uint8_t> extended_reply(std::vector<uint8_t> tlvs) {
     return r;
 }
 
+using Texts = std::vector<std::string>;
+
+// The address fields of a record in their order on the wire: MAC, IP, mask,
+// filter IP, filter mask, gateway.
+Texts addresses(const qvudps_module &m) {
+    return {m.mac, m.ip, m.mask, m.filter_ip, m.filter_mask, m.gateway};
+}
+
+void set_addresses(qvudps_module &m, const Texts &a) {
+    char *fields[] = {m.mac, m.ip, m.mask, m.filter_ip, m.filter_mask, m.gateway};
+    for (std::size_t i = 0; i < a.size(); ++i)
+        std::strcpy(fields[i], a[i].c_str());
+}
+
 qvudps_module decode(const std::vector<uint8_t> &bytes) {
     qvudps_module m;
     uint8_t raw[6];
@@ -42,13 +56,9 @@ TEST(Reply, DocumentedExampleDecodesEveryField) {
     qvudps_module m;
     uint8_t raw[6];
     ASSERT_TRUE(qvudps::decode_reply(r.data(), r.size(), m, raw));
-    EXPECT_STREQ(m.mac, "00:11:22:33:44:55");
     EXPECT_EQ(std::memcmp(raw, r.data(), 6), 0);
-    EXPECT_STREQ(m.ip, "192.168.1.99");
-    EXPECT_STREQ(m.mask, "255.255.255.0");
-    EXPECT_STREQ(m.filter_ip, "0.0.0.0");
-    EXPECT_STREQ(m.filter_mask, "0.0.0.0");
-    EXPECT_STREQ(m.gateway, "192.168.1.1");
+    EXPECT_EQ(addresses(m), (Texts{"00:11:22:33:44:55", "192.168.1.99", "255.255.255.0", "0.0.0.0",
+                                   "0.0.0.0", "192.168.1.1"}));
     EXPECT_STREQ(m.firmware, "3.5.10");
     EXPECT_EQ(m.type, 7);
     EXPECT_EQ(m.port, 10000);
@@ -162,12 +172,8 @@ TEST(Reply, MalformedListsStopSafely) {
 
 TEST(Reply, EncodeRoundTripsFixedAndExtended) {
     qvudps_module dev{};
-    std::strcpy(dev.mac, "0A:1B:2C:3D:4E:5F");
-    std::strcpy(dev.ip, "10.0.0.7");
-    std::strcpy(dev.mask, "255.255.0.0");
-    std::strcpy(dev.filter_ip, "10.0.0.0");
-    std::strcpy(dev.filter_mask, "255.0.0.0");
-    std::strcpy(dev.gateway, "10.0.0.1");
+    set_addresses(
+        dev, {"0A:1B:2C:3D:4E:5F", "10.0.0.7", "255.255.0.0", "10.0.0.0", "255.0.0.0", "10.0.0.1"});
     dev.raw_version = 0x21;
     dev.raw_type = static_cast<uint8_t>((13 << 3) | 4);
     dev.raw_flags = 0xD9;
@@ -180,12 +186,7 @@ TEST(Reply, EncodeRoundTripsFixedAndExtended) {
     ASSERT_EQ(n, 48u);
     ASSERT_TRUE(qvudps::reply_authentic(buf, n, builtin_search_key));
     auto m = decode({buf, buf + n});
-    EXPECT_STREQ(m.mac, dev.mac);
-    EXPECT_STREQ(m.ip, dev.ip);
-    EXPECT_STREQ(m.mask, dev.mask);
-    EXPECT_STREQ(m.filter_ip, dev.filter_ip);
-    EXPECT_STREQ(m.filter_mask, dev.filter_mask);
-    EXPECT_STREQ(m.gateway, dev.gateway);
+    EXPECT_EQ(addresses(m), addresses(dev));
     EXPECT_STREQ(m.firmware, "4.2.1");
     EXPECT_EQ(m.type, 13);
     EXPECT_EQ(m.raw_flags, 0xD9);

@@ -159,8 +159,7 @@ public:
     // Sets a sensor's current reading (index from 0), e.g. "21.5".
     bool set_sensor_value(const std::string &mac, unsigned sensor, const std::string &value);
 
-    // The documents the device serves right now (without faults applied).
-    std::string values_xml(const std::string &mac) const;
+    // The setup document the device serves right now (without faults applied).
     std::string setup_xml(const std::string &mac) const;
 
     // The log so far: one JSON object per line, without line feeds. Every

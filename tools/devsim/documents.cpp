@@ -487,14 +487,6 @@ bool has_element_kids(xmlNode *n) {
     return false;
 }
 
-std::string trimmed(const std::string &s) {
-    const auto b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos)
-        return std::string();
-    const auto e = s.find_last_not_of(" \t\r\n");
-    return s.substr(b, e - b + 1);
-}
-
 bool parse_u16(const std::string &t, std::uint16_t &out) {
     if (t.empty() || t.size() > 5 || t.find_first_not_of("0123456789") != std::string::npos)
         return false;
@@ -607,6 +599,14 @@ PostResult apply_setup_post(Node &setup, DeviceConfig &config, const std::string
     }
     xmlFreeDoc(doc);
     return r;
+}
+
+std::string trimmed(const std::string &s) {
+    const auto b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos)
+        return std::string();
+    const auto e = s.find_last_not_of(" \t\r\n");
+    return s.substr(b, e - b + 1);
 }
 
 } // namespace kelvo::devsim

@@ -56,6 +56,9 @@ PostResult apply_setup_post(Node &setup, DeviceConfig &config, const std::string
 using qv::xml_escape;
 bool is_meter_model(const std::string &model);
 
+// `s` without the blanks, tabs and line ends around it.
+std::string trimmed(const std::string &s);
+
 } // namespace kelvo::devsim
 
 #endif

@@ -381,12 +381,6 @@ bool Fleet::set_sensor_value(const std::string &mac, unsigned sensor, const std:
     return true;
 }
 
-std::string Fleet::values_xml(const std::string &mac) const {
-    std::lock_guard lock(d->mu);
-    const Device *dev = d->device_by_mac(mac);
-    return dev ? values_document(dev->setup, dev->cfg) : std::string();
-}
-
 std::string Fleet::setup_xml(const std::string &mac) const {
     std::lock_guard lock(d->mu);
     const Device *dev = d->device_by_mac(mac);

@@ -1,5 +1,6 @@
 // The device's web server: HTTP/1.0, one request per connection.
 #include "internal.h"
+#include "qvtext.h"
 
 #include <algorithm>
 #include <cctype>
@@ -12,45 +13,10 @@ namespace {
 constexpr std::size_t kMaxRequest = 64 * 1024;
 constexpr std::size_t kLoggedBody = 20000;
 
-const char *reason(int status) {
-    switch (status) {
-    case 200:
-        return "OK";
-    case 400:
-        return "Bad Request";
-    case 401:
-        return "Unauthorized";
-    case 403:
-        return "Forbidden";
-    case 404:
-        return "Not Found";
-    case 405:
-        return "Method Not Allowed";
-    case 411:
-        return "Length Required";
-    case 413:
-        return "Request Entity Too Large";
-    case 500:
-        return "Internal Server Error";
-    case 503:
-        return "Service Unavailable";
-    default:
-        return "Status";
-    }
-}
-
 std::string lower(std::string s) {
     for (char &c : s)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
-}
-
-std::string trim(const std::string &s) {
-    const auto b = s.find_first_not_of(" \t");
-    if (b == std::string::npos)
-        return std::string();
-    const auto e = s.find_last_not_of(" \t\r");
-    return s.substr(b, e - b + 1);
 }
 
 bool base64_decode(const std::string &in, std::string &out) {
@@ -87,7 +53,7 @@ struct Request {
 // request line is taken leniently: some clients write "HTTP 1.0".
 bool parse_head(const std::string &head, Request &r) {
     std::size_t eol = head.find('\n');
-    std::string line = trim(head.substr(0, eol));
+    std::string line = trimmed(head.substr(0, eol));
     const auto sp = line.find(' ');
     if (sp == std::string::npos)
         return false;
@@ -107,8 +73,8 @@ bool parse_head(const std::string &head, Request &r) {
         const auto colon = h.find(':');
         if (colon == std::string::npos)
             continue;
-        const std::string name = lower(trim(h.substr(0, colon)));
-        const std::string value = trim(h.substr(colon + 1));
+        const std::string name = lower(trimmed(h.substr(0, colon)));
+        const std::string value = trimmed(h.substr(colon + 1));
         if (name == "content-length") {
             if (value.empty() || value.size() > 9 ||
                 value.find_first_not_of("0123456789") != std::string::npos)
@@ -123,8 +89,8 @@ bool parse_head(const std::string &head, Request &r) {
 }
 
 std::string error_page(int status) {
-    return "<html><head><title>" + std::to_string(status) + " " + reason(status) +
-           "</title></head><body><h1>" + std::to_string(status) + " " + reason(status) +
+    return "<html><head><title>" + std::to_string(status) + " " + qv::http_reason(status) +
+           "</title></head><body><h1>" + std::to_string(status) + " " + qv::http_reason(status) +
            "</h1></body></html>\n";
 }
 
@@ -156,7 +122,7 @@ void Fleet::Impl::http_input(Conn &c) {
 
     auto respond = [&](int status, const std::string &type, const std::string &body,
                        const std::string &extra) {
-        std::string head = "HTTP/1.0 " + std::to_string(status) + " " + reason(status) +
+        std::string head = "HTTP/1.0 " + std::to_string(status) + " " + qv::http_reason(status) +
                            "\r\nServer: kelvo-devsim\r\nContent-Type: " + type +
                            "\r\nContent-Length: " + std::to_string(body.size()) +
                            "\r\nConnection: close\r\n" + extra + "\r\n";
@@ -211,7 +177,7 @@ void Fleet::Impl::http_input(Conn &c) {
     bool has_auth = false;
     if (lower(r.authorization.substr(0, 6)) == "basic ") {
         std::string plain;
-        if (base64_decode(trim(r.authorization.substr(6)), plain)) {
+        if (base64_decode(trimmed(r.authorization.substr(6)), plain)) {
             const auto colon = plain.find(':');
             user = plain.substr(0, colon);
             password = colon == std::string::npos ? std::string() : plain.substr(colon + 1);

@@ -43,14 +43,9 @@ qvudps_module record_of(const Device &dev) {
     m.port = c.port;
     std::memcpy(m.token, c.token.data(), 8);
     if (c.type == qvudps::type_extended) {
-        const std::uint8_t caps = c.capabilities;
+        qvudps::set_capabilities(m, c.capabilities);
+        // Told apart from the capability byte, which the device echoes.
         m.setup_auth_required = c.setup_auth_required ? 1 : 0;
-        m.web_supported = (caps & qvudps::cap_web) ? 1 : 0;
-        m.defaults_supported = (caps & qvudps::cap_defaults) ? 1 : 0;
-        m.nvt_supported = (caps & qvudps::cap_nvt) ? 1 : 0;
-        m.tea_supported = (caps & qvudps::cap_tea) ? 1 : 0;
-        m.tcp_setup_supported = (caps & qvudps::cap_tcp_setup) ? 1 : 0;
-        m.filter_supported = (caps & qvudps::cap_filter) ? 1 : 0;
         m.name_supported = 1;
         copy_text(m.name, sizeof m.name, c.name);
         copy_text(m.type_name, sizeof m.type_name, c.type_name);

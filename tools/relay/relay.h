@@ -11,6 +11,7 @@
 #ifndef KELVO_RELAY_H
 #define KELVO_RELAY_H
 
+#include "qvnoncopyable.h"
 #include "qvplatform.h"
 #include "wire.h"
 
@@ -153,12 +154,10 @@ int inherited_socket(std::string *error);
 // The user owning a client's socket on this PC. Clients are told apart by
 // it: one user with many sockets is still one client.
 enum class Owner { found, gone, unknown };
-class OwnerLookup {
+class OwnerLookup : qv::noncopyable {
 public:
     OwnerLookup();
     ~OwnerLookup();
-    OwnerLookup(const OwnerLookup &) = delete;
-    OwnerLookup &operator=(const OwnerLookup &) = delete;
     // The owner of the socket at `client` that datagrams from `relay` reach;
     // `gone` when there is no such socket (any more), `unknown`, with a
     // message, when the system cannot tell.

@@ -77,6 +77,21 @@ private:
         return src.compare(p, what.size(), what) == 0;
     }
 
+    // Where a name from `q` ends: at a blank, at one of `stops` or at `limit`.
+    size_t name_end(size_t q, std::string_view stops, size_t limit) const {
+        while (q < limit && !is_space(src[q]) && stops.find(src[q]) == std::string_view::npos) {
+            ++q;
+        }
+        return q;
+    }
+
+    // The name from `q` to name_end, with `q` moved past it.
+    std::string read_name(size_t &q, std::string_view stops, size_t limit) const {
+        const size_t start = q;
+        q = name_end(q, stops, limit);
+        return std::string(src, start, q - start);
+    }
+
     size_t skip_space(size_t p) const {
         while (p < src_size && is_space(src[p])) {
             ++p;
@@ -269,10 +284,7 @@ private:
         size_t q = p + 1;
         // A NUL ends the name too: the node's C name would otherwise differ from
         // the name its group of same-named siblings is kept under.
-        while (q < src_size && !is_space(src[q]) && src[q] != '/' && src[q] != '>' &&
-               src[q] != '\0') {
-            ++q;
-        }
+        q = name_end(q, std::string_view("/>\0", 3), src_size);
         doc.elements.emplace_back();
         dom_element &e = doc.elements.back();
         e.name.assign(src, p + 1, q - p - 1);
@@ -300,12 +312,7 @@ private:
                 }
                 return fail(q, "missing >");
             }
-            size_t a = q;
-            while (q < src_size && !is_space(src[q]) && src[q] != '=' && src[q] != '/' &&
-                   src[q] != '>') {
-                ++q;
-            }
-            std::string name(src, a, q - a);
+            std::string name = read_name(q, "=/>", src_size);
             q = skip_space(q);
             if (q >= src_size || src[q] != '=') {
                 return fail(q, "missing >");
@@ -342,9 +349,7 @@ private:
 
     size_t end_tag(size_t p) {
         size_t q = p + 2;
-        while (q < src_size && !is_space(src[q]) && src[q] != '>') {
-            ++q;
-        }
+        q = name_end(q, ">", src_size);
         std::string_view name = std::string_view(src).substr(p + 2, q - p - 2);
         if (!current || name != current->name) {
             return fail(p, "unexpected closing tag </%.*s>", static_cast<int>(name.size()),
@@ -405,12 +410,7 @@ private:
             parameter = true;
             q = skip_space(q + 1);
         }
-        size_t a = q;
-        while (q < src_size && !is_space(src[q]) && src[q] != '>' && src[q] != '"' &&
-               src[q] != '\'') {
-            ++q;
-        }
-        std::string name(src, a, q - a);
+        std::string name = read_name(q, ">\"'", src_size);
         q = skip_space(q);
         if (q < src_size && (src[q] == '"' || src[q] == '\'')) {
             char quote = src[q];
@@ -442,14 +442,7 @@ private:
         if (end == npos) {
             return fail(p, "unclosed <!ATTLIST");
         }
-        auto token = [&](size_t &q) {
-            size_t a = q;
-            while (q < end && !is_space(src[q]) && src[q] != '(' && src[q] != '"' &&
-                   src[q] != '\'') {
-                ++q;
-            }
-            return std::string(src, a, q - a);
-        };
+        auto token = [&](size_t &q) { return read_name(q, "(\"'", end); };
         size_t q = skip_space(p + 9);
         std::string element = token(q);
         if (element.empty()) {

@@ -4,6 +4,7 @@
 // test binary starts itself again inside the PC. Skipped without root or
 // without the ip tool.
 #include "commands.h"
+#include "qvtext.h"
 
 #include "tea.h"
 #include "wire.h"
@@ -73,7 +74,7 @@ void Respond(int fd, const char *ip, std::atomic<int> &requests, std::atomic<boo
         ++requests;
         qvudps_module m{};
         in_addr a{};
-        inet_pton(AF_INET, ip, &a);
+        qv::parse_dotted_ipv4(ip, a.s_addr);
         std::snprintf(m.mac, sizeof m.mac, "02:4B:56:00:00:%02X", ntohl(a.s_addr) & 0xFF);
         std::snprintf(m.ip, sizeof m.ip, "%s", ip);
         std::snprintf(m.mask, sizeof m.mask, "255.255.255.0");

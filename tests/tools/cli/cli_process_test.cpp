@@ -14,6 +14,7 @@
 
 #include "http_peer.h"
 #include "lab.h"
+#include "qvtext.h"
 #include "tea.h"
 #include "wire.h"
 
@@ -152,7 +153,7 @@ TEST(CliProcess, ForgedRepliesFromAnotherPortGetNoPassword) {
     sockaddr_in dev{};
     dev.sin_family = AF_INET;
     dev.sin_port = htons(static_cast<uint16_t>(fleetUdp.section(':', 1).toUInt()));
-    inet_pton(AF_INET, "127.0.0.2", &dev.sin_addr);
+    qv::parse_dotted_ipv4("127.0.0.2", dev.sin_addr.s_addr);
     uint8_t request[qvudps::request_size];
     qvudps::encode_search_request(request);
     ASSERT_EQ(sendto(s, request, sizeof request, 0, reinterpret_cast<sockaddr *>(&dev), sizeof dev),
