@@ -73,9 +73,13 @@ TEST(Session, OpenGetSetupAndDownloadToFileByteForByte) {
     EXPECT_EQ(s->GetState(), xsReady);
     EXPECT_GE(s->GetHandle(), 1);
     EXPECT_EQ(s->Open(), -2); // open twice
+    // The answer waits, so that the second request meets the first one still
+    // running however the threads are scheduled.
+    peer.set_delay_ms(1000);
     ASSERT_EQ(s->GetSetup(), 0);
     EXPECT_EQ(s->GetSetup(), -2); // one request at a time
     ASSERT_TRUE(PumpUntil([&] { return rec.Has("setup") || rec.Has("error"); }));
+    peer.set_delay_ms(0);
     ASSERT_TRUE(rec.Has("setup"));
     EXPECT_FALSE(rec.offGuiThread);
 
