@@ -5,7 +5,6 @@
 #include "devicelistformat.h"
 #include "hostsecrets.h"
 #include "mainform.h"
-#include "qvfile.h"
 #include "tabletext.h"
 #include "ui_authform.h"
 #include "ui_mainform.h"
@@ -66,17 +65,8 @@ void TMainForm::SaveDeviceListClick() {
     // device is new, changed or offline.
     const std::string text =
         stated ? WithStates(list, states, format) : kelvo::host::FormatDevices(list, format);
-    // The old file stays whole until the new one is complete, and a link at
-    // the chosen name is refused rather than followed.
-    const QByteArray name = QFile::encodeName(path);
-    const qv::write_result r =
-        qv::write_file(name.constData(), text.data(), text.size(), qv::write_mode::replace, 0666);
-    if (!r.ok()) {
-        Hooks().Error(
-            this, tr("Saving the device list failed: %1")
-                      .arg(QString::fromLocal8Bit(qv::write_error_text(name.toStdString(), r))));
+    if (!SaveListFile(this, path, text, tr("Saving the device list failed: %1")))
         return;
-    }
     SetStatus(
         tr("Device list saved to %1 (%n device(s))", nullptr, deviceModel->deviceCount).arg(path));
 }

@@ -1,12 +1,14 @@
 #include "uihooks.h"
 
 #include "hostping.h"
+#include "qvfile.h"
 #include "usersettings.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -117,6 +119,18 @@ UiHooks &Hooks() {
 
 void SetHooks(UiHooks *hooks) {
     current = hooks ? hooks : &defaultHooks;
+}
+
+bool SaveListFile(QWidget *owner, const QString &path, const std::string &text,
+                  const QString &failure) {
+    const QByteArray name = QFile::encodeName(path);
+    const qv::write_result r =
+        qv::write_file(name.constData(), text.data(), text.size(), qv::write_mode::replace, 0666);
+    if (r.ok())
+        return true;
+    Hooks().Error(owner,
+                  failure.arg(QString::fromLocal8Bit(qv::write_error_text(name.toStdString(), r))));
+    return false;
 }
 
 } // namespace kelvo::ui

@@ -49,6 +49,11 @@ void FixDialogSize(QDialog *dialog, const QSize &designed);
 QString FileDialogStartPath(const QString &suggested);
 void RememberFileDialogFolder(const QString &chosenFile);
 
+// Writes a list the user chose to save, whole or not at all and never through
+// a link. On failure tells `failure`, its %1 the reason, and returns false.
+bool SaveListFile(QWidget *owner, const QString &path, const std::string &text,
+                  const QString &failure);
+
 // The hooks in force; never null.
 UiHooks &Hooks();
 // Installs `hooks` (not owned); null restores the production hooks.

@@ -3,7 +3,6 @@
 #include "historyform.h"
 #include "hostmacfilter.h"
 #include "mainform.h"
-#include "qvfile.h"
 #include "tabletext.h"
 #include "ui_mainform.h"
 #include "uihooks.h"
@@ -11,7 +10,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMenu>
@@ -310,16 +308,8 @@ void TWatching::SaveHistoryClick() {
                              EventDetails(e).toStdString()});
         text = kelvo::host::FormatCsv({"Time", "MAC", "Name", "Event", "Details"}, lines);
     }
-    // As the device list: whole or not at all, never through a link.
-    const QByteArray name = QFile::encodeName(path);
-    const qv::write_result r =
-        qv::write_file(name.constData(), text.data(), text.size(), qv::write_mode::replace, 0666);
-    if (!r.ok()) {
-        Hooks().Error(
-            form, tr("Saving the history failed: %1")
-                      .arg(QString::fromLocal8Bit(qv::write_error_text(name.toStdString(), r))));
+    if (!SaveListFile(form, path, text, tr("Saving the history failed: %1")))
         return;
-    }
     form->SetStatus(
         tr("History saved to %1 (%n event(s))", "", static_cast<int>(history.size())).arg(path));
 }
