@@ -40,29 +40,25 @@ void ExpectFiltered(std::initializer_list<std::pair<const char *, bool>> macs) {
 
 TEST_F(MacFilterTest, SingleAddressInEitherCase) {
     EXPECT_EQ(LoadMacFilter({"02:00:00:00:00:01", "\t02:00:00:00:ab:cd "}), 2);
-    ExpectFiltered({
-        {"02:00:00:00:00:01", true},
-        {"02:00:00:00:00:00", false},
-        {"02:00:00:00:00:02", false},
-        {"02:00:00:00:AB:CD", true},
-        {"02:00:00:00:ab:cd", true},
-        {"02:00:00:00:AB:CE", false},
-    });
+    ExpectFiltered({{"02:00:00:00:00:01", true},
+                    {"02:00:00:00:00:00", false},
+                    {"02:00:00:00:00:02", false},
+                    {"02:00:00:00:AB:CD", true},
+                    {"02:00:00:00:ab:cd", true},
+                    {"02:00:00:00:AB:CE", false}});
 }
 
 TEST_F(MacFilterTest, RangeWithBlanksCoversBothEnds) {
     EXPECT_EQ(LoadMacFilter({"  02:00:00:00:00:00 - 02:00:00:00:FF:FF  ",
                              "0a:00:00:00:00:10\t-\t0a:00:00:00:00:1f"}),
               2);
-    ExpectFiltered({
-        {"02:00:00:00:00:00", true},
-        {"02:00:00:00:12:34", true},
-        {"02:00:00:00:FF:FF", true},
-        {"01:FF:FF:FF:FF:FF", false},
-        {"02:00:00:01:00:00", false},
-        {"0A:00:00:00:00:1F", true},
-        {"0A:00:00:00:00:20", false},
-    });
+    ExpectFiltered({{"02:00:00:00:00:00", true},
+                    {"02:00:00:00:12:34", true},
+                    {"02:00:00:00:FF:FF", true},
+                    {"01:FF:FF:FF:FF:FF", false},
+                    {"02:00:00:01:00:00", false},
+                    {"0A:00:00:00:00:1F", true},
+                    {"0A:00:00:00:00:20", false}});
 }
 
 TEST_F(MacFilterTest, CommentsAndMalformedLinesAreSkipped) {
@@ -111,12 +107,10 @@ TEST_F(MacFilterTest, FileWithByteOrderMarksAndLineEnds) {
                        "02:00:00:00:00:01\r\n# comment\r\n02:00:00:00:00:10-02:00:00:00:00:20\r"
                        "02:00:00:00:00:30\n02:00:00:00:00:40");
     EXPECT_EQ(LoadMacFilterFile(utf8), 4) << "the mark must not spoil the first line";
-    ExpectFiltered({
-        {"02:00:00:00:00:01", true},
-        {"02:00:00:00:00:15", true},
-        {"02:00:00:00:00:30", true},
-        {"02:00:00:00:00:40", true},
-    });
+    ExpectFiltered({{"02:00:00:00:00:01", true},
+                    {"02:00:00:00:00:15", true},
+                    {"02:00:00:00:00:30", true},
+                    {"02:00:00:00:00:40", true}});
 
     MacFilter.clear();
     const std::string ascii = "02:00:00:00:00:50\r\n";
