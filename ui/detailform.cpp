@@ -111,24 +111,30 @@ void TDetailForm::FormShow() {
     ui->IPFilterEdit->setText(FIELD(m, filter_ip));
     ui->IPMaskFilterEdit->setText(FIELD(m, filter_mask));
 
-    ui->NVTCheckBox->setChecked(m.nvt_enabled);
-    ui->NVTCheckBox->setEnabled(m.nvt_supported);
-    ui->TCPCheckBox->setChecked(m.tcp_setup_enabled);
-    ui->TCPCheckBox->setEnabled(m.tcp_setup_supported);
+    // Each option shows the device's setting and can be changed only where
+    // the device supports it; the boxes' own handlers follow the new state.
+    const bool filterOff = FIELD(m, filter_ip) == "0.0.0.0" && FIELD(m, filter_mask) == "0.0.0.0";
+    const struct {
+        QCheckBox *box;
+        bool on;
+        bool supported;
+    } options[] = {
+        {ui->NVTCheckBox, m.nvt_enabled != 0, m.nvt_supported != 0},
+        {ui->TCPCheckBox, m.tcp_setup_enabled != 0, m.tcp_setup_supported != 0},
+        {ui->DHCPCheckBox, m.dhcp_enabled != 0, m.dhcp_supported != 0},
+        {ui->TEACheckBox, m.tea_enabled != 0, m.tea_supported != 0},
+        {ui->EnableFilterCheckBox, !filterOff, m.filter_supported != 0},
+    };
+    for (const auto &o : options) {
+        o.box->setChecked(o.on);
+        o.box->setEnabled(o.supported);
+    }
     ui->TCPSetupButton->setEnabled(m.tcp_setup_supported);
-    ui->DHCPCheckBox->setChecked(m.dhcp_enabled);
-    ui->DHCPCheckBox->setEnabled(m.dhcp_supported);
-    ui->TEACheckBox->setChecked(m.tea_enabled);
-    ui->TEACheckBox->setEnabled(m.tea_supported);
 
     ui->DefaultsBitBtn->setEnabled(m.defaults_supported);
     ui->WEBBitBtn->setEnabled(m.web_supported);
     ui->NameEdit->setEnabled(m.name_supported);
     ui->NameLabel->setEnabled(m.name_supported);
-
-    const bool filterOff = FIELD(m, filter_ip) == "0.0.0.0" && FIELD(m, filter_mask) == "0.0.0.0";
-    ui->EnableFilterCheckBox->setChecked(!filterOff);
-    ui->EnableFilterCheckBox->setEnabled(m.filter_supported);
 }
 
 void TDetailForm::DHCPCheckBoxClick() {

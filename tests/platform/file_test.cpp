@@ -1,13 +1,11 @@
 // The shared file writer against what a folder can hold: links, folders,
 // earlier files, another user's links, and a file system that is full.
 #include "qvfile.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
-#ifdef _WIN32
-#include <process.h>
-#define getpid _getpid
-#else
+#ifndef _WIN32
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -16,37 +14,13 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace fs = std::filesystem;
+using kelvo::test::read_file;
+using kelvo::test::TempDir;
+using kelvo::test::write_file;
 
 namespace {
-
-struct Folder {
-    Folder() {
-        path = fs::temp_directory_path() /
-               ("kelvo-file-test-" + std::to_string(getpid()) + "-" + std::to_string(++serial));
-        fs::create_directories(path);
-    }
-    ~Folder() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    fs::path path;
-    static inline int serial = 0;
-};
-
-std::string Read(const fs::path &p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void Write(const fs::path &p, const std::string &text) {
-    std::ofstream(p, std::ios::binary) << text;
-}
 
 std::size_t Entries(const fs::path &dir) {
     return static_cast<std::size_t>(
@@ -73,13 +47,13 @@ TEST(FileWriter, NeverFollowsALinkNorReplacesWhatItMustNot) {
         {LinkToFile, qv::write_mode::create_new, EEXIST},
     };
     for (const auto &c : cases) {
-        Folder dir, elsewhere;
+        TempDir dir, elsewhere;
         const fs::path target = dir.path / "doc.xml";
         const fs::path victim = elsewhere.path / "victim";
         if (c.before == LinkToFile)
-            Write(victim, "victim");
+            write_file(victim, "victim");
         if (c.before == Earlier)
-            Write(target, "earlier");
+            write_file(target, "earlier");
         if (c.before == DanglingLink || c.before == LinkToFile) {
             std::error_code ec;
             fs::create_symlink(victim, target, ec);
@@ -98,19 +72,19 @@ TEST(FileWriter, NeverFollowsALinkNorReplacesWhatItMustNot) {
         EXPECT_EQ(r.error, c.error) << what;
         EXPECT_EQ(r.ok(), c.error == 0) << what;
         if (c.error == 0) {
-            EXPECT_EQ(Read(target), "<new/>") << what;
+            EXPECT_EQ(read_file(target), "<new/>") << what;
 #ifndef _WIN32
             struct stat st {};
             ASSERT_EQ(lstat(target.c_str(), &st), 0);
             EXPECT_EQ(st.st_mode & 0777, 0600u) << what;
 #endif
         } else if (c.before == Earlier) {
-            EXPECT_EQ(Read(target), "earlier") << what;
+            EXPECT_EQ(read_file(target), "earlier") << what;
         }
         // The link's target is neither created nor changed.
         EXPECT_EQ(fs::exists(victim), c.before == LinkToFile) << what;
         if (c.before == LinkToFile) {
-            EXPECT_EQ(Read(victim), "victim") << what;
+            EXPECT_EQ(read_file(victim), "victim") << what;
         }
         EXPECT_EQ(Entries(dir.path), 1u) << what; // nothing left beside it
     }
@@ -125,10 +99,10 @@ TEST(FileWriter, NeverFollowsALinkNorReplacesWhatItMustNot) {
 TEST(FileWriter, AnotherUsersLinkInASharedFolderIsRefused) {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root to act as a second user";
-    Folder shared, home;
+    TempDir shared, home;
     ASSERT_EQ(chmod(shared.path.c_str(), 01777), 0);
     const fs::path victim = home.path / "authorized_keys";
-    Write(victim, "root's");
+    write_file(victim, "root's");
     const fs::path target = shared.path / "device.xml";
     const pid_t child = fork();
     if (child == 0) { // the other user, with no rights on `home`
@@ -141,24 +115,24 @@ TEST(FileWriter, AnotherUsersLinkInASharedFolderIsRefused) {
     ASSERT_EQ(status, 0);
     const auto r = qv::write_file(target.c_str(), "<d/>", 4, qv::write_mode::replace, 0600);
     EXPECT_EQ(r.error, ELOOP);
-    EXPECT_EQ(Read(victim), "root's");
+    EXPECT_EQ(read_file(victim), "root's");
 }
 
 // A full file system fails the write; the earlier file stays and nothing is
 // left beside it. Needs root for the small tmpfs.
 TEST(FileWriter, FullFileSystemKeepsTheEarlierFile) {
-    Folder dir;
+    TempDir dir;
     if (geteuid() != 0 || mount("kelvo-full", dir.path.c_str(), "tmpfs", 0, "size=16k") != 0)
         GTEST_SKIP() << "needs root to mount a small tmpfs";
     const fs::path target = dir.path / "doc.xml";
-    Write(target, "earlier");
+    write_file(target, "earlier");
     const std::string big(64 * 1024, 'x');
     const auto r =
         qv::write_file(target.c_str(), big.data(), big.size(), qv::write_mode::replace, 0600);
     EXPECT_EQ(r.step, qv::write_step::write);
     EXPECT_EQ(r.error, ENOSPC);
     EXPECT_NE(qv::write_error_text(target, r).find("unchanged"), std::string::npos);
-    EXPECT_EQ(Read(target), "earlier");
+    EXPECT_EQ(read_file(target), "earlier");
     EXPECT_EQ(Entries(dir.path), 1u);
     umount2(dir.path.c_str(), MNT_DETACH);
 }

@@ -31,6 +31,18 @@ std::unique_ptr<TIoXml> SessionFor(const HttpPeer &peer, Recorder &rec) {
     return s;
 }
 
+// Opens the session and starts a setup download; true when both were taken.
+bool OpenAndGetSetup(TIoXml &s) {
+    return s.Open() == 0 && s.GetSetup() == 0;
+}
+
+// Waits for the download's end without running the event loop, so that the
+// reply is posted but stays undelivered.
+void WaitReadyUnpumped(TIoXml &s) {
+    for (int i = 0; i < 400 && s.GetState() != xsReady; ++i)
+        QThread::msleep(10);
+}
+
 } // namespace
 
 TEST(Session, NewSessionAndStateChecks) {
@@ -117,8 +129,7 @@ TEST(Session, FailedDownloadKeepsThePreviousFileAndLeavesNoPartOne) {
     peer.set_setup(std::string(kSetupXml) + std::string(4000, ' '));
     Recorder rec;
     auto s = SessionFor(peer, rec);
-    ASSERT_EQ(s->Open(), 0);
-    ASSERT_EQ(s->GetSetup(), 0);
+    ASSERT_TRUE(OpenAndGetSetup(*s));
     ASSERT_TRUE(PumpUntil([&] { return rec.Has("setup"); }));
 
     QTemporaryDir dir;
@@ -213,8 +224,7 @@ TEST(Session, CustomParserAndAfterParseHooks) {
     s->customParse = 0;
     s->postParse = 1;
     s->OnPostParse = new EventHandler<ParseHooks, TIoXmlParseEventArgs>(&after, &ParseHooks::Post);
-    ASSERT_EQ(s->Open(), 0);
-    ASSERT_EQ(s->GetSetup(), 0);
+    ASSERT_TRUE(OpenAndGetSetup(*s));
     ASSERT_TRUE(PumpUntil([&] { return rec.Has("setup") || rec.Has("error"); }));
     ASSERT_TRUE(rec.Has("setup"));
     EXPECT_TRUE(after.onWorker);
@@ -277,8 +287,7 @@ TEST(Session, TwoSessionsShareOneReceiver) {
         EXPECT_TRUE(MessageWindowExists());
         EXPECT_EQ(SessionCount(), before + 1);
         ASSERT_EQ(a->Close(), 0);
-        ASSERT_EQ(a->Open(), 0);
-        ASSERT_EQ(a->GetSetup(), 0);
+        ASSERT_TRUE(OpenAndGetSetup(*a));
         ASSERT_TRUE(PumpUntil([&] { return recA.Count("setup") == 2; }));
     }
     EXPECT_FALSE(MessageWindowExists());
@@ -302,8 +311,7 @@ TEST(Session, SlotWithoutHandlerOnlyFreesThePayload) {
     Recorder rec;
     auto s = SessionFor(peer, rec);
     s->OnSetup = nullptr;
-    ASSERT_EQ(s->Open(), 0);
-    ASSERT_EQ(s->GetSetup(), 0);
+    ASSERT_TRUE(OpenAndGetSetup(*s));
     ASSERT_TRUE(PumpUntil([&] { return s->GetState() == xsReady; }));
     PumpFor(100);
     EXPECT_FALSE(rec.Has("setup"));
@@ -324,11 +332,9 @@ TEST(Session, LateResultsNeverReachADestroyedSession) {
 
     Recorder rec;
     auto s = SessionFor(peer, rec);
-    ASSERT_EQ(s->Open(), 0);
-    ASSERT_EQ(s->GetSetup(), 0);
+    ASSERT_TRUE(OpenAndGetSetup(*s));
     // Let the reply be posted but not dispatched, then destroy the session.
-    for (int i = 0; i < 400 && s->GetState() != xsReady; ++i)
-        QThread::msleep(10);
+    WaitReadyUnpumped(*s);
     ASSERT_EQ(s->GetState(), xsReady);
     s.reset();
     PumpFor(100);
@@ -340,10 +346,8 @@ TEST(Session, LateResultsNeverReachADestroyedSession) {
     Recorder lastRec;
     {
         auto last = SessionFor(peer, lastRec);
-        ASSERT_EQ(last->Open(), 0);
-        ASSERT_EQ(last->GetSetup(), 0);
-        for (int i = 0; i < 400 && last->GetState() != xsReady; ++i)
-            QThread::msleep(10);
+        ASSERT_TRUE(OpenAndGetSetup(*last));
+        WaitReadyUnpumped(*last);
     }
     EXPECT_FALSE(MessageWindowExists());
     PumpFor(100);
@@ -358,8 +362,7 @@ TEST(Session, DestroyWhileRequestRunsAgainstSlowDevice) {
     auto keep = SessionFor(peer, keepRec);
     {
         auto s = SessionFor(peer, rec);
-        ASSERT_EQ(s->Open(), 0);
-        ASSERT_EQ(s->GetSetup(), 0);
+        ASSERT_TRUE(OpenAndGetSetup(*s));
         ASSERT_TRUE(PumpUntil([&] { return peer.request_count() == 1; }));
     }
     PumpFor(2000);
@@ -376,8 +379,7 @@ TEST(Session, HandlerMayCloseAndDestroyTheSession) {
         EXPECT_EQ(s->Close(), 0);
         s.reset(); // the last session: its receiver is in the middle of a dispatch
     };
-    ASSERT_EQ(s->Open(), 0);
-    ASSERT_EQ(s->GetSetup(), 0);
+    ASSERT_TRUE(OpenAndGetSetup(*s));
     ASSERT_TRUE(PumpUntil([&] { return s == nullptr; }));
     PumpFor(50);
     EXPECT_FALSE(MessageWindowExists());

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <memory>
+#include <span>
 
 using namespace mvxapi;
 
@@ -44,8 +45,15 @@ TEST(Tables, UnitCodes) {
 
 namespace {
 
-template <size_t N> void Put(char (&field)[N], const char *text) {
-    strncpy(field, text, N - 1);
+// Texts into the fixed fields of a document, each cut to its field.
+struct Text {
+    std::span<char> field;
+    const char *text;
+};
+
+void Put(std::initializer_list<Text> texts) {
+    for (const Text &t : texts)
+        strncpy(t.field.data(), t.text, t.field.size() - 1);
 }
 
 } // namespace
@@ -53,24 +61,26 @@ template <size_t N> void Put(char (&field)[N], const char *text) {
 TEST(Views, ValuesViewDecodesByFirmware) {
     auto values = std::make_unique<qvxml_values>();
     qvxml_values_counts counts{};
-    Put(values->Agent_Version, "1.0");
     counts.SenSet = 3;
-    Put(values->SenSet_Entry_ID[0], "5");
-    Put(values->SenSet_Entry_Name[0], "Room");
-    Put(values->SenSet_Entry_Value[0], "21.5");
-    Put(values->SenSet_Entry_Units[0], "C");
-    Put(values->SenSet_Entry_Min[0], "10");
-    Put(values->SenSet_Entry_Max[0], "20");
-    Put(values->SenSet_Entry_ID[1], "9");
-    Put(values->SenSet_Entry_Value[1], "15");
-    Put(values->SenSet_Entry_Min[1], "10");
-    Put(values->SenSet_Entry_Max[1], "20");
-    Put(values->SenSet_Entry_State[1], "2");
-    Put(values->SenSet_Entry_ID[2], "12");
     counts.BinaryOutSet = 1;
-    Put(values->BinaryOutSet_Entry_ID[0], "151");
-    Put(values->BinaryOutSet_Entry_Value[0], "1");
-    Put(values->BinaryOutSet_Entry_Mode[0], "2");
+    Put({
+        {values->Agent_Version, "1.0"},
+        {values->SenSet_Entry_ID[0], "5"},
+        {values->SenSet_Entry_Name[0], "Room"},
+        {values->SenSet_Entry_Value[0], "21.5"},
+        {values->SenSet_Entry_Units[0], "C"},
+        {values->SenSet_Entry_Min[0], "10"},
+        {values->SenSet_Entry_Max[0], "20"},
+        {values->SenSet_Entry_ID[1], "9"},
+        {values->SenSet_Entry_Value[1], "15"},
+        {values->SenSet_Entry_Min[1], "10"},
+        {values->SenSet_Entry_Max[1], "20"},
+        {values->SenSet_Entry_State[1], "2"},
+        {values->SenSet_Entry_ID[2], "12"},
+        {values->BinaryOutSet_Entry_ID[0], "151"},
+        {values->BinaryOutSet_Entry_Value[0], "1"},
+        {values->BinaryOutSet_Entry_Mode[0], "2"},
+    });
 
     TValuesXml<TValuesXmlBuffer> view(values.get(), &counts);
     TXmlEntry e;
@@ -87,7 +97,7 @@ TEST(Views, ValuesViewDecodesByFirmware) {
     EXPECT_FALSE(view.GetSensorEntry(3, e));
     EXPECT_FALSE(view.GetSensorEntry(-1, e));
 
-    Put(values->Agent_Version, "2.35"); // new firmware: State is sent
+    Put({{values->Agent_Version, "2.35"}}); // new firmware: State is sent
     ASSERT_TRUE(view.GetSensorEntry(1, e));
     EXPECT_EQ(e.state, esAlarm);
 
@@ -112,10 +122,12 @@ TEST(Views, ReadingsUseAPointInEveryLocale) {
     auto values = std::make_unique<qvxml_values>();
     qvxml_values_counts counts{};
     counts.SenSet = 1;
-    Put(values->SenSet_Entry_ID[0], "5");
-    Put(values->SenSet_Entry_Value[0], "21.5");
-    Put(values->SenSet_Entry_Min[0], "-0.5");
-    Put(values->SenSet_Entry_Max[0], "21.25");
+    Put({
+        {values->SenSet_Entry_ID[0], "5"},
+        {values->SenSet_Entry_Value[0], "21.5"},
+        {values->SenSet_Entry_Min[0], "-0.5"},
+        {values->SenSet_Entry_Max[0], "21.25"},
+    });
     TValuesXml<TValuesXmlBuffer> view(values.get(), &counts);
     TXmlEntry e;
     ASSERT_TRUE(view.GetSensorEntry(0, e));
@@ -127,12 +139,14 @@ TEST(Views, SetupViewReplacesTheAccessors) {
     auto setup = std::make_unique<qvxml_setup>();
     qvxml_setup_counts counts{};
     counts.SenSet = 1;
-    Put(setup->SenSet_Entry_ID[0], "7");
-    Put(setup->SenSet_Entry_State[0], "3");
-    Put(setup->SenSet_Entry_Units[0], "kWh");
     counts.BinaryInSet = 1;
-    Put(setup->BinaryInSet_Entry_ID[0], "1");
-    Put(setup->BinaryInSet_Entry_AlarmState[0], "2");
+    Put({
+        {setup->SenSet_Entry_ID[0], "7"},
+        {setup->SenSet_Entry_State[0], "3"},
+        {setup->SenSet_Entry_Units[0], "kWh"},
+        {setup->BinaryInSet_Entry_ID[0], "1"},
+        {setup->BinaryInSet_Entry_AlarmState[0], "2"},
+    });
 
     std::unique_ptr<TValuesXml<TSetupXmlBuffer>> view =
         std::make_unique<TSetupXml<TSetupXmlBuffer>>(setup.get(), &counts);

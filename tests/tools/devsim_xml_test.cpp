@@ -49,6 +49,20 @@ struct XmlClient : ::testing::Test {
     }
 };
 
+// Waits for a request the library took (`started` 0) to end with `what` and
+// takes the document and its counts from the library's cache.
+template <class Cache, class Doc, class Counts>
+::testing::AssertionResult finished(int h, int started, int what, Cache cache, Doc *&doc,
+                                    Counts *&counts) {
+    if (started != 0)
+        return ::testing::AssertionFailure() << "request refused: " << started;
+    if (const int r = qvxml_wait_finish(h, what, 10); r != 0)
+        return ::testing::AssertionFailure() << "no end " << what << ": " << r;
+    if (cache(h, &doc, &counts) != 0 || doc == nullptr)
+        return ::testing::AssertionFailure() << "nothing in the cache";
+    return ::testing::AssertionSuccess();
+}
+
 } // namespace
 
 TEST_F(XmlClient, EveryModelDownloadsAndParsesIntoTheLibraryStructures) {
@@ -61,12 +75,9 @@ TEST_F(XmlClient, EveryModelDownloadsAndParsesIntoTheLibraryStructures) {
             continue;
         SCOPED_TRACE(d.config.mac + " model " + d.config.model);
         const int h = open(d);
-        ASSERT_EQ(qvxml_get_values(h), 0);
-        ASSERT_EQ(qvxml_wait_finish(h, 2, 10), 0);
         qvxml_values *values = nullptr;
         qvxml_values_counts *vc = nullptr;
-        ASSERT_EQ(qvxml_get_values_cache(h, &values, &vc), 0);
-        ASSERT_NE(values, nullptr);
+        ASSERT_TRUE(finished(h, qvxml_get_values(h), 2, qvxml_get_values_cache, values, vc));
         EXPECT_STREQ(values->Agent_DeviceName, d.config.name.c_str());
         EXPECT_STREQ(values->Agent_Model, d.config.model.c_str());
         EXPECT_EQ(vc->SenSet, static_cast<int32_t>(d.config.sensors));
@@ -82,12 +93,9 @@ TEST_F(XmlClient, EveryModelDownloadsAndParsesIntoTheLibraryStructures) {
             EXPECT_STREQ(values->SenSet_Entry_Units[0], "C");
         }
 
-        ASSERT_EQ(qvxml_get_setup(h), 0);
-        ASSERT_EQ(qvxml_wait_finish(h, 4, 10), 0);
         qvxml_setup *setup = nullptr;
         qvxml_setup_counts *sc = nullptr;
-        ASSERT_EQ(qvxml_get_setup_cache(h, &setup, &sc), 0);
-        ASSERT_NE(setup, nullptr);
+        ASSERT_TRUE(finished(h, qvxml_get_setup(h), 4, qvxml_get_setup_cache, setup, sc));
         EXPECT_STREQ(setup->Network_IPAddr, d.config.ip.c_str());
         EXPECT_STREQ(setup->Network_HTTPport, std::to_string(d.config.port).c_str());
         EXPECT_EQ(sc->SnmpTraps, 4);
@@ -110,12 +118,10 @@ TEST_F(XmlClient, UploadThroughTheLibraryChangesTheDeviceAndAnswersItsNewSetup) 
                             "<Name>Uploaded</Name>\n<IPAddr>10.9.9.9</IPAddr>\n</Network>\n"
                             "<SnmpTraps>\n<Entry>\n<IPaddr>127.0.0.7</IPaddr>\n<Idx>1</Idx>\n"
                             "</Entry>\n</SnmpTraps>\n</Root>\n";
-    ASSERT_EQ(qvxml_send_setup_xml(h, doc.c_str(), static_cast<int>(doc.size())), 0);
-    ASSERT_EQ(qvxml_wait_finish(h, 7, 10), 0);
     qvxml_setup *setup = nullptr;
     qvxml_setup_counts *sc = nullptr;
-    ASSERT_EQ(qvxml_get_setup_cache(h, &setup, &sc), 0);
-    ASSERT_NE(setup, nullptr);
+    ASSERT_TRUE(finished(h, qvxml_send_setup_xml(h, doc.c_str(), static_cast<int>(doc.size())), 7,
+                         qvxml_get_setup_cache, setup, sc));
     EXPECT_STREQ(setup->Network_Name, "Uploaded") << "the answer is the new setup";
     EXPECT_STREQ(setup->SnmpTraps_Entry_IPaddr[0], "127.0.0.7");
     qvxml_close(h);

@@ -289,12 +289,7 @@ TEST_F(MainWindow, ASetupTheDeviceDidNotTakeIsReported) {
         QTest::mouseClick(form.ui->SaveBitBtn, Qt::LeftButton);
         return form.exec();
     });
-    hooks.dialogs.push_back([](QDialog &d) {
-        auto &auth = static_cast<kelvo::ui::TAuthForm &>(d);
-        auth.ui->UserEdit->setText("admin");
-        auth.ui->PassEdit->setText("wrong");
-        return int(QDialog::Accepted);
-    });
+    hooks.dialogs.push_back(SignIn("admin", "wrong"));
     w.ui->EditParameters1->trigger();
     ASSERT_TRUE(WaitFor([&w] { return w.searching; }, 15000));
     ASSERT_TRUE(WaitFor([&w] { return !w.searching; }, 30000));
@@ -453,13 +448,9 @@ TEST_F(MainWindow, DefaultsAskFirstAndUseTheSetupKeyOfAuthorisedDevices) {
 
     // Yes, then the credentials: the device takes the restore.
     hooks.answers = {true};
-    hooks.dialogs.push_back([](QDialog &d) {
-        auto &auth = static_cast<kelvo::ui::TAuthForm &>(d);
+    hooks.dialogs.push_back(SignIn("admin", "secret", [](kelvo::ui::TAuthForm &auth) {
         EXPECT_EQ(auth.windowTitle(), "Authorization");
-        auth.ui->UserEdit->setText("admin");
-        auth.ui->PassEdit->setText("secret");
-        return int(QDialog::Accepted);
-    });
+    }));
     w.ui->Loaddefaultvalues1->trigger();
     ASSERT_TRUE(w.DefaultTimer->isActive());
     EXPECT_TRUE(
@@ -476,12 +467,7 @@ TEST_F(MainWindow, DefaultsAskFirstAndUseTheSetupKeyOfAuthorisedDevices) {
     ASSERT_TRUE(squatter.bind(QHostAddress::LocalHost, static_cast<quint16>(lab.relay_port()),
                               QUdpSocket::DontShareAddress));
     hooks.answers = {true};
-    hooks.dialogs.push_back([](QDialog &d) {
-        auto &auth = static_cast<kelvo::ui::TAuthForm &>(d);
-        auth.ui->UserEdit->setText("admin");
-        auth.ui->PassEdit->setText("secret");
-        return int(QDialog::Accepted);
-    });
+    hooks.dialogs.push_back(SignIn("admin", "secret"));
     w.ui->Loaddefaultvalues1->trigger();
     EXPECT_FALSE(w.DefaultTimer->isActive());
     ASSERT_EQ(hooks.errors.size(), 1);
@@ -624,21 +610,12 @@ TEST_F(MainWindow, UnauthorisedDownloadAsksForCredentialsAndRetries) {
     MenuAt(w, RowOf(w, mac));
     hooks.fileName = dir.filePath("secured");
     QStringList seenStatus;
-    hooks.dialogs.push_back([&](QDialog &d) {
+    hooks.dialogs.push_back(
+        SignIn("admin", "wrong", [&](kelvo::ui::TAuthForm &) { seenStatus << w.StatusText(); }));
+    hooks.dialogs.push_back(SignIn("admin", "secret", [&](kelvo::ui::TAuthForm &auth) {
         seenStatus << w.StatusText();
-        auto &auth = static_cast<kelvo::ui::TAuthForm &>(d);
-        auth.ui->UserEdit->setText("admin");
-        auth.ui->PassEdit->setText("wrong");
-        return int(QDialog::Accepted);
-    });
-    hooks.dialogs.push_back([&](QDialog &d) {
-        seenStatus << w.StatusText();
-        auto &auth = static_cast<kelvo::ui::TAuthForm &>(d);
         EXPECT_TRUE(auth.ui->UserEdit->text().isEmpty());
-        auth.ui->UserEdit->setText("admin");
-        auth.ui->PassEdit->setText("secret");
-        return int(QDialog::Accepted);
-    });
+    }));
     w.ui->DownloadPopupMenu->trigger();
     ASSERT_TRUE(
         WaitFor([&w] { return w.StatusText() == "Downloading configuration... done"; }, 20000))

@@ -1,6 +1,7 @@
 #include "uitest_support.h"
 
 #include "authform.h"
+#include "ui_authform.h"
 #include "ui_mainform.h"
 #include "watch.h"
 
@@ -100,6 +101,18 @@ kelvo::ui::MainOptions WindowOptions(const Lab &lab, const QString &filterFile) 
     o.relayPort = lab.relay_port();
     o.macFilterFile = filterFile;
     return o;
+}
+
+std::function<int(QDialog &)> SignIn(const QString &user, const QString &password,
+                                     std::function<void(kelvo::ui::TAuthForm &)> look) {
+    return [=](QDialog &d) {
+        auto &auth = static_cast<kelvo::ui::TAuthForm &>(d);
+        if (look)
+            look(auth);
+        auth.ui->UserEdit->setText(user);
+        auth.ui->PassEdit->setText(password);
+        return int(QDialog::Accepted);
+    };
 }
 
 bool WaitFor(const std::function<bool()> &done, int ms) {

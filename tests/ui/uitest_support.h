@@ -3,6 +3,7 @@
 #ifndef KELVO_TESTS_UI_SUPPORT_H
 #define KELVO_TESTS_UI_SUPPORT_H
 
+#include "authform.h"
 #include "lab.h"
 #include "mainform.h"
 #include "uihooks.h"
@@ -59,6 +60,11 @@ void ActivateAccessibility(bool on);
 // A device record made up for the dialogs ("Old", 02:AA:00:00:00:01 at
 // 10.9.8.7): never found by a search, so nothing is sent for it.
 qvudps_module Record();
+
+// A dialog script for the authorisation dialog: `look` (when given) checks
+// it first, then the user and password are filled in and it is accepted.
+std::function<int(QDialog &)> SignIn(const QString &user, const QString &password,
+                                     std::function<void(kelvo::ui::TAuthForm &)> look = {});
 
 // Waits (running the event loop) until `done` holds; false after `ms`.
 bool WaitFor(const std::function<bool()> &done, int ms);

@@ -22,7 +22,7 @@ TEST(CliBackup, SavesEveryDeviceThatKeepsADocument) {
                                               {kMeter, "Meter 5.xml"},
                                               {kSecured, "Secured 6.xml"}};
     for (const auto &[i, name] : files)
-        EXPECT_TRUE(SameDocument(ReadFile(dir.path / name),
+        EXPECT_TRUE(SameDocument(read_file(dir.path / name),
                                  lab.fleet->setup_xml(lab.mac(static_cast<size_t>(i)))))
             << name;
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 4);
@@ -44,7 +44,7 @@ TEST(CliBackup, ReportsTheDevicesThatFailed) {
     CliLab lab(devices);
     ASSERT_TRUE(lab.started);
     TempDir dir;
-    WriteFile(dir.path / "Thermometer 1.xml", "an earlier backup");
+    write_file(dir.path / "Thermometer 1.xml", "an earlier backup");
     const Result r = lab.run({"backup", QString::fromStdString(dir.path.string())});
     EXPECT_EQ(r.code, 7) << r.err << r.out;
     EXPECT_NE(r.out.find("HTTP: Internal Server Error"), std::string::npos) << r.out;
@@ -57,13 +57,13 @@ TEST(CliBackup, ReportsTheDevicesThatFailed) {
         EXPECT_NE(line.find("did not answer"), std::string::npos) << line;
     }
     // No file replaced another, nor the earlier backup; none is readable by others.
-    EXPECT_EQ(ReadFile(dir.path / "Thermometer 1.xml"), "an earlier backup");
+    EXPECT_EQ(read_file(dir.path / "Thermometer 1.xml"), "an earlier backup");
     std::set<std::string> saved;
     for (std::size_t i : {0u, 1u}) {
         std::string mac = lab.mac(i);
         std::erase(mac, ':');
         const fs::path p = dir.path / ("Thermometer 1_" + mac + ".xml");
-        saved.insert(ReadFile(p));
+        saved.insert(read_file(p));
         EXPECT_EQ(Mode(p), 0600) << p;
     }
     EXPECT_EQ(saved.size(), 2u);
@@ -114,7 +114,7 @@ TEST(CliBackup, ALinkPlantedDuringTheTransferIsNotFollowed) {
     ASSERT_TRUE(lab.started);
     TempDir dir, elsewhere;
     const fs::path victim = elsewhere.path / "victim";
-    WriteFile(victim, "victim");
+    write_file(victim, "victim");
     // Planted once the device has the request and before its answer.
     std::thread planter([&] {
         for (int i = 0; i < 500; ++i) {
@@ -130,10 +130,10 @@ TEST(CliBackup, ALinkPlantedDuringTheTransferIsNotFollowed) {
     planter.join();
     ASSERT_TRUE(fs::is_symlink(dir.path / "Thermometer 1.xml"));
     EXPECT_EQ(r.code, 0) << r.err << r.out;
-    EXPECT_EQ(ReadFile(victim), "victim");
+    EXPECT_EQ(read_file(victim), "victim");
     std::string mac = lab.mac(0);
     std::erase(mac, ':');
-    EXPECT_TRUE(SameDocument(ReadFile(dir.path / ("Thermometer 1_" + mac + ".xml")),
+    EXPECT_TRUE(SameDocument(read_file(dir.path / ("Thermometer 1_" + mac + ".xml")),
                              lab.fleet->setup_xml(lab.mac(0))));
 }
 
@@ -152,7 +152,7 @@ TEST(CliBackup, AFullDiskIsNeverReportedAsSaved) {
         bool matched = false;
         for (std::size_t i = 0; i < 6; ++i)
             matched |= static_cast<bool>(
-                SameDocument(ReadFile(e.path()), lab.fleet->setup_xml(lab.mac(i))));
+                SameDocument(read_file(e.path()), lab.fleet->setup_xml(lab.mac(i))));
         EXPECT_TRUE(matched) << e.path();
         whole += matched;
     }
@@ -165,8 +165,8 @@ TEST(CliBackup, AFullDiskIsNeverReportedAsSaved) {
     const fs::path good = dir.path / "good.xml";
     for (const auto &e : fs::directory_iterator(dir.path))
         fs::remove(e.path());
-    WriteFile(good, "good");
-    ASSERT_EQ(ReadFile(good), "good");
+    write_file(good, "good");
+    ASSERT_EQ(read_file(good), "good");
     {
         std::ofstream filler(dir.path / "filler", std::ios::binary);
         for (int i = 0; i < 64 && filler; ++i)
@@ -176,7 +176,7 @@ TEST(CliBackup, AFullDiskIsNeverReportedAsSaved) {
     r = lab.run({"download", QString::fromStdString(lab.mac(kThermometer)), "-o", Q(good)});
     EXPECT_EQ(r.code, 1) << r.out;
     EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
-    EXPECT_EQ(ReadFile(good), "good");
+    EXPECT_EQ(read_file(good), "good");
     EXPECT_EQ(Entries(dir.path), before);
     umount2(dir.path.c_str(), MNT_DETACH);
 }

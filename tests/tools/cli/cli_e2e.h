@@ -5,6 +5,7 @@
 #define KELVO_CLI_TESTS_CLI_E2E_H
 
 #include "cli_lab.h"
+#include "test_files.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -49,17 +50,6 @@ inline QJsonObject ByMac(const QJsonArray &list, const std::string &mac) {
     return {};
 }
 
-inline std::string ReadFile(const fs::path &p) {
-    std::string text;
-    if (FILE *f = std::fopen(p.c_str(), "rb")) {
-        char buf[4096];
-        for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
-            text.append(buf, n);
-        std::fclose(f);
-    }
-    return text;
-}
-
 // The document without the device's clock, which ticks between two reads.
 inline std::string WithoutClock(std::string doc) {
     for (const char *tag : {"<Time>", "<Date>"}) {
@@ -79,25 +69,6 @@ inline ::testing::AssertionResult SameDocument(const std::string &a, const std::
     return ::testing::AssertionFailure()
            << "documents differ (" << a.size() << " and " << b.size() << " bytes)";
 }
-
-inline void WriteFile(const fs::path &p, const std::string &text) {
-    std::ofstream(p, std::ios::binary) << text;
-}
-
-// A folder of its own under the system's temporary folder, removed after.
-struct TempDir {
-    TempDir() {
-        path = fs::temp_directory_path() /
-               ("kelvo-cli-test-" + std::to_string(getpid()) + "-" + std::to_string(++serial));
-        fs::create_directories(path);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    fs::path path;
-    static inline int serial = 0;
-};
 
 // Permission bits of a file (-1 when it does not exist).
 inline int Mode(const fs::path &p) {

@@ -2,7 +2,6 @@
 // kelvo-cli talking to them, as a user's script would run it.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -17,8 +16,6 @@
 #include "qvtext.h"
 #include "tea.h"
 #include "wire.h"
-
-#include <QTemporaryDir>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -405,14 +402,4 @@ TEST(CliProcess, WatchReportsAppearedChangedGoneBackOfOneDeviceOnly) {
     // Another refresh: nothing more to tell.
     EXPECT_EQ(watch.line(std::chrono::seconds(6)), "");
     EXPECT_EQ(watch.stop(), 0);
-}
-
-int main(int argc, char **argv) {
-    QCoreApplication app(argc, argv);
-    // kelvo-cli records its searches in the user's inventory: this run's
-    // goes to a folder of its own, never into the real home.
-    QTemporaryDir data;
-    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

@@ -44,7 +44,7 @@ TEST(CliSearch, ReportsEveryRecordFieldAsJson) {
     // changed and one missing from the search (1), then no list at all (1).
     TempDir dir;
     const fs::path saved = dir.path / "plant.json";
-    WriteFile(saved, r.out);
+    write_file(saved, r.out);
     EXPECT_EQ(lab.run({"search", "--compare", Q(saved)}).code, 0);
     QJsonArray edited = list;
     for (int i = 0; i < edited.size(); ++i) {
@@ -54,7 +54,7 @@ TEST(CliSearch, ReportsEveryRecordFieldAsJson) {
         edited[i] = device;
     }
     edited.removeAt(0);
-    WriteFile(saved, QJsonDocument(edited).toJson().toStdString());
+    write_file(saved, QJsonDocument(edited).toJson().toStdString());
     Result c = lab.run({"search", "--compare", Q(saved)});
     EXPECT_EQ(c.code, 1) << c.err;
     EXPECT_NE(c.out.find("ip 10.9.9.9 → 127.0.120."), std::string::npos) << c.out;
@@ -70,7 +70,7 @@ TEST(CliSearch, CsvHonoursTheMacFilterFileAndAllIgnoresIt) {
     ASSERT_TRUE(lab.started);
     TempDir dir;
     const fs::path filter = dir.path / "kelvo-cli.filter";
-    WriteFile(filter, "# hidden in the window\n" + lab.mac(1) + "\n");
+    write_file(filter, "# hidden in the window\n" + lab.mac(1) + "\n");
 
     Result r = lab.run({"search", "--format", "csv", "--no-names", "--filter-file",
                         QString::fromStdString(filter.string())});

@@ -130,7 +130,8 @@ TEST(CliSet, SettingsFileWithOneFaultyRowSendsNothing) {
     const fs::path file = dir.path / "fleet.csv";
     // The serial converter has no name that can be set: only the search
     // shows that, and the first row must not go out either.
-    WriteFile(file, "MAC,IP,Name\n" + lab.mac(0) + ",127.0.132.40,\n" + lab.mac(1) + ",,Renamed\n");
+    write_file(file,
+               "MAC,IP,Name\n" + lab.mac(0) + ",127.0.132.40,\n" + lab.mac(1) + ",,Renamed\n");
     const Result r =
         lab.run({"set", "--from", QString::fromStdString(file.string()), "--no-names"});
     EXPECT_EQ(r.code, 2) << r.err;
@@ -216,7 +217,7 @@ TEST(CliSet, AFedBackSearchListSendsOnlyWhatWasEdited) {
     csv.replace(at, 11, "127.0.172.50");
     TempDir dir;
     const fs::path file = dir.path / "list.csv";
-    WriteFile(file, csv);
+    write_file(file, csv);
     r = lab.run({"set", "--from", Q(file), "--no-names"});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("1 of 1 device(s) confirmed"), std::string::npos) << r.out;
@@ -229,7 +230,7 @@ TEST(CliSet, AFedBackSearchListSendsOnlyWhatWasEdited) {
 
     // A new name that a device would get cut is refused; nothing goes out.
     csv.replace(csv.find(longName), longName.size(), longName + " left");
-    WriteFile(file, csv);
+    write_file(file, csv);
     r = lab.run({"set", "--from", Q(file), "--no-names"});
     EXPECT_EQ(r.code, 2) << r.err;
     EXPECT_NE(r.err.find("not cut"), std::string::npos) << r.err;
@@ -263,7 +264,7 @@ TEST(CliSet, BatchChecksUseTheAdapterOfEachDevicesNewNetwork) {
     TempDir dir;
     const fs::path file = dir.path / "moves.csv";
     // Neither device is on a network of the PC yet; the first moves to lan2.
-    WriteFile(file, "MAC,IP\n" + lab.mac(0) + ",127.0.176.20\n" + lab.mac(1) + ",127.0.177.5\n");
+    write_file(file, "MAC,IP\n" + lab.mac(0) + ",127.0.176.20\n" + lab.mac(1) + ",127.0.177.5\n");
     Result r = lab.run({"set", "--from", Q(file), "--check", "--no-names"}, env);
     EXPECT_EQ(r.code, 5) << r.err;
     EXPECT_EQ(r.err.find("line 2"), std::string::npos) << r.err;
@@ -272,7 +273,7 @@ TEST(CliSet, BatchChecksUseTheAdapterOfEachDevicesNewNetwork) {
                          "127.0.175.0/24)"),
               std::string::npos)
         << r.err;
-    WriteFile(file, "MAC,IP\n" + lab.mac(0) + ",127.0.176.20\n" + lab.mac(1) + ",127.0.175.20\n");
+    write_file(file, "MAC,IP\n" + lab.mac(0) + ",127.0.176.20\n" + lab.mac(1) + ",127.0.175.20\n");
     r = lab.run({"set", "--from", Q(file), "--check", "--no-names"}, env);
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(lab.fleet->device(0).config.ip, "127.0.176.20");

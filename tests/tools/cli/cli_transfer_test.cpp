@@ -17,27 +17,27 @@ TEST(CliTransfer, DownloadWritesTheDocumentByteForByte) {
     Result r = lab.run({"download", QString::fromStdString(lab.mac(0)), "-o",
                         QString::fromStdString(byMac.string()), "--no-names"});
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_TRUE(SameDocument(ReadFile(byMac), expected));
+    EXPECT_TRUE(SameDocument(read_file(byMac), expected));
     EXPECT_EQ(Mode(byMac), 0600); // it holds the device's passwords
     EXPECT_NE(r.out.find("wrote " + byMac.string()), std::string::npos) << r.out;
 
     // Without -o the device names the file: an existing one is kept unless --force.
     const fs::path cwd = fs::current_path();
     fs::current_path(dir.path);
-    WriteFile("Thermometer 1.xml", "mine");
+    write_file("Thermometer 1.xml", "mine");
     r = lab.run({"download", QString::fromStdString(lab.mac(0))});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("Thermometer 1.xml exists already"), std::string::npos) << r.err;
-    EXPECT_EQ(ReadFile("Thermometer 1.xml"), "mine");
+    EXPECT_EQ(read_file("Thermometer 1.xml"), "mine");
     r = lab.run({"download", QString::fromStdString(lab.mac(0)), "--force"});
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_TRUE(SameDocument(ReadFile("Thermometer 1.xml"), expected));
+    EXPECT_TRUE(SameDocument(read_file("Thermometer 1.xml"), expected));
     fs::current_path(cwd);
 
     const fs::path byIp = dir.path / "by-ip.xml";
     r = lab.run({"download", Endpoint(lab, 0), "-o", QString::fromStdString(byIp.string())});
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_TRUE(SameDocument(ReadFile(byIp), expected));
+    EXPECT_TRUE(SameDocument(read_file(byIp), expected));
 
     // A device that does not answer HTTP fails with the library's message.
     r = lab.run({"download", "127.0.128.200:9", "-o",
@@ -69,12 +69,12 @@ TEST(CliTransfer, HostileAnswersKeepTheEarlierFile) {
         ASSERT_NE(peer.port(), 0);
         TempDir dir;
         const fs::path file = dir.path / "device.xml";
-        WriteFile(file, "earlier");
+        write_file(file, "earlier");
         const Result r =
             CliLab::runRaw({"download", QString::fromStdString(peer.endpoint()), "-o", Q(file)});
         EXPECT_EQ(r.code, c.code) << c.mode << ": " << r.err;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << c.mode << ": " << r.err;
-        EXPECT_EQ(ReadFile(file), c.code == 0 ? doc : "earlier") << c.mode;
+        EXPECT_EQ(read_file(file), c.code == 0 ? doc : "earlier") << c.mode;
         EXPECT_EQ(Entries(dir.path), 1u) << c.mode; // no partial file left behind
     }
 }
@@ -91,7 +91,8 @@ TEST(CliTransfer, RefusedCredentialsAreReportedAndGivenOnesWork) {
     r = lab.run({"download", Endpoint(lab, 0), "-o", file, "--http-user", "admin",
                  "--http-password", "secret"});
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_TRUE(SameDocument(ReadFile(dir.path / "secured.xml"), lab.fleet->setup_xml(lab.mac(0))));
+    EXPECT_TRUE(
+        SameDocument(read_file(dir.path / "secured.xml"), lab.fleet->setup_xml(lab.mac(0))));
 
     // values sends the login too, and names a refusal as such.
     HttpPeer refusing(HttpReply::unauthorized());
@@ -106,7 +107,7 @@ TEST(CliTransfer, RefusedCredentialsAreReportedAndGivenOnesWork) {
 
     // The password from a file or from the environment, never the command line.
     const fs::path secret = dir.path / "secret.txt";
-    WriteFile(secret, "secret\n");
+    write_file(secret, "secret\n");
     r = lab.run({"download", Endpoint(lab, 0), "-o", file, "--http-user", "admin",
                  "--http-password-file", Q(secret)});
     EXPECT_EQ(r.code, 0) << r.err;
@@ -139,7 +140,7 @@ TEST(CliTransfer, UploadLeavesOutSensorsTheDeviceDoesNotHave) {
     ASSERT_NE(at, std::string::npos);
     doc.insert(at + 8, "<Entry><ID>4242</ID><Name>Ghost</Name></Entry>");
     const fs::path file = dir.path / "upload.xml";
-    WriteFile(file, doc);
+    write_file(file, doc);
 
     Result r = lab.run({"upload", Endpoint(lab, 0), QString::fromStdString(file.string())});
     ASSERT_EQ(r.code, 0) << r.err;
@@ -156,7 +157,7 @@ TEST(CliTransfer, UploadLeavesOutSensorsTheDeviceDoesNotHave) {
     EXPECT_NE(bodies[1].find("4242"), std::string::npos);
 
     // Not a setup document: nothing is posted.
-    WriteFile(file, "<?xml version=\"1.0\"?>\n<Other><SenSet></SenSet></Other>\n");
+    write_file(file, "<?xml version=\"1.0\"?>\n<Other><SenSet></SenSet></Other>\n");
     r = lab.run({"upload", Endpoint(lab, 0), QString::fromStdString(file.string())});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("Uploading configuration... Invalid XML file"), std::string::npos)
@@ -168,7 +169,7 @@ TEST(CliTransfer, UploadLeavesOutSensorsTheDeviceDoesNotHave) {
 
     // Not XML at all, or far too large to be a configuration: refused before
     // the device is even asked for its own document.
-    WriteFile(file, "hello world\n");
+    write_file(file, "hello world\n");
     r = lab.run({"upload", Endpoint(lab, 0), Q(file)});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("is not well-formed XML"), std::string::npos) << r.err;
@@ -184,7 +185,7 @@ TEST(CliTransfer, NeverWritesThroughALink) {
     ASSERT_TRUE(lab.started);
     TempDir dir, elsewhere;
     const fs::path victim = elsewhere.path / "authorized_keys";
-    WriteFile(victim, "victim");
+    write_file(victim, "victim");
     const fs::path dangling = elsewhere.path / "created";
     const fs::path cwd = fs::current_path();
     fs::current_path(dir.path);
@@ -204,6 +205,6 @@ TEST(CliTransfer, NeverWritesThroughALink) {
         fs::remove("Thermometer 1.xml");
     }
     fs::current_path(cwd);
-    EXPECT_EQ(ReadFile(victim), "victim");
+    EXPECT_EQ(read_file(victim), "victim");
     EXPECT_FALSE(fs::exists(dangling));
 }

@@ -1,5 +1,6 @@
 // The small DOM parser, the meter dialect and the fixed-point texts.
 #include "model_test_support.h"
+#include "test_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,19 @@ tree parse(const std::string &text) {
 
 std::string error_of(const std::string &text) {
     return qvxml::dom_error(parse(text).get());
+}
+
+// The start of a DOCTYPE whose entity l<n> expands to 10^n times "lol".
+std::string nested_entities(int levels) {
+    std::string doc = "<!DOCTYPE R [<!ENTITY l0 \"lol\">";
+    for (int i = 1; i <= levels; ++i) {
+        doc += "<!ENTITY l" + std::to_string(i) + " \"";
+        for (int k = 0; k < 10; ++k) {
+            doc += "&l" + std::to_string(i - 1) + ";";
+        }
+        doc += "\">";
+    }
+    return doc;
 }
 
 } // namespace
@@ -156,26 +170,10 @@ TEST(DomParser, CircularAndExplodingEntitiesAreRefused) {
 
     // Nested definitions that would expand to gigabytes end the parse at the
     // bound, with what was built before kept.
-    std::string laughs = "<!DOCTYPE R [<!ENTITY l0 \"lol\">";
-    for (int i = 1; i <= 9; ++i) {
-        laughs += "<!ENTITY l" + std::to_string(i) + " \"";
-        for (int k = 0; k < 10; ++k) {
-            laughs += "&l" + std::to_string(i - 1) + ";";
-        }
-        laughs += "\">";
-    }
-    std::string error = error_of(laughs + "]><R>&l9;</R>");
+    std::string error = error_of(nested_entities(9) + "]><R>&l9;</R>");
     EXPECT_NE(error.find("entity expansion limit exceeded"), std::string::npos) << error;
 
-    std::string moderate = "<!DOCTYPE R [<!ENTITY l0 \"lol\">";
-    for (int i = 1; i <= 5; ++i) {
-        moderate += "<!ENTITY l" + std::to_string(i) + " \"";
-        for (int k = 0; k < 10; ++k) {
-            moderate += "&l" + std::to_string(i - 1) + ";";
-        }
-        moderate += "\">";
-    }
-    tree t = parse(moderate + "]>\n<R><A>kept</A>\n<B>&l5;&l5;&l5;&l5;</B></R>");
+    tree t = parse(nested_entities(5) + "]>\n<R><A>kept</A>\n<B>&l5;&l5;&l5;&l5;</B></R>");
     ASSERT_TRUE(t);
     EXPECT_EQ(std::string(qvxml::dom_error(t.get())),
               "[error near line 3]: entity expansion limit exceeded &l5");
@@ -185,36 +183,37 @@ TEST(DomParser, CircularAndExplodingEntitiesAreRefused) {
 TEST(MeterDialect, SensorsAndInputsAreAppendedAfterTheSaxEntries) {
     values_doc d = parse_values(read_data("meter_values.xml"));
     EXPECT_EQ(d.c.SenSet, 3);
-    EXPECT_STREQ(d.v->SenSet_Entry_Name[0], "Room.Temp");
-    EXPECT_STREQ(d.v->SenSet_Entry_Units[0], "C");
-    EXPECT_STREQ(d.v->SenSet_Entry_ID[0], "1");
-    EXPECT_STREQ(d.v->SenSet_Entry_Exp[0], "-1");
-    EXPECT_STREQ(d.v->SenSet_Entry_Value[0], "21.5");
-    EXPECT_STREQ(d.v->SenSet_Entry_Min[0], "15.0");
-    EXPECT_STREQ(d.v->SenSet_Entry_Max[0], "27.5");
-    EXPECT_STREQ(d.v->SenSet_Entry_Hyst[0], "0.5");
-    EXPECT_STREQ(d.v->SenSet_Entry_EmailSMS[0], "1"); // cfg 12
-    EXPECT_STREQ(d.v->SenSet_Entry_SNMPTrap[0], "1");
-    EXPECT_STREQ(d.v->SenSet_Entry_Calib[0], "0");
-    // No Exp: the previous one still applies; Unit when there is no Units.
-    EXPECT_STREQ(d.v->SenSet_Entry_Name[1], "Room.Humidity");
-    EXPECT_STREQ(d.v->SenSet_Entry_Units[1], "%");
-    EXPECT_STREQ(d.v->SenSet_Entry_Max[1], "80.0");
-    EXPECT_STREQ(d.v->SenSet_Entry_Exp[1], "");
-    EXPECT_STREQ(d.v->SenSet_Entry_SNMPTrap[1], "0"); // cfg 8
-    EXPECT_STREQ(d.v->SenSet_Entry_Hyst[1], "");
-    EXPECT_STREQ(d.v->SenSet_Entry_Name[2], "Tank.Level");
-    EXPECT_STREQ(d.v->SenSet_Entry_Max[2], "180");
-
     EXPECT_EQ(d.c.BinaryInSet, 2);
-    EXPECT_STREQ(d.v->BinaryInSet_Entry_Name[0], "Door");
-    EXPECT_STREQ(d.v->BinaryInSet_Entry_ID[0], "1");
-    EXPECT_STREQ(d.v->BinaryInSet_Entry_Alarm[0], "1"); // cfg 6
-    EXPECT_STREQ(d.v->BinaryInSet_Entry_EmailSMS[0], "0");
-    EXPECT_STREQ(d.v->BinaryInSet_Entry_Alarm[1], "0"); // cfg 26
-    EXPECT_STREQ(d.v->BinaryInSet_Entry_EmailSMS[1], "1");
-    EXPECT_STREQ(d.v->BinaryInSet_Entry_SNMPTrap[1], "1");
-    EXPECT_STREQ(d.v->BinaryInSet_Entry_Value[1], "1");
+    expect_texts({
+        {d.v->SenSet_Entry_Name[0], "Room.Temp"},
+        {d.v->SenSet_Entry_Units[0], "C"},
+        {d.v->SenSet_Entry_ID[0], "1"},
+        {d.v->SenSet_Entry_Exp[0], "-1"},
+        {d.v->SenSet_Entry_Value[0], "21.5"},
+        {d.v->SenSet_Entry_Min[0], "15.0"},
+        {d.v->SenSet_Entry_Max[0], "27.5"},
+        {d.v->SenSet_Entry_Hyst[0], "0.5"},
+        {d.v->SenSet_Entry_EmailSMS[0], "1"}, // cfg 12
+        {d.v->SenSet_Entry_SNMPTrap[0], "1"},
+        {d.v->SenSet_Entry_Calib[0], "0"},
+        // No Exp: the previous one still applies; Unit when there is no Units.
+        {d.v->SenSet_Entry_Name[1], "Room.Humidity"},
+        {d.v->SenSet_Entry_Units[1], "%"},
+        {d.v->SenSet_Entry_Max[1], "80.0"},
+        {d.v->SenSet_Entry_Exp[1], ""},
+        {d.v->SenSet_Entry_SNMPTrap[1], "0"}, // cfg 8
+        {d.v->SenSet_Entry_Hyst[1], ""},
+        {d.v->SenSet_Entry_Name[2], "Tank.Level"},
+        {d.v->SenSet_Entry_Max[2], "180"},
+        {d.v->BinaryInSet_Entry_Name[0], "Door"},
+        {d.v->BinaryInSet_Entry_ID[0], "1"},
+        {d.v->BinaryInSet_Entry_Alarm[0], "1"}, // cfg 6
+        {d.v->BinaryInSet_Entry_EmailSMS[0], "0"},
+        {d.v->BinaryInSet_Entry_Alarm[1], "0"}, // cfg 26
+        {d.v->BinaryInSet_Entry_EmailSMS[1], "1"},
+        {d.v->BinaryInSet_Entry_SNMPTrap[1], "1"},
+        {d.v->BinaryInSet_Entry_Value[1], "1"},
+    });
 
     std::string doc = "<Root><Agent><Model>55</Model></Agent>"
                       "<SenSet><Entry><Name>sax</Name></Entry></SenSet>"
@@ -225,14 +224,16 @@ TEST(MeterDialect, SensorsAndInputsAreAppendedAfterTheSaxEntries) {
                       "<Input><cfg>0</cfg></Input><Input><cfg>2</cfg></Input></Root>";
     d = parse_values(doc);
     EXPECT_EQ(d.c.SenSet, 4);
-    EXPECT_STREQ(d.v->SenSet_Entry_Name[0], "sax");
-    EXPECT_STREQ(d.v->SenSet_Entry_Name[1], "Room.Temp");
-    EXPECT_STREQ(d.v->SenSet_Entry_Name[2], "Tank.Temp");
-    EXPECT_STREQ(d.v->SenSet_Entry_ID[2], "0");
-    EXPECT_STREQ(d.v->SenSet_Entry_Name[3], "Tank.");
     EXPECT_EQ(d.c.BinaryInSet, 3);
-    EXPECT_STREQ(d.v->BinaryInSet_Entry_Alarm[1], "2");
-    EXPECT_STREQ(d.v->BinaryInSet_Entry_Alarm[2], "0");
+    expect_texts({
+        {d.v->SenSet_Entry_Name[0], "sax"},
+        {d.v->SenSet_Entry_Name[1], "Room.Temp"},
+        {d.v->SenSet_Entry_Name[2], "Tank.Temp"},
+        {d.v->SenSet_Entry_ID[2], "0"},
+        {d.v->SenSet_Entry_Name[3], "Tank."},
+        {d.v->BinaryInSet_Entry_Alarm[1], "2"},
+        {d.v->BinaryInSet_Entry_Alarm[2], "0"},
+    });
 }
 
 TEST(MeterDialect, OnlyForMeterModelsAndWithinCapacity) {
