@@ -60,44 +60,24 @@ Figures figures() {
     return f;
 }
 
-// Every fault the simulator has, each on at least one device; the last
-// devices behave.
+// Every fault the simulator has, each on at least one device; the last two
+// of every ten devices behave.
 void add_faults(std::vector<kelvo::devsim::DeviceConfig> &devices) {
-    for (std::size_t i = 0; i < devices.size(); ++i) {
-        kelvo::devsim::Faults &f = devices[i].faults;
-        switch (i % 10) {
-        case 0:
-            f.reply_delay_ms = 1500;
-            f.duplicate_replies = 3;
-            f.malformed_xml = true;
-            break;
-        case 1:
-            f.bad_auth = true;
-            break;
-        case 2:
-            f.http_silent = true;
-            break;
-        case 3:
-            f.http_delay_ms = 1500;
-            f.slow_body_ms = 20;
-            break;
-        case 4:
-            f.oversize = 25000;
-            break;
-        case 5:
-            f.http_status = 401;
-            break;
-        case 6:
-            f.drop_replies = true;
-            break;
-        case 7:
-            f.http_status = 500;
-            f.duplicate_replies = 1;
-            break;
-        default:
-            break;
-        }
-    }
+    using kelvo::devsim::Faults;
+    static const Faults cycle[] = {
+        {.reply_delay_ms = 1500, .duplicate_replies = 3, .malformed_xml = true},
+        {.bad_auth = true},
+        {.http_silent = true},
+        {.http_delay_ms = 1500, .slow_body_ms = 20},
+        {.oversize = 25000},
+        {.http_status = 401},
+        {.drop_replies = true},
+        {.duplicate_replies = 1, .http_status = 500},
+        {},
+        {},
+    };
+    for (std::size_t i = 0; i < devices.size(); ++i)
+        devices[i].faults = cycle[i % std::size(cycle)];
 }
 
 struct Tally {
