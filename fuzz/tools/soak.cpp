@@ -7,7 +7,6 @@
 //
 // Everything stays on 127.x.x.x; the relay sends by unicast to the fleet.
 #include "devsim.h"
-#include "qvtext.h"
 #include "relay.h"
 
 #include <qvudps.h>
@@ -158,10 +157,8 @@ int main(int argc, char **argv) {
     ro.listen_port = 0;
     ro.linger_ms = 4000;
     ro.verbose = 0;
-    sockaddr_in fleet_address{};
-    fleet_address.sin_family = AF_INET;
-    fleet_address.sin_port = htons(fleet.udp_port());
-    qv::parse_dotted_ipv4(fleet.udp_address(), fleet_address.sin_addr.s_addr);
+    sockaddr_in fleet_address;
+    kelvo::relay::make_endpoint(fleet.udp_address(), fleet.udp_port(), fleet_address);
     ro.devices.push_back(fleet_address); // unicast only: the relay never broadcasts here
     kelvo::relay::Relay relay(ro);
     if (!relay.open(&error)) {
