@@ -106,6 +106,22 @@ void TIoXml::PostError(int op, const qvxml_error_record &record) {
     Post(IOXML_MSG_ERROR, std::move(m));
 }
 
+// The request has ended with the library's error for it.
+void TIoXml::PostLibraryError(int op) {
+    state = xsReady;
+    qvxml_error_record record{};
+    qvxml_error(handle, &record);
+    PostError(op, record);
+}
+
+// The request has ended with `m`, told with the module it was asked of.
+void TIoXml::PostReply(int message, IoXmlMessage &&m) {
+    qvxml_get_module(handle, m.module_host, &m.module_port);
+    m.module_host[sizeof m.module_host - 1] = '\0';
+    state = xsReady;
+    Post(message, std::move(m));
+}
+
 void TIoXml::DoConnected() {
     IoXmlMessage m;
     m.state = state;
@@ -127,16 +143,10 @@ void TIoXml::DoValues(qvxml_values *, qvxml_values_counts *counts) {
         ok = counts != nullptr;
     }
     if (!ok) {
-        state = xsReady;
-        qvxml_error_record record{};
-        qvxml_error(handle, &record);
-        PostError(xsValues, record);
+        PostLibraryError(xsValues);
         return;
     }
-    qvxml_get_module(handle, m.module_host, &m.module_port);
-    m.module_host[sizeof m.module_host - 1] = '\0';
-    state = xsReady;
-    Post(IOXML_MSG_VALUES, std::move(m));
+    PostReply(IOXML_MSG_VALUES, std::move(m));
 }
 
 void TIoXml::PostSetupReply(int message, int failed_op) {
@@ -145,18 +155,12 @@ void TIoXml::PostSetupReply(int message, int failed_op) {
     qvxml_setup *setup = nullptr;
     qvxml_setup_counts *counts = nullptr;
     if (qvxml_get_setup_cache(handle, &setup, &counts) != 0) {
-        state = xsReady;
-        qvxml_error_record record{};
-        qvxml_error(handle, &record);
-        PostError(failed_op, record);
+        PostLibraryError(failed_op);
         return;
     }
     m.structure = setup;
     m.counts = counts;
-    qvxml_get_module(handle, m.module_host, &m.module_port);
-    m.module_host[sizeof m.module_host - 1] = '\0';
-    state = xsReady;
-    Post(message, std::move(m));
+    PostReply(message, std::move(m));
 }
 
 void TIoXml::DoSetup(qvxml_setup *, qvxml_setup_counts *) {
@@ -169,14 +173,19 @@ void TIoXml::DoSetupSent(qvxml_setup *, qvxml_setup_counts *) {
     PostSetupReply(IOXML_MSG_SETUP_SENT, op);
 }
 
-int TIoXml::DoCustomParse(const char *text, int length, int kind) {
-    if (!OnCustomParse)
-        return -1;
+TIoXmlParseEventArgs TIoXml::ParseArgs(const char *text, int length, int kind) {
     TIoXmlParseEventArgs args;
     args.sender = this;
     args.text = text;
     args.length = length;
     args.kind = kind;
+    return args;
+}
+
+int TIoXml::DoCustomParse(const char *text, int length, int kind) {
+    if (!OnCustomParse)
+        return -1;
+    TIoXmlParseEventArgs args = ParseArgs(text, length, kind);
     args.result = -1;
     OnCustomParse.Raise(&args);
     return args.result;
@@ -186,11 +195,7 @@ void TIoXml::DoPostParse(const char *text, int length, int kind, void *structure
                          int *parser_result) {
     if (!OnPostParse)
         return;
-    TIoXmlParseEventArgs args;
-    args.sender = this;
-    args.text = text;
-    args.length = length;
-    args.kind = kind;
+    TIoXmlParseEventArgs args = ParseArgs(text, length, kind);
     args.structure = structure;
     args.counts = counts;
     args.parser_result = parser_result;

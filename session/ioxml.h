@@ -209,6 +209,9 @@ private:
     void Post(int message, detail::IoXmlMessage &&payload);
     void PostError(int op, const qvxml_error_record &record);
     void PostSetupReply(int message, int failed_op);
+    void PostLibraryError(int op);
+    void PostReply(int message, detail::IoXmlMessage &&m);
+    TIoXmlParseEventArgs ParseArgs(const char *text, int length, int kind);
 
     uint64_t serial;
 };

@@ -52,6 +52,33 @@ int Bounded(int count, int capacity) {
     return std::clamp(count, 0, capacity);
 }
 
+// The fields of a sensor and of a binary input that values and setup
+// documents share; the same return as ReadCommon.
+template <class D> bool ReadSensor(TXmlEntry &entry, const D &d, int n) {
+    const bool hasValue =
+        ReadCommon(entry, d.SenSet_Entry_ID[n], d.SenSet_Entry_Name[n], d.SenSet_Entry_Value[n]);
+    entry.unit = UnitCode(std::string(qv::field_text(d.SenSet_Entry_Units[n])).c_str(), "");
+    return hasValue;
+}
+
+template <class D> void ReadBinaryIn(TXmlEntry &entry, const D &d, int n) {
+    ReadCommon(entry, d.BinaryInSet_Entry_ID[n], d.BinaryInSet_Entry_Name[n],
+               d.BinaryInSet_Entry_Value[n]);
+}
+
+// Position in the document's sensor list of the sensor numbered `id`, -1
+// when there is none.
+template <class D, class C> int SensorPosition(const D *document, const C *counts, long id) {
+    if (!document || !counts)
+        return -1;
+    const int n = Bounded(counts->SenSet, QVXML_LIST_MAX_SenSet);
+    for (int i = 0; i < n; ++i) {
+        if (Number(document->SenSet_Entry_ID[i]) == id)
+            return i;
+    }
+    return -1;
+}
+
 } // namespace
 
 bool IsNewFirmware(const char *version, int kind) {
@@ -89,25 +116,12 @@ int UnitCode(const char *unit, const char *type) {
 }
 
 int SensorIndex(const qvxml_values *values, const qvxml_values_counts *counts, long id) {
-    if (!values || !counts)
-        return -1;
-    const int n = Bounded(counts->SenSet, QVXML_LIST_MAX_SenSet);
-    for (int i = 0; i < n; ++i) {
-        if (Number(values->SenSet_Entry_ID[i]) == id)
-            return i + 1;
-    }
-    return -1;
+    const int position = SensorPosition(values, counts, id);
+    return position < 0 ? -1 : position + 1;
 }
 
 bool SetupHasSensorId(const qvxml_setup *setup, const qvxml_setup_counts *counts, long id) {
-    if (!setup || !counts)
-        return false;
-    const int n = Bounded(counts->SenSet, QVXML_LIST_MAX_SenSet);
-    for (int i = 0; i < n; ++i) {
-        if (Number(setup->SenSet_Entry_ID[i]) == id)
-            return true;
-    }
-    return false;
+    return SensorPosition(setup, counts, id) >= 0;
 }
 
 const char *EntryKindText(int kind) {
@@ -143,9 +157,7 @@ template <class TBuffer> bool TValuesXml<TBuffer>::GetSensorEntry(int n, TXmlEnt
     if (!doc)
         return false;
     const auto &d = *doc;
-    const bool hasValue =
-        ReadCommon(entry, d.SenSet_Entry_ID[n], d.SenSet_Entry_Name[n], d.SenSet_Entry_Value[n]);
-    entry.unit = UnitCode(std::string(qv::field_text(d.SenSet_Entry_Units[n])).c_str(), "");
+    const bool hasValue = ReadSensor(entry, d, n);
     if (IsNewFirmware(d.Agent_Version, ekSensor)) {
         entry.state = StateFromText(Number(d.SenSet_Entry_State[n]));
     } else if (!hasValue) {
@@ -164,8 +176,7 @@ template <class TBuffer> bool TValuesXml<TBuffer>::GetBinaryInEntry(int n, TXmlE
     if (!doc)
         return false;
     const auto &d = *doc;
-    ReadCommon(entry, d.BinaryInSet_Entry_ID[n], d.BinaryInSet_Entry_Name[n],
-               d.BinaryInSet_Entry_Value[n]);
+    ReadBinaryIn(entry, d, n);
     if (IsNewFirmware(d.Agent_Version, ekBinaryIn))
         entry.state = StateFromText(Number(d.BinaryInSet_Entry_State[n]));
     else
@@ -194,8 +205,7 @@ template <class TBuffer> bool TSetupXml<TBuffer>::GetSensorEntry(int n, TXmlEntr
     if (!doc)
         return false;
     const auto &d = *doc;
-    ReadCommon(entry, d.SenSet_Entry_ID[n], d.SenSet_Entry_Name[n], d.SenSet_Entry_Value[n]);
-    entry.unit = UnitCode(std::string(qv::field_text(d.SenSet_Entry_Units[n])).c_str(), "");
+    ReadSensor(entry, d, n);
     entry.state = StateFromText(Number(d.SenSet_Entry_State[n]));
     entry.mode = static_cast<int>(Number(d.SenSet_Entry_E[n]));
     return true;
@@ -206,8 +216,7 @@ template <class TBuffer> bool TSetupXml<TBuffer>::GetBinaryInEntry(int n, TXmlEn
     if (!doc)
         return false;
     const auto &d = *doc;
-    ReadCommon(entry, d.BinaryInSet_Entry_ID[n], d.BinaryInSet_Entry_Name[n],
-               d.BinaryInSet_Entry_Value[n]);
+    ReadBinaryIn(entry, d, n);
     entry.state = StateFromText(Number(d.BinaryInSet_Entry_State[n]));
     entry.mode = static_cast<int>(Number(d.BinaryInSet_Entry_AlarmState[n]));
     return true;

@@ -6,7 +6,6 @@
 #include "console.h"
 #include "devsim.h"
 #include "discovery.h"
-#include "qvtext.h"
 #include "relay.h"
 
 #include <arpa/inet.h>
@@ -132,10 +131,8 @@ int main(int argc, char **argv) {
     options.listen_address = "127.0.0.1";
     options.listen_port = 0;
     options.verbose = 0;
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(fleet.udp_port());
-    qv::parse_dotted_ipv4(fleet.udp_address(), sa.sin_addr.s_addr);
+    sockaddr_in sa;
+    kelvo::relay::make_endpoint(fleet.udp_address(), fleet.udp_port(), sa);
     options.devices.push_back(sa);
     kelvo::relay::Relay relay(options);
     int stop[2];

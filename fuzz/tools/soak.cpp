@@ -7,7 +7,6 @@
 //
 // Everything stays on 127.x.x.x; the relay sends by unicast to the fleet.
 #include "devsim.h"
-#include "qvtext.h"
 #include "relay.h"
 
 #include <qvudps.h>
@@ -60,44 +59,24 @@ Figures figures() {
     return f;
 }
 
-// Every fault the simulator has, each on at least one device; the last
-// devices behave.
+// Every fault the simulator has, each on at least one device; the last two
+// of every ten devices behave.
 void add_faults(std::vector<kelvo::devsim::DeviceConfig> &devices) {
-    for (std::size_t i = 0; i < devices.size(); ++i) {
-        kelvo::devsim::Faults &f = devices[i].faults;
-        switch (i % 10) {
-        case 0:
-            f.reply_delay_ms = 1500;
-            f.duplicate_replies = 3;
-            f.malformed_xml = true;
-            break;
-        case 1:
-            f.bad_auth = true;
-            break;
-        case 2:
-            f.http_silent = true;
-            break;
-        case 3:
-            f.http_delay_ms = 1500;
-            f.slow_body_ms = 20;
-            break;
-        case 4:
-            f.oversize = 25000;
-            break;
-        case 5:
-            f.http_status = 401;
-            break;
-        case 6:
-            f.drop_replies = true;
-            break;
-        case 7:
-            f.http_status = 500;
-            f.duplicate_replies = 1;
-            break;
-        default:
-            break;
-        }
-    }
+    using kelvo::devsim::Faults;
+    static const Faults cycle[] = {
+        {.reply_delay_ms = 1500, .duplicate_replies = 3, .malformed_xml = true},
+        {.bad_auth = true},
+        {.http_silent = true},
+        {.http_delay_ms = 1500, .slow_body_ms = 20},
+        {.oversize = 25000},
+        {.http_status = 401},
+        {.drop_replies = true},
+        {.duplicate_replies = 1, .http_status = 500},
+        {},
+        {},
+    };
+    for (std::size_t i = 0; i < devices.size(); ++i)
+        devices[i].faults = cycle[i % std::size(cycle)];
 }
 
 struct Tally {
@@ -178,10 +157,8 @@ int main(int argc, char **argv) {
     ro.listen_port = 0;
     ro.linger_ms = 4000;
     ro.verbose = 0;
-    sockaddr_in fleet_address{};
-    fleet_address.sin_family = AF_INET;
-    fleet_address.sin_port = htons(fleet.udp_port());
-    qv::parse_dotted_ipv4(fleet.udp_address(), fleet_address.sin_addr.s_addr);
+    sockaddr_in fleet_address;
+    kelvo::relay::make_endpoint(fleet.udp_address(), fleet.udp_port(), fleet_address);
     ro.devices.push_back(fleet_address); // unicast only: the relay never broadcasts here
     kelvo::relay::Relay relay(ro);
     if (!relay.open(&error)) {

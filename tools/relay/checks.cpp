@@ -1,6 +1,8 @@
 // The relay's acceptance of a client datagram: portable.
 #include "relay.h"
 
+#include "qvtext.h"
+
 #include <algorithm>
 
 namespace kelvo::relay {
@@ -72,6 +74,13 @@ std::vector<std::uint8_t> probe_reply(const std::uint8_t *nonce, std::string_vie
 
 bool source_accepted(const sockaddr_in &from) {
     return from.sin_family == AF_INET && (ntohl(from.sin_addr.s_addr) >> 24) == 127;
+}
+
+bool make_endpoint(std::string_view address, std::uint16_t port, sockaddr_in &out) {
+    out = sockaddr_in{};
+    out.sin_family = AF_INET;
+    out.sin_port = htons(port);
+    return qv::parse_dotted_ipv4(address, out.sin_addr.s_addr);
 }
 
 bool reply_accepted(const sockaddr_in &from, bool loopback_interface,

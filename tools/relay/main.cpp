@@ -88,10 +88,8 @@ int main(int argc, char **argv) {
         std::uint16_t port = qvudps::device_port;
         if (!parse_endpoint(d, address, port) || port == 0)
             return bad("--devices wants ADDR:PORT");
-        sockaddr_in sa{};
-        sa.sin_family = AF_INET;
-        sa.sin_port = htons(port);
-        qv::parse_dotted_ipv4(address, sa.sin_addr.s_addr);
+        sockaddr_in sa;
+        kelvo::relay::make_endpoint(address, port, sa);
         options.devices.push_back(sa);
     }
     for (const auto &name : parser.values(interface_option)) {

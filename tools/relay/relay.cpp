@@ -1,6 +1,5 @@
 // The relay's forwarding loop; the socket calls are in relay_net.h.
 #include "relay.h"
-#include "qvtext.h"
 #include "relay_net.h"
 
 #include <algorithm>
@@ -56,10 +55,8 @@ bool Relay::open(std::string *error) {
             *error = "socket: " + net::error_text();
         return false;
     }
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(options_.listen_port);
-    if (!qv::parse_dotted_ipv4(options_.listen_address, sa.sin_addr.s_addr) ||
+    sockaddr_in sa;
+    if (!make_endpoint(options_.listen_address, options_.listen_port, sa) ||
         !net::bind_to(fd, sa)) {
         if (error)
             *error = "cannot listen on " + options_.listen_address + ":" +

@@ -101,6 +101,10 @@ const char *verdict_text(Verdict v);
 // Only clients on this PC may use the relay.
 bool source_accepted(const sockaddr_in &from);
 
+// The socket address of a dotted-decimal IPv4 text and a port. False when
+// the text is not an address (then the address part is 0.0.0.0).
+bool make_endpoint(std::string_view address, std::uint16_t port, sockaddr_in &out);
+
 // Checks one datagram from a client: loopback source that arrived on a
 // loopback interface (a forged 127.0.0.1 from another host arrives on a
 // network interface), kind 1 or 2 with at least a 48-byte payload or kind 3

@@ -105,6 +105,18 @@ private:
         return q < src_size ? q : npos;
     }
 
+    // Quoted literals: attribute values, entity values and attribute defaults.
+    bool at_quote(size_t p, size_t end) const {
+        return p < end && (src[p] == '"' || src[p] == '\'');
+    }
+
+    // The closing quote of the literal that opens at `p`, npos when none.
+    size_t closing_quote(size_t p) const { return src.find(src[p], p + 1); }
+
+    std::string_view literal(size_t p, size_t close) const {
+        return std::string_view(src).substr(p + 1, close - p - 1);
+    }
+
     __attribute__((format(printf, 3, 4))) size_t fail(size_t position, const char *format, ...) {
         if (failed) {
             return npos;
@@ -318,17 +330,15 @@ private:
                 return fail(q, "missing >");
             }
             q = skip_space(q + 1);
-            if (q >= src_size || (src[q] != '"' && src[q] != '\'')) {
+            if (!at_quote(q, src_size)) {
                 return fail(q, "missing %c", '"');
             }
-            char quote = src[q];
-            size_t end = src.find(quote, q + 1);
+            size_t end = closing_quote(q);
             if (end == npos) {
-                return fail(q, "missing %c", quote);
+                return fail(q, "missing %c", src[q]);
             }
             std::string value;
-            if (!decode(std::string_view(src).substr(q + 1, end - q - 1), decode_mode::attribute,
-                        value, q, 0)) {
+            if (!decode(literal(q, end), decode_mode::attribute, value, q, 0)) {
                 return npos;
             }
             const attribute_declaration *decl = declaration(e.name, name);
@@ -412,15 +422,13 @@ private:
         }
         std::string name = read_name(q, ">\"'", src_size);
         q = skip_space(q);
-        if (q < src_size && (src[q] == '"' || src[q] == '\'')) {
-            char quote = src[q];
-            size_t end = src.find(quote, q + 1);
+        if (at_quote(q, src_size)) {
+            size_t end = closing_quote(q);
             if (end == npos) {
-                return fail(q, "missing %c", quote);
+                return fail(q, "missing %c", src[q]);
             }
             std::string value;
-            if (!decode(std::string_view(src).substr(q + 1, end - q - 1), decode_mode::parameter,
-                        value, p, 0, name, parameter)) {
+            if (!decode(literal(q, end), decode_mode::parameter, value, p, 0, name, parameter)) {
                 return npos;
             }
             if (!name.empty()) {
@@ -480,15 +488,14 @@ private:
                     continue;
                 }
             }
-            if (q >= end || (src[q] != '"' && src[q] != '\'')) {
+            if (!at_quote(q, end)) {
                 return fail(p, "malformed <!ATTLIST");
             }
-            size_t close = src.find(src[q], q + 1);
+            size_t close = closing_quote(q);
             if (close == npos || close > end) {
                 return fail(p, "malformed <!ATTLIST");
             }
-            if (!decode(std::string_view(src).substr(q + 1, close - q - 1), decode_mode::attribute,
-                        decl.value, p, 0)) {
+            if (!decode(literal(q, close), decode_mode::attribute, decl.value, p, 0)) {
                 return npos;
             }
             attribute_spaces(decl.value, decl.cdata);
