@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <sstream>
 
@@ -153,11 +154,30 @@ TEST(Session, FailedDownloadKeepsThePreviousFileAndLeavesNoPartOne) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"device.xml"});
 }
 
+namespace {
+
+// Holds the worker in the after-parse hook, once armed, until released: the
+// request cannot end while the test looks at the state it is in.
+struct ParseGate {
+    void Post(TIoXmlParseEventArgs *) {
+        if (armed)
+            released.wait();
+    }
+    std::atomic<bool> armed{false};
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+};
+
+} // namespace
+
 TEST(Session, GetValuesDeliversParsedDocument) {
     HttpPeer peer;
     peer.set_values(kValuesXml);
     Recorder rec;
     auto s = SessionFor(peer, rec);
+    ParseGate gate;
+    s->postParse = 1;
+    s->OnPostParse = new EventHandler<ParseGate, TIoXmlParseEventArgs>(&gate, &ParseGate::Post);
     ASSERT_EQ(s->Open(), 0);
     ASSERT_EQ(s->GetValues(), 0);
     ASSERT_TRUE(PumpUntil([&] { return rec.Has("values") || rec.Has("error"); }));
@@ -169,10 +189,12 @@ TEST(Session, GetValuesDeliversParsedDocument) {
     EXPECT_FALSE(rec.offGuiThread);
 
     // A document the caller already has arrives the same way.
+    gate.armed = true;
     ASSERT_EQ(s->LoadValues("<?xml version=\"1.0\"?><Root><SenSet><Entry><ID>4</ID></Entry>"
                             "</SenSet></Root>"),
               0);
     EXPECT_EQ(s->GetState(), xsValues);
+    gate.release.set_value();
     ASSERT_TRUE(PumpUntil([&] { return rec.Count("values") == 2; }));
     EXPECT_EQ(rec.values[1].values_counts->SenSet, 1);
     EXPECT_EQ(s->GetState(), xsReady);

@@ -58,8 +58,11 @@ std::string EntryOf(const std::string &body) {
 } // namespace
 
 TEST_F(Setters, DocumentsWithoutIndex) {
+    // The answer waits, so the request is still running when its state is read.
+    peer.set_delay_ms(300);
     ASSERT_EQ(s->SetBinaryOutput(151, 1), 0);
     EXPECT_EQ(s->GetState(), xsBinaryOut);
+    peer.set_delay_ms(0);
     std::string body = Completed(xsBinaryOut);
     EXPECT_NE(body.find("<BinaryOutSet>"), std::string::npos);
     EXPECT_EQ(EntryOf(body), "<Entry><ID>151</ID><Value>1</Value></Entry>");
